@@ -1,0 +1,1 @@
+#include "Detection.h"

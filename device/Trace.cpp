@@ -1,0 +1,1 @@
+#include "Trace.h"
