@@ -1,0 +1,191 @@
+// Settings: defaults, case-insensitive groups, numbers, the comment-keeping
+// writer and its crash safety, languages.
+#include "shell/AppContext.h"
+#include "shell/CommentIniWriter.h"
+#include "shell/Language.h"
+#include "shell/MessageTexts.h"
+#include "shell/Settings.h"
+#include "shell/TextCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tovrin::shell;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        saved = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+    }
+    void TearDown() override
+    {
+        CommentIniWriter::setBeforeReplaceHook({});
+        QDir::setCurrent(saved);
+    }
+    static void put(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QByteArray get(const QString& name)
+    {
+        QFile f(name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QTemporaryDir dir;
+    QString saved;
+};
+
+TEST_F(SettingsTest, MissingEmptyAndGarbledFilesGiveDefaults)
+{
+    EXPECT_EQ(settings::ChooseToolEnable.read(), 1);
+    EXPECT_EQ(settings::CalibTime.read(), 40);
+    EXPECT_EQ(settings::expValue.read(), 0xc0u);
+    put("Tovrin.ini", "");
+    EXPECT_EQ(settings::InfraredExpTimeM.read(), 255);
+    put("Tovrin.ini", QByteArray("\xff\xfe\x00garbage[[[=\n=\n[Tovrin_Config\nLineNum\n", 40));
+    EXPECT_EQ(settings::LineNum.read(), 5);
+    EXPECT_EQ(settings::Screen_Size.read(), 3);
+}
+
+TEST_F(SettingsTest, GroupsAndKeysMatchWithoutRegardToCase)
+{
+    put("Tovrin.ini", "[ImageMode]\nImageMode=0\n[smoothness]\nSMOOTHNESS=4\n");
+    EXPECT_EQ(readInt("Imagemode/ImageMode", 1), 0);
+    EXPECT_EQ(settings::ImageMode.read(), 0);
+    EXPECT_EQ(settings::Smoothness.read(), 4);
+    writeSetting("ImageMode/ImageMode", 7);
+    EXPECT_EQ(readInt("Imagemode/imagemode", 1), 7);
+    EXPECT_EQ(QString::fromLatin1(get("Tovrin.ini")).count("ImageMode]", Qt::CaseInsensitive), 1);
+}
+
+TEST_F(SettingsTest, NumbersAndHexadecimalValues)
+{
+    put("Tovrin.ini", "[Tovrin_Config]\nCalibTime=abc\nLineNum= 9 \nExpValue=12x\n"
+                      "[TEST_PARA]\nexpValue=c0\npointValueBegin=0x1E\nvsyncDiff=zz\n");
+    EXPECT_EQ(settings::CalibTime.read(), 0);
+    EXPECT_EQ(settings::LineNum.read(), 9);
+    EXPECT_EQ(settings::ExpValue.read(), 0);
+    EXPECT_EQ(settings::expValue.read(), 192u);
+    EXPECT_EQ(settings::pointValueBegin.read(), 30u);
+    EXPECT_EQ(settings::vsyncDiff.read(), 0u);
+    EXPECT_EQ(settings::pointValueEnd.read(), 0x1eu);
+}
+
+TEST_F(SettingsTest, CalibTimeIsClampedToFortyToOneHundredTwenty)
+{
+    put("Tovrin.ini", "[Tovrin_Config]\nCalibTime=10\n");
+    EXPECT_EQ(settings::waitFrameCount(), 40);
+    put("Tovrin.ini", "[Tovrin_Config]\nCalibTime=500\n");
+    EXPECT_EQ(settings::waitFrameCount(), 120);
+}
+
+TEST_F(SettingsTest, CommentsStayOnTheirLinesThroughASave)
+{
+    put("Tovrin.ini", "; tool settings\n[Tovrin_Config]\nLanguage=1\n# flavour below\nChooseToolEnable=1\n");
+    writeSetting("Tovrin_Config/ChooseToolEnable", 3);
+    writeSetting("Tovrin_ScreenInfo/Screen_Size", 5);
+    const QStringList lines = QString::fromLatin1(get("Tovrin.ini")).split('\n');
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines.at(0), "; tool settings");
+    EXPECT_EQ(lines.at(3), "# flavour below");
+    EXPECT_EQ(settings::ChooseToolEnable.read(), 3);
+    EXPECT_EQ(settings::Language.read(), 1);
+    EXPECT_EQ(settings::Screen_Size.read(), 5);
+    EXPECT_FALSE(QFile::exists("Tovrin.ini.out"));
+}
+
+TEST_F(SettingsTest, CommentsBelowTheNewEndAreKept)
+{
+    put("Tovrin.ini", "[A]\na=1\nb=2\nc=3\nd=4\n; last words\n");
+    {
+        CommentIniWriter w("Tovrin.ini");
+        w.setValue("A/a", 9);
+    }
+    EXPECT_TRUE(get("Tovrin.ini").contains("; last words"));
+}
+
+TEST_F(SettingsTest, ValuesAreWrittenInGbkAndReadBack)
+{
+    writeSetting(kSettingsFile, "ImagePath/imagePath", QString::fromUtf8("/home/技术员/fpga.bin"));
+    const QByteArray raw = get("Tovrin.ini");
+    EXPECT_TRUE(raw.contains(encodeText(QString::fromUtf8("技术员"), Encoding::Gbk)));
+    EXPECT_EQ(readText("ImagePath/imagePath", QString()), QString::fromUtf8("/home/技术员/fpga.bin"));
+}
+
+TEST_F(SettingsTest, ACrashBeforeReplacingLeavesTheOldFileWhole)
+{
+    const QByteArray before = "; keep\n[Tovrin_Config]\nChooseToolEnable=2\n";
+    put("Tovrin.ini", before);
+    CommentIniWriter::setBeforeReplaceHook([] { return false; });
+    EXPECT_FALSE(writeSetting("Tovrin_Config/ChooseToolEnable", 4));
+    EXPECT_EQ(get("Tovrin.ini"), before);
+    // The complete new file is there too, whole.
+    EXPECT_EQ(readInt("Tovrin_Config/ChooseToolEnable", 1, "Tovrin.ini.out"), 4);
+    CommentIniWriter::setBeforeReplaceHook({});
+    EXPECT_TRUE(writeSetting("Tovrin_Config/ChooseToolEnable", 4));
+    EXPECT_EQ(settings::ChooseToolEnable.read(), 4);
+    EXPECT_FALSE(QFile::exists("Tovrin.ini.out"));
+}
+
+TEST_F(SettingsTest, AnUnwritableFolderLeavesTheSettingsFileAlone)
+{
+    put("Tovrin.ini", "[Tovrin_Config]\nLanguage=1\n");
+    QDir().mkdir("Tovrin.ini.out");  // the temporary file cannot be created
+    EXPECT_FALSE(writeSetting("Tovrin_Config/Language", 0));
+    EXPECT_EQ(settings::Language.read(), 1);
+}
+
+TEST_F(SettingsTest, LanguageFallbacks)
+{
+    // No language file: English texts.
+    LoadTexts();
+    EXPECT_EQ(context().text(15), QString::fromUtf8(builtinText(15)));
+    put("Tovrin_language.lrp", QString::fromUtf8("[Language]\nLanguageCnt=2\nLanguage_0=English\nLanguage_1=中文\n"
+                                                 "[Language_1]\n15=设备检测完成。\n11=\"退出\\n\"\n")
+                                   .toUtf8());
+    writeSetting("Tovrin_Config/Language", 1);
+    LoadTexts();
+    EXPECT_EQ(context().text(15), QString::fromUtf8("设备检测完成。"));
+    EXPECT_EQ(context().text(11), QString::fromUtf8("退出\n"));
+    EXPECT_EQ(context().text(14), QString::fromUtf8(builtinText(14)));  // missing key: English
+    EXPECT_EQ(CheckLanguage(), QStringList({"English", QString::fromUtf8("中文")}));
+    EXPECT_EQ(settings::Language.read(), 1);
+
+    // A language index beyond the count: English this time, 0 next time.
+    writeSetting("Tovrin_Config/Language", 5);
+    LoadTexts();
+    EXPECT_EQ(context().text(15), QString::fromUtf8(builtinText(15)));
+    CheckLanguage();
+    EXPECT_EQ(settings::Language.read(), 0);
+}
+
+TEST(ShippedLanguageFile, EveryLanguageHasAllTextsWithTheirPlaceholders)
+{
+    const IniFile lrp = IniFile::load(TOVRIN_LANGUAGE_FILE, Encoding::Utf8);
+    const int count = toIntOrZero(lrp.value("Language", "LanguageCnt"));
+    ASSERT_GE(count, 2);
+    for (int lang = 0; lang < count; ++lang) {
+        const QStringList texts = loadTextsFrom(TOVRIN_LANGUAGE_FILE, lang);
+        for (int id = 0; id < kMessageCount; ++id) {
+            const QString group = QStringLiteral("Language_%1").arg(lang);
+            ASSERT_NE(lrp.find(group, QString::number(id)), nullptr) << "language " << lang << " id " << id;
+            const QString english = QString::fromUtf8(builtinText(id));
+            for (int n = 1; n <= 5; ++n) {
+                const QString ph = QStringLiteral("%%1").arg(n);
+                EXPECT_EQ(texts.at(id).contains(ph), english.contains(ph)) << "language " << lang << " id " << id;
+            }
+        }
+    }
+}
+
+} // namespace
