@@ -1,1 +1,57 @@
 #pragma once
+// The real frame through hidapi (hidraw backend): finds the node that carries
+// the frame's vendor collection and moves 64-byte reports through it.
+//
+// hidraw habits this code relies on: every report carries its report ID in
+// byte 0 (our commands use ID 3); the feature report length counts that ID
+// byte; a read that times out leaves nothing pending, a report that arrives
+// late stays queued for the next read; a write blocks until the USB transfer
+// is done or the kernel gives up on it, so waitMs does not bound a write.
+
+#include "device/HidIdentity.h"
+#include "device/Transport.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct hid_device_;  // hidapi's handle, kept out of this header
+
+namespace tovrin::device {
+
+class HidapiTransport final : public Transport {
+public:
+    HidapiTransport();
+    ~HidapiTransport() override;
+
+    HidapiTransport(const HidapiTransport&) = delete;
+    HidapiTransport& operator=(const HidapiTransport&) = delete;
+
+    bool open(uint16_t& productId) override;
+    int check(uint16_t& productId) override;
+    IoResult write(const uint8_t* report, uint32_t waitMs) override;
+    IoResult read(uint8_t* report, uint32_t waitMs) override;
+    bool getFeature(uint8_t* buffer) override;
+    void close() override;
+    bool isOpen() const override;
+
+    // Node path of the open device ("/dev/hidraw3"); empty when closed.
+    std::string path() const;
+
+    // Every collection hidapi lists for the frame's vendor ID, as entries for
+    // the decisions of HidIdentity.h. Empty when hidapi cannot start.
+    static std::vector<HidEntry> enumerateFrameEntries();
+
+private:
+    void closeLocked();
+    IoResult errorResult(int err) const;
+
+    mutable std::mutex m_mutex;     // guards the handle and what belongs to it
+    hid_device_* m_device = nullptr;
+    std::string m_path;
+    std::string m_instance;         // sysname of the HID device behind the node
+    std::atomic<bool> m_open{false};
+};
+
+} // namespace tovrin::device

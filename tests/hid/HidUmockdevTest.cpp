@@ -1,0 +1,241 @@
+// The real hidapi enumeration and udev monitor against a faked sysfs
+// (umockdev). A fake hidraw node cannot be opened for I/O here, so these
+// cases cover what the machine lists and how we pick from it, not transfers.
+//
+// Run under umockdev-wrapper; without its preload library the suite reports
+// a skip (exit code 77).
+#include "device/HidIdentity.h"
+#include "device/HidapiTransport.h"
+#include "device/UdevMonitor.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+#include <umockdev.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace tovrin::device;
+
+namespace {
+
+// Vendor command collection: usage page 0xFF00, usage 1, report 3 of 63 data
+// bytes each way, feature report 7 of 2 bytes.
+const std::vector<uint8_t> kVendorDescriptor = {
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
+    0x85, 0x03, 0x09, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F, 0x81, 0x02,
+    0x09, 0x01, 0x91, 0x02,
+    0x85, 0x07, 0x09, 0x02, 0x95, 0x02, 0xB1, 0x02,
+    0xC0,
+};
+
+// Boot keyboard only.
+const std::vector<uint8_t> kKeyboardDescriptor = {
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7,
+    0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0,
+};
+
+// Mouse with its nested pointer collection (usage page 1, usage 1).
+const std::vector<uint8_t> kMouseDescriptor = {
+    0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00,
+    0x05, 0x09, 0x19, 0x01, 0x29, 0x03, 0x15, 0x00, 0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02,
+    0xC0, 0xC0,
+};
+
+std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+class FakeSysfs : public testing::Test {
+protected:
+    void SetUp() override { m_bed = umockdev_testbed_new(); }
+    void TearDown() override
+    {
+        for (gchar* p : m_paths)
+            g_free(p);
+        g_object_unref(m_bed);
+    }
+
+    // A HID device with one hidraw node, as the kernel shows a USB interface.
+    // Returns the sysfs path of the hidraw node.
+    std::string addHid(int index, uint16_t vid, uint16_t pid, std::vector<uint8_t> descriptor)
+    {
+        char hidName[32], hidId[40], node[16], devName[24], dev[16];
+        std::snprintf(hidName, sizeof hidName, "0003:%04X:%04X.%04X", vid, pid, index + 1);
+        std::snprintf(hidId, sizeof hidId, "0003:%08X:%08X", vid, pid);
+        std::snprintf(node, sizeof node, "hidraw%d", index);
+        std::snprintf(devName, sizeof devName, "/dev/hidraw%d", index);
+        std::snprintf(dev, sizeof dev, "245:%d", index);
+
+        gchar* hid = umockdev_testbed_add_device(m_bed, "hid", hidName, nullptr, nullptr,
+                                                 "HID_ID", hidId, "HID_NAME", "Touch Frame",
+                                                 "HID_UNIQ", "", nullptr);
+        umockdev_testbed_set_attribute_binary(m_bed, hid, "report_descriptor", descriptor.data(),
+                                              static_cast<gint>(descriptor.size()));
+        gchar* raw = umockdev_testbed_add_device(m_bed, "hidraw", node, hid, "dev", dev, nullptr,
+                                                 "DEVNAME", devName, nullptr);
+        umockdev_testbed_set_attribute_link(m_bed, raw, "device", "..");
+        m_paths.push_back(hid);
+        m_paths.push_back(raw);
+        return raw;
+    }
+
+    UMockdevTestbed* m_bed = nullptr;
+    std::vector<gchar*> m_paths;
+};
+
+TEST_F(FakeSysfs, FrameIsFoundWithItsProductId)
+{
+    addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
+    const auto chosen = chooseFrameCollection(HidapiTransport::enumerateFrameEntries());
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->path, "/dev/hidraw0");
+    EXPECT_EQ(chosen->productId, 0x0055);
+    EXPECT_EQ(chosen->usagePage, 0xFF00);
+    EXPECT_EQ(chosen->usage, 1);
+}
+
+TEST_F(FakeSysfs, BootLoaderIsFound)
+{
+    addHid(0, 0x1FC9, 0x0042, kVendorDescriptor);
+    const auto chosen = chooseFrameCollection(HidapiTransport::enumerateFrameEntries());
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->productId, kBootLoaderProductId);
+}
+
+TEST_F(FakeSysfs, VendorCollectionMissingIsNoFrame)
+{
+    addHid(0, 0x1FC9, 0x0055, kKeyboardDescriptor);
+    addHid(1, 0x1FC9, 0x0055, kMouseDescriptor);
+    const auto entries = HidapiTransport::enumerateFrameEntries();
+    EXPECT_GE(entries.size(), 2u) << "the frame's other nodes are listed";
+    EXPECT_FALSE(chooseFrameCollection(entries).has_value());
+
+    HidapiTransport t;
+    uint16_t pid = 0;
+    EXPECT_FALSE(t.open(pid));
+    EXPECT_EQ(pid, kNoProductId);
+    EXPECT_FALSE(t.isOpen());
+}
+
+TEST_F(FakeSysfs, ForeignVendorIsNoFrame)
+{
+    addHid(0, 0x1FCA, 0x0055, kVendorDescriptor);
+    EXPECT_FALSE(chooseFrameCollection(HidapiTransport::enumerateFrameEntries()).has_value());
+    HidapiTransport t;
+    uint16_t pid = 0;
+    EXPECT_FALSE(t.open(pid));
+    EXPECT_EQ(pid, kNoProductId);
+}
+
+TEST_F(FakeSysfs, UnknownProductIdIsNoFrame)
+{
+    addHid(0, 0x1FC9, 0x0077, kVendorDescriptor);
+    EXPECT_FALSE(chooseFrameCollection(HidapiTransport::enumerateFrameEntries()).has_value());
+}
+
+TEST_F(FakeSysfs, CommandNodeAmongTheFramesOtherNodes)
+{
+    addHid(0, 0x1FC9, 0x4B66, kMouseDescriptor);
+    addHid(1, 0x1FC9, 0x4B66, kVendorDescriptor);
+    addHid(2, 0x1FC9, 0x4B66, kKeyboardDescriptor);
+    const auto entries = HidapiTransport::enumerateFrameEntries();
+    EXPECT_EQ(frameVendorPaths(entries), std::vector<std::string>{"/dev/hidraw1"});
+    uint16_t pid = 0;
+    EXPECT_EQ(classifyOpenPath(entries, "/dev/hidraw0", pid), kCheckWrongCollection);
+    EXPECT_EQ(classifyOpenPath(entries, "/dev/hidraw1", pid), kCheckFrameOk);
+    EXPECT_EQ(pid, 0x4B66);
+}
+
+TEST_F(FakeSysfs, VendorCollectionBehindOthersInOneNode)
+{
+    // hidraw lists each collection of the descriptor, the nested pointer
+    // collection too, all under the one path.
+    addHid(0, 0x1FC9, 0x0066, kMouseDescriptor + kVendorDescriptor);
+    const auto entries = HidapiTransport::enumerateFrameEntries();
+    EXPECT_GE(entries.size(), 3u);
+    EXPECT_EQ(frameVendorPaths(entries), std::vector<std::string>{"/dev/hidraw0"});
+}
+
+TEST_F(FakeSysfs, UnpluggedFrameIsNoLongerListed)
+{
+    const std::string raw = addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
+    ASSERT_TRUE(chooseFrameCollection(HidapiTransport::enumerateFrameEntries()).has_value());
+    umockdev_testbed_remove_device(m_bed, raw.c_str());
+    uint16_t pid = 0;
+    EXPECT_EQ(classifyOpenPath(HidapiTransport::enumerateFrameEntries(), "/dev/hidraw0", pid), kCheckGone);
+}
+
+TEST_F(FakeSysfs, NoDeviceLeavesNothingOpen)
+{
+    HidapiTransport t;
+    uint16_t pid = 0;
+    EXPECT_FALSE(t.open(pid));
+    EXPECT_EQ(pid, kNoProductId);
+    EXPECT_FALSE(t.isOpen());
+    EXPECT_EQ(t.check(pid), kCheckGone);
+}
+
+TEST_F(FakeSysfs, MonitorSeesNodeComeAndGo)
+{
+    UdevMonitor monitor;
+    if (!monitor.isActive())
+        GTEST_SKIP() << "no udev monitor in this environment";
+    QSignalSpy added(&monitor, &UdevMonitor::deviceAdded);
+    QSignalSpy removed(&monitor, &UdevMonitor::deviceRemoved);
+
+    const std::string raw = addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
+    umockdev_testbed_uevent(m_bed, raw.c_str(), "add");
+    // The wait only bounds a failure; the event is already in the socket.
+    ASSERT_TRUE(added.count() > 0 || added.wait(5000));
+    EXPECT_EQ(added.takeFirst().at(0).toString(), QStringLiteral("/dev/hidraw0"));
+    EXPECT_EQ(removed.count(), 0);
+
+    umockdev_testbed_uevent(m_bed, raw.c_str(), "remove");
+    ASSERT_TRUE(removed.count() > 0 || removed.wait(5000));
+    EXPECT_EQ(removed.takeFirst().at(0).toString(), QStringLiteral("/dev/hidraw0"));
+}
+
+TEST_F(FakeSysfs, MonitorIgnoresOtherSubsystems)
+{
+    UdevMonitor monitor;
+    if (!monitor.isActive())
+        GTEST_SKIP() << "no udev monitor in this environment";
+    QSignalSpy added(&monitor, &UdevMonitor::deviceAdded);
+
+    gchar* input = umockdev_testbed_add_device(m_bed, "input", "event0", nullptr, nullptr,
+                                               "DEVNAME", "/dev/input/event0", nullptr);
+    m_paths.push_back(input);
+    umockdev_testbed_uevent(m_bed, input, "add");
+    // An event of our subsystem behind it proves the first one was seen and dropped.
+    const std::string raw = addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
+    umockdev_testbed_uevent(m_bed, raw.c_str(), "add");
+    ASSERT_TRUE(added.count() > 0 || added.wait(5000));
+    QCoreApplication::processEvents();  // whatever else is already queued
+    // umockdev may announce a new device by itself as well, so count nodes, not events.
+    for (const QList<QVariant>& args : added)
+        EXPECT_EQ(args.at(0).toString(), QStringLiteral("/dev/hidraw0"));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // umockdev-wrapper puts the preload library in LD_PRELOAD; UMOCKDEV_DIR is
+    // only set once a testbed exists, so it cannot tell us beforehand.
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (!preload || !std::strstr(preload, "libumockdev-preload")) {
+        std::fprintf(stderr, "not running under umockdev-wrapper: skipped\n");
+        return 77;
+    }
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
