@@ -1,0 +1,1100 @@
+#include "sim/SimulatedFrame.h"
+
+#include "sim/LineCodec.h"
+#include "sim/SimBytes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <thread>
+#include <utility>
+
+namespace tovrin::sim {
+
+using Clock = std::chrono::steady_clock;
+using device::IoResult;
+
+namespace {
+
+constexpr uint8_t kCommandReportId = 3;
+constexpr int kPayloadSize = device::kReportSize - 2;  // output bytes 2..63
+constexpr int kReplyPayloadSize = device::kReportSize - 3;  // input bytes 3..63
+constexpr int kDownloadBlockSize = kPayloadSize;
+constexpr uint16_t kCaptureRegister = 0x30;  // written 1 to latch a frame, reads 0 when done
+constexpr uint16_t kZonePositionRegister = 0x20;  // 0x20..0x26
+constexpr uint16_t kZoneCodeRegister = 0x2A;      // 0x2A..0x2D
+constexpr int kRegionBExtendedBase = 7168;
+constexpr auto kThrottledSaveInterval = std::chrono::milliseconds(500);
+
+// Command numbers (code & 0x3F) of the frame's command table.
+enum Command : int {
+    kReadLineDataM = 0, kReadLineDataS = 1,
+    kWriteRegisterM = 4, kWriteRegisterS = 23,
+    kReadRegistersM = 5, kReadRegistersS = 24,
+    kReadRegisterM = 6, kReadRegisterS = 25,
+    kWriteSensorM = 7, kWriteSensorS = 26,
+    kReadSensorM = 8, kReadSensorS = 27,
+    kWriteFlashM = 9, kWriteFlashS = 28,
+    kReadFlashM = 10, kReadFlashS = 29,
+    kArmTouchData = 11,
+    kEraseFlashM = 13, kEraseFlashS = 32,
+    kSwitchMode = 14,
+    kSearchLineM = 17, kSearchLineS = 36,
+    kSetLineM = 18, kSetLineS = 37,
+    kReadLineRangeM = 19, kReadLineRangeS = 38,
+    kReadZonesM = 20, kReadZonesS = 39,
+    kReadTouchPoints = 30,
+    kDownloadFirmwareM = 47, kDownloadFirmwareS = 31,
+    kReadExposureM = 42, kReadExposureS = 43,
+    kDownloadSecondM = 46, kDownloadSecondS = 52,
+    kGetStatus = 48,
+    kReboot = 56,
+};
+
+constexpr uint8_t kRebootToBootLoader = 0x42;
+constexpr uint8_t kRebootToApplication = 0x55;
+
+enum FlashOp { kFlashWrite, kFlashRead, kFlashErase };
+
+} // namespace
+
+struct SimulatedFrame::UnitState {
+    std::array<uint8_t, kFlashSize> flash;
+    std::array<uint8_t, kRegisterCount> registers{};
+    std::array<uint8_t, kSensorRegisterCount> sensor{};
+    std::array<uint8_t, kMaxLines * kLinePixels> image{};
+    uint16_t searchLine = 236;
+    uint16_t startLine = 236;
+    uint16_t startColumn = 40;
+    uint16_t endColumn = 600;
+    std::array<uint8_t, 7> zonePositions{6, 14, 22, 30, 38, 46, 54};
+    std::array<uint8_t, 8> zoneCodes{};
+    uint16_t exposure = 0x0140;
+    // The packed stream of the line last asked for with a header request.
+    std::array<uint8_t, kMaxPackedLineLength> stream{};
+    int streamLength = 0;
+    std::array<DownloadedImage, 2> download;
+    std::array<std::vector<DownloadedImage>, 2> finished;
+
+    UnitState() { flash.fill(0xFF); }
+};
+
+SimulatedFrame::SimulatedFrame()
+{
+    for (auto& u : units_)
+        u = std::make_unique<UnitState>();
+    fillDefaultLineImageLocked(Unit::Master);
+    fillDefaultLineImageLocked(Unit::Slave);
+}
+
+SimulatedFrame::~SimulatedFrame()
+{
+    Lock lock(mutex_);
+    if (dirty_ && !flashFile_.empty())
+        saveLocked();
+}
+
+// ---- Presence and identity ---------------------------------------------------
+
+void SimulatedFrame::plug()
+{
+    Lock lock(mutex_);
+    if (plugged_)
+        return;
+    plugged_ = true;
+    bootLoader_ = false;  // a powered-up frame starts its application
+    visibleFrom_ = Clock::now();
+    mode_ = recordValidLocked(Unit::Master) && recordValidLocked(Unit::Slave) ? kModeWork : kModeCalibration;
+    touchArmed_ = false;
+}
+
+void SimulatedFrame::unplug()
+{
+    Lock lock(mutex_);
+    plugged_ = false;
+    killHandlesLocked();
+}
+
+bool SimulatedFrame::isPlugged() const
+{
+    Lock lock(mutex_);
+    return plugged_;
+}
+
+void SimulatedFrame::setVendorCollectionPresent(bool present)
+{
+    Lock lock(mutex_);
+    vendorCollection_ = present;
+}
+
+void SimulatedFrame::setApplicationProductId(uint16_t pid)
+{
+    Lock lock(mutex_);
+    applicationPid_ = pid;
+}
+
+uint16_t SimulatedFrame::productId() const
+{
+    Lock lock(mutex_);
+    return bootLoader_ ? device::kBootLoaderProductId : applicationPid_;
+}
+
+bool SimulatedFrame::inBootLoader() const
+{
+    Lock lock(mutex_);
+    return bootLoader_;
+}
+
+void SimulatedFrame::reenumerate(bool bootLoader)
+{
+    Lock lock(mutex_);
+    reenumerateLocked(bootLoader);
+}
+
+void SimulatedFrame::setReenumerationDelay(std::chrono::milliseconds delay)
+{
+    Lock lock(mutex_);
+    reenumerationDelay_ = delay;
+}
+
+bool SimulatedFrame::visibleLocked() const
+{
+    return plugged_ && Clock::now() >= visibleFrom_;
+}
+
+bool SimulatedFrame::handleAliveLocked(uint64_t handle) const
+{
+    return handle != 0 && handle == epoch_ && plugged_;
+}
+
+void SimulatedFrame::killHandlesLocked()
+{
+    ++epoch_;
+    queueHead_ = 0;
+    queueSize_ = 0;
+    pendingReboot_ = 0;
+    inputArrived_.notify_all();
+}
+
+void SimulatedFrame::reenumerateLocked(bool bootLoader)
+{
+    killHandlesLocked();
+    bootLoader_ = bootLoader;
+    visibleFrom_ = Clock::now() + reenumerationDelay_;
+    mode_ = bootLoader ? 0
+            : recordValidLocked(Unit::Master) && recordValidLocked(Unit::Slave) ? kModeWork
+                                                                                 : kModeCalibration;
+    touchArmed_ = false;
+}
+
+// ---- Flash ---------------------------------------------------------------------
+
+std::vector<uint8_t> SimulatedFrame::readFlash(Unit u, uint32_t offset, uint32_t count) const
+{
+    Lock lock(mutex_);
+    std::vector<uint8_t> out;
+    const auto& flash = unit(u).flash;
+    for (uint32_t i = 0; i < count && offset + i < kFlashSize; ++i)
+        out.push_back(flash[offset + i]);
+    return out;
+}
+
+uint8_t SimulatedFrame::flashByte(Unit u, uint32_t offset) const
+{
+    Lock lock(mutex_);
+    return offset < kFlashSize ? unit(u).flash[offset] : 0xFF;
+}
+
+void SimulatedFrame::setFlash(Unit u, uint32_t offset, std::span<const uint8_t> bytes)
+{
+    Lock lock(mutex_);
+    auto& flash = unit(u).flash;
+    for (size_t i = 0; i < bytes.size() && offset + i < kFlashSize; ++i)
+        flash[offset + i] = bytes[i];
+    flashChangedLocked();
+}
+
+void SimulatedFrame::programFlash(Unit u, uint32_t offset, std::span<const uint8_t> bytes)
+{
+    Lock lock(mutex_);
+    programLocked(u, offset, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void SimulatedFrame::eraseSector(Unit u, uint32_t offset)
+{
+    Lock lock(mutex_);
+    eraseLocked(u, offset);
+}
+
+void SimulatedFrame::eraseAllFlash()
+{
+    Lock lock(mutex_);
+    for (auto& u : units_)
+        u->flash.fill(0xFF);
+    flashChangedLocked();
+}
+
+bool SimulatedFrame::calibrationRecordValid(Unit u) const
+{
+    Lock lock(mutex_);
+    return recordValidLocked(u);
+}
+
+bool SimulatedFrame::recordValidLocked(Unit u) const
+{
+    return readU32le(&unit(u).flash[kCalibrationRecordOffset]) == kCalibrationValidWord;
+}
+
+void SimulatedFrame::programLocked(Unit u, uint32_t offset, const uint8_t* data, uint32_t count)
+{
+    // NOR programming only pulls bits to 0; only an erase brings them back.
+    auto& flash = unit(u).flash;
+    for (uint32_t i = 0; i < count && offset + i < kFlashSize; ++i)
+        flash[offset + i] &= data[i];
+    flashChangedLocked();
+}
+
+void SimulatedFrame::eraseLocked(Unit u, uint32_t offset)
+{
+    if (offset >= kFlashSize)
+        return;
+    const uint32_t start = offset / kFlashSectorSize * kFlashSectorSize;
+    std::fill_n(unit(u).flash.begin() + start, kFlashSectorSize, uint8_t{0xFF});
+    flashChangedLocked();
+}
+
+// ---- Registers -----------------------------------------------------------------
+
+uint8_t SimulatedFrame::fpgaRegister(Unit u, uint16_t address) const
+{
+    Lock lock(mutex_);
+    return unit(u).registers[address];
+}
+
+void SimulatedFrame::setFpgaRegister(Unit u, uint16_t address, uint8_t value)
+{
+    Lock lock(mutex_);
+    unit(u).registers[address] = value;
+}
+
+uint8_t SimulatedFrame::sensorRegister(Unit u, uint8_t address) const
+{
+    Lock lock(mutex_);
+    return unit(u).sensor[address];
+}
+
+void SimulatedFrame::setSensorRegister(Unit u, uint8_t address, uint8_t value)
+{
+    Lock lock(mutex_);
+    unit(u).sensor[address] = value;
+}
+
+// ---- Line images and leveling answers -------------------------------------------
+
+void SimulatedFrame::fillDefaultLineImageLocked(Unit u)
+{
+    // A leveled camera: line 4 looks along the screen surface and sees the
+    // bright retro-reflective border inside the window; its neighbours catch
+    // part of it; everything else is dark.
+    UnitState& s = unit(u);
+    for (int line = 0; line < kMaxLines; ++line) {
+        const int distance = std::abs(line - 4);
+        const uint8_t inside = distance == 0 ? 224 : distance == 1 ? 128 : 24;
+        for (int c = 0; c < kLinePixels; ++c) {
+            const bool inWindow = c >= s.startColumn && c <= s.endColumn;
+            s.image[static_cast<size_t>(line * kLinePixels + c)] = inWindow ? inside : 40;
+        }
+    }
+}
+
+void SimulatedFrame::setLinePixels(Unit u, int line, std::span<const uint8_t> pixels)
+{
+    if (line < 0 || line >= kMaxLines)
+        return;
+    Lock lock(mutex_);
+    const size_t n = std::min<size_t>(pixels.size(), kLinePixels);
+    std::copy_n(pixels.begin(), n, unit(u).image.begin() + line * kLinePixels);
+}
+
+std::vector<uint8_t> SimulatedFrame::linePixels(Unit u, int line) const
+{
+    if (line < 0 || line >= kMaxLines)
+        return {};
+    Lock lock(mutex_);
+    auto first = unit(u).image.begin() + line * kLinePixels;
+    return std::vector<uint8_t>(first, first + kLinePixels);
+}
+
+void SimulatedFrame::setSearchLineResult(Unit u, uint16_t line)
+{
+    Lock lock(mutex_);
+    unit(u).searchLine = line;
+}
+
+uint16_t SimulatedFrame::startLine(Unit u) const
+{
+    Lock lock(mutex_);
+    return unit(u).startLine;
+}
+
+void SimulatedFrame::setLineRange(Unit u, uint16_t startColumn, uint16_t endColumn)
+{
+    Lock lock(mutex_);
+    unit(u).startColumn = startColumn;
+    unit(u).endColumn = endColumn;
+}
+
+void SimulatedFrame::setZones(Unit u, std::array<uint8_t, 7> positions, std::array<uint8_t, 8> codes)
+{
+    Lock lock(mutex_);
+    unit(u).zonePositions = positions;
+    unit(u).zoneCodes = codes;
+}
+
+void SimulatedFrame::setExposure(Unit u, uint16_t exposureWord)
+{
+    Lock lock(mutex_);
+    unit(u).exposure = exposureWord;
+}
+
+// ---- Touch and keys --------------------------------------------------------------
+
+void SimulatedFrame::setTouchSpots(const TouchSpots& spots)
+{
+    setTouchSource([spots](const TouchRequest&) { return spots; });
+}
+
+void SimulatedFrame::setTouchSource(TouchSource source)
+{
+    Lock lock(mutex_);
+    touchSource_ = std::move(source);
+}
+
+bool SimulatedFrame::touchArmed() const
+{
+    Lock lock(mutex_);
+    return touchArmed_;
+}
+
+TouchRequest SimulatedFrame::lastTouchRequest() const
+{
+    Lock lock(mutex_);
+    return lastTouchRequest_;
+}
+
+void SimulatedFrame::setKeyState(uint8_t edge, uint8_t keyNumber)
+{
+    Lock lock(mutex_);
+    keyEdge_ = edge;
+    keyNumber_ = keyNumber;
+}
+
+// ---- Status and mode -------------------------------------------------------------
+
+uint8_t SimulatedFrame::mode() const
+{
+    Lock lock(mutex_);
+    return mode_;
+}
+
+void SimulatedFrame::setDeviceState(uint8_t state)
+{
+    Lock lock(mutex_);
+    deviceState_ = state;
+}
+
+void SimulatedFrame::setErrorWord(Unit u, std::optional<uint32_t> word)
+{
+    Lock lock(mutex_);
+    errorWord_[static_cast<int>(u)] = word;
+}
+
+void SimulatedFrame::setExtendedFrame(bool extended)
+{
+    Lock lock(mutex_);
+    extended_ = extended;
+}
+
+bool SimulatedFrame::extendedFrame() const
+{
+    Lock lock(mutex_);
+    return extended_;
+}
+
+void SimulatedFrame::queueStatusAnswers(std::vector<StatusAnswer> answers)
+{
+    Lock lock(mutex_);
+    statusAnswers_ = std::move(answers);
+    statusAnswerNext_ = 0;
+}
+
+// ---- Faults --------------------------------------------------------------------
+
+void SimulatedFrame::dropNextReplies(int count)
+{
+    Lock lock(mutex_);
+    dropNext_ = std::max(0, count);
+}
+
+void SimulatedFrame::dropRepliesTo(int commandNumber, bool drop)
+{
+    if (commandNumber < 0 || commandNumber > 63)
+        return;
+    Lock lock(mutex_);
+    const uint64_t bit = uint64_t{1} << commandNumber;
+    dropCommands_ = drop ? (dropCommands_ | bit) : (dropCommands_ & ~bit);
+}
+
+void SimulatedFrame::answerNextWithStatus(uint8_t status, int count, int commandNumber)
+{
+    Lock lock(mutex_);
+    statusNextValue_ = status;
+    statusNextCount_ = std::max(0, count);
+    statusNextCommand_ = commandNumber;
+}
+
+void SimulatedFrame::injectForeignReports(int count)
+{
+    Lock lock(mutex_);
+    foreignNext_ = std::clamp(count, 0, static_cast<int>(kQueueCapacity) - 1);
+}
+
+void SimulatedFrame::vanishAtOutputReport(uint64_t n)
+{
+    Lock lock(mutex_);
+    vanishAt_ = n == 0 ? 0 : outputReports_ + n;
+}
+
+void SimulatedFrame::setReportLatency(std::chrono::microseconds latency)
+{
+    Lock lock(mutex_);
+    latency_ = latency;
+}
+
+void SimulatedFrame::setRealTimeouts(bool real)
+{
+    Lock lock(mutex_);
+    realTimeouts_ = real;
+}
+
+void SimulatedFrame::clearFaults()
+{
+    Lock lock(mutex_);
+    dropNext_ = 0;
+    dropCommands_ = 0;
+    statusNextCount_ = 0;
+    statusNextCommand_ = -1;
+    foreignNext_ = 0;
+    vanishAt_ = 0;
+    latency_ = std::chrono::microseconds(0);
+}
+
+// ---- Counters --------------------------------------------------------------------
+
+uint64_t SimulatedFrame::outputReports() const
+{
+    Lock lock(mutex_);
+    return outputReports_;
+}
+
+uint64_t SimulatedFrame::inputReports() const
+{
+    Lock lock(mutex_);
+    return inputReports_;
+}
+
+uint64_t SimulatedFrame::commandsSeen(int commandNumber) const
+{
+    if (commandNumber < 0 || commandNumber > 63)
+        return 0;
+    Lock lock(mutex_);
+    return commandCounts_[static_cast<size_t>(commandNumber)];
+}
+
+uint8_t SimulatedFrame::lastCode() const
+{
+    Lock lock(mutex_);
+    return lastCode_;
+}
+
+size_t SimulatedFrame::pendingInputReports() const
+{
+    Lock lock(mutex_);
+    return queueSize_;
+}
+
+std::vector<DownloadedImage> SimulatedFrame::downloadedImages(Unit u, int port) const
+{
+    if (port != kPortFirmware && port != kPortSecondImage)
+        return {};
+    Lock lock(mutex_);
+    return unit(u).finished[static_cast<size_t>(port)];
+}
+
+DownloadedImage SimulatedFrame::downloadInProgress(Unit u, int port) const
+{
+    if (port != kPortFirmware && port != kPortSecondImage)
+        return {};
+    Lock lock(mutex_);
+    return unit(u).download[static_cast<size_t>(port)];
+}
+
+// ---- Persistence ---------------------------------------------------------------
+
+bool SimulatedFrame::attachFlashFile(const std::filesystem::path& file, PersistPolicy policy)
+{
+    Lock lock(mutex_);
+    flashFile_ = file;
+    persistPolicy_ = policy;
+    std::error_code ec;
+    if (std::filesystem::file_size(file, ec) == 2 * kFlashSize && !ec) {
+        std::ifstream in(file, std::ios::binary);
+        std::array<uint8_t, kFlashSize> master;
+        std::array<uint8_t, kFlashSize> slave;
+        in.read(reinterpret_cast<char*>(master.data()), kFlashSize);
+        in.read(reinterpret_cast<char*>(slave.data()), kFlashSize);
+        if (in) {
+            unit(Unit::Master).flash = master;
+            unit(Unit::Slave).flash = slave;
+            dirty_ = false;
+            return true;
+        }
+    }
+    dirty_ = true;
+    return false;
+}
+
+bool SimulatedFrame::flush()
+{
+    Lock lock(mutex_);
+    if (!dirty_ || flashFile_.empty())
+        return !dirty_ || flashFile_.empty();
+    return saveLocked();
+}
+
+void SimulatedFrame::flashChangedLocked()
+{
+    dirty_ = true;
+    if (flashFile_.empty())
+        return;
+    if (persistPolicy_ == PersistPolicy::EveryChange || Clock::now() - lastSave_ >= kThrottledSaveInterval)
+        saveLocked();
+}
+
+bool SimulatedFrame::saveLocked()
+{
+    // Write beside the file and rename over it, so that a crash never leaves
+    // half a flash behind.
+    std::error_code ec;
+    if (flashFile_.has_parent_path())
+        std::filesystem::create_directories(flashFile_.parent_path(), ec);
+    std::filesystem::path temp = flashFile_;
+    temp += ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(unit(Unit::Master).flash.data()), kFlashSize);
+        out.write(reinterpret_cast<const char*>(unit(Unit::Slave).flash.data()), kFlashSize);
+        out.flush();
+        if (!out)
+            return false;
+    }
+    std::filesystem::rename(temp, flashFile_, ec);
+    if (ec)
+        return false;
+    dirty_ = false;
+    lastSave_ = Clock::now();
+    return true;
+}
+
+// ---- Transport side ---------------------------------------------------------------
+
+bool SimulatedFrame::openHandle(uint64_t& handle, uint16_t& productId)
+{
+    Lock lock(mutex_);
+    if (!visibleLocked() || !vendorCollection_) {
+        handle = 0;
+        productId = device::kNoProductId;
+        return false;
+    }
+    // A new handle starts with an empty input queue, as a freshly opened HID node does.
+    queueHead_ = 0;
+    queueSize_ = 0;
+    handle = epoch_;
+    productId = bootLoader_ ? device::kBootLoaderProductId : applicationPid_;
+    return true;
+}
+
+int SimulatedFrame::checkHandle(uint64_t handle, uint16_t& productId)
+{
+    Lock lock(mutex_);
+    if (dirty_ && !flashFile_.empty() && Clock::now() - lastSave_ >= kThrottledSaveInterval)
+        saveLocked();
+    if (!handleAliveLocked(handle))
+        return device::kCheckGone;
+    productId = bootLoader_ ? device::kBootLoaderProductId : applicationPid_;
+    return device::kCheckFrameOk;
+}
+
+void SimulatedFrame::handleClosed()
+{
+    Lock lock(mutex_);
+    if (dirty_ && !flashFile_.empty())
+        saveLocked();
+}
+
+Clock::time_point SimulatedFrame::takeSlotLocked()
+{
+    // The host controller polls the endpoint once per USB frame: a report
+    // goes out in the first frame after the previous report's frame, or the
+    // first frame after now when the bus has been idle. Deadlines lie on the
+    // frame grid, so a late wake-up never shifts later reports.
+    const auto now = Clock::now();
+    auto next = lastSlot_ + latency_;
+    if (next < now) {
+        const auto behind = now - lastSlot_;
+        const auto frames = (behind + latency_ - Clock::duration(1)) / latency_;
+        next = lastSlot_ + frames * latency_;
+    }
+    lastSlot_ = next;
+    return next;
+}
+
+IoResult SimulatedFrame::writeReport(uint64_t handle, const uint8_t* report)
+{
+    Lock lock(mutex_);
+    if (pendingReboot_ != 0 && handleAliveLocked(handle))
+        reenumerateLocked(pendingReboot_ == 1);
+    if (!handleAliveLocked(handle))
+        return IoResult::NotConnected;
+    if (report[0] != kCommandReportId)
+        return IoResult::Failed;
+    ++outputReports_;
+    if (vanishAt_ != 0 && outputReports_ >= vanishAt_) {
+        vanishAt_ = 0;
+        plugged_ = false;
+        killHandlesLocked();
+        return IoResult::NotConnected;
+    }
+    if (latency_.count() > 0) {
+        const auto deadline = takeSlotLocked();
+        lock.unlock();
+        std::this_thread::sleep_until(deadline);
+        lock.lock();
+        if (!handleAliveLocked(handle))
+            return IoResult::NotConnected;
+    }
+    serveCommandLocked(report);
+    if (queueSize_ > 0)
+        inputArrived_.notify_all();
+    return IoResult::Ok;
+}
+
+IoResult SimulatedFrame::readReport(uint64_t handle, uint8_t* report, uint32_t waitMs)
+{
+    Lock lock(mutex_);
+    if (!handleAliveLocked(handle))
+        return IoResult::NotConnected;
+    if (queueSize_ == 0) {
+        if (!realTimeouts_)
+            return IoResult::TimedOut;
+        inputArrived_.wait_for(lock, std::chrono::milliseconds(waitMs),
+                               [&] { return queueSize_ > 0 || !handleAliveLocked(handle); });
+        if (!handleAliveLocked(handle))
+            return IoResult::NotConnected;
+        if (queueSize_ == 0)
+            return IoResult::TimedOut;
+    }
+    if (latency_.count() > 0) {
+        const auto deadline = takeSlotLocked();
+        lock.unlock();
+        std::this_thread::sleep_until(deadline);
+        lock.lock();
+        if (!handleAliveLocked(handle))
+            return IoResult::NotConnected;
+        if (queueSize_ == 0)
+            return IoResult::TimedOut;
+    }
+    std::memcpy(report, queue_[queueHead_].bytes.data(), device::kReportSize);
+    queueHead_ = (queueHead_ + 1) % kQueueCapacity;
+    --queueSize_;
+    ++inputReports_;
+    // The frame restarts once the host has its answer to Reboot.
+    if (pendingReboot_ != 0 && queueSize_ == 0)
+        reenumerateLocked(pendingReboot_ == 1);
+    return IoResult::Ok;
+}
+
+bool SimulatedFrame::featureReport(uint64_t handle, uint8_t* buffer)
+{
+    Lock lock(mutex_);
+    if (!handleAliveLocked(handle) || bootLoader_ || buffer[0] != 7)
+        return false;
+    buffer[1] = keyEdge_;
+    buffer[2] = keyNumber_;
+    return true;
+}
+
+uint8_t* SimulatedFrame::pushReportLocked()
+{
+    if (queueSize_ == kQueueCapacity) {  // the oldest report is lost, as in a full HID input buffer
+        queueHead_ = (queueHead_ + 1) % kQueueCapacity;
+        --queueSize_;
+    }
+    uint8_t* slot = queue_[(queueHead_ + queueSize_) % kQueueCapacity].bytes.data();
+    ++queueSize_;
+    std::memset(slot, 0, device::kReportSize);
+    slot[0] = kCommandReportId;
+    return slot;
+}
+
+void SimulatedFrame::serveCommandLocked(const uint8_t* report)
+{
+    const uint8_t code = report[1];
+    const int number = code & 0x3F;
+    ++commandCounts_[static_cast<size_t>(number)];
+    lastCode_ = code;
+
+    if (dropNext_ > 0) {
+        --dropNext_;
+        return;
+    }
+    if ((dropCommands_ >> number) & 1)
+        return;
+
+    for (int i = std::exchange(foreignNext_, 0); i > 0; --i) {
+        uint8_t* foreign = pushReportLocked();
+        foreign[1] = static_cast<uint8_t>((number + 1) & 0x3F);
+        foreign[2] = kStatusDone;
+    }
+
+    uint8_t* reply = pushReportLocked();
+    reply[1] = static_cast<uint8_t>(number);
+    if (statusNextCount_ > 0 && (statusNextCommand_ < 0 || statusNextCommand_ == number)) {
+        --statusNextCount_;
+        reply[2] = statusNextValue_;
+        return;
+    }
+    const bool done = bootLoader_ ? executeBootLoaderLocked(code, report + 2, reply + 3)
+                                  : executeLocked(code, report + 2, reply + 3);
+    reply[2] = done ? kStatusDone : kStatusRefused;
+}
+
+bool SimulatedFrame::executeBootLoaderLocked(uint8_t code, const uint8_t* payload, uint8_t* reply)
+{
+    // The boot loader serves what an update needs: flash, its download
+    // channel, a status that says no firmware runs, and the way back.
+    switch (code & 0x3F) {
+    case kWriteFlashM: case kReadFlashM: case kEraseFlashM:
+    case kWriteFlashS: case kReadFlashS: case kEraseFlashS:
+    case kDownloadFirmwareM: case kDownloadFirmwareS:
+    case kDownloadSecondM: case kDownloadSecondS:
+    case kReboot:
+        return executeLocked(code, payload, reply);
+    case kGetStatus:
+        reply[0] = 1;
+        reply[1] = 0;
+        writeU32le(reply + 2, kErrorFirmwareNotReady);
+        writeU32le(reply + 6, kErrorFirmwareNotReady);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t* reply)
+{
+    const uint8_t flags = code & 0xC0;
+    switch (code & 0x3F) {
+    case kReadLineDataM: return lineDataLocked(Unit::Master, flags, payload, reply);
+    case kReadLineDataS: return lineDataLocked(Unit::Slave, flags, payload, reply);
+
+    case kWriteRegisterM:
+    case kWriteRegisterS: {
+        // address low, address high, n, n data bytes: one piece from one start address.
+        UnitState& s = unit((code & 0x3F) == kWriteRegisterM ? Unit::Master : Unit::Slave);
+        const uint16_t address = readU16le(payload);
+        const int n = payload[2];
+        if (n > kPayloadSize - 3)
+            return false;
+        for (int i = 0; i < n; ++i)
+            s.registers[static_cast<uint16_t>(address + i)] = payload[3 + i];
+        // Register 0x30 latches a frame; the FPGA clears it when the zone
+        // table (0x20..0x26 positions, 0x2A..0x2D codes) is ready.
+        if (address <= kCaptureRegister && kCaptureRegister < address + n && s.registers[kCaptureRegister] != 0) {
+            for (int z = 0; z < 7; ++z)
+                s.registers[kZonePositionRegister + z] = s.zonePositions[static_cast<size_t>(z)];
+            for (int z = 0; z < 4; ++z)
+                s.registers[kZoneCodeRegister + z] = static_cast<uint8_t>(
+                    (s.zoneCodes[static_cast<size_t>(2 * z)] & 7) | ((s.zoneCodes[static_cast<size_t>(2 * z + 1)] & 7) << 4));
+            s.registers[kCaptureRegister] = 0;
+        }
+        return true;
+    }
+    case kReadRegistersM:
+    case kReadRegistersS:
+    case kReadRegisterM:
+    case kReadRegisterS: {
+        const int number = code & 0x3F;
+        const UnitState& s = unit(number == kReadRegistersM || number == kReadRegisterM ? Unit::Master : Unit::Slave);
+        const uint16_t address = readU16le(payload);
+        const int n = (number == kReadRegisterM || number == kReadRegisterS) ? 1 : payload[2];
+        if (n > kReplyPayloadSize)
+            return false;
+        for (int i = 0; i < n; ++i)
+            reply[i] = s.registers[static_cast<uint16_t>(address + i)];
+        return true;
+    }
+    case kWriteSensorM: unit(Unit::Master).sensor[payload[0]] = payload[1]; return true;
+    case kWriteSensorS: unit(Unit::Slave).sensor[payload[0]] = payload[1]; return true;
+    case kReadSensorM: reply[0] = unit(Unit::Master).sensor[payload[0]]; return true;
+    case kReadSensorS: reply[0] = unit(Unit::Slave).sensor[payload[0]]; return true;
+
+    case kWriteFlashM: return flashCommandLocked(Unit::Master, kFlashWrite, payload, reply);
+    case kWriteFlashS: return flashCommandLocked(Unit::Slave, kFlashWrite, payload, reply);
+    case kReadFlashM: return flashCommandLocked(Unit::Master, kFlashRead, payload, reply);
+    case kReadFlashS: return flashCommandLocked(Unit::Slave, kFlashRead, payload, reply);
+    case kEraseFlashM: return flashCommandLocked(Unit::Master, kFlashErase, payload, reply);
+    case kEraseFlashS: return flashCommandLocked(Unit::Slave, kFlashErase, payload, reply);
+
+    case kArmTouchData:
+        touchArmed_ = true;
+        return true;
+
+    case kSwitchMode: {
+        const uint8_t wanted = payload[0];
+        switch (wanted) {
+        case kModeCalibration:
+            mode_ = wanted;
+            break;
+        case kModeWork:
+        case kModeWorkAfterLeveling:
+            // The frame refuses to work without both units' calibration.
+            if (!recordValidLocked(Unit::Master) || !recordValidLocked(Unit::Slave))
+                return false;
+            mode_ = wanted;
+            break;
+        case kModeFpgaReset:
+            break;
+        case kModeReset:
+            mode_ = recordValidLocked(Unit::Master) && recordValidLocked(Unit::Slave) ? kModeWork : kModeCalibration;
+            touchArmed_ = false;
+            break;
+        default:
+            return false;
+        }
+        reply[0] = kStatusDone;
+        reply[1] = mode_;
+        return true;
+    }
+
+    case kSearchLineM:
+    case kSearchLineS: {
+        const UnitState& s = unit((code & 0x3F) == kSearchLineM ? Unit::Master : Unit::Slave);
+        writeU16le(reply, s.searchLine);
+        return true;
+    }
+    case kSetLineM: unit(Unit::Master).startLine = readU16le(payload); return true;
+    case kSetLineS: unit(Unit::Slave).startLine = readU16le(payload); return true;
+
+    case kReadLineRangeM:
+    case kReadLineRangeS: {
+        const UnitState& s = unit((code & 0x3F) == kReadLineRangeM ? Unit::Master : Unit::Slave);
+        writeU16le(reply, s.startColumn);
+        writeU16le(reply + 2, s.endColumn);
+        return true;
+    }
+    case kReadZonesM:
+    case kReadZonesS: {
+        // 0x22, seven zone positions in tens of columns, eight 3-bit codes two per byte.
+        const UnitState& s = unit((code & 0x3F) == kReadZonesM ? Unit::Master : Unit::Slave);
+        reply[0] = kStatusDone;
+        for (int z = 0; z < 7; ++z)
+            reply[1 + z] = s.zonePositions[static_cast<size_t>(z)];
+        for (int z = 0; z < 4; ++z)
+            reply[8 + z] = static_cast<uint8_t>((s.zoneCodes[static_cast<size_t>(2 * z)] & 7) |
+                                                ((s.zoneCodes[static_cast<size_t>(2 * z + 1)] & 7) << 4));
+        return true;
+    }
+    case kReadTouchPoints: {
+        TouchRequest request;
+        request.request = payload[0];
+        request.pointIndex = payload[1];
+        request.screenPosition = readU32le(payload + 2);
+        request.release = payload[6];
+        lastTouchRequest_ = request;
+        const TouchSpots spots = touchSource_ ? touchSource_(request) : TouchSpots{};
+        // Master count, five 5-byte spots, Slave count, five 5-byte spots.
+        auto putSpots = [](uint8_t* out, uint8_t count, const std::array<TouchSpot, 5>& list) {
+            out[0] = count;
+            for (int i = 0; i < 5; ++i) {
+                const TouchSpot& spot = list[static_cast<size_t>(i)];
+                uint8_t* p = out + 1 + 5 * i;
+                writeU16le(p, spot.position);
+                writeU16le(p + 2, spot.width);
+                p[4] = spot.strength;
+            }
+        };
+        putSpots(reply, spots.masterCount, spots.master);
+        putSpots(reply + 26, spots.slaveCount, spots.slave);
+        return true;
+    }
+    case kReadExposureM:
+    case kReadExposureS: {
+        const UnitState& s = unit((code & 0x3F) == kReadExposureM ? Unit::Master : Unit::Slave);
+        writeU16le(reply, s.exposure);
+        writeU16le(reply + 2, s.startColumn);
+        writeU16le(reply + 4, s.endColumn);
+        return true;
+    }
+
+    case kDownloadFirmwareM:
+    case kDownloadFirmwareS:
+    case kDownloadSecondM:
+    case kDownloadSecondS: {
+        // Only the boot loader listens on the download channel.
+        if (!bootLoader_)
+            return false;
+        const int number = code & 0x3F;
+        const Unit u = number == kDownloadFirmwareM || number == kDownloadSecondM ? Unit::Master : Unit::Slave;
+        const int port = number == kDownloadFirmwareM || number == kDownloadFirmwareS ? kPortFirmware : kPortSecondImage;
+        return downloadBlockLocked(u, port, flags, payload);
+    }
+
+    case kGetStatus:
+        statusLocked(reply);
+        return true;
+
+    case kReboot:
+        if (payload[0] == kRebootToBootLoader)
+            pendingReboot_ = 1;
+        else if (payload[0] == kRebootToApplication)
+            pendingReboot_ = 2;
+        else
+            return false;
+        return true;
+
+    default:
+        return false;
+    }
+}
+
+bool SimulatedFrame::flashCommandLocked(Unit u, int op, const uint8_t* payload, uint8_t* reply)
+{
+    // 0-2 flash address, 3 n (write/read) or 1 (erase), data from 4 (write).
+    const uint32_t address = readU24le(payload);
+    const uint32_t n = payload[3];
+    switch (op) {
+    case kFlashWrite:
+        if (n > static_cast<uint32_t>(kPayloadSize - 4) || address + n > kFlashSize)
+            return false;
+        programLocked(u, address, payload + 4, n);
+        return true;
+    case kFlashRead:
+        if (n > static_cast<uint32_t>(kReplyPayloadSize) || address + n > kFlashSize)
+            return false;
+        std::memcpy(reply, unit(u).flash.data() + address, n);
+        return true;
+    default:
+        if (address >= kFlashSize)
+            return false;
+        eraseLocked(u, address);
+        return true;
+    }
+}
+
+bool SimulatedFrame::downloadBlockLocked(Unit u, int port, uint8_t flags, const uint8_t* payload)
+{
+    // Blocks carry no length: each one is the whole 62-byte payload. Flag 0x80
+    // starts an image, 0x40 ends it; an image short enough for one block comes
+    // as a single block flagged last only.
+    UnitState& s = unit(u);
+    DownloadedImage& image = s.download[static_cast<size_t>(port)];
+    if (flags & 0x80) {
+        image = DownloadedImage{};
+        image.startedWithFirstBlock = true;
+    }
+    image.data.insert(image.data.end(), payload, payload + kDownloadBlockSize);
+    ++image.blocks;
+    if (flags & 0x40) {
+        image.complete = true;
+        s.finished[static_cast<size_t>(port)].push_back(std::move(image));
+        image = DownloadedImage{};
+    }
+    return true;
+}
+
+bool SimulatedFrame::lineDataLocked(Unit u, uint8_t flags, const uint8_t* payload, uint8_t* reply)
+{
+    UnitState& s = unit(u);
+    const int lines = extended_ ? kMaxLines : kOrdinaryLines;
+    const int offset = readU16le(payload);
+    const int length = payload[2];
+
+    if (flags == 0xC0) {
+        // Packed form. Length 255 asks for the header of the line at offset
+        // (line * 640): the frame packs that line and answers with the stream
+        // length and its first 59 bytes. Other lengths fetch stream bytes from
+        // offset. Either way: 0-1 stream length, 2-60 stream bytes.
+        if (length == 255) {
+            const int line = offset / kLinePixels;
+            if (line >= lines)
+                return false;
+            s.streamLength = encodePackedLine(s.image.data() + line * kLinePixels, kLinePixels, s.stream.data());
+            writeU16le(reply, static_cast<uint16_t>(s.streamLength));
+            std::memcpy(reply + 2, s.stream.data(), static_cast<size_t>(std::min(s.streamLength, 59)));
+            return true;
+        }
+        if (length > 59)
+            return false;
+        writeU16le(reply, static_cast<uint16_t>(s.streamLength));
+        for (int i = 0; i < length && offset + i < kMaxPackedLineLength; ++i)
+            reply[2 + i] = s.stream[static_cast<size_t>(offset + i)];
+        return true;
+    }
+
+    if (length > kReplyPayloadSize)
+        return false;
+    const int regionALength = (lines - 1) * kLinePixels;
+    const int lastLine = (lines - 1) * kLinePixels;
+    const int regionBBase = extended_ ? kRegionBExtendedBase : 0;
+    for (int i = 0; i < length; ++i) {
+        const int at = offset + i;
+        uint8_t value = 0;
+        if (flags == 0x40) {
+            // Region B: the last line.
+            if (at >= regionBBase && at < regionBBase + kLinePixels)
+                value = s.image[static_cast<size_t>(lastLine + at - regionBBase)];
+        } else if (at < regionALength) {
+            // Region A (also what a request without flags reads): the upper lines.
+            value = s.image[static_cast<size_t>(at)];
+        }
+        reply[i] = value;
+    }
+    return true;
+}
+
+void SimulatedFrame::statusLocked(uint8_t* reply)
+{
+    // 0 device state, 1 mode, 2-5 Master error word, 6-9 Slave error word,
+    // 26 extended-frame flag.
+    StatusAnswer answer;
+    if (statusAnswerNext_ < statusAnswers_.size()) {
+        answer = statusAnswers_[statusAnswerNext_++];
+        if (statusAnswerNext_ == statusAnswers_.size()) {
+            statusAnswers_.clear();
+            statusAnswerNext_ = 0;
+        }
+    } else {
+        answer.deviceState = deviceState_;
+        answer.errorM = errorWord_[0].value_or(recordValidLocked(Unit::Master) ? 0 : kErrorNotCalibrated);
+        answer.errorS = errorWord_[1].value_or(recordValidLocked(Unit::Slave) ? 0 : kErrorNotCalibrated);
+        answer.extendedFrame = extended_;
+    }
+    reply[0] = answer.deviceState;
+    reply[1] = mode_;
+    writeU32le(reply + 2, answer.errorM);
+    writeU32le(reply + 6, answer.errorS);
+    reply[26] = answer.extendedFrame ? 1 : 0;
+}
+
+} // namespace tovrin::sim
