@@ -1,0 +1,143 @@
+#include "Startup.h"
+
+#include "device/HidLink.h"
+#include "device/HidapiTransport.h"
+#include "production/TovrinTest.h"
+#include "shell/AppContext.h"
+#include "shell/CommentIniWriter.h"
+#include "shell/Language.h"
+#include "shell/Settings.h"
+#include "sim/FactoryFrame.h"
+#include "sim/SimTransport.h"
+#include "widgets/Fonts.h"
+#include "windows/Tovrin.h"
+#include "windows/TovrinUser.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace tovrin::app {
+
+Arguments parseArguments(const QStringList& arguments, bool simulateFromEnvironment)
+{
+    Arguments a;
+    a.simulate = simulateFromEnvironment;
+    bool haveFirst = false;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--simulate")) {
+            a.simulate = true;
+        } else if (!haveFirst) {
+            a.first = arguments.at(i);
+            haveFirst = true;
+        }
+    }
+    return a;
+}
+
+int chooseFlavour(const QString& firstArgument)
+{
+    const QString key = QString::fromLatin1(shell::settings::ChooseToolEnable.key);
+    int flavour = 0;
+    if (firstArgument == QLatin1String("-M"))
+        flavour = 1;
+    else if (firstArgument == QLatin1String("-D"))
+        flavour = 2;
+    else if (firstArgument == QLatin1String("-U"))
+        flavour = 3;
+    if (flavour) {
+        shell::writeSetting(shell::kSettingsFile, key, QString::number(flavour));
+        return flavour;
+    }
+    flavour = shell::settings::ChooseToolEnable.read();
+    return (flavour == 0 || flavour == 2 || flavour == 3 || flavour == 4) ? flavour : 1;
+}
+
+SingleInstance::SingleInstance(const QString& lockFolder)
+{
+    QString folder = lockFolder;
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    m_path = folder + QStringLiteral("/Tovrin.lock");
+    m_lock = std::make_unique<QLockFile>(m_path);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::acquire()
+{
+    // A lock whose process is gone counts as stale and is taken over.
+    return m_lock->tryLock(0);
+}
+
+QString SingleInstance::lockFilePath() const
+{
+    return m_path;
+}
+
+namespace {
+
+void warn(const QString& text)
+{
+    QMessageBox::warning(nullptr, QStringLiteral("Tovrin"), text, QMessageBox::Ok);
+}
+
+} // namespace
+
+int run(int argc, char** argv)
+{
+    QGuiApplication::setDesktopSettingsAware(false);  // colours and fonts are the skin's, not the desktop's
+    QApplication application(argc, argv);
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+
+    shell::BuildContext();
+    QApplication::setFont(widgets::toQFont(shell::context().applicationFont()));
+
+    const Arguments args = parseArguments(QCoreApplication::arguments(), qgetenv("TOVRIN_SIMULATE") == "1");
+    const int flavour = chooseFlavour(args.first);
+    shell::context().toolFlavour = flavour;
+
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        warn(shell::context().text(52));
+        return 0;
+    }
+    if (!QDir(shell::context().skinPath()).exists()) {
+        warn(shell::context().text(23));
+        return 0;
+    }
+
+    if (args.simulate)
+        device::setTransport(sim::makeSimTransport(sim::makeDefaultSimulatedFrame()));
+    else
+        device::setTransport(std::make_shared<device::HidapiTransport>());
+
+    // For scripted runs (and the start-up tests): leave after a while.
+    const int quitAfter = qEnvironmentVariableIntValue("TOVRIN_QUIT_AFTER_MS");
+    if (quitAfter > 0)
+        QTimer::singleShot(quitAfter, &application, [] { QCoreApplication::exit(0); });
+
+    int status = 0;
+    if (flavour == 3) {
+        auto window = std::make_unique<TovrinUser>();
+        window->show();
+        status = application.exec();
+    } else if (flavour == 4) {
+        auto window = std::make_unique<TovrinTest>();
+        window->show();
+        status = application.exec();
+    } else {
+        auto window = std::make_unique<Tovrin>();
+        window->show();
+        status = application.exec();
+    }
+    device::setTransport(nullptr);
+    return status;
+}
+
+} // namespace tovrin::app
