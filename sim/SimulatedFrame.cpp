@@ -549,13 +549,11 @@ bool SimulatedFrame::attachFlashFile(const std::filesystem::path& file, PersistP
     std::error_code ec;
     if (std::filesystem::file_size(file, ec) == 2 * kFlashSize && !ec) {
         std::ifstream in(file, std::ios::binary);
-        std::array<uint8_t, kFlashSize> master;
-        std::array<uint8_t, kFlashSize> slave;
-        in.read(reinterpret_cast<char*>(master.data()), kFlashSize);
-        in.read(reinterpret_cast<char*>(slave.data()), kFlashSize);
+        std::vector<char> bytes(2 * kFlashSize);
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         if (in) {
-            unit(Unit::Master).flash = master;
-            unit(Unit::Slave).flash = slave;
+            std::memcpy(unit(Unit::Master).flash.data(), bytes.data(), kFlashSize);
+            std::memcpy(unit(Unit::Slave).flash.data(), bytes.data() + kFlashSize, kFlashSize);
             dirty_ = false;
             return true;
         }

@@ -1,0 +1,149 @@
+// Faults a test can inject: silence, refusals, odd statuses, foreign reports,
+// disappearance, latency and real timeouts.
+
+#include "SimReports.h"
+
+#include <thread>
+
+namespace tovrin::sim::test {
+namespace {
+
+using device::IoResult;
+
+constexpr uint8_t kGetStatus = 48;
+const Report kWriteMasterFlash = command(9, {0x00, 0x00, 0x00, 1, 0x00});
+
+class SimFault : public SimFixture {};
+
+TEST_F(SimFault, DroppedRepliesTimeOutAndTheNextCommandIsAnswered)
+{
+    frame->dropNextReplies(2);
+    EXPECT_EQ(send(command(kGetStatus)).read, IoResult::TimedOut);
+    const Answer silent = send(kWriteMasterFlash);
+    EXPECT_EQ(silent.write, IoResult::Ok);
+    EXPECT_EQ(silent.read, IoResult::TimedOut);
+    EXPECT_EQ(frame->flashByte(Unit::Master, 0), 0xFF) << "a frame that did not answer did not act";
+    done(command(kGetStatus));
+}
+
+TEST_F(SimFault, DroppedCommandNumberStaysSilentUntilCleared)
+{
+    frame->dropRepliesTo(kGetStatus);
+    EXPECT_EQ(send(command(kGetStatus)).read, IoResult::TimedOut);
+    EXPECT_EQ(send(command(kGetStatus)).read, IoResult::TimedOut);
+    done(command(19));
+    frame->dropRepliesTo(kGetStatus, false);
+    done(command(kGetStatus));
+}
+
+struct StatusCase {
+    const char* name;
+    uint8_t status;
+};
+
+void PrintTo(const StatusCase& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class SimStatusFault : public SimFixture, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(SimStatusFault, ReplacedStatusAndCommandNotExecuted)
+{
+    frame->answerNextWithStatus(GetParam().status, 1, 9);
+    done(command(kGetStatus));  // another number is not affected
+    const Answer a = send(kWriteMasterFlash);
+    ASSERT_EQ(a.read, IoResult::Ok);
+    EXPECT_EQ(a.reply[1], 9);
+    EXPECT_EQ(a.reply[2], GetParam().status);
+    EXPECT_EQ(frame->flashByte(Unit::Master, 0), 0xFF);
+    done(kWriteMasterFlash);
+    EXPECT_EQ(frame->flashByte(Unit::Master, 0), 0x00);
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, SimStatusFault,
+                         ::testing::Values(StatusCase{"Refused", 0xFF}, StatusCase{"NotDone", 0x21}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(SimFault, ForeignReportsComeBeforeTheReply)
+{
+    frame->injectForeignReports(3);
+    ASSERT_EQ(link->write(command(0xC1, {0x00, 0x00, 255}).data(), 1000), IoResult::Ok);
+    Report r{};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(link->read(r.data(), 1000), IoResult::Ok);
+        EXPECT_NE(r[1], 1);
+        EXPECT_EQ(r[2], 0x22);
+    }
+    ASSERT_EQ(link->read(r.data(), 1000), IoResult::Ok);
+    EXPECT_EQ(r[1], 1) << "0xC1 is answered as number 1";
+    EXPECT_EQ(r[2], 0x22);
+    EXPECT_EQ(link->read(r.data(), 1000), IoResult::TimedOut);
+}
+
+TEST_F(SimFault, VanishesAtTheGivenOutputReport)
+{
+    frame->vanishAtOutputReport(3);
+    done(command(kGetStatus));
+    done(command(kGetStatus));
+    EXPECT_EQ(link->write(command(kGetStatus).data(), 1000), IoResult::NotConnected);
+    Report r{};
+    EXPECT_EQ(link->read(r.data(), 1000), IoResult::NotConnected);
+    uint16_t pid = 0;
+    EXPECT_EQ(link->check(pid), device::kCheckGone);
+    EXPECT_FALSE(link->open(pid));
+    frame->plug();
+    ASSERT_TRUE(link->open(pid));
+    done(command(kGetStatus));
+}
+
+TEST_F(SimFault, RealTimeoutWaitsAndStillFails)
+{
+    frame->setRealTimeouts(true);
+    frame->dropNextReplies(1);
+    EXPECT_EQ(send(command(kGetStatus), 20).read, IoResult::TimedOut);
+}
+
+TEST_F(SimFault, RealTimeoutReturnsWhenTheFrameIsUnplugged)
+{
+    frame->setRealTimeouts(true);
+    std::thread unplugger([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        frame->unplug();
+    });
+    Report r{};
+    // Without the unplug this read would wait a minute.
+    EXPECT_EQ(link->read(r.data(), 60000), IoResult::NotConnected);
+    unplugger.join();
+}
+
+TEST_F(SimFault, LatencyKeepsTransactionsIntact)
+{
+    frame->setReportLatency(std::chrono::microseconds(200));
+    for (int i = 0; i < 5; ++i)
+        done(command(kGetStatus));
+    EXPECT_EQ(frame->outputReports(), 5u);
+    EXPECT_EQ(frame->inputReports(), 5u);
+}
+
+TEST_F(SimFault, ModelPokedWhileAnotherThreadTalks)
+{
+    std::atomic<bool> stop{false};
+    std::thread poker([&] {
+        uint8_t v = 0;
+        while (!stop.load()) {
+            frame->setFpgaRegister(Unit::Slave, 0x100, v++);
+            frame->setErrorWord(Unit::Master, v & 1 ? std::optional<uint32_t>(0x40) : std::nullopt);
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        const Report r = done(command(24, {0x00, 0x01, 1, 0}));
+        (void)r;
+    }
+    stop = true;
+    poker.join();
+    EXPECT_EQ(frame->commandsSeen(24), 2000u);
+}
+
+} // namespace
+} // namespace tovrin::sim::test

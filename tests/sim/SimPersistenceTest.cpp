@@ -1,0 +1,127 @@
+// Flash kept in a file, and the factory frame of --simulate.
+
+#include "SimReports.h"
+#include "sim/FactoryFrame.h"
+
+#include <cstdlib>
+#include <fstream>
+
+namespace tovrin::sim::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SimPersistence : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("tovrin-sim-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        file = dir / "nested" / "flash.bin";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    fs::path dir;
+    fs::path file;
+};
+
+TEST_F(SimPersistence, CommandWrittenFlashSurvivesARestart)
+{
+    {
+        auto frame = std::make_shared<SimulatedFrame>();
+        EXPECT_FALSE(frame->attachFlashFile(file));
+        auto link = makeSimTransport(frame);
+        uint16_t pid = 0;
+        ASSERT_TRUE(link->open(pid));
+        const Report w = command(28, {0x00, 0x10, 0x01, 4, 0x46, 0x49, 0x57, 0x46});
+        ASSERT_EQ(link->write(w.data(), 1000), device::IoResult::Ok);
+        Report r{};
+        ASSERT_EQ(link->read(r.data(), 1000), device::IoResult::Ok);
+        ASSERT_EQ(r[2], 0x22);
+        EXPECT_EQ(fs::file_size(file), 2u * 0x20000) << "saved right after the change";
+    }
+    auto again = std::make_shared<SimulatedFrame>();
+    ASSERT_TRUE(again->attachFlashFile(file));
+    EXPECT_TRUE(again->calibrationRecordValid(Unit::Slave));
+    EXPECT_FALSE(again->calibrationRecordValid(Unit::Master));
+    EXPECT_FALSE(fs::exists(fs::path(file) += ".tmp"));
+}
+
+TEST_F(SimPersistence, ThrottledChangesReachTheFileOnFlush)
+{
+    auto frame = std::make_shared<SimulatedFrame>();
+    frame->attachFlashFile(file, PersistPolicy::Throttled);
+    const std::array<uint8_t, 2> first{1, 2};
+    const std::array<uint8_t, 2> second{3, 4};
+    frame->setFlash(Unit::Master, 0x100, first);
+    frame->setFlash(Unit::Master, 0x102, second);  // within the interval: not yet saved
+    ASSERT_TRUE(frame->flush());
+    auto again = std::make_shared<SimulatedFrame>();
+    ASSERT_TRUE(again->attachFlashFile(file));
+    EXPECT_EQ(again->readFlash(Unit::Master, 0x100, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
+}
+
+TEST_F(SimPersistence, FileOfWrongSizeIsNotLoaded)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "short";
+    auto frame = std::make_shared<SimulatedFrame>();
+    writeFactoryContents(*frame);
+    EXPECT_FALSE(frame->attachFlashFile(file));
+    EXPECT_TRUE(frame->calibrationRecordValid(Unit::Master));
+    ASSERT_TRUE(frame->flush());
+    EXPECT_EQ(fs::file_size(file), 2u * 0x20000);
+}
+
+TEST_F(SimPersistence, DefaultFrameIsFactoryCalibratedAndKeepsChanges)
+{
+    ASSERT_EQ(::setenv("TOVRIN_SIM_FLASH", file.c_str(), 1), 0);
+    EXPECT_EQ(defaultFlashFilePath(), file);
+    {
+        auto frame = makeDefaultSimulatedFrame();
+        auto link = makeSimTransport(frame);
+        uint16_t pid = 0;
+        ASSERT_TRUE(link->open(pid));
+        EXPECT_EQ(pid, 0x0055);
+        const Report status = command(48);
+        Report r{};
+        ASSERT_EQ(link->write(status.data(), 2000), device::IoResult::Ok);
+        ASSERT_EQ(link->read(r.data(), 2000), device::IoResult::Ok);
+        EXPECT_EQ(r[3], 3);
+        EXPECT_EQ(u32At(r, 5), 0u);
+        EXPECT_EQ(u32At(r, 9), 0u);
+        EXPECT_EQ(r[4], 0x22) << "a calibrated frame starts in work mode";
+
+        for (Unit u : {Unit::Master, Unit::Slave}) {
+            const auto record = frame->readFlash(u, 0x11000, 1354);
+            const uint16_t start = static_cast<uint16_t>(record[8] | (record[9] << 8));
+            const uint16_t end = static_cast<uint16_t>(record[10] | (record[11] << 8));
+            EXPECT_LT(start, 320);
+            EXPECT_GT(end, 320);
+            EXPECT_EQ(record[442] | (record[443] << 8), 1024) << "r_fix";
+            EXPECT_EQ(record[446] | (record[447] << 8), 1920);
+            EXPECT_EQ(record[448] | (record[449] << 8), 1080);
+            EXPECT_EQ(record[1218], 10) << "P_Pos table A";
+            const auto version = frame->readFlash(u, 0x13000, 8);
+            EXPECT_EQ(version[2], 0x02) << "minor 2";
+            EXPECT_EQ(version[3], 0x01) << "major 1";
+            EXPECT_EQ(frame->readFlash(u, 0x18000, 4), (std::vector<uint8_t>{0x46, 0x49, 0x43, 0x41}));
+            EXPECT_EQ(frame->readFlash(u, 0x10000, 4), (std::vector<uint8_t>{'A', 'G', 'P', 'F'}));
+        }
+        // Erase the Slave record through the link and shut down.
+        const Report erase = command(32, {0x00, 0x10, 0x01, 1, 0});
+        ASSERT_EQ(link->write(erase.data(), 2000), device::IoResult::Ok);
+        ASSERT_EQ(link->read(r.data(), 2000), device::IoResult::Ok);
+        link->close();
+    }
+    auto again = makeDefaultSimulatedFrame();
+    EXPECT_TRUE(again->calibrationRecordValid(Unit::Master));
+    EXPECT_FALSE(again->calibrationRecordValid(Unit::Slave)) << "the erase survived the restart";
+    EXPECT_EQ(again->mode(), 0xFF);
+    ::unsetenv("TOVRIN_SIM_FLASH");
+}
+
+} // namespace
+} // namespace tovrin::sim::test
