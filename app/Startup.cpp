@@ -124,15 +124,15 @@ int run(int argc, char** argv)
 
     int status = 0;
     if (flavour == 3) {
-        auto window = std::make_unique<TovrinUser>();
+        auto window = std::make_unique<windows::TovrinUser>();
         window->show();
         status = application.exec();
     } else if (flavour == 4) {
-        auto window = std::make_unique<TovrinTest>();
+        auto window = std::make_unique<production::TovrinTest>();
         window->show();
         status = application.exec();
     } else {
-        auto window = std::make_unique<Tovrin>();
+        auto window = std::make_unique<windows::Tovrin>();
         window->show();
         status = application.exec();
     }

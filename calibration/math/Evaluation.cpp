@@ -1,0 +1,108 @@
+#include "calibration/math/Evaluation.h"
+
+#include "shell/Log.h"
+
+#include <array>
+
+namespace tovrin::calib {
+
+namespace {
+
+struct Corner {
+    double x, y;
+    double best = 0.0;
+    int column = 0;
+};
+
+} // namespace
+
+CornerWindow SearchCorners(const TouchMapper& m, int width, int height)
+{
+    CornerWindow out;
+    if (width <= 0 || height <= 0 || !(m.r > 0.0)) {
+        shell::LogF("Left_Start=%d, Left_End=%d\n", out.leftStart, out.leftEnd);
+        shell::LogF("Right_Start=%d, Right_End=%d\n\n", out.rightStart, out.rightEnd);
+        return out;
+    }
+    const double w = width, h = height;
+
+    // A ray depends on its own camera only: 640 slopes and intercepts per
+    // camera, computed exactly as a single mapping computes them.
+    std::array<double, kSensorColumns> mL{}, bL{}, mR{}, bR{};
+    const double xL = m.left.Po_l4.x, yL = m.left.Po_l4.y;
+    const double xR = m.right.Po_l4.x, yR = m.right.Po_l4.y;
+    for (int c = 0; c < kSensorColumns; ++c) {
+        const auto i = static_cast<std::size_t>(c);
+        mL[i] = raySlope(Camera::Left, clampAngle(rayAngle(m.table, 2 * c, m.left.L_A, m.leftOffset)));
+        bL[i] = yL - xL * mL[i];
+        mR[i] = raySlope(Camera::Right, clampAngle(rayAngle(m.table, 2 * c, m.right.L_A, m.rightOffset)));
+        bR[i] = yR - xR * mR[i];
+    }
+
+    // Corners: Left_Start (0, H), Left_End (W, 0), Right_Start (W, H), Right_End (0, 0).
+    Corner ls{0.0, h}, le{w, 0.0}, rs{w, h}, re{0.0, 0.0};
+    std::array<float, kSensorColumns> xs{}, ys{};
+    const double r = m.r;
+    for (int a = 0; a < kSensorColumns; ++a) {
+        const auto ia = static_cast<std::size_t>(a);
+        const double ma = mL[ia], ba = bL[ia];
+        // Whole row first (no branches, so it vectorises), then the scan.
+        for (std::size_t ib = 0; ib < kSensorColumns; ++ib) {
+            const double den = mR[ib] - ma;
+            const double u = (ba - bR[ib]) / den;
+            xs[ib] = static_cast<float>(u * 0.0625 / r);
+            ys[ib] = static_cast<float>((u * ma + ba) * 0.0625);
+        }
+        for (int b = 0; b < kSensorColumns; ++b) {
+            const auto ib = static_cast<std::size_t>(b);
+            if (mR[ib] - ma == 0.0)
+                continue;  // parallel rays map to no point
+            const double x = xs[ib], y = ys[ib];
+            if (!(x >= 0.0 && x < w && y >= 0.0 && y < h))
+                continue;
+            auto consider = [x, y](Corner& c, int column, bool first) {
+                const double dx = x - c.x, dy = y - c.y;
+                const double d = dx * dx + dy * dy;
+                if (first || d < c.best) {
+                    c.best = d;
+                    c.column = column;
+                }
+            };
+            const bool first = !out.found;
+            out.found = true;
+            consider(ls, a, first);
+            consider(le, a, first);
+            consider(rs, b, first);
+            consider(re, b, first);
+        }
+    }
+    if (out.found) {
+        out.leftStart = ls.column;
+        out.leftEnd = le.column;
+        out.rightStart = rs.column;
+        out.rightEnd = re.column;
+    }
+    shell::LogF("Left_Start=%d, Left_End=%d\n", out.leftStart, out.leftEnd);
+    shell::LogF("Right_Start=%d, Right_End=%d\n\n", out.rightStart, out.rightEnd);
+    return out;
+}
+
+void WidenByImage(int& start, int& end, std::span<const std::uint8_t, kSensorColumns> line)
+{
+    if (start >= 16 && start < kSensorColumns) {
+        for (int c = start - 1; c >= start - kWidenColumns; --c)
+            if (line[static_cast<std::size_t>(c)] < kBrightThreshold) {
+                start = c + 1;
+                break;
+            }
+    }
+    if (end >= 0 && end < kSensorColumns - 16) {
+        for (int c = end + 1; c <= end + kWidenColumns; ++c)
+            if (line[static_cast<std::size_t>(c)] < kBrightThreshold) {
+                end = c - 1;
+                break;
+            }
+    }
+}
+
+} // namespace tovrin::calib

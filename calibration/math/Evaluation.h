@@ -1,0 +1,43 @@
+#pragma once
+// Image-window evaluation after a solve: which sensor columns of each camera
+// see the screen. The corner search maps every pair of left and right columns
+// and keeps, for each screen corner, the pair that lands nearest to it; the
+// window of each camera then spans its columns of the two corners it sees at
+// the ends of its field. The last image line then widens each window over
+// columns that are still bright.
+
+#include "calibration/math/Solver.h"
+
+#include <cstdint>
+#include <span>
+
+namespace tovrin::calib {
+
+constexpr int kSensorColumns = 640;
+
+struct CornerWindow {
+    bool found = false;  // some pair mapped inside the screen
+    int leftStart = 0;   // left column nearest to (0, H)
+    int leftEnd = 0;     // left column nearest to (W, 0)
+    int rightStart = 0;  // right column nearest to (W, H)
+    int rightEnd = 0;    // right column nearest to (0, 0)
+    bool operator==(const CornerWindow&) const = default;
+};
+
+// For a = 0-639 (outer) and b = 0-639, maps positions (2a, 2b). Among the
+// results with 0 <= x < W and 0 <= y < H the first initialises all four
+// corners; a later one replaces a corner only when strictly nearer (squared
+// Euclidean distance). No result inside the screen leaves all four 0.
+// Logs "Left_Start=..., Left_End=..." and "Right_Start=..., Right_End=...".
+CornerWindow SearchCorners(const TouchMapper& mapper, int width, int height);
+
+// Widening of one unit's window by its last image line (640 pixels): from
+// START - 1 down to START - 15 (when START >= 16) the first column darker than
+// 200 moves START to the column after it; from END + 1 up to END + 15 (when
+// END < 624) the first such column moves END to the column before it.
+// Windows outside the line are left alone.
+constexpr int kBrightThreshold = 200;
+constexpr int kWidenColumns = 15;
+void WidenByImage(int& start, int& end, std::span<const std::uint8_t, kSensorColumns> line);
+
+} // namespace tovrin::calib

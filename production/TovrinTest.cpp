@@ -1,0 +1,363 @@
+#include "TovrinTest.h"
+
+#include "device/Detection.h"
+#include "device/DeviceStatus.h"
+#include "device/HidLink.h"
+#include "device/UnitOps.h"
+#include "shell/AppContext.h"
+#include "shell/Language.h"
+#include "shell/Log.h"
+#include "widgets/Fonts.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace tovrin::production {
+
+using device::GetDeviceConfigThreadTest;
+using shell::context;
+
+namespace {
+namespace msg {
+constexpr int Checking = 0;
+constexpr int CommunicateFailed = 14;
+constexpr int CheckCompleted = 15;
+constexpr int NotReady = 16;
+constexpr int NotDetected = 17;
+constexpr int FirmwareMismatch = 137;
+} // namespace msg
+
+// Codes of the flash test worker, and the two the window sends itself.
+namespace code {
+constexpr int TestEnded = 0;
+constexpr int ModeSwitchFailed = 1;
+constexpr int TestFailed = 2;
+constexpr int CycleStarted = 3;
+constexpr int MasterDiffers = 4;
+constexpr int SlaveDiffers = 5;
+constexpr int FlashReadError = 6;
+constexpr int Testing = 8;
+constexpr int Idle = 9;
+} // namespace code
+
+QString testingText(int cycle) { return QStringLiteral("%1_测试中......").arg(cycle); }
+
+QString addressText(uint32_t address) { return QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')); }
+} // namespace
+
+TovrinTest::TovrinTest(QWidget* parent)
+    : QDialog(parent)
+{
+    shell::PrepareLogFolders();
+    shell::WriteLog("Tovrin log start!\n", true);
+    shell::LogF("ChooseToolEnable = %d\n", context().toolFlavour.load());
+    shell::CheckLanguage();
+
+    setObjectName(QStringLiteral("TovrinTest"));
+    setWindowTitle(QStringLiteral("TovrinTest"));
+    setWindowIcon(QIcon(context().skinPath() + QStringLiteral("Tovrin.png")));
+    setFont(widgets::toQFont(context().applicationFont()));
+
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    m_statusLabel->setFrameShape(QFrame::StyledPanel);
+    m_statusLabel->setAlignment(Qt::AlignCenter);
+    m_statusLabel->setWordWrap(true);
+    m_statusLabel->setMinimumHeight(m_statusLabel->fontMetrics().lineSpacing() * 3);
+    m_statusLabel->setStyleSheet(QStringLiteral("QLabel { color:rgb(0,38,102); background:rgb(244,247,252); padding:6px; }"));
+
+    m_flashTestBox = new QCheckBox(QStringLiteral("读/写Flash测试"), this);
+    m_flashTestBox->setObjectName(QStringLiteral("flashTestBox"));
+    m_compareAllRadio = new QRadioButton(QStringLiteral("比较全部Flash"), this);
+    m_compareAllRadio->setObjectName(QStringLiteral("compareAllRadio"));
+    m_ignorePartRadio = new QRadioButton(QStringLiteral("忽略部分Flash"), this);
+    m_ignorePartRadio->setObjectName(QStringLiteral("ignorePartRadio"));
+    auto* compareGroup = new QButtonGroup(this);
+    compareGroup->addButton(m_compareAllRadio);
+    compareGroup->addButton(m_ignorePartRadio);
+    m_exposureBox = new QCheckBox(QStringLiteral("曝光模块"), this);
+    m_exposureBox->setObjectName(QStringLiteral("exposureBox"));
+    m_columnBox = new QCheckBox(QStringLiteral("起止列模块"), this);
+    m_columnBox->setObjectName(QStringLiteral("columnBox"));
+    m_lineJoinBox = new QCheckBox(QStringLiteral("拼行模块"), this);
+    m_lineJoinBox->setObjectName(QStringLiteral("lineJoinBox"));
+
+    m_startButton = new QPushButton(QStringLiteral("开始测试"), this);
+    m_startButton->setObjectName(QStringLiteral("startButton"));
+    m_stopButton = new QPushButton(QStringLiteral("停止测试"), this);
+    m_stopButton->setObjectName(QStringLiteral("stopButton"));
+    for (QPushButton* b : {m_startButton, m_stopButton}) {
+        b->setAutoDefault(false);
+        b->setMinimumWidth(b->sizeHint().width() * 3 / 2);
+    }
+    connect(m_startButton, &QPushButton::clicked, this, &TovrinTest::StartTestSlot);
+    connect(m_stopButton, &QPushButton::clicked, this, &TovrinTest::CloseTestSlot);
+
+    // The compare options belong to the flash test, the module boxes to the
+    // "ignore part" comparison: each level is indented under its owner.
+    const int indent = fontMetrics().horizontalAdvance(QStringLiteral("MMM"));
+    auto* compareRow = new QHBoxLayout;
+    compareRow->addSpacing(indent);
+    compareRow->addWidget(m_compareAllRadio);
+    compareRow->addSpacing(indent);
+    compareRow->addWidget(m_ignorePartRadio);
+    compareRow->addStretch(1);
+    auto* moduleRow = new QHBoxLayout;
+    moduleRow->addSpacing(indent * 2);
+    moduleRow->addWidget(m_exposureBox);
+    moduleRow->addSpacing(indent / 2);
+    moduleRow->addWidget(m_columnBox);
+    moduleRow->addSpacing(indent / 2);
+    moduleRow->addWidget(m_lineJoinBox);
+    moduleRow->addStretch(1);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(m_startButton);
+    buttonRow->addWidget(m_stopButton);
+
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+
+    auto* layout = new QVBoxLayout(this);
+    const int margin = indent / 2;
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->setSpacing(margin / 2 + 4);
+    layout->addWidget(m_statusLabel);
+    layout->addWidget(m_flashTestBox);
+    layout->addLayout(compareRow);
+    layout->addLayout(moduleRow);
+    layout->addStretch(1);
+    layout->addWidget(line);
+    layout->addLayout(buttonRow);
+    m_compareAllRadio->setChecked(true);
+    resize(sizeHint().width() * 5 / 4, sizeHint().height());
+
+    // Nothing can be started before the frame has been checked.
+    setOptionsEnabled(true);
+    m_startButton->setEnabled(false);
+    m_stopButton->setEnabled(false);
+    showMessage(msg::Checking);
+
+    m_detection = new GetDeviceConfigThreadTest(this);
+    connect(m_detection, &GetDeviceConfigThreadTest::sendShowData, this, &TovrinTest::recvShowData,
+            Qt::QueuedConnection);
+    device::DeviceCheckState = device::kStateOpen;
+    m_detection->prepareStart();
+    m_detection->start();
+}
+
+TovrinTest::~TovrinTest()
+{
+    if (m_detection) {
+        m_detection->requestStop();
+        m_detection->wait();
+    }
+}
+
+QString TovrinTest::statusText() const { return m_statusLabel->text(); }
+
+bool TovrinTest::isConnected() const { return m_connected && device::g_bDevExist.load() != 0; }
+
+void TovrinTest::showMessage(int messageId)
+{
+    m_statusId = messageId;
+    m_statusLabel->setText(context().text(messageId));
+    Q_EMIT statusShown(m_statusLabel->text());
+}
+
+void TovrinTest::showText(const QString& text)
+{
+    m_statusId = -1;
+    m_statusLabel->setText(text);
+    Q_EMIT statusShown(text);
+}
+
+void TovrinTest::setOptionsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{m_flashTestBox, m_compareAllRadio, m_ignorePartRadio,
+                                                      m_exposureBox, m_columnBox, m_lineJoinBox})
+        w->setEnabled(enabled);
+}
+
+void TovrinTest::setTestingControls()
+{
+    m_startButton->setEnabled(false);
+    m_stopButton->setEnabled(true);
+    setOptionsEnabled(false);
+}
+
+void TovrinTest::setIdleControls()
+{
+    m_startButton->setEnabled(true);
+    m_stopButton->setEnabled(false);
+    setOptionsEnabled(true);
+}
+
+void TovrinTest::restartDetection()
+{
+    device::DeviceCheckState = device::kStateOpen;
+    if (!m_closed && !m_detection->isRunning()) {
+        m_detection->prepareStart();
+        m_detection->start();
+    }
+}
+
+void TovrinTest::recvShowData(int value)
+{
+    if (m_closed)
+        return;
+    switch (value) {
+    case code::TestEnded:
+        m_startButton->setEnabled(false);
+        m_stopButton->setEnabled(false);
+        restartDetection();
+        break;
+    case code::ModeSwitchFailed:
+        showText(QStringLiteral("模式转换失败！"));
+        break;
+    case code::TestFailed:
+        showText(QStringLiteral("测试失败！"));
+        break;
+    case code::CycleStarted:
+        setTestingControls();
+        showText(testingText(m_cycle));
+        break;
+    case code::MasterDiffers:
+        setIdleControls();
+        showText(QStringLiteral("Master Flash存在不同。地址：0x%1").arg(addressText(m_differenceAddress)));
+        break;
+    case code::SlaveDiffers:
+        setIdleControls();
+        showText(QStringLiteral("Slave Flash存在不同。地址：0x%1").arg(addressText(m_differenceAddress)));
+        break;
+    case code::FlashReadError:
+        showText(QStringLiteral("读Flash出错"));
+        break;
+    case device::detection::kAppeared:
+        showMessage(msg::Checking);
+        break;
+    case code::Testing:
+        setTestingControls();
+        break;
+    case code::Idle:
+        setIdleControls();
+        break;
+    case device::detection::kApplicationOpened: {
+        const int result = device::g_getStatusError.load();
+        m_connected = result != device::kStatusNoLink;
+        switch (result) {
+        case device::kStatusNoLink:
+            m_startButton->setEnabled(false);
+            m_stopButton->setEnabled(false);
+            showMessage(msg::CommunicateFailed);
+            break;
+        case device::kStatusReady:
+        case device::kStatusHardwareFault:
+        case device::kStatusNotCalibrated:
+            setIdleControls();
+            showMessage(msg::CheckCompleted);
+            break;
+        case device::kStatusFirmwareNotReady:
+            showMessage(msg::NotReady);
+            break;
+        case device::kStatusTimedOut:
+            showMessage(msg::FirmwareMismatch);
+            break;
+        default:
+            device::g_ErrorCodeM = device::g_ErrorCodeM.load() | 0x80000000u;
+            device::g_ErrorCodeS = device::g_ErrorCodeS.load() | 0x80000000u;
+            setIdleControls();
+            showMessage(msg::CheckCompleted);
+            break;
+        }
+        break;
+    }
+    case device::detection::kBootLoaderOpened:
+        m_connected = false;
+        m_startButton->setEnabled(false);
+        m_stopButton->setEnabled(false);
+        showMessage(msg::NotReady);
+        break;
+    case device::detection::kNoFrame:
+        m_connected = false;
+        device::g_bDevExist = 0;
+        m_startButton->setEnabled(false);
+        m_stopButton->setEnabled(false);
+        showMessage(msg::NotDetected);
+        break;
+    default:
+        break;
+    }
+}
+
+void TovrinTest::readOptions()
+{
+    m_options.selected = m_flashTestBox->isChecked();
+    if (m_compareAllRadio->isChecked())
+        m_options.compareMode = CompareMode::All;
+    else if (m_ignorePartRadio->isChecked())
+        m_options.compareMode = CompareMode::IgnoreListed;
+    // Rebuilt each time, so that starting again never lengthens it.
+    m_options.ignore.clear();
+    if (m_exposureBox->isChecked())
+        m_options.ignore.push_back(kExposureBytes);
+    if (m_columnBox->isChecked())
+        m_options.ignore.push_back(kColumnWindowBytes);
+    if (m_lineJoinBox->isChecked())
+        m_options.ignore.push_back(kLineJoinBytes);
+}
+
+void TovrinTest::StartTestSlot()
+{
+    readOptions();
+    if (!m_options.selected)
+        return;
+    setTestingControls();
+    m_cycle = 0;
+    showText(testingText(m_cycle));
+    // The flash test worker is started here once it exists.
+}
+
+void TovrinTest::CloseTestSlot()
+{
+    if (!m_options.selected)
+        return;
+    setIdleControls();
+    showText(QStringLiteral("测试完毕"));
+    // The flash test worker is stopped (stop flag, wait) here once it exists.
+}
+
+void TovrinTest::keyPressEvent(QKeyEvent* event)
+{
+    // Escape closes through the close handling (QDialog would only hide).
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TovrinTest::closeEvent(QCloseEvent* event)
+{
+    if (!m_closed) {
+        m_closed = true;
+        // Stopped whatever the frame's state: a running thread would open the
+        // frame again behind the closed link.
+        m_detection->requestStop();
+        m_detection->wait();
+        device::CloseHidDevice();
+        shell::WriteLog("Tovrin log end!\n");
+    }
+    QDialog::closeEvent(event);
+}
+
+} // namespace tovrin::production

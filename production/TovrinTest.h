@@ -1,0 +1,78 @@
+#pragma once
+// Main window of the production-test tool: the flash read/write endurance
+// test of both camera units. It owns the frame detection thread and the
+// test worker; its texts are fixed Chinese ones, except the device-status
+// messages, which come from the message list.
+
+#include "FlashTestOptions.h"
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace tovrin::device {
+class GetDeviceConfigThreadTest;
+}
+
+namespace tovrin::production {
+
+class TovrinTest : public QDialog {
+    Q_OBJECT
+public:
+    explicit TovrinTest(QWidget* parent = nullptr);
+    ~TovrinTest() override;
+
+    QString statusText() const;
+    // The message id of the status line, or -1 while it shows one of the
+    // window's own texts.
+    int statusMessageId() const { return m_statusId; }
+    const FlashTestOptions& options() const { return m_options; }
+    int cycleCount() const { return m_cycle; }
+    bool isConnected() const;
+
+Q_SIGNALS:
+    void statusShown(const QString& text);
+
+public Q_SLOTS:
+    void recvShowData(int code);
+    void StartTestSlot();
+    void CloseTestSlot();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void showMessage(int messageId);
+    void showText(const QString& text);
+    void setTestingControls();  // code 8
+    void setIdleControls();     // code 9
+    void setOptionsEnabled(bool enabled);
+    void readOptions();
+    void restartDetection();
+
+    QLabel* m_statusLabel = nullptr;
+    QPushButton* m_startButton = nullptr;
+    QPushButton* m_stopButton = nullptr;
+    QCheckBox* m_flashTestBox = nullptr;
+    QRadioButton* m_compareAllRadio = nullptr;
+    QRadioButton* m_ignorePartRadio = nullptr;
+    QCheckBox* m_exposureBox = nullptr;
+    QCheckBox* m_columnBox = nullptr;
+    QCheckBox* m_lineJoinBox = nullptr;
+
+    FlashTestOptions m_options;
+    int m_cycle = 0;
+    uint32_t m_differenceAddress = 0;
+    int m_statusId = -1;
+    bool m_connected = false;
+    bool m_closed = false;
+
+    device::GetDeviceConfigThreadTest* m_detection = nullptr;
+};
+
+} // namespace tovrin::production

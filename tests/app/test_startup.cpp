@@ -1,0 +1,116 @@
+// Start-up: arguments, the flavour switch and its memory, the single-instance
+// lock, and a start from another working folder.
+#include "app/Startup.h"
+#include "shell/Settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tovrin;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_saved = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+        QFile::remove("Tovrin.ini");
+    }
+    void cleanup() { QDir::setCurrent(m_saved); }
+
+    void simulateMayStandAnywhere()
+    {
+        auto a = app::parseArguments({"tovrin", "--simulate", "-U"}, false);
+        QVERIFY(a.simulate);
+        QCOMPARE(a.first, QString("-U"));
+        a = app::parseArguments({"tovrin", "-D", "--simulate"}, false);
+        QVERIFY(a.simulate);
+        QCOMPARE(a.first, QString("-D"));
+        a = app::parseArguments({"tovrin"}, true);
+        QVERIFY(a.simulate);
+        QVERIFY(a.first.isEmpty());
+    }
+
+    void switchIsStoredAndReused()
+    {
+        QCOMPARE(app::chooseFlavour("-U"), 3);
+        QCOMPARE(shell::settings::ChooseToolEnable.read(), 3);
+        QCOMPARE(app::chooseFlavour(QString()), 3);
+        QCOMPARE(app::chooseFlavour("-u"), 3);  // not a switch: the file decides
+        QCOMPARE(app::chooseFlavour("-D"), 2);
+        QCOMPARE(app::chooseFlavour("-M"), 1);
+        QCOMPARE(app::chooseFlavour("whatever"), 1);
+    }
+
+    void storedValuesOutsideTheListRunTheEngineeringTool_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("flavour");
+        QTest::newRow("0") << "0" << 0;
+        QTest::newRow("4") << "4" << 4;
+        QTest::newRow("7") << "7" << 1;
+        QTest::newRow("-1") << "-1" << 1;
+        QTest::newRow("text") << "abc" << 0;  // not a number reads 0, which is a flavour
+    }
+    void storedValuesOutsideTheListRunTheEngineeringTool()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, flavour);
+        QFile f("Tovrin.ini");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(("[Tovrin_Config]\nChooseToolEnable=" + stored + "\n").toUtf8());
+        f.close();
+        QCOMPARE(app::chooseFlavour(QString()), flavour);
+    }
+
+    void secondInstanceIsRefusedAndACrashedOneDoesNotBlock()
+    {
+        app::SingleInstance first(m_dir.path());
+        QVERIFY(first.acquire());
+        app::SingleInstance second(m_dir.path());
+        QVERIFY(!second.acquire());
+
+        // A lock file left by a process that no longer runs.
+        QTemporaryDir other;
+        QFile stale(other.path() + "/Tovrin.lock");
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("999999\nTovrin\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        stale.close();
+        app::SingleInstance third(other.path());
+        QVERIFY(third.acquire());
+    }
+
+    void startsFromAnotherFolderAndFindsItsFiles()
+    {
+        const QString exe = QStringLiteral(TOVRIN_EXECUTABLE);
+        const QString appDir = QFileInfo(exe).absolutePath();
+        QTemporaryDir runtime;
+        QProcess p;
+        p.setWorkingDirectory(m_dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("TOVRIN_QUIT_AFTER_MS", "4000");
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("TOVRIN_SIM_FLASH", runtime.path() + "/flash.bin");
+        p.setProcessEnvironment(env);
+        p.start(exe, {"--simulate"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        // The log went into the application folder, not into the working folder.
+        QVERIFY(!QDir(m_dir.path() + "/log").exists());
+        QVERIFY(QDir(appDir + "/log").exists());
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_saved;
+};
+
+QTEST_MAIN(StartupTest)
+#include "test_startup.moc"

@@ -1,0 +1,143 @@
+// Synthetic calibrations: a frame of known geometry reports the calibration
+// targets; the solver must find that geometry back.
+#include "calibration/math/CameraModel.h"
+#include "tests/calibration/Synthetic.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+using namespace tovrin::calib;
+
+struct ScreenRow {
+    const char* name;
+    int width, height, variant;
+};
+
+class SyntheticCalibration : public testing::TestWithParam<ScreenRow> {
+protected:
+    // Camera x is compared in screen pixels (solution x / R): a slightly
+    // different scale moves the scaled x of the far camera a long way.
+    void expectNearTruth(const CalibSolver& solver, const CameraModel& model, double posTolerance,
+                         double scaleTolerance)
+    {
+        const auto& g = model.geometry();
+        const auto& b = solver.block();
+        EXPECT_NEAR(b.r_fix, g.r * 1024, scaleTolerance * 1024);
+        const double r = b.r_fix / 1024.0;
+        EXPECT_NEAR(b.LCam.Po_l4.x / 16.0 / r, g.left.x / g.r, posTolerance);
+        EXPECT_NEAR(b.LCam.Po_l4.y / 16.0, g.left.y, posTolerance);
+        EXPECT_NEAR(b.RCam.Po_l4.x / 16.0 / r, g.right.x / g.r, posTolerance);
+        EXPECT_NEAR(b.RCam.Po_l4.y / 16.0, g.right.y, posTolerance);
+    }
+    static void expectCorrected(const std::int32_t (&x)[8], tovrin::records::StPoint16 measured, ScreenPoint target)
+    {
+        double h[8];
+        for (int n = 0; n < 8; ++n)
+            h[n] = x[n] / 1048576.0;
+        const double d = h[6] * measured.x + h[7] * measured.y + 1.0;
+        // Q20 as "+ 0.5, then toward zero" is off by up to 1.5 x 2^-20 for a
+        // negative coefficient (-5.49 units are stored as -4): with h7, h8
+        // only a few units large, the denominator may be off by
+        // (|x| + |y|) x 1.5 x 2^-20, several pixels on a large screen.
+        const double bound = 1.0 + (std::abs(measured.x) + std::abs(measured.y)) *
+                                       std::max(double(target.x), double(target.y)) / 1048576.0 * 1.6 /
+                                       std::fabs(d);
+        EXPECT_NEAR((h[0] * measured.x + h[1] * measured.y + h[2]) / d, target.x, bound);
+        EXPECT_NEAR((h[3] * measured.x + h[4] * measured.y + h[5]) / d, target.y, bound);
+    }
+    static double diagonal(const ScreenRow& row) { return std::hypot(double(row.width), double(row.height)); }
+};
+
+TEST_P(SyntheticCalibration, SixteenPointsFindTheFrame)
+{
+    const auto& row = GetParam();
+    const CameraModel model(CameraModel::typical(row.width, row.height, row.variant));
+    CalibSolver solver(row.variant);
+    ASSERT_EQ(solver.Solve16(test::capture16(model, row.width, row.height)), SolveStatus::Ok);
+    expectNearTruth(solver, model, 0.01 * row.width + 6, 0.03);
+    const AccuracyReport& a = solver.accuracy();
+    EXPECT_EQ(a.count, 16);
+    EXPECT_LT(a.max, 4.0 + 0.001 * diagonal(row));
+    EXPECT_LE(a.mean, a.max);
+    // EvalPt are the mapped points: near their targets too.
+    const auto pts = screenPoints16(row.width, row.height);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_NEAR(solver.block().EvalPt[i].x, pts[static_cast<std::size_t>(i)].x, 5 + 0.001 * diagonal(row)) << i;
+        EXPECT_NEAR(solver.block().EvalPt[i].y, pts[static_cast<std::size_t>(i)].y, 5 + 0.001 * diagonal(row)) << i;
+    }
+    // Every cell's stored correction takes its measured corners onto the
+    // targets.
+    for (int r = 0; r < 3; ++r)
+        for (int col = 0; col < 3; ++col) {
+            const int c = 3 * r + col, i = 4 * r + col;
+            for (int k : {i, i + 1, i + 4, i + 5})
+                expectCorrected(solver.block().X[c], solver.block().EvalPt[k], pts[static_cast<std::size_t>(k)]);
+        }
+}
+
+TEST_P(SyntheticCalibration, FourPointsFindTheFrame)
+{
+    const auto& row = GetParam();
+    const CameraModel model(CameraModel::typical(row.width, row.height, row.variant));
+    CalibSolver solver(row.variant, "gFastClbInfo");
+    ASSERT_EQ(solver.Solve4(test::capture4(model, row.width, row.height)), SolveStatus::Ok);
+    // Four points pin the scale down less well than sixteen.
+    expectNearTruth(solver, model, 0.01 * row.width + 6, 0.15);
+    EXPECT_LT(solver.accuracy().max, 4.0);
+    EXPECT_EQ(solver.accuracy().count, 4);
+    // Only row 0 of X and EvalPt 0-3 are filled.
+    for (int c = 1; c < 9; ++c)
+        for (int k = 0; k < 8; ++k)
+            EXPECT_EQ(solver.block().X[c][k], 0);
+    for (int i = 4; i < 16; ++i)
+        EXPECT_EQ(solver.block().EvalPt[i], tovrin::records::StPoint16{});
+    const auto pts = screenPoints4(row.width, row.height);
+    for (int k = 0; k < 4; ++k)
+        expectCorrected(solver.block().X[0], solver.block().EvalPt[k], pts[static_cast<std::size_t>(k)]);
+}
+
+TEST_P(SyntheticCalibration, OneHalfPixelOfNoiseStaysBounded)
+{
+    const auto& row = GetParam();
+    const CameraModel model(CameraModel::typical(row.width, row.height, row.variant));
+    for (unsigned seed : {7u, 8u}) {
+        CalibSolver solver(row.variant);
+        ASSERT_EQ(solver.Solve16(test::capture16(model, row.width, row.height, 1, seed)), SolveStatus::Ok);
+        EXPECT_LT(solver.accuracy().max, 8.0 + 0.002 * diagonal(row)) << seed;
+        EXPECT_NEAR(solver.block().r_fix, model.geometry().r * 1024, 0.06 * 1024) << seed;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, SyntheticCalibration,
+                         testing::Values(ScreenRow{"hd", 1920, 1080, 0}, ScreenRow{"uhd", 3840, 2160, 0},
+                                         ScreenRow{"xga", 1024, 768, 1}, ScreenRow{"portrait", 1080, 1920, 0},
+                                         ScreenRow{"hdTableB", 1920, 1080, 1}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(SyntheticCalibration, CameraPositionsBeyond16BitsAreNeverStoredWrapped)
+{
+    // A 3840 pixel wide screen at scale 1: the right camera lies near x =
+    // 3930, which x 16 does not fit. Only scales that can be stored compete.
+    FrameGeometry g = CameraModel::typical(3840, 2160);
+    g.r = 1.0;
+    g.left.x = -88.0;
+    g.right.x = 3928.0;
+    const CameraModel model(g);
+    CalibSolver solver(0);
+    const SolveStatus s = solver.Solve16(test::capture16(model, 3840, 2160));
+    if (s == SolveStatus::Ok) {
+        EXPECT_GT(solver.block().RCam.Po_l4.x, 0);
+        EXPECT_LE(solver.block().RCam.Po_l4.x / 16.0 / solver.bestR(), 3940.0);
+        EXPECT_LT(solver.bestR(), 0.53);
+    }
+}
+
+TEST(CameraModel, PointsAboveTheCameraAreNotSeen)
+{
+    const CameraModel model(CameraModel::typical(1920, 1080));
+    EXPECT_FALSE(model.sensorPosition(Camera::Left, 500, -100).has_value());
+    EXPECT_TRUE(model.reportedPosition(Camera::Left, 500, 500).has_value());
+}

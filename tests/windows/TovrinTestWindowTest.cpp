@@ -1,0 +1,209 @@
+// The production-test window on the simulated frame: device status to
+// controls, and the start/stop control states with the options it reads.
+
+#include "WindowTestSupport.h"
+
+#include "production/TovrinTest.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+using tovrin::production::TovrinTest;
+using namespace tovrin::windows::test;
+namespace production = tovrin::production;
+namespace sim = tovrin::sim;
+namespace device = tovrin::device;
+namespace shell = tovrin::shell;
+
+namespace {
+
+template <typename T>
+T* child(TovrinTest& w, const char* name)
+{
+    return w.findChild<T*>(QString::fromLatin1(name));
+}
+
+bool waitForStatus(TovrinTest& w, int id)
+{
+    return QTest::qWaitFor([&] { return w.statusMessageId() == id; }, kDeviceTimeoutMs);
+}
+
+const char* const kOptionNames[] = {"flashTestBox", "compareAllRadio", "ignorePartRadio",
+                                    "exposureBox", "columnBox", "lineJoinBox"};
+
+} // namespace
+
+class TovrinTestWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void readyFrameEnablesStart();
+    void faultyFrameStillTestable();
+    void bootLoaderFrameDisablesBoth();
+    void unplugDisablesBoth();
+    void startWithoutFlashTestDoesNothing();
+    void startAndStopToggleControls();
+    void ignoreListNeverGrows();
+    void controlCodesOfTheWorker();
+    void closeLogsEnd();
+
+private:
+    std::unique_ptr<AppFolder> m_folder;
+    std::shared_ptr<sim::SimulatedFrame> m_frame;
+};
+
+void TovrinTestWindowTest::initTestCase()
+{
+    m_folder = std::make_unique<AppFolder>();
+    QVERIFY(m_folder->isValid());
+    useFastWaits();
+}
+
+void TovrinTestWindowTest::init()
+{
+    useScreen(1920);
+    shell::context().toolFlavour = 4;
+    m_frame = installFrame();
+}
+
+void TovrinTestWindowTest::cleanup()
+{
+    device::setTransport(nullptr);
+    m_frame.reset();
+}
+
+void TovrinTestWindowTest::readyFrameEnablesStart()
+{
+    TovrinTest w;
+    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(waitForStatus(w, 15));
+    QCOMPARE(w.statusText(), QStringLiteral("Devices check completed."));
+    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+    QCOMPARE(child<QPushButton>(w, "startButton")->text(), QStringLiteral("开始测试"));
+    QCOMPARE(child<QPushButton>(w, "stopButton")->text(), QStringLiteral("停止测试"));
+    const QString log = logText();
+    QVERIFY(log.contains(QStringLiteral("Tovrin log start!\n")));
+    QVERIFY(log.contains(QStringLiteral("ChooseToolEnable = 4\n")));
+}
+
+void TovrinTestWindowTest::faultyFrameStillTestable()
+{
+    m_frame->setErrorWord(sim::Unit::Slave, 0x80);
+    TovrinTest w;
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
+}
+
+void TovrinTestWindowTest::bootLoaderFrameDisablesBoth()
+{
+    m_frame->reenumerate(true);
+    TovrinTest w;
+    QVERIFY(waitForStatus(w, 16));
+    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+}
+
+void TovrinTestWindowTest::unplugDisablesBoth()
+{
+    TovrinTest w;
+    QVERIFY(waitForStatus(w, 15));
+    m_frame->unplug();
+    QVERIFY(waitForStatus(w, 17));
+    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(!w.isConnected());
+    m_frame->plug();
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
+}
+
+void TovrinTestWindowTest::startWithoutFlashTestDoesNothing()
+{
+    TovrinTest w;
+    QVERIFY(waitForStatus(w, 15));
+    w.StartTestSlot();
+    QCOMPARE(w.statusMessageId(), 15);
+    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+    w.CloseTestSlot();  // nothing was started: nothing to stop
+    QCOMPARE(w.statusMessageId(), 15);
+}
+
+void TovrinTestWindowTest::startAndStopToggleControls()
+{
+    TovrinTest w;
+    QVERIFY(waitForStatus(w, 15));
+    child<QCheckBox>(w, "flashTestBox")->setChecked(true);
+    child<QRadioButton>(w, "ignorePartRadio")->setChecked(true);
+    child<QCheckBox>(w, "exposureBox")->setChecked(true);
+    w.StartTestSlot();
+    QCOMPARE(w.statusText(), QStringLiteral("0_测试中......"));
+    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(child<QPushButton>(w, "stopButton")->isEnabled());
+    for (const char* name : kOptionNames)
+        QVERIFY2(!child<QWidget>(w, name)->isEnabled(), name);
+    QCOMPARE(w.options().compareMode, production::CompareMode::IgnoreListed);
+    QCOMPARE(w.options().ignore, (std::vector<production::IgnoreEntry>{{4, 7, 0x11000}}));
+
+    w.CloseTestSlot();
+    QCOMPARE(w.statusText(), QStringLiteral("测试完毕"));
+    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+    for (const char* name : kOptionNames)
+        QVERIFY2(child<QWidget>(w, name)->isEnabled(), name);
+}
+
+void TovrinTestWindowTest::ignoreListNeverGrows()
+{
+    TovrinTest w;
+    QVERIFY(waitForStatus(w, 15));
+    child<QCheckBox>(w, "flashTestBox")->setChecked(true);
+    for (const char* name : {"exposureBox", "columnBox", "lineJoinBox"})
+        child<QCheckBox>(w, name)->setChecked(true);
+    for (int i = 0; i < 3; ++i) {
+        w.StartTestSlot();
+        w.CloseTestSlot();
+    }
+    QCOMPARE(w.options().ignore,
+             (std::vector<production::IgnoreEntry>{{4, 7, 0x11000}, {8, 11, 0x11000}, {18, 65, 0x11000}}));
+}
+
+void TovrinTestWindowTest::controlCodesOfTheWorker()
+{
+    TovrinTest w;
+    QVERIFY(waitForStatus(w, 15));
+    w.recvShowData(8);
+    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(child<QPushButton>(w, "stopButton")->isEnabled());
+    w.recvShowData(4);
+    QCOMPARE(w.statusText(), QStringLiteral("Master Flash存在不同。地址：0x00000000"));
+    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+    w.recvShowData(1);
+    QCOMPARE(w.statusText(), QStringLiteral("模式转换失败！"));
+    w.recvShowData(6);
+    QCOMPARE(w.statusText(), QStringLiteral("读Flash出错"));
+    // The worker ended: both buttons wait for the frame to be checked again.
+    w.recvShowData(0);
+    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
+}
+
+void TovrinTestWindowTest::closeLogsEnd()
+{
+    TovrinTest w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
+QTEST_MAIN(TovrinTestWindowTest)
+#include "TovrinTestWindowTest.moc"

@@ -1,0 +1,196 @@
+// The end-user main window on the simulated frame: preparing a ready frame,
+// refusing a frame that cannot be calibrated, and the exit handling that
+// hands the frame back in work mode with the chosen calibration mode.
+
+#include "WindowTestSupport.h"
+
+#include "widgets/Button.h"
+#include "windows/TovrinUser.h"
+
+#include <QtTest>
+
+using tovrin::widgets::Button;
+using tovrin::widgets::MyMessageBox;
+using tovrin::windows::TovrinUser;
+using namespace tovrin::windows::test;
+namespace sim = tovrin::sim;
+namespace device = tovrin::device;
+namespace shell = tovrin::shell;
+
+namespace {
+
+Button* button(TovrinUser& w, const char* name) { return w.findChild<Button*>(QString::fromLatin1(name)); }
+
+bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, kDeviceTimeoutMs); }
+
+// Byte 10 of the Slave's screen record: FourCalib_en.
+uint8_t storedFourCalib(const sim::SimulatedFrame& frame)
+{
+    return frame.flashByte(sim::Unit::Slave, sim::kScreenRecordOffset + 10);
+}
+
+} // namespace
+
+class TovrinUserTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void readyFramePreparedForCalibration();
+    void bootLoaderFrameStartsNothing();
+    void noFrameLogsAndWaits();
+    void brokenLinkAfterStatusTest();
+    void calibrationTypeToggles();
+    void escapeHandsFrameBackAndKeepsMode();
+    void unreadableScreenRecordStartsSixteenPointAndIsLeftAlone();
+    void tabCyclesThreeButtons();
+
+private:
+    std::unique_ptr<AppFolder> m_folder;
+    std::shared_ptr<sim::SimulatedFrame> m_frame;
+};
+
+void TovrinUserTest::initTestCase()
+{
+    m_folder = std::make_unique<AppFolder>();
+    QVERIFY(m_folder->isValid());
+    useFastWaits();
+}
+
+void TovrinUserTest::init()
+{
+    useScreen(1920);
+    shell::context().toolFlavour = 3;
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
+    MyMessageBox::clearShownBoxes();
+    m_frame = installFrame();
+}
+
+void TovrinUserTest::cleanup()
+{
+    device::setTransport(nullptr);
+    m_frame.reset();
+}
+
+void TovrinUserTest::readyFramePreparedForCalibration()
+{
+    TovrinUser w;
+    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    QCOMPARE(w.versionText(), QStringLiteral("Tovrin 3.1.30     FirmwareID: 1.2.5\n"));
+    QCOMPARE(w.statusMessageId(), 65);
+    QCOMPARE(w.statusText(), QStringLiteral("Device initializing, please wait..."));
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    QVERIFY(button(w, "calTypeButton")->isButtonEnabled());
+    QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());  // no point taken yet
+    QCOMPARE(button(w, "resetBeforeButton")->caption(), QStringLiteral("Reset Before"));
+    QVERIFY(logText().contains(QStringLiteral("Open hid device success!PID:0x0055")));
+}
+
+void TovrinUserTest::bootLoaderFrameStartsNothing()
+{
+    m_frame->reenumerate(true);
+    TovrinUser w;
+    QVERIFY(waitFor([&] { return w.statusMessageId() == 16; }));
+    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
+    QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());
+    QVERIFY(button(w, "exitButton")->isButtonEnabled());  // the way out stays open
+    QCOMPARE(w.versionText(), QStringLiteral("Tovrin 3.1.30"));
+}
+
+void TovrinUserTest::noFrameLogsAndWaits()
+{
+    m_frame->unplug();
+    TovrinUser w;
+    QVERIFY(waitFor([&] { return w.statusMessageId() == 17; }));
+    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
+    QVERIFY(logText().contains(QStringLiteral("Open hid device failed!\n")));
+    m_frame->plug();
+    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    QVERIFY(button(w, "calTypeButton")->isButtonEnabled());
+}
+
+void TovrinUserTest::brokenLinkAfterStatusTest()
+{
+    // Device state 2 twice: asked again, then given up without a timeout.
+    m_frame->queueStatusAnswers({sim::StatusAnswer{2}, sim::StatusAnswer{2}});
+    TovrinUser w;
+    QVERIFY(waitFor([&] { return w.statusMessageId() == 14; }));
+    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
+    QCOMPARE(w.versionText(), QStringLiteral("Tovrin 3.1.30"));
+}
+
+void TovrinUserTest::calibrationTypeToggles()
+{
+    TovrinUser w;
+    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    QCOMPARE(w.fourCalibration(), 0);
+    QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("4 point"));
+    w.CalTypeSlot();
+    QCOMPARE(w.fourCalibration(), 1);
+    QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("16 point"));
+    w.CalTypeSlot();
+    QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("4 point"));
+}
+
+void TovrinUserTest::escapeHandsFrameBackAndKeepsMode()
+{
+    QCOMPARE(storedFourCalib(*m_frame), 0);
+    TovrinUser w;
+    w.show();
+    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    w.CalTypeSlot();
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QCOMPARE(storedFourCalib(*m_frame), 1);
+    QVERIFY(m_frame->readFlash(sim::Unit::Slave, sim::kScreenRecordOffset, 4)
+            == (std::vector<uint8_t>{0x46, 0x49, 0x43, 0x41}));
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+    QVERIFY(MyMessageBox::shownBoxes().isEmpty());  // the user tool does not ask
+}
+
+void TovrinUserTest::unreadableScreenRecordStartsSixteenPointAndIsLeftAlone()
+{
+    m_frame->eraseSector(sim::Unit::Slave, sim::kScreenRecordOffset);
+    TovrinUser w;
+    w.show();
+    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    QCOMPARE(w.fourCalibration(), 0);
+    w.CalTypeSlot();
+    w.ReturnSlot();
+    QVERIFY(!w.isVisible());
+    // An erased record is not turned into a valid one of made-up settings.
+    QCOMPARE(m_frame->readFlash(sim::Unit::Slave, sim::kScreenRecordOffset, 4), (std::vector<uint8_t>(4, 0xFF)));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinUserTest::tabCyclesThreeButtons()
+{
+    TovrinUser w;
+    w.show();
+    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    Button* order[] = {button(w, "calTypeButton"), button(w, "resetBeforeButton"), button(w, "exitButton")};
+    QCOMPARE(order[0]->currentLook(), Button::Look::Focus);
+    QTest::keyClick(&w, Qt::Key_Tab);
+    QCOMPARE(order[1]->currentLook(), Button::Look::Disabled);  // disabled keeps its look
+    QTest::keyClick(&w, Qt::Key_Tab);
+    QCOMPARE(order[2]->currentLook(), Button::Look::Focus);
+    QCOMPARE(order[0]->currentLook(), Button::Look::Normal);
+    QTest::keyClick(&w, Qt::Key_Tab);
+    QCOMPARE(order[0]->currentLook(), Button::Look::Focus);
+    // Return on the first button switches the calibration type.
+    QTest::keyClick(&w, Qt::Key_Return);
+    QCOMPARE(w.fourCalibration(), 1);
+    // Return on the disabled "Reset Before" does nothing; Backspace neither
+    // while no point can be taken back.
+    QTest::keyClick(&w, Qt::Key_Tab);
+    QTest::keyClick(&w, Qt::Key_Return);
+    QTest::keyClick(&w, Qt::Key_Backspace);
+    QVERIFY(!order[1]->isButtonEnabled());
+    QVERIFY(w.isVisible());
+}
+
+QTEST_MAIN(TovrinUserTest)
+#include "TovrinUserTest.moc"

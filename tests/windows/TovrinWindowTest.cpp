@@ -1,0 +1,359 @@
+// The engineering main window on the simulated frame: what its status line
+// and buttons show for each detection outcome, its keyboard, the version
+// display, reset, language change and the close question.
+
+#include "WindowTestSupport.h"
+
+#include "records/CalibrationRecord.h"
+#include "shell/CommentIniWriter.h"
+#include "shell/Settings.h"
+#include "widgets/Button.h"
+#include "windows/Tovrin.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+using tovrin::widgets::Button;
+using tovrin::widgets::MyMessageBox;
+using tovrin::windows::Tovrin;
+using namespace tovrin::windows::test;
+namespace sim = tovrin::sim;
+namespace device = tovrin::device;
+namespace shell = tovrin::shell;
+
+namespace {
+
+Button* tile(Tovrin& w, const char* name) { return w.findChild<Button*>(QString::fromLatin1(name)); }
+
+// Every tile of the page, in no particular order.
+QList<Button*> tiles(Tovrin& w)
+{
+    QList<Button*> out;
+    for (Button* b : w.findChildren<Button*>()) {
+        if (b->objectName() != QLatin1String("minimizeButton") && b->objectName() != QLatin1String("quitButton"))
+            out << b;
+    }
+    return out;
+}
+
+bool waitForStatus(Tovrin& w, int id)
+{
+    return QTest::qWaitFor([&] { return w.statusMessageId() == id; }, kDeviceTimeoutMs);
+}
+
+} // namespace
+
+class TovrinWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // Detection outcomes.
+    void factoryFrameIsReady();
+    void unplugAndReplug();
+    void bootLoaderFrameOffersOnlyUpdate();
+    void hardwareFaultShowsErrorWords();
+    void uncalibratedFrameAsksForLeveling();
+
+    // Layouts.
+    void tilesOfEachFlavour_data();
+    void tilesOfEachFlavour();
+    void debugPageButtonsFollowTheFrame();
+
+    // Keyboard and jobs.
+    void tabVisitsTilesAndReturnShowsVersions();
+    void erasedBootLoaderShownAsFactoryVersion();
+    void resetSucceedsOrFails();
+    void jobsWithoutFrameAskToReconnect();
+    void languageChangeRedrawsStatus();
+
+    // Closing.
+    void escapeWhileConnectedAsksFirst();
+    void escapeWithoutFrameClosesAtOnce();
+
+private:
+    std::unique_ptr<AppFolder> m_folder;
+    std::shared_ptr<sim::SimulatedFrame> m_frame;
+};
+
+void TovrinWindowTest::initTestCase()
+{
+    m_folder = std::make_unique<AppFolder>();
+    QVERIFY2(m_folder->isValid(), "the generated skin is missing from the application folder");
+    useFastWaits();
+}
+
+void TovrinWindowTest::init()
+{
+    useScreen(1920);
+    shell::context().toolFlavour = 1;
+    QFile::remove(QStringLiteral("Tovrin.ini"));
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
+    MyMessageBox::clearShownBoxes();
+    m_frame = installFrame();
+}
+
+void TovrinWindowTest::cleanup()
+{
+    device::setTransport(nullptr);
+    m_frame.reset();
+}
+
+void TovrinWindowTest::factoryFrameIsReady()
+{
+    Tovrin w;
+    QCOMPARE(w.statusMessageId(), 0);  // checking until the thread reports
+    QVERIFY(!tile(w, "setButton")->isButtonEnabled());
+    QVERIFY(waitForStatus(w, 15));
+    QCOMPARE(w.statusText(), shell::context().text(15));
+    QCOMPARE(w.statusText(), QStringLiteral("Devices check completed."));
+    for (Button* b : tiles(w))
+        QVERIFY2(b->isButtonEnabled(), qPrintable(b->objectName()));
+    const QString log = logText();
+    QVERIFY(log.contains(QStringLiteral("Tovrin log start!\n")));
+    QVERIFY(log.contains(QStringLiteral("ChooseToolEnable = 1\n")));
+    QVERIFY(log.contains(QStringLiteral("Open hid device success!PID:0x0055")));
+}
+
+void TovrinWindowTest::unplugAndReplug()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    QSignalSpy shown(&w, &Tovrin::statusShown);
+
+    m_frame->unplug();
+    QVERIFY(waitForStatus(w, 17));
+    QCOMPARE(w.statusText(), QStringLiteral("Device not detected, please check the connection."));
+    for (Button* b : tiles(w))
+        QVERIFY2(!b->isButtonEnabled(), qPrintable(b->objectName()));
+    QVERIFY(!w.isConnected());
+    QVERIFY(logText().contains(QStringLiteral("Open hid device failed!\n")));
+
+    shown.clear();
+    m_frame->plug();
+    QVERIFY(waitForStatus(w, 15));
+    QList<int> ids;
+    for (const QList<QVariant>& args : shown)
+        ids << args.at(0).toInt();
+    QCOMPARE(ids, (QList<int>{0, 15}));
+    for (Button* b : tiles(w))
+        QVERIFY(b->isButtonEnabled());
+}
+
+void TovrinWindowTest::bootLoaderFrameOffersOnlyUpdate()
+{
+    m_frame->reenumerate(true);
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 16));
+    QCOMPARE(w.statusText(), QStringLiteral("The device is not ready, please update the firmware."));
+    QVERIFY(tile(w, "updateButton")->isButtonEnabled());
+    for (const char* name : {"levelingButton", "setButton", "calibrateButton", "aboutButton"})
+        QVERIFY2(!tile(w, name)->isButtonEnabled(), name);
+}
+
+void TovrinWindowTest::hardwareFaultShowsErrorWords()
+{
+    m_frame->setErrorWord(sim::Unit::Master, 0x02);
+    m_frame->setErrorWord(sim::Unit::Slave, 0x100);
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 142));
+    QCOMPARE(w.statusText(), QStringLiteral("Equipment anomalies. Error code: 0x2, 0x100"));
+}
+
+void TovrinWindowTest::uncalibratedFrameAsksForLeveling()
+{
+    m_frame = installFrame(false);  // erased flash: neither leveled nor calibrated
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 143));
+    // Leveling and calibration are what the frame needs: they stay reachable.
+    QVERIFY(tile(w, "levelingButton")->isButtonEnabled());
+    QVERIFY(tile(w, "calibrateButton")->isButtonEnabled());
+}
+
+void TovrinWindowTest::tilesOfEachFlavour_data()
+{
+    QTest::addColumn<int>("flavour");
+    QTest::addColumn<int>("shortcuts");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("user-like") << 0 << 0 << QStringList{"aboutButton", "calibrateButton", "setButton"};
+    QTest::newRow("user-like, shortcuts") << 0 << 1
+                                          << QStringList{"aboutButton", "calibrateButton", "setButton", "shortcutsButton"};
+    QTest::newRow("full") << 1 << 0
+                          << QStringList{"aboutButton", "calibrateButton", "levelingButton", "setButton", "updateButton"};
+    QTest::newRow("full, shortcuts") << 1 << 1
+                                     << QStringList{"aboutButton", "calibrateButton", "levelingButton", "setButton",
+                                                    "shortcutsButton", "updateButton"};
+}
+
+void TovrinWindowTest::tilesOfEachFlavour()
+{
+    QFETCH(int, flavour);
+    QFETCH(int, shortcuts);
+    QFETCH(QStringList, names);
+    shell::context().toolFlavour = flavour;
+    shell::writeSetting(QString::fromLatin1(shell::settings::Shortcuts_en.key), shortcuts);
+    Tovrin w;
+    QStringList found;
+    for (Button* b : tiles(w))
+        found << b->objectName();
+    found.sort();
+    QCOMPARE(found, names);
+    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("versionLabel"))->text(), QStringLiteral("V3.1.30"));
+    // Every tile lies inside the window and no two overlap.
+    const QList<Button*> all = tiles(w);
+    for (Button* a : all) {
+        QVERIFY(w.rect().contains(a->geometry()));
+        for (Button* b : all)
+            QVERIFY(a == b || !a->geometry().intersects(b->geometry()));
+    }
+}
+
+void TovrinWindowTest::debugPageButtonsFollowTheFrame()
+{
+    shell::context().toolFlavour = 2;
+    Tovrin w;
+    auto* leveling = w.findChild<QPushButton*>(QStringLiteral("levelingButton"));
+    QVERIFY(leveling);
+    QVERIFY(!leveling->isEnabled());
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(leveling->isEnabled());
+    QVERIFY(!leveling->autoDefault());  // Return in a line edit presses nothing
+
+    auto* addr = w.findChild<QLineEdit*>(QStringLiteral("regAddrEdit"));
+    QVERIFY(addr);
+    QTest::keyClicks(addr, QStringLiteral("0x1A_zz"));
+    QCOMPARE(addr->text(), QStringLiteral("0x1A_"));
+
+    m_frame->unplug();
+    QVERIFY(waitForStatus(w, 17));
+    QVERIFY(!leveling->isEnabled());
+}
+
+void TovrinWindowTest::tabVisitsTilesAndReturnShowsVersions()
+{
+    shell::writeSetting(QString::fromLatin1(shell::settings::Shortcuts_en.key), 1);
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    const QStringList order{"levelingButton", "calibrateButton", "setButton", "shortcutsButton", "updateButton", "aboutButton"};
+    for (int round = 0; round < 2; ++round) {
+        for (const QString& name : order) {
+            QTest::keyClick(&w, Qt::Key_Tab);
+            for (Button* b : tiles(w)) {
+                const bool focused = b->objectName() == name;
+                QCOMPARE(b->currentLook() == Button::Look::Focus, focused);
+            }
+        }
+    }
+    // Focus on the sixth tile (Versions): Return shows the versions.
+    MyMessageBox::clearShownBoxes();
+    QTest::keyClick(&w, Qt::Key_Return);
+    const auto boxes = MyMessageBox::shownBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Versions"));
+    QCOMPARE(boxes[0].message, QStringLiteral("ToolID:3.1.30\n(M)FirmwareID: 1.2.5\n(S)FirmwareID: 1.2.5\nBootloaderID: 1.0.7"));
+    QCOMPARE(boxes[0].buttons, 1);
+    // The frame went back to work after the reading.
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinWindowTest::erasedBootLoaderShownAsFactoryVersion()
+{
+    const uint8_t erased[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    m_frame->setFlash(sim::Unit::Slave, sim::kVersionRecordOffset + 4, erased);
+    m_frame->setFlash(sim::Unit::Master, sim::kVersionRecordOffset, std::array<uint8_t, 4>{0x22, 0x00, 0x01, 0x01});
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    w.AboutButSlot();
+    const auto boxes = MyMessageBox::shownBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].message.contains(QStringLiteral("(M)FirmwareID: 1.1.34\n")), qPrintable(boxes[0].message));
+    QVERIFY(boxes[0].message.endsWith(QStringLiteral("BootloaderID: 1.0.7")));
+    QVERIFY(logText().contains(QStringLiteral("BootloaderID: V1.0.7\n")));
+}
+
+void TovrinWindowTest::resetSucceedsOrFails()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    w.ResetButSlot();
+    QCOMPARE(w.statusMessageId(), 33);
+    m_frame->answerNextWithStatus(sim::kStatusRefused);
+    w.ResetButSlot();
+    QCOMPARE(w.statusMessageId(), 32);
+    QCOMPARE(w.statusText(), QStringLiteral("Reset failed, please try again!"));
+}
+
+void TovrinWindowTest::jobsWithoutFrameAskToReconnect()
+{
+    m_frame->unplug();
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 17));
+    // Whatever reaches a job without a frame must neither crash nor talk to it.
+    for (auto slot : {&Tovrin::AboutButSlot, &Tovrin::SetButSlot, &Tovrin::ResetButSlot, &Tovrin::TestButSlot,
+                      &Tovrin::AdjustScreenButSlot, &Tovrin::AlignmentButSlot, &Tovrin::FirmwareUpdateButSlot}) {
+        (w.*slot)();
+        QCOMPARE(w.statusMessageId(), 14);
+    }
+    QVERIFY(MyMessageBox::shownBoxes().isEmpty());
+}
+
+void TovrinWindowTest::languageChangeRedrawsStatus()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    const QString english = w.statusText();
+    const QString setEnglish = tile(w, "setButton")->caption();
+    w.LanguageCBoxSlot(1);
+    QCOMPARE(shell::settings::Language.read(), 1);
+    QCOMPARE(w.statusMessageId(), 15);
+    QCOMPARE(w.statusText(), shell::context().text(15));
+    QVERIFY(w.statusText() != english);
+    QCOMPARE(tile(w, "setButton")->caption(), shell::context().text(1));
+    QVERIFY(tile(w, "setButton")->caption() != setEnglish);
+    w.LanguageCBoxSlot(0);
+    QCOMPARE(w.statusText(), english);
+}
+
+void TovrinWindowTest::escapeWhileConnectedAsksFirst()
+{
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
+    QTest::keyClick(&w, Qt::Key_Escape);
+    auto boxes = MyMessageBox::shownBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Exit"));
+    QCOMPARE(boxes[0].message, QStringLiteral("Are you sure you exit?"));
+    QCOMPARE(boxes[0].labels, (QStringList{"Exit", "Cancel"}));
+    QVERIFY(w.isVisible());
+    QVERIFY(!logText().contains(QStringLiteral("Tovrin log end!")));
+
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+    QCOMPARE(shell::readText(QStringLiteral("ImagePath/imagePath"), QStringLiteral("unset")), QStringLiteral("0"));
+    QVERIFY(!device::currentTransport() || !device::currentTransport()->isOpen());
+}
+
+void TovrinWindowTest::escapeWithoutFrameClosesAtOnce()
+{
+    m_frame->unplug();
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 17));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+    QVERIFY(MyMessageBox::shownBoxes().isEmpty());
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
+QTEST_MAIN(TovrinWindowTest)
+#include "TovrinWindowTest.moc"

@@ -1,0 +1,119 @@
+#pragma once
+// Shared set-up of the window tests: a temporary application folder holding
+// the generated skin and the language file, the context of a screen class,
+// fast device waits, and a fresh simulated frame per test.
+
+#include "device/Detection.h"
+#include "device/DeviceStatus.h"
+#include "device/HidLink.h"
+#include "device/UnitOps.h"
+#include "shell/AppContext.h"
+#include "shell/Clock.h"
+#include "shell/Language.h"
+#include "shell/Skin.h"
+#include "sim/FactoryFrame.h"
+#include "sim/SimTransport.h"
+#include "sim/SimulatedFrame.h"
+#include "widgets/MyMessageBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <memory>
+
+namespace tovrin::windows::test {
+
+// The application folder of one test run: the current directory points into
+// a temporary folder with links to the build's skin and language file, so
+// that logs and INI files of the windows stay out of the build tree.
+class AppFolder {
+public:
+    AppFolder()
+    {
+        const QString app = QStringLiteral(TOVRIN_APP_DIR);
+        QFile::link(app + QStringLiteral("/skin"), m_dir.filePath(QStringLiteral("skin")));
+        QFile::copy(app + QStringLiteral("/Tovrin_language.lrp"), m_dir.filePath(QStringLiteral("Tovrin_language.lrp")));
+        m_previous = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+    }
+    ~AppFolder() { QDir::setCurrent(m_previous); }
+    AppFolder(const AppFolder&) = delete;
+    AppFolder& operator=(const AppFolder&) = delete;
+
+    bool isValid() const { return m_dir.isValid() && QFile::exists(QStringLiteral("skin/1920/back_pixmap.png")); }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+// Skin folder, fonts and texts (language 0) of a screen class.
+inline void useScreen(int screenClass)
+{
+    const int height = screenClass >= 1920 ? 1080 : screenClass >= 1440 ? 900 : 768;
+    const shell::SkinChoice choice = shell::skinForScreen(screenClass, height);
+    shell::AppContext& ctx = shell::context();
+    ctx.setSkinPath(choice.skinPath);
+    ctx.setFonts(choice.titleFont, choice.buttonFont, choice.applicationFont);
+    shell::LoadTexts();
+}
+
+// Device procedures wait in 20 ms slices and for seconds in the status test;
+// a twentieth of each keeps the order of events and makes the tests quick.
+inline void useFastWaits()
+{
+    setSleeper([](int ms) { QThread::msleep(static_cast<unsigned long>(std::max(1, ms / 20))); });
+}
+
+// A new frame behind the device link, and the shared detection state as a
+// fresh start finds it.
+inline std::shared_ptr<sim::SimulatedFrame> installFrame(bool factory = true)
+{
+    auto frame = std::make_shared<sim::SimulatedFrame>();
+    if (factory)
+        sim::writeFactoryContents(*frame);
+    device::setTransport(sim::makeSimTransport(frame));
+    device::g_bDevExist = 0;
+    device::g_isDeviceCommunicate = 0;
+    device::g_ErrorCodeM = 0;
+    device::g_ErrorCodeS = 0;
+    device::UpdateExpected = 0;
+    device::DeviceCheckState = device::kStateOpen;
+    return frame;
+}
+
+inline QString logText()
+{
+    QFile file(QString::fromStdString(shell::context().logFilePath()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+// True when every pixel has the same colour.
+inline bool isBlank(const QImage& image)
+{
+    if (image.isNull())
+        return true;
+    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb first = img.pixel(0, 0);
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            if (line[x] != first)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Detection, the status test and a re-plug take a few seconds of fast waits;
+// the limit only keeps a broken run from hanging.
+constexpr int kDeviceTimeoutMs = 20000;
+
+} // namespace tovrin::windows::test
