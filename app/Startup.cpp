@@ -20,6 +20,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace tovrin::app {
 
 Arguments parseArguments(const QStringList& arguments, bool simulateFromEnvironment)
@@ -84,6 +86,16 @@ namespace {
 
 void warn(const QString& text)
 {
+    // Also on the terminal: a start from a shell or a script sees why it ended.
+    std::fprintf(stderr, "Tovrin: %s\n", text.toLocal8Bit().constData());
+    // Scripted runs must not hang on the box.
+    const int quitAfter = qEnvironmentVariableIntValue("TOVRIN_QUIT_AFTER_MS");
+    if (quitAfter > 0) {
+        QTimer::singleShot(quitAfter, qApp, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+    }
     QMessageBox::warning(nullptr, QStringLiteral("Tovrin"), text, QMessageBox::Ok);
 }
 

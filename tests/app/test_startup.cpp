@@ -107,6 +107,42 @@ private Q_SLOTS:
         QVERIFY(QDir(appDir + "/log").exists());
     }
 
+    void missingSkinFolderWarnsAndExitsZero()
+    {
+        // The executable alone in a folder: no skin beside it.
+        const QString exe = m_dir.path() + "/tovrin";
+        QVERIFY(QFile::copy(QStringLiteral(TOVRIN_EXECUTABLE), exe));
+        QTemporaryDir runtime;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("TOVRIN_QUIT_AFTER_MS", "300");
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        p.setProcessEnvironment(env);
+        p.start(exe, {"--simulate"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardError().contains("No software skin!"));
+        QVERIFY(!QDir(m_dir.path() + "/log").exists());  // no window, no log
+    }
+
+    void secondProcessIsRefused()
+    {
+        QTemporaryDir runtime;
+        app::SingleInstance holder(runtime.path());
+        QVERIFY(holder.acquire());
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("TOVRIN_QUIT_AFTER_MS", "300");
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TOVRIN_EXECUTABLE), {"--simulate"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardError().contains("The application is already running."));
+    }
+
 private:
     QTemporaryDir m_dir;
     QString m_saved;

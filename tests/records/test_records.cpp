@@ -9,6 +9,14 @@
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 
+#include "shell/AppContext.h"
+#include "shell/Clock.h"
+#include "shell/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -159,6 +167,44 @@ TEST(Widening, StoredWindowGrowsOnlyOutward)
     EXPECT_EQ(e, 503);
     widenWindow(s, e, 500, 400);  // a window that is no window changes nothing
     EXPECT_EQ(s, 2);
+}
+
+TEST(RecordLog, StoredRecordIsDumpedLineByLine)
+{
+    QTemporaryDir dir;
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    setLocalNow([] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 7)); });
+    shell::WriteLog("start\n", true);
+    Sample s;
+    s.fields.P_Pos = kPPosA;
+    s.fields.st_COLUMN_PIECE[2] = {7, 8, 9};
+    logCalibrationRecord(s.fields, UnitId::Slave);
+    QFile f(QString::fromStdString(shell::context().logFilePath()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray log = f.readAll();
+    setLocalNow({});
+    QDir::setCurrent(saved);
+    const char* expected[] = {
+        "(2026-3-7 09:05:07) CalInfo_R.StScreenPara.ScreenWidth=1920, CalInfo_R.StScreenPara.ScreenHight=1080\n",
+        "(2026-3-7 09:05:07) CalInfo_R.SENSORInfoFlag=0x46574946\n",
+        "CalInfo_R.StImageProcessPara.u10_PROJECT_START=40, CalInfo_R.StImageProcessPara.u10_PROJECT_END=600\n",
+        "CalInfo_R.StImageProcessPara.st_COLUMN_PIECE[2]={8, 9, 7}\n",
+        "CalInfo_R.P_Pos={10,36,62,",
+        ",564,578,\n(2026-3-7 09:05:07) 592,606,",
+        ",1228,1258}\n",
+        "CalInfo_R.r_fix=1024\n",
+        "CalInfo_R.StClbInfo.EvalPt[12]=(0,0), CalInfo_R.StClbInfo.EvalPt[13]=(0,0), "
+        "CalInfo_R.StClbInfo.EvalPt[14]=(0,0), CalInfo_R.StClbInfo.EvalPt[15]=(0,1046)\n",
+        "CalInfo_R.StClbInfo.X[8][0]={0, 0, 0, 0, 0, 0, 0, 1048576}\n",
+        "CalInfo_R.LCam.Po_l4.x=-160, CalInfo_R.LCam.Po_l4.y=0\n",
+        "CalInfo_R.LCam.L_A=0, CalInfo_R.LCam.L_Angle_fix=-2048\n",
+        "CalInfo_R.RCam.L_A=0, CalInfo_R.RCam.L_Angle_fix=0\n\n",
+    };
+    for (const char* e : expected)
+        EXPECT_TRUE(log.contains(e)) << e << "\nin\n" << log.constData();
+    for (const QByteArray& line : log.split('\n'))
+        EXPECT_LE(line.size(), shell::kMaxLogLine);
 }
 
 class RecordFlash : public ::testing::Test {
