@@ -19,7 +19,6 @@ std::atomic<int> UpdateExpected{0};
 namespace {
 constexpr int kGoodChecksBeforeReport = 8;
 constexpr int kUpdateTries = 30;
-constexpr int kPauseSlice = 20;  // waits are cut in slices so a stop request is seen at once
 } // namespace
 
 DetectionMachine::DetectionMachine(Variant variant, std::function<void(int)> report, const std::atomic<bool>* stop)
@@ -31,11 +30,7 @@ DetectionMachine::DetectionMachine(Variant variant, std::function<void(int)> rep
 
 void DetectionMachine::pause(int ms)
 {
-    while (ms > 0 && !(m_stop && m_stop->load())) {
-        const int slice = std::min(ms, kPauseSlice);
-        sleepMs(slice);
-        ms -= slice;
-    }
+    sleepMsUnless(ms, m_stop);
 }
 
 void DetectionMachine::emitCode(int code)
@@ -138,7 +133,9 @@ void DetectionMachine::step()
             m_reported = true;
             shell::LogF("Open hid device success!PID:0x%04x\n", m_productId);
             if (isApplicationProductId(m_productId)) {
-                TestCommunication();
+                TestCommunication(m_stop);
+                if (m_stop && m_stop->load())
+                    break;  // the thread is ending: the window no longer listens
                 emitCode(detection::kApplicationOpened);
             } else if (m_productId == kBootLoaderProductId) {
                 emitCode(detection::kBootLoaderOpened);

@@ -59,15 +59,17 @@ int decideStatus(std::span<const uint8_t> s)
     return kStatusReady;
 }
 
-int TestCommunication()
+int TestCommunication(const std::atomic<bool>* stop)
 {
-    sleepMs(1000);
+    if (!sleepMsUnless(1000, stop))
+        return kStatusNoLink;
     g_getStatusError.store(0);
     std::array<uint8_t, kStatusSize> status{};
     // At most two requests: 2 s before the first, 5 s before the second.
     const int waits[2] = {2000, 5000};
     for (int attempt = 0; attempt < 2; ++attempt) {
-        sleepMs(waits[attempt]);
+        if (!sleepMsUnless(waits[attempt], stop))
+            return kStatusNoLink;
         if (!GetStatus(status))
             continue;
         g_ErrorCodeM.store(get32(status.data() + 2));

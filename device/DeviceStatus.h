@@ -50,8 +50,10 @@ int decideStatus(std::span<const uint8_t> status61);
 
 // Asks the frame for its status (at most two requests, 1 s + 2 s before the
 // first and 5 s before the second) and sets g_getStatusError, the error
-// words and ExtendedFrameDevice. Returns the result.
-int TestCommunication();
+// words and ExtendedFrameDevice. Returns the result. A stop request (the
+// detection thread ending) cuts the waits short: the result is then
+// kStatusNoLink and nothing else is changed.
+int TestCommunication(const std::atomic<bool>* stop = nullptr);
 
 // What a window shows after a failed or refused mode switch.
 struct ModeSwitchOutcome {

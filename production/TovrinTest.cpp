@@ -56,9 +56,7 @@ QString addressText(uint32_t address) { return QStringLiteral("%1").arg(address,
 TovrinTest::TovrinTest(QWidget* parent)
     : QDialog(parent)
 {
-    shell::PrepareLogFolders();
-    shell::WriteLog("Tovrin log start!\n", true);
-    shell::LogF("ChooseToolEnable = %d\n", context().toolFlavour.load());
+    windows::startLog();
     shell::CheckLanguage();
 
     setObjectName(QStringLiteral("TovrinTest"));
@@ -143,24 +141,10 @@ TovrinTest::TovrinTest(QWidget* parent)
 
     // Nothing can be started before the frame has been checked.
     setOptionsEnabled(true);
-    m_startButton->setEnabled(false);
-    m_stopButton->setEnabled(false);
+    setStartStopEnabled(false, false);
     showMessage(msg::Checking);
 
-    m_detection = new GetDeviceConfigThreadTest(this);
-    connect(m_detection, &GetDeviceConfigThreadTest::sendShowData, this, &TovrinTest::recvShowData,
-            Qt::QueuedConnection);
-    device::DeviceCheckState = device::kStateOpen;
-    m_detection->prepareStart();
-    m_detection->start();
-}
-
-TovrinTest::~TovrinTest()
-{
-    if (m_detection) {
-        m_detection->requestStop();
-        m_detection->wait();
-    }
+    m_detection.start(new GetDeviceConfigThreadTest(this), this, &TovrinTest::recvShowData);
 }
 
 QString TovrinTest::statusText() const { return m_statusLabel->text(); }
@@ -188,38 +172,32 @@ void TovrinTest::setOptionsEnabled(bool enabled)
         w->setEnabled(enabled);
 }
 
+void TovrinTest::setStartStopEnabled(bool start, bool stop)
+{
+    m_startButton->setEnabled(start);
+    m_stopButton->setEnabled(stop);
+}
+
 void TovrinTest::setTestingControls()
 {
-    m_startButton->setEnabled(false);
-    m_stopButton->setEnabled(true);
+    setStartStopEnabled(false, true);
     setOptionsEnabled(false);
 }
 
 void TovrinTest::setIdleControls()
 {
-    m_startButton->setEnabled(true);
-    m_stopButton->setEnabled(false);
+    setStartStopEnabled(true, false);
     setOptionsEnabled(true);
-}
-
-void TovrinTest::restartDetection()
-{
-    device::DeviceCheckState = device::kStateOpen;
-    if (!m_closed && !m_detection->isRunning()) {
-        m_detection->prepareStart();
-        m_detection->start();
-    }
 }
 
 void TovrinTest::recvShowData(int value)
 {
-    if (m_closed)
+    if (m_detection.isClosed())
         return;
     switch (value) {
     case code::TestEnded:
-        m_startButton->setEnabled(false);
-        m_stopButton->setEnabled(false);
-        restartDetection();
+        setStartStopEnabled(false, false);
+        m_detection.restart();
         break;
     case code::ModeSwitchFailed:
         showText(QStringLiteral("模式转换失败！"));
@@ -256,15 +234,8 @@ void TovrinTest::recvShowData(int value)
         m_connected = result != device::kStatusNoLink;
         switch (result) {
         case device::kStatusNoLink:
-            m_startButton->setEnabled(false);
-            m_stopButton->setEnabled(false);
+            setStartStopEnabled(false, false);
             showMessage(msg::CommunicateFailed);
-            break;
-        case device::kStatusReady:
-        case device::kStatusHardwareFault:
-        case device::kStatusNotCalibrated:
-            setIdleControls();
-            showMessage(msg::CheckCompleted);
             break;
         case device::kStatusFirmwareNotReady:
             showMessage(msg::NotReady);
@@ -273,8 +244,13 @@ void TovrinTest::recvShowData(int value)
             showMessage(msg::FirmwareMismatch);
             break;
         default:
-            device::g_ErrorCodeM = device::g_ErrorCodeM.load() | 0x80000000u;
-            device::g_ErrorCodeS = device::g_ErrorCodeS.load() | 0x80000000u;
+            // Any other result marks both error words as a failed switch
+            // does; the flash test stays possible.
+            windows::markSwitchFailure();
+            [[fallthrough]];
+        case device::kStatusReady:
+        case device::kStatusHardwareFault:
+        case device::kStatusNotCalibrated:
             setIdleControls();
             showMessage(msg::CheckCompleted);
             break;
@@ -283,15 +259,13 @@ void TovrinTest::recvShowData(int value)
     }
     case device::detection::kBootLoaderOpened:
         m_connected = false;
-        m_startButton->setEnabled(false);
-        m_stopButton->setEnabled(false);
+        setStartStopEnabled(false, false);
         showMessage(msg::NotReady);
         break;
     case device::detection::kNoFrame:
         m_connected = false;
         device::g_bDevExist = 0;
-        m_startButton->setEnabled(false);
-        m_stopButton->setEnabled(false);
+        setStartStopEnabled(false, false);
         showMessage(msg::NotDetected);
         break;
     default:
@@ -348,14 +322,12 @@ void TovrinTest::keyPressEvent(QKeyEvent* event)
 
 void TovrinTest::closeEvent(QCloseEvent* event)
 {
-    if (!m_closed) {
-        m_closed = true;
+    if (!m_detection.isClosed()) {
         // Stopped whatever the frame's state: a running thread would open the
         // frame again behind the closed link.
-        m_detection->requestStop();
-        m_detection->wait();
+        m_detection.close();
         device::CloseHidDevice();
-        shell::WriteLog("Tovrin log end!\n");
+        windows::endLog();
     }
     QDialog::closeEvent(event);
 }

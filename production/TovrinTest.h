@@ -5,6 +5,7 @@
 // messages, which come from the message list.
 
 #include "FlashTestOptions.h"
+#include "windows/WindowSupport.h"
 
 #include <QDialog>
 #include <QString>
@@ -14,17 +15,12 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 
-namespace tovrin::device {
-class GetDeviceConfigThreadTest;
-}
-
 namespace tovrin::production {
 
 class TovrinTest : public QDialog {
     Q_OBJECT
 public:
     explicit TovrinTest(QWidget* parent = nullptr);
-    ~TovrinTest() override;
 
     QString statusText() const;
     // The message id of the status line, or -1 while it shows one of the
@@ -49,11 +45,11 @@ protected:
 private:
     void showMessage(int messageId);
     void showText(const QString& text);
+    void setStartStopEnabled(bool start, bool stop);
     void setTestingControls();  // code 8
     void setIdleControls();     // code 9
     void setOptionsEnabled(bool enabled);
     void readOptions();
-    void restartDetection();
 
     QLabel* m_statusLabel = nullptr;
     QPushButton* m_startButton = nullptr;
@@ -70,9 +66,8 @@ private:
     uint32_t m_differenceAddress = 0;
     int m_statusId = -1;
     bool m_connected = false;
-    bool m_closed = false;
 
-    device::GetDeviceConfigThreadTest* m_detection = nullptr;
+    windows::FrameDetection m_detection;  // last: stopped before anything else goes
 };
 
 } // namespace tovrin::production

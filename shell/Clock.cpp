@@ -24,6 +24,19 @@ void sleepMs(int ms)
     }
 }
 
+bool sleepMsUnless(int ms, const std::atomic<bool>* stop)
+{
+    constexpr int kSlice = 20;  // how late a stop request may be seen
+    while (ms > 0) {
+        if (stop && stop->load())
+            return false;
+        const int slice = ms < kSlice ? ms : kSlice;
+        sleepMs(slice);
+        ms -= slice;
+    }
+    return !(stop && stop->load());
+}
+
 void setSleeper(std::function<void(int)> sleeper)
 {
     std::lock_guard lock(g_clockMutex);

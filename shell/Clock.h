@@ -5,6 +5,8 @@
 // sleepMs(); the wall-clock date and time of log lines through localNow().
 
 #include <QDateTime>
+
+#include <atomic>
 #include <functional>
 
 namespace tovrin {
@@ -14,6 +16,10 @@ void sleepMs(int ms);
 
 // Installs a sleeper; an empty function restores the real one.
 void setSleeper(std::function<void(int)> sleeper);
+
+// Waits ms milliseconds in short slices, ending early when *stop becomes
+// true. Returns false when it ended early. A null stop waits the whole time.
+bool sleepMsUnless(int ms, const std::atomic<bool>* stop);
 
 // The local date and time used by the log (QDateTime::currentDateTime by default).
 QDateTime localNow();

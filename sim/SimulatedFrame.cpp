@@ -77,6 +77,17 @@ struct SimulatedFrame::UnitState {
     std::array<std::vector<DownloadedImage>, 2> finished;
 
     UnitState() { flash.fill(0xFF); }
+
+    // The zone table as the FPGA lays it out: seven positions in tens of
+    // columns, then the eight 3-bit codes two per byte (even zone low).
+    void putZones(uint8_t* positions, uint8_t* codes) const
+    {
+        for (int z = 0; z < 7; ++z)
+            positions[z] = zonePositions[static_cast<size_t>(z)];
+        for (int z = 0; z < 4; ++z)
+            codes[z] = static_cast<uint8_t>((zoneCodes[static_cast<size_t>(2 * z)] & 7) |
+                                            ((zoneCodes[static_cast<size_t>(2 * z + 1)] & 7) << 4));
+    }
 };
 
 SimulatedFrame::SimulatedFrame()
@@ -90,8 +101,24 @@ SimulatedFrame::SimulatedFrame()
 SimulatedFrame::~SimulatedFrame()
 {
     Lock lock(mutex_);
-    if (dirty_ && !flashFile_.empty())
+    if (unsavedLocked())
         saveLocked();
+}
+
+// The units' storage never moves, so a field's place may be found before the
+// lock is taken; only its value needs the lock.
+template <class T>
+T SimulatedFrame::lockedGet(const T& field) const
+{
+    Lock lock(mutex_);
+    return field;
+}
+
+template <class T, class V>
+void SimulatedFrame::lockedSet(T& field, V&& value)
+{
+    Lock lock(mutex_);
+    field = std::forward<V>(value);
 }
 
 // ---- Presence and identity ---------------------------------------------------
@@ -102,10 +129,7 @@ void SimulatedFrame::plug()
     if (plugged_)
         return;
     plugged_ = true;
-    bootLoader_ = false;  // a powered-up frame starts its application
-    visibleFrom_ = Clock::now();
-    mode_ = recordValidLocked(Unit::Master) && recordValidLocked(Unit::Slave) ? kModeWork : kModeCalibration;
-    touchArmed_ = false;
+    startFirmwareLocked(false, Clock::now());  // a powered-up frame starts its application
 }
 
 void SimulatedFrame::unplug()
@@ -115,34 +139,15 @@ void SimulatedFrame::unplug()
     killHandlesLocked();
 }
 
-bool SimulatedFrame::isPlugged() const
-{
-    Lock lock(mutex_);
-    return plugged_;
-}
-
-void SimulatedFrame::setVendorCollectionPresent(bool present)
-{
-    Lock lock(mutex_);
-    vendorCollection_ = present;
-}
-
-void SimulatedFrame::setApplicationProductId(uint16_t pid)
-{
-    Lock lock(mutex_);
-    applicationPid_ = pid;
-}
+bool SimulatedFrame::isPlugged() const { return lockedGet(plugged_); }
+void SimulatedFrame::setVendorCollectionPresent(bool present) { lockedSet(vendorCollection_, present); }
+void SimulatedFrame::setApplicationProductId(uint16_t pid) { lockedSet(applicationPid_, pid); }
+bool SimulatedFrame::inBootLoader() const { return lockedGet(bootLoader_); }
 
 uint16_t SimulatedFrame::productId() const
 {
     Lock lock(mutex_);
-    return bootLoader_ ? device::kBootLoaderProductId : applicationPid_;
-}
-
-bool SimulatedFrame::inBootLoader() const
-{
-    Lock lock(mutex_);
-    return bootLoader_;
+    return productIdLocked();
 }
 
 void SimulatedFrame::reenumerate(bool bootLoader)
@@ -151,15 +156,16 @@ void SimulatedFrame::reenumerate(bool bootLoader)
     reenumerateLocked(bootLoader);
 }
 
-void SimulatedFrame::setReenumerationDelay(std::chrono::milliseconds delay)
-{
-    Lock lock(mutex_);
-    reenumerationDelay_ = delay;
-}
+void SimulatedFrame::setReenumerationDelay(std::chrono::milliseconds delay) { lockedSet(reenumerationDelay_, delay); }
 
 bool SimulatedFrame::visibleLocked() const
 {
     return plugged_ && Clock::now() >= visibleFrom_;
+}
+
+uint16_t SimulatedFrame::productIdLocked() const
+{
+    return bootLoader_ ? device::kBootLoaderProductId : applicationPid_;
 }
 
 bool SimulatedFrame::handleAliveLocked(uint64_t handle) const
@@ -179,11 +185,16 @@ void SimulatedFrame::killHandlesLocked()
 void SimulatedFrame::reenumerateLocked(bool bootLoader)
 {
     killHandlesLocked();
+    startFirmwareLocked(bootLoader, Clock::now() + reenumerationDelay_);
+}
+
+void SimulatedFrame::startFirmwareLocked(bool bootLoader, Clock::time_point visibleFrom)
+{
+    // The application starts in work mode only with both units calibrated;
+    // the boot loader has no working mode. Neither keeps touch data armed.
     bootLoader_ = bootLoader;
-    visibleFrom_ = Clock::now() + reenumerationDelay_;
-    mode_ = bootLoader ? 0
-            : recordValidLocked(Unit::Master) && recordValidLocked(Unit::Slave) ? kModeWork
-                                                                                 : kModeCalibration;
+    visibleFrom_ = visibleFrom;
+    mode_ = bootLoader ? 0 : bothCalibratedLocked() ? kModeWork : kModeCalibration;
     touchArmed_ = false;
 }
 
@@ -245,6 +256,11 @@ bool SimulatedFrame::recordValidLocked(Unit u) const
     return readU32le(&unit(u).flash[kCalibrationRecordOffset]) == kCalibrationValidWord;
 }
 
+bool SimulatedFrame::bothCalibratedLocked() const
+{
+    return recordValidLocked(Unit::Master) && recordValidLocked(Unit::Slave);
+}
+
 void SimulatedFrame::programLocked(Unit u, uint32_t offset, const uint8_t* data, uint32_t count)
 {
     // NOR programming only pulls bits to 0; only an erase brings them back.
@@ -267,26 +283,22 @@ void SimulatedFrame::eraseLocked(Unit u, uint32_t offset)
 
 uint8_t SimulatedFrame::fpgaRegister(Unit u, uint16_t address) const
 {
-    Lock lock(mutex_);
-    return unit(u).registers[address];
+    return lockedGet(unit(u).registers[address]);
 }
 
 void SimulatedFrame::setFpgaRegister(Unit u, uint16_t address, uint8_t value)
 {
-    Lock lock(mutex_);
-    unit(u).registers[address] = value;
+    lockedSet(unit(u).registers[address], value);
 }
 
 uint8_t SimulatedFrame::sensorRegister(Unit u, uint8_t address) const
 {
-    Lock lock(mutex_);
-    return unit(u).sensor[address];
+    return lockedGet(unit(u).sensor[address]);
 }
 
 void SimulatedFrame::setSensorRegister(Unit u, uint8_t address, uint8_t value)
 {
-    Lock lock(mutex_);
-    unit(u).sensor[address] = value;
+    lockedSet(unit(u).sensor[address], value);
 }
 
 // ---- Line images and leveling answers -------------------------------------------
@@ -325,17 +337,8 @@ std::vector<uint8_t> SimulatedFrame::linePixels(Unit u, int line) const
     return std::vector<uint8_t>(first, first + kLinePixels);
 }
 
-void SimulatedFrame::setSearchLineResult(Unit u, uint16_t line)
-{
-    Lock lock(mutex_);
-    unit(u).searchLine = line;
-}
-
-uint16_t SimulatedFrame::startLine(Unit u) const
-{
-    Lock lock(mutex_);
-    return unit(u).startLine;
-}
+void SimulatedFrame::setSearchLineResult(Unit u, uint16_t line) { lockedSet(unit(u).searchLine, line); }
+uint16_t SimulatedFrame::startLine(Unit u) const { return lockedGet(unit(u).startLine); }
 
 void SimulatedFrame::setLineRange(Unit u, uint16_t startColumn, uint16_t endColumn)
 {
@@ -351,11 +354,7 @@ void SimulatedFrame::setZones(Unit u, std::array<uint8_t, 7> positions, std::arr
     unit(u).zoneCodes = codes;
 }
 
-void SimulatedFrame::setExposure(Unit u, uint16_t exposureWord)
-{
-    Lock lock(mutex_);
-    unit(u).exposure = exposureWord;
-}
+void SimulatedFrame::setExposure(Unit u, uint16_t exposureWord) { lockedSet(unit(u).exposure, exposureWord); }
 
 // ---- Touch and keys --------------------------------------------------------------
 
@@ -364,23 +363,9 @@ void SimulatedFrame::setTouchSpots(const TouchSpots& spots)
     setTouchSource([spots](const TouchRequest&) { return spots; });
 }
 
-void SimulatedFrame::setTouchSource(TouchSource source)
-{
-    Lock lock(mutex_);
-    touchSource_ = std::move(source);
-}
-
-bool SimulatedFrame::touchArmed() const
-{
-    Lock lock(mutex_);
-    return touchArmed_;
-}
-
-TouchRequest SimulatedFrame::lastTouchRequest() const
-{
-    Lock lock(mutex_);
-    return lastTouchRequest_;
-}
+void SimulatedFrame::setTouchSource(TouchSource source) { lockedSet(touchSource_, std::move(source)); }
+bool SimulatedFrame::touchArmed() const { return lockedGet(touchArmed_); }
+TouchRequest SimulatedFrame::lastTouchRequest() const { return lockedGet(lastTouchRequest_); }
 
 void SimulatedFrame::setKeyState(uint8_t edge, uint8_t keyNumber)
 {
@@ -391,34 +376,14 @@ void SimulatedFrame::setKeyState(uint8_t edge, uint8_t keyNumber)
 
 // ---- Status and mode -------------------------------------------------------------
 
-uint8_t SimulatedFrame::mode() const
-{
-    Lock lock(mutex_);
-    return mode_;
-}
-
-void SimulatedFrame::setDeviceState(uint8_t state)
-{
-    Lock lock(mutex_);
-    deviceState_ = state;
-}
+uint8_t SimulatedFrame::mode() const { return lockedGet(mode_); }
+void SimulatedFrame::setDeviceState(uint8_t state) { lockedSet(deviceState_, state); }
+void SimulatedFrame::setExtendedFrame(bool extended) { lockedSet(extended_, extended); }
+bool SimulatedFrame::extendedFrame() const { return lockedGet(extended_); }
 
 void SimulatedFrame::setErrorWord(Unit u, std::optional<uint32_t> word)
 {
-    Lock lock(mutex_);
-    errorWord_[static_cast<int>(u)] = word;
-}
-
-void SimulatedFrame::setExtendedFrame(bool extended)
-{
-    Lock lock(mutex_);
-    extended_ = extended;
-}
-
-bool SimulatedFrame::extendedFrame() const
-{
-    Lock lock(mutex_);
-    return extended_;
+    lockedSet(errorWord_[static_cast<int>(u)], word);
 }
 
 void SimulatedFrame::queueStatusAnswers(std::vector<StatusAnswer> answers)
@@ -465,17 +430,8 @@ void SimulatedFrame::vanishAtOutputReport(uint64_t n)
     vanishAt_ = n == 0 ? 0 : outputReports_ + n;
 }
 
-void SimulatedFrame::setReportLatency(std::chrono::microseconds latency)
-{
-    Lock lock(mutex_);
-    latency_ = latency;
-}
-
-void SimulatedFrame::setRealTimeouts(bool real)
-{
-    Lock lock(mutex_);
-    realTimeouts_ = real;
-}
+void SimulatedFrame::setReportLatency(std::chrono::microseconds latency) { lockedSet(latency_, latency); }
+void SimulatedFrame::setRealTimeouts(bool real) { lockedSet(realTimeouts_, real); }
 
 void SimulatedFrame::clearFaults()
 {
@@ -491,17 +447,8 @@ void SimulatedFrame::clearFaults()
 
 // ---- Counters --------------------------------------------------------------------
 
-uint64_t SimulatedFrame::outputReports() const
-{
-    Lock lock(mutex_);
-    return outputReports_;
-}
-
-uint64_t SimulatedFrame::inputReports() const
-{
-    Lock lock(mutex_);
-    return inputReports_;
-}
+uint64_t SimulatedFrame::outputReports() const { return lockedGet(outputReports_); }
+uint64_t SimulatedFrame::inputReports() const { return lockedGet(inputReports_); }
 
 uint64_t SimulatedFrame::commandsSeen(int commandNumber) const
 {
@@ -511,17 +458,8 @@ uint64_t SimulatedFrame::commandsSeen(int commandNumber) const
     return commandCounts_[static_cast<size_t>(commandNumber)];
 }
 
-uint8_t SimulatedFrame::lastCode() const
-{
-    Lock lock(mutex_);
-    return lastCode_;
-}
-
-size_t SimulatedFrame::pendingInputReports() const
-{
-    Lock lock(mutex_);
-    return queueSize_;
-}
+uint8_t SimulatedFrame::lastCode() const { return lockedGet(lastCode_); }
+size_t SimulatedFrame::pendingInputReports() const { return lockedGet(queueSize_); }
 
 std::vector<DownloadedImage> SimulatedFrame::downloadedImages(Unit u, int port) const
 {
@@ -565,9 +503,7 @@ bool SimulatedFrame::attachFlashFile(const std::filesystem::path& file, PersistP
 bool SimulatedFrame::flush()
 {
     Lock lock(mutex_);
-    if (!dirty_ || flashFile_.empty())
-        return !dirty_ || flashFile_.empty();
-    return saveLocked();
+    return !unsavedLocked() || saveLocked();
 }
 
 void SimulatedFrame::flashChangedLocked()
@@ -618,25 +554,25 @@ bool SimulatedFrame::openHandle(uint64_t& handle, uint16_t& productId)
     queueHead_ = 0;
     queueSize_ = 0;
     handle = epoch_;
-    productId = bootLoader_ ? device::kBootLoaderProductId : applicationPid_;
+    productId = productIdLocked();
     return true;
 }
 
 int SimulatedFrame::checkHandle(uint64_t handle, uint16_t& productId)
 {
     Lock lock(mutex_);
-    if (dirty_ && !flashFile_.empty() && Clock::now() - lastSave_ >= kThrottledSaveInterval)
+    if (unsavedLocked() && Clock::now() - lastSave_ >= kThrottledSaveInterval)
         saveLocked();
     if (!handleAliveLocked(handle))
         return device::kCheckGone;
-    productId = bootLoader_ ? device::kBootLoaderProductId : applicationPid_;
+    productId = productIdLocked();
     return device::kCheckFrameOk;
 }
 
 void SimulatedFrame::handleClosed()
 {
     Lock lock(mutex_);
-    if (dirty_ && !flashFile_.empty())
+    if (unsavedLocked())
         saveLocked();
 }
 
@@ -657,6 +593,17 @@ Clock::time_point SimulatedFrame::takeSlotLocked()
     return next;
 }
 
+bool SimulatedFrame::awaitSlotLocked(Lock& lock, uint64_t handle)
+{
+    // The wait for the slot leaves the model to other callers; the frame may
+    // be gone when it ends.
+    const auto deadline = takeSlotLocked();
+    lock.unlock();
+    std::this_thread::sleep_until(deadline);
+    lock.lock();
+    return handleAliveLocked(handle);
+}
+
 IoResult SimulatedFrame::writeReport(uint64_t handle, const uint8_t* report)
 {
     Lock lock(mutex_);
@@ -673,14 +620,8 @@ IoResult SimulatedFrame::writeReport(uint64_t handle, const uint8_t* report)
         killHandlesLocked();
         return IoResult::NotConnected;
     }
-    if (latency_.count() > 0) {
-        const auto deadline = takeSlotLocked();
-        lock.unlock();
-        std::this_thread::sleep_until(deadline);
-        lock.lock();
-        if (!handleAliveLocked(handle))
-            return IoResult::NotConnected;
-    }
+    if (latency_.count() > 0 && !awaitSlotLocked(lock, handle))
+        return IoResult::NotConnected;
     serveCommandLocked(report);
     if (queueSize_ > 0)
         inputArrived_.notify_all();
@@ -703,11 +644,7 @@ IoResult SimulatedFrame::readReport(uint64_t handle, uint8_t* report, uint32_t w
             return IoResult::TimedOut;
     }
     if (latency_.count() > 0) {
-        const auto deadline = takeSlotLocked();
-        lock.unlock();
-        std::this_thread::sleep_until(deadline);
-        lock.lock();
-        if (!handleAliveLocked(handle))
+        if (!awaitSlotLocked(lock, handle))
             return IoResult::NotConnected;
         if (queueSize_ == 0)
             return IoResult::TimedOut;
@@ -802,14 +739,17 @@ bool SimulatedFrame::executeBootLoaderLocked(uint8_t code, const uint8_t* payloa
 bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t* reply)
 {
     const uint8_t flags = code & 0xC0;
-    switch (code & 0x3F) {
+    const int number = code & 0x3F;
+    // The unit of a command that has one number per unit.
+    auto unitOf = [number](int masterNumber) { return number == masterNumber ? Unit::Master : Unit::Slave; };
+    switch (number) {
     case kReadLineDataM: return lineDataLocked(Unit::Master, flags, payload, reply);
     case kReadLineDataS: return lineDataLocked(Unit::Slave, flags, payload, reply);
 
     case kWriteRegisterM:
     case kWriteRegisterS: {
         // address low, address high, n, n data bytes: one piece from one start address.
-        UnitState& s = unit((code & 0x3F) == kWriteRegisterM ? Unit::Master : Unit::Slave);
+        UnitState& s = unit(unitOf(kWriteRegisterM));
         const uint16_t address = readU16le(payload);
         const int n = payload[2];
         if (n > kPayloadSize - 3)
@@ -819,11 +759,7 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
         // Register 0x30 latches a frame; the FPGA clears it when the zone
         // table (0x20..0x26 positions, 0x2A..0x2D codes) is ready.
         if (address <= kCaptureRegister && kCaptureRegister < address + n && s.registers[kCaptureRegister] != 0) {
-            for (int z = 0; z < 7; ++z)
-                s.registers[kZonePositionRegister + z] = s.zonePositions[static_cast<size_t>(z)];
-            for (int z = 0; z < 4; ++z)
-                s.registers[kZoneCodeRegister + z] = static_cast<uint8_t>(
-                    (s.zoneCodes[static_cast<size_t>(2 * z)] & 7) | ((s.zoneCodes[static_cast<size_t>(2 * z + 1)] & 7) << 4));
+            s.putZones(&s.registers[kZonePositionRegister], &s.registers[kZoneCodeRegister]);
             s.registers[kCaptureRegister] = 0;
         }
         return true;
@@ -832,7 +768,6 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
     case kReadRegistersS:
     case kReadRegisterM:
     case kReadRegisterS: {
-        const int number = code & 0x3F;
         const UnitState& s = unit(number == kReadRegistersM || number == kReadRegisterM ? Unit::Master : Unit::Slave);
         const uint16_t address = readU16le(payload);
         const int n = (number == kReadRegisterM || number == kReadRegisterS) ? 1 : payload[2];
@@ -867,14 +802,14 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
         case kModeWork:
         case kModeWorkAfterLeveling:
             // The frame refuses to work without both units' calibration.
-            if (!recordValidLocked(Unit::Master) || !recordValidLocked(Unit::Slave))
+            if (!bothCalibratedLocked())
                 return false;
             mode_ = wanted;
             break;
         case kModeFpgaReset:
             break;
         case kModeReset:
-            mode_ = recordValidLocked(Unit::Master) && recordValidLocked(Unit::Slave) ? kModeWork : kModeCalibration;
+            mode_ = bothCalibratedLocked() ? kModeWork : kModeCalibration;
             touchArmed_ = false;
             break;
         default:
@@ -886,33 +821,25 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
     }
 
     case kSearchLineM:
-    case kSearchLineS: {
-        const UnitState& s = unit((code & 0x3F) == kSearchLineM ? Unit::Master : Unit::Slave);
-        writeU16le(reply, s.searchLine);
+    case kSearchLineS:
+        writeU16le(reply, unit(unitOf(kSearchLineM)).searchLine);
         return true;
-    }
     case kSetLineM: unit(Unit::Master).startLine = readU16le(payload); return true;
     case kSetLineS: unit(Unit::Slave).startLine = readU16le(payload); return true;
 
     case kReadLineRangeM:
     case kReadLineRangeS: {
-        const UnitState& s = unit((code & 0x3F) == kReadLineRangeM ? Unit::Master : Unit::Slave);
+        const UnitState& s = unit(unitOf(kReadLineRangeM));
         writeU16le(reply, s.startColumn);
         writeU16le(reply + 2, s.endColumn);
         return true;
     }
     case kReadZonesM:
-    case kReadZonesS: {
-        // 0x22, seven zone positions in tens of columns, eight 3-bit codes two per byte.
-        const UnitState& s = unit((code & 0x3F) == kReadZonesM ? Unit::Master : Unit::Slave);
+    case kReadZonesS:
+        // 0x22, then the zone table.
         reply[0] = kStatusDone;
-        for (int z = 0; z < 7; ++z)
-            reply[1 + z] = s.zonePositions[static_cast<size_t>(z)];
-        for (int z = 0; z < 4; ++z)
-            reply[8 + z] = static_cast<uint8_t>((s.zoneCodes[static_cast<size_t>(2 * z)] & 7) |
-                                                ((s.zoneCodes[static_cast<size_t>(2 * z + 1)] & 7) << 4));
+        unit(unitOf(kReadZonesM)).putZones(reply + 1, reply + 8);
         return true;
-    }
     case kReadTouchPoints: {
         TouchRequest request;
         request.request = payload[0];
@@ -938,7 +865,7 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
     }
     case kReadExposureM:
     case kReadExposureS: {
-        const UnitState& s = unit((code & 0x3F) == kReadExposureM ? Unit::Master : Unit::Slave);
+        const UnitState& s = unit(unitOf(kReadExposureM));
         writeU16le(reply, s.exposure);
         writeU16le(reply + 2, s.startColumn);
         writeU16le(reply + 4, s.endColumn);
@@ -952,7 +879,6 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
         // Only the boot loader listens on the download channel.
         if (!bootLoader_)
             return false;
-        const int number = code & 0x3F;
         const Unit u = number == kDownloadFirmwareM || number == kDownloadSecondM ? Unit::Master : Unit::Slave;
         const int port = number == kDownloadFirmwareM || number == kDownloadFirmwareS ? kPortFirmware : kPortSecondImage;
         return downloadBlockLocked(u, port, flags, payload);

@@ -277,11 +277,20 @@ private:
     bool featureReport(uint64_t handle, uint8_t* buffer);
     void handleClosed();
 
+    // One field read or written under the model's lock.
+    template <class T>
+    T lockedGet(const T& field) const;
+    template <class T, class V>
+    void lockedSet(T& field, V&& value);
+
     bool handleAliveLocked(uint64_t handle) const;
     bool visibleLocked() const;
+    uint16_t productIdLocked() const;
     void killHandlesLocked();
     void reenumerateLocked(bool bootLoader);
+    void startFirmwareLocked(bool bootLoader, std::chrono::steady_clock::time_point visibleFrom);
     std::chrono::steady_clock::time_point takeSlotLocked();
+    bool awaitSlotLocked(Lock& lock, uint64_t handle);
     void serveCommandLocked(const uint8_t* report);
     bool executeLocked(uint8_t code, const uint8_t* payload, uint8_t* reply);
     bool executeBootLoaderLocked(uint8_t code, const uint8_t* payload, uint8_t* reply);
@@ -294,7 +303,9 @@ private:
     void eraseLocked(Unit unit, uint32_t offset);
     void flashChangedLocked();
     bool saveLocked();
+    bool unsavedLocked() const { return dirty_ && !flashFile_.empty(); }
     bool recordValidLocked(Unit unit) const;
+    bool bothCalibratedLocked() const;
     void fillDefaultLineImageLocked(Unit unit);
     UnitState& unit(Unit u) { return *units_[static_cast<int>(u)]; }
     const UnitState& unit(Unit u) const { return *units_[static_cast<int>(u)]; }

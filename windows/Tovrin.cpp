@@ -6,7 +6,6 @@
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
 #include "device/Transport.h"
-#include "device/UdevMonitor.h"
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
@@ -122,9 +121,7 @@ Tovrin::Tovrin(QWidget* parent)
     : QDialog(parent)
     , m_flavour(std::clamp(context().toolFlavour.load(), 0, 2))
 {
-    shell::PrepareLogFolders();
-    shell::WriteLog("Tovrin log start!\n", true);
-    shell::LogF("ChooseToolEnable = %d\n", context().toolFlavour.load());
+    startLog();
     const QStringList languages = shell::CheckLanguage();
     m_shortcuts = m_flavour != 2 && shell::settings::Shortcuts_en.read() == 1;
 
@@ -180,53 +177,26 @@ Tovrin::Tovrin(QWidget* parent)
     setDeviceFunctionsEnabled(false);
     showStatus(msg::Checking);
 
-    m_detection = new GetDeviceConfigThread(this);
-    connect(m_detection, &GetDeviceConfigThread::sendShowData, this, &Tovrin::recvShowData, Qt::QueuedConnection);
-    m_udev = new device::UdevMonitor(this);
-    connect(m_udev, &device::UdevMonitor::deviceAdded, this, [this](const QString&) { onDeviceArrived(); });
-    device::DeviceCheckState = device::kStateOpen;
-    startDetection();
-}
-
-Tovrin::~Tovrin()
-{
-    // The thread must not report into a half-destroyed window.
-    if (m_detection) {
-        m_detection->requestStop();
-        m_detection->wait();
-    }
+    m_detection.start(new GetDeviceConfigThread(this), this, &Tovrin::recvShowData);
+    m_detection.watchArrivals(this);
 }
 
 // ---- Building -------------------------------------------------------------
 
 Button* Tovrin::makeTitleButton(const QString& normal, const QString& pressed, const char* objectName)
 {
-    auto* button = new Button(this);
-    button->setObjectName(QString::fromLatin1(objectName));
-    const QPixmap up = skinPixmap(normal);
-    button->setNormalPixmap(up);
-    button->setFocusPixmap(up);
-    button->setDisabledPixmap(up);
-    button->setPressPixmap(skinPixmap(pressed));
+    Button* button = makeSkinButton(this, objectName, normal, normal, pressed, normal);
     button->setCaptionMode(-1);
-    if (!up.isNull())
-        button->resize(up.size());
     return button;
 }
 
 Button* Tovrin::makeTile(const QString& baseName, int captionId, const char* objectName)
 {
-    auto* button = new Button(this);
-    button->setObjectName(QString::fromLatin1(objectName));
-    const QPixmap normal = skinPixmap(baseName + QStringLiteral(".png"));
-    button->setNormalPixmap(normal);
-    button->setFocusPixmap(skinPixmap(baseName + QStringLiteral("1.png")));
-    button->setPressPixmap(skinPixmap(baseName + QStringLiteral("2.png")));
-    button->setDisabledPixmap(skinPixmap(baseName + QStringLiteral("3.png")));
+    Button* button = makeSkinButton(this, objectName, baseName + QStringLiteral(".png"),
+                                    baseName + QStringLiteral("1.png"), baseName + QStringLiteral("2.png"),
+                                    baseName + QStringLiteral("3.png"));
     button->setCaptionMode(Button::CaptionBand);
     button->setCaptionFont(widgets::toQFont(context().buttonFont()));
-    if (!normal.isNull())
-        button->resize(normal.size());
     button->installEventFilter(this);
     m_captions.emplace_back(button, captionId);
     return button;
@@ -243,11 +213,11 @@ void Tovrin::buildSkinnedPage()
             m_shortcutsButton = makeTile(QStringLiteral("keyCalibration"), msg::Shortcuts, "shortcutsButton");
         m_setButton = makeTile(QStringLiteral("User_set"), msg::Set, "setButton");
         m_aboutButton = makeTile(QStringLiteral("about"), msg::Versions, "aboutButton");
-        m_tabOrder = {m_calibrateButton};
+        m_focus.buttons = {m_calibrateButton};
         if (m_shortcutsButton)
-            m_tabOrder.push_back(m_shortcutsButton);
-        m_tabOrder.push_back(m_setButton);
-        m_tabOrder.push_back(m_aboutButton);
+            m_focus.buttons.push_back(m_shortcutsButton);
+        m_focus.buttons.push_back(m_setButton);
+        m_focus.buttons.push_back(m_aboutButton);
     } else {
         m_levelingButton = makeTile(QStringLiteral("MP_adjustScreen"), msg::Leveling, "levelingButton");
         m_calibrateButton = makeTile(QStringLiteral("User2_calibration"), msg::Calibrate, "calibrateButton");
@@ -257,9 +227,10 @@ void Tovrin::buildSkinnedPage()
         m_updateButton = makeTile(QStringLiteral("update"), msg::Update, "updateButton");
         m_aboutButton = makeTile(QStringLiteral("about"), msg::Versions, "aboutButton");
         if (m_shortcuts)
-            m_tabOrder = {m_levelingButton, m_calibrateButton, m_setButton, m_shortcutsButton, m_updateButton, m_aboutButton};
+            m_focus.buttons = {m_levelingButton, m_calibrateButton, m_setButton, m_shortcutsButton, m_updateButton,
+                               m_aboutButton};
         else
-            m_tabOrder = {m_levelingButton, m_setButton, m_calibrateButton, m_updateButton, m_aboutButton};
+            m_focus.buttons = {m_levelingButton, m_setButton, m_calibrateButton, m_updateButton, m_aboutButton};
     }
 
     if (m_levelingButton)
@@ -277,14 +248,15 @@ void Tovrin::buildSkinnedPage()
     const int w = width();
     const int h = height();
     const int footerTop = h - m_bandHeight * 9 / 10;
-    const int tileW = m_tabOrder.front()->width();
-    const int tileH = m_tabOrder.front()->height();
-    const int count = static_cast<int>(m_tabOrder.size());
+    const std::vector<Button*>& tiles = m_focus.buttons;
+    const int tileW = tiles.front()->width();
+    const int tileH = tiles.front()->height();
+    const int count = static_cast<int>(tiles.size());
     const int gap = std::min(w / 25, count > 1 ? (w * 9 / 10 - count * tileW) / (count - 1) : 0);
     const int rowWidth = count * tileW + (count - 1) * gap;
     int x = (w - rowWidth) / 2;
     const int y = m_bandHeight + (footerTop - m_bandHeight - tileH) / 2;
-    for (Button* tile : m_tabOrder) {
+    for (Button* tile : tiles) {
         tile->move(x, y);
         x += tileW + gap;
     }
@@ -496,13 +468,6 @@ void Tovrin::retranslate()
 
 // ---- Status line ----------------------------------------------------------
 
-QString Tovrin::textFor(int messageId) const
-{
-    if (messageId == msg::EquipmentAnomalies)
-        return device::errorWordsText(context().text(msg::EquipmentAnomalies));
-    return context().text(messageId);
-}
-
 QString Tovrin::statusText() const { return m_statusLabel->text(); }
 
 void Tovrin::showStatus(int messageId) { showStatusList({messageId}); }
@@ -512,7 +477,7 @@ void Tovrin::showStatusList(const QList<int>& messageIds)
     m_statusIds = messageIds;
     QString text;
     for (int id : messageIds)
-        text += textFor(id);
+        text += statusMessageText(id);
     m_statusLabel->setText(text);
     if (!messageIds.isEmpty())
         Q_EMIT statusShown(messageIds.last());
@@ -522,11 +487,11 @@ void Tovrin::showStatusList(const QList<int>& messageIds)
 
 void Tovrin::setDeviceFunctionsEnabled(bool enabled)
 {
-    for (Button* tile : m_tabOrder)
+    for (Button* tile : m_focus.buttons)
         tile->setButtonEnabled(enabled);
     for (QPushButton* b : m_debugDeviceButtons)
         b->setEnabled(enabled);
-    setFocusIndex(m_focusIndex);  // a re-enabled tile under the focus shows the focus look again
+    m_focus.refresh();
 }
 
 void Tovrin::setOnlyUpdateEnabled()
@@ -536,29 +501,12 @@ void Tovrin::setOnlyUpdateEnabled()
         m_updateButton->setButtonEnabled(true);
     if (m_debugUpdateButton)
         m_debugUpdateButton->setEnabled(true);
-    setFocusIndex(m_focusIndex);
+    m_focus.refresh();
 }
 
 bool Tovrin::isConnected() const { return m_connected && device::g_bDevExist.load() != 0; }
 
 // ---- Detection ------------------------------------------------------------
-
-void Tovrin::startDetection()
-{
-    if (m_closed || m_detection->isRunning())
-        return;
-    m_detection->prepareStart();
-    m_detection->start();
-}
-
-void Tovrin::onDeviceArrived()
-{
-    // A HID node appeared: look for the frame again unless detection runs.
-    if (m_detection->isRunning())
-        return;
-    device::DeviceCheckState = device::kStateOpen;
-    startDetection();
-}
 
 void Tovrin::handleStatusResult(int result)
 {
@@ -597,7 +545,7 @@ void Tovrin::handleFrameLost()
 
 void Tovrin::recvShowData(int code)
 {
-    if (m_closed)
+    if (m_detection.isClosed())
         return;
     switch (code) {
     case 1:
@@ -614,11 +562,10 @@ void Tovrin::recvShowData(int code)
         if (device::g_bDevExist.load())
             break;
         QTimer::singleShot(200, this, [this] {
-            if (m_closed || device::g_bDevExist.load())
+            if (m_detection.isClosed() || device::g_bDevExist.load())
                 return;
             device::UpdateExpected = 0;
-            device::DeviceCheckState = device::kStateOpen;
-            startDetection();
+            m_detection.restart();
             m_connected = false;
             m_updateRunning = false;
             m_prepared = false;
@@ -681,7 +628,7 @@ bool Tovrin::MacGetDeviceConfig()
 {
     // One open attempt in the window thread. While the detection thread runs
     // it owns the device, so its last report stands.
-    if (m_detection->isRunning())
+    if (m_detection.isRunning())
         return isConnected();
     uint16_t productId = 0xFF;
     const bool opened = device::OpenHidDevice(productId);
@@ -836,8 +783,7 @@ void Tovrin::TestButSlot()
     if (!guardConnected())
         return;
     if (!switchMode(device::mode::Calibration)) {
-        device::g_ErrorCodeM = device::g_ErrorCodeM.load() | 0x80000000u;
-        device::g_ErrorCodeS = device::g_ErrorCodeS.load() | 0x80000000u;
+        markSwitchFailure();
         if (isConnected())
             showStatus(msg::EquipmentAnomalies);
         return;
@@ -915,7 +861,7 @@ void Tovrin::LanguageCBoxSlot(int index)
 
 void Tovrin::closeEvent(QCloseEvent* event)
 {
-    if (m_closed) {
+    if (m_detection.isClosed()) {
         QDialog::closeEvent(event);
         return;
     }
@@ -934,14 +880,11 @@ void Tovrin::closeEvent(QCloseEvent* event)
             return;
         }
     }
-    m_closed = true;
-    // The thread would open the frame again behind a closed link.
-    m_detection->requestStop();
-    m_detection->wait();
+    m_detection.close();
     device::CloseHidDevice();
     if (connected)
         shell::writeSetting(shell::kSettingsFile, QStringLiteral("ImagePath/imagePath"), QStringLiteral("0"));
-    shell::WriteLog("Tovrin log end!\n");
+    endLog();
     QDialog::closeEvent(event);
 }
 
@@ -949,13 +892,10 @@ void Tovrin::closeEvent(QCloseEvent* event)
 
 bool Tovrin::event(QEvent* event)
 {
-    // Tab moves the focus look between the tiles, not the keyboard focus.
-    if (event->type() == QEvent::KeyPress && m_flavour != 2) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            keyPressEvent(key);
-            return true;
-        }
+    // The debug page has no tiles: there Tab moves the keyboard focus.
+    if (QKeyEvent* key = m_flavour != 2 ? tabKeyPress(event) : nullptr) {
+        keyPressEvent(key);
+        return true;
     }
     return QDialog::event(event);
 }
@@ -967,43 +907,24 @@ void Tovrin::keyPressEvent(QKeyEvent* event)
         close();
         return;
     case Qt::Key_Tab:
-        if (!m_tabOrder.empty())
-            setFocusIndex(m_focusIndex % static_cast<int>(m_tabOrder.size()) + 1);
+        m_focus.next();
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-        triggerFocused();
+        m_focus.press(m_focus.place);
         return;
     default:
         QWidget::keyPressEvent(event);
     }
 }
 
-void Tovrin::setFocusIndex(int index)
-{
-    m_focusIndex = index;
-    for (size_t i = 0; i < m_tabOrder.size(); ++i)
-        m_tabOrder[i]->setFocusLook(static_cast<int>(i) + 1 == index);
-}
-
-void Tovrin::triggerFocused()
-{
-    if (m_focusIndex < 1 || m_focusIndex > static_cast<int>(m_tabOrder.size()))
-        return;
-    Button* button = m_tabOrder[static_cast<size_t>(m_focusIndex - 1)];
-    if (button->isButtonEnabled())
-        Q_EMIT button->clicked();
-}
-
 bool Tovrin::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        const auto it = std::find(m_tabOrder.begin(), m_tabOrder.end(), watched);
-        if (it != m_tabOrder.end()) {
-            const int index = static_cast<int>(it - m_tabOrder.begin()) + 1;
-            if (index != m_focusIndex || !(*it)->isPressed())
-                setFocusIndex(index);
+        if (const int place = m_focus.placeOf(watched)) {
+            if (place != m_focus.place || !m_focus.at(place)->isPressed())
+                m_focus.show(place);
             return event->type() == QEvent::MouseMove;
         }
     }
@@ -1021,8 +942,8 @@ void Tovrin::mousePressEvent(QMouseEvent* event)
 
 void Tovrin::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_focusIndex != 0)
-        setFocusIndex(0);
+    if (m_focus.place != 0)
+        m_focus.show(0);
     if (m_dragOffset && (event->buttons() & Qt::LeftButton))
         move(event->globalPosition().toPoint() - *m_dragOffset);
     QDialog::mouseMoveEvent(event);

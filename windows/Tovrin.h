@@ -8,6 +8,8 @@
 // The status line is kept as message ids, not as text, so that a language
 // change can draw it again in the new language.
 
+#include "windows/WindowSupport.h"
+
 #include <QDialog>
 #include <QList>
 #include <QPixmap>
@@ -27,23 +29,12 @@ class QPushButton;
 class QTextEdit;
 class QWidget;
 
-namespace tovrin::device {
-class GetDeviceConfigThread;
-class UdevMonitor;
-struct ModeSwitchOutcome;
-} // namespace tovrin::device
-
-namespace tovrin::widgets {
-class Button;
-}
-
 namespace tovrin::windows {
 
 class Tovrin : public QDialog {
     Q_OBJECT
 public:
     explicit Tovrin(QWidget* parent = nullptr);
-    ~Tovrin() override;
 
     // The message ids shown in the status line (more than one when a device
     // test reports several failed groups), and the text they give.
@@ -115,15 +106,12 @@ private:
     // Status line.
     void showStatus(int messageId);
     void showStatusList(const QList<int>& messageIds);
-    QString textFor(int messageId) const;
 
     // Button states: every device function, or only the update.
     void setDeviceFunctionsEnabled(bool enabled);
     void setOnlyUpdateEnabled();
 
     // Detection.
-    void startDetection();
-    void onDeviceArrived();
     void handleStatusResult(int result);
     void handleFrameLost();
 
@@ -131,10 +119,6 @@ private:
     bool guardConnected();
     bool switchMode(uint8_t modeCode);
     void notYetAvailable();
-
-    // Keyboard focus look over the tiles.
-    void setFocusIndex(int index);
-    void triggerFocused();
 
     int m_flavour = 1;
     bool m_shortcuts = false;
@@ -155,8 +139,7 @@ private:
     widgets::Button* m_updateButton = nullptr;
     widgets::Button* m_aboutButton = nullptr;
     widgets::Button* m_shortcutsButton = nullptr;
-    std::vector<widgets::Button*> m_tabOrder;
-    int m_focusIndex = 0;  // 0 none, 1.. position in m_tabOrder
+    FocusRow m_focus;  // the tiles in Tab order
 
     // Debug page (flavour 2).
     std::vector<QPushButton*> m_debugDeviceButtons;
@@ -179,11 +162,9 @@ private:
     bool m_updateRunning = false;
     bool m_prepared = false;
     bool m_compressImages = false;
-    bool m_closed = false;
     std::optional<QPoint> m_dragOffset;
 
-    device::GetDeviceConfigThread* m_detection = nullptr;
-    device::UdevMonitor* m_udev = nullptr;
+    FrameDetection m_detection;  // last: stopped before anything else goes
 };
 
 } // namespace tovrin::windows

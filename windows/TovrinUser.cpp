@@ -5,7 +5,6 @@
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
-#include "device/UdevMonitor.h"
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
 #include "shell/AppContext.h"
@@ -45,20 +44,12 @@ constexpr int EquipmentAnomalies = 142;
 
 const QString kCaptionStyle = QStringLiteral("color:rgb(0,38,102)");
 const QString kVersionPrefix = QStringLiteral("Tovrin ") + kToolVersion;
-
-void markSwitchFailure()
-{
-    device::g_ErrorCodeM = device::g_ErrorCodeM.load() | 0x80000000u;
-    device::g_ErrorCodeS = device::g_ErrorCodeS.load() | 0x80000000u;
-}
 } // namespace
 
 TovrinUser::TovrinUser(QWidget* parent)
     : QDialog(parent)
 {
-    shell::PrepareLogFolders();
-    shell::WriteLog("Tovrin log start!\n", true);
-    shell::LogF("ChooseToolEnable = %d\n", context().toolFlavour.load());
+    startLog();
     shell::CheckLanguage();
 
     setObjectName(QStringLiteral("TovrinUser"));
@@ -88,7 +79,7 @@ TovrinUser::TovrinUser(QWidget* parent)
     m_calTypeButton = makeButton("calTypeButton");
     m_resetButton = makeButton("resetBeforeButton");
     m_exitButton = makeButton("exitButton");
-    m_buttons = {m_calTypeButton, m_resetButton, m_exitButton};
+    m_focus.buttons = {m_calTypeButton, m_resetButton, m_exitButton};
     m_calTypeButton->setCaption(context().text(msg::FourPoint));
     m_resetButton->setCaption(context().text(msg::ResetBefore));
     m_exitButton->setCaption(context().text(msg::Exit));
@@ -100,47 +91,20 @@ TovrinUser::TovrinUser(QWidget* parent)
     setGeometry(screen ? screen->geometry() : QRect(0, 0, 1920, 1080));
 
     setButtonsEnabled(false);
-    setFocusIndex(1);
     showStatus(msg::Initializing);
 
-    m_detection = new GetDeviceConfigThreadUser(this);
-    connect(m_detection, &GetDeviceConfigThreadUser::sendShowData, this, &TovrinUser::recvShowData,
-            Qt::QueuedConnection);
-    m_udev = new device::UdevMonitor(this);
-    connect(m_udev, &device::UdevMonitor::deviceAdded, this, [this](const QString&) {
-        if (m_closed || m_detection->isRunning())
-            return;
-        device::DeviceCheckState = device::kStateOpen;
-        m_detection->prepareStart();
-        m_detection->start();
-    });
-    device::DeviceCheckState = device::kStateOpen;
-    m_detection->prepareStart();
-    m_detection->start();
-}
-
-TovrinUser::~TovrinUser()
-{
-    if (m_detection) {
-        m_detection->requestStop();
-        m_detection->wait();
-    }
+    m_detection.start(new GetDeviceConfigThreadUser(this), this, &TovrinUser::recvShowData);
+    m_detection.watchArrivals(this);
 }
 
 Button* TovrinUser::makeButton(const char* objectName)
 {
-    auto* button = new Button(this);
-    button->setObjectName(QString::fromLatin1(objectName));
-    const QPixmap normal = skinPixmap(QStringLiteral("button_Normal.png"));
-    button->setNormalPixmap(normal);
-    button->setPressPixmap(skinPixmap(QStringLiteral("button_Press.png")));
-    button->setFocusPixmap(skinPixmap(QStringLiteral("button_Focus.png")));
-    button->setDisabledPixmap(skinPixmap(QStringLiteral("button_Enabled.png")));
+    Button* button = makeSkinButton(this, objectName, QStringLiteral("button_Normal.png"),
+                                    QStringLiteral("button_Focus.png"), QStringLiteral("button_Press.png"),
+                                    QStringLiteral("button_Enabled.png"));
     button->setCaptionMode(Button::CaptionCentred);
     button->setCaptionFont(widgets::toQFont(context().buttonFont()));
     button->setStyleSheet(kCaptionStyle);
-    if (!normal.isNull())
-        button->resize(normal.size());
     button->installEventFilter(this);
     return button;
 }
@@ -154,7 +118,7 @@ void TovrinUser::placeWidgets()
     const int gap = bw / 4;
     int x = (w - (3 * bw + 2 * gap)) / 2;
     const int y = h * 62 / 100;
-    for (Button* b : m_buttons) {
+    for (Button* b : m_focus.buttons) {
         b->move(x, y);
         x += bw + gap;
     }
@@ -176,9 +140,7 @@ bool TovrinUser::isConnected() const { return m_connected && device::g_bDevExist
 void TovrinUser::showStatus(int messageId)
 {
     m_statusId = messageId;
-    m_statusLabel->setText(messageId == msg::EquipmentAnomalies
-                               ? device::errorWordsText(context().text(messageId))
-                               : context().text(messageId));
+    m_statusLabel->setText(statusMessageText(messageId));
     Q_EMIT statusShown(messageId);
 }
 
@@ -188,21 +150,14 @@ void TovrinUser::setButtonsEnabled(bool enabled)
     m_resetButton->setButtonEnabled(enabled && m_pointsBack > 0);
     // The exit button stays usable: on a touch screen it is the only way out.
     m_exitButton->setButtonEnabled(true);
-    setFocusIndex(m_focusIndex);
-}
-
-void TovrinUser::setFocusIndex(int index)
-{
-    m_focusIndex = index;
-    for (int i = 0; i < 3; ++i)
-        m_buttons[static_cast<size_t>(i)]->setFocusLook(i + 1 == index);
+    m_focus.refresh();
 }
 
 // ---- Detection ------------------------------------------------------------
 
 void TovrinUser::recvShowData(int code)
 {
-    if (m_closed)
+    if (m_detection.isClosed())
         return;
     switch (code) {
     case device::detection::kAppeared:
@@ -322,24 +277,21 @@ void TovrinUser::ResetSlot()
     if (m_pointsBack > 0)
         --m_pointsBack;
     m_resetButton->setButtonEnabled(m_pointsBack > 0);
-    setFocusIndex(m_focusIndex);
+    m_focus.refresh();
 }
 
 void TovrinUser::ReturnSlot() { close(); }
 
 void TovrinUser::closeEvent(QCloseEvent* event)
 {
-    if (!m_closed)
+    if (!m_detection.isClosed())
         exitHandling();
     QDialog::closeEvent(event);
 }
 
 void TovrinUser::exitHandling()
 {
-    m_closed = true;
-    // No more reports and no reopening behind the closed link.
-    m_detection->requestStop();
-    m_detection->wait();
+    m_detection.close();
 
     if (isConnected()) {
         // Keep the chosen calibration mode for the next start. Only a record
@@ -359,19 +311,16 @@ void TovrinUser::exitHandling()
         }
     }
     device::CloseHidDevice();
-    shell::WriteLog("Tovrin log end!\n");
+    endLog();
 }
 
 // ---- Keyboard and mouse ---------------------------------------------------
 
 bool TovrinUser::event(QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            keyPressEvent(key);
-            return true;
-        }
+    if (QKeyEvent* key = tabKeyPress(event)) {
+        keyPressEvent(key);
+        return true;
     }
     return QDialog::event(event);
 }
@@ -386,15 +335,13 @@ void TovrinUser::keyPressEvent(QKeyEvent* event)
         ResetSlot();
         return;
     case Qt::Key_Tab:
-        setFocusIndex(m_focusIndex % 3 + 1);
+        m_focus.next();
         return;
     case Qt::Key_Return:
-    case Qt::Key_Enter: {
-        Button* button = m_buttons[static_cast<size_t>(std::clamp(m_focusIndex, 1, 3) - 1)];
-        if (button->isButtonEnabled())
-            Q_EMIT button->clicked();
+    case Qt::Key_Enter:
+        // Away from the buttons the keys still press the last one under the look.
+        m_focus.press(std::clamp(m_focus.place, 1, 3));
         return;
-    }
     default:
         QWidget::keyPressEvent(event);
     }
@@ -403,12 +350,10 @@ void TovrinUser::keyPressEvent(QKeyEvent* event)
 bool TovrinUser::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        for (int i = 0; i < 3; ++i) {
-            if (watched == m_buttons[static_cast<size_t>(i)]) {
-                if (m_focusIndex != i + 1)
-                    setFocusIndex(i + 1);
-                return event->type() == QEvent::MouseMove;
-            }
+        if (const int place = m_focus.placeOf(watched)) {
+            if (place != m_focus.place)
+                m_focus.show(place);
+            return event->type() == QEvent::MouseMove;
         }
     }
     return QDialog::eventFilter(watched, event);
@@ -417,7 +362,7 @@ bool TovrinUser::eventFilter(QObject* watched, QEvent* event)
 void TovrinUser::mouseMoveEvent(QMouseEvent* event)
 {
     // Away from the buttons no button keeps the focus look.
-    for (Button* b : m_buttons)
+    for (Button* b : m_focus.buttons)
         b->setFocusLook(false);
     QDialog::mouseMoveEvent(event);
 }

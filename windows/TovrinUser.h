@@ -9,20 +9,11 @@
 #include <QPoint>
 
 #include "records/CalibrationRecord.h"
+#include "windows/WindowSupport.h"
 
-#include <array>
 #include <optional>
 
 class QLabel;
-
-namespace tovrin::device {
-class GetDeviceConfigThreadUser;
-class UdevMonitor;
-} // namespace tovrin::device
-
-namespace tovrin::widgets {
-class Button;
-}
 
 namespace tovrin::windows {
 
@@ -30,7 +21,6 @@ class TovrinUser : public QDialog {
     Q_OBJECT
 public:
     explicit TovrinUser(QWidget* parent = nullptr);
-    ~TovrinUser() override;
 
     int statusMessageId() const { return m_statusId; }
     QString statusText() const;
@@ -62,7 +52,6 @@ private:
     void placeWidgets();
     void showStatus(int messageId);
     void setButtonsEnabled(bool enabled);
-    void setFocusIndex(int index);
     void startWithFrame();
     void startCalibrationRun();
     void noFrame();
@@ -73,8 +62,7 @@ private:
     widgets::Button* m_calTypeButton = nullptr;
     widgets::Button* m_resetButton = nullptr;
     widgets::Button* m_exitButton = nullptr;
-    std::array<widgets::Button*, 3> m_buttons{};
-    int m_focusIndex = 1;
+    FocusRow m_focus{{}, 1};  // the three buttons, the first under the focus look
 
     int m_statusId = -1;
     int m_fourCalib = 0;
@@ -83,10 +71,8 @@ private:
     // The Slave's screen record as read at start (absent when unreadable
     // or never written); rewritten at exit when the mode choice changed.
     std::optional<records::ScreenRecord> m_screenRecord;
-    bool m_closed = false;
 
-    device::GetDeviceConfigThreadUser* m_detection = nullptr;
-    device::UdevMonitor* m_udev = nullptr;
+    FrameDetection m_detection;  // last: stopped before anything else goes
 };
 
 } // namespace tovrin::windows

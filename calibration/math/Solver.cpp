@@ -17,32 +17,36 @@ using records::StClbInfo;
 // ---------------------------------------------------------------------------
 // Grid and mapping
 
-std::array<ScreenPoint, 16> screenPoints16(int width, int height)
+namespace {
+
+// An n x n grid that starts 1/16 of the width and 1/32 of the height in and
+// steps by xSteps/xParts of the width and ySteps/yParts of the height.
+template <int N>
+std::array<ScreenPoint, N * N> gridPoints(int width, int height, double xSteps, double xParts, double ySteps,
+                                          double yParts)
 {
-    std::array<ScreenPoint, 16> points{};
+    std::array<ScreenPoint, N * N> points{};
     const double w = width, h = height;
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) {
-            const double x = w / 16.0 + c * 7.0 * w / 24.0;
-            const double y = h / 32.0 + r * 5.0 * h / 16.0;
-            points[static_cast<std::size_t>(4 * r + c)] = {static_cast<std::uint16_t>(std::clamp(x, 0.0, 65535.0)),
+    for (int r = 0; r < N; ++r)
+        for (int c = 0; c < N; ++c) {
+            const double x = w / 16.0 + c * xSteps * w / xParts;
+            const double y = h / 32.0 + r * ySteps * h / yParts;
+            points[static_cast<std::size_t>(N * r + c)] = {static_cast<std::uint16_t>(std::clamp(x, 0.0, 65535.0)),
                                                            static_cast<std::uint16_t>(std::clamp(y, 0.0, 65535.0))};
         }
     return points;
 }
 
+} // namespace
+
+std::array<ScreenPoint, 16> screenPoints16(int width, int height)
+{
+    return gridPoints<4>(width, height, 7.0, 24.0, 5.0, 16.0);
+}
+
 std::array<ScreenPoint, 4> screenPoints4(int width, int height)
 {
-    std::array<ScreenPoint, 4> points{};
-    const double w = width, h = height;
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 2; ++c) {
-            const double x = w / 16.0 + c * 7.0 * w / 8.0;
-            const double y = h / 32.0 + r * 15.0 * h / 16.0;
-            points[static_cast<std::size_t>(2 * r + c)] = {static_cast<std::uint16_t>(std::clamp(x, 0.0, 65535.0)),
-                                                           static_cast<std::uint16_t>(std::clamp(y, 0.0, 65535.0))};
-        }
-    return points;
+    return gridPoints<2>(width, height, 7.0, 8.0, 15.0, 16.0);
 }
 
 MapResult mapTouch(const LensTable& table, const StCamInfo& left, const StCamInfo& right, double leftOffset,
@@ -105,6 +109,7 @@ inline double absOf(double v) { return std::fabs(v); }
 }
 
 struct Form16 {
+    static constexpr int kSide = 4;  // points per row and per column
     static constexpr int kPoints = 16;
     static constexpr int kPairs = 4;
     static constexpr int kLow = 12;   // nearest to the camera's axis: limits negative shifts
@@ -124,6 +129,7 @@ struct Form16 {
 };
 
 struct Form4 {
+    static constexpr int kSide = 2;
     static constexpr int kPoints = 4;
     static constexpr int kPairs = 2;
     static constexpr int kLow = 2;
@@ -250,8 +256,8 @@ struct ScaleBest {
 };
 
 template <class Form>
-[[gnu::always_inline]] inline bool sweepBody(const LensTable& table, const CameraData<Form>& cam, ScaleBest& best,
-                                             const std::function<bool()>& stop)
+__attribute__((target_clones("avx2", "default"))) bool sweep(const LensTable& table, const CameraData<Form>& cam,
+                                                               ScaleBest& best, const std::function<bool()>& stop)
 {
     for (int i = 0; i < ScaleBest::kPadded; ++i) {
         best.spread[i] = std::numeric_limits<double>::infinity();
@@ -284,28 +290,6 @@ template <class Form>
         }
     }
     return true;
-}
-
-__attribute__((target_clones("avx2", "default"))) bool sweep16(const LensTable& table,
-                                                                 const CameraData<Form16>& cam, ScaleBest& best,
-                                                                 const std::function<bool()>& stop)
-{
-    return sweepBody<Form16>(table, cam, best, stop);
-}
-
-__attribute__((target_clones("avx2", "default"))) bool sweep4(const LensTable& table, const CameraData<Form4>& cam,
-                                                                ScaleBest& best, const std::function<bool()>& stop)
-{
-    return sweepBody<Form4>(table, cam, best, stop);
-}
-
-template <class Form>
-bool sweep(const LensTable& table, const CameraData<Form>& cam, ScaleBest& best, const std::function<bool()>& stop)
-{
-    if constexpr (Form::kPoints == 16)
-        return sweep16(table, cam, best, stop);
-    else
-        return sweep4(table, cam, best, stop);
 }
 
 template <class Form>
@@ -364,6 +348,15 @@ template <class Input>
 bool validScreen(const Input& input)
 {
     return input.width > 0 && input.height > 0 && input.width <= 65535 && input.height <= 65535;
+}
+
+// Calibration point i mapped with the solver's solution; the right camera's
+// positions are kept row-mirrored.
+template <class Form, class Input>
+MapResult mapPoint(const CalibSolver& solver, const Input& input, int i, bool bestR)
+{
+    return solver.MapTouch(input.oneDLeft[static_cast<std::size_t>(i)],
+                           input.oneDRight[static_cast<std::size_t>(Form::mirror(i))], bestR);
 }
 
 } // namespace
@@ -475,8 +468,7 @@ SolveStatus CalibSolver::solve(const Input& input, const SolveHooks& hooks, cons
         double error = 0.0;
         for (int p = 0; p < Form::kPoints; ++p) {
             const auto& t = targets[static_cast<std::size_t>(p)];
-            const MapResult m = MapTouch(input.oneDLeft[static_cast<std::size_t>(p)],
-                                         input.oneDRight[static_cast<std::size_t>(Form::mirror(p))], false);
+            const MapResult m = mapPoint<Form>(*this, input, p, false);
             error += std::fabs(double(m.x) - t.x) + std::fabs(double(m.y) - t.y);
         }
         if (choice.offer(k, error)) {
@@ -512,16 +504,12 @@ SolveStatus CalibSolver::solve(const Input& input, const SolveHooks& hooks, cons
 
 SolveStatus CalibSolver::BuildCorrection(const CalibInput16& input)
 {
-    if (!validScreen(input))
-        return SolveStatus::BadInput;
-    return buildCorrection<Form16>(input);
+    return validScreen(input) ? buildCorrection<Form16>(input) : SolveStatus::BadInput;
 }
 
 SolveStatus CalibSolver::BuildCorrection(const CalibInput4& input)
 {
-    if (!validScreen(input))
-        return SolveStatus::BadInput;
-    return buildCorrection<Form4>(input);
+    return validScreen(input) ? buildCorrection<Form4>(input) : SolveStatus::BadInput;
 }
 
 template <class Form, class Input>
@@ -533,13 +521,12 @@ SolveStatus CalibSolver::buildCorrection(const Input& input)
     for (auto& pt : m_block.EvalPt)
         pt = {};
     for (int i = 0; i < Form::kPoints; ++i) {
-        const MapResult m = MapTouch(input.oneDLeft[static_cast<std::size_t>(i)],
-                                     input.oneDRight[static_cast<std::size_t>(Form::mirror(i))], true);
+        const MapResult m = mapPoint<Form>(*this, input, i, true);
         if (!fitsS16(m.x, m_block.EvalPt[i].x) || !fitsS16(m.y, m_block.EvalPt[i].y))
             return SolveStatus::OutOfRange;
     }
     // Cells: corners i, i + 1, i + w, i + w + 1 of a grid w points wide.
-    const int w = Form::kPoints == 16 ? 4 : 2;
+    const int w = Form::kSide;
     const int cells = w - 1;
     for (int row = 0; row < cells; ++row)
         for (int col = 0; col < cells; ++col) {
@@ -578,8 +565,7 @@ void CalibSolver::computeAccuracy(const Input& input)
     double sum = 0.0;
     for (int i = 0; i < Form::kPoints; ++i) {
         const auto& t = targets[static_cast<std::size_t>(i)];
-        const MapResult m = MapTouch(input.oneDLeft[static_cast<std::size_t>(i)],
-                                     input.oneDRight[static_cast<std::size_t>(Form::mirror(i))], true);
+        const MapResult m = mapPoint<Form>(*this, input, i, true);
         const double d = std::hypot(double(m.x) - t.x, double(m.y) - t.y);
         report.residual[static_cast<std::size_t>(i)] = d;
         sum += d;

@@ -188,27 +188,24 @@ Spot FalsePotDel(const BackgroundList& background, SpotReport& sorted, Side side
         return k;
     };
     Decision d;
+    // Points 1-3 and 4, 8, 12 have one captured neighbour to go by: only the
+    // spots on one side of its position stay (larger positions for the left
+    // camera along the first row, smaller ones otherwise).
+    auto byOneNeighbour = [&](int ref, bool larger) {
+        if (!isSet(ref))
+            return;
+        int kept[kMaxSpots];
+        const int rp = posOf(ref);
+        const int k = larger ? keepAmong(candidates, nc, [rp](int p) { return p > rp; }, kept)
+                             : keepAmong(candidates, nc, [rp](int p) { return p < rp; }, kept);
+        // None kept: nothing here is the finger. Several: undecided.
+        d.decided = k <= 1;
+        d.result = k == 1 ? only(kept[0]) : none;
+    };
     if (pointIndex >= 1 && pointIndex <= 3) {
-        const int ref = pointIndex - 1;
-        if (isSet(ref)) {
-            int kept[kMaxSpots];
-            const int rp = posOf(ref);
-            const int k = left ? keepAmong(candidates, nc, [rp](int p) { return p > rp; }, kept)
-                               : keepAmong(candidates, nc, [rp](int p) { return p < rp; }, kept);
-            // None kept: nothing here is the finger. Several: undecided.
-            d.decided = k <= 1;
-            d.result = k == 1 ? only(kept[0]) : none;
-        }
+        byOneNeighbour(pointIndex - 1, left);
     } else if (pointIndex == 4 || pointIndex == 8 || pointIndex == 12) {
-        const int ref = pointIndex - 4;
-        if (isSet(ref)) {
-            int kept[kMaxSpots];
-            const int rp = posOf(ref);
-            const int k = keepAmong(candidates, nc, [rp](int p) { return p < rp; }, kept);
-            // None kept: nothing here is the finger. Several: undecided.
-            d.decided = k <= 1;
-            d.result = k == 1 ? only(kept[0]) : none;
-        }
+        byOneNeighbour(pointIndex - 4, false);
     } else if (pointIndex != 0) {
         const int prev = pointIndex - 1, above = pointIndex - 4;
         int kept[kMaxSpots];

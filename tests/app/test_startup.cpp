@@ -12,6 +12,35 @@
 
 using namespace tovrin;
 
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray standardError;
+};
+
+// Runs the program with --simulate offscreen until it quits by itself after
+// quitAfterMs, with its own runtime folder (the single-instance lock).
+Run runSimulated(const QString& exe, const QString& runtimeDir, int quitAfterMs,
+                 const QProcessEnvironment& extra = {}, const QString& workingDir = {})
+{
+    QProcess p;
+    if (!workingDir.isEmpty())
+        p.setWorkingDirectory(workingDir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TOVRIN_QUIT_AFTER_MS", QString::number(quitAfterMs));
+    env.insert("XDG_RUNTIME_DIR", runtimeDir);
+    env.insert(extra);
+    p.setProcessEnvironment(env);
+    p.start(exe, {"--simulate"});
+    if (!p.waitForFinished(30000))
+        return {};
+    return {p.exitCode(), p.readAllStandardError()};
+}
+
+} // namespace
+
 class StartupTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -91,17 +120,9 @@ private Q_SLOTS:
         const QString exe = QStringLiteral(TOVRIN_EXECUTABLE);
         const QString appDir = QFileInfo(exe).absolutePath();
         QTemporaryDir runtime;
-        QProcess p;
-        p.setWorkingDirectory(m_dir.path());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("TOVRIN_QUIT_AFTER_MS", "4000");
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
-        env.insert("TOVRIN_SIM_FLASH", runtime.path() + "/flash.bin");
-        p.setProcessEnvironment(env);
-        p.start(exe, {"--simulate"});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 0);
+        QProcessEnvironment flash;
+        flash.insert("TOVRIN_SIM_FLASH", runtime.path() + "/flash.bin");
+        QCOMPARE(runSimulated(exe, runtime.path(), 4000, flash, m_dir.path()).exitCode, 0);
         // The log went into the application folder, not into the working folder.
         QVERIFY(!QDir(m_dir.path() + "/log").exists());
         QVERIFY(QDir(appDir + "/log").exists());
@@ -113,16 +134,9 @@ private Q_SLOTS:
         const QString exe = m_dir.path() + "/tovrin";
         QVERIFY(QFile::copy(QStringLiteral(TOVRIN_EXECUTABLE), exe));
         QTemporaryDir runtime;
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("TOVRIN_QUIT_AFTER_MS", "300");
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
-        p.setProcessEnvironment(env);
-        p.start(exe, {"--simulate"});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 0);
-        QVERIFY(p.readAllStandardError().contains("No software skin!"));
+        const Run run = runSimulated(exe, runtime.path(), 300);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.standardError.contains("No software skin!"));
         QVERIFY(!QDir(m_dir.path() + "/log").exists());  // no window, no log
     }
 
@@ -131,16 +145,9 @@ private Q_SLOTS:
         QTemporaryDir runtime;
         app::SingleInstance holder(runtime.path());
         QVERIFY(holder.acquire());
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("TOVRIN_QUIT_AFTER_MS", "300");
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TOVRIN_EXECUTABLE), {"--simulate"});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 0);
-        QVERIFY(p.readAllStandardError().contains("The application is already running."));
+        const Run run = runSimulated(QStringLiteral(TOVRIN_EXECUTABLE), runtime.path(), 300);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.standardError.contains("The application is already running."));
     }
 
 private:

@@ -92,7 +92,5 @@ TEST(PPosTables, BothTablesRiseStrictlyToTheirLastEntry)
         for (std::size_t k = 1; k < t.size(); ++k)
             EXPECT_LT(t[k - 1], t[k]) << "variant " << variant << " entry " << k;
     }
-    EXPECT_EQ(tovrin::records::kPPosA.back(), 1258);
-    EXPECT_EQ(tovrin::records::kPPosB.back(), 1224);
     EXPECT_EQ(&tovrin::records::pPosTable(7), &tovrin::records::kPPosA);
 }

@@ -38,6 +38,13 @@ void expectSame(const CalibSolver& solver, SolveStatus status, const ref::RefSol
     }
 }
 
+void expectSolve16Same(int variant, const CalibInput16& in, const SolveOptions& window, const char* what)
+{
+    CalibSolver solver(variant);
+    const SolveStatus s = solver.Solve16(in, {}, window);
+    expectSame(solver, s, ref::refSolve16(variant, in, window), what);
+}
+
 } // namespace
 
 TEST(Exactness, MapTouchMatchesBitForBit)
@@ -97,10 +104,7 @@ TEST(Exactness, Solve16MatchesOverGeneratedCaptures)
         const FrameGeometry g = randomGeometry(rng, w);
         const CalibInput16 in = test::capture16(CameraModel(g), w, h, n % 4, static_cast<unsigned>(n));
         const int k = static_cast<int>((g.r - 0.5) * 100);
-        const SolveOptions window{std::max(0, k - 3), std::min(150, k + 3)};
-        CalibSolver solver(g.variant);
-        const SolveStatus s = solver.Solve16(in, {}, window);
-        expectSame(solver, s, ref::refSolve16(g.variant, in, window), "generated");
+        expectSolve16Same(g.variant, in, {std::max(0, k - 3), std::min(150, k + 3)}, "generated");
     }
 }
 
@@ -119,20 +123,14 @@ TEST(Exactness, Solve16MatchesOnGarbage)
         if (n == 0) {
             in.oneDLeft.fill(640);
         }
-        const SolveOptions window{40 + n, 43 + n};
-        CalibSolver solver(n & 1);
-        const SolveStatus s = solver.Solve16(in, {}, window);
-        expectSame(solver, s, ref::refSolve16(n & 1, in, window), "garbage");
+        expectSolve16Same(n & 1, in, {40 + n, 43 + n}, "garbage");
     }
 }
 
 TEST(Exactness, Solve16MatchesOverTheWholeScaleRange)
 {
     const CameraModel model(CameraModel::typical(1024, 768, 1));
-    const CalibInput16 in = test::capture16(model, 1024, 768, 1, 3);
-    CalibSolver solver(1);
-    const SolveStatus s = solver.Solve16(in);
-    expectSame(solver, s, ref::refSolve16(1, in), "full range");
+    expectSolve16Same(1, test::capture16(model, 1024, 768, 1, 3), {}, "full range");
 }
 
 TEST(Exactness, Solve4MatchesOverGeneratedCaptures)

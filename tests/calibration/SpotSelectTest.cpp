@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace tovrin::calib;
 
@@ -21,68 +24,49 @@ SpotReport report(std::initializer_list<Spot> spots)
     return r;
 }
 
-// The baseline of FalsePotDel cases: capture mode, nothing captured yet.
-struct Pick {
-    BackgroundList background;
-    PointTable table;
-    SpotReport spots;
-    Side side = Side::Left;
-    int index = 5;
-    SpotMode mode = SpotMode::Capture;
-    int variant = 0;
-    Spot run() { return FalsePotDel(background, spots, side, columnTypeOf16(index), table, index, mode, variant); }
-};
-
-void setPoint(PointTable& t, int index, int pos)
-{
-    t.position[static_cast<std::size_t>(index)] = static_cast<std::uint16_t>(pos);
-    t.set[static_cast<std::size_t>(index)] = true;
-}
-
 } // namespace
 
 // --- vote and sort -----------------------------------------------------------
 
-TEST(VoteAndSort, EqualVotesGoToTheLargerPosition)
+struct VoteRow {
+    const char* name;
+    std::vector<std::vector<Spot>> history;  // oldest first
+    int position, width, strength;
+};
+
+class VoteAndSortVotes : public testing::TestWithParam<VoteRow> {};
+
+TEST_P(VoteAndSortVotes, NewestSpotMovesToTheMostVotedNeighbour)
 {
     TouchHistory h;
-    h.push(report({spot(400, 8, 50)}));
-    h.push(report({spot(401, 12, 70)}));
-    h.push(report({spot(399, 9, 60)}));
-    h.push(report({spot(400, 7, 40)}));
-    h.push(report({spot(401, 6, 30)}));
-    h.push(report({spot(399, 5, 20)}));  // newest 399: 398 none, 399 twice, 400 twice
+    for (const auto& frame : GetParam().history) {
+        SpotReport r;
+        for (const Spot& s : frame)
+            r.spots[static_cast<std::size_t>(r.count++)] = s;
+        h.push(r);
+    }
     const SpotReport out = VoteAndSort(h);
     ASSERT_EQ(out.count, 1);
-    EXPECT_EQ(out.spots[0].position, 400);  // newest at 399: p + 1 wins the tie
-    EXPECT_EQ(out.spots[0].width, 8);       // widest and strongest seen at 400
-    EXPECT_EQ(out.spots[0].strength, 50);
+    EXPECT_EQ(out.spots[0].position, GetParam().position);
+    EXPECT_EQ(out.spots[0].width, GetParam().width);  // widest and strongest seen there
+    EXPECT_EQ(out.spots[0].strength, GetParam().strength);
     EXPECT_EQ(out.spots[0].flag, 1);
 }
 
-TEST(VoteAndSort, StrictMajorityWins)
-{
-    TouchHistory h;
-    for (int i = 0; i < 5; ++i)
-        h.push(report({spot(299, 4, 10)}));
-    h.push(report({spot(300, 3, 90)}));
-    h.push(report({spot(300, 3, 90)}));
-    h.push(report({spot(301)}));
-    h.push(report({spot(300, 3, 90)}));
-    const SpotReport out = VoteAndSort(h);
-    ASSERT_EQ(out.count, 1);
-    EXPECT_EQ(out.spots[0].position, 299);
-    EXPECT_EQ(out.spots[0].strength, 10);
-}
-
-TEST(VoteAndSort, PositionBeatsNextOnlyWithMoreVotes)
-{
-    TouchHistory h;
-    h.push(report({spot(501)}));
-    h.push(report({spot(500)}));
-    h.push(report({spot(500)}));
-    EXPECT_EQ(VoteAndSort(h).spots[0].position, 500);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, VoteAndSortVotes,
+    testing::Values(
+        // Newest at 399: 398 none, 399 twice, 400 twice; p + 1 wins the tie.
+        VoteRow{"equalVotesGoToTheLargerPosition",
+                {{spot(400, 8, 50)}, {spot(401, 12, 70)}, {spot(399, 9, 60)}, {spot(400, 7, 40)}, {spot(401, 6, 30)},
+                 {spot(399, 5, 20)}},
+                400, 8, 50},
+        VoteRow{"strictMajorityWins",
+                {{spot(299, 4, 10)}, {spot(299, 4, 10)}, {spot(299, 4, 10)}, {spot(299, 4, 10)}, {spot(299, 4, 10)},
+                 {spot(300, 3, 90)}, {spot(300, 3, 90)}, {spot(301)}, {spot(300, 3, 90)}},
+                299, 4, 10},
+        VoteRow{"positionBeatsNextOnlyWithMoreVotes", {{spot(501)}, {spot(500)}, {spot(500)}}, 500, 10, 100}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(VoteAndSort, SortIsByWidthAndKeepsOrderOfEqualWidths)
 {
@@ -151,263 +135,110 @@ TEST(Background, DeletedSpotsOfAPointAreAdded)
     EXPECT_EQ(list.spots[0].position, 500);
 }
 
-// --- FalsePotDel: range test -------------------------------------------------
+// --- FalsePotDel ---------------------------------------------------------------
 
-struct RangeRow {
+// One choice of the spot of a grid point. The baseline: left camera, capture
+// mode, table A, no background, no point captured yet.
+struct PickRow {
     const char* name;
-    int position;
-    bool kept;
+    Side side;
+    int index;
+    std::vector<std::pair<int, int>> captured;  // grid point, position
+    std::vector<Spot> spots;
+    int position;  // of the returned spot; -1: not looked at
+    int flag;
+    int falseSpot = -1;  // index of a spot that must end deleted (flag 0)
+    std::vector<Spot> background = {};
+    int variant = 0;
+    SpotMode mode = SpotMode::Capture;
 };
 
-class FalsePotDelRange : public testing::TestWithParam<RangeRow> {};
+class FalsePotDelPicks : public testing::TestWithParam<PickRow> {};
 
-TEST_P(FalsePotDelRange, LimitsAre51And1220)
+TEST_P(FalsePotDelPicks, ChoosesAndStoresThePoint)
 {
-    Pick p;
-    p.index = 5;
-    p.spots = report({spot(GetParam().position)});
-    const Spot s = p.run();
-    EXPECT_EQ(s.flag, GetParam().kept ? 1 : 0);
-    EXPECT_EQ(p.table.set[5], GetParam().kept);
+    const PickRow& row = GetParam();
+    BackgroundList background;
+    for (const Spot& s : row.background)
+        addBackgroundSpot(background, s);
+    PointTable table;
+    for (const auto& [point, position] : row.captured) {
+        table.position[static_cast<std::size_t>(point)] = static_cast<std::uint16_t>(position);
+        table.set[static_cast<std::size_t>(point)] = true;
+    }
+    SpotReport spots;
+    for (const Spot& s : row.spots)
+        spots.spots[static_cast<std::size_t>(spots.count++)] = s;
+    const Spot s = FalsePotDel(background, spots, row.side, columnTypeOf16(row.index), table, row.index, row.mode,
+                               row.variant);
+    if (row.position >= 0) {
+        EXPECT_EQ(s.position, row.position);
+    }
+    EXPECT_EQ(s.flag, row.flag);
+    if (row.falseSpot >= 0) {
+        EXPECT_EQ(spots.spots[static_cast<std::size_t>(row.falseSpot)].flag, 0);
+    }
+    // Only a spot chosen while capturing is stored, at its position.
+    const auto i = static_cast<std::size_t>(row.index);
+    EXPECT_EQ(table.set[i], row.flag == 1 && row.mode == SpotMode::Capture);
+    if (table.set[i]) {
+        EXPECT_EQ(table.position[i], s.position);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, FalsePotDelRange,
-                         testing::Values(RangeRow{"at50", 50, false}, RangeRow{"at51", 51, true},
-                                         RangeRow{"at1219", 1219, true}, RangeRow{"at1220", 1220, false}),
-                         [](const auto& row) { return std::string(row.param.name); });
+constexpr Side L = Side::Left;
+constexpr Side R = Side::Right;
 
-TEST(FalsePotDel, FarPointCapturedLimitsTheRange)
-{
-    Pick p;
-    setPoint(p.table, 3, 1100);  // left camera's far point
-    p.index = 7;
-    p.spots = report({spot(1100)});
-    EXPECT_EQ(p.run().flag, 0);
-    p.spots = report({spot(1099)});
-    EXPECT_EQ(p.run().flag, 1);
-    // Release mode ignores the captured limit and stores nothing.
-    Pick q;
-    setPoint(q.table, 3, 1100);
-    q.index = 7;
-    q.mode = SpotMode::Release;
-    q.spots = report({spot(1150)});
-    EXPECT_EQ(q.run().flag, 1);
-    EXPECT_FALSE(q.table.set[7]);
-}
-
-TEST(FalsePotDel, RightFarPointBeyondEveryLimitTakesTheSpotNearestTheMiddle)
-{
-    Pick p;
-    p.side = Side::Right;
-    p.index = 0;
-    p.spots = report({spot(1250), spot(30), spot(1230), spot(1240)});
-    const Spot s = p.run();
-    EXPECT_EQ(s.flag, 1);
-    EXPECT_EQ(s.position, 1230);
-    EXPECT_TRUE(p.table.set[0]);
-    EXPECT_EQ(p.table.position[0], 1230);
-}
-
-TEST(FalsePotDel, NoCandidateElsewhereGivesAnUnflaggedFirstSpot)
-{
-    Pick p;
-    p.side = Side::Right;
-    p.index = 3;  // not the right camera's far point
-    p.spots = report({spot(1250), spot(1230)});
-    const Spot s = p.run();
-    EXPECT_EQ(s.flag, 0);
-    EXPECT_EQ(s.position, 1250);
-    EXPECT_FALSE(p.table.set[3]);
-    // No spot at all.
-    Pick q;
-    q.index = 3;
-    EXPECT_EQ(q.run().flag, 0);
-}
-
-// --- FalsePotDel: neighbour rules --------------------------------------------
-
-TEST(FalsePotDel, FirstRowLeftKeepsSpotsBeyondThePreviousPoint)
-{
-    Pick p;
-    setPoint(p.table, 0, 400);
-    p.index = 1;
-    p.spots = report({spot(300, 20), spot(600, 10)});
-    const Spot s = p.run();
-    EXPECT_EQ(s.position, 600);
-    EXPECT_EQ(s.flag, 1);
-    EXPECT_EQ(p.spots.spots[0].flag, 0);  // the other one is a false spot
-    EXPECT_EQ(p.table.position[1], 600);
-}
-
-TEST(FalsePotDel, FirstRowRightKeepsSpotsBeforeThePreviousPoint)
-{
-    Pick p;
-    p.side = Side::Right;
-    setPoint(p.table, 1, 800);
-    p.index = 2;
-    p.spots = report({spot(900, 20), spot(700, 10)});
-    EXPECT_EQ(p.run().position, 700);
-}
-
-TEST(FalsePotDel, OneReferenceRuleWithNothingKeptDecidesUnflagged)
-{
-    Pick p;
-    setPoint(p.table, 0, 900);
-    p.index = 1;
-    p.spots = report({spot(300, 20), spot(600, 10)});
-    const Spot s = p.run();
-    EXPECT_EQ(s.flag, 0);
-    EXPECT_FALSE(p.table.set[1]);
-}
-
-TEST(FalsePotDel, OneReferenceRuleWithSeveralKeptFallsToTheGenericChoice)
-{
-    Pick p;
-    setPoint(p.table, 0, 200);
-    p.index = 1;
-    p.spots = report({spot(300, 8), spot(600, 7)});
-    const Spot s = p.run();
-    EXPECT_EQ(s.flag, 1);
-    EXPECT_EQ(s.position, 600);  // nearest to the middle (640)
-}
-
-TEST(FalsePotDel, FirstColumnUnsetReferenceDoesNotDecide)
-{
-    Pick p;
-    p.index = 4;  // point 0 not captured
-    p.spots = report({spot(300, 8), spot(700, 7)});
-    EXPECT_EQ(p.run().position, 700);
-    Pick q;
-    setPoint(q.table, 0, 500);
-    q.index = 4;
-    q.spots = report({spot(300, 8), spot(700, 7)});
-    EXPECT_EQ(q.run().position, 300);  // below the point above
-}
-
-TEST(FalsePotDel, InnerPointLeftNarrowsWithThePointAbove)
-{
-    Pick p;
-    setPoint(p.table, 4, 200);  // previous
-    setPoint(p.table, 1, 500);  // above
-    p.index = 5;
-    p.spots = report({spot(100, 30), spot(450, 20), spot(800, 10)});
-    EXPECT_EQ(p.run().position, 450);
-    // Without the point above the second filter cannot run: generic choice.
-    Pick q;
-    setPoint(q.table, 4, 200);
-    q.index = 5;
-    q.spots = report({spot(100, 30), spot(450, 20), spot(800, 10)});
-    EXPECT_EQ(q.run().position, 800);  // 160 half pixels from the middle, 450 is 190
-}
-
-TEST(FalsePotDel, InnerPointRightUsesThePointAboveWhenThePreviousIsUnset)
-{
-    Pick p;
-    p.side = Side::Right;
-    setPoint(p.table, 1, 600);
-    p.index = 5;
-    p.spots = report({spot(700, 20), spot(500, 10)});
-    EXPECT_EQ(p.run().position, 500);
-}
-
-// --- FalsePotDel: generic choice ---------------------------------------------
-
-TEST(FalsePotDel, SplitFingerNearTheCameraIsMerged)
-{
-    Pick p;
-    p.index = 0;
-    p.spots = report({spot(400, 12, 100), spot(430, 10, 120)});
-    const Spot s = p.run();
-    EXPECT_EQ(s.position, 414);
-    EXPECT_EQ(s.flag, 1);
-    EXPECT_EQ(p.spots.spots[1].flag, 0);
-    EXPECT_EQ(p.table.position[0], 414);
-}
-
-TEST(FalsePotDel, MergeOnlyWithTableA)
-{
-    Pick p;
-    p.index = 0;
-    p.variant = 1;
-    p.spots = report({spot(400, 12, 100), spot(430, 10, 120)});
-    EXPECT_EQ(p.run().position, 430);  // nearer the middle
-}
-
-TEST(FalsePotDel, DominantSpotWins)
-{
-    Pick p;
-    p.index = 0;
-    p.spots = report({spot(200, 12), spot(640, 3)});
-    EXPECT_EQ(p.run().position, 200);
-    Pick q;
-    q.index = 0;
-    q.spots = report({spot(200, 12), spot(640, 4)});  // 12 = 3 x 4
-    EXPECT_EQ(q.run().position, 200);
-    Pick r;
-    r.index = 0;
-    r.spots = report({spot(200, 11), spot(640, 4)});
-    EXPECT_EQ(r.run().position, 640);
-}
-
-TEST(FalsePotDel, FarSideDeletesSpotsNearTheAxis)
-{
-    Pick p;
-    p.index = 15;  // left camera, last column
-    p.spots = report({spot(450, 8), spot(520, 7), spot(900, 6)});
-    const Spot s = p.run();
-    EXPECT_EQ(s.position, 520);
-    EXPECT_EQ(p.spots.spots[0].flag, 0);
-}
-
-struct BackgroundRow {
-    const char* name;
-    int bgPos, bgWidth;
-    bool removed;
-};
-
-class FalsePotDelBackground : public testing::TestWithParam<BackgroundRow> {};
-
-TEST_P(FalsePotDelBackground, RemovesSpotsAtBackgroundOfAlmostTheSameWidth)
-{
-    Pick p;
-    p.index = 0;
-    addBackgroundSpot(p.background, spot(GetParam().bgPos, GetParam().bgWidth));
-    p.spots = report({spot(640, 6), spot(900, 5)});
-    EXPECT_EQ(p.run().position, GetParam().removed ? 900 : 640);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, FalsePotDelBackground,
-                         testing::Values(BackgroundRow{"samePlace", 640, 6, true},
-                                         BackgroundRow{"oneOffWidthOneMore", 641, 7, true},
-                                         BackgroundRow{"twoWider", 640, 8, false},
-                                         BackgroundRow{"twoAway", 642, 6, false}),
-                         [](const auto& row) { return std::string(row.param.name); });
-
-TEST(FalsePotDel, EverythingRemovedLeavesTheWidestCandidate)
-{
-    Pick p;
-    p.index = 0;
-    addBackgroundSpot(p.background, spot(640, 6));
-    addBackgroundSpot(p.background, spot(900, 5));
-    p.spots = report({spot(640, 6), spot(900, 5)});
-    const Spot s = p.run();
-    EXPECT_EQ(s.position, 640);
-    EXPECT_EQ(s.flag, 1);
-    EXPECT_TRUE(p.table.set[0]);
-}
-
-TEST(FalsePotDel, MiddleTieKeepsTheFirst)
-{
-    Pick p;
-    p.index = 0;
-    p.spots = report({spot(600, 6), spot(680, 5)});
-    EXPECT_EQ(p.run().position, 600);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FalsePotDelPicks,
+    testing::Values(
+        // Range: positions 51 to 1219 only.
+        PickRow{"at50", L, 5, {}, {spot(50)}, -1, 0}, PickRow{"at51", L, 5, {}, {spot(51)}, 51, 1},
+        PickRow{"at1219", L, 5, {}, {spot(1219)}, 1219, 1}, PickRow{"at1220", L, 5, {}, {spot(1220)}, -1, 0},
+        // The left camera's far point (3), once captured, limits the range;
+        // release mode ignores the limit and stores nothing.
+        PickRow{"atCapturedFarPoint", L, 7, {{3, 1100}}, {spot(1100)}, -1, 0},
+        PickRow{"belowCapturedFarPoint", L, 7, {{3, 1100}}, {spot(1099)}, 1099, 1},
+        PickRow{"releaseBeyondFarPoint", L, 7, {{3, 1100}}, {spot(1150)}, 1150, 1, -1, {}, 0, SpotMode::Release},
+        PickRow{"rightFarPointBeyondEveryLimitNearestTheMiddle", R, 0, {},
+                {spot(1250), spot(30), spot(1230), spot(1240)}, 1230, 1},
+        PickRow{"noCandidateGivesAnUnflaggedFirstSpot", R, 3, {}, {spot(1250), spot(1230)}, 1250, 0},
+        PickRow{"noSpotAtAll", L, 3, {}, {}, -1, 0},
+        // Neighbour rules.
+        PickRow{"firstRowLeftKeepsSpotsBeyondThePrevious", L, 1, {{0, 400}}, {spot(300, 20), spot(600, 10)}, 600, 1, 0},
+        PickRow{"firstRowRightKeepsSpotsBeforeThePrevious", R, 2, {{1, 800}}, {spot(900, 20), spot(700, 10)}, 700, 1},
+        PickRow{"oneReferenceNothingKeptDecidesUnflagged", L, 1, {{0, 900}}, {spot(300, 20), spot(600, 10)}, -1, 0},
+        PickRow{"oneReferenceSeveralKeptNearestTheMiddle", L, 1, {{0, 200}}, {spot(300, 8), spot(600, 7)}, 600, 1},
+        PickRow{"firstColumnUnsetReferenceDoesNotDecide", L, 4, {}, {spot(300, 8), spot(700, 7)}, 700, 1},
+        PickRow{"firstColumnBelowThePointAbove", L, 4, {{0, 500}}, {spot(300, 8), spot(700, 7)}, 300, 1},
+        PickRow{"innerLeftNarrowsWithThePointAbove", L, 5, {{4, 200}, {1, 500}},
+                {spot(100, 30), spot(450, 20), spot(800, 10)}, 450, 1},
+        // Without the point above: the generic choice (800 is 160 half pixels
+        // from the middle, 450 is 190).
+        PickRow{"innerLeftWithoutThePointAbove", L, 5, {{4, 200}}, {spot(100, 30), spot(450, 20), spot(800, 10)}, 800, 1},
+        PickRow{"innerRightUsesThePointAboveWhenThePreviousIsUnset", R, 5, {{1, 600}}, {spot(700, 20), spot(500, 10)},
+                500, 1},
+        // Generic choice.
+        PickRow{"splitFingerNearTheCameraIsMerged", L, 0, {}, {spot(400, 12, 100), spot(430, 10, 120)}, 414, 1, 1},
+        PickRow{"mergeOnlyWithTableA", L, 0, {}, {spot(400, 12, 100), spot(430, 10, 120)}, 430, 1, -1, {}, 1},
+        PickRow{"dominantSpotWins", L, 0, {}, {spot(200, 12), spot(640, 3)}, 200, 1},
+        PickRow{"dominantAtThreeTimesTheWidth", L, 0, {}, {spot(200, 12), spot(640, 4)}, 200, 1},
+        PickRow{"notDominantBelowThreeTimes", L, 0, {}, {spot(200, 11), spot(640, 4)}, 640, 1},
+        PickRow{"farSideDeletesSpotsNearTheAxis", L, 15, {}, {spot(450, 8), spot(520, 7), spot(900, 6)}, 520, 1, 0},
+        PickRow{"middleTieKeepsTheFirst", L, 0, {}, {spot(600, 6), spot(680, 5)}, 600, 1},
+        // Background of almost the same width at almost the same place.
+        PickRow{"backgroundSamePlace", L, 0, {}, {spot(640, 6), spot(900, 5)}, 900, 1, -1, {spot(640, 6)}},
+        PickRow{"backgroundOneOffWidthOneMore", L, 0, {}, {spot(640, 6), spot(900, 5)}, 900, 1, -1, {spot(641, 7)}},
+        PickRow{"backgroundTwoWider", L, 0, {}, {spot(640, 6), spot(900, 5)}, 640, 1, -1, {spot(640, 8)}},
+        PickRow{"backgroundTwoAway", L, 0, {}, {spot(640, 6), spot(900, 5)}, 640, 1, -1, {spot(642, 6)}},
+        PickRow{"everythingBackgroundLeavesTheWidest", L, 0, {}, {spot(640, 6), spot(900, 5)}, 640, 1, -1,
+                {spot(640, 6), spot(900, 5)}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(FalsePotDel, PointIndexOutsideTheGridIsRefused)
 {
-    Pick p;
-    p.index = 16;
-    p.spots = report({spot(600)});
-    EXPECT_EQ(FalsePotDel(p.background, p.spots, Side::Left, 0, p.table, 16, SpotMode::Capture, 0).flag, 0);
+    BackgroundList background;
+    PointTable table;
+    SpotReport spots = report({spot(600)});
+    EXPECT_EQ(FalsePotDel(background, spots, Side::Left, 0, table, 16, SpotMode::Capture, 0).flag, 0);
 }

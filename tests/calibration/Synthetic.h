@@ -9,38 +9,33 @@
 
 namespace tovrin::calib::test {
 
-inline CalibInput16 capture16(const CameraModel& model, int width, int height, int noise = 0, unsigned seed = 1)
+// N = 16 or 4 targets; the right camera's positions are stored row-mirrored.
+template <typename Input, std::size_t N>
+Input capture(const CameraModel& model, int width, int height, const std::array<ScreenPoint, N>& pts, int noise,
+              unsigned seed)
 {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> jitter(-noise, noise);
-    const auto pts = screenPoints16(width, height);
-    CalibInput16 in;
+    Input in;
     in.width = width;
     in.height = height;
-    for (int i = 0; i < 16; ++i) {
-        const auto& p = pts[static_cast<std::size_t>(i)];
-        in.oneDLeft[static_cast<std::size_t>(i)] = model.reportedPosition(Camera::Left, p.x, p.y).value_or(0) + jitter(rng);
-        in.oneDRight[static_cast<std::size_t>(mirror16(i))] =
-            model.reportedPosition(Camera::Right, p.x, p.y).value_or(0) + jitter(rng);
+    for (std::size_t i = 0; i < N; ++i) {
+        const int mirror = N == 16 ? mirror16(static_cast<int>(i)) : mirror4(static_cast<int>(i));
+        in.oneDLeft[i] = model.reportedPosition(Camera::Left, pts[i].x, pts[i].y).value_or(0) + jitter(rng);
+        in.oneDRight[static_cast<std::size_t>(mirror)] =
+            model.reportedPosition(Camera::Right, pts[i].x, pts[i].y).value_or(0) + jitter(rng);
     }
     return in;
 }
 
+inline CalibInput16 capture16(const CameraModel& model, int width, int height, int noise = 0, unsigned seed = 1)
+{
+    return capture<CalibInput16>(model, width, height, screenPoints16(width, height), noise, seed);
+}
+
 inline CalibInput4 capture4(const CameraModel& model, int width, int height, int noise = 0, unsigned seed = 1)
 {
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> jitter(-noise, noise);
-    const auto pts = screenPoints4(width, height);
-    CalibInput4 in;
-    in.width = width;
-    in.height = height;
-    for (int i = 0; i < 4; ++i) {
-        const auto& p = pts[static_cast<std::size_t>(i)];
-        in.oneDLeft[static_cast<std::size_t>(i)] = model.reportedPosition(Camera::Left, p.x, p.y).value_or(0) + jitter(rng);
-        in.oneDRight[static_cast<std::size_t>(mirror4(i))] =
-            model.reportedPosition(Camera::Right, p.x, p.y).value_or(0) + jitter(rng);
-    }
-    return in;
+    return capture<CalibInput4>(model, width, height, screenPoints4(width, height), noise, seed);
 }
 
 } // namespace tovrin::calib::test

@@ -3,12 +3,16 @@
 // script: the bytes on the wire are checked against the frame's command
 // table by the tests, not against the simulator's reading of them.
 
+#include "device/Command.h"
+#include "device/HidLink.h"
 #include "device/Transport.h"
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <vector>
 
 namespace tovrin::testing {
@@ -44,11 +48,16 @@ public:
         return r;
     }
 
-    // Every command is answered "done" with zero payload.
-    void answerAllDone()
+    // Every command is answered with the status and payload.
+    void answerAll(uint8_t status, std::initializer_list<uint8_t> payload = {})
     {
-        responder = [](const Report& out, std::deque<Report>& q) { q.push_back(doneReply(out)); };
+        responder = [status, bytes = std::vector<uint8_t>(payload)](const Report& out, std::deque<Report>& q) {
+            Report r = reply(out[1] & 0x3F, status);
+            std::copy(bytes.begin(), bytes.end(), r.begin() + 3);
+            q.push_back(r);
+        };
     }
+    void answerAllDone(std::initializer_list<uint8_t> payload = {}) { answerAll(0x22, payload); }
 
     bool open(uint16_t& pid) override
     {
@@ -96,6 +105,37 @@ public:
     }
     void close() override { opened = false; }
     bool isOpen() const override { return opened; }
+};
+
+using Bytes = std::vector<uint8_t>;
+
+// A link opened on a scripted transport, in the OK state.
+class ScriptedLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        t = std::make_shared<ScriptedTransport>();
+        device::setTransport(t);
+        uint16_t pid;
+        ASSERT_TRUE(device::OpenHidDevice(pid));
+        device::LinkState = device::LINK_OK;
+    }
+    void TearDown() override { device::setTransport(nullptr); }
+
+    // Payload bytes of written report i.
+    Bytes payload(size_t i, size_t n) const
+    {
+        return {t->written[i].begin() + 2, t->written[i].begin() + 2 + static_cast<long>(n)};
+    }
+    // Report i went out with the code, its payload starting with `bytes`.
+    void expectSent(size_t i, uint8_t code, const Bytes& bytes = {}) const
+    {
+        ASSERT_LT(i, t->written.size());
+        EXPECT_EQ(t->written[i][1], code) << "report " << i;
+        EXPECT_EQ(payload(i, bytes.size()), bytes) << "report " << i;
+    }
+
+    std::shared_ptr<ScriptedTransport> t;
 };
 
 } // namespace tovrin::testing

@@ -1,8 +1,6 @@
 // The command transaction: report layout, reply matching, link state, fills.
 #include "ScriptedTransport.h"
 
-#include "device/Command.h"
-#include "device/HidLink.h"
 #include "device/Trace.h"
 
 #include <QFile>
@@ -16,18 +14,8 @@ using tovrin::testing::ScriptedTransport;
 
 namespace {
 
-class CommandTest : public ::testing::Test {
+class CommandTest : public tovrin::testing::ScriptedLinkTest {
 protected:
-    void SetUp() override
-    {
-        t = std::make_shared<ScriptedTransport>();
-        setTransport(t);
-        uint16_t pid;
-        ASSERT_TRUE(OpenHidDevice(pid));
-        LinkState = LINK_OK;
-    }
-    void TearDown() override { setTransport(nullptr); }
-    std::shared_ptr<ScriptedTransport> t;
     uint8_t reply[61];
 };
 
@@ -49,7 +37,7 @@ TEST_F(CommandTest, OutputReportCarriesIdCodePayloadAndZeros)
 
 TEST_F(CommandTest, FlaggedCodesMatchRepliesByCommandNumber)
 {
-    t->responder = [](const Report& out, std::deque<Report>& q) { q.push_back(ScriptedTransport::reply(out[1] & 0x3F, 0x22, {7})); };
+    t->answerAllDone({7});
     EXPECT_TRUE(SendCommand(0xC1, nullptr, 0, reply, 1));  // matched by 1
     EXPECT_TRUE(SendCommand(0xAF, nullptr, 0, reply, 1));  // matched by 0x2F
     EXPECT_EQ(reply[0], 7);
@@ -59,7 +47,7 @@ TEST_F(CommandTest, FlaggedCodesMatchRepliesByCommandNumber)
 TEST_F(CommandTest, ReplyWithOtherStatusFillsAndKeepsLinkState)
 {
     LinkState = LINK_REFUSED;
-    t->responder = [](const Report& out, std::deque<Report>& q) { q.push_back(ScriptedTransport::reply(out[1], 0x21, {1, 2})); };
+    t->answerAll(0x21, {1, 2});
     std::fill(std::begin(reply), std::end(reply), 0);
     EXPECT_FALSE(SendCommand(5, nullptr, 0, reply, 4));
     EXPECT_EQ(reply[0], 0xFF);
@@ -70,7 +58,7 @@ TEST_F(CommandTest, ReplyWithOtherStatusFillsAndKeepsLinkState)
 
 TEST_F(CommandTest, RefusalSetsRefusedAndFills)
 {
-    t->responder = [](const Report& out, std::deque<Report>& q) { q.push_back(ScriptedTransport::reply(out[1], 0xFF)); };
+    t->answerAll(0xFF);
     std::fill(std::begin(reply), std::end(reply), 0);
     EXPECT_FALSE(SendCommand(14, nullptr, 0, reply, 8));
     EXPECT_EQ(LinkState.load(), LINK_REFUSED);
@@ -160,7 +148,7 @@ TEST_F(CommandTest, WireTraceRecordsEveryReport)
     QTemporaryDir dir;
     const std::string path = (dir.path() + "/trace.txt").toStdString();
     setTraceFile(path);
-    t->responder = [](const Report& out, std::deque<Report>& q) { q.push_back(ScriptedTransport::reply(out[1], 0x22, {0xAB})); };
+    t->answerAllDone({0xAB});
     const uint8_t payload[1] = {0xFF};
     SendCommand(14, payload, 1, reply, 1);
     uint8_t feature[3];

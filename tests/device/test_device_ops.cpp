@@ -3,60 +3,45 @@
 // rules, against the frame's command table.
 #include "ScriptedTransport.h"
 
-#include "device/Command.h"
 #include "device/DeviceOps.h"
-#include "device/HidLink.h"
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
+#include "tests/support/TemporaryFolder.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 using namespace tovrin::device;
+using tovrin::testing::Bytes;
 using tovrin::testing::Report;
 using tovrin::testing::ScriptedTransport;
 
 namespace {
 
-class OpsTest : public ::testing::Test {
+// A present, talking frame answering every command "done".
+class OpsTest : public tovrin::testing::ScriptedLinkTest {
 protected:
     void SetUp() override
     {
-        t = std::make_shared<ScriptedTransport>();
-        setTransport(t);
-        uint16_t pid;
-        ASSERT_TRUE(OpenHidDevice(pid));
+        ScriptedLinkTest::SetUp();
         t->answerAllDone();
         g_bDevExist = 1;
         g_isDeviceCommunicate = 1;
         SelectedUnitIsSlave = 0;
         DownloadUnitIsSlave = 0;
     }
-    void TearDown() override { setTransport(nullptr); }
-    // Payload bytes of written report i.
-    std::vector<uint8_t> payload(size_t i, size_t n) const
-    {
-        return {t->written[i].begin() + 2, t->written[i].begin() + 2 + static_cast<long>(n)};
-    }
-    std::shared_ptr<ScriptedTransport> t;
 };
-
-using Bytes = std::vector<uint8_t>;
 
 TEST_F(OpsTest, RegisterReadsForBothUnits)
 {
     uint8_t v;
     ASSERT_TRUE(ReadRegister(0x00001234, v));
     ASSERT_TRUE(ReadRegister(0x10000035, v));
-    EXPECT_EQ(t->written[0][1], 6);
-    EXPECT_EQ(payload(0, 5), (Bytes{0x34, 0x12, 1, 0, 0}));
-    EXPECT_EQ(t->written[1][1], 25);
-    EXPECT_EQ(payload(1, 4), (Bytes{0x35, 0x00, 1, 0}));
+    expectSent(0, 6, {0x34, 0x12, 1, 0, 0});
+    expectSent(1, 25, {0x35, 0x00, 1, 0});
 }
 
 TEST_F(OpsTest, RegisterPortReadOf122BytesIsTwoPiecesAtTheSameAddress)
@@ -81,8 +66,7 @@ TEST_F(OpsTest, SlaveFlashReadOf100BytesAdvancesTheAddress)
     std::vector<uint8_t> buf(100);
     ASSERT_TRUE(ReadUnit(0x12011000, 100, buf));
     ASSERT_EQ(t->written.size(), 2u);
-    EXPECT_EQ(t->written[0][1], 29);
-    EXPECT_EQ(payload(0, 4), (Bytes{0x00, 0x10, 0x01, 61}));
+    expectSent(0, 29, {0x00, 0x10, 0x01, 61});
     EXPECT_EQ(payload(1, 4), (Bytes{0x3D, 0x10, 0x01, 39}));
     for (int i = 0; i < 100; ++i)
         ASSERT_EQ(buf[static_cast<size_t>(i)], i);
@@ -93,8 +77,7 @@ TEST_F(OpsTest, SensorReadIsOneByteWhateverTheCount)
     std::vector<uint8_t> buf(4, 0);
     ASSERT_TRUE(ReadUnit(0x11000019, 4, buf));
     ASSERT_EQ(t->written.size(), 1u);
-    EXPECT_EQ(t->written[0][1], 27);
-    EXPECT_EQ(payload(0, 2), (Bytes{0x19, 0}));
+    expectSent(0, 27, {0x19, 0});
 }
 
 TEST_F(OpsTest, FailingSecondPieceLeavesTheWholeBufferFF)
@@ -125,24 +108,20 @@ TEST_F(OpsTest, WritesForEverySpace)
 {
     const uint8_t one = 0x1F;
     ASSERT_TRUE(WriteUnit(0x00000035, 1, std::span(&one, 1)));
-    EXPECT_EQ(t->written[0][1], 4);
-    EXPECT_EQ(payload(0, 5), (Bytes{0x35, 0, 1, 0x1F, 0}));
+    expectSent(0, 4, {0x35, 0, 1, 0x1F, 0});
 
     std::vector<uint8_t> regs(70, 0xAA);
     ASSERT_TRUE(WriteUnit(0x10000100, 70, regs));
-    EXPECT_EQ(t->written[1][1], 23);
-    EXPECT_EQ(payload(1, 3), (Bytes{0x00, 0x01, 59}));
+    expectSent(1, 23, {0x00, 0x01, 59});
     EXPECT_EQ(payload(2, 3), (Bytes{0x00, 0x01, 11}));
 
     ASSERT_TRUE(WriteUnit(0x11000019, 1, std::span(&one, 1)));
-    EXPECT_EQ(t->written[3][1], 26);
-    EXPECT_EQ(payload(3, 3), (Bytes{0x19, 0x1F, 0}));
+    expectSent(3, 26, {0x19, 0x1F, 0});
     EXPECT_EQ(IoWaitMs.load(), 20000u);
 
     std::vector<uint8_t> rec(32, 0x5A);
     ASSERT_TRUE(WriteUnit(0x02011020, 32, rec));
-    EXPECT_EQ(t->written[4][1], 9);
-    EXPECT_EQ(payload(4, 5), (Bytes{0x20, 0x10, 0x01, 32, 0x5A}));
+    expectSent(4, 9, {0x20, 0x10, 0x01, 32, 0x5A});
     EXPECT_EQ(t->written[4][2 + 4 + 31], 0x5A);
     EXPECT_EQ(t->written[4][2 + 4 + 32], 0);
 }
@@ -205,15 +184,12 @@ TEST_F(OpsTest, DownloadBlockFollowsTheDownloadState)
 TEST_F(OpsTest, EraseAndLevelingCommands)
 {
     ASSERT_TRUE(EraseFlash(0x12018000));
-    EXPECT_EQ(t->written[0][1], 32);
-    EXPECT_EQ(payload(0, 6), (Bytes{0x00, 0x80, 0x01, 1, 0, 0}));
+    expectSent(0, 32, {0x00, 0x80, 0x01, 1, 0, 0});
     uint32_t line;
     ASSERT_TRUE(SearchLine(1, 0x0102, 0x0304, line));
-    EXPECT_EQ(t->written[1][1], 36);
-    EXPECT_EQ(payload(1, 4), (Bytes{0x02, 0x01, 0x04, 0x03}));
+    expectSent(1, 36, {0x02, 0x01, 0x04, 0x03});
     ASSERT_TRUE(SetLine(0, 300));
-    EXPECT_EQ(t->written[2][1], 18);
-    EXPECT_EQ(payload(2, 2), (Bytes{0x2C, 0x01}));
+    expectSent(2, 18, {0x2C, 0x01});
 }
 
 TEST_F(OpsTest, LineDataCodesFromRegionFlagsAndUnit)
@@ -221,11 +197,10 @@ TEST_F(OpsTest, LineDataCodesFromRegionFlagsAndUnit)
     std::vector<uint8_t> buf(61);
     uint16_t total = 0;
     ASSERT_TRUE(ReadLineData(1, 0x40000000u + 61 * 10, 30, buf, total));
-    EXPECT_EQ(t->written[0][1], 0x41);
-    EXPECT_EQ(payload(0, 3), (Bytes{0x62, 0x02, 30}));
+    expectSent(0, 0x41, {0x62, 0x02, 30});
     ASSERT_TRUE(ReadLineData(0, 0x80000010u, 61, buf, total));
     EXPECT_EQ(t->written[1][1], 0x80);
-    t->responder = [](const Report& out, std::deque<Report>& q) { q.push_back(ScriptedTransport::doneReply(out, {0x34, 0x12, 9, 8})); };
+    t->answerAllDone({0x34, 0x12, 9, 8});
     ASSERT_TRUE(ReadLineData(0xC1, 0x0000003B, 59, buf, total));
     EXPECT_EQ(t->written[2][1], 0xC1);
     EXPECT_EQ(total, 0x1234);
@@ -306,7 +281,7 @@ TEST_F(OpsTest, FailureFills)
 
 TEST_F(OpsTest, ZonesWithoutTheMarkerByteFail)
 {
-    t->responder = [](const Report& out, std::deque<Report>& q) { q.push_back(ScriptedTransport::doneReply(out, {0x21, 1})); };
+    t->answerAllDone({0x21, 1});
     ZoneTable zones;
     EXPECT_FALSE(ReadZones(0, zones));
     EXPECT_EQ(zones[0].position, 0xFFFF);
@@ -314,7 +289,7 @@ TEST_F(OpsTest, ZonesWithoutTheMarkerByteFail)
 
 TEST_F(OpsTest, NoReplyMarksTheFrameGoneButARefusalDoesNot)
 {
-    t->responder = [](const Report& out, std::deque<Report>& q) { q.push_back(ScriptedTransport::reply(out[1], 0xFF)); };
+    t->answerAll(0xFF);
     EXPECT_FALSE(ReadToBuffer(0x02011000, 16));
     EXPECT_EQ(g_bDevExist.load(), 1);
     EXPECT_EQ(SharedBufferValid.load(), 0);
@@ -347,7 +322,7 @@ TEST_F(OpsTest, UnplugDuringAMultiPieceReadFailsAndMarksGone)
 
 TEST_F(OpsTest, RegisterPageBookkeepingAndSelectedUnit)
 {
-    t->responder = [](const Report& out, std::deque<Report>& q) { q.push_back(ScriptedTransport::doneReply(out, {0x5C})); };
+    t->answerAllDone({0x5C});
     SelectedUnitIsSlave = 1;
     uint8_t v = 0;
     ASSERT_TRUE(RegisterRead(53, false, v));
@@ -370,9 +345,7 @@ TEST_F(OpsTest, RegisterPageBookkeepingAndSelectedUnit)
 
 TEST_F(OpsTest, BurstReadsAppendToTheSameFileAndStartAnotherAnew)
 {
-    QTemporaryDir dir;
-    const QString saved = QDir::currentPath();
-    QDir::setCurrent(dir.path());
+    const tovrin::test::InTemporaryFolder folder;
     t->responder = [n = 0](const Report& out, std::deque<Report>& q) mutable {
         q.push_back(ScriptedTransport::doneReply(out, {static_cast<uint8_t>(++n), 0xAA}));
     };
@@ -391,7 +364,6 @@ TEST_F(OpsTest, BurstReadsAppendToTheSameFileAndStartAnotherAnew)
     EXPECT_EQ(t->written.size(), before);
     ASSERT_TRUE(BurstWriteFromFile(0x02000100, 2, "b.bin"));
     EXPECT_EQ(payload(before, 6), (Bytes{0x00, 0x01, 0x00, 2, 0x03, 0xAA}));
-    QDir::setCurrent(saved);
 }
 
 } // namespace

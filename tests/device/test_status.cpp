@@ -8,8 +8,7 @@
 #include "device/UnitOps.h"
 #include "shell/Clock.h"
 #include "sim/FactoryFrame.h"
-#include "sim/SimTransport.h"
-#include "sim/SimulatedFrame.h"
+#include "tests/support/SimLinkTest.h"
 
 #include <gtest/gtest.h>
 
@@ -76,27 +75,22 @@ INSTANTIATE_TEST_SUITE_P(Firmware, Versions,
                                            VersionRow{"erased", 0xFFFFFFFF, 0xFFFFFFFF, false}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-class OnFrame : public ::testing::Test {
+// A factory-calibrated frame; device waits take no time.
+class OnFrame : public tovrin::test::SimLinkTest {
 protected:
     void SetUp() override
     {
         setSleeper([](int) {});
-        frame = std::make_shared<sim::SimulatedFrame>();
-        sim::writeFactoryContents(*frame);
-        setTransport(sim::makeSimTransport(frame));
-        uint16_t pid;
-        ASSERT_TRUE(OpenHidDevice(pid));
-        g_bDevExist = 1;
-        g_isDeviceCommunicate = 1;
+        SimLinkTest::SetUp();
         g_ErrorCodeM = 0;
         g_ErrorCodeS = 0;
     }
     void TearDown() override
     {
-        setTransport(nullptr);
+        SimLinkTest::TearDown();
         setSleeper({});
     }
-    std::shared_ptr<sim::SimulatedFrame> frame;
+    void prepare(sim::SimulatedFrame& f) override { sim::writeFactoryContents(f); }
 };
 
 TEST_F(OnFrame, TestCommunicationReadyAndExtendedFrame)
@@ -285,14 +279,23 @@ TEST_F(Detect, LostDuringAnExpectedUpdateReportsThree)
     UpdateExpected = 0;
 }
 
-TEST_F(Detect, StopFlagEndsTheThreadPromptly)
+// With real waits the thread is stopped in the middle of the status test
+// (1 s + 2 s of waiting): it must end at once and report nothing.
+TEST_F(Detect, StopFlagEndsTheThreadPromptlyEvenDuringTheStatusTest)
 {
-    setSleeper({});  // real waits: the thread must still stop at once
+    setSleeper({});
     GetDeviceConfigThreadUser t;
+    std::atomic<int> reports{0};
+    QObject::connect(&t, &DetectionThread::sendShowData, [&](int) { ++reports; });
     t.prepareStart();
     t.start();
+    // The frame is open and being tested once the thread is watching.
+    for (int i = 0; i < 200 && DeviceCheckState.load() != kStateWatch; ++i)
+        QThread::msleep(5);
+    ASSERT_EQ(DeviceCheckState.load(), kStateWatch);
     t.requestStop();
-    EXPECT_TRUE(t.wait(2000));
+    EXPECT_TRUE(t.wait(1000));  // far less than the 3 s the status test waits
+    EXPECT_EQ(reports.load(), 0);
     EXPECT_EQ(DeviceCheckState.load(), kStateOpen);
 }
 

@@ -113,60 +113,51 @@ TEST(FrameVendorPaths, KeepsEnumerationOrderOfSeveralFrames)
     EXPECT_EQ(chooseFrameCollection(list)->path, "/dev/hidraw7");
 }
 
-TEST(ClassifyOpenPath, StillTheFrame)
-{
-    uint16_t pid = kNoProductId;
-    EXPECT_EQ(classifyOpenPath(saneMachine(), "/dev/hidraw2", pid), kCheckFrameOk);
-    EXPECT_EQ(pid, 0x0055);
-}
+struct ClassifyCase {
+    const char* name;
+    std::vector<HidEntry> entries;
+    std::string path;  // the path that was opened
+    int expected;
+    uint16_t expectedPid;  // set whenever the path is listed with a frame identity
+};
 
-TEST(ClassifyOpenPath, BootLoaderIsStillTheFrame)
+std::vector<ClassifyCase> classifyCases()
 {
-    uint16_t pid = kNoProductId;
-    const auto list = with(saneMachine(), 3, entry("/dev/hidraw2", 0x1FC9, 0x0042, 0xFF00, 1));
-    EXPECT_EQ(classifyOpenPath(list, "/dev/hidraw2", pid), kCheckFrameOk);
-    EXPECT_EQ(pid, 0x0042);
-}
-
-TEST(ClassifyOpenPath, PathNoLongerListedIsGone)
-{
-    uint16_t pid = kNoProductId;
-    EXPECT_EQ(classifyOpenPath(without(saneMachine(), 3), "/dev/hidraw2", pid), kCheckGone);
-    EXPECT_EQ(pid, kNoProductId);
-    EXPECT_EQ(classifyOpenPath({}, "/dev/hidraw2", pid), kCheckGone);
-}
-
-TEST(ClassifyOpenPath, FrameNodeWithoutVendorCollectionIsWrongCollection)
-{
-    uint16_t pid = kNoProductId;
-    EXPECT_EQ(classifyOpenPath(saneMachine(), "/dev/hidraw1", pid), kCheckWrongCollection);
-    EXPECT_EQ(pid, 0x0055);
-}
-
-TEST(ClassifyOpenPath, NodeTakenOverByAnotherDeviceIsGone)
-{
-    uint16_t pid = kNoProductId;
-    EXPECT_EQ(classifyOpenPath(saneMachine(), "/dev/hidraw0", pid), kCheckGone);
-    const auto list = with(saneMachine(), 3, entry("/dev/hidraw2", 0x1FC9, 0x0077, 0xFF00, 1));
-    EXPECT_EQ(classifyOpenPath(list, "/dev/hidraw2", pid), kCheckGone);
-}
-
-TEST(ClassifyOpenPath, NestedVendorCollectionAmongOthersIsTheFrame)
-{
-    std::vector<HidEntry> list = {
-        entry("/dev/hidraw4", 0x1FC9, 0x4B55, 0x000D, 0x0004),
-        entry("/dev/hidraw4", 0x1FC9, 0x4B55, 0x000D, 0x0022),
-        entry("/dev/hidraw4", 0x1FC9, 0x4B55, 0xFF00, 0x0001),
+    const auto sane = saneMachine();
+    return {
+        {"StillTheFrame", sane, "/dev/hidraw2", kCheckFrameOk, 0x0055},
+        {"BootLoaderIsStillTheFrame", with(sane, 3, entry("/dev/hidraw2", 0x1FC9, 0x0042, 0xFF00, 1)), "/dev/hidraw2",
+         kCheckFrameOk, 0x0042},
+        {"PathNoLongerListedIsGone", without(sane, 3), "/dev/hidraw2", kCheckGone, kNoProductId},
+        {"EmptyListIsGone", {}, "/dev/hidraw2", kCheckGone, kNoProductId},
+        {"FrameNodeWithoutVendorCollectionIsWrongCollection", sane, "/dev/hidraw1", kCheckWrongCollection, 0x0055},
+        {"NodeTakenOverByAKeyboardIsGone", sane, "/dev/hidraw0", kCheckGone, kNoProductId},
+        {"NodeTakenOverByAnUnknownProductIsGone", with(sane, 3, entry("/dev/hidraw2", 0x1FC9, 0x0077, 0xFF00, 1)),
+         "/dev/hidraw2", kCheckGone, kNoProductId},
+        {"NestedVendorCollectionAmongOthersIsTheFrame",
+         {entry("/dev/hidraw4", 0x1FC9, 0x4B55, 0x000D, 0x0004), entry("/dev/hidraw4", 0x1FC9, 0x4B55, 0x000D, 0x0022),
+          entry("/dev/hidraw4", 0x1FC9, 0x4B55, 0xFF00, 0x0001)},
+         "/dev/hidraw4", kCheckFrameOk, 0x4B55},
+        {"EmptyPathIsGone", {entry("", 0x1FC9, 0x0055, 0xFF00, 1)}, "", kCheckGone, 0x0055},
     };
-    uint16_t pid = kNoProductId;
-    EXPECT_EQ(classifyOpenPath(list, "/dev/hidraw4", pid), kCheckFrameOk);
-    EXPECT_EQ(pid, 0x4B55);
 }
 
-TEST(ClassifyOpenPath, EmptyPathIsGone)
+void PrintTo(const ClassifyCase& c, std::ostream* os)
 {
-    uint16_t pid = kNoProductId;
-    EXPECT_EQ(classifyOpenPath({entry("", 0x1FC9, 0x0055, 0xFF00, 1)}, "", pid), kCheckGone);
+    *os << c.name;
 }
+
+class ClassifyOpenPath : public testing::TestWithParam<ClassifyCase> {};
+
+TEST_P(ClassifyOpenPath, TellsTheFrameFromWhatReplacedIt)
+{
+    const ClassifyCase& c = GetParam();
+    uint16_t pid = kNoProductId;
+    EXPECT_EQ(classifyOpenPath(c.entries, c.path, pid), c.expected);
+    EXPECT_EQ(pid, c.expectedPid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, ClassifyOpenPath, testing::ValuesIn(classifyCases()),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -91,24 +91,46 @@ protected:
     std::vector<gchar*> m_paths;
 };
 
-TEST_F(FakeSysfs, FrameIsFoundWithItsProductId)
+// One device on the machine (vendor 0: none at all), and the product ID of
+// the frame found on it (0: no frame, and open() must leave nothing open).
+struct ListedCase {
+    const char* name;
+    uint16_t vid, pid;
+    uint16_t foundPid;
+};
+
+class FakeSysfsListing : public FakeSysfs, public testing::WithParamInterface<ListedCase> {};
+
+TEST_P(FakeSysfsListing, FrameIsFoundByItsIdentity)
 {
-    addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
+    const ListedCase& c = GetParam();
+    if (c.vid)
+        addHid(0, c.vid, c.pid, kVendorDescriptor);
     const auto chosen = chooseFrameCollection(HidapiTransport::enumerateFrameEntries());
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->path, "/dev/hidraw0");
-    EXPECT_EQ(chosen->productId, 0x0055);
-    EXPECT_EQ(chosen->usagePage, 0xFF00);
-    EXPECT_EQ(chosen->usage, 1);
+    if (c.foundPid) {
+        ASSERT_TRUE(chosen.has_value());
+        EXPECT_EQ(chosen->path, "/dev/hidraw0");
+        EXPECT_EQ(chosen->productId, c.foundPid);
+        EXPECT_EQ(chosen->usagePage, 0xFF00);
+        EXPECT_EQ(chosen->usage, 1);
+        return;
+    }
+    EXPECT_FALSE(chosen.has_value());
+    HidapiTransport t;
+    uint16_t pid = 0;
+    EXPECT_FALSE(t.open(pid));
+    EXPECT_EQ(pid, kNoProductId);
+    EXPECT_FALSE(t.isOpen());
+    EXPECT_EQ(t.check(pid), kCheckGone);
 }
 
-TEST_F(FakeSysfs, BootLoaderIsFound)
-{
-    addHid(0, 0x1FC9, 0x0042, kVendorDescriptor);
-    const auto chosen = chooseFrameCollection(HidapiTransport::enumerateFrameEntries());
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->productId, kBootLoaderProductId);
-}
+INSTANTIATE_TEST_SUITE_P(Devices, FakeSysfsListing,
+                         testing::Values(ListedCase{"Frame", 0x1FC9, 0x0055, 0x0055},
+                                         ListedCase{"BootLoader", 0x1FC9, 0x0042, kBootLoaderProductId},
+                                         ListedCase{"ForeignVendor", 0x1FCA, 0x0055, 0},
+                                         ListedCase{"UnknownProductId", 0x1FC9, 0x0077, 0},
+                                         ListedCase{"NoDevice", 0, 0, 0}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(FakeSysfs, VendorCollectionMissingIsNoFrame)
 {
@@ -123,22 +145,6 @@ TEST_F(FakeSysfs, VendorCollectionMissingIsNoFrame)
     EXPECT_FALSE(t.open(pid));
     EXPECT_EQ(pid, kNoProductId);
     EXPECT_FALSE(t.isOpen());
-}
-
-TEST_F(FakeSysfs, ForeignVendorIsNoFrame)
-{
-    addHid(0, 0x1FCA, 0x0055, kVendorDescriptor);
-    EXPECT_FALSE(chooseFrameCollection(HidapiTransport::enumerateFrameEntries()).has_value());
-    HidapiTransport t;
-    uint16_t pid = 0;
-    EXPECT_FALSE(t.open(pid));
-    EXPECT_EQ(pid, kNoProductId);
-}
-
-TEST_F(FakeSysfs, UnknownProductIdIsNoFrame)
-{
-    addHid(0, 0x1FC9, 0x0077, kVendorDescriptor);
-    EXPECT_FALSE(chooseFrameCollection(HidapiTransport::enumerateFrameEntries()).has_value());
 }
 
 TEST_F(FakeSysfs, CommandNodeAmongTheFramesOtherNodes)
@@ -171,16 +177,6 @@ TEST_F(FakeSysfs, UnpluggedFrameIsNoLongerListed)
     umockdev_testbed_remove_device(m_bed, raw.c_str());
     uint16_t pid = 0;
     EXPECT_EQ(classifyOpenPath(HidapiTransport::enumerateFrameEntries(), "/dev/hidraw0", pid), kCheckGone);
-}
-
-TEST_F(FakeSysfs, NoDeviceLeavesNothingOpen)
-{
-    HidapiTransport t;
-    uint16_t pid = 0;
-    EXPECT_FALSE(t.open(pid));
-    EXPECT_EQ(pid, kNoProductId);
-    EXPECT_FALSE(t.isOpen());
-    EXPECT_EQ(t.check(pid), kCheckGone);
 }
 
 TEST_F(FakeSysfs, MonitorSeesNodeComeAndGo)

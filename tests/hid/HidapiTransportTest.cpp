@@ -28,11 +28,7 @@ TEST(HidapiTransportClosed, RefusesEveryTransfer)
 
     uint16_t pid = 0x1234;
     EXPECT_EQ(t.check(pid), kCheckGone);
-}
 
-TEST(HidapiTransportClosed, CloseIsIdempotent)
-{
-    HidapiTransport t;
     t.close();
     t.close();
     EXPECT_FALSE(t.isOpen());

@@ -6,16 +6,14 @@
 #include "device/Command.h"
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
-#include "sim/SimTransport.h"
-#include "sim/SimulatedFrame.h"
+#include "tests/support/SimLinkTest.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -171,9 +169,7 @@ TEST(Widening, StoredWindowGrowsOnlyOutward)
 
 TEST(RecordLog, StoredRecordIsDumpedLineByLine)
 {
-    QTemporaryDir dir;
-    const QString saved = QDir::currentPath();
-    QDir::setCurrent(dir.path());
+    const tovrin::test::InTemporaryFolder folder;
     setLocalNow([] { return QDateTime(QDate(2026, 3, 7), QTime(9, 5, 7)); });
     shell::WriteLog("start\n", true);
     Sample s;
@@ -184,7 +180,6 @@ TEST(RecordLog, StoredRecordIsDumpedLineByLine)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray log = f.readAll();
     setLocalNow({});
-    QDir::setCurrent(saved);
     const char* expected[] = {
         "(2026-3-7 09:05:07) CalInfo_R.StScreenPara.ScreenWidth=1920, CalInfo_R.StScreenPara.ScreenHight=1080\n",
         "(2026-3-7 09:05:07) CalInfo_R.SENSORInfoFlag=0x46574946\n",
@@ -207,23 +202,12 @@ TEST(RecordLog, StoredRecordIsDumpedLineByLine)
         EXPECT_LE(line.size(), shell::kMaxLogLine);
 }
 
-class RecordFlash : public ::testing::Test {
+class RecordFlash : public tovrin::test::SimLinkTest {
 protected:
-    void SetUp() override
-    {
-        frame = std::make_shared<sim::SimulatedFrame>();
-        device::setTransport(sim::makeSimTransport(frame));
-        uint16_t pid;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
-    }
-    void TearDown() override { device::setTransport(nullptr); }
     bool store(UnitId unit, const CalInfo& r)
     {
         return eraseCalibrationRecord(unit) && writeCalibrationRecord(unit, r);
     }
-    std::shared_ptr<sim::SimulatedFrame> frame;
 };
 
 TEST_F(RecordFlash, SaveAndReadBackBothUnits)

@@ -2,11 +2,11 @@
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -22,33 +22,22 @@ class LogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        saved = QDir::currentPath();
-        QDir::setCurrent(dir.path());
+        ASSERT_TRUE(folder.isValid());
         setLocalNow([this] { return now; });
     }
-    void TearDown() override
-    {
-        setLocalNow({});
-        QDir::setCurrent(saved);
-    }
+    void TearDown() override { setLocalNow({}); }
     QByteArray logContents() const
     {
         QFile f(QString::fromStdString(context().logFilePath()));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    QTemporaryDir dir;
-    QString saved;
+    tovrin::test::InTemporaryFolder folder;
     QDateTime now{QDate(2026, 12, 5), QTime(9, 5, 7)};
 };
 
-TEST_F(LogTest, LinePrefixHasUnpaddedDateAndPaddedTime)
+TEST_F(LogTest, LinePrefixHasUnpaddedDateAndPaddedTimeAndLinesStopAt263)
 {
     EXPECT_EQ(formatLogLine(now, "x\n"), "(2026-12-5 09:05:07) x\n");
-}
-
-TEST_F(LogTest, LongLinesAreCutAt263Characters)
-{
     const std::string line = formatLogLine(now, std::string(400, 'a'));
     EXPECT_EQ(line.size(), 263u);
     EXPECT_EQ(line.substr(0, 22), "(2026-12-5 09:05:07) a");

@@ -6,10 +6,10 @@
 #include "shell/MessageTexts.h"
 #include "shell/Settings.h"
 #include "shell/TextCodec.h"
+#include "tests/support/TemporaryFolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -19,17 +19,8 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        saved = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-    }
-    void TearDown() override
-    {
-        CommentIniWriter::setBeforeReplaceHook({});
-        QDir::setCurrent(saved);
-    }
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+    void TearDown() override { CommentIniWriter::setBeforeReplaceHook({}); }
     static void put(const QString& name, const QByteArray& bytes)
     {
         QFile f(name);
@@ -41,8 +32,7 @@ protected:
         QFile f(name);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    QTemporaryDir dir;
-    QString saved;
+    tovrin::test::InTemporaryFolder folder;
 };
 
 TEST_F(SettingsTest, MissingEmptyAndGarbledFilesGiveDefaults)

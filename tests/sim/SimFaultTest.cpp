@@ -86,13 +86,10 @@ TEST_F(SimFault, VanishesAtTheGivenOutputReport)
     frame->vanishAtOutputReport(3);
     done(command(kGetStatus));
     done(command(kGetStatus));
-    EXPECT_EQ(link->write(command(kGetStatus).data(), 1000), IoResult::NotConnected);
-    Report r{};
-    EXPECT_EQ(link->read(r.data(), 1000), IoResult::NotConnected);
-    uint16_t pid = 0;
-    EXPECT_EQ(link->check(pid), device::kCheckGone);
-    EXPECT_FALSE(link->open(pid));
+    expectHandleDead();
+    expectNoFrame();
     frame->plug();
+    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     done(command(kGetStatus));
 }

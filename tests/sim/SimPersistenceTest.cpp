@@ -94,19 +94,13 @@ TEST_F(SimPersistence, DefaultFrameIsFactoryCalibratedAndKeepsChanges)
         EXPECT_EQ(u32At(r, 9), 0u);
         EXPECT_EQ(r[4], 0x22) << "a calibrated frame starts in work mode";
 
+        // The window that the acceptance rule wants across the middle, and
+        // valid screen and hardware records; the window tests check what the
+        // tool shows of the rest.
         for (Unit u : {Unit::Master, Unit::Slave}) {
-            const auto record = frame->readFlash(u, 0x11000, 1354);
-            const uint16_t start = static_cast<uint16_t>(record[8] | (record[9] << 8));
-            const uint16_t end = static_cast<uint16_t>(record[10] | (record[11] << 8));
-            EXPECT_LT(start, 320);
-            EXPECT_GT(end, 320);
-            EXPECT_EQ(record[442] | (record[443] << 8), 1024) << "r_fix";
-            EXPECT_EQ(record[446] | (record[447] << 8), 1920);
-            EXPECT_EQ(record[448] | (record[449] << 8), 1080);
-            EXPECT_EQ(record[1218], 10) << "P_Pos table A";
-            const auto version = frame->readFlash(u, 0x13000, 8);
-            EXPECT_EQ(version[2], 0x02) << "minor 2";
-            EXPECT_EQ(version[3], 0x01) << "major 1";
+            const auto record = frame->readFlash(u, 0x11000, 12);
+            EXPECT_LT(record[8] | (record[9] << 8), 320);
+            EXPECT_GT(record[10] | (record[11] << 8), 320);
             EXPECT_EQ(frame->readFlash(u, 0x18000, 4), (std::vector<uint8_t>{0x46, 0x49, 0x43, 0x41}));
             EXPECT_EQ(frame->readFlash(u, 0x10000, 4), (std::vector<uint8_t>{'A', 'G', 'P', 'F'}));
         }

@@ -12,16 +12,22 @@ constexpr uint8_t kGetStatus = 48;
 
 class SimPresence : public SimFixture {};
 
-TEST_F(SimPresence, RebootIntoBootLoaderAndBack)
+// Application product ID the frame is given (0: left at its default), and
+// the one it then shows.
+class SimReboot : public SimFixture, public ::testing::WithParamInterface<std::pair<uint16_t, uint16_t>> {};
+
+TEST_P(SimReboot, IntoBootLoaderAndBack)
 {
+    const auto [given, application] = GetParam();
+    if (given)
+        frame->setApplicationProductId(given);
+    uint16_t pid = 0;
+    ASSERT_TRUE(link->open(pid));
+    EXPECT_EQ(pid, application);
+
     done(command(kReboot, {0x42}));
     // The answer came; then the frame left the bus and the handle with it.
-    Report r{};
-    EXPECT_EQ(link->write(command(kGetStatus).data(), 2000), IoResult::NotConnected);
-    EXPECT_EQ(link->read(r.data(), 2000), IoResult::NotConnected);
-    uint16_t pid = 0;
-    EXPECT_EQ(link->check(pid), device::kCheckGone);
-
+    expectHandleDead();
     ASSERT_TRUE(link->open(pid));
     EXPECT_EQ(pid, 0x0042);
     EXPECT_EQ(link->check(pid), device::kCheckFrameOk);
@@ -30,31 +36,19 @@ TEST_F(SimPresence, RebootIntoBootLoaderAndBack)
     done(command(kReboot, {0x55}));
     EXPECT_EQ(link->check(pid), device::kCheckGone);
     ASSERT_TRUE(link->open(pid));
-    EXPECT_EQ(pid, 0x0055);
+    EXPECT_EQ(pid, application);
 }
 
-TEST_F(SimPresence, ApplicationProductIdIsConfigurable)
-{
-    frame->setApplicationProductId(0x4B66);
-    uint16_t pid = 0;
-    ASSERT_TRUE(link->open(pid));
-    EXPECT_EQ(pid, 0x4B66);
-    done(command(kReboot, {0x42}));
-    ASSERT_TRUE(link->open(pid));
-    done(command(kReboot, {0x55}));
-    ASSERT_TRUE(link->open(pid));
-    EXPECT_EQ(pid, 0x4B66);
-}
+INSTANTIATE_TEST_SUITE_P(ProductIds, SimReboot,
+                         ::testing::Values(std::pair<uint16_t, uint16_t>{0, 0x0055},
+                                           std::pair<uint16_t, uint16_t>{0x4B66, 0x4B66}));
 
 TEST_F(SimPresence, FrameStaysAwayDuringReenumerationDelay)
 {
     frame->setReenumerationDelay(std::chrono::hours(1));
     done(command(kReboot, {0x42}));
-    uint16_t pid = 0;
-    EXPECT_EQ(link->write(command(kGetStatus).data(), 2000), IoResult::NotConnected);
-    EXPECT_FALSE(link->open(pid));
-    EXPECT_EQ(pid, device::kNoProductId);
-    EXPECT_FALSE(link->isOpen());
+    expectHandleDead();
+    expectNoFrame();
 }
 
 TEST_F(SimPresence, BootLoaderServesOnlyWhatAnUpdateNeeds)
@@ -108,17 +102,13 @@ TEST_F(SimPresence, BootLoaderCollectsImagesPerUnitAndPort)
 TEST_F(SimPresence, UnplugKillsTheHandleUntilReplugged)
 {
     frame->unplug();
-    uint16_t pid = 0;
-    Report r{};
-    EXPECT_EQ(link->write(command(kGetStatus).data(), 2000), IoResult::NotConnected);
-    EXPECT_EQ(link->read(r.data(), 2000), IoResult::NotConnected);
-    EXPECT_EQ(link->check(pid), device::kCheckGone);
+    expectHandleDead();
     std::array<uint8_t, 3> feature{7, 0, 0};
     EXPECT_FALSE(link->getFeature(feature.data()));
-    EXPECT_FALSE(link->open(pid));
-    EXPECT_EQ(pid, device::kNoProductId);
+    expectNoFrame();
 
     frame->plug();
+    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     EXPECT_EQ(pid, 0x0055);
     done(command(kGetStatus));
@@ -127,10 +117,8 @@ TEST_F(SimPresence, UnplugKillsTheHandleUntilReplugged)
 TEST_F(SimPresence, MissingVendorCollectionLeavesNothingOpen)
 {
     frame->setVendorCollectionPresent(false);
+    expectNoFrame();
     uint16_t pid = 0;
-    EXPECT_FALSE(link->open(pid));
-    EXPECT_EQ(pid, device::kNoProductId);
-    EXPECT_FALSE(link->isOpen());
     EXPECT_EQ(link->check(pid), device::kCheckGone);
 }
 
@@ -139,9 +127,7 @@ TEST_F(SimPresence, CloseTwiceAndIoWhenClosed)
     link->close();
     link->close();
     EXPECT_FALSE(link->isOpen());
-    Report r{};
-    EXPECT_EQ(link->write(command(kGetStatus).data(), 2000), IoResult::NotConnected);
-    EXPECT_EQ(link->read(r.data(), 2000), IoResult::NotConnected);
+    expectHandleDead();
 }
 
 } // namespace

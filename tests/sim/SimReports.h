@@ -86,6 +86,25 @@ protected:
         return a.reply[2];
     }
 
+    // The open handle died with the frame: no transfer, check says gone.
+    void expectHandleDead()
+    {
+        Report r{};
+        EXPECT_EQ(link->write(command(48).data(), 2000), device::IoResult::NotConnected);
+        EXPECT_EQ(link->read(r.data(), 2000), device::IoResult::NotConnected);
+        uint16_t pid = 0;
+        EXPECT_EQ(link->check(pid), device::kCheckGone);
+    }
+
+    // Nothing to open, and nothing left open.
+    void expectNoFrame()
+    {
+        uint16_t pid = 0;
+        EXPECT_FALSE(link->open(pid));
+        EXPECT_EQ(pid, device::kNoProductId);
+        EXPECT_FALSE(link->isOpen());
+    }
+
     std::shared_ptr<SimulatedFrame> frame;
     std::shared_ptr<device::Transport> link;
 };

@@ -7,23 +7,11 @@
 #include "widgets/Fonts.h"
 #include "widgets/MyMessageBox.h"
 
-#include <QDir>
-#include <QPainter>
 #include <QtTest>
 
 using tovrin::widgets::Button;
 using tovrin::widgets::MyMessageBox;
 using namespace tovrin::widgets::test;
-
-namespace {
-
-QString shotPath(const QString& name)
-{
-    QDir().mkpath(QStringLiteral(TOVRIN_SCREENSHOT_DIR));
-    return QStringLiteral(TOVRIN_SCREENSHOT_DIR "/%1.png").arg(name);
-}
-
-} // namespace
 
 class ScreenshotTest : public QObject {
     Q_OBJECT
@@ -69,10 +57,8 @@ void ScreenshotTest::messageBox()
         QTest::keyClick(box, Qt::Key_Escape);
     });
     MyMessageBox box(nullptr, QStringLiteral("warning"), message, centred, buttons);
-    QVERIFY(!shot.isNull());
-    QVERIFY(shot.save(shotPath(name)));
-    QVERIFY(tabbed.save(shotPath(name + "-tab")));
-    QVERIFY2(!isBlank(shot), qPrintable(name));
+    saveShot(shot, name);
+    saveShot(tabbed, name + "-tab");
     if (buttons > 1)
         QVERIFY2(shot != tabbed, "Tab did not change the picture");
 }
@@ -132,9 +118,7 @@ void ScreenshotTest::buttonLooks()
         y += rowHeight + 10;
     }
     sheet.resize(10 + 4 * cell, y);
-    const QImage shot = sheet.grab().toImage();
-    QVERIFY(shot.save(shotPath(QString::fromLatin1(QTest::currentDataTag()))));
-    QVERIFY(!isBlank(shot));
+    saveShot(sheet.grab().toImage(), QString::fromLatin1(QTest::currentDataTag()));
 }
 
 QTEST_MAIN(ScreenshotTest)

@@ -1,20 +1,17 @@
 #pragma once
 // Shared set-up of the widget tests: a context with the generated skin, the
-// fonts of a screen class and the answer-button texts; running a modal
-// MyMessageBox from inside its own event loop.
+// fonts of a screen class and the answer-button texts.
 
 #include "shell/AppContext.h"
-#include "widgets/MyMessageBox.h"
+#include "tests/support/QtTestSupport.h"
 
-#include <QApplication>
-#include <QImage>
 #include <QStringList>
-#include <QTimer>
-#include <QWidget>
-
-#include <functional>
 
 namespace tovrin::widgets::test {
+
+using tovrin::test::isBlank;
+using tovrin::test::saveShot;
+using tovrin::test::whenBoxShown;
 
 inline QString skinFolder(int screenClass)
 {
@@ -39,57 +36,10 @@ inline QStringList testTexts()
 inline void useSkin(int screenClass)
 {
     shell::AppContext& ctx = shell::AppContext::instance();
+    const shell::SkinChoice choice = tovrin::test::skinOfClass(screenClass);
     ctx.setSkinPath(skinFolder(screenClass));
     ctx.setTexts(testTexts());
-    if (screenClass >= 1920)
-        ctx.setFonts({"Arial black", 17}, {"Calibri", 18}, {"Calibri", 16});
-    else if (screenClass >= 1440)
-        ctx.setFonts({"Arial black", 13}, {"Calibri", 14}, {"Calibri", 12});
-    else
-        ctx.setFonts({"Arial black", 10}, {"Calibri", 11}, {"Calibri", 9});
-}
-
-inline MyMessageBox* openBox()
-{
-    if (auto* box = qobject_cast<MyMessageBox*>(QApplication::activeModalWidget()))
-        return box;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<MyMessageBox*>(w); box && box->isVisible())
-            return box;
-    }
-    return nullptr;
-}
-
-// Queues `action` to run on the next box once its modal loop runs. Whatever
-// the action does, a box still open afterwards is closed (as the window
-// manager would), so a failing test cannot leave the loop running.
-inline void whenBoxShown(std::function<void(MyMessageBox*)> action)
-{
-    QTimer::singleShot(0, [action = std::move(action)] {
-        MyMessageBox* box = openBox();
-        if (!box)
-            return;
-        action(box);
-        if (box->isVisible())
-            box->close();
-    });
-}
-
-// True when every pixel has the same colour (alpha included).
-inline bool isBlank(const QImage& image)
-{
-    if (image.isNull())
-        return true;
-    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
-    const QRgb first = img.pixel(0, 0);
-    for (int y = 0; y < img.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-        for (int x = 0; x < img.width(); ++x) {
-            if (line[x] != first)
-                return false;
-        }
-    }
-    return true;
+    ctx.setFonts(choice.titleFont, choice.buttonFont, choice.applicationFont);
 }
 
 } // namespace tovrin::widgets::test

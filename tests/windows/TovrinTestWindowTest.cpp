@@ -14,8 +14,6 @@ using tovrin::production::TovrinTest;
 using namespace tovrin::windows::test;
 namespace production = tovrin::production;
 namespace sim = tovrin::sim;
-namespace device = tovrin::device;
-namespace shell = tovrin::shell;
 
 namespace {
 
@@ -25,9 +23,10 @@ T* child(TovrinTest& w, const char* name)
     return w.findChild<T*>(QString::fromLatin1(name));
 }
 
-bool waitForStatus(TovrinTest& w, int id)
+// Whether the start and the stop button are enabled.
+std::pair<bool, bool> startStop(TovrinTest& w)
 {
-    return QTest::qWaitFor([&] { return w.statusMessageId() == id; }, kDeviceTimeoutMs);
+    return {child<QPushButton>(w, "startButton")->isEnabled(), child<QPushButton>(w, "stopButton")->isEnabled()};
 }
 
 const char* const kOptionNames[] = {"flashTestBox", "compareAllRadio", "ignorePartRadio",
@@ -35,13 +34,12 @@ const char* const kOptionNames[] = {"flashTestBox", "compareAllRadio", "ignorePa
 
 } // namespace
 
-class TovrinTestWindowTest : public QObject {
+class TovrinTestWindowTest : public WindowTest {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+public:
+    TovrinTestWindowTest() : WindowTest(4) {}
 
+private slots:
     void readyFrameEnablesStart();
     void faultyFrameStillTestable();
     void bootLoaderFrameDisablesBoth();
@@ -51,31 +49,7 @@ private slots:
     void ignoreListNeverGrows();
     void controlCodesOfTheWorker();
     void closeLogsEnd();
-
-private:
-    std::unique_ptr<AppFolder> m_folder;
-    std::shared_ptr<sim::SimulatedFrame> m_frame;
 };
-
-void TovrinTestWindowTest::initTestCase()
-{
-    m_folder = std::make_unique<AppFolder>();
-    QVERIFY(m_folder->isValid());
-    useFastWaits();
-}
-
-void TovrinTestWindowTest::init()
-{
-    useScreen(1920);
-    shell::context().toolFlavour = 4;
-    m_frame = installFrame();
-}
-
-void TovrinTestWindowTest::cleanup()
-{
-    device::setTransport(nullptr);
-    m_frame.reset();
-}
 
 void TovrinTestWindowTest::readyFrameEnablesStart()
 {
@@ -83,8 +57,7 @@ void TovrinTestWindowTest::readyFrameEnablesStart()
     QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
     QVERIFY(waitForStatus(w, 15));
     QCOMPARE(w.statusText(), QStringLiteral("Devices check completed."));
-    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
-    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+    QCOMPARE(startStop(w), std::make_pair(true, false));
     QCOMPARE(child<QPushButton>(w, "startButton")->text(), QStringLiteral("开始测试"));
     QCOMPARE(child<QPushButton>(w, "stopButton")->text(), QStringLiteral("停止测试"));
     const QString log = logText();
@@ -105,8 +78,7 @@ void TovrinTestWindowTest::bootLoaderFrameDisablesBoth()
     m_frame->reenumerate(true);
     TovrinTest w;
     QVERIFY(waitForStatus(w, 16));
-    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
-    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+    QCOMPARE(startStop(w), std::make_pair(false, false));
 }
 
 void TovrinTestWindowTest::unplugDisablesBoth()
@@ -128,8 +100,7 @@ void TovrinTestWindowTest::startWithoutFlashTestDoesNothing()
     QVERIFY(waitForStatus(w, 15));
     w.StartTestSlot();
     QCOMPARE(w.statusMessageId(), 15);
-    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
-    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+    QCOMPARE(startStop(w), std::make_pair(true, false));
     w.CloseTestSlot();  // nothing was started: nothing to stop
     QCOMPARE(w.statusMessageId(), 15);
 }
@@ -143,8 +114,7 @@ void TovrinTestWindowTest::startAndStopToggleControls()
     child<QCheckBox>(w, "exposureBox")->setChecked(true);
     w.StartTestSlot();
     QCOMPARE(w.statusText(), QStringLiteral("0_测试中......"));
-    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
-    QVERIFY(child<QPushButton>(w, "stopButton")->isEnabled());
+    QCOMPARE(startStop(w), std::make_pair(false, true));
     for (const char* name : kOptionNames)
         QVERIFY2(!child<QWidget>(w, name)->isEnabled(), name);
     QCOMPARE(w.options().compareMode, production::CompareMode::IgnoreListed);
@@ -152,8 +122,7 @@ void TovrinTestWindowTest::startAndStopToggleControls()
 
     w.CloseTestSlot();
     QCOMPARE(w.statusText(), QStringLiteral("测试完毕"));
-    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
-    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+    QCOMPARE(startStop(w), std::make_pair(true, false));
     for (const char* name : kOptionNames)
         QVERIFY2(child<QWidget>(w, name)->isEnabled(), name);
 }
@@ -178,12 +147,10 @@ void TovrinTestWindowTest::controlCodesOfTheWorker()
     TovrinTest w;
     QVERIFY(waitForStatus(w, 15));
     w.recvShowData(8);
-    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
-    QVERIFY(child<QPushButton>(w, "stopButton")->isEnabled());
+    QCOMPARE(startStop(w), std::make_pair(false, true));
     w.recvShowData(4);
     QCOMPARE(w.statusText(), QStringLiteral("Master Flash存在不同。地址：0x00000000"));
-    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
-    QVERIFY(!child<QPushButton>(w, "stopButton")->isEnabled());
+    QCOMPARE(startStop(w), std::make_pair(true, false));
     w.recvShowData(1);
     QCOMPARE(w.statusText(), QStringLiteral("模式转换失败！"));
     w.recvShowData(6);

@@ -14,14 +14,10 @@ using tovrin::widgets::MyMessageBox;
 using tovrin::windows::TovrinUser;
 using namespace tovrin::windows::test;
 namespace sim = tovrin::sim;
-namespace device = tovrin::device;
-namespace shell = tovrin::shell;
 
 namespace {
 
 Button* button(TovrinUser& w, const char* name) { return w.findChild<Button*>(QString::fromLatin1(name)); }
-
-bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, kDeviceTimeoutMs); }
 
 // Byte 10 of the Slave's screen record: FourCalib_en.
 uint8_t storedFourCalib(const sim::SimulatedFrame& frame)
@@ -31,53 +27,24 @@ uint8_t storedFourCalib(const sim::SimulatedFrame& frame)
 
 } // namespace
 
-class TovrinUserTest : public QObject {
+class TovrinUserTest : public WindowTest {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+public:
+    TovrinUserTest() : WindowTest(3) {}
 
+private slots:
     void readyFramePreparedForCalibration();
-    void bootLoaderFrameStartsNothing();
-    void noFrameLogsAndWaits();
-    void brokenLinkAfterStatusTest();
-    void calibrationTypeToggles();
+    void frameNotReadyStartsNothing_data();
+    void frameNotReadyStartsNothing();
     void escapeHandsFrameBackAndKeepsMode();
     void unreadableScreenRecordStartsSixteenPointAndIsLeftAlone();
     void tabCyclesThreeButtons();
-
-private:
-    std::unique_ptr<AppFolder> m_folder;
-    std::shared_ptr<sim::SimulatedFrame> m_frame;
 };
-
-void TovrinUserTest::initTestCase()
-{
-    m_folder = std::make_unique<AppFolder>();
-    QVERIFY(m_folder->isValid());
-    useFastWaits();
-}
-
-void TovrinUserTest::init()
-{
-    useScreen(1920);
-    shell::context().toolFlavour = 3;
-    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
-    MyMessageBox::clearShownBoxes();
-    m_frame = installFrame();
-}
-
-void TovrinUserTest::cleanup()
-{
-    device::setTransport(nullptr);
-    m_frame.reset();
-}
 
 void TovrinUserTest::readyFramePreparedForCalibration()
 {
     TovrinUser w;
-    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    QVERIFY(waitForFirmware(w));
     QCOMPARE(w.versionText(), QStringLiteral("Tovrin 3.1.30     FirmwareID: 1.2.5\n"));
     QCOMPARE(w.statusMessageId(), 65);
     QCOMPARE(w.statusText(), QStringLiteral("Device initializing, please wait..."));
@@ -86,45 +53,7 @@ void TovrinUserTest::readyFramePreparedForCalibration()
     QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());  // no point taken yet
     QCOMPARE(button(w, "resetBeforeButton")->caption(), QStringLiteral("Reset Before"));
     QVERIFY(logText().contains(QStringLiteral("Open hid device success!PID:0x0055")));
-}
-
-void TovrinUserTest::bootLoaderFrameStartsNothing()
-{
-    m_frame->reenumerate(true);
-    TovrinUser w;
-    QVERIFY(waitFor([&] { return w.statusMessageId() == 16; }));
-    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
-    QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());
-    QVERIFY(button(w, "exitButton")->isButtonEnabled());  // the way out stays open
-    QCOMPARE(w.versionText(), QStringLiteral("Tovrin 3.1.30"));
-}
-
-void TovrinUserTest::noFrameLogsAndWaits()
-{
-    m_frame->unplug();
-    TovrinUser w;
-    QVERIFY(waitFor([&] { return w.statusMessageId() == 17; }));
-    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
-    QVERIFY(logText().contains(QStringLiteral("Open hid device failed!\n")));
-    m_frame->plug();
-    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
-    QVERIFY(button(w, "calTypeButton")->isButtonEnabled());
-}
-
-void TovrinUserTest::brokenLinkAfterStatusTest()
-{
-    // Device state 2 twice: asked again, then given up without a timeout.
-    m_frame->queueStatusAnswers({sim::StatusAnswer{2}, sim::StatusAnswer{2}});
-    TovrinUser w;
-    QVERIFY(waitFor([&] { return w.statusMessageId() == 14; }));
-    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
-    QCOMPARE(w.versionText(), QStringLiteral("Tovrin 3.1.30"));
-}
-
-void TovrinUserTest::calibrationTypeToggles()
-{
-    TovrinUser w;
-    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    // The calibration type button switches between 16 and 4 points.
     QCOMPARE(w.fourCalibration(), 0);
     QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("4 point"));
     w.CalTypeSlot();
@@ -134,12 +63,46 @@ void TovrinUserTest::calibrationTypeToggles()
     QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("4 point"));
 }
 
+void TovrinUserTest::frameNotReadyStartsNothing_data()
+{
+    QTest::addColumn<int>("fault");  // 0: boot loader, 1: no frame, 2: broken link
+    QTest::addColumn<int>("status");
+    QTest::newRow("boot loader") << 0 << 16;
+    QTest::newRow("no frame") << 1 << 17;
+    QTest::newRow("device state 2 twice") << 2 << 14;  // asked again, then given up without a timeout
+}
+
+void TovrinUserTest::frameNotReadyStartsNothing()
+{
+    QFETCH(int, fault);
+    QFETCH(int, status);
+    if (fault == 0)
+        m_frame->reenumerate(true);
+    else if (fault == 1)
+        m_frame->unplug();
+    else
+        m_frame->queueStatusAnswers({sim::StatusAnswer{2}, sim::StatusAnswer{2}});
+    TovrinUser w;
+    QVERIFY(waitForStatus(w, status));
+    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
+    QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());
+    QVERIFY(button(w, "exitButton")->isButtonEnabled());  // the way out stays open
+    QCOMPARE(w.versionText(), QStringLiteral("Tovrin 3.1.30"));
+    if (fault != 1)
+        return;
+    // Without a frame the window logs the failure and waits for one.
+    QVERIFY(logText().contains(QStringLiteral("Open hid device failed!\n")));
+    m_frame->plug();
+    QVERIFY(waitForFirmware(w));
+    QVERIFY(button(w, "calTypeButton")->isButtonEnabled());
+}
+
 void TovrinUserTest::escapeHandsFrameBackAndKeepsMode()
 {
     QCOMPARE(storedFourCalib(*m_frame), 0);
     TovrinUser w;
     w.show();
-    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    QVERIFY(waitForFirmware(w));
     w.CalTypeSlot();
     QTest::keyClick(&w, Qt::Key_Escape);
     QVERIFY(!w.isVisible());
@@ -156,7 +119,7 @@ void TovrinUserTest::unreadableScreenRecordStartsSixteenPointAndIsLeftAlone()
     m_frame->eraseSector(sim::Unit::Slave, sim::kScreenRecordOffset);
     TovrinUser w;
     w.show();
-    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    QVERIFY(waitForFirmware(w));
     QCOMPARE(w.fourCalibration(), 0);
     w.CalTypeSlot();
     w.ReturnSlot();
@@ -170,7 +133,7 @@ void TovrinUserTest::tabCyclesThreeButtons()
 {
     TovrinUser w;
     w.show();
-    QVERIFY(waitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }));
+    QVERIFY(waitForFirmware(w));
     Button* order[] = {button(w, "calTypeButton"), button(w, "resetBeforeButton"), button(w, "exitButton")};
     QCOMPARE(order[0]->currentLook(), Button::Look::Focus);
     QTest::keyClick(&w, Qt::Key_Tab);

@@ -38,20 +38,14 @@ QList<Button*> tiles(Tovrin& w)
     return out;
 }
 
-bool waitForStatus(Tovrin& w, int id)
-{
-    return QTest::qWaitFor([&] { return w.statusMessageId() == id; }, kDeviceTimeoutMs);
-}
-
 } // namespace
 
-class TovrinWindowTest : public QObject {
+class TovrinWindowTest : public WindowTest {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+public:
+    TovrinWindowTest() : WindowTest(1) {}
 
+private slots:
     // Detection outcomes.
     void factoryFrameIsReady();
     void unplugAndReplug();
@@ -74,34 +68,7 @@ private slots:
     // Closing.
     void escapeWhileConnectedAsksFirst();
     void escapeWithoutFrameClosesAtOnce();
-
-private:
-    std::unique_ptr<AppFolder> m_folder;
-    std::shared_ptr<sim::SimulatedFrame> m_frame;
 };
-
-void TovrinWindowTest::initTestCase()
-{
-    m_folder = std::make_unique<AppFolder>();
-    QVERIFY2(m_folder->isValid(), "the generated skin is missing from the application folder");
-    useFastWaits();
-}
-
-void TovrinWindowTest::init()
-{
-    useScreen(1920);
-    shell::context().toolFlavour = 1;
-    QFile::remove(QStringLiteral("Tovrin.ini"));
-    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
-    MyMessageBox::clearShownBoxes();
-    m_frame = installFrame();
-}
-
-void TovrinWindowTest::cleanup()
-{
-    device::setTransport(nullptr);
-    m_frame.reset();
-}
 
 void TovrinWindowTest::factoryFrameIsReady()
 {

@@ -9,9 +9,7 @@
 #include "windows/Tovrin.h"
 #include "windows/TovrinUser.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QTimer>
 #include <QtTest>
 
 using tovrin::production::TovrinTest;
@@ -19,43 +17,28 @@ using tovrin::widgets::MyMessageBox;
 using tovrin::windows::Tovrin;
 using tovrin::windows::TovrinUser;
 using namespace tovrin::windows::test;
-namespace sim = tovrin::sim;
-namespace device = tovrin::device;
 namespace shell = tovrin::shell;
 
 namespace {
 
-QString shotPath(const QString& name)
-{
-    QDir().mkpath(QStringLiteral(TOVRIN_SCREENSHOT_DIR));
-    return QStringLiteral(TOVRIN_SCREENSHOT_DIR "/%1.png").arg(name);
-}
-
-void saveShot(const QImage& image, const QString& name)
-{
-    QVERIFY2(!image.isNull(), qPrintable(name));
-    QVERIFY2(image.save(shotPath(name)), qPrintable(name));
-    QVERIFY2(QFile::exists(shotPath(name)), qPrintable(name));
-    QVERIFY2(!isBlank(QImage(shotPath(name))), qPrintable(name + QStringLiteral(" is blank")));
-}
-
-template <typename W>
-bool waitForStatus(W& w, int id)
-{
-    return QTest::qWaitFor([&] { return w.statusMessageId() == id; }, kDeviceTimeoutMs);
-}
-
 QSize screenSize(int screenClass) { return screenClass >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }
+
+// One row per screen class, named after the picture.
+void screenRows(const char* name)
+{
+    QTest::addColumn<int>("screen");
+    for (int screen : {1920, 1024})
+        QTest::addRow(name, screen) << screen;
+}
 
 } // namespace
 
-class WindowScreenshotTest : public QObject {
+class WindowScreenshotTest : public WindowTest {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+public:
+    WindowScreenshotTest() : WindowTest(1) {}
 
+private slots:
     void engineering_data();
     void engineering();
     void user_data();
@@ -64,30 +47,7 @@ private slots:
     void productionTest();
     void versionsBox_data();
     void versionsBox();
-
-private:
-    std::unique_ptr<AppFolder> m_folder;
-    std::shared_ptr<sim::SimulatedFrame> m_frame;
 };
-
-void WindowScreenshotTest::initTestCase()
-{
-    m_folder = std::make_unique<AppFolder>();
-    QVERIFY(m_folder->isValid());
-    useFastWaits();
-}
-
-void WindowScreenshotTest::init()
-{
-    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
-    m_frame = installFrame();
-}
-
-void WindowScreenshotTest::cleanup()
-{
-    device::setTransport(nullptr);
-    m_frame.reset();
-}
 
 void WindowScreenshotTest::engineering_data()
 {
@@ -124,9 +84,7 @@ void WindowScreenshotTest::engineering()
 
 void WindowScreenshotTest::user_data()
 {
-    QTest::addColumn<int>("screen");
-    for (int screen : {1920, 1024})
-        QTest::addRow("tovrinuser-%d", screen) << screen;
+    screenRows("tovrinuser-%d");
 }
 
 void WindowScreenshotTest::user()
@@ -137,15 +95,13 @@ void WindowScreenshotTest::user()
     TovrinUser w;
     w.resize(screenSize(screen));
     w.show();
-    QVERIFY(QTest::qWaitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }, kDeviceTimeoutMs));
+    QVERIFY(waitForFirmware(w));
     saveShot(w.grab().toImage(), QString::fromLatin1(QTest::currentDataTag()));
 }
 
 void WindowScreenshotTest::productionTest_data()
 {
-    QTest::addColumn<int>("screen");
-    for (int screen : {1920, 1024})
-        QTest::addRow("tovrintest-%d", screen) << screen;
+    screenRows("tovrintest-%d");
 }
 
 void WindowScreenshotTest::productionTest()
@@ -165,9 +121,7 @@ void WindowScreenshotTest::productionTest()
 
 void WindowScreenshotTest::versionsBox_data()
 {
-    QTest::addColumn<int>("screen");
-    for (int screen : {1920, 1024})
-        QTest::addRow("versions-box-%d", screen) << screen;
+    screenRows("versions-box-%d");
 }
 
 void WindowScreenshotTest::versionsBox()
@@ -181,19 +135,7 @@ void WindowScreenshotTest::versionsBox()
     // The box is modal: grab it from inside its own event loop.
     MyMessageBox::setAutoAnswer(std::nullopt);
     QImage shot;
-    QTimer::singleShot(0, [&shot] {
-        auto* box = qobject_cast<MyMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            for (QWidget* top : QApplication::topLevelWidgets()) {
-                if (auto* b = qobject_cast<MyMessageBox*>(top); b && b->isVisible())
-                    box = b;
-            }
-        }
-        if (!box)
-            return;
-        shot = box->grab().toImage();
-        box->close();
-    });
+    whenBoxShown([&shot](MyMessageBox* box) { shot = box->grab().toImage(); });
     w.AboutButSlot();
     MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
     saveShot(shot, QString::fromLatin1(QTest::currentDataTag()));

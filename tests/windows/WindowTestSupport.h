@@ -1,7 +1,7 @@
 #pragma once
 // Shared set-up of the window tests: a temporary application folder holding
 // the generated skin and the language file, the context of a screen class,
-// fast device waits, and a fresh simulated frame per test.
+// fast device waits, and a fresh simulated frame per test (WindowTest).
 
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
@@ -14,18 +14,23 @@
 #include "sim/FactoryFrame.h"
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
+#include "tests/support/QtTestSupport.h"
 #include "widgets/MyMessageBox.h"
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
+#include <QObject>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QtTest>
 
 #include <algorithm>
 #include <memory>
 
 namespace tovrin::windows::test {
+
+using tovrin::test::saveShot;
+using tovrin::test::whenBoxShown;
 
 // The application folder of one test run: the current directory points into
 // a temporary folder with links to the build's skin and language file, so
@@ -55,8 +60,7 @@ private:
 // Skin folder, fonts and texts (language 0) of a screen class.
 inline void useScreen(int screenClass)
 {
-    const int height = screenClass >= 1920 ? 1080 : screenClass >= 1440 ? 900 : 768;
-    const shell::SkinChoice choice = shell::skinForScreen(screenClass, height);
+    const shell::SkinChoice choice = tovrin::test::skinOfClass(screenClass);
     shell::AppContext& ctx = shell::context();
     ctx.setSkinPath(choice.skinPath);
     ctx.setFonts(choice.titleFont, choice.buttonFont, choice.applicationFont);
@@ -95,25 +99,59 @@ inline QString logText()
     return QString::fromUtf8(file.readAll());
 }
 
-// True when every pixel has the same colour.
-inline bool isBlank(const QImage& image)
-{
-    if (image.isNull())
-        return true;
-    const QImage img = image.convertToFormat(QImage::Format_ARGB32);
-    const QRgb first = img.pixel(0, 0);
-    for (int y = 0; y < img.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-        for (int x = 0; x < img.width(); ++x) {
-            if (line[x] != first)
-                return false;
-        }
-    }
-    return true;
-}
-
 // Detection, the status test and a re-plug take a few seconds of fast waits;
 // the limit only keeps a broken run from hanging.
 constexpr int kDeviceTimeoutMs = 20000;
+
+template <typename Window>
+bool waitForStatus(Window& w, int id)
+{
+    return QTest::qWaitFor([&] { return w.statusMessageId() == id; }, kDeviceTimeoutMs);
+}
+
+// The end-user window shows the firmware version once the frame is ready.
+template <typename Window>
+bool waitForFirmware(Window& w)
+{
+    return QTest::qWaitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }, kDeviceTimeoutMs);
+}
+
+// Base of the window test classes: one application folder for the run; for
+// each test the 1920 screen, the given tool flavour, no settings file,
+// question boxes answered "Cancel", and a fresh factory frame.
+class WindowTest : public QObject {
+    Q_OBJECT
+public:
+    explicit WindowTest(int flavour) : m_flavour(flavour) {}
+
+protected:
+    std::shared_ptr<sim::SimulatedFrame> m_frame;
+
+private slots:
+    void initTestCase()
+    {
+        m_folder = std::make_unique<AppFolder>();
+        QVERIFY2(m_folder->isValid(), "the generated skin is missing from the application folder");
+        useFastWaits();
+    }
+    void init()
+    {
+        useScreen(1920);
+        shell::context().toolFlavour = m_flavour;
+        QFile::remove(QStringLiteral("Tovrin.ini"));
+        widgets::MyMessageBox::setAutoAnswer(widgets::MyMessageBox::AnswerCancel);
+        widgets::MyMessageBox::clearShownBoxes();
+        m_frame = installFrame();
+    }
+    void cleanup()
+    {
+        device::setTransport(nullptr);
+        m_frame.reset();
+    }
+
+private:
+    std::unique_ptr<AppFolder> m_folder;
+    int m_flavour;
+};
 
 } // namespace tovrin::windows::test
