@@ -5,6 +5,8 @@
 #include "WindowTestSupport.h"
 
 #include "production/TovrinTest.h"
+#include "shell/CommentIniWriter.h"
+#include "shell/Language.h"
 #include "widgets/Button.h"
 #include "windows/Tovrin.h"
 #include "windows/TovrinUser.h"
@@ -47,6 +49,7 @@ private slots:
     void productionTest();
     void versionsBox_data();
     void versionsBox();
+    void chinese();
 };
 
 void WindowScreenshotTest::engineering_data()
@@ -139,6 +142,23 @@ void WindowScreenshotTest::versionsBox()
     w.AboutButSlot();
     MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
     saveShot(shot, QString::fromLatin1(QTest::currentDataTag()));
+}
+
+// The engineering window in Simplified Chinese: the CJK font resolves and
+// the captions fit their tiles.
+void WindowScreenshotTest::chinese()
+{
+    useScreen(1920);
+    shell::context().toolFlavour = 1;
+    QVERIFY(shell::writeSetting(QStringLiteral("Tovrin_Config/Language"), 1));
+    shell::LoadTexts();
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(w.statusText() != QLatin1String("Devices check completed."));
+    saveShot(w.grab().toImage(), QStringLiteral("tovrin-flavour1-1920-zh"));
+    QVERIFY(shell::writeSetting(QStringLiteral("Tovrin_Config/Language"), 0));
+    shell::LoadTexts();
 }
 
 QTEST_MAIN(WindowScreenshotTest)
