@@ -8,6 +8,7 @@
 #include "shell/Language.h"
 #include "shell/Settings.h"
 #include "sim/FactoryFrame.h"
+#include "sim/SimEnvironment.h"
 #include "sim/SimTransport.h"
 #include "widgets/Fonts.h"
 #include "windows/Tovrin.h"
@@ -124,10 +125,15 @@ int run(int argc, char** argv)
         return 0;
     }
 
-    if (args.simulate)
-        device::setTransport(sim::makeSimTransport(sim::makeDefaultSimulatedFrame()));
-    else
+    if (args.simulate) {
+        auto frame = sim::makeDefaultSimulatedFrame();
+        if (const std::string unknown = sim::applySimulationEnvironment(*frame); !unknown.empty())
+            std::fprintf(stderr, "Tovrin: TOVRIN_SIM_FAULTS: unknown item '%s'\n", unknown.c_str());
+        device::setTransport(sim::makeSimTransport(frame));
+    }
+    else {
         device::setTransport(std::make_shared<device::HidapiTransport>());
+    }
 
     // For scripted runs (and the start-up tests): leave after a while.
     const int quitAfter = qEnvironmentVariableIntValue("TOVRIN_QUIT_AFTER_MS");

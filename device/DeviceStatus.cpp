@@ -176,6 +176,18 @@ ModeSwitchOutcome SwitchModeChecked(uint8_t modeCode)
     return out;
 }
 
+int statusMessageId(int result)
+{
+    switch (result) {
+    case kStatusReady: return 15;
+    case kStatusNoLink: return 14;
+    case kStatusFirmwareNotReady: return 16;
+    case kStatusNotCalibrated: return 143;
+    case kStatusTimedOut: return 137;
+    default: return 142;
+    }
+}
+
 QString errorWordsText(const QString& message142)
 {
     return message142.arg(QString::number(g_ErrorCodeM.load(), 16), QString::number(g_ErrorCodeS.load(), 16));

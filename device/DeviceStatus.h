@@ -55,6 +55,12 @@ int decideStatus(std::span<const uint8_t> status61);
 // kStatusNoLink and nothing else is changed.
 int TestCommunication(const std::atomic<bool>* stop = nullptr);
 
+// The message the engineering tool shows for a status test result: 15
+// "Devices check completed.", 14 communication failed, 16 firmware not
+// ready, 143 level and calibrate first, 137 firmware mismatch, 142
+// equipment anomalies (with both error words).
+int statusMessageId(int result);
+
 // What a window shows after a failed or refused mode switch.
 struct ModeSwitchOutcome {
     bool ok = false;

@@ -100,19 +100,6 @@ constexpr int EquipmentAnomalies = 142;
 constexpr int LevelFirst = 143;
 } // namespace msg
 
-// The status line's text of a status test result.
-int statusMessageFor(int result)
-{
-    switch (result) {
-    case device::kStatusReady: return msg::CheckCompleted;
-    case device::kStatusNoLink: return msg::CommunicateFailed;
-    case device::kStatusFirmwareNotReady: return msg::NotReady;
-    case device::kStatusNotCalibrated: return msg::LevelFirst;
-    case device::kStatusTimedOut: return msg::FirmwareMismatch;
-    default: return msg::EquipmentAnomalies;
-    }
-}
-
 const QString kVersionCaption = QStringLiteral("V") + kToolVersion;
 
 } // namespace
@@ -510,7 +497,7 @@ bool Tovrin::isConnected() const { return m_connected && device::g_bDevExist.loa
 
 void Tovrin::handleStatusResult(int result)
 {
-    showStatus(statusMessageFor(result));
+    showStatus(device::statusMessageId(result));
     switch (result) {
     case device::kStatusNoLink:
         m_connected = false;

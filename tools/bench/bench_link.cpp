@@ -4,6 +4,7 @@
 //   dump_ms           a 128 KB flash dump of one unit (32 x 4096-byte reads)
 //                     with 1 ms per report, as on a full-speed interrupt endpoint
 //   dump_min_ms       the reports that dump needs x 1 ms
+#include "Bench.h"
 #include "device/DeviceOps.h"
 #include "device/HidLink.h"
 #include "device/UnitAddress.h"
@@ -16,6 +17,8 @@
 #include <vector>
 
 using namespace tovrin;
+
+namespace {
 
 int benchLink(int, char**)
 {
@@ -60,3 +63,7 @@ int benchLink(int, char**)
         std::fprintf(stderr, "link: %d operations failed\n", failures);
     return failures ? 1 : 0;
 }
+
+const tovrin::bench::BenchMode kLink{"link", "", benchLink};
+
+} // namespace

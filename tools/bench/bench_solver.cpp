@@ -9,6 +9,7 @@
 //                              and the accuracy report
 //
 // The reference solver is shared with the tests and compiled in here by path.
+#include "Bench.h"
 #include "tests/calibration/ReferenceSolver.cpp"
 
 #include "calibration/math/CameraModel.h"
@@ -62,6 +63,8 @@ void printHex(const tovrin::records::StClbInfo& block)
 }
 
 } // namespace
+
+namespace {
 
 int benchSolver(int, char**)
 {
@@ -162,3 +165,8 @@ int benchSolve(int argc, char** argv)
     std::printf("residual mean=%.2f max=%.2f worst=%d\n", a.mean, a.max, a.worst);
     return 0;
 }
+
+const tovrin::bench::BenchMode kSolver{"solver", "", benchSolver};
+const tovrin::bench::BenchMode kSolve{"solve", "<capture file>", benchSolve};
+
+} // namespace

@@ -1,20 +1,34 @@
-// tovrin-bench: speed measurements of the device link and the calibration
-// solver. Not run by CTest; each mode prints one result line.
+// tovrin-bench: speed measurements. Not run by CTest; each mode prints one
+// result line.
+#include "Bench.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-int benchLink(int argc, char** argv);
-int benchSolver(int argc, char** argv);
-int benchSolve(int argc, char** argv);
+namespace tovrin::bench {
+
+std::vector<BenchModeInfo>& benchModes()
+{
+    static std::vector<BenchModeInfo> modes;
+    return modes;
+}
+
+} // namespace tovrin::bench
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && std::strcmp(argv[1], "link") == 0)
-        return benchLink(argc - 1, argv + 1);
-    if (argc >= 2 && std::strcmp(argv[1], "solver") == 0)
-        return benchSolver(argc - 1, argv + 1);
-    if (argc >= 2 && std::strcmp(argv[1], "solve") == 0)
-        return benchSolve(argc - 1, argv + 1);
-    std::fprintf(stderr, "usage: tovrin-bench link | solver | solve <file>\n");
+    using namespace tovrin::bench;
+    auto& modes = benchModes();
+    std::sort(modes.begin(), modes.end(),
+              [](const BenchModeInfo& a, const BenchModeInfo& b) { return std::strcmp(a.name, b.name) < 0; });
+    if (argc >= 2) {
+        for (const BenchModeInfo& mode : modes)
+            if (std::strcmp(argv[1], mode.name) == 0)
+                return mode.run(argc - 1, argv + 1);
+    }
+    std::fprintf(stderr, "usage:\n");
+    for (const BenchModeInfo& mode : modes)
+        std::fprintf(stderr, "  tovrin-bench %s%s%s\n", mode.name, *mode.usage ? " " : "", mode.usage);
     return 2;
 }

@@ -1,0 +1,231 @@
+#include "Cli.h"
+
+#include "device/Detection.h"
+#include "device/DeviceStatus.h"
+#include "device/HidLink.h"
+#include "device/HidapiTransport.h"
+#include "device/Transport.h"
+#include "device/UnitOps.h"
+#include "shell/AppContext.h"
+#include "shell/Clock.h"
+#include "shell/Language.h"
+#include "shell/Log.h"
+#include "sim/FactoryFrame.h"
+#include "sim/SimEnvironment.h"
+#include "sim/SimTransport.h"
+#include "sim/SimulatedFrame.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace tovrin::cli {
+
+std::vector<CliVerbInfo>& verbs()
+{
+    static std::vector<CliVerbInfo> list;
+    return list;
+}
+
+Session::Session()
+    : m_out(stdout)
+    , m_err(stderr)
+{
+}
+
+Session::~Session()
+{
+    m_out.flush();
+    m_err.flush();
+}
+
+void Session::useSimulatedFrame(std::shared_ptr<sim::SimulatedFrame> frame)
+{
+    m_frame = std::move(frame);
+}
+
+void Session::say(const QString& line)
+{
+    m_err << line << Qt::endl;
+}
+
+void Session::sayMessage(int messageId, const QStringList& arguments)
+{
+    QString text = shell::context().text(messageId);
+    if (messageId == 142)
+        text = device::errorWordsText(text);
+    for (const QString& a : arguments)
+        text = text.arg(a);
+    say(text.trimmed());
+}
+
+QString Session::filePath(const QString& argument) const
+{
+    if (argument.isEmpty() || QFileInfo(argument).isAbsolute())
+        return argument;
+    return QDir(m_callerFolder).absoluteFilePath(argument);
+}
+
+int Session::openFrame(bool bootLoaderAccepted)
+{
+    if (m_open)
+        return kExitDone;
+    // The engineering window's detection, stepped here until it reports:
+    // the same open, status test and log lines.
+    int code = 0;
+    std::atomic<bool> stop{false};
+    device::DeviceCheckState = device::kStateOpen;
+    device::DetectionMachine machine(
+        device::DetectionMachine::Variant::Engineering, [&code](int c) { code = c; }, &stop);
+    for (int step = 0; step < 8 && code == 0; ++step)
+        machine.step();
+    m_productId = machine.productId();
+    switch (code) {
+    case device::detection::kApplicationOpened:
+        m_open = true;
+        m_statusResult = device::g_getStatusError.load();
+        return kExitDone;
+    case device::detection::kBootLoaderOpened:
+        m_bootLoader = true;
+        if (bootLoaderAccepted) {
+            m_open = true;
+            return kExitDone;
+        }
+        sayMessage(16);  // the firmware is not ready: only an update helps
+        return kExitFailed;
+    default:
+        sayMessage(17);
+        return kExitNoFrame;
+    }
+}
+
+int Session::requireWorkingFrame(bool notCalibratedAccepted)
+{
+    if (const int opened = openFrame(); opened != kExitDone)
+        return opened;
+    if (m_statusResult == device::kStatusReady)
+        return kExitDone;
+    if (m_statusResult == device::kStatusNotCalibrated && notCalibratedAccepted)
+        return kExitDone;
+    sayMessage(device::statusMessageId(m_statusResult));
+    return kExitFailed;
+}
+
+namespace {
+
+const CliVerbInfo* findVerb(const QString& name)
+{
+    for (const CliVerbInfo& v : verbs())
+        if (name == QLatin1String(v.name))
+            return &v;
+    return nullptr;
+}
+
+void printHelp(QTextStream& s)
+{
+    s << "usage: tovrin-cli [--simulate] <verb> [arguments]\n\n"
+         "Runs one job of the tool on the frame and exits with\n"
+         "  0 done, 1 refused or failed, 2 bad usage, 3 no frame.\n\n"
+         "  --simulate   use the simulated frame (also TOVRIN_SIMULATE=1)\n"
+         "  --help       this text; '<verb> --help' for one verb\n\n"
+         "Verbs:\n";
+    for (const CliVerbInfo& v : verbs()) {
+        const QString line = QStringLiteral("  %1 %2").arg(QLatin1String(v.name), QLatin1String(v.synopsis));
+        s << line.leftJustified(44) << ' ' << v.summary << '\n';
+    }
+    s << "\nThe tool works in its application folder (Tovrin.ini, language file, log/);\n"
+         "TOVRIN_HOME names another one. File arguments are taken relative to the\n"
+         "folder the command is started in.\n";
+    s.flush();
+}
+
+} // namespace
+
+int usage(Session& session, const char* verbName)
+{
+    const CliVerbInfo* v = findVerb(QLatin1String(verbName));
+    if (v)
+        session.say(QStringLiteral("usage: tovrin-cli [--simulate] %1 %2").arg(QLatin1String(v->name), QLatin1String(v->synopsis)).trimmed());
+    return kExitUsage;
+}
+
+int run(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    std::sort(verbs().begin(), verbs().end(),
+              [](const CliVerbInfo& a, const CliVerbInfo& b) { return std::strcmp(a.name, b.name) < 0; });
+
+    bool simulate = qgetenv("TOVRIN_SIMULATE") == "1";
+    bool help = false;
+    QStringList rest;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        if (a == QLatin1String("--simulate"))
+            simulate = true;
+        else if (rest.isEmpty() && (a == QLatin1String("--help") || a == QLatin1String("-h")))
+            help = true;
+        else
+            rest << a;
+    }
+
+    Session session;
+    if (help || rest.isEmpty()) {
+        QTextStream& s = help ? session.out() : session.err();
+        printHelp(s);
+        return help ? kExitDone : kExitUsage;
+    }
+    const CliVerbInfo* verb = findVerb(rest.first());
+    if (!verb) {
+        session.say(QStringLiteral("tovrin-cli: unknown verb '%1' (see --help)").arg(rest.first()));
+        return kExitUsage;
+    }
+    const QStringList verbArguments = rest.mid(1);
+    if (verbArguments.contains(QLatin1String("--help"))) {
+        session.out() << "usage: tovrin-cli [--simulate] " << verb->name << ' ' << verb->synopsis << "\n  "
+                      << verb->summary << '\n';
+        return kExitDone;
+    }
+
+    // The tool's own folder: INI files, language file and logs live there.
+    session.setCallerFolder(QDir::currentPath());
+    const QString home = qEnvironmentVariable("TOVRIN_HOME");
+    QDir::setCurrent(home.isEmpty() ? QCoreApplication::applicationDirPath() : home);
+    shell::LoadTexts();
+
+    if (simulate) {
+        auto frame = sim::makeDefaultSimulatedFrame();
+        const std::string unknown = sim::applySimulationEnvironment(*frame);
+        if (!unknown.empty()) {
+            session.say(QStringLiteral("tovrin-cli: TOVRIN_SIM_FAULTS: unknown item '%1'").arg(QString::fromStdString(unknown)));
+            return kExitUsage;
+        }
+        session.useSimulatedFrame(frame);
+        // Tests and demonstrations of the simulated frame need not sit out
+        // the frame's real waits (status test, retries, polling).
+        if (qgetenv("TOVRIN_SIM_FAST_WAITS") == "1")
+            setSleeper([](int) { std::this_thread::yield(); });
+        device::setTransport(sim::makeSimTransport(frame));
+    } else {
+        device::setTransport(std::make_shared<device::HidapiTransport>());
+    }
+
+    shell::PrepareLogFolders();
+    shell::WriteLog("Tovrin log start!\n", true);
+    shell::LogF("tovrin-cli %s\n", verb->name);
+    const int status = verb->run(session, verbArguments);
+    shell::WriteLog("Tovrin log end!\n");
+    device::CloseHidDevice();
+    device::setTransport(nullptr);
+    if (session.simulatedFrame())
+        session.simulatedFrame()->flush();
+    return status;
+}
+
+} // namespace tovrin::cli

@@ -1,0 +1,90 @@
+#include "SimEnvironment.h"
+
+#include "SimulatedFrame.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+
+namespace tovrin::sim {
+
+namespace {
+
+bool parseCount(std::string_view text, long long& value)
+{
+    if (text.empty())
+        return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && value >= 0;
+}
+
+bool applyItem(SimulatedFrame& frame, std::string_view item)
+{
+    const size_t eq = item.find('=');
+    const std::string_view name = item.substr(0, eq);
+    long long n = 0;
+    const bool hasNumber = eq != std::string_view::npos && parseCount(item.substr(eq + 1), n);
+    if (eq == std::string_view::npos) {
+        if (name == "unplugged") {
+            frame.unplug();
+            return true;
+        }
+        if (name == "bootloader") {
+            frame.reenumerate(true);
+            return true;
+        }
+        if (name == "real-timeouts") {
+            frame.setRealTimeouts(true);
+            return true;
+        }
+        return false;
+    }
+    if (!hasNumber)
+        return false;
+    if (name == "latency-us") {
+        frame.setReportLatency(std::chrono::microseconds(n));
+        return true;
+    }
+    if (name == "drop-replies") {
+        frame.dropNextReplies(static_cast<int>(n));
+        return true;
+    }
+    if (name == "refuse") {
+        frame.answerNextWithStatus(kStatusRefused, static_cast<int>(n));
+        return true;
+    }
+    if (name == "vanish-at" && n > 0) {
+        frame.vanishAtOutputReport(static_cast<uint64_t>(n));
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec)
+{
+    std::string firstUnknown;
+    while (!spec.empty()) {
+        const size_t comma = spec.find(',');
+        std::string_view item = spec.substr(0, comma);
+        spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+        while (!item.empty() && item.front() == ' ')
+            item.remove_prefix(1);
+        while (!item.empty() && item.back() == ' ')
+            item.remove_suffix(1);
+        if (item.empty())
+            continue;
+        if (!applyItem(frame, item) && firstUnknown.empty())
+            firstUnknown = std::string(item);
+    }
+    return firstUnknown;
+}
+
+std::string applySimulationEnvironment(SimulatedFrame& frame)
+{
+    const char* spec = std::getenv("TOVRIN_SIM_FAULTS");
+    return spec ? applyFaultSpec(frame, spec) : std::string();
+}
+
+} // namespace tovrin::sim

@@ -1,0 +1,30 @@
+#pragma once
+// Setting up the frame of --simulate from the environment, so that a
+// technician or a script can try the tool against a misbehaving frame:
+//
+//   TOVRIN_SIM_FAULTS="<item>,<item>,..." with the items
+//     unplugged          no frame on the bus
+//     bootloader         the frame sits in its boot loader (product 0x0042)
+//     latency-us=N       N microseconds per report, out and in
+//     drop-replies=N     the next N commands get no reply
+//     refuse=N           the next N commands are refused (status 0xFF)
+//     vanish-at=N        the frame is pulled at output report N from now
+//     real-timeouts      a missing reply costs the whole wait, as on USB
+//
+// Other parts of the simulation add their own items here.
+
+#include <string>
+#include <string_view>
+
+namespace tovrin::sim {
+
+class SimulatedFrame;
+
+// Applies the items of spec. Returns an empty text when every item was
+// understood, else the first item that was not (the others still apply).
+std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec);
+
+// applyFaultSpec with $TOVRIN_SIM_FAULTS (nothing when it is not set).
+std::string applySimulationEnvironment(SimulatedFrame& frame);
+
+} // namespace tovrin::sim
