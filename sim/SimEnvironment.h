@@ -10,6 +10,14 @@
 //     refuse=N           the next N commands are refused (status 0xFF)
 //     vanish-at=N        the frame is pulled at output report N from now
 //     real-timeouts      a missing reply costs the whole wait, as on USB
+//     blind-left         the left camera never sees a finger (blind-right: the right one)
+//     finger-stuck       a finger once down never lifts
+//     edge-spots         both cameras also report spots at positions 0 and 0xFFFF
+//
+//   TOVRIN_SIM_TOUCH="<item>,..." moves the finger (Fingers.h): "auto"
+//   touches every calibration target by itself, "jitter=N" half pixels of
+//   noise per frame (1), "aim=N" pixels off the target (0), "reaction=N"
+//   frames before touching (8), "second-finger", "reflection", "seed=N".
 //
 // Other parts of the simulation add their own items here.
 
@@ -24,7 +32,8 @@ class SimulatedFrame;
 // understood, else the first item that was not (the others still apply).
 std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec);
 
-// applyFaultSpec with $TOVRIN_SIM_FAULTS (nothing when it is not set).
+// $TOVRIN_SIM_TOUCH, then applyFaultSpec with $TOVRIN_SIM_FAULTS (nothing
+// when they are not set); the first item not understood, if any.
 std::string applySimulationEnvironment(SimulatedFrame& frame);
 
 } // namespace tovrin::sim

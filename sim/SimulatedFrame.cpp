@@ -1,5 +1,6 @@
 #include "sim/SimulatedFrame.h"
 
+#include "sim/Fingers.h"
 #include "sim/LineCodec.h"
 #include "sim/SimBytes.h"
 
@@ -91,6 +92,7 @@ struct SimulatedFrame::UnitState {
 };
 
 SimulatedFrame::SimulatedFrame()
+    : fingers_(std::make_unique<Fingers>())
 {
     for (auto& u : units_)
         u = std::make_unique<UnitState>();
@@ -364,6 +366,7 @@ void SimulatedFrame::setTouchSpots(const TouchSpots& spots)
 }
 
 void SimulatedFrame::setTouchSource(TouchSource source) { lockedSet(touchSource_, std::move(source)); }
+Fingers& SimulatedFrame::fingers() { return *fingers_; }
 bool SimulatedFrame::touchArmed() const { return lockedGet(touchArmed_); }
 TouchRequest SimulatedFrame::lastTouchRequest() const { return lockedGet(lastTouchRequest_); }
 
@@ -847,7 +850,7 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
         request.screenPosition = readU32le(payload + 2);
         request.release = payload[6];
         lastTouchRequest_ = request;
-        const TouchSpots spots = touchSource_ ? touchSource_(request) : TouchSpots{};
+        const TouchSpots spots = touchSource_ ? touchSource_(request) : fingers_->report(request, extended_ ? 1 : 0);
         // Master count, five 5-byte spots, Slave count, five 5-byte spots.
         auto putSpots = [](uint8_t* out, uint8_t count, const std::array<TouchSpot, 5>& list) {
             out[0] = count;

@@ -140,6 +140,7 @@ enum class PersistPolicy {
 };
 
 class SimTransport;
+class Fingers;
 
 class SimulatedFrame {
 public:
@@ -201,6 +202,9 @@ public:
     // ---- Touch and keys ---------------------------------------------------
     void setTouchSpots(const TouchSpots& spots);  // installs a fixed source
     void setTouchSource(TouchSource source);
+    // Without a source of its own the frame reports the fingers on its
+    // screen (Fingers.h); setTouchSource({}) returns to them.
+    Fingers& fingers();
     bool touchArmed() const;
     TouchRequest lastTouchRequest() const;
     void setKeyState(uint8_t edge, uint8_t keyNumber);  // feature report 7
@@ -339,6 +343,7 @@ private:
 
     // Touch and keys.
     TouchSource touchSource_;
+    std::unique_ptr<Fingers> fingers_;
     TouchRequest lastTouchRequest_{};
     bool touchArmed_ = false;
     uint8_t keyEdge_ = 0;
