@@ -78,7 +78,6 @@ void Fingers::configure(const FingerSettings& settings)
     m_settings = settings;
     m_rng.seed(settings.seed);
     m_auto = AutoState::Up;
-    m_haveDoneTarget = false;
     m_frames = 0;
 }
 
@@ -181,22 +180,16 @@ void Fingers::autoStepLocked(const TouchRequest& request)
     if (m_auto == AutoState::Down) {
         if (m_settings.neverLift)
             return;
-        if (target != m_pressedTarget) {
-            // The tool shows the next target: the person lifts the finger.
+        if (target != m_pressedTarget || m_frames > m_settings.retryFrames) {
+            // The tool shows another target (or has not taken this one for
+            // long): the person lifts the finger, and touches again after a
+            // moment.
             m_auto = AutoState::Up;
-            m_doneTarget = m_pressedTarget;
-            m_haveDoneTarget = true;
-            m_frames = 0;
-        } else if (m_frames > m_settings.retryFrames) {
-            // Held long without being taken: lift and touch it again.
-            m_auto = AutoState::Up;
-            m_haveDoneTarget = false;
             m_frames = 0;
         }
         return;
     }
-    // Up: no target, or the one just done, is not touched (again).
-    if (target == 0 || (m_haveDoneTarget && target == m_doneTarget)) {
+    if (target == 0) {
         m_frames = 0;
         return;
     }
@@ -236,7 +229,7 @@ TouchSpots Fingers::report(const TouchRequest& request, int variant)
     }
     if (m_settings.reflection && !m_settings.blindLeft)
         addSpot(spots.masterCount, spots.master, TouchSpot{kReflectionPosition, 3, 70});
-    if (m_settings.edgeSpots) {
+    if (m_settings.edgeSpots && at) {
         for (uint16_t p : {uint16_t{0}, uint16_t{0xFFFF}}) {
             addSpot(spots.masterCount, spots.master, TouchSpot{p, 3, 50});
             addSpot(spots.slaveCount, spots.slave, TouchSpot{p, 3, 50});

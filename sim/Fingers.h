@@ -48,7 +48,7 @@ struct FingerSettings {
     bool blindLeft = false;      // the left camera never sees a finger
     bool blindRight = false;
     bool neverLift = false;      // a finger once down stays down
-    bool edgeSpots = false;      // both cameras add spots at positions 0 and 0xFFFF
+    bool edgeSpots = false;      // a touch comes with spots at positions 0 and 0xFFFF on both cameras
     unsigned seed = 1;
 };
 
@@ -107,8 +107,6 @@ private:
     AutoState m_auto = AutoState::Up;
     ScreenPointF m_autoAt;
     uint32_t m_pressedTarget = 0;  // request position the finger went down for
-    uint32_t m_doneTarget = 0;     // request position it lifted from (not touched again)
-    bool m_haveDoneTarget = false;
     int m_frames = 0;              // frames since the last change of state
 };
 

@@ -12,7 +12,7 @@
 //     real-timeouts      a missing reply costs the whole wait, as on USB
 //     blind-left         the left camera never sees a finger (blind-right: the right one)
 //     finger-stuck       a finger once down never lifts
-//     edge-spots         both cameras also report spots at positions 0 and 0xFFFF
+//     edge-spots         a touch comes with spots at positions 0 and 0xFFFF on both cameras
 //
 //   TOVRIN_SIM_TOUCH="<item>,..." moves the finger (Fingers.h): "auto"
 //   touches every calibration target by itself, "jitter=N" half pixels of

@@ -140,8 +140,7 @@ StoreResult evaluateAndStore(const TouchMapper& mapper, const records::StClbInfo
 
     if (interrupted())
         return result;
-    if (!records::eraseCalibrationRecord(UnitId::Slave) || interrupted() ||
-        !records::eraseCalibrationRecord(UnitId::Master)) {
+    if (!records::eraseCalibrationRecord(UnitId::Slave) || !records::eraseCalibrationRecord(UnitId::Master)) {
         if (result.reason.empty())
             result.reason = "erasing the records failed";
         return result;
