@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "calibration/run/Accuracy.h"
 #include "calibration/ui/MouseFinger.h"
 #include "device/HidLink.h"
 #include "device/HidapiTransport.h"
@@ -142,6 +143,11 @@ int run(int argc, char** argv)
         hands.move = [frame](QPointF p) { frame->fingers().move(p.x(), p.y()); };
         hands.up = [frame] { frame->fingers().lift(); };
         application.installEventFilter(new calib::ui::MouseFinger(std::move(hands), &application));
+        // Where the finger really was is known: every stored calibration is
+        // measured on a grid of other touches, for the log.
+        calib::setGridProbe(calib::GridProbe{
+            calib::touchThroughFrame([frame](double x, double y) { frame->fingers().press(x, y); },
+                                     [frame] { frame->fingers().lift(); })});
     }
     else {
         device::setTransport(std::make_shared<device::HidapiTransport>());
@@ -166,6 +172,7 @@ int run(int argc, char** argv)
         window->show();
         status = application.exec();
     }
+    calib::setGridProbe(std::nullopt);
     device::setTransport(nullptr);
     return status;
 }

@@ -94,6 +94,12 @@ int runCalibrate(Session& session, const QStringList& arguments)
         sim::FingerSettings s = frame->fingers().settings();
         s.autoTouch = true;
         frame->fingers().configure(s);
+        // The truth is known here: a stored calibration is measured on a
+        // grid of other touches, mapped as the frame maps them.
+        sim::Fingers& fingers = frame->fingers();
+        setGridProbe(GridProbe{touchThroughFrame([&fingers](double x, double y) { fingers.press(x, y); },
+                                                 [&fingers] { fingers.lift(); }),
+                               columns, rows});
     }
 
     const Preparation prepared = prepareFrameForCalibration();
@@ -146,20 +152,8 @@ int runCalibrate(Session& session, const QStringList& arguments)
         out << "calibration points: " << residualText(report.accuracy) << '\n';
         if (residualsFarOff(report.accuracy))
             session.say(shell::context().text(117) + QStringLiteral(": ") + residualText(report.accuracy));
-        if (frame) {
-            // The truth is known here: touch a grid of other points and map
-            // them as the frame does with what it stored.
-            records::ScreenRecord screen;
-            const bool haveScreen = records::readScreenRecord(screen) && screen.isValid();
-            const FrameMapping mapping(report.block, report.variant);
-            sim::Fingers& fingers = frame->fingers();
-            const GridFigure grid = measureGrid(
-                mapping, width, height, columns, rows,
-                touchThroughFrame([&fingers](double x, double y) { fingers.press(x, y); }, [&fingers] { fingers.lift(); }),
-                haveScreen ? diagonalInches(screen.Screen_Size) : std::nullopt);
-            logGridFigure(grid);
-            out << gridText(grid) << '\n';
-        }
+        if (report.grid)
+            out << gridText(*report.grid) << '\n';
         out << shell::context().text(107) << '\n';
         break;
     }
@@ -183,6 +177,7 @@ int runCalibrate(Session& session, const QStringList& arguments)
         break;
     }
 
+    setGridProbe(std::nullopt);
     // Hand the frame back as the calibration window does: the chosen mode
     // kept, work mode.
     if (device::g_bDevExist.load()) {

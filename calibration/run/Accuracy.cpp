@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace tovrin::calib {
 
@@ -105,6 +106,23 @@ TouchAt touchThroughFrame(std::function<void(double, double)> place, std::functi
         right = widest(frame.right);
         return true;
     };
+}
+
+namespace {
+std::mutex g_probeMutex;
+std::optional<GridProbe> g_probe;
+} // namespace
+
+void setGridProbe(std::optional<GridProbe> probe)
+{
+    std::lock_guard lock(g_probeMutex);
+    g_probe = std::move(probe);
+}
+
+std::optional<GridProbe> gridProbe()
+{
+    std::lock_guard lock(g_probeMutex);
+    return g_probe;
 }
 
 } // namespace tovrin::calib

@@ -65,4 +65,16 @@ void logGridFigure(const GridFigure& figure);
 // finger.
 TouchAt touchThroughFrame(std::function<void(double x, double y)> place, std::function<void()> lift);
 
+// Where the truth is known (the simulated frame), start-up installs a probe
+// and every stored calibration is measured on a columns x rows grid right
+// after its records are read back; the figure goes to the log and into the
+// run's report. None is installed on a real frame.
+struct GridProbe {
+    TouchAt touch;
+    int columns = 15;
+    int rows = 9;
+};
+void setGridProbe(std::optional<GridProbe> probe);
+std::optional<GridProbe> gridProbe();
+
 } // namespace tovrin::calib

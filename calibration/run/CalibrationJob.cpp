@@ -259,6 +259,19 @@ bool CalibrationJob::capture()
     return true;
 }
 
+void CalibrationJob::measureGrid(const StoreResult& stored)
+{
+    const std::optional<GridProbe> probe = gridProbe();
+    if (!probe || !probe->touch)
+        return;
+    records::ScreenRecord screen;
+    const bool haveScreen = records::readScreenRecord(screen) && screen.isValid();
+    const FrameMapping mapping(stored.slave.solution, m_report.variant);
+    m_report.grid = calib::measureGrid(mapping, m_width, m_height, probe->columns, probe->rows, probe->touch,
+                                       haveScreen ? diagonalInches(screen.Screen_Size) : std::nullopt);
+    logGridFigure(*m_report.grid);
+}
+
 bool CalibrationJob::solveAndStore()
 {
     CalibrationRunState& state = runState();
@@ -321,6 +334,7 @@ bool CalibrationJob::solveAndStore()
     switch (stored.outcome) {
     case StoreOutcome::Stored:
         state.progress = 100;
+        measureGrid(stored);
         finish(RunOutcome::Stored, code::Stored);
         return true;
     case StoreOutcome::Rejected:

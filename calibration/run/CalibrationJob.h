@@ -21,6 +21,7 @@
 //   6 mode switched
 
 #include "calibration/math/Solver.h"
+#include "calibration/run/Accuracy.h"
 #include "calibration/run/CalibrationGrid.h"
 #include "calibration/run/CalibrationStore.h"
 #include "calibration/run/FrameImages.h"
@@ -69,6 +70,7 @@ struct RunReport {
     std::array<std::int32_t, 16> oneDRight{};  // row-mirrored
     records::StClbInfo block;                  // the solution (after a solve)
     AccuracyReport accuracy;                   // calibration points against their targets
+    std::optional<GridFigure> grid;            // a grid of other touches (simulated frame only)
     ImageWindows windows;
     int reports = 0;                           // ReadTouchPoints sent
     double solveMs = 0.0;
@@ -102,6 +104,7 @@ private:
     void showTarget(int i);
     bool capture();
     bool solveAndStore();
+    void measureGrid(const StoreResult& stored);
 
     CalibrationGrid m_grid;
     int m_width;
