@@ -201,21 +201,28 @@ bool CImagePreviewThread::optimumLineStep()
     capture.pollSleepMs = 2;
     capture.maxPolls = 1000;
     capture.check = [this] { return serviceRequests(); };
+    // A failed handshake ends the thread without a code, unless the frame
+    // stopped answering: that the window must hear (code 6), as it would
+    // at the next step.
+    auto endHandshake = [this] {
+        if (!device::g_bDevExist.load() || !device::g_isDeviceCommunicate.load())
+            endWith(image::DeviceLost);
+        else
+            applyStopProcedure();
+        return false;
+    };
     for (int unit : {kMaster, kSlave}) {
         const CaptureResult r = captureFrame(unit, capture);
-        if (r != CaptureResult::Done) {
-            if (r != CaptureResult::Stopped)
-                applyStopProcedure();  // a failed handshake ends the thread without a code
+        if (r == CaptureResult::Stopped)
             return false;
-        }
+        if (r != CaptureResult::Done)
+            return endHandshake();
     }
     for (int unit : {kMaster, kSlave}) {
         if (!serviceRequests())
             return false;
-        if (!readZoneRegisters(unit, {})) {
-            applyStopProcedure();
-            return false;
-        }
+        if (!readZoneRegisters(unit, {}))
+            return endHandshake();
         sleepMsUnless(100, &m_stop);
     }
     Q_EMIT sendData(image::StoredShown);

@@ -231,6 +231,24 @@ TEST_F(LevelingThread, PreviewOnlyShowsTheStoredLevelingWithTheZoneRegisters)
     }
 }
 
+TEST_F(LevelingThread, PreviewOnlyHandshakeWithoutReplyReportsTheLoss)
+{
+    g_PreviewOnly = 1;
+    frame->vanishAtOutputReport(3);  // the two record heads, then the first latch
+    start();
+    ASSERT_TRUE(codes.waitFor(image::DeviceLost));
+    EXPECT_TRUE(waitEnded(*thread));
+}
+
+TEST_F(LevelingThread, PreviewOnlyRefusedHandshakeEndsSilently)
+{
+    g_PreviewOnly = 1;
+    frame->answerNextWithStatus(0xFF, 1, 4);  // the Master latch
+    start();
+    EXPECT_TRUE(waitEnded(*thread));
+    EXPECT_TRUE(codes.codes().empty());
+}
+
 // ---- Faults -----------------------------------------------------------------------
 
 struct FaultRow {
