@@ -57,6 +57,9 @@ void CImagePreviewThread::stopPreview()
 {
     applyStopProcedure();
     wait();
+    // Once more now that the thread has ended: a request it had in flight
+    // may have set the flags again.
+    applyStopProcedure();
 }
 
 void CImagePreviewThread::endWith(int code)

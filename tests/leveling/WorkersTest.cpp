@@ -60,6 +60,19 @@ protected:
 
     int row(Unit u) const { return static_cast<int>(std::lround(frame->scene().units[static_cast<size_t>(u)].surfaceRow)); }
 
+    // Fixed pictures in every line of both units, so that a frame fetched
+    // can be compared with what the cameras showed whatever frame it was.
+    void pinPictures(int lines)
+    {
+        for (Unit u : {Unit::Master, Unit::Slave})
+            for (int line = 0; line < lines; ++line) {
+                std::vector<uint8_t> pixels(640);
+                for (int c = 0; c < 640; ++c)
+                    pixels[static_cast<size_t>(c)] = static_cast<uint8_t>((c * 7 + line * 31 + (u == Unit::Slave ? 90 : 0)) % 256);
+                frame->setLinePixels(u, line, pixels);
+            }
+    }
+
     FrameBuffers frames{g_FrameReady};
     CodeRecorder codes;
     std::unique_ptr<CImagePreviewThread> thread;
@@ -87,6 +100,7 @@ TEST_F(LevelingThread, OrdinaryUnitLevelsToTheBandAndAsksForExposure)
 
 TEST_F(LevelingThread, PackedFrameDecodesToTheCamerasPicture)
 {
+    pinPictures(9);
     start();
     ASSERT_TRUE(codes.waitFor(image::FrameComplete));
     thread->stopPreview();
@@ -104,6 +118,7 @@ TEST_F(LevelingThread, PackedFrameDecodesToTheCamerasPicture)
 TEST_F(LevelingThread, PlainFrameIsTheCamerasPictureExactly)
 {
     g_CompressEnable = 0;
+    pinPictures(9);
     start();
     ASSERT_TRUE(codes.waitFor(image::FrameComplete));
     thread->stopPreview();
@@ -193,7 +208,6 @@ TEST_F(LevelingThread, StoppedThreadLeavesTheStopProcedureState)
 {
     start();
     ASSERT_TRUE(codes.waitFor(image::FrameComplete));
-    device::g_isDeviceCommunicate = 0;
     thread->stopPreview();
     EXPECT_EQ(g_PreviewRun.load(), 0);
     EXPECT_EQ(g_PreviewSucFlag.load(), 0);
@@ -337,6 +351,7 @@ class ExtendedLevelingThread : public LevelingThread {
 TEST_F(ExtendedLevelingThread, LevelsAndFetches11LinesPlain)
 {
     g_CompressEnable = 1;  // the window forces it off; the thread reads plain anyway
+    pinPictures(11);
     start();
     ASSERT_TRUE(codes.waitFor(image::ExposureStep));
     EXPECT_EQ(frame->commandsSeen(20), 0u) << "no ReadZones on an extended unit";
@@ -355,6 +370,7 @@ TEST_F(ExtendedLevelingThread, OnlyLastLineRefreshesTheLastLine)
     CImagePreviewThread::Options o;
     o.adjustDebug = true;
     g_OnlyLastLine = 1;
+    pinPictures(11);
     start(o);
     ASSERT_TRUE(codes.waitFor(image::FrameComplete));
     thread->stopPreview();
@@ -489,13 +505,16 @@ TEST_F(Preview, RefusedLatchStopsWithCode16)
 TEST_F(Preview, ExtendedFrameKeepsItsLinesInPlace)
 {
     frame->setExtendedFrame(true);
+    std::vector<uint8_t> last(640);
+    for (int c = 0; c < 640; ++c)
+        last[static_cast<size_t>(c)] = static_cast<uint8_t>(c * 3);
+    frame->setLinePixels(Unit::Slave, 10, last);
     thread->setFrameLayout(11, true);
     thread->startPreview();
     ASSERT_TRUE(codes.waitFor(preview::FrameReady));
     thread->stopPreview();
     FrameBytes a{}, b{};
     frames.copyPublished(a, b);
-    const auto last = frame->linePixels(Unit::Slave, 10);
     EXPECT_TRUE(std::equal(last.begin(), last.end(), b.begin() + 6400));
 }
 
