@@ -19,7 +19,8 @@
 //   noise per frame (1), "aim=N" pixels off the target (0), "reaction=N"
 //   frames before touching (8), "second-finger", "reflection", "seed=N".
 //
-// Other parts of the simulation add their own items here.
+// Other parts of the simulation add their own items here; the optical
+// scene's items (and TOVRIN_SIM_SCENE) are listed in SceneSpec.h.
 
 #include <string>
 #include <string_view>
@@ -32,8 +33,9 @@ class SimulatedFrame;
 // understood, else the first item that was not (the others still apply).
 std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec);
 
-// $TOVRIN_SIM_TOUCH, then applyFaultSpec with $TOVRIN_SIM_FAULTS (nothing
-// when they are not set); the first item not understood, if any.
+// $TOVRIN_SIM_SCENE (SceneSpec.h), $TOVRIN_SIM_TOUCH (Fingers.h), then
+// applyFaultSpec with $TOVRIN_SIM_FAULTS (nothing for a variable that is not
+// set); the first item not understood, if any.
 std::string applySimulationEnvironment(SimulatedFrame& frame);
 
 } // namespace tovrin::sim

@@ -2,10 +2,8 @@
 // What a calibration run needs from the line-image side of the frame: the
 // environment configuration before a run started by the end-user tool (the
 // stored start lines and image settings of both units sent to the device),
-// and the last image line of each unit for widening the image windows.
-//
-// The line-image library owns these operations; until it offers them the
-// run uses the small implementation on the device operations below.
+// and the last image line of each unit for widening the image windows. The
+// line-image library does both; the interface lets a test stand in for it.
 
 #include <array>
 #include <cstdint>
@@ -27,7 +25,7 @@ public:
     virtual bool readLastLines(ImageLine& master, ImageLine& slave) = 0;
 };
 
-// The implementation on the device operations.
+// The frame's own, through the line-image library.
 std::unique_ptr<FrameImages> makeDeviceFrameImages();
 
 } // namespace tovrin::calib

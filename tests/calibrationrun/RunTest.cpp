@@ -6,6 +6,7 @@
 
 #include "calibration/math/LensTable.h"
 #include "calibration/run/Accuracy.h"
+#include "device/DeviceOps.h"
 
 namespace tovrin::calib::test {
 namespace {
@@ -264,14 +265,16 @@ TEST_F(RunTest, SpotsAtTheEndsOfThePositionRangeAreNeverTaken)
 
 TEST_F(RunTest, EnvironmentConfigurationSendsTheStoredStartLines)
 {
-    frame->setSearchLineResult(sim::Unit::Master, 100);
-    frame->setSearchLineResult(sim::Unit::Slave, 100);
+    // Start lines moved away from the stored ones since.
+    ASSERT_TRUE(device::SetLine(0, 100));
+    ASSERT_TRUE(device::SetLine(1, 100));
+    ASSERT_EQ(frame->startLine(sim::Unit::Master), 100);
     g_CalibEnvironment = 1;
     stop = false;
     const RunReport r = run(GridKind::Sixteen, stopAfter(stop, 1));
     EXPECT_EQ(r.outcome, RunOutcome::Stopped);
-    EXPECT_EQ(frame->startLine(sim::Unit::Master), sim::kFactoryStartLine);
-    EXPECT_EQ(frame->startLine(sim::Unit::Slave), sim::kFactoryStartLine);
+    EXPECT_EQ(frame->startLine(sim::Unit::Master), oldMaster[4] | (oldMaster[5] << 8));
+    EXPECT_EQ(frame->startLine(sim::Unit::Slave), oldSlave[4] | (oldSlave[5] << 8));
     EXPECT_EQ(g_CalibEnvironment.load(), 0);
     EXPECT_EQ(g_CalibEnvironmentDone.load(), 1);
 }
