@@ -8,6 +8,8 @@
 #include "calibration/run/Accuracy.h"
 #include "device/DeviceOps.h"
 
+#include <QFile>
+
 namespace tovrin::calib::test {
 namespace {
 
@@ -298,6 +300,41 @@ TEST_F(RunTest, ArmTouchDataRefusedIsAnInitFailure)
     EXPECT_EQ(codes, std::vector<int>{code::InitFailed});
     EXPECT_EQ(g_CalDataInitSuc.load(), 0);
 }
+
+struct CalibTimeRow {
+    const char* name;
+    const char* ini;
+    int frames;
+};
+
+class CalibTime : public RunTest, public ::testing::WithParamInterface<CalibTimeRow> {};
+
+TEST_P(CalibTime, APointNeedsTheClampedNumberOfHeldFrames)
+{
+    QFile f(QStringLiteral("Tovrin.ini"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(GetParam().ini);
+    f.close();
+    loadRunSettings();
+    ASSERT_EQ(g_WaitFrameCount.load(), GetParam().frames);
+    // The longest hold seen before the first point was taken.
+    int longest = 0;
+    const RunReport r = run(GridKind::Four, [&](int c) {
+        if (c == code::PointReady && runState().pointIndex.load() == 0)
+            longest = std::max(longest, runState().heldFrames.load());
+        if (runState().pointIndex.load() >= 1)
+            stop = true;
+    });
+    EXPECT_EQ(r.outcome, RunOutcome::Stopped);
+    EXPECT_EQ(longest, GetParam().frames - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, CalibTime,
+                         ::testing::Values(CalibTimeRow{"tooShort", "[Tovrin_Config]\nCalibTime=10\n", 40},
+                                           CalibTimeRow{"tooLong", "[Tovrin_Config]\nCalibTime=500\n", 120},
+                                           CalibTimeRow{"missing", "", 40},
+                                           CalibTimeRow{"withinRange", "[Tovrin_Config]\nCalibTime=60\n", 60}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(RunTest, ANoisyFingerStillCalibratesWell)
 {
