@@ -1,5 +1,8 @@
 #include "TovrinTest.h"
 
+#include "production/core/FlashCompare.h"
+#include "production/core/RWFlashTestThread.h"
+
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
@@ -35,15 +38,10 @@ constexpr int NotDetected = 17;
 constexpr int FirmwareMismatch = 137;
 } // namespace msg
 
-// Codes of the flash test worker, and the two the window sends itself.
+// Codes of the flash test worker (RWFlashTestThread.h), and the two the
+// window sends itself.
 namespace code {
-constexpr int TestEnded = 0;
-constexpr int ModeSwitchFailed = 1;
-constexpr int TestFailed = 2;
-constexpr int CycleStarted = 3;
-constexpr int MasterDiffers = 4;
-constexpr int SlaveDiffers = 5;
-constexpr int FlashReadError = 6;
+using namespace testcode;
 constexpr int Testing = 8;
 constexpr int Idle = 9;
 } // namespace code
@@ -144,6 +142,9 @@ TovrinTest::TovrinTest(QWidget* parent)
     setStartStopEnabled(false, false);
     showMessage(msg::Checking);
 
+    m_test = new RWFlashTestThread(this);
+    connect(m_test, &RWFlashTestThread::sendShowData, this, &TovrinTest::recvShowData, Qt::QueuedConnection);
+
     m_detection.start(new GetDeviceConfigThreadTest(this), this, &TovrinTest::recvShowData);
 }
 
@@ -195,7 +196,9 @@ void TovrinTest::recvShowData(int value)
     if (m_detection.isClosed())
         return;
     switch (value) {
-    case code::TestEnded:
+    case code::Ended:
+        // Detection looks for the frame again once the test thread is gone.
+        m_test->wait();
         setStartStopEnabled(false, false);
         m_detection.restart();
         break;
@@ -206,16 +209,17 @@ void TovrinTest::recvShowData(int value)
         showText(QStringLiteral("测试失败！"));
         break;
     case code::CycleStarted:
+        m_cycle = m_test->cycle();
         setTestingControls();
         showText(testingText(m_cycle));
         break;
     case code::MasterDiffers:
         setIdleControls();
-        showText(QStringLiteral("Master Flash存在不同。地址：0x%1").arg(addressText(m_differenceAddress)));
+        showText(QStringLiteral("Master Flash存在不同。地址：0x%1").arg(addressText(m_test->differenceAddress())));
         break;
     case code::SlaveDiffers:
         setIdleControls();
-        showText(QStringLiteral("Slave Flash存在不同。地址：0x%1").arg(addressText(m_differenceAddress)));
+        showText(QStringLiteral("Slave Flash存在不同。地址：0x%1").arg(addressText(m_test->differenceAddress())));
         break;
     case code::FlashReadError:
         showText(QStringLiteral("读Flash出错"));
@@ -281,13 +285,7 @@ void TovrinTest::readOptions()
     else if (m_ignorePartRadio->isChecked())
         m_options.compareMode = CompareMode::IgnoreListed;
     // Rebuilt each time, so that starting again never lengthens it.
-    m_options.ignore.clear();
-    if (m_exposureBox->isChecked())
-        m_options.ignore.push_back(kExposureBytes);
-    if (m_columnBox->isChecked())
-        m_options.ignore.push_back(kColumnWindowBytes);
-    if (m_lineJoinBox->isChecked())
-        m_options.ignore.push_back(kLineJoinBytes);
+    m_options.ignore = ignoreListFor(m_exposureBox->isChecked(), m_columnBox->isChecked(), m_lineJoinBox->isChecked());
 }
 
 void TovrinTest::StartTestSlot()
@@ -298,7 +296,11 @@ void TovrinTest::StartTestSlot()
     setTestingControls();
     m_cycle = 0;
     showText(testingText(m_cycle));
-    // The flash test worker is started here once it exists.
+    m_test->requestStop();
+    m_test->wait();
+    m_test->setOptions(m_options);
+    m_test->prepareStart();
+    m_test->start();
 }
 
 void TovrinTest::CloseTestSlot()
@@ -307,7 +309,8 @@ void TovrinTest::CloseTestSlot()
         return;
     setIdleControls();
     showText(QStringLiteral("测试完毕"));
-    // The flash test worker is stopped (stop flag, wait) here once it exists.
+    m_test->requestStop();
+    m_test->wait();
 }
 
 void TovrinTest::keyPressEvent(QKeyEvent* event)
@@ -326,6 +329,8 @@ void TovrinTest::closeEvent(QCloseEvent* event)
         // Stopped whatever the frame's state: a running thread would open the
         // frame again behind the closed link.
         m_detection.close();
+        m_test->requestStop();
+        m_test->wait();
         device::CloseHidDevice();
         windows::endLog();
     }

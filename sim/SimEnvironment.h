@@ -10,6 +10,8 @@
 //     refuse=N           the next N commands are refused (status 0xFF)
 //     vanish-at=N        the frame is pulled at output report N from now
 //     real-timeouts      a missing reply costs the whole wait, as on USB
+//     flash-drift=<unit>:<offset>@<n>   at the n-th switch into a work mode
+//                        one flash byte changes (FlashDrift.h)
 //
 // Other parts of the simulation add their own items here.
 

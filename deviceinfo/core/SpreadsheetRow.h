@@ -1,0 +1,42 @@
+#pragma once
+// One row of the device information workbook, per unit (the Master's row,
+// then the Slave's), 16 texts:
+//
+//   1-11  the eleven fields as written, shown as in the dialog
+//   12    the unit's previous device ID, "0x%1" with 8 digits (0 when the
+//         unit had no valid record before)
+//   13-14 the low and the high byte of the unit's last exposure reading,
+//         "0x%1" with 2 digits (empty when no reading was handed over)
+//   15    the line image in brief: for each of the 11 lines of the 7040-byte
+//         frame buffer "<line>:<min>/<mean>/<max>" of its 640 pixels, the
+//         lines separated by blanks ("0:12/40/230 1:...")
+//   16    the whole frame buffer, Base64 (9388 characters), from which the
+//         image can be rebuilt exactly
+// Without a frame buffer (the debug page's entry) 15 and 16 stay empty.
+
+#include "DeviceInfoRecord.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+namespace tovrin::deviceinfo {
+
+constexpr int kFrameBytes = 7040;  // 11 lines of 640 pixels
+constexpr int kFrameLines = 11;
+constexpr int kFramePixels = 640;
+
+// What the leveling window hands over for one unit.
+struct UnitImage {
+    QByteArray frame;                      // kFrameBytes, or empty
+    std::optional<uint16_t> exposureWord;  // high byte, low byte
+};
+
+QString frameSummaryText(const QByteArray& frame);
+QString frameDataText(const QByteArray& frame);
+
+QStringList spreadsheetRow(const DeviceInfo& written, uint32_t previousId, const UnitImage& image);
+
+} // namespace tovrin::deviceinfo
