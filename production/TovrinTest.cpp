@@ -68,7 +68,7 @@ TovrinTest::TovrinTest(QWidget* parent)
     m_statusLabel->setAlignment(Qt::AlignCenter);
     m_statusLabel->setWordWrap(true);
     m_statusLabel->setMinimumHeight(m_statusLabel->fontMetrics().lineSpacing() * 3);
-    m_statusLabel->setStyleSheet(QStringLiteral("QLabel { color:rgb(0,38,102); background:rgb(244,247,252); padding:6px; }"));
+    setAlarm(false);
 
     m_flashTestBox = new QCheckBox(QStringLiteral("读/写Flash测试"), this);
     m_flashTestBox->setObjectName(QStringLiteral("flashTestBox"));
@@ -152,15 +152,29 @@ QString TovrinTest::statusText() const { return m_statusLabel->text(); }
 
 bool TovrinTest::isConnected() const { return m_connected && device::g_bDevExist.load() != 0; }
 
+void TovrinTest::setAlarm(bool alarm)
+{
+    // A failed test must not look like a running one from across the line.
+    m_statusLabel->setStyleSheet(alarm ? QStringLiteral("QLabel { color:rgb(176,0,0); background:rgb(253,236,236); padding:6px; }")
+                                       : QStringLiteral("QLabel { color:rgb(0,38,102); background:rgb(244,247,252); padding:6px; }"));
+    QFont font = m_statusLabel->font();
+    font.setBold(alarm);
+    m_statusLabel->setFont(font);
+}
+
 void TovrinTest::showMessage(int messageId)
 {
+    setAlarm(false);
+    m_outcomeShown = false;
     m_statusId = messageId;
     m_statusLabel->setText(context().text(messageId));
     Q_EMIT statusShown(m_statusLabel->text());
 }
 
-void TovrinTest::showText(const QString& text)
+void TovrinTest::showText(const QString& text, bool alarm)
 {
+    setAlarm(alarm);
+    m_outcomeShown = alarm;
     m_statusId = -1;
     m_statusLabel->setText(text);
     Q_EMIT statusShown(text);
@@ -203,10 +217,10 @@ void TovrinTest::recvShowData(int value)
         m_detection.restart();
         break;
     case code::ModeSwitchFailed:
-        showText(QStringLiteral("模式转换失败！"));
+        showText(QStringLiteral("模式转换失败！"), true);
         break;
     case code::TestFailed:
-        showText(QStringLiteral("测试失败！"));
+        showText(QStringLiteral("测试失败！"), true);
         break;
     case code::CycleStarted:
         m_cycle = m_test->cycle();
@@ -215,14 +229,14 @@ void TovrinTest::recvShowData(int value)
         break;
     case code::MasterDiffers:
         setIdleControls();
-        showText(QStringLiteral("Master Flash存在不同。地址：0x%1").arg(addressText(m_test->differenceAddress())));
+        showText(QStringLiteral("Master Flash存在不同。地址：0x%1").arg(addressText(m_test->differenceAddress())), true);
         break;
     case code::SlaveDiffers:
         setIdleControls();
-        showText(QStringLiteral("Slave Flash存在不同。地址：0x%1").arg(addressText(m_test->differenceAddress())));
+        showText(QStringLiteral("Slave Flash存在不同。地址：0x%1").arg(addressText(m_test->differenceAddress())), true);
         break;
     case code::FlashReadError:
-        showText(QStringLiteral("读Flash出错"));
+        showText(QStringLiteral("读Flash出错"), true);
         break;
     case device::detection::kAppeared:
         showMessage(msg::Checking);
@@ -256,7 +270,10 @@ void TovrinTest::recvShowData(int value)
         case device::kStatusHardwareFault:
         case device::kStatusNotCalibrated:
             setIdleControls();
-            showMessage(msg::CheckCompleted);
+            // The outcome of a test that ended stays in view until the next
+            // start: an operator coming back must see the failure.
+            if (!m_outcomeShown)
+                showMessage(msg::CheckCompleted);
             break;
         }
         break;

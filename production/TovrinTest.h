@@ -48,7 +48,8 @@ protected:
 
 private:
     void showMessage(int messageId);
-    void showText(const QString& text);
+    void showText(const QString& text, bool alarm = false);
+    void setAlarm(bool alarm);
     void setStartStopEnabled(bool start, bool stop);
     void setTestingControls();  // code 8
     void setIdleControls();     // code 9
@@ -69,6 +70,7 @@ private:
     RWFlashTestThread* m_test = nullptr;
     int m_cycle = 0;
     int m_statusId = -1;
+    bool m_outcomeShown = false;  // a failed test's text is on show
     bool m_connected = false;
 
     windows::FrameDetection m_detection;  // last: stopped before anything else goes

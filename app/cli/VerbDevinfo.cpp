@@ -8,6 +8,7 @@
 #include "shell/Settings.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 
 namespace tovrin::cli {
 namespace {
@@ -60,6 +61,8 @@ int runDevinfo(Session& session, const QStringList& arguments)
     }
     if (action != QLatin1String("write"))
         return usage(session, "devinfo");
+    // The export's debug lines are for the window's debug output, not for a production script.
+    QLoggingCategory::setFilterRules(QStringLiteral("tovrin.deviceinfo.export.debug=false"));
 
     QStringList typed = loadIniTexts(shell::kDeviceInfoFile);
     for (const QString& pair : rest) {

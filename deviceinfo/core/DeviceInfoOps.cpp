@@ -5,6 +5,7 @@
 #include "shell/Log.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QElapsedTimer>
 #include <QTime>
 
@@ -13,6 +14,8 @@
 namespace tovrin::deviceinfo {
 
 using device::Unit;
+
+Q_LOGGING_CATEGORY(exportLog, "tovrin.deviceinfo.export")
 
 namespace {
 
@@ -165,16 +168,16 @@ DeviceInfoJobResult DeviceInfoThread::runWrite()
     const QTime start = localNow().time();
     QElapsedTimer elapsed;
     elapsed.start();
-    qDebug().noquote() << "ReadWriteDeviceInfo::ExcelTemplateExport start  " + clockText(start);
+    qCDebug(exportLog).noquote() << "ReadWriteDeviceInfo::ExcelTemplateExport start  " + clockText(start);
     const std::vector<QStringList> rows{spreadsheetRow(result.write.master, result.write.previousMaster, m_masterImage),
                                         spreadsheetRow(result.write.slave, result.write.previousSlave, m_slaveImage)};
     for (const QStringList& row : rows)
         for (int i = 0; i < row.size(); ++i)
-            qDebug().noquote() << QString::asprintf("str[%d].len = %d", i, static_cast<int>(row.at(i).size()));
+            qCDebug(exportLog).noquote() << QString::asprintf("str[%d].len = %d", i, static_cast<int>(row.at(i).size()));
     result.exportOutcome = appendRows(m_workbookPath, rows);
     result.exported = result.exportOutcome.ok();
-    qDebug().noquote() << "ReadWriteDeviceInfo::ExcelTemplateExport end  " + clockText(localNow().time());
-    qDebug().noquote() << QString::asprintf("ReadWriteDeviceInfo::ExcelTemplateExport start to end  %02d\n",
+    qCDebug(exportLog).noquote() << "ReadWriteDeviceInfo::ExcelTemplateExport end  " + clockText(localNow().time());
+    qCDebug(exportLog).noquote() << QString::asprintf("ReadWriteDeviceInfo::ExcelTemplateExport start to end  %02d\n",
                                             static_cast<int>(elapsed.elapsed()));
     if (!result.exported)
         shell::LogF("DeviceInfo: %s\n", result.exportOutcome.message.toUtf8().constData());

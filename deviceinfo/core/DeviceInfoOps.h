@@ -17,6 +17,7 @@
 
 #include "device/UnitAddress.h"
 
+#include <QLoggingCategory>
 #include <QMetaType>
 #include <QThread>
 
@@ -25,6 +26,9 @@
 #include <optional>
 
 namespace tovrin::deviceinfo {
+
+// The debug lines of the spreadsheet export (start and end times, text lengths).
+Q_DECLARE_LOGGING_CATEGORY(exportLog)
 
 struct UnitInfoRead {
     enum Status { ReadFailed, NoMagic, Ok };

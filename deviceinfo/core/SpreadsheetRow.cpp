@@ -20,11 +20,28 @@ QString frameSummaryText(const QByteArray& frame)
     return lines.join(QLatin1Char(' '));
 }
 
-QString frameDataText(const QByteArray& frame)
+QString frameProfileText(const QByteArray& frame)
 {
     if (frame.size() != kFrameBytes)
         return {};
-    return QString::fromLatin1(frame.toBase64());
+    const auto* pixels = reinterpret_cast<const uint8_t*>(frame.constData());
+    int brightest = 0;
+    long best = -1;
+    for (int l = 0; l < kFrameLines; ++l) {
+        long sum = 0;
+        for (int i = 0; i < kFramePixels; ++i)
+            sum += pixels[l * kFramePixels + i];
+        if (sum > best) {
+            best = sum;
+            brightest = l;
+        }
+    }
+    QString text = QStringLiteral("L%1:").arg(brightest);
+    const uint8_t* line = pixels + brightest * kFramePixels;
+    constexpr int width = kFramePixels / kProfileBins;
+    for (int b = 0; b < kProfileBins; ++b)
+        text += QStringLiteral("%1").arg(*std::max_element(line + b * width, line + (b + 1) * width), 2, 16, QLatin1Char('0'));
+    return text;
 }
 
 QStringList spreadsheetRow(const DeviceInfo& written, uint32_t previousId, const UnitImage& image)
@@ -37,7 +54,7 @@ QStringList spreadsheetRow(const DeviceInfo& written, uint32_t previousId, const
     } else {
         row << QString() << QString();
     }
-    row << frameSummaryText(image.frame) << frameDataText(image.frame);
+    row << frameSummaryText(image.frame) << frameProfileText(image.frame);
     return row;
 }
 

@@ -190,7 +190,20 @@ TEST(SpreadsheetRow, SixteenTextsInTheirOrder)
     EXPECT_EQ(row[13], "0x0a");  // high byte
     EXPECT_TRUE(row[14].startsWith("0:0/"));
     EXPECT_TRUE(row[14].endsWith("10:0/0/255"));
-    EXPECT_EQ(QByteArray::fromBase64(row[15].toLatin1()), frame);
+    // Line 0 is the brightest: 0..199 repeating, the brightest of each 10.
+    ASSERT_EQ(row[15].size(), 3 + 2 * kProfileBins);
+    EXPECT_TRUE(row[15].startsWith("L0:09131d"));
+}
+
+TEST(SpreadsheetRow, ProfileIsTheBrightestLineInSixtyFourBins)
+{
+    QByteArray frame(kFrameBytes, '\x10');
+    for (int i = 0; i < kFramePixels; ++i)
+        frame[4 * kFramePixels + i] = static_cast<char>(i < 320 ? 0x20 : 0xC8);
+    frame[4 * kFramePixels + 637] = char(0xFF);
+    const QString profile = frameProfileText(frame);
+    EXPECT_EQ(profile, "L4:" + QString("20").repeated(32) + QString("c8").repeated(31) + "ff");
+    EXPECT_TRUE(frameProfileText(QByteArray(7039, 'x')).isEmpty());
 }
 
 TEST(SpreadsheetRow, WithoutImageOrExposureThoseColumnsStayEmpty)
