@@ -4,6 +4,16 @@
 
 namespace tovrin::deviceinfo {
 
+UnitImage makeUnitImage(std::span<const uint8_t> frame, uint8_t exposureHigh, uint8_t exposureLow)
+{
+    UnitImage image;
+    if (frame.size() == static_cast<size_t>(kFrameBytes))
+        image.frame = QByteArray(reinterpret_cast<const char*>(frame.data()), kFrameBytes);
+    if (exposureHigh != 0xFF || exposureLow != 0xFF)
+        image.exposureWord = static_cast<uint16_t>(exposureHigh << 8 | exposureLow);
+    return image;
+}
+
 QString frameSummaryText(const QByteArray& frame)
 {
     if (frame.size() != kFrameBytes)

@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace tovrin::deviceinfo {
 
@@ -38,6 +39,10 @@ struct UnitImage {
     QByteArray frame;                      // kFrameBytes, or empty
     std::optional<uint16_t> exposureWord;  // high byte, low byte
 };
+
+// A unit's image as the leveling window keeps it: its 7040-byte frame and
+// the two bytes of its last exposure reading (0xFF, 0xFF: no reading).
+UnitImage makeUnitImage(std::span<const uint8_t> frame, uint8_t exposureHigh, uint8_t exposureLow);
 
 QString frameSummaryText(const QByteArray& frame);
 QString frameProfileText(const QByteArray& frame);

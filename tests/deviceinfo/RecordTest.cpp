@@ -206,6 +206,19 @@ TEST(SpreadsheetRow, ProfileIsTheBrightestLineInSixtyFourBins)
     EXPECT_TRUE(frameProfileText(QByteArray(7039, 'x')).isEmpty());
 }
 
+TEST(SpreadsheetRow, TheLevelingWindowsFramesAndReadings)
+{
+    std::array<uint8_t, kFrameBytes> frame{};
+    frame[3] = 9;
+    const UnitImage image = makeUnitImage(frame, 0x06, 0x50);
+    EXPECT_EQ(image.frame.size(), kFrameBytes);
+    EXPECT_EQ(image.frame[3], 9);
+    EXPECT_EQ(image.exposureWord, uint16_t{0x0650});
+    // A failed exposure request leaves 0xFF in both bytes: no reading.
+    EXPECT_FALSE(makeUnitImage(frame, 0xFF, 0xFF).exposureWord);
+    EXPECT_TRUE(makeUnitImage(std::span(frame).first(100), 1, 2).frame.isEmpty());
+}
+
 TEST(SpreadsheetRow, WithoutImageOrExposureThoseColumnsStayEmpty)
 {
     const QStringList row = spreadsheetRow(saneInfo(), 0, {});

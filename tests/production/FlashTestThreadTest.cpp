@@ -139,7 +139,12 @@ TEST_F(FlashTest, ALevelingStepThatFailsEndsTheTest)
 {
     frame->setSearchLineResult(sim::Unit::Slave, 641);
     EXPECT_EQ(run(3), (std::vector<int>{3, 2, 0}));
-    frame->setSearchLineResult(sim::Unit::Slave, 640);  // the last line still counts
+    // The last line still counts (the frame's own answers pinned, as the
+    // scene sees no screen border that far down).
+    frame->setSearchLineResult(sim::Unit::Slave, 640);
+    frame->setLineRange(sim::Unit::Slave, 34, 610);
+    frame->setZones(sim::Unit::Slave, {6, 14, 22, 30, 38, 46, 54}, {3, 3, 3, 3, 3, 3, 3, 3});
+    frame->setExposure(sim::Unit::Slave, 0x0650);
     EXPECT_EQ(run(1), (std::vector<int>{3, 0}));
     frame->answerNextWithStatus(0xFF, 1, 42);  // Master ReadExposure refused
     EXPECT_EQ(run(1), (std::vector<int>{3, 2, 0}));

@@ -172,8 +172,8 @@ void DebugPageTest::scriptRunFillsTheOutputAndReturnsToWorkMode()
                  "1 # 20            let the FPGA settle\n"
                  "1 i2crd 0a 1      sensor id\n"
                  "1 i2cwd 19 1 3a\n"
-                 "0 pwd 36 ff 1     (not now)\n"
-                 "1 brd 30 4 regs.bin\n");
+                 "0 pwd 46 ff 1     (not now)\n"
+                 "1 brd 50 4 regs.bin\n");
     script.close();
     page->widgets.scriptPath->setText(script.fileName());
     page->services->RunScriptButSlot();
@@ -253,24 +253,24 @@ void DebugPageTest::stepWriteSwitchesModesAndRewritesTheFields()
 {
     OPEN_PAGE();
     WireRecord wire(*m_frame);
-    page->widgets.regAddr->setText(QStringLiteral("36"));
+    page->widgets.regAddr->setText(QStringLiteral("46"));
     page->widgets.regValue->setText(QStringLiteral("5A"));
     page->services->WriteButSlot();
-    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x36), uint8_t{0x5A});
-    QCOMPARE(page->widgets.regAddr->text(), QStringLiteral("0x36"));
+    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x5A});
+    QCOMPARE(page->widgets.regAddr->text(), QStringLiteral("0x46"));
     QCOMPARE(page->widgets.regValue->text(), QStringLiteral("0x5a"));
-    QCOMPARE(page->output(), QStringLiteral("Master: FPGAPortWrite Addr: 0x0036  value: 0x5a"));
+    QCOMPARE(page->output(), QStringLiteral("Master: FPGAPortWrite Addr: 0x0046  value: 0x5a"));
     QCOMPARE(wire.withNumber({wire::SwitchMode}).size(), size_t{2});
     QCOMPARE(m_frame->mode(), uint8_t{0x22});
 
     // The same register typed with its prefix, read back from the Slave box's unit.
     page->widgets.slave->setChecked(true);
     device::SelectedUnitIsSlave = 1;
-    m_frame->setFpgaRegister(sim::Unit::Slave, 0x36, 0x77);
-    page->widgets.regAddr->setText(QStringLiteral("0x36"));
+    m_frame->setFpgaRegister(sim::Unit::Slave, 0x46, 0x77);
+    page->widgets.regAddr->setText(QStringLiteral("0x46"));
     page->services->ReadButSlot();
     QCOMPARE(page->widgets.regValue->text(), QStringLiteral("0x77"));
-    QVERIFY(page->output().endsWith(QStringLiteral("Slave: FPGASingleRead Addr: 0x0036  value: 0x77")));
+    QVERIFY(page->output().endsWith(QStringLiteral("Slave: FPGASingleRead Addr: 0x0046  value: 0x77")));
 }
 
 void DebugPageTest::stepRequestsWaitForThePreviewFrame()

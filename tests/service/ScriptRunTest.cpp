@@ -76,16 +76,16 @@ TEST_F(ScriptRun, RequestsReachTheUnitAndAreReportedWithTheirValues)
     frame->setFpgaRegister(sim::Unit::Master, 0x0035, 0x0F);
     frame->setSensorRegister(sim::Unit::Master, 0x0A, 0x61);
     const Reports r = run("1 srd 35\n"
-                          "1 pwd 36 1f 1\n"
-                          "1 prd 36 1\n"
+                          "1 pwd 46 1f 1\n"
+                          "1 prd 46 1\n"
                           "1 i2cwd 19 1 3a\n"
                           "1 i2crd 0a 1\n");
     EXPECT_EQ(texts(r), (QStringList{"Master: FPGASingleRead Addr: 0x0035  value: 0x0f",
-                                     "Master: FPGAPortWrite Addr: 0x0036  value: 0x1f",
-                                     "Master: FPGAPortRead Addr: 0x0036  value: 0x1f",
+                                     "Master: FPGAPortWrite Addr: 0x0046  value: 0x1f",
+                                     "Master: FPGAPortRead Addr: 0x0046  value: 0x1f",
                                      "Master: I2CWrite Addr: 0x0019  value: 0x3a",
                                      "Master: I2C_Read Addr: 0x000a  value: 0x61", "Success!"}));
-    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x36), 0x1F);
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x1F);
     EXPECT_EQ(frame->sensorRegister(sim::Unit::Master, 0x19), 0x3A);
 }
 
@@ -93,12 +93,12 @@ TEST_F(ScriptRun, TheSlaveBoxSendsRegisterAndSensorRequestsToTheSlave)
 {
     device::SelectedUnitIsSlave = 1;
     frame->setSensorRegister(sim::Unit::Slave, 0x0A, 0x62);
-    const Reports r = run("1 i2crd 0a 1\n1 pwd 36 44 1\n1 prd 36 1\n");
+    const Reports r = run("1 i2crd 0a 1\n1 pwd 46 44 1\n1 prd 46 1\n");
     EXPECT_EQ(texts(r).first(), "Slave: I2C_Read Addr: 0x000a  value: 0x62");
-    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Slave, 0x36), 0x44);
-    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x36), 0x00);
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Slave, 0x46), 0x44);
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x00);
     // prd takes its address as written: the Master's register.
-    EXPECT_EQ(texts(r)[2], "Master: FPGAPortRead Addr: 0x0036  value: 0x00");
+    EXPECT_EQ(texts(r)[2], "Master: FPGAPortRead Addr: 0x0046  value: 0x00");
 }
 
 TEST_F(ScriptRun, TextsCarryTheValuesOfTheirOwnRequest)
@@ -168,15 +168,15 @@ TEST_F(ScriptRun, AFailingPortReadPrintsTwoLinesAndStops)
 {
     WireRecord wire(*frame);
     frame->answerNextWithStatus(0xFF, 1, wire::ReadRegistersM);
-    const Reports r = run("1 prd 35 1\n1 pwd 36 55 1\n");
+    const Reports r = run("1 prd 35 1\n1 pwd 46 55 1\n");
     EXPECT_EQ(texts(r), (QStringList{"Master: FPGAPortRead error", "PortRead timeout exit, please try again!"}));
-    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x36), 0x00);
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x00);
     EXPECT_TRUE(wire.withNumber({wire::WriteRegisterM}).empty());
 }
 
 TEST_F(ScriptRun, MalformedLinesAreSkippedWithTheirNumber)
 {
-    const Reports r = run("read the id\n1 pwd 36 100 1\n1 srd 35\n");
+    const Reports r = run("read the id\n1 pwd 46 100 1\n1 srd 35\n");
     EXPECT_EQ(r.codes(), (std::vector<int>{script::LineSkipped, script::LineSkipped, script::SingleRead, script::Done}));
     EXPECT_EQ(texts(r).first(), "Script line 1 skipped: it does not start with a number.");
     EXPECT_TRUE(texts(r)[1].startsWith("Script line 2 skipped: pwd value 100 is out of range"));
@@ -185,8 +185,8 @@ TEST_F(ScriptRun, MalformedLinesAreSkippedWithTheirNumber)
 TEST_F(ScriptRun, BinaryAndHugeScriptsRunNothing)
 {
     WireRecord wire(*frame);
-    EXPECT_EQ(run(QByteArray("1 pwd 36 1 1\n\0\0\0", 16)).codes(), std::vector<int>{script::Refused});
-    QByteArray huge = "1 pwd 36 1 1\n";
+    EXPECT_EQ(run(QByteArray("1 pwd 46 1 1\n\0\0\0", 16)).codes(), std::vector<int>{script::Refused});
+    QByteArray huge = "1 pwd 46 1 1\n";
     huge.append(QByteArray(kScriptSizeMax, '#'));
     EXPECT_EQ(run(huge).codes(), std::vector<int>{script::Refused});
     EXPECT_TRUE(wire.commands().empty());
@@ -205,9 +205,9 @@ TEST_F(ScriptRun, BurstDataThatCannotReachItsFileStopsTheScript)
 {
     // /dev/full accepts the bytes and loses them; /proc takes no new files.
     for (const char* target : {"/dev/full", "/proc/t.bin"}) {
-        const Reports r = run(QByteArray("1 brd 10 4 ") + target + "\n1 pwd 36 1 1\n");
+        const Reports r = run(QByteArray("1 brd 10 4 ") + target + "\n1 pwd 46 1 1\n");
         EXPECT_EQ(r.codes(), std::vector<int>{script::BurstFile}) << target;
-        EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x36), 0x00);
+        EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x00);
     }
 }
 
@@ -226,7 +226,7 @@ TEST_F(ScriptRun, ABurstWriteFromAMissingOrShortFileSendsNothing)
 TEST_F(ScriptRun, AFrameUnpluggedDuringTheScriptEndsItSilently)
 {
     frame->vanishAtOutputReport(3);
-    const Reports r = run("1 pwd 36 1 1\n1 pwd 36 2 1\n1 pwd 36 3 1\n1 pwd 36 4 1\n");
+    const Reports r = run("1 pwd 46 1 1\n1 pwd 46 2 1\n1 pwd 46 3 1\n1 pwd 46 4 1\n");
     EXPECT_EQ(r.count(script::Done), 0);
     EXPECT_EQ(r.count(script::PortWrite), 2);
     EXPECT_EQ(device::g_bDevExist.load(), 0);

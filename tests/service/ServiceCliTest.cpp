@@ -26,9 +26,9 @@ protected:
 
 TEST_F(ServiceCli, RegisterWrittenOnTheSlaveReadsBackThere)
 {
-    CliRun r = cli({"reg", "write", "--unit", "slave", "0x36", "5a"});
+    CliRun r = cli({"reg", "write", "--unit", "slave", "0x46", "5a"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out.trimmed(), "Slave: FPGAPortWrite Addr: 0x0036  value: 0x5a");
+    EXPECT_EQ(r.out.trimmed(), "Slave: FPGAPortWrite Addr: 0x0046  value: 0x5a");
     // The register lives in the frame, not in the flash file: one run per
     // frame, so the read checks the refusal paths instead.
     r = cli({"reg", "read", "--sensor", "--unit", "master", "0a"});
@@ -38,21 +38,21 @@ TEST_F(ServiceCli, RegisterWrittenOnTheSlaveReadsBackThere)
 
 TEST_F(ServiceCli, BadRegisterInputIsUsageAndNoFrameIsThree)
 {
-    EXPECT_EQ(cli({"reg", "write", "36"}).exitCode, 2);
+    EXPECT_EQ(cli({"reg", "write", "46"}).exitCode, 2);
     const CliRun r = cli({"reg", "read", "--sensor", "1ff"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("out of range"));
     EXPECT_EQ(cli({"reg", "read", "zz"}).exitCode, 2);
-    EXPECT_EQ(cli({"reg", "read", "36"}, "unplugged").exitCode, 3);
+    EXPECT_EQ(cli({"reg", "read", "46"}, "unplugged").exitCode, 3);
 }
 
 TEST_F(ServiceCli, ScriptPrintsItsLinesAndSucceeds)
 {
-    writeFile("s.ini", "0 check the FPGA\n1 pwd 36 1f 1\n1 prd 36 1\n1 # 5\n");
+    writeFile("s.ini", "0 check the FPGA\n1 pwd 46 1f 1\n1 prd 46 1\n1 # 5\n");
     const CliRun r = cli({"script", "s.ini"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "Master: FPGAPortWrite Addr: 0x0036  value: 0x1f\n"
-                     "Master: FPGAPortRead Addr: 0x0036  value: 0x1f\n"
+    EXPECT_EQ(r.out, "Master: FPGAPortWrite Addr: 0x0046  value: 0x1f\n"
+                     "Master: FPGAPortRead Addr: 0x0046  value: 0x1f\n"
                      "Delay 5 ms!\n"
                      "Success!\n");
 }
@@ -62,7 +62,7 @@ TEST_F(ServiceCli, ScriptsThatCannotRunFail)
     CliRun r = cli({"script", "missing.ini"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("Script Open Fail!"));
-    writeFile("binary.ini", QByteArray("1 pwd 36 1 1\n\0\0", 15));
+    writeFile("binary.ini", QByteArray("1 pwd 46 1 1\n\0\0", 15));
     r = cli({"script", "binary.ini"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("not a text file"));
