@@ -4,8 +4,10 @@
 #include "maintenance/service/ServiceTexts.h"
 
 #include "device/DeviceStatus.h"
+#include "device/UnitOps.h"
 #include "shell/Log.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 
 namespace tovrin::maintenance {
@@ -41,6 +43,8 @@ void ScriptController::run()
         return;
     }
     m_succeeded = false;
+    if (m_widgets.slave)
+        device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
     m_thread->setScript(m_widgets.scriptPath ? m_widgets.scriptPath->text() : QString());
     m_thread->prepareStart();
     m_thread->start();

@@ -3,6 +3,7 @@
 #include "maintenance/service/StepDebug.h"
 
 #include "device/DeviceStatus.h"
+#include "device/UnitOps.h"
 #include "shell/Log.h"
 
 #include <QCheckBox>
@@ -66,6 +67,9 @@ void StepDebugController::perform(bool isWrite)
         appendOutput(m_widgets.output, {input.problem});
         return;
     }
+    // The unit is the one the page's Slave box shows now.
+    if (m_widgets.slave)
+        device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
     const StepResult result = isWrite ? stepWrite(*input.request) : stepRead(*input.request);
     appendOutput(m_widgets.output, {result.outputText});
     if (!result.ok) {
