@@ -1,6 +1,7 @@
 #include "SimEnvironment.h"
 
 #include "Fingers.h"
+#include "FlashDrift.h"
 #include "SceneSpec.h"
 #include "SimulatedFrame.h"
 
@@ -52,6 +53,8 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
         }
         return false;
     }
+    if (name == "flash-drift")
+        return applyFlashDriftItem(frame, item.substr(eq + 1));
     if (!hasNumber)
         return false;
     if (name == "latency-us") {

@@ -13,6 +13,8 @@
 //     blind-left         the left camera never sees a finger (blind-right: the right one)
 //     finger-stuck       a finger once down never lifts
 //     edge-spots         a touch comes with spots at positions 0 and 0xFFFF on both cameras
+//     flash-drift=<unit>:<offset>@<n>   at the n-th switch into a work mode
+//                        one flash byte changes (FlashDrift.h)
 //
 //   TOVRIN_SIM_TOUCH="<item>,..." moves the finger (Fingers.h): "auto"
 //   touches every calibration target by itself, "jitter=N" half pixels of
