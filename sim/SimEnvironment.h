@@ -10,6 +10,11 @@
 //     refuse=N           the next N commands are refused (status 0xFF)
 //     vanish-at=N        the frame is pulled at output report N from now
 //     real-timeouts      a missing reply costs the whole wait, as on USB
+//     key-auto-touch     a finger follows the key calibration's targets
+//     press-key=<E><n>   a finger rests on printed key n of edge E (L, R,
+//                        B or T) once the keys are printed
+//     ideal-calibration  both calibration records hold the frame's exact
+//                        optics for a 1920 x 1080 picture
 //
 // Other parts of the simulation add their own items here.
 
