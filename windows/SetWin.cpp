@@ -207,7 +207,8 @@ void SetWin::buildControls()
     m_reconnectLabel = new QLabel(context().text(msg::DeviceReconnect), m_reconnectGroup);
     m_reconnectLabel->setObjectName(QStringLiteral("reconnectLabel"));
     m_reconnectLabel->setStyleSheet(kTextStyle);
-    m_reconnectLabel->setFont(widgets::toQFont(context().buttonFont()));
+    m_reconnectLabel->setFont(widgets::toQFont(context().applicationFont()));
+    m_reconnectLabel->setWordWrap(true);
 
     auto pushButton = [this](int captionId, const char* name, const QString& normal, const QString& press,
                              const QString& focus) {
@@ -224,6 +225,8 @@ void SetWin::buildControls()
     m_reconnectButton->setParent(m_reconnectGroup);
     m_reconnectButton->setFixedSize(m_reconnectButton->size());
     auto* reconnectLayout = new QHBoxLayout(m_reconnectGroup);
+    const int inner = size.width() / 60;
+    reconnectLayout->setContentsMargins(inner, inner / 2, inner, inner / 2);
     reconnectLayout->addWidget(m_reconnectLabel, 1);
     reconnectLayout->addWidget(m_reconnectButton, 0, Qt::AlignVCenter);
     m_parameResetButton = pushButton(msg::ParameReset, "parameResetButton", QStringLiteral("button_Normal2.png"),

@@ -326,6 +326,7 @@ void KeyCalibrationWin::paintEvent(QPaintEvent*)
     painter.setFont(m_statusLabel->font());
     KeyScene scene;
     scene.depiction = &m_depiction;
+    scene.title = context().text(m_mode == Mode::Calibration ? msg::Shortcuts : msg::KeyTest);
     if (m_mode == Mode::Calibration) {
         scene.projectionText = context().text(msg::ProjectionArea);
         const KeyRunState& run = m_calibration->state();

@@ -18,6 +18,7 @@ namespace tovrin::keys::ui {
 
 struct KeyScene {
     const KeyDepiction* depiction = nullptr;
+    QString title;                      // at the window's top left
     QString projectionText;             // written inside the projection area
     PressedKey pressed;                 // edge 0: none
     std::optional<QPoint> target;       // the corner to touch now

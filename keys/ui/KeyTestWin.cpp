@@ -144,6 +144,7 @@ void KeyTestWin::paintEvent(QPaintEvent*)
     painter.setFont(m_statusLabel->font());
     KeyScene scene;
     scene.depiction = &m_depiction;
+    scene.title = context().text(7);  // "Key Test"
     scene.pressed = shownKey();
     paintKeyScene(painter, scene);
 }
