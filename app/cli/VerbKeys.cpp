@@ -96,11 +96,16 @@ int calibrate(Session& session)
     KeyCalibrationThread job;
     QEventLoop loop;
     int last = -1;
+    int shownPercent = -1;
     QObject::connect(&job, &KeyCalibrationThread::sendData, &loop, [&](int code) {
         if (code == keycode::kTargetReady)
             job.state().repaintPending = false;
-        if (code == keycode::kProgress)
-            session.out() << "saving " << job.state().progress.load() << "%\n";
+        if (code == keycode::kProgress) {
+            const int percent = job.state().progress.load();
+            if (percent != shownPercent)
+                session.out() << "saving " << percent << "%\n";
+            shownPercent = percent;
+        }
         if (code != keycode::kTargetReady && code != keycode::kProgress)
             last = code;
     }, Qt::QueuedConnection);
