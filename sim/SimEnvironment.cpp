@@ -2,6 +2,7 @@
 
 #include "IdealCalibration.h"
 #include "KeyPanel.h"
+#include "SceneSpec.h"
 #include "SimulatedFrame.h"
 
 #include <charconv>
@@ -22,6 +23,8 @@ bool parseCount(std::string_view text, long long& value)
 
 bool applyItem(SimulatedFrame& frame, std::string_view item)
 {
+    if (applySceneFault(frame, item))  // optics and leveling firmware (SceneSpec.h)
+        return true;
     const size_t eq = item.find('=');
     const std::string_view name = item.substr(0, eq);
     long long n = 0;
@@ -104,6 +107,10 @@ std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec)
 
 std::string applySimulationEnvironment(SimulatedFrame& frame)
 {
+    if (const char* scene = std::getenv("TOVRIN_SIM_SCENE")) {
+        if (std::string unknown = applySceneSpec(frame, scene); !unknown.empty())
+            return "TOVRIN_SIM_SCENE " + unknown;
+    }
     const char* spec = std::getenv("TOVRIN_SIM_FAULTS");
     return spec ? applyFaultSpec(frame, spec) : std::string();
 }

@@ -1,7 +1,9 @@
 #include "keys/core/KeyStore.h"
 
-#include "device/DeviceOps.h"
+#include "device/DeviceStatus.h"
 #include "device/UnitOps.h"
+#include "leveling/core/ChunkPlan.h"
+#include "leveling/core/LineTransfer.h"
 #include "shell/Log.h"
 
 #include <algorithm>
@@ -12,10 +14,6 @@ using records::CalInfo;
 using records::UnitId;
 
 namespace {
-
-constexpr uint32_t kRegionB = 0x40000000;  // the last image line
-constexpr int kLinePiece = 61;
-constexpr int kLinePieces = 11;            // 10 x 61 + 30 = 640
 
 bool stopped(const StoreHooks& hooks)
 {
@@ -40,25 +38,6 @@ bool storeRecord(UnitId unit, const CalInfo& record, CalInfo& readBack)
 
 } // namespace
 
-bool readLastLines(std::array<uint8_t, calib::kSensorColumns>& master, std::array<uint8_t, calib::kSensorColumns>& slave)
-{
-    for (int k = 0; k < kLinePieces; ++k) {
-        const int count = k == kLinePieces - 1 ? calib::kSensorColumns - kLinePiece * (kLinePieces - 1) : kLinePiece;
-        const auto offset = static_cast<size_t>(kLinePiece * k);
-        const uint32_t position = kRegionB + static_cast<uint32_t>(offset);
-        uint16_t total = 0;
-        for (int unit = 0; unit < 2; ++unit) {
-            auto& line = unit == 0 ? master : slave;
-            if (!device::ReadLineData(static_cast<uint8_t>(unit), position, count,
-                                      std::span<uint8_t>(line).subspan(offset, static_cast<size_t>(count)), total)) {
-                device::markGoneOnNoReply();
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
 bool acceptKeyWindows(const calib::CornerWindow& w)
 {
     if (!w.found)
@@ -76,8 +55,10 @@ StoreResult evaluateAndStore(CalInfo& slave, const CalInfo& previousSlave, const
         return StoreResult::Stopped;
     progress(hooks, 70);
 
+    // The last line of each unit's image (region B; further on an extended frame).
     std::array<uint8_t, calib::kSensorColumns> masterLine{}, slaveLine{};
-    if (!readLastLines(masterLine, slaveLine))
+    const int regionBase = device::ExtendedFrameDevice.load() == 1 ? leveling::kRegionBExtended : 0;
+    if (!leveling::readLastLines(regionBase, masterLine, slaveLine))
         return StoreResult::DeviceFailure;
     progress(hooks, 80);
 

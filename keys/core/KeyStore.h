@@ -32,11 +32,6 @@ struct StoreHooks {
     std::function<bool()> stopRequested;  // also true when the frame is gone
 };
 
-// The last line of each unit's image (region B): 11 reads of 61 bytes (30
-// for the last), Master then Slave for each piece.
-bool readLastLines(std::array<uint8_t, calib::kSensorColumns>& master,
-                   std::array<uint8_t, calib::kSensorColumns>& slave);
-
 // The window check of a key calibration: per unit END > START, and START <
 // 320 < END. (The scale is not checked: the solution is the stored one.)
 bool acceptKeyWindows(const calib::CornerWindow& w);
