@@ -154,19 +154,20 @@ void KeyCalibrationWin::layOut()
     placeKeyButtons(this, {m_resetButton, m_testButton, m_calibrateButton, m_exitButton});
 }
 
-bool KeyCalibrationWin::refuse(int messageId, const char* logLine)
+void KeyCalibrationWin::refuse(int messageId, const char* logLine)
 {
     shell::WriteLog(logLine);
     showStatus(messageId);
     Q_EMIT sendShowData(6);
     update();
-    return false;
 }
 
 void KeyCalibrationWin::CalibrationButSlot()
 {
-    if (m_closing || m_calibration->isRunning())
+    if (m_closing || m_saving)
         return;
+    // A calibration under way starts again from its first target.
+    m_calibration->stopAndWait();
     m_mode = Mode::Calibration;
     m_test->stopAndWait();
     Q_EMIT sendShowData(5);

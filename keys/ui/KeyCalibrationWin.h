@@ -70,7 +70,7 @@ private:
     void useButtons(Mode mode);
     void refreshButtons();
     void layOut();
-    bool refuse(int messageId, const char* logLine);
+    void refuse(int messageId, const char* logLine);
 
     Mode m_mode = Mode::Calibration;
     KeyDepiction m_depiction;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 namespace tovrin::keys::ui {
 
@@ -49,7 +50,8 @@ KeyTestWin::KeyTestWin(QWidget* parent, QSize size)
     showStatus(kInitializing);
     if (!m_hasKeys) {
         showStatus(kNoKeyMessage);
-        Q_EMIT sendShowData(6);
+        // Once the opener has connected to the window.
+        QTimer::singleShot(0, this, [this] { Q_EMIT sendShowData(6); });
     }
     m_thread = new KeyTestThread(this);
     connect(m_thread, &KeyTestThread::sendData, this, &KeyTestWin::recvData, Qt::QueuedConnection);
