@@ -1,5 +1,6 @@
 #include "SimEnvironment.h"
 
+#include "FlashDrift.h"
 #include "IdealCalibration.h"
 #include "KeyPanel.h"
 #include "SceneSpec.h"
@@ -63,6 +64,8 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
         frame.keyPanel().pressWhenPrinted(static_cast<int>(edges.find(value[0])) + 1, static_cast<int>(number));
         return true;
     }
+    if (name == "flash-drift")
+        return applyFlashDriftItem(frame, item.substr(eq + 1));
     if (!hasNumber)
         return false;
     if (name == "latency-us") {

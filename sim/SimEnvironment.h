@@ -15,6 +15,8 @@
 //                        B or T) once the keys are printed
 //     ideal-calibration  both calibration records hold the frame's exact
 //                        optics for a 1920 x 1080 picture
+//     flash-drift=<unit>:<offset>@<n>   at the n-th switch into a work mode
+//                        one flash byte changes (FlashDrift.h)
 //
 // Other parts of the simulation add their own items here; the optical
 // scene's items (and TOVRIN_SIM_SCENE) are listed in SceneSpec.h.
