@@ -13,6 +13,11 @@
 //     blind-left         the left camera never sees a finger (blind-right: the right one)
 //     finger-stuck       a finger once down never lifts
 //     edge-spots         a touch comes with spots at positions 0 and 0xFFFF on both cameras
+//     key-auto-touch     a finger follows the key calibration's targets
+//     press-key=<E><n>   a finger rests on printed key n of edge E (L, R,
+//                        B or T) once the keys are printed
+//     ideal-calibration  both calibration records hold the frame's exact
+//                        optics for a 1920 x 1080 picture
 //     flash-drift=<unit>:<offset>@<n>   at the n-th switch into a work mode
 //                        one flash byte changes (FlashDrift.h)
 //
