@@ -16,15 +16,15 @@ struct Corner {
 
 } // namespace
 
-CornerWindow SearchCorners(const TouchMapper& m, int width, int height)
+CornerWindow SearchCorners(const TouchMapper& m, const CornerBox& box)
 {
     CornerWindow out;
-    if (width <= 0 || height <= 0 || !(m.r > 0.0)) {
+    if (box.empty() || !(m.r > 0.0)) {
         shell::LogF("Left_Start=%d, Left_End=%d\n", out.leftStart, out.leftEnd);
         shell::LogF("Right_Start=%d, Right_End=%d\n\n", out.rightStart, out.rightEnd);
         return out;
     }
-    const double w = width, h = height;
+    const double x0 = box.xmin, x1 = box.xmax, y0 = box.ymin, y1 = box.ymax;
 
     // A ray depends on its own camera only: 640 slopes and intercepts per
     // camera, computed exactly as a single mapping computes them.
@@ -39,8 +39,9 @@ CornerWindow SearchCorners(const TouchMapper& m, int width, int height)
         bR[i] = yR - xR * mR[i];
     }
 
-    // Corners: Left_Start (0, H), Left_End (W, 0), Right_Start (W, H), Right_End (0, 0).
-    Corner ls{0.0, h}, le{w, 0.0}, rs{w, h}, re{0.0, 0.0};
+    // Corners: Left_Start (xmin, ymax), Left_End (xmax, ymin), Right_Start
+    // (xmax, ymax), Right_End (xmin, ymin); on the screen (0, H), (W, 0), (W, H), (0, 0).
+    Corner ls{x0, y1}, le{x1, y0}, rs{x1, y1}, re{x0, y0};
     std::array<float, kSensorColumns> xs{}, ys{};
     const double r = m.r;
     for (int a = 0; a < kSensorColumns; ++a) {
@@ -58,7 +59,7 @@ CornerWindow SearchCorners(const TouchMapper& m, int width, int height)
             if (mR[ib] - ma == 0.0)
                 continue;  // parallel rays map to no point
             const double x = xs[ib], y = ys[ib];
-            if (!(x >= 0.0 && x < w && y >= 0.0 && y < h))
+            if (!(x >= x0 && x < x1 && y >= y0 && y < y1))
                 continue;
             auto consider = [x, y](Corner& c, int column, bool first) {
                 const double dx = x - c.x, dy = y - c.y;

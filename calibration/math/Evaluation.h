@@ -24,12 +24,29 @@ struct CornerWindow {
     bool operator==(const CornerWindow&) const = default;
 };
 
+// The area a corner search looks in: xmin <= x < xmax, ymin <= y < ymax
+// (screen pixels). The touch calibration searches the screen; the key
+// calibration the wider area its keys span, beyond the picture.
+struct CornerBox {
+    int xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+    static constexpr CornerBox screen(int width, int height) { return {0, width, 0, height}; }
+    bool empty() const { return xmax <= xmin || ymax <= ymin; }
+    bool operator==(const CornerBox&) const = default;
+};
+
 // For a = 0-639 (outer) and b = 0-639, maps positions (2a, 2b). Among the
-// results with 0 <= x < W and 0 <= y < H the first initialises all four
-// corners; a later one replaces a corner only when strictly nearer (squared
-// Euclidean distance). No result inside the screen leaves all four 0.
+// results inside the box the first initialises all four corners; a later
+// one replaces a corner only when strictly nearer (squared Euclidean
+// distance) to the box's corner: leftStart (xmin, ymax), leftEnd (xmax,
+// ymin), rightStart (xmax, ymax), rightEnd (xmin, ymin). No result inside
+// the box (or an empty box) leaves all four 0.
 // Logs "Left_Start=..., Left_End=..." and "Right_Start=..., Right_End=...".
-CornerWindow SearchCorners(const TouchMapper& mapper, int width, int height);
+CornerWindow SearchCorners(const TouchMapper& mapper, const CornerBox& box);
+// The screen 0 <= x < W, 0 <= y < H.
+inline CornerWindow SearchCorners(const TouchMapper& mapper, int width, int height)
+{
+    return SearchCorners(mapper, CornerBox::screen(width, height));
+}
 
 // Widening of one unit's window by its last image line (640 pixels): from
 // START - 1 down to START - 15 (when START >= 16) the first column darker than

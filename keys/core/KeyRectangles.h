@@ -44,20 +44,13 @@ int16_t interpolate(int a, int b, int k, int n);
 // interpolation.
 EdgeRects buildKeyRectangles(const KeyDepiction& depiction);
 
-// The area the keys span, in calibrated screen pixels: x from the smaller
-// left edge of the first and last left key (0 without left keys) to the
-// larger right edge of the first and last right key (W without right keys),
-// y likewise from the top keys (0) to the bottom keys (H).
-struct KeyArea {
-    int xmin = 0, xmax = 0, ymin = 0, ymax = 0;
-};
+// The area the keys span, in calibrated screen pixels, where the key
+// calibration's corner search looks: x from the smaller left edge of the
+// first and last left key (0 without left keys) to the larger right edge of
+// the first and last right key (W without right keys), y likewise from the
+// top keys (0) to the bottom keys (H).
+using KeyArea = calib::CornerBox;
 KeyArea keyArea(const EdgeRects& rects, int width, int height);
-
-// The image windows of both cameras over the key area: every pair of
-// columns is mapped, and the pair nearest each corner of the area (among
-// the points inside it) gives the windows' ends. Logs the area as
-// "width=(xmin,xmax), height=(ymin, ymax)".
-calib::CornerWindow searchKeyAreaCorners(const calib::TouchMapper& mapper, const KeyArea& area);
 
 // Writes the key layout into the Slave record: the solution copy taken
 // now, the four key counts and the rectangles (unused entries zero).

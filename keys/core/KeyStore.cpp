@@ -50,7 +50,8 @@ bool acceptKeyWindows(const calib::CornerWindow& w)
 StoreResult evaluateAndStore(CalInfo& slave, const CalInfo& previousSlave, const KeyArea& area,
                              const calib::TouchMapper& mapper, const StoreHooks& hooks)
 {
-    calib::CornerWindow window = searchKeyAreaCorners(mapper, area);
+    shell::LogF("width=(%d,%d), height=(%d, %d)\n", area.xmin, area.xmax, area.ymin, area.ymax);
+    calib::CornerWindow window = calib::SearchCorners(mapper, area);
     if (stopped(hooks))
         return StoreResult::Stopped;
     progress(hooks, 70);
