@@ -60,6 +60,23 @@ void Fingers::setGeometry(const calib::FrameGeometry& geometry)
     m_model.reset();
 }
 
+calib::FrameGeometry Fingers::geometry() const
+{
+    std::lock_guard lock(m_mutex);
+    return geometryLocked();
+}
+
+calib::FrameGeometry Fingers::geometryLocked() const
+{
+    return m_geometry ? *m_geometry : calib::CameraModel::typical(m_width, m_height);
+}
+
+void Fingers::readTargetsWith(TargetReader reader)
+{
+    std::lock_guard lock(m_mutex);
+    m_targetReader = std::move(reader);
+}
+
 int Fingers::screenWidth() const
 {
     std::lock_guard lock(m_mutex);
@@ -110,6 +127,11 @@ void Fingers::lift()
 std::optional<ScreenPointF> Fingers::position() const
 {
     std::lock_guard lock(m_mutex);
+    return fingerLocked();
+}
+
+std::optional<ScreenPointF> Fingers::fingerLocked() const
+{
     if (m_mouse)
         return m_mouse;
     if (m_auto == AutoState::Down)
@@ -117,10 +139,25 @@ std::optional<ScreenPointF> Fingers::position() const
     return std::nullopt;
 }
 
+std::optional<FingerSight> Fingers::sight(int variant) const
+{
+    std::lock_guard lock(m_mutex);
+    const std::optional<ScreenPointF> at = fingerLocked();
+    if (!at)
+        return std::nullopt;
+    const calib::CameraModel& model = modelLocked(variant);
+    FingerSight s;
+    if (!m_settings.blindLeft)
+        s.left = model.reportedPosition(Camera::Left, at->x, at->y);
+    if (!m_settings.blindRight)
+        s.right = model.reportedPosition(Camera::Right, at->x, at->y);
+    return s;
+}
+
 const calib::CameraModel& Fingers::modelLocked(int variant) const
 {
     if (!m_model || m_modelVariant != variant) {
-        calib::FrameGeometry g = m_geometry ? *m_geometry : calib::CameraModel::typical(m_width, m_height, variant);
+        calib::FrameGeometry g = geometryLocked();
         g.variant = variant;
         m_model.emplace(g);
         m_modelVariant = variant;
@@ -171,6 +208,18 @@ void Fingers::addFinger(TouchSpots& spots, double x, double y, const calib::Came
     }
 }
 
+std::optional<ScreenPointF> Fingers::targetLocked(uint32_t word) const
+{
+    if (m_targetReader) {
+        const TargetPlace place = m_targetReader(word, geometryLocked(), m_width, m_height);
+        if (place.named)
+            return place.at;
+    }
+    if (word == 0)
+        return std::nullopt;  // no target shown
+    return ScreenPointF{static_cast<double>(word & 0xFFFF), static_cast<double>(word >> 16)};
+}
+
 void Fingers::autoStepLocked(const TouchRequest& request)
 {
     if (!m_settings.autoTouch)
@@ -189,14 +238,15 @@ void Fingers::autoStepLocked(const TouchRequest& request)
         }
         return;
     }
-    if (target == 0) {
+    const std::optional<ScreenPointF> place = targetLocked(target);
+    if (!place) {
         m_frames = 0;
         return;
     }
     if (m_frames < m_settings.reactionFrames)
         return;
-    const double x = static_cast<double>(target & 0xFFFF);
-    const double y = static_cast<double>(target >> 16);
+    const double x = place->x;
+    const double y = place->y;
     double dx = 0.0, dy = 0.0;
     if (m_settings.aim > 0.0) {
         std::uniform_real_distribution<double> unit(-1.0, 1.0);
@@ -219,9 +269,7 @@ TouchSpots Fingers::report(const TouchRequest& request, int variant)
     autoStepLocked(request);
     const calib::CameraModel& model = modelLocked(variant);
     TouchSpots spots;
-    std::optional<ScreenPointF> at = m_mouse;
-    if (!at && m_auto == AutoState::Down)
-        at = m_autoAt;
+    const std::optional<ScreenPointF> at = fingerLocked();
     if (at) {
         addFinger(spots, at->x, at->y, model);
         if (m_settings.secondFinger)

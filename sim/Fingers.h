@@ -8,13 +8,17 @@
 // real finger, with the frame's noise: every frame each camera's position
 // wanders by up to `jitter` half pixels.
 //
-// Three ways to move the finger:
+// It is the one finger of the frame, on the glass or on the bezel around it
+// (screen pixels outside 0..W-1 / 0..H-1: the printed shortcut keys of
+// KeyPanel.h). Three ways to move it:
 //   - a test or the mouse hook of --simulate presses, moves and lifts it;
-//   - auto touch: the finger touches each calibration target the tool asks
-//     about (the point's screen position travels in the ReadTouchPoints
-//     request: x in bits 0-15, y in bits 16-31), holds it until the tool
-//     asks about another target, lifts, and touches the next one, like a
-//     patient person; a touch the tool does not take is tried again;
+//   - auto touch: the finger touches each target the tool asks about, holds
+//     it until the tool asks about another target, lifts, and touches the
+//     next one, like a patient person; a touch the tool does not take is
+//     tried again. A touch calibration's target travels in the
+//     ReadTouchPoints request as its screen position (x in bits 0-15, y in
+//     bits 16-31); a key calibration's as a key target record, which the
+//     printed keys read for the finger (readTargetsWith);
 //   - both at once: a pressed mouse wins over the auto finger.
 //
 // Things that go wrong on real frames, to be switched on by tests or
@@ -29,6 +33,7 @@
 #include "calibration/math/CameraModel.h"
 #include "sim/SimulatedFrame.h"
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -57,6 +62,24 @@ struct ScreenPointF {
     double y = 0.0;
 };
 
+// What a request's position word names, as another part of the frame reads
+// it (the printed keys: a key target record). named false: the word is no
+// such target, it is a screen point.
+struct TargetPlace {
+    bool named = false;
+    std::optional<ScreenPointF> at;  // where the named target is; nothing: not here
+};
+// Called with the fingers' lock held: it must not call back into Fingers.
+using TargetReader = std::function<TargetPlace(uint32_t word, const calib::FrameGeometry& geometry, int width,
+                                                int height)>;
+
+// Where each camera sees the finger (rounded half pixels, no noise); a
+// camera that cannot see it (or is blind) has nothing.
+struct FingerSight {
+    std::optional<int> left;
+    std::optional<int> right;
+};
+
 class Fingers {
 public:
     Fingers();
@@ -66,8 +89,13 @@ public:
     // chose others.
     void setScreen(int width, int height);
     void setGeometry(const calib::FrameGeometry& geometry);
+    // The cameras' places (lens table A).
+    calib::FrameGeometry geometry() const;
     int screenWidth() const;
     int screenHeight() const;
+
+    // Lets another part of the frame name targets in the position word.
+    void readTargetsWith(TargetReader reader);
 
     void configure(const FingerSettings& settings);
     FingerSettings settings() const;
@@ -86,10 +114,16 @@ public:
     // (1 = table B, the extended-frame units).
     TouchSpots report(const TouchRequest& request, int variant);
 
+    // Where the cameras see the finger now; nothing when no finger is down.
+    std::optional<FingerSight> sight(int variant) const;
+
 private:
     enum class AutoState { Up, Down };
     void addFinger(TouchSpots& spots, double x, double y, const calib::CameraModel& model);
     const calib::CameraModel& modelLocked(int variant) const;
+    calib::FrameGeometry geometryLocked() const;
+    std::optional<ScreenPointF> fingerLocked() const;
+    std::optional<ScreenPointF> targetLocked(uint32_t word) const;
     void autoStepLocked(const TouchRequest& request);
 
     mutable std::mutex m_mutex;
@@ -97,6 +131,7 @@ private:
     int m_width = 1920;
     int m_height = 1080;
     std::optional<calib::FrameGeometry> m_geometry;  // set: chosen by setGeometry()
+    TargetReader m_targetReader;
     mutable std::optional<calib::CameraModel> m_model;
     mutable int m_modelVariant = -1;
     std::mt19937 m_rng;

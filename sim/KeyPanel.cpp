@@ -63,6 +63,13 @@ std::vector<std::pair<double, double>> alongEdge(const std::vector<int>& groups,
     return spans;
 }
 
+bool anyKeys(const KeyPanel::EdgeGroups& groups)
+{
+    return std::any_of(groups.begin(), groups.end(), [](const std::vector<int>& edge) {
+        return std::any_of(edge.begin(), edge.end(), [](int keys) { return keys > 0; });
+    });
+}
+
 } // namespace
 
 bool isKeyTargetRecord(uint32_t record)
@@ -76,101 +83,85 @@ bool isKeyTargetRecord(uint32_t record)
            keys <= 22 && corner <= 3;
 }
 
-KeyPanel::KeyPanel()
-    : m_geometry(calib::CameraModel::typical(1920, 1080))
+KeyPanel::KeyPanel(Fingers& finger)
+    : m_finger(finger)
 {
+    m_finger.readTargetsWith([this](uint32_t word, const calib::FrameGeometry& g, int w, int h) {
+        return readTarget(word, g, w, h);
+    });
 }
 
-void KeyPanel::setScreen(int width, int height)
+KeyPanel::~KeyPanel()
 {
-    std::lock_guard lock(m_mutex);
-    m_width = width;
-    m_height = height;
-    m_geometry = calib::CameraModel::typical(width, height, m_geometry.variant);
-    layOutLocked();
-}
-
-void KeyPanel::setGeometry(const calib::FrameGeometry& geometry)
-{
-    std::lock_guard lock(m_mutex);
-    m_geometry = geometry;
-    layOutLocked();
-}
-
-calib::FrameGeometry KeyPanel::geometry() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_geometry;
-}
-
-int KeyPanel::screenWidth() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_width;
-}
-
-int KeyPanel::screenHeight() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_height;
+    m_finger.readTargetsWith({});
 }
 
 void KeyPanel::printKeys(const EdgeGroups& groups)
 {
-    std::lock_guard lock(m_mutex);
-    m_groups = groups;
-    layOutLocked();
+    std::optional<std::pair<int, int>> pending;
+    {
+        std::lock_guard lock(m_mutex);
+        m_groups = groups;
+        pending = m_pendingPress;
+    }
+    if (pending)
+        pressWhenPrinted(pending->first, pending->second);
 }
 
 bool KeyPanel::hasPrintedKeys() const
 {
     std::lock_guard lock(m_mutex);
-    return std::any_of(m_keys.begin(), m_keys.end(), [](const auto& list) { return !list.empty(); });
+    return anyKeys(m_groups);
 }
 
-void KeyPanel::layOutLocked()
+KeyPanel::Layout KeyPanel::layOut(const EdgeGroups& groups, const calib::FrameGeometry& g, int width, int height)
 {
     // The strips beside the picture lie between the picture and the
     // cameras' own corners, where both cameras see a finger.
-    const double w = m_width, h = m_height;
-    const double leftCam = std::min(-4.0, m_geometry.left.x / m_geometry.r);
-    const double rightCam = std::max(w + 4.0, m_geometry.right.x / m_geometry.r);
-    const double topCam = std::min(-4.0, std::min(m_geometry.left.y, m_geometry.right.y));
-    for (auto& list : m_keys)
-        list.clear();
-    for (auto [from, to] : alongEdge(m_groups[0], 0.04 * h, 0.96 * h))
-        m_keys[0].push_back({0.8 * leftCam, from, 0.2 * leftCam, to});
-    for (auto [from, to] : alongEdge(m_groups[1], 0.04 * h, 0.96 * h))
-        m_keys[1].push_back({w + 0.2 * (rightCam - w), from, w + 0.8 * (rightCam - w), to});
+    const double w = width, h = height;
+    const double leftCam = std::min(-4.0, g.left.x / g.r);
+    const double rightCam = std::max(w + 4.0, g.right.x / g.r);
+    const double topCam = std::min(-4.0, std::min(g.left.y, g.right.y));
+    Layout keys;
+    for (auto [from, to] : alongEdge(groups[0], 0.04 * h, 0.96 * h))
+        keys[0].push_back({0.8 * leftCam, from, 0.2 * leftCam, to});
+    for (auto [from, to] : alongEdge(groups[1], 0.04 * h, 0.96 * h))
+        keys[1].push_back({w + 0.2 * (rightCam - w), from, w + 0.8 * (rightCam - w), to});
     const double margin = -topCam;
-    for (auto [from, to] : alongEdge(m_groups[2], 0.70 * w, 0.98 * w))
-        m_keys[2].push_back({from, h + 0.2 * margin, to, h + 0.8 * margin});
-    for (auto [from, to] : alongEdge(m_groups[3], w - margin, w - 0.05 * margin))
-        m_keys[3].push_back({from, 0.7 * topCam, to, 0.25 * topCam});
-    if (m_pendingPress) {
-        const auto [edge, number] = *m_pendingPress;
-        const auto& list = m_keys[static_cast<size_t>(std::clamp(edge, 1, 4) - 1)];
-        if (number >= 1 && number <= static_cast<int>(list.size())) {
-            const PrintedKey& k = list[static_cast<size_t>(number - 1)];
-            m_finger = std::make_pair(k.centreX(), k.centreY());
-            m_pendingPress.reset();
-        }
-    }
+    for (auto [from, to] : alongEdge(groups[2], 0.70 * w, 0.98 * w))
+        keys[2].push_back({from, h + 0.2 * margin, to, h + 0.8 * margin});
+    for (auto [from, to] : alongEdge(groups[3], w - margin, w - 0.05 * margin))
+        keys[3].push_back({from, 0.7 * topCam, to, 0.25 * topCam});
+    return keys;
+}
+
+KeyPanel::Layout KeyPanel::layout() const
+{
+    // The fingers first, then the panel's own lock (never the other way).
+    const calib::FrameGeometry g = m_finger.geometry();
+    const int w = m_finger.screenWidth(), h = m_finger.screenHeight();
+    std::lock_guard lock(m_mutex);
+    return layOut(m_groups, g, w, h);
 }
 
 void KeyPanel::pressWhenPrinted(int edge, int number)
 {
-    std::lock_guard lock(m_mutex);
-    m_pendingPress = std::make_pair(edge, number);
-    layOutLocked();
+    {
+        std::lock_guard lock(m_mutex);
+        m_pendingPress = std::make_pair(edge, number);
+    }
+    if (const auto at = keyPoint(edge, number)) {
+        m_finger.press(at->x, at->y);
+        std::lock_guard lock(m_mutex);
+        m_pendingPress.reset();
+    }
 }
 
 std::vector<PrintedKey> KeyPanel::printedKeys(int edge) const
 {
-    std::lock_guard lock(m_mutex);
     if (edge < 1 || edge > 4)
         return {};
-    return m_keys[static_cast<size_t>(edge - 1)];
+    return layout()[static_cast<size_t>(edge - 1)];
 }
 
 std::optional<PrintedKey> KeyPanel::printedKey(int edge, int number) const
@@ -181,47 +172,12 @@ std::optional<PrintedKey> KeyPanel::printedKey(int edge, int number) const
     return list[static_cast<size_t>(number - 1)];
 }
 
-void KeyPanel::touch(double x, double y)
-{
-    std::lock_guard lock(m_mutex);
-    m_finger = std::make_pair(x, y);
-}
-
-bool KeyPanel::touchKey(int edge, int number, double fx, double fy)
+std::optional<ScreenPointF> KeyPanel::keyPoint(int edge, int number, double fx, double fy) const
 {
     const auto key = printedKey(edge, number);
     if (!key)
-        return false;
-    touch(key->left + fx * (key->right - key->left), key->top + fy * (key->bottom - key->top));
-    return true;
-}
-
-void KeyPanel::lift()
-{
-    std::lock_guard lock(m_mutex);
-    m_finger.reset();
-}
-
-std::optional<std::pair<double, double>> KeyPanel::finger() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_finger;
-}
-
-void KeyPanel::setAutoTouch(bool on)
-{
-    std::lock_guard lock(m_mutex);
-    m_autoTouch = on;
-    m_autoTarget = -1;
-    m_autoDelay = 0;
-    if (!on)
-        m_finger.reset();
-}
-
-bool KeyPanel::autoTouch() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_autoTouch;
+        return std::nullopt;
+    return ScreenPointF{key->left + fx * (key->right - key->left), key->top + fy * (key->bottom - key->top)};
 }
 
 void KeyPanel::setFeatureReportId(std::optional<uint8_t> id)
@@ -230,89 +186,42 @@ void KeyPanel::setFeatureReportId(std::optional<uint8_t> id)
     m_featureId = id;
 }
 
-bool KeyPanel::answersTouch(const TouchRequest& request)
+TargetPlace KeyPanel::readTarget(uint32_t record, const calib::FrameGeometry& geometry, int width, int height) const
 {
+    // Called with the fingers' lock held: only the panel's own state here.
     std::lock_guard lock(m_mutex);
-    return m_finger.has_value() || (m_autoTouch && isKeyTargetRecord(request.screenPosition));
-}
-
-TouchSpots KeyPanel::touchSpots(const TouchRequest& request)
-{
-    std::lock_guard lock(m_mutex);
-    if (m_autoTouch && isKeyTargetRecord(request.screenPosition))
-        followTargetLocked(request);
-    if (!m_finger)
+    // Without printed keys the word is a screen point (a touch calibration
+    // of a small picture can look like a record).
+    if (!anyKeys(m_groups) || !isKeyTargetRecord(record))
         return {};
-    return spotsAtLocked(m_finger->first, m_finger->second);
-}
-
-std::optional<std::pair<double, double>> KeyPanel::targetCornerLocked(uint32_t record) const
-{
+    TargetPlace place;
+    place.named = true;
     const int edge = record & 0x3F;
     const int group = (record >> 8) & 0xFF;
     const int keys = (record >> 16) & 0xFF;
     const int corner = (record >> 24) & 0xFF;
     const auto& groups = m_groups[static_cast<size_t>(edge - 1)];
     if (group < 1 || group > static_cast<int>(groups.size()))
-        return std::nullopt;
+        return place;
     int first = 0;
     for (int g = 0; g < group - 1; ++g)
         first += groups[static_cast<size_t>(g)];
     const int index = first + (corner < 2 ? 0 : keys - 1);
-    const auto& list = m_keys[static_cast<size_t>(edge - 1)];
+    const auto list = layOut(m_groups, geometry, width, height)[static_cast<size_t>(edge - 1)];
     if (index < 0 || index >= static_cast<int>(list.size()))
-        return std::nullopt;
+        return place;
     const PrintedKey& k = list[static_cast<size_t>(index)];
-    return corner % 2 == 0 ? std::make_pair(k.left, k.top) : std::make_pair(k.right, k.bottom);
+    place.at = corner % 2 == 0 ? ScreenPointF{k.left, k.top} : ScreenPointF{k.right, k.bottom};
+    return place;
 }
 
-void KeyPanel::followTargetLocked(const TouchRequest& request)
+void KeyPanel::featureReport(uint8_t mode, int variant, std::span<const uint8_t> record, uint8_t* report)
 {
-    // A person: lifts when the run moves on, waits a moment, then touches
-    // the corner the target names and holds it.
-    constexpr int kFirstWait = 70;  // past the run's background phase
-    constexpr int kNextWait = 8;
-    if (request.pointIndex != m_autoTarget) {
-        m_autoDelay = m_autoTarget < 0 ? kFirstWait : kNextWait;
-        m_autoTarget = request.pointIndex;
-        m_finger.reset();
-        return;
-    }
-    if (m_finger)
-        return;
-    if (m_autoDelay > 0) {
-        --m_autoDelay;
-        return;
-    }
-    m_finger = targetCornerLocked(request.screenPosition);
-}
-
-TouchSpots KeyPanel::spotsAtLocked(double x, double y) const
-{
-    const calib::CameraModel model(m_geometry);
-    TouchSpots spots;
-    auto see = [&](calib::Camera camera, uint8_t& count, std::array<TouchSpot, 5>& list) {
-        const auto position = model.reportedPosition(camera, x, y);
-        if (!position)
-            return;
-        const calib::CameraPose& pose = camera == calib::Camera::Left ? m_geometry.left : m_geometry.right;
-        // A finger of about 24 screen pixels, seen larger the nearer it is.
-        const double distance = std::hypot(x * m_geometry.r - pose.x, y - pose.y);
-        const double width = std::clamp(8700.0 / std::max(distance, 1.0), 3.0, 60.0);
-        count = 1;
-        list[0] = {static_cast<uint16_t>(*position), static_cast<uint16_t>(std::lround(width)), 200};
-    };
-    see(calib::Camera::Left, spots.masterCount, spots.master);
-    see(calib::Camera::Right, spots.slaveCount, spots.slave);
-    return spots;
-}
-
-void KeyPanel::featureReport(uint8_t mode, std::span<const uint8_t> record, uint8_t* report)
-{
+    const std::optional<FingerSight> sight = m_finger.sight(variant);
     std::lock_guard lock(m_mutex);
     if (m_featureId)
         report[0] = *m_featureId;
-    if (!m_finger || mode != kModeWork || record.size() < kRecordSize || readU32le(record.data()) != kValidWord)
+    if (!sight || mode != kModeWork || record.size() < kRecordSize || readU32le(record.data()) != kValidWord)
         return;
     const uint8_t* r = record.data();
     const calib::LensTable table(readU16le(r + kPPos) == 94 ? 1 : 0);
@@ -321,15 +230,12 @@ void KeyPanel::featureReport(uint8_t mode, std::span<const uint8_t> record, uint
     const int32_t rFix = s32(r + kKeySolution + 376);
     if (rFix <= 0)
         return;
-    const calib::CameraModel model(m_geometry);
-    const auto pl = model.reportedPosition(calib::Camera::Left, m_finger->first, m_finger->second);
-    const auto pr = model.reportedPosition(calib::Camera::Right, m_finger->first, m_finger->second);
     report[1] = 0;
     report[2] = 0;
-    if (!pl || !pr)
+    if (!sight->left || !sight->right)
         return;
     const calib::MapResult p = calib::mapTouch(table, left, right, left.L_Angle_fix / 1024.0,
-                                               right.L_Angle_fix / 1024.0, rFix / 1024.0, *pl, *pr);
+                                               right.L_Angle_fix / 1024.0, rFix / 1024.0, *sight->left, *sight->right);
     if (p.parallel())
         return;
     struct Edge {

@@ -54,11 +54,18 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
             return true;
         }
         if (name == "key-auto-touch") {
-            frame.keyPanel().setAutoTouch(true);
+            // The one auto finger follows key targets as well as touch targets.
+            FingerSettings s = frame.fingers().settings();
+            s.autoTouch = true;
+            frame.fingers().configure(s);
             return true;
         }
         if (name == "ideal-calibration") {
-            writeIdealCalibration(frame, frame.keyPanel().geometry(), 1920, 1080);
+            // The cameras stay where the records say, whatever screen the
+            // frame is later mounted on.
+            frame.fingers().setScreen(1920, 1080);
+            frame.fingers().setGeometry(frame.fingers().geometry());
+            writeIdealCalibration(frame, frame.fingers().geometry(), 1920, 1080);
             return true;
         }
         return false;

@@ -76,7 +76,7 @@ struct SimulatedFrame::UnitState {
 SimulatedFrame::SimulatedFrame()
     : scene_(std::make_unique<OpticalScene>())
     , fingers_(std::make_unique<Fingers>())
-    , keyPanel_(std::make_unique<KeyPanel>())
+    , keyPanel_(std::make_unique<KeyPanel>(*fingers_))
 {
     for (auto& u : units_)
         u = std::make_unique<UnitState>();
@@ -684,8 +684,8 @@ bool SimulatedFrame::featureReport(uint64_t handle, uint8_t* buffer)
         return false;
     buffer[1] = keyEdge_;
     buffer[2] = keyNumber_;
-    keyPanel_->featureReport(mode_, std::span<const uint8_t>(unit(Unit::Slave).flash).subspan(kCalibrationRecordOffset),
-                             buffer);
+    keyPanel_->featureReport(mode_, extended_ ? 1 : 0,
+                             std::span<const uint8_t>(unit(Unit::Slave).flash).subspan(kCalibrationRecordOffset), buffer);
     return true;
 }
 
@@ -900,9 +900,7 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
         request.screenPosition = readU32le(payload + 2);
         request.release = payload[6];
         lastTouchRequest_ = request;
-        const TouchSpots spots = keyPanel_->answersTouch(request) ? keyPanel_->touchSpots(request)
-                                 : touchSource_                   ? touchSource_(request)
-                                                                  : fingers_->report(request, extended_ ? 1 : 0);
+        const TouchSpots spots = touchSource_ ? touchSource_(request) : fingers_->report(request, extended_ ? 1 : 0);
         // Master count, five 5-byte spots, Slave count, five 5-byte spots.
         auto putSpots = [](uint8_t* out, uint8_t count, const std::array<TouchSpot, 5>& list) {
             out[0] = count;

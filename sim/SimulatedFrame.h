@@ -231,8 +231,8 @@ public:
     bool touchArmed() const;
     TouchRequest lastTouchRequest() const;
     void setKeyState(uint8_t edge, uint8_t keyNumber);  // feature report 7
-    // The printed shortcut keys and the finger on them (KeyPanel.h); a
-    // finger there overrides setKeyState.
+    // The printed shortcut keys (KeyPanel.h); in work mode a finger down
+    // overrides setKeyState.
     KeyPanel& keyPanel();
 
     // ---- Status and mode --------------------------------------------------

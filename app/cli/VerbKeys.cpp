@@ -12,6 +12,7 @@
 #include "keys/core/KeyTestThread.h"
 #include "records/CalibrationRecord.h"
 #include "shell/Log.h"
+#include "sim/Fingers.h"
 #include "sim/KeyPanel.h"
 #include "sim/SimulatedFrame.h"
 
@@ -25,22 +26,20 @@ namespace {
 
 using namespace tovrin::keys;
 
-// The simulated frame carries the keys the configuration describes.
+// The simulated frame carries the keys the configuration describes; its
+// finger touches each target by itself unless one rests on a key already.
 void printKeysOnSimulatedFrame(Session& session, const KeyConfiguration& configuration, bool autoTouch)
 {
     sim::SimulatedFrame* frame = session.simulatedFrame();
     if (!frame)
         return;
-    sim::KeyPanel& panel = frame->keyPanel();
-    if (!panel.hasPrintedKeys()) {
-        sim::KeyPanel::EdgeGroups groups;
-        for (Edge e : kEdgeOrder)
-            for (int g = 0; g < configuration.edge(e).groupCount; ++g)
-                groups[static_cast<size_t>(e - 1)].push_back(configuration.edge(e).keys[static_cast<size_t>(g)]);
-        panel.printKeys(groups);
+    if (!frame->keyPanel().hasPrintedKeys())
+        frame->keyPanel().printKeys(groupSizesByEdge(configuration));
+    if (autoTouch && !frame->fingers().position()) {
+        sim::FingerSettings s = frame->fingers().settings();
+        s.autoTouch = true;
+        frame->fingers().configure(s);
     }
-    if (autoTouch && !panel.finger())
-        panel.setAutoTouch(true);
 }
 
 void printRectangles(QTextStream& out, const records::CalInfo& r)
@@ -99,7 +98,7 @@ int calibrate(Session& session)
     int shownPercent = -1;
     QObject::connect(&job, &KeyCalibrationThread::sendData, &loop, [&](int code) {
         if (code == keycode::kTargetReady)
-            job.state().repaintPending = false;
+            job.state().repaint = 0;
         if (code == keycode::kProgress) {
             const int percent = job.state().progress.load();
             if (percent != shownPercent)

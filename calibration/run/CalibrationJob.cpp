@@ -1,7 +1,7 @@
 #include "calibration/run/CalibrationJob.h"
 
 #include "calibration/run/RunState.h"
-#include "calibration/run/TouchCapture.h"
+#include "calibration/run/TargetCapture.h"
 #include "device/DeviceOps.h"
 #include "device/DeviceStatus.h"
 #include "device/UnitOps.h"
@@ -99,16 +99,6 @@ RunReport& CalibrationJob::finish(Check why)
     }
 }
 
-void CalibrationJob::showTarget(int i)
-{
-    CalibrationRunState& state = runState();
-    state.target = i;
-    // One redraw request at a time: the window clears the flag when it
-    // paints, so a slow window is never flooded.
-    if (state.repaint.exchange(1) == 0)
-        send(code::PointReady);
-}
-
 RunReport CalibrationJob::run()
 {
     const char* name = m_hooks.threadName;
@@ -131,22 +121,21 @@ RunReport CalibrationJob::run()
         return finish(RunOutcome::Rejected, code::Rejected, "the screen size cannot be stored");
     }
 
+    if (g_SaveSample.load()) {
+        // The frame buffers of the points' line images; without them every
+        // save fails.
+        m_samples = std::make_unique<PointSamples>();
+        m_samples->open();
+    }
+
     if (const Check c = check(); c != Check::Go)
         return finish(c);
     const auto armStart = Clock::now();
-    if (!device::ArmTouchData()) {
-        device::markGoneOnNoReply();
-        g_CalDataInitSuc = 0;
+    if (!armTouchData())
         return finish(RunOutcome::InitFailed, code::InitFailed, "ArmTouchData failed");
-    }
-    g_CalDataInitSuc = 1;
-    device::g_isDeviceCommunicate = 1;
     logTime(name, "end");
     shell::LogF("%s::run start to end  %02d\n", name,
                 static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - armStart).count()));
-    for (int pass = 0; pass < kIdlePasses; ++pass)
-        if (const Check c = check(); c != Check::Go)
-            return finish(c);
 
     if (!capture())
         return m_report;
@@ -156,107 +145,65 @@ RunReport CalibrationJob::run()
 
 bool CalibrationJob::capture()
 {
-    CalibrationRunState& state = runState();
     TouchCapture touches(m_report.variant,
                          g_CaptureAverage.load() ? CapturePosition::Average : CapturePosition::Vote);
-    touches.startRun();
-    TouchFrame frame;
-    auto query = [&](int i, std::uint8_t release) {
-        ++m_report.reports;
+    TargetPlan plan;
+    plan.targets = m_grid.points;
+    plan.query = [this](int i) {
         const ScreenPoint p = m_grid.target(i);
-        const int r = readTouchFrame(static_cast<std::uint8_t>(m_grid.gridIndex(i)), packScreenPosition(p.x, p.y),
-                                     release, frame);
-        state.leftCount = frame.left.valid();
-        state.rightCount = frame.right.valid();
-        return r != 3;
+        return TargetQuery{static_cast<std::uint8_t>(m_grid.gridIndex(i)), packScreenPosition(p.x, p.y)};
     };
-    auto stopped = [&](Check why) {
-        finish(why);
-        return false;
+    // While a point waits for its touch the frame may take any finger as
+    // lifted; right after a point the old finger is still down.
+    plan.touchRelease = kReleaseFree;
+    plan.firstReleaseAfter = kReleaseHeld;
+    plan.choose = [this](TouchCapture& t, int i) { return t.choose(m_grid.gridIndex(i), m_grid.columnType(i), i); };
+    plan.stillHeld = [this](TouchCapture& t, const TouchFrame& frame, int previous) {
+        return t.stillHeld(frame, m_grid.gridIndex(previous), m_grid.columnType(previous));
     };
-    auto failed = [&](const char* what) {
-        g_CalibrationProcessSuc = 0;
-        if (const Check c = check(); c == Check::DeviceLost)
-            return stopped(c);
-        finish(RunOutcome::Failed, code::ProcessFailed, what);
-        return false;
-    };
-
-    // Background: what the cameras see while nobody touches.
-    for (int f = 1; f <= kBackgroundFrames; ++f) {
-        if (const Check c = check(); c != Check::Go)
-            return stopped(c);
-        if (!query(0, kReleaseFree))
-            return failed("a touch query of the background failed");
-        if (f >= 3)
-            touches.addBackground(frame);
-        if (f == kBackgroundFrames - 1)
-            showTarget(0);
-    }
-
-    int i = 0;
-    while (i < m_grid.points) {
-        if (const Check c = check(); c != Check::Go)
-            return stopped(c);
-        if (const int now = state.pointIndex.load(); now != i) {
-            // The window took a point back: capture it again.
-            i = std::clamp(now, 0, m_grid.points - 1);
-            touches.forgetFrom(m_grid.gridIndex(i));
-            state.heldFrames = 0;
-            continue;
-        }
-        showTarget(i);
-        if (!query(i, kReleaseFree))
-            return failed("a touch query failed");
-        const int held = touches.feed(frame, i);
-        state.heldFrames = held;
-        if (held < g_WaitFrameCount.load())
-            continue;
-
-        const TouchCapture::Choice choice = touches.choose(m_grid.gridIndex(i), m_grid.columnType(i), i);
-        state.leftFound = choice.leftFound ? 1 : 0;
-        state.rightFound = choice.rightFound ? 1 : 0;
-        touches.restartHold();
-        state.heldFrames = 0;
-        if (!choice.both()) {
-            // A camera found nothing: the person touches again.
-            showTarget(i);
-            continue;
-        }
-        touches.keepChoice(i);
+    plan.takenBack = [this](TouchCapture& t, int i) { t.forgetFrom(m_grid.gridIndex(i)); };
+    plan.kept = [this](int i, const TouchCapture::Choice& choice) {
         m_report.oneDLeft[static_cast<size_t>(i)] = choice.left.position;
         m_report.oneDRight[static_cast<size_t>(m_grid.mirrorIndex(i))] = choice.right.position;
         m_report.lastCapture = Clock::now();
-        if (!sleepMsUnless(kPointPauseMs, m_hooks.stop))
-            return stopped(Check::Stopped);
-        int expected = i;
-        if (!state.pointIndex.compare_exchange_strong(expected, i + 1))
-            continue;  // taken back meanwhile: the loop picks the new index up
-        ++i;
-        if (i >= m_grid.points)
-            break;
-        // The next target is shown; the finger of the previous one must go first.
-        const int previous = i - 1;
-        const ScreenPoint p = m_grid.target(i);
-        const ReleaseResult released = waitForRelease(
-            touches, static_cast<std::uint8_t>(m_grid.gridIndex(i)), packScreenPosition(p.x, p.y),
-            m_grid.gridIndex(previous), m_grid.columnType(previous),
-            [&] {
-                if (check() != Check::Go || state.pointIndex.load() != i)
-                    return true;
-                showTarget(i);
-                ++m_report.reports;
-                return false;
-            },
-            [&](const TouchFrame& seen) {
-                state.leftCount = seen.left.valid();
-                state.rightCount = seen.right.valid();
-            });
-        if (released == ReleaseResult::Failed)
-            return failed("a touch query of the release wait failed");
+        return !m_samples || m_samples->save([this] { return check() == Check::Go; });
+    };
+    CaptureHooks hooks;
+    hooks.go = [this] { return check() == Check::Go; };
+    hooks.redraw = [this] { send(code::PointReady); };
+    hooks.stop = m_hooks.stop;
+
+    TargetCapture targets(touches, runState(), std::move(plan), std::move(hooks));
+    const CaptureOutcome outcome = targets.run();
+    m_report.reports = targets.queries();
+    switch (outcome) {
+    case CaptureOutcome::Captured:
+        return true;
+    case CaptureOutcome::Interrupted: {
+        const Check c = check();
+        finish(c == Check::Go ? Check::Stopped : c);
+        return false;
     }
-    state.target = -1;
-    return true;
+    case CaptureOutcome::QueryFailed:
+        g_CalibrationProcessSuc = 0;
+        if (const Check c = check(); c == Check::DeviceLost) {
+            finish(c);
+            return false;
+        }
+        finish(RunOutcome::Failed, code::ProcessFailed, targets.failure());
+        return false;
+    case CaptureOutcome::KeepFailed:
+        // A sample save that a stop, a mode switch or a lost frame cut short
+        // ends as they do; one that failed by itself fails the run.
+        if (const Check c = check(); c != Check::Go) {
+            finish(c);
+            return false;
+        }
+        g_CalibrationProcessSuc = 0;
+        finish(RunOutcome::Failed, code::ProcessFailed, "saving the point's line images failed");
+        return false;
+    }
+    return false;
 }
 
 void CalibrationJob::measureGrid(const StoreResult& stored)

@@ -5,13 +5,13 @@
 // them.
 //
 //   1. the environment configuration, when the end-user window asked for it;
-//   2. ArmTouchData, then 100 idle passes;
-//   3. 61 frames of background (from the third on, spots seen by one camera
-//      only are background); the first target is shown after the 60th;
-//   4. for each target: frames until both cameras have seen the touch for
-//      g_WaitFrameCount frames in a row, the spot choice, again when a
-//      camera found nothing; 200 ms; the release wait before the next one;
-//   5. the solve, the image windows, the acceptance test and the storage.
+//      the frame buffers of sample saving, when it is on (g_SaveSample);
+//   2. ArmTouchData, then the capture of TargetCapture.h: idle passes,
+//      background, each target held, chosen (FalsePotDel) and released;
+//      each query carries the point's grid index and screen position, with
+//      the release byte 255 while a point waits for its touch; with sample
+//      saving on, each captured point's line images are saved;
+//   3. the solve, the image windows, the acceptance test and the storage.
 //
 // Before every step the run stops when the frame is gone (code 0), the other
 // calibration mode was chosen (code 6) or the window asked it to stop (no
@@ -25,10 +25,12 @@
 #include "calibration/run/CalibrationGrid.h"
 #include "calibration/run/CalibrationStore.h"
 #include "calibration/run/FrameImages.h"
+#include "calibration/run/PointSamples.h"
 
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace tovrin::calib {
@@ -53,11 +55,6 @@ enum class RunOutcome {
     Stopped,       // the window asked the run to stop
 };
 const char* runOutcomeName(RunOutcome outcome);
-
-// Frames before the first target: background from the third one.
-constexpr int kBackgroundFrames = 61;
-constexpr int kIdlePasses = 100;
-constexpr int kPointPauseMs = 200;
 
 struct RunReport {
     RunOutcome outcome = RunOutcome::Stopped;
@@ -101,7 +98,6 @@ private:
     RunReport& finish(Check why);
     RunReport& finish(RunOutcome outcome, int sendCode, const std::string& reason = {});
     void send(int c) const;
-    void showTarget(int i);
     bool capture();
     bool solveAndStore();
     void measureGrid(const StoreResult& stored);
@@ -112,6 +108,7 @@ private:
     FrameImages& m_images;
     Hooks m_hooks;
     RunReport m_report;
+    std::unique_ptr<PointSamples> m_samples;  // sample saving on
 };
 
 } // namespace tovrin::calib

@@ -11,6 +11,7 @@ std::atomic<int> g_CalibrationProcessSuc{1};
 std::atomic<int> g_CalibEnvironment{0};
 std::atomic<int> g_CalibEnvironmentDone{1};
 std::atomic<int> g_CaptureAverage{0};
+std::atomic<int> g_SaveSample{0};
 
 void CalibrationRunState::startRun(int pointCount, int screenWidth, int screenHeight)
 {
@@ -44,6 +45,7 @@ void loadRunSettings()
 {
     g_WaitFrameCount = shell::settings::waitFrameCount();
     g_CaptureAverage = shell::readInt(QStringLiteral("Tovrin_Debug/CaptureAverage"), 0) == 1 ? 1 : 0;
+    g_SaveSample = shell::readInt(QStringLiteral("Tovrin_Debug/SaveSample"), 0) != 0 ? 1 : 0;
 }
 
 CalibrationRunState& runState()

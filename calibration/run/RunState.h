@@ -29,6 +29,11 @@ extern std::atomic<int> g_CalibEnvironmentDone;
 // frames (CapturePosition of TouchCapture.h). Tovrin.ini
 // Tovrin_Debug/CaptureAverage, tovrin-cli calibrate --average.
 extern std::atomic<int> g_CaptureAverage;
+// 1: after each captured point the run saves both units' line images under
+// ./SampleData, as the image-debug panel's SaveData does (PointSamples.h);
+// a save that fails ends the run as a process failure. Tovrin.ini
+// Tovrin_Debug/SaveSample, default 0.
+extern std::atomic<int> g_SaveSample;
 
 struct CalibrationRunState {
     std::atomic<int> points{16};        // 16 or 4
@@ -53,7 +58,8 @@ struct CalibrationRunState {
 
 CalibrationRunState& runState();
 
-// g_WaitFrameCount and g_CaptureAverage from Tovrin.ini, before a run.
+// g_WaitFrameCount, g_CaptureAverage and g_SaveSample from Tovrin.ini,
+// before a run.
 void loadRunSettings();
 
 } // namespace tovrin::calib

@@ -23,38 +23,6 @@ SpotReport toReport(const std::array<device::Spot, 5>& spots, int count)
     return r;
 }
 
-// "[0]%d(%d,%d)   [1]..." over all five entries of a report.
-void logSpots(const char* prefix, int index, const char* name, const SpotReport& r)
-{
-    const auto& s = r.spots;
-    shell::LogF("CalibIndex[%d]%s: %s-> [0]%d(%d,%d)   [1]%d(%d,%d)   [2]%d(%d,%d)   [3]%d(%d,%d)   [4]%d(%d,%d)\n",
-                index, prefix, name, s[0].position, s[0].width, s[0].strength, s[1].position, s[1].width,
-                s[1].strength, s[2].position, s[2].width, s[2].strength, s[3].position, s[3].width, s[3].strength,
-                s[4].position, s[4].width, s[4].strength);
-}
-
-// The same with each spot's flag.
-void logFlaggedSpots(int index, const char* name, const SpotReport& r)
-{
-    const auto& s = r.spots;
-    shell::LogF("CalibIndex[%d](After the FalsePotDel): %s-> [0]%d(%d,%d,%d)   [1]%d(%d,%d,%d)   [2]%d(%d,%d,%d)   "
-                "[3]%d(%d,%d,%d)   [4]%d(%d,%d,%d)\n",
-                index, name, s[0].position, s[0].width, s[0].strength, s[0].flag, s[1].position, s[1].width,
-                s[1].strength, s[1].flag, s[2].position, s[2].width, s[2].strength, s[2].flag, s[3].position,
-                s[3].width, s[3].strength, s[3].flag, s[4].position, s[4].width, s[4].strength, s[4].flag);
-}
-
-void logTable(int index, const char* name, const PointTable& t)
-{
-    for (int i = 0; i < kGridPoints; i += 4) {
-        const auto at = [&](int k) { return t.position[static_cast<size_t>(k)]; };
-        const auto set = [&](int k) { return t.set[static_cast<size_t>(k)] ? 1 : 0; };
-        shell::LogF("CalibIndex[%d] g_CalPoints.%s: [%d]%d(%d), [%d]%d(%d), [%d]%d(%d), [%d]%d(%d)\n", index, name, i,
-                    at(i), set(i), i + 1, at(i + 1), set(i + 1), i + 2, at(i + 2), set(i + 2), i + 3, at(i + 3),
-                    set(i + 3));
-    }
-}
-
 void logBackground(const char* side, const char* before, const BackgroundList& list)
 {
     for (int i = 0; i < std::clamp(list.count, 0, kBackgroundSpots); ++i) {
@@ -79,10 +47,44 @@ int readTouchFrame(std::uint8_t pointIndex, std::uint32_t screenPosition, std::u
     return out.result;
 }
 
-TouchCapture::TouchCapture(int variantFlag, CapturePosition method)
+TouchCapture::TouchCapture(int variantFlag, CapturePosition method, const char* logName)
     : m_variant(variantFlag)
     , m_method(method)
+    , m_logName(logName)
 {
+}
+
+// "[0]%d(%d,%d)   [1]..." over all five entries of a report.
+void TouchCapture::logSpots(const char* stage, int index, const char* name, const SpotReport& r) const
+{
+    const auto& s = r.spots;
+    shell::LogF("%s[%d]%s: %s-> [0]%d(%d,%d)   [1]%d(%d,%d)   [2]%d(%d,%d)   [3]%d(%d,%d)   [4]%d(%d,%d)\n", m_logName,
+                index, stage, name, s[0].position, s[0].width, s[0].strength, s[1].position, s[1].width,
+                s[1].strength, s[2].position, s[2].width, s[2].strength, s[3].position, s[3].width, s[3].strength,
+                s[4].position, s[4].width, s[4].strength);
+}
+
+// The same with each spot's flag.
+void TouchCapture::logFlaggedSpots(int index, const char* name, const SpotReport& r) const
+{
+    const auto& s = r.spots;
+    shell::LogF("%s[%d](After the FalsePotDel): %s-> [0]%d(%d,%d,%d)   [1]%d(%d,%d,%d)   [2]%d(%d,%d,%d)   "
+                "[3]%d(%d,%d,%d)   [4]%d(%d,%d,%d)\n",
+                m_logName, index, name, s[0].position, s[0].width, s[0].strength, s[0].flag, s[1].position,
+                s[1].width, s[1].strength, s[1].flag, s[2].position, s[2].width, s[2].strength, s[2].flag,
+                s[3].position, s[3].width, s[3].strength, s[3].flag, s[4].position, s[4].width, s[4].strength,
+                s[4].flag);
+}
+
+void TouchCapture::logTable(int index, const char* name, const PointTable& t) const
+{
+    for (int i = 0; i < kGridPoints; i += 4) {
+        const auto at = [&](int k) { return t.position[static_cast<size_t>(k)]; };
+        const auto set = [&](int k) { return t.set[static_cast<size_t>(k)] ? 1 : 0; };
+        shell::LogF("%s[%d] g_CalPoints.%s: [%d]%d(%d), [%d]%d(%d), [%d]%d(%d), [%d]%d(%d)\n", m_logName, index, name,
+                    i, at(i), set(i), i + 1, at(i + 1), set(i + 1), i + 2, at(i + 2), set(i + 2), i + 3, at(i + 3),
+                    set(i + 3));
+    }
 }
 
 namespace {
@@ -159,18 +161,35 @@ int TouchCapture::feed(const TouchFrame& frame, int logIndex)
 
 TouchCapture::Choice TouchCapture::choose(int gridIndex, int columnType, int logIndex)
 {
+    const Choice c = chooseWith(
+        [&](SpotReport& sorted, Side side) {
+            return FalsePotDel(side == Side::Left ? m_bgLeft : m_bgRight, sorted, side, columnType,
+                               side == Side::Left ? m_tableLeft : m_tableRight, gridIndex, SpotMode::Capture,
+                               m_variant);
+        },
+        logIndex, ChoiceLog::WithFlags);
+    m_tablesUsed = true;
+    return c;
+}
+
+TouchCapture::Choice TouchCapture::choose(const SpotChooser& chooser, int logIndex)
+{
+    m_tablesUsed = false;
+    return chooseWith(chooser, logIndex, ChoiceLog::PositionsOnly);
+}
+
+TouchCapture::Choice TouchCapture::chooseWith(const SpotChooser& chooser, int logIndex, ChoiceLog line)
+{
     m_sortedLeft = VoteAndSort(m_historyLeft);
     m_sortedRight = VoteAndSort(m_historyRight);
-    shell::LogF("CalibIndex[%d](After the sorting): leftIndex-> %d   rightIndex-> %d \n", logIndex,
+    shell::LogF("%s[%d](After the sorting): leftIndex-> %d   rightIndex-> %d \n", m_logName, logIndex,
                 m_sortedLeft.valid(), m_sortedRight.valid());
     logSpots("(After the sorting)", logIndex, "OneD_leftPoint", m_sortedLeft);
     logSpots("(After the sorting)", logIndex, "OneD_rightPoint", m_sortedRight);
 
     Choice c;
-    c.left = FalsePotDel(m_bgLeft, m_sortedLeft, Side::Left, columnType, m_tableLeft, gridIndex, SpotMode::Capture,
-                         m_variant);
-    c.right = FalsePotDel(m_bgRight, m_sortedRight, Side::Right, columnType, m_tableRight, gridIndex,
-                          SpotMode::Capture, m_variant);
+    c.left = chooser(m_sortedLeft, Side::Left);
+    c.right = chooser(m_sortedRight, Side::Right);
     c.leftFound = c.left.flag == 1;
     c.rightFound = c.right.flag == 1;
     if (m_method == CapturePosition::Average) {
@@ -181,15 +200,21 @@ TouchCapture::Choice TouchCapture::choose(int gridIndex, int columnType, int log
     }
     logFlaggedSpots(logIndex, "OneD_leftPoint", m_sortedLeft);
     logFlaggedSpots(logIndex, "OneD_rightPoint", m_sortedRight);
-    shell::LogF("CalibIndex[%d](After the FalsePotDel): Choose_Point: [leftPoint]%d(%d)   [rightPoint]%d(%d)\n\n",
-                logIndex, c.left.position, c.left.flag, c.right.position, c.right.flag);
+    if (line == ChoiceLog::WithFlags)
+        shell::LogF("%s[%d](After the FalsePotDel): Choose_Point: [leftPoint]%d(%d)   [rightPoint]%d(%d)\n\n",
+                    m_logName, logIndex, c.left.position, c.left.flag, c.right.position, c.right.flag);
+    else
+        shell::LogF("%s[%d](After the FalsePotDel): Choose_Point: [leftPoint]%d   [rightPoint]%d\n\n", m_logName,
+                    logIndex, c.leftFound ? c.left.position : 0, c.rightFound ? c.right.position : 0);
     return c;
 }
 
 void TouchCapture::keepChoice(int logIndex)
 {
-    logTable(logIndex, "LImg", m_tableLeft);
-    logTable(logIndex, "RImg", m_tableRight);
+    if (m_tablesUsed) {
+        logTable(logIndex, "LImg", m_tableLeft);
+        logTable(logIndex, "RImg", m_tableRight);
+    }
     AccumulateDeletedSpots(m_sortedLeft, m_bgLeft);
     AccumulateDeletedSpots(m_sortedRight, m_bgRight);
     shell::LogF("(64 array)leftPointTotal = %d, rightPointTotal = %d\n", m_bgLeft.count, m_bgRight.count);
@@ -222,22 +247,23 @@ void TouchCapture::forgetFrom(int gridIndex)
     restartHold();
 }
 
-ReleaseResult waitForRelease(TouchCapture& capture, std::uint8_t pointIndex, std::uint32_t screenPosition,
-                             int previousIndex, int previousColumnType, const std::function<bool()>& interrupted,
+ReleaseResult waitForRelease(std::uint8_t pointIndex, std::uint32_t position, std::uint8_t firstRelease,
+                             const std::function<bool(const TouchFrame&)>& stillHeld,
+                             const std::function<bool()>& interrupted,
                              const std::function<void(const TouchFrame&)>& seen)
 {
-    bool held = true;
+    std::uint8_t release = firstRelease;
     for (;;) {
         if (interrupted && interrupted())
             return ReleaseResult::Interrupted;
         TouchFrame frame;
-        if (readTouchFrame(pointIndex, screenPosition, held ? kReleaseHeld : kReleaseFree, frame) == 3)
+        if (readTouchFrame(pointIndex, position, release, frame) == 3)
             return ReleaseResult::Failed;
         if (seen)
             seen(frame);
         if (frame.result != 2)
             return ReleaseResult::Released;
-        held = capture.stillHeld(frame, previousIndex, previousColumnType);
+        release = stillHeld && stillHeld(frame) ? kReleaseHeld : kReleaseFree;
     }
 }
 

@@ -1,21 +1,23 @@
 #pragma once
 // Capturing a touch at a target: the machinery every touch calibration of
-// the tool shares (the 16- and 4-point runs here, the shortcut-key
-// calibration with its own targets).
+// the tool shares (the 16- and 4-point runs, and the shortcut-key
+// calibration with its key corners; TargetCapture.h runs it over a run's
+// targets).
 //
 //   - readTouchFrame(): one ReadTouchPoints, the spots of both cameras;
 //   - TouchCapture: the background spots seen without a touch, the count of
 //     frames a touch has been held (both cameras see spots; losing either
 //     starts again at 0), the last 20 held frames, and at the end of the
-//     hold the chosen spot of each camera (vote, sort, FalsePotDel with the
-//     points already captured), with the run's log lines;
-//   - waitForRelease(): polls until the finger of the previous point has
+//     hold the chosen spot of each camera (vote, sort, then FalsePotDel with
+//     the points already captured, or the run's own spot chooser), with the
+//     run's log lines;
+//   - waitForRelease(): polls until the finger of the previous target has
 //     left, telling the frame with the release byte whether the old touch is
 //     still held.
 //
 // A worker owns one TouchCapture per run; nothing here is shared between
 // threads. Grid indices are those of the 4 x 4 grid (index 4 row + column);
-// the log names a point by its capture index.
+// the log names a target by its capture index.
 
 #include "calibration/math/SpotSelect.h"
 
@@ -58,7 +60,10 @@ enum class CapturePosition {
 
 class TouchCapture {
 public:
-    explicit TouchCapture(int variantFlag, CapturePosition method = CapturePosition::Vote);
+    // logName: how the log lines name a target ("CalibIndex"; the key
+    // calibration's "KeyCalibIndex").
+    explicit TouchCapture(int variantFlag, CapturePosition method = CapturePosition::Vote,
+                          const char* logName = "CalibIndex");
 
     // A new run: background lists, point tables and the hold cleared.
     void startRun();
@@ -83,11 +88,20 @@ public:
         bool both() const { return leftFound && rightFound; }
     };
     // At the end of a hold: each camera's spot for grid point gridIndex of
-    // the given column type; the point tables keep what was found.
+    // the given column type (FalsePotDel); the point tables keep what was
+    // found.
     Choice choose(int gridIndex, int columnType, int logIndex);
 
-    // The point is taken: the spots the choice deleted are background from
-    // now on. Logs the point tables and the background lists.
+    // A run's own choice of a camera's spot among the voted and sorted spots
+    // of a hold: it sets each spot's flag (0: not the finger; such spots
+    // join the background when the target is kept) and returns the chosen
+    // spot, flag 1 when one was found. The point tables take no part.
+    using SpotChooser = std::function<Spot(SpotReport& sorted, Side side)>;
+    Choice choose(const SpotChooser& chooser, int logIndex);
+
+    // The target is taken: the spots the choice deleted are background from
+    // now on. Logs the point tables (when the choice used them) and the
+    // background lists.
     void keepChoice(int logIndex);
 
     // During the release wait: whether the finger of grid point
@@ -102,8 +116,16 @@ public:
     const BackgroundList& background(Side side) const { return side == Side::Left ? m_bgLeft : m_bgRight; }
 
 private:
+    enum class ChoiceLog { WithFlags, PositionsOnly };
+    Choice chooseWith(const SpotChooser& chooser, int logIndex, ChoiceLog line);
+    void logSpots(const char* stage, int index, const char* name, const SpotReport& r) const;
+    void logFlaggedSpots(int index, const char* name, const SpotReport& r) const;
+    void logTable(int index, const char* name, const PointTable& t) const;
+
     int m_variant = 0;
     CapturePosition m_method = CapturePosition::Vote;
+    const char* m_logName = "CalibIndex";
+    bool m_tablesUsed = false;  // the last choice was FalsePotDel's
     BackgroundList m_bgLeft, m_bgRight;
     PointTable m_tableLeft, m_tableRight;
     TouchHistory m_historyLeft, m_historyRight;
@@ -113,13 +135,14 @@ private:
 
 enum class ReleaseResult { Released, Failed, Interrupted };
 
-// Polls grid point pointIndex at screenPosition until not both cameras see
-// a touch. The first request carries the release byte 0 (the finger was
-// just on the previous point); later ones 0 while stillHeld() finds the
-// previous point on both cameras, else 255. Before every request
-// `interrupted` is asked (device lost, stop, mode switch, point taken back).
-ReleaseResult waitForRelease(TouchCapture& capture, std::uint8_t pointIndex, std::uint32_t screenPosition,
-                             int previousIndex, int previousColumnType, const std::function<bool()>& interrupted,
+// Polls with request (pointIndex, position) until not both cameras see a
+// touch. The first request carries `firstRelease`; later ones 0 while
+// `stillHeld` finds the finger of the previous target on both cameras,
+// else 255. Before every request `interrupted` is asked (device lost, stop,
+// mode switch, target taken back); `seen` gets every frame.
+ReleaseResult waitForRelease(std::uint8_t pointIndex, std::uint32_t position, std::uint8_t firstRelease,
+                             const std::function<bool(const TouchFrame&)>& stillHeld,
+                             const std::function<bool()>& interrupted,
                              const std::function<void(const TouchFrame&)>& seen = {});
 
 } // namespace tovrin::calib

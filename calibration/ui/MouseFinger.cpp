@@ -42,22 +42,34 @@ bool MouseFinger::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
         return false;
-    if (!isTouchSurface(watched) || !watched->isWidgetType())
-        return false;
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    const auto* surface = static_cast<QWidget*>(watched);
-    const QPointF at = screenPoint(surface, mouse->position());
+    if (type == QEvent::MouseButtonRelease) {
+        // Wherever the button goes up (the window may have closed under
+        // it), the finger lifts.
+        if (mouse->button() == Qt::LeftButton && m_down) {
+            m_down = false;
+            if (m_hands.up)
+                m_hands.up();
+        }
+        return false;
+    }
+    if (!watched->isWidgetType())
+        return false;
+    const auto* widget = static_cast<QWidget*>(watched);
+    std::optional<QPointF> at;
+    if (const auto* surface = dynamic_cast<const TouchSurface*>(watched))
+        at = surface->touchPoint(mouse->position());
+    else if (isTouchSurface(watched))
+        at = screenPoint(widget, mouse->position());
+    if (!at)
+        return false;
     if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
         m_down = true;
         if (m_hands.down)
-            m_hands.down(at);
+            m_hands.down(*at);
     } else if (type == QEvent::MouseMove && m_down) {
         if (m_hands.move)
-            m_hands.move(at);
-    } else if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton && m_down) {
-        m_down = false;
-        if (m_hands.up)
-            m_hands.up();
+            m_hands.move(*at);
     }
     return false;  // the window still sees its mouse
 }

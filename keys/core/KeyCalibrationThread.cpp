@@ -1,5 +1,6 @@
 #include "keys/core/KeyCalibrationThread.h"
 
+#include "calibration/run/TargetCapture.h"
 #include "device/DeviceOps.h"
 #include "device/DeviceStatus.h"
 #include "device/UnitOps.h"
@@ -7,25 +8,10 @@
 #include "keys/core/KeyRectangles.h"
 #include "keys/core/KeyStore.h"
 #include "records/CalibrationRecord.h"
-#include "shell/Clock.h"
 #include "shell/Log.h"
 #include "shell/Settings.h"
 
 namespace tovrin::keys {
-
-void KeyRunState::reset()
-{
-    initDone = false;
-    targetShown = false;
-    targetIndex = 0;
-    progress = 0;
-    heldFrames = 0;
-    leftCount = 0;
-    rightCount = 0;
-    leftFound = false;
-    rightFound = false;
-    repaintPending = false;
-}
 
 uint32_t targetRecord(const KeyTarget& target, bool extendedFrame)
 {
@@ -33,34 +19,6 @@ uint32_t targetRecord(const KeyTarget& target, bool extendedFrame)
     return (edge & 0xFFu) | (static_cast<uint32_t>(target.group & 0xFF) << 8) |
            (static_cast<uint32_t>(target.groupKeys & 0xFF) << 16) | (static_cast<uint32_t>(target.index & 0xFF) << 24);
 }
-
-namespace {
-
-// Release byte: 0 while a touch is expected or still seen where the last
-// target was, 255 once the frame may take the finger as lifted.
-constexpr uint8_t kReleaseHeld = 0;
-constexpr uint8_t kReleaseFree = 255;
-
-calib::SpotReport toSpots(const std::array<device::Spot, 5>& spots, int count)
-{
-    calib::SpotReport r;
-    r.count = count < 0 ? 0 : (count > calib::kMaxSpots ? calib::kMaxSpots : count);
-    for (int i = 0; i < r.count; ++i) {
-        const device::Spot& s = spots[static_cast<size_t>(i)];
-        r.spots[static_cast<size_t>(i)] = {s.position, s.width, s.strength, 1};
-    }
-    return r;
-}
-
-void logSpots(const char* format, int index, int wait, const calib::SpotReport& r)
-{
-    const auto& s = r.spots;
-    shell::LogF(format, index, wait, s[0].position, s[0].width, s[0].strength, s[1].position, s[1].width, s[1].strength,
-                s[2].position, s[2].width, s[2].strength, s[3].position, s[3].width, s[3].strength, s[4].position,
-                s[4].width, s[4].strength);
-}
-
-} // namespace
 
 KeyCalibrationJob::KeyCalibrationJob(KeyDepiction depiction, int width, int height, KeyCodes codes,
                                      KeyRunState& state)
@@ -74,190 +32,87 @@ KeyCalibrationJob::KeyCalibrationJob(KeyDepiction depiction, int width, int heig
     m_oneDRight.assign(m_depiction.targets.size(), 0);
 }
 
-bool KeyCalibrationJob::stopOrGone(const std::function<void(int)>& send)
-{
-    if (m_state.stop.load())
-        return true;
-    if (!device::g_bDevExist.load()) {
-        send(keycode::kTargetReady);  // the window sees the frame gone and says so
-        return true;
-    }
-    return false;
-}
-
-void KeyCalibrationJob::showTarget(const std::function<void(int)>& send)
-{
-    // One redraw request at a time: a query answers far faster than a
-    // window repaints, and every redraw shows the latest state anyway.
-    if (!m_state.repaintPending.exchange(true))
-        send(keycode::kTargetReady);
-}
-
-int KeyCalibrationJob::query(int target, uint8_t release, calib::SpotReport& left, calib::SpotReport& right)
-{
-    const size_t t = static_cast<size_t>(std::clamp(target, 0, static_cast<int>(m_depiction.targets.size()) - 1));
-    device::TouchReport report;
-    const int result = device::ReadTouchPoints(0, static_cast<uint8_t>(target),
-                                               targetRecord(m_depiction.targets[t], m_extended), release, report);
-    if (result == 3) {
-        device::markGoneOnNoReply();
-        return result;
-    }
-    left = toSpots(report.master, report.masterCount());
-    right = toSpots(report.slave, report.slaveCount());
-    m_state.leftCount = left.valid();
-    m_state.rightCount = right.valid();
-    // The frame's own pace: never ask faster than a frame a millisecond.
-    sleepMs(1);
-    return result;
-}
-
 void KeyCalibrationJob::run(const std::function<void(int)>& send)
 {
-    m_state.reset();
-    m_state.waitFrames = shell::settings::waitFrameCount();
+    const int targets = static_cast<int>(m_depiction.targets.size());
+    m_state.startRun(targets, m_width, m_height);
+    calib::g_WaitFrameCount = shell::settings::waitFrameCount();
+    calib::g_CalDataInitSuc = 0;
     m_extended = device::ExtendedFrameDevice.load() == 1;
-    if (m_depiction.targets.empty())
+    if (targets == 0)
         return;
-    shell::LogF("KeyCalibrationThread::run start, %d targets\n", static_cast<int>(m_depiction.targets.size()));
+    shell::LogF("KeyCalibrationThread::run start, %d targets\n", targets);
 
-    if (stopOrGone(send))
+    if (m_state.stop.load())
         return;
-    if (!device::ArmTouchData()) {
-        device::markGoneOnNoReply();
+    if (!device::g_bDevExist.load()) {
+        send(keycode::kTargetReady);  // the window sees the frame gone and says so
+        return;
+    }
+    if (!calib::armTouchData()) {
         send(keycode::kInitFailed);
         return;
     }
-    m_state.initDone = true;
-    device::g_isDeviceCommunicate = 1;
-    for (int pass = 0; pass < kIdlePasses; ++pass) {
-        if (stopOrGone(send))
-            return;
-        sleepMs(1);
-    }
-
-    // Background: what the cameras see while nobody touches.
-    m_backgroundLeft.clear();
-    m_backgroundRight.clear();
-    for (int frame = 1; frame <= kBackgroundFrames; ++frame) {
-        if (stopOrGone(send))
-            return;
-        calib::SpotReport left, right;
-        if (query(0, kReleaseHeld, left, right) == 3) {
-            send(keycode::kProcessFailed);
-            return;
-        }
-        if (frame >= 3)
-            calib::AccumulateBackground(left, right, m_backgroundLeft, m_backgroundRight);
-        if (frame == kShowFirstTargetAfter) {
-            m_state.targetShown = true;
-            showTarget(send);
-        }
-    }
-
-    if (!captureAll(send))
+    if (!capture(send))
         return;
     finish(send);
 }
 
-bool KeyCalibrationJob::captureAll(const std::function<void(int)>& send)
+bool KeyCalibrationJob::capture(const std::function<void(int)>& send)
 {
-    const int targets = static_cast<int>(m_depiction.targets.size());
-    const int wait = m_state.waitFrames.load();
-    int held = 0;
-    int current = -1;
-    while (true) {
-        if (stopOrGone(send))
-            return false;
-        const int t = m_state.targetIndex.load();
-        if (t >= targets)
-            return true;
-        if (t != current) {  // a new target, or the window stepped back
-            current = t;
-            held = 0;
-            m_state.heldFrames = 0;
-        }
-        showTarget(send);
-        calib::SpotReport left, right;
-        const int result = query(t, kReleaseHeld, left, right);
-        if (result == 3) {
-            send(keycode::kProcessFailed);
-            return false;
-        }
-        if (result != 2) {  // not both cameras: the touch is lost, count again
-            held = 0;
-            m_state.heldFrames = 0;
-            continue;
-        }
-        if (++held == 1) {
-            m_historyLeft.clear();
-            m_historyRight.clear();
-        }
-        m_historyLeft.push(left);
-        m_historyRight.push(right);
-        m_state.heldFrames = held;
-        if (left.valid() >= 2)
-            logSpots("KeyCalibIndex[%d](g_WaitFrameCount=%d): OneD_leftPoint-> [0]%d(%d,%d)   [1]%d(%d,%d)   "
-                     "[2]%d(%d,%d)   [3]%d(%d,%d)   [4]%d(%d,%d)\n",
-                     t, held, left);
-        if (right.valid() >= 2)
-            logSpots("KeyCalibIndex[%d](g_WaitFrameCount=%d): OneD_rightPoint-> [0]%d(%d,%d)   [1]%d(%d,%d)   "
-                     "[2]%d(%d,%d)   [3]%d(%d,%d)   [4]%d(%d,%d)\n",
-                     t, held, right);
-        if (held < wait)
-            continue;
+    calib::TouchCapture touches(m_extended ? 1 : 0, calib::CapturePosition::Vote, "KeyCalibIndex");
+    const auto edgeTypeOf = [this](int target) {
+        return keyEdgeType(m_depiction.targets[static_cast<size_t>(target)].edge);
+    };
+    calib::TargetPlan plan;
+    plan.targets = static_cast<int>(m_depiction.targets.size());
+    plan.query = [this](int target) {
+        return calib::TargetQuery{static_cast<uint8_t>(target),
+                                  targetRecord(m_depiction.targets[static_cast<size_t>(target)], m_extended)};
+    };
+    // While a corner waits for its touch the frame is told the finger is
+    // wanted down; right after a corner it may take the finger as lifted.
+    plan.touchRelease = calib::kReleaseHeld;
+    plan.firstReleaseAfter = calib::kReleaseFree;
+    plan.choose = [&](calib::TouchCapture& t, int target) {
+        const int edgeType = edgeTypeOf(target);
+        return t.choose([edgeType](calib::SpotReport& sorted, calib::Side side) { return keySpot(sorted, side, edgeType); },
+                        target);
+    };
+    // The finger of the last corner is still there while the key chooser
+    // finds it on both cameras' spots as reported.
+    plan.stillHeld = [&](calib::TouchCapture&, const calib::TouchFrame& frame, int previous) {
+        const int edgeType = edgeTypeOf(previous);
+        calib::SpotReport left = frame.left, right = frame.right;
+        return keySpot(left, calib::Side::Left, edgeType).flag == 1 &&
+               keySpot(right, calib::Side::Right, edgeType).flag == 1;
+    };
+    plan.kept = [this](int target, const calib::TouchCapture::Choice& choice) {
+        m_oneDLeft[static_cast<size_t>(target)] = choice.left.position;
+        m_oneDRight[static_cast<size_t>(target)] = choice.right.position;
+        return true;
+    };
+    plan.paceMs = 1;  // the frame's own pace: never ask faster than a frame a millisecond
+    calib::CaptureHooks hooks;
+    hooks.go = [this] { return !m_state.stop.load() && device::g_bDevExist.load(); };
+    hooks.redraw = [&send] { send(keycode::kTargetReady); };
+    hooks.stop = &m_state.stop;
 
-        calib::SpotReport sortedLeft = calib::VoteAndSort(m_historyLeft);
-        calib::SpotReport sortedRight = calib::VoteAndSort(m_historyRight);
-        shell::LogF("KeyCalibIndex[%d](After the sorting): leftIndex-> %d   rightIndex-> %d \n", t, sortedLeft.valid(),
-                    sortedRight.valid());
-        const int edgeType = keyEdgeType(m_depiction.targets[static_cast<size_t>(t)].edge);
-        const auto leftPoint = chooseKeySpot(sortedLeft, calib::Side::Left, edgeType);
-        const auto rightPoint = chooseKeySpot(sortedRight, calib::Side::Right, edgeType);
-        shell::LogF("KeyCalibIndex[%d](After the FalsePotDel): Choose_Point: [leftPoint]%d   [rightPoint]%d\n\n", t,
-                    leftPoint.value_or(0), rightPoint.value_or(0));
-        m_state.leftFound = leftPoint.has_value();
-        m_state.rightFound = rightPoint.has_value();
-        held = 0;
-        m_state.heldFrames = 0;
-        if (!leftPoint || !rightPoint)
-            continue;  // touch again
-        calib::AccumulateDeletedSpots(sortedLeft, m_backgroundLeft);
-        calib::AccumulateDeletedSpots(sortedRight, m_backgroundRight);
-        m_oneDLeft[static_cast<size_t>(t)] = *leftPoint;
-        m_oneDRight[static_cast<size_t>(t)] = *rightPoint;
-        if (!sleepMsUnless(kCapturedPauseMs, &m_state.stop))
-            return false;
-        int expected = t;
-        m_state.targetIndex.compare_exchange_strong(expected, t + 1);
-        showTarget(send);
-        const int next = m_state.targetIndex.load();
-        if (next < targets && !releaseWait(next, send))
-            return false;
+    calib::TargetCapture run(touches, m_state, std::move(plan), std::move(hooks));
+    switch (run.run()) {
+    case calib::CaptureOutcome::Captured:
+        return true;
+    case calib::CaptureOutcome::Interrupted:
+        if (!m_state.stop.load() && !device::g_bDevExist.load())
+            send(keycode::kTargetReady);  // the window sees the frame gone and says so
+        return false;
+    case calib::CaptureOutcome::QueryFailed:
+    case calib::CaptureOutcome::KeepFailed:
+        shell::LogF("Key calibration failed: %s\n", run.failure());
+        send(keycode::kProcessFailed);
+        return false;
     }
-}
-
-bool KeyCalibrationJob::releaseWait(int nextTarget, const std::function<void(int)>& send)
-{
-    uint8_t release = kReleaseFree;
-    while (true) {
-        if (stopOrGone(send))
-            return false;
-        calib::SpotReport left, right;
-        const int result = query(nextTarget, release, left, right);
-        if (result == 3) {
-            send(keycode::kProcessFailed);
-            return false;
-        }
-        if (result != 2)
-            return true;
-        // Still the old finger where the last target was?
-        const int t = std::max(0, nextTarget - 1);
-        const int edgeType = keyEdgeType(m_depiction.targets[static_cast<size_t>(t)].edge);
-        const bool stillThere = chooseKeySpot(left, calib::Side::Left, edgeType).has_value() &&
-                                chooseKeySpot(right, calib::Side::Right, edgeType).has_value();
-        release = stillThere ? kReleaseHeld : kReleaseFree;
-    }
+    return false;
 }
 
 void KeyCalibrationJob::finish(const std::function<void(int)>& send)
@@ -266,12 +121,20 @@ void KeyCalibrationJob::finish(const std::function<void(int)>& send)
         shell::LogF("Key calibration failed: %s\n", why);
         send(keycode::kProcessFailed);
     };
+    auto stopOrGone = [&] {
+        if (m_state.stop.load())
+            return true;
+        if (device::g_bDevExist.load())
+            return false;
+        send(keycode::kTargetReady);
+        return true;
+    };
     m_state.progress = 0;
     send(keycode::kProgress);
 
     if (!writeKeyCodeBlock(m_codes.block()))
         return fail("key code block not stored");
-    if (stopOrGone(send))
+    if (stopOrGone())
         return;
 
     records::CalInfo previous;
@@ -301,7 +164,7 @@ void KeyCalibrationJob::finish(const std::function<void(int)>& send)
     switch (result) {
     case StoreResult::Stored:
         m_state.progress = 100;
-        m_state.targetIndex = 0;
+        m_state.pointIndex = 0;
         send(keycode::kStored);
         return;
     case StoreResult::Rejected:

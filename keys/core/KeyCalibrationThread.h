@@ -5,11 +5,14 @@
 // touch calibration, writes the key codes, computes every key's rectangle
 // and stores them (KeyStore.h).
 //
-// The frame handling is that of the touch calibration: arm, 100 idle
-// passes, a 61-frame background phase, then per target a touch held for
-// g_WaitFrameCount frames, vote and sort, the key chooser, and a release
-// wait before the next target. The request of each query carries the
-// target record instead of a point position:
+// The frame handling is the touch calibration's own (TargetCapture.h): arm,
+// 100 idle passes, a 61-frame background phase, then per target a touch
+// held for g_WaitFrameCount frames, vote and sort, the key chooser instead
+// of the grid's spot choice, and a release wait before the next target.
+// The key run asks at most one frame a millisecond; while a corner waits
+// for its touch its queries carry the release byte 0, and the first query
+// after a corner 255. The request of each query carries the target record
+// instead of a point position:
 //
 //   screen position word (little-endian):
 //     byte 0  edge (1 left, 2 right, 3 bottom, 4 top) | 0x40
@@ -24,7 +27,7 @@
 //   0 target ready / redraw     1 init failed       2 process failed
 //   3 saving progress           4 key calibration stored
 
-#include "calibration/math/SpotSelect.h"
+#include "calibration/run/RunState.h"
 #include "keys/core/KeyCodes.h"
 #include "keys/core/KeyLayout.h"
 
@@ -45,28 +48,12 @@ constexpr int kProgress = 3;
 constexpr int kStored = 4;
 } // namespace keycode
 
-constexpr int kIdlePasses = 100;
-constexpr int kBackgroundFrames = 61;
-constexpr int kShowFirstTargetAfter = 60;
-constexpr int kCapturedPauseMs = 200;
-
-// The run state the window paints from; the thread writes it, the window
-// reads it and steps the target back (Reset Before).
-struct KeyRunState {
+// The run state the window paints from, that of every calibration run
+// (RunState.h: target shown, its index, held frames, spot counts, found
+// flags, saving progress; the window steps back with takeBack()), and the
+// run's stop request. Touch data armed: calib::g_CalDataInitSuc.
+struct KeyRunState : calib::CalibrationRunState {
     std::atomic<bool> stop{false};
-    std::atomic<bool> initDone{false};      // g_CalDataInitSuc
-    std::atomic<bool> targetShown{false};   // false until the background phase is over
-    std::atomic<int> targetIndex{0};
-    std::atomic<int> progress{0};
-    std::atomic<int> heldFrames{0};
-    std::atomic<int> waitFrames{40};        // g_WaitFrameCount of this run
-    std::atomic<int> leftCount{0};
-    std::atomic<int> rightCount{0};
-    std::atomic<bool> leftFound{false};
-    std::atomic<bool> rightFound{false};
-    std::atomic<bool> repaintPending{false};  // a code 0 is on its way to the window
-
-    void reset();
 };
 
 // The record a query carries for one target.
@@ -88,12 +75,7 @@ public:
     const KeyDepiction& depiction() const { return m_depiction; }
 
 private:
-    enum class Step { Continue, Done, Failed };
-    bool stopOrGone(const std::function<void(int)>& send);
-    void showTarget(const std::function<void(int)>& send);
-    int query(int target, uint8_t release, calib::SpotReport& left, calib::SpotReport& right);
-    bool captureAll(const std::function<void(int)>& send);
-    bool releaseWait(int nextTarget, const std::function<void(int)>& send);
+    bool capture(const std::function<void(int)>& send);
     void finish(const std::function<void(int)>& send);
 
     KeyDepiction m_depiction;
@@ -104,10 +86,6 @@ private:
     bool m_extended = false;
     std::vector<int32_t> m_oneDLeft;
     std::vector<int32_t> m_oneDRight;
-    calib::BackgroundList m_backgroundLeft;
-    calib::BackgroundList m_backgroundRight;
-    calib::TouchHistory m_historyLeft;
-    calib::TouchHistory m_historyRight;
 };
 
 class KeyCalibrationThread : public QThread {

@@ -78,4 +78,19 @@ std::optional<int> chooseKeySpot(calib::SpotReport& spots, calib::Side side, int
     return spots.spots[static_cast<size_t>(best)].position;
 }
 
+calib::Spot keySpot(calib::SpotReport& spots, calib::Side side, int edgeType)
+{
+    const std::optional<int> position = chooseKeySpot(spots, side, edgeType);
+    if (!position)
+        return {};
+    for (int i = 0; i < spots.valid(); ++i) {
+        calib::Spot s = spots.spots[static_cast<size_t>(i)];
+        if (s.position == *position) {
+            s.flag = 1;
+            return s;
+        }
+    }
+    return {};
+}
+
 } // namespace tovrin::keys

@@ -27,4 +27,8 @@ constexpr int kWideSpot = 10;     // a spot this wide is a finger
 // flag (1 kept, 0 not) and returns the chosen position, or nothing.
 std::optional<int> chooseKeySpot(calib::SpotReport& spots, calib::Side side, int edgeType);
 
+// The same as the spot choice of a calibration capture takes it: the chosen
+// spot with flag 1, or an empty spot (flag 0) when there is none.
+calib::Spot keySpot(calib::SpotReport& spots, calib::Side side, int edgeType);
+
 } // namespace tovrin::keys

@@ -57,6 +57,17 @@ KeyConfiguration readKeyConfiguration(const QString& file)
     return c;
 }
 
+std::array<std::vector<int>, 4> groupSizesByEdge(const KeyConfiguration& configuration)
+{
+    std::array<std::vector<int>, 4> sizes;
+    for (Edge e : kEdgeOrder) {
+        const EdgeGroups& g = configuration.edge(e);
+        for (int i = 0; i < std::clamp(g.groupCount, 0, kMaxGroups); ++i)
+            sizes[static_cast<size_t>(e - 1)].push_back(g.keys[static_cast<size_t>(i)]);
+    }
+    return sizes;
+}
+
 LayoutCheck checkConfiguration(const KeyConfiguration& configuration)
 {
     bool any = false;

@@ -57,6 +57,10 @@ struct KeyConfiguration {
 // Reads the four edge groups of Tovrin.ini (every value defaults to 0).
 KeyConfiguration readKeyConfiguration(const QString& file = QStringLiteral("Tovrin.ini"));
 
+// The keys of each counted group, per edge (index edge - 1, groups in
+// order): what a frame with this configuration has printed on its border.
+std::array<std::vector<int>, 4> groupSizesByEdge(const KeyConfiguration& configuration);
+
 enum class LayoutCheck {
     Ok,
     NoKeys,        // no edge has a key

@@ -4,7 +4,7 @@
 #include "device/UnitOps.h"
 #include "keys/ui/KeyPainting.h"
 #include "keys/ui/KeyWindowParts.h"
-#include "keys/ui/SimulatedKeyFinger.h"
+#include "keys/ui/SimulatedKeys.h"
 #include "shell/AppContext.h"
 #include "shell/Log.h"
 #include "widgets/Button.h"
@@ -12,7 +12,6 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -138,7 +137,7 @@ void KeyCalibrationWin::useButtons(Mode mode)
 
 void KeyCalibrationWin::refreshButtons()
 {
-    const int index = m_calibration->state().targetIndex.load();
+    const int index = m_calibration->state().pointIndex.load();
     m_resetButton->setButtonEnabled(m_mode == Mode::Calibration && !m_saving && index > 0 &&
                                     index < static_cast<int>(m_depiction.targets.size()));
     m_calibrateButton->setButtonEnabled(!m_saving);
@@ -172,7 +171,7 @@ void KeyCalibrationWin::CalibrationButSlot()
     m_test->stopAndWait();
     Q_EMIT sendShowData(5);
     m_saving = false;
-    m_calibration->state().reset();
+    m_calibration->state().startRun(0, width(), height());
     showTest(-1);
     useButtons(Mode::Calibration);
 
@@ -238,15 +237,15 @@ void KeyCalibrationWin::recvData(int code)
     switch (code) {
     case keycode::kTargetReady:
         if (m_mode == Mode::Calibration) {
-            run.repaintPending = false;
-            if (run.initDone.load() && !m_saving)
+            run.repaint = 0;
+            if (calib::g_CalDataInitSuc.load() && !m_saving)
                 showStatus(msg::TouchTheKey);
             refreshButtons();
         }
         update();
         break;
     case keycode::kInitFailed:
-        shell::LogF("Calibration init failed! g_CalDataInitSuc=%d\n", run.initDone.load() ? 1 : 0);
+        shell::LogF("Calibration init failed! g_CalDataInitSuc=%d\n", calib::g_CalDataInitSuc.load());
         showStatus(msg::InitFailed);
         break;
     case keycode::kProcessFailed:
@@ -280,11 +279,7 @@ void KeyCalibrationWin::ResetButSlot()
 {
     if (m_mode != Mode::Calibration || m_saving)
         return;
-    KeyRunState& run = m_calibration->state();
-    int index = run.targetIndex.load();
-    while (index > 0 && index < static_cast<int>(m_depiction.targets.size()) &&
-           !run.targetIndex.compare_exchange_weak(index, index - 1)) {
-    }
+    m_calibration->state().takeBack();
     refreshButtons();
     update();
 }
@@ -297,7 +292,6 @@ void KeyCalibrationWin::ReturnButSlot()
     const bool calibrating = m_mode == Mode::Calibration;
     m_calibration->stopAndWait();
     m_test->stopAndWait();
-    releaseSimulatedFinger();
     Q_EMIT sendShowData(calibrating && frameConnected() ? 2 : 3);
     QDialog::done(QDialog::Rejected);
 }
@@ -331,12 +325,12 @@ void KeyCalibrationWin::paintEvent(QPaintEvent*)
     if (m_mode == Mode::Calibration) {
         scene.projectionText = context().text(msg::ProjectionArea);
         const KeyRunState& run = m_calibration->state();
-        const int index = run.targetIndex.load();
+        const int index = run.pointIndex.load();
         const int count = static_cast<int>(m_depiction.targets.size());
         for (int i = 0; i < std::min(index, count); ++i)
             scene.captured.push_back(m_depiction.targets[static_cast<size_t>(i)].depiction);
         scene.capturedMark = m_capturedMark;
-        if (run.targetShown.load() && !m_saving && index >= 0 && index < count && m_calibration->isRunning())
+        if (run.target.load() >= 0 && !m_saving && index >= 0 && index < count && m_calibration->isRunning())
             scene.target = m_depiction.targets[static_cast<size_t>(index)].depiction;
     } else {
         scene.pressed = shownKey();
@@ -385,18 +379,9 @@ bool KeyCalibrationWin::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void KeyCalibrationWin::mousePressEvent(QMouseEvent* event)
+std::optional<QPointF> KeyCalibrationWin::touchPoint(const QPointF& local) const
 {
-    if (event->button() == Qt::LeftButton)
-        pressSimulatedFinger(m_depiction, event->position().toPoint());
-    QDialog::mousePressEvent(event);
-}
-
-void KeyCalibrationWin::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton)
-        releaseSimulatedFinger();
-    QDialog::mouseReleaseEvent(event);
+    return simulatedKeyTouch(m_depiction, local);
 }
 
 void KeyCalibrationWin::resizeEvent(QResizeEvent* event)

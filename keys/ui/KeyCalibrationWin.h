@@ -9,6 +9,7 @@
 // calibration is stored or refused (back to work mode), 2 closed during a
 // calibration with the frame there, 3 closed otherwise.
 
+#include "calibration/ui/MouseFinger.h"
 #include "keys/core/KeyCalibrationThread.h"
 #include "keys/core/KeyCodes.h"
 #include "keys/core/KeyLayout.h"
@@ -23,7 +24,7 @@ class QLabel;
 
 namespace tovrin::keys::ui {
 
-class KeyCalibrationWin : public QDialog {
+class KeyCalibrationWin : public QDialog, public calib::ui::TouchSurface {
     Q_OBJECT
 public:
     enum class Mode { Calibration, Test };
@@ -53,11 +54,12 @@ public Q_SLOTS:
     void CalibrationButSlot();
 
 protected:
+    // With --simulate the mouse touches the frame's printed keys and picture
+    // (SimulatedKeys.h).
+    std::optional<QPointF> touchPoint(const QPointF& local) const override;
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

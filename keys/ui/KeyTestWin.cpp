@@ -2,14 +2,13 @@
 
 #include "keys/ui/KeyPainting.h"
 #include "keys/ui/KeyWindowParts.h"
-#include "keys/ui/SimulatedKeyFinger.h"
+#include "keys/ui/SimulatedKeys.h"
 #include "shell/AppContext.h"
 #include "widgets/Button.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -116,7 +115,6 @@ void KeyTestWin::ReturnSlot()
     m_closing = true;
     if (m_thread)
         m_thread->stopAndWait();
-    releaseSimulatedFinger();
     Q_EMIT sendShowData(3);
     QDialog::done(QDialog::Rejected);
 }
@@ -160,18 +158,9 @@ void KeyTestWin::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void KeyTestWin::mousePressEvent(QMouseEvent* event)
+std::optional<QPointF> KeyTestWin::touchPoint(const QPointF& local) const
 {
-    if (event->button() == Qt::LeftButton)
-        pressSimulatedFinger(m_depiction, event->position().toPoint());
-    QDialog::mousePressEvent(event);
-}
-
-void KeyTestWin::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton)
-        releaseSimulatedFinger();
-    QDialog::mouseReleaseEvent(event);
+    return simulatedKeyTouch(m_depiction, local);
 }
 
 void KeyTestWin::resizeEvent(QResizeEvent* event)

@@ -4,6 +4,7 @@
 // work mode while it is open. Closing it (Exit, Escape, a lost frame) emits
 // sendShowData(3).
 
+#include "calibration/ui/MouseFinger.h"
 #include "keys/core/KeyLayout.h"
 #include "keys/core/KeyTestThread.h"
 
@@ -18,7 +19,7 @@ class Button;
 
 namespace tovrin::keys::ui {
 
-class KeyTestWin : public QDialog {
+class KeyTestWin : public QDialog, public calib::ui::TouchSurface {
     Q_OBJECT
 public:
     // size: the window's size (the primary screen's when empty).
@@ -39,10 +40,11 @@ public Q_SLOTS:
     void ReturnSlot();
 
 protected:
+    // With --simulate the mouse touches the frame's printed keys and picture
+    // (SimulatedKeys.h).
+    std::optional<QPointF> touchPoint(const QPointF& local) const override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void done(int result) override;

@@ -133,7 +133,9 @@ TEST_F(TouchWire, ReleaseByteIsZeroWhileTheOldFingerIsStillThere)
     script({seen(600, 700), seen(601, 700), seen(600, 699), seen(20, 20), sim::TouchSpots{}});
     TouchCapture c(0);
     c.startRun();
-    const ReleaseResult r = waitForRelease(c, 1, packScreenPosition(680, 33), 0, FirstColumn, {});
+    const ReleaseResult r = waitForRelease(
+        1, packScreenPosition(680, 33), kReleaseHeld, [&](const TouchFrame& f) { return c.stillHeld(f, 0, FirstColumn); },
+        {});
     EXPECT_EQ(r, ReleaseResult::Released);
     std::vector<int> release;
     for (const auto& q : requests)
@@ -157,8 +159,9 @@ TEST_F(TouchWire, ReleaseWaitEndsWhenInterrupted)
     TouchCapture c(0);
     c.startRun();
     int asked = 0;
-    const ReleaseResult r =
-        waitForRelease(c, 1, packScreenPosition(680, 33), 0, FirstColumn, [&] { return ++asked > 50; });
+    const ReleaseResult r = waitForRelease(
+        1, packScreenPosition(680, 33), kReleaseHeld, [&](const TouchFrame& f) { return c.stillHeld(f, 0, FirstColumn); },
+        [&] { return ++asked > 50; });
     EXPECT_EQ(r, ReleaseResult::Interrupted);
     EXPECT_EQ(frame->commandsSeen(30), 50u);
 }

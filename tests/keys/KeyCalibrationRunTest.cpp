@@ -32,7 +32,7 @@ TEST_F(KeyCalibrationRun, StoresTheKeysAndTheKeyTestLightsTheTouchedKey)
     const auto codes = calibrate();
     ASSERT_TRUE(contains(codes, keycode::kStored));
     EXPECT_FALSE(contains(codes, keycode::kProcessFailed));
-    EXPECT_EQ(state.targetIndex.load(), 0);
+    EXPECT_EQ(state.pointIndex.load(), 0);
     EXPECT_EQ(state.progress.load(), 100);
 
     const records::CalInfo slave = decoded(sim::Unit::Slave);
@@ -62,23 +62,23 @@ TEST_F(KeyCalibrationRun, StoresTheKeysAndTheKeyTestLightsTheTouchedKey)
 
     // The key test, in work mode, with the finger on the keys.
     ASSERT_TRUE(device::SwitchModeChecked(device::mode::Work).ok);
-    frame->keyPanel().setAutoTouch(false);
+    autoTouch(false);
     struct Touch {
         Edge edge;
         int number;
     };
     for (Touch t : {Touch{kEdgeLeft, 1}, Touch{kEdgeLeft, 4}, Touch{kEdgeRight, 2}, Touch{kEdgeRight, 4},
                     Touch{kEdgeBottom, 2}}) {
-        ASSERT_TRUE(frame->keyPanel().touchKey(t.edge, t.number));
+        ASSERT_TRUE(touchKey(t.edge, t.number));
         PressedKey key;
         ASSERT_TRUE(readPressedKey(key));
         EXPECT_EQ(key, (PressedKey{t.edge, t.number})) << edgeName(t.edge) << ' ' << t.number;
     }
-    frame->keyPanel().touch(kWidth / 2.0, kHeight / 2.0);  // the picture is no key
+    frame->fingers().press(kWidth / 2.0, kHeight / 2.0);  // the picture is no key
     PressedKey key{9, 9};
     ASSERT_TRUE(readPressedKey(key));
     EXPECT_EQ(key, PressedKey{});
-    frame->keyPanel().lift();
+    frame->fingers().lift();
     ASSERT_TRUE(readPressedKey(key));
     EXPECT_EQ(key, PressedKey{});
 }
@@ -86,8 +86,8 @@ TEST_F(KeyCalibrationRun, StoresTheKeysAndTheKeyTestLightsTheTouchedKey)
 TEST_F(KeyCalibrationRun, OutsideWorkModeNoKeyIsReported)
 {
     ASSERT_TRUE(contains(calibrate(), keycode::kStored));
-    frame->keyPanel().setAutoTouch(false);
-    frame->keyPanel().touchKey(kEdgeLeft, 2);
+    autoTouch(false);
+    touchKey(kEdgeLeft, 2);
     PressedKey key;
     ASSERT_TRUE(readPressedKey(key));  // still in calibration mode
     EXPECT_EQ(key, PressedKey{});
@@ -123,9 +123,9 @@ TEST_F(KeyCalibrationRun, EachQueryCarriesItsTargetRecord)
 // the run must wait for it to go instead of taking it for the next corner.
 TEST_F(KeyCalibrationRun, ALingeringFingerIsNotTakenForTheNextCorner)
 {
-    frame->keyPanel().setAutoTouch(false);
+    autoTouch(false);
     const sim::KeyPanel& panel = frame->keyPanel();
-    const calib::CameraModel model(panel.geometry());
+    const calib::CameraModel model(frame->fingers().geometry());
     struct Finger {
         int target = -1;
         int linger = 0;
@@ -229,12 +229,12 @@ TEST_F(KeyCalibrationRun, AFailedArmIsAnInitFailure)
     const auto codes = calibrate();
     ASSERT_FALSE(codes.empty());
     EXPECT_EQ(codes.back(), keycode::kInitFailed);
-    EXPECT_FALSE(state.initDone.load());
+    EXPECT_EQ(calib::g_CalDataInitSuc.load(), 0);
 }
 
 TEST_F(KeyCalibrationRun, AStopEndsTheRunWithoutAWrite)
 {
-    frame->keyPanel().setAutoTouch(false);  // nobody touches: the run waits at the first target
+    autoTouch(false);  // nobody touches: the run waits at the first target
     auto queries = std::make_shared<int>(0);
     wire->setBeforeWrite([this, queries](const tovrin::test::WireReport& r) {
         if (r[1] == 30 && ++*queries == 200)

@@ -46,7 +46,7 @@ class KeyTestLoop : public keys::test::CalibratedFrameTest {};
 
 TEST_F(KeyTestLoop, ReportsWhatTheFrameSays)
 {
-    frame->keyPanel().setAutoTouch(false);
+    autoTouch(false);
     frame->setKeyState(2, 3);
     PressedKey key;
     ASSERT_TRUE(readPressedKey(key));
@@ -104,21 +104,21 @@ TEST_F(KeyTestLoop, AFailedFetchIsReportedAndPollingGoesOn)
 
 TEST_F(KeyTestLoop, AFingerOnTheBezelIsSeenThroughTheCameras)
 {
-    frame->keyPanel().setAutoTouch(false);
+    autoTouch(false);
     const auto key = *frame->keyPanel().printedKey(kEdgeLeft, 2);
-    frame->keyPanel().touch(key.centreX(), key.centreY());
+    frame->fingers().press(key.centreX(), key.centreY());
     device::TouchReport report;
     ASSERT_EQ(device::ReadTouchPoints(0, 0, 0, 0, report), 2);
-    const calib::CameraModel model(frame->keyPanel().geometry());
+    const calib::CameraModel model(frame->fingers().geometry());
     EXPECT_EQ(report.masterCount(), 1);
     EXPECT_EQ(report.slaveCount(), 1);
     EXPECT_EQ(report.master[0].position, *model.reportedPosition(calib::Camera::Left, key.centreX(), key.centreY()));
     EXPECT_EQ(report.slave[0].position, *model.reportedPosition(calib::Camera::Right, key.centreX(), key.centreY()));
     EXPECT_GT(report.master[0].width, report.slave[0].width);  // the left camera is nearer
     // Above the cameras nothing sees the finger.
-    frame->keyPanel().touch(500, -200);
+    frame->fingers().press(500, -200);
     EXPECT_EQ(device::ReadTouchPoints(0, 0, 0, 0, report), 0);
-    frame->keyPanel().lift();
+    frame->fingers().lift();
     EXPECT_EQ(device::ReadTouchPoints(0, 0, 0, 0, report), 0);
 }
 
@@ -126,9 +126,9 @@ TEST_F(KeyTestLoop, NoStoredLayoutNoKey)
 {
     // Calibrated, in work mode, a finger on a printed key: without a stored
     // layout the frame reports no key.
-    frame->keyPanel().setAutoTouch(false);
+    autoTouch(false);
     ASSERT_TRUE(device::SwitchModeChecked(device::mode::Work).ok);
-    frame->keyPanel().touchKey(kEdgeRight, 1);
+    touchKey(kEdgeRight, 1);
     PressedKey key{1, 1};
     ASSERT_TRUE(readPressedKey(key));
     EXPECT_EQ(key, PressedKey{});
@@ -142,9 +142,9 @@ TEST_F(KeyTestLoop, AbsurdStoredCountsReadNoFurtherThanTheRecord)
     r[830] = r[831] = r[832] = r[833] = 255;
     frame->eraseSector(sim::Unit::Slave, 0x11000);
     frame->setFlash(sim::Unit::Slave, 0x11000, r);
-    frame->keyPanel().setAutoTouch(false);
+    autoTouch(false);
     ASSERT_TRUE(device::SwitchModeChecked(device::mode::Work).ok);
-    frame->keyPanel().touchKey(kEdgeLeft, 1);
+    touchKey(kEdgeLeft, 1);
     PressedKey key;
     EXPECT_TRUE(readPressedKey(key));
 }

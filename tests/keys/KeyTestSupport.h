@@ -11,6 +11,7 @@
 #include "keys/core/KeyLayout.h"
 #include "records/CalibrationRecord.h"
 #include "shell/Clock.h"
+#include "sim/Fingers.h"
 #include "sim/IdealCalibration.h"
 #include "sim/KeyPanel.h"
 #include "sim/SimTransport.h"
@@ -44,15 +45,6 @@ inline void writeFile(const char* name, const char* text)
     f.write(text);
 }
 
-inline sim::KeyPanel::EdgeGroups groupsOf(const KeyConfiguration& c)
-{
-    sim::KeyPanel::EdgeGroups groups;
-    for (Edge e : kEdgeOrder)
-        for (int g = 0; g < c.edge(e).groupCount; ++g)
-            groups[static_cast<size_t>(e - 1)].push_back(c.edge(e).keys[static_cast<size_t>(g)]);
-    return groups;
-}
-
 class CalibratedFrameTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -68,14 +60,15 @@ protected:
         setSleeper({});
     }
 
-    // A fresh frame: calibrated, keys printed, finger following the targets.
+    // A fresh frame: calibrated, keys printed, a finger without noise
+    // following the targets.
     void install()
     {
         frame = std::make_shared<sim::SimulatedFrame>();
-        sim::writeIdealCalibration(*frame, frame->keyPanel().geometry(), kWidth, kHeight);
+        sim::writeIdealCalibration(*frame, frame->fingers().geometry(), kWidth, kHeight);
         configuration = readKeyConfiguration();
-        frame->keyPanel().printKeys(groupsOf(configuration));
-        frame->keyPanel().setAutoTouch(true);
+        frame->keyPanel().printKeys(groupSizesByEdge(configuration));
+        autoTouch(true);
         wire = std::make_shared<tovrin::test::RecordingTransport>(sim::makeSimTransport(frame));
         device::setTransport(wire);
         uint16_t pid = 0;
@@ -95,11 +88,30 @@ protected:
         job.run([&](int code) {
             codes.push_back(code);
             if (code == keycode::kTargetReady)
-                state.repaintPending = false;
+                state.repaint = 0;
             if (onCode)
                 onCode(code);
         });
         return codes;
+    }
+
+    void autoTouch(bool on)
+    {
+        sim::FingerSettings s = frame->fingers().settings();
+        s.autoTouch = on;
+        s.jitter = 0;
+        frame->fingers().configure(s);
+        if (!on)
+            frame->fingers().lift();
+    }
+
+    // The finger on printed key `number` of `edge` (its centre by default).
+    bool touchKey(int edge, int number, double fx = 0.5, double fy = 0.5)
+    {
+        const auto at = frame->keyPanel().keyPoint(edge, number, fx, fy);
+        if (at)
+            frame->fingers().press(at->x, at->y);
+        return at.has_value();
     }
 
     std::vector<uint8_t> record(sim::Unit unit) const { return frame->readFlash(unit, 0x11000, 1354); }

@@ -8,7 +8,9 @@
 #include "keys/ui/KeyCalibrationWin.h"
 #include "keys/ui/KeyLaunch.h"
 #include "keys/ui/KeyTestWin.h"
-#include "keys/ui/SimulatedKeyFinger.h"
+#include "calibration/ui/MouseFinger.h"
+#include "keys/ui/SimulatedKeys.h"
+#include "sim/Fingers.h"
 #include "sim/IdealCalibration.h"
 #include "sim/KeyPanel.h"
 #include "tests/support/RecordingTransport.h"
@@ -66,23 +68,50 @@ private:
     void openFrame(bool autoTouch, bool wire = false)
     {
         m_frame = installFrame(false);
-        sim::writeIdealCalibration(*m_frame, m_frame->keyPanel().geometry(), 1920, 1080);
+        sim::writeIdealCalibration(*m_frame, m_frame->fingers().geometry(), 1920, 1080);
         if (wire) {
             m_wire = std::make_shared<tovrin::test::RecordingTransport>(sim::makeSimTransport(m_frame));
             device::setTransport(m_wire);
-            sim::KeyPanel::EdgeGroups groups;
-            const KeyConfiguration c = readKeyConfiguration();
-            for (Edge e : kEdgeOrder)
-                for (int g = 0; g < c.edge(e).groupCount; ++g)
-                    groups[static_cast<size_t>(e - 1)].push_back(c.edge(e).keys[static_cast<size_t>(g)]);
-            m_frame->keyPanel().printKeys(groups);
+            m_frame->keyPanel().printKeys(groupSizesByEdge(readKeyConfiguration()));
         }
         uint16_t pid = 0;
         QVERIFY(device::OpenHidDevice(pid));
         device::g_bDevExist = 1;
         device::g_isDeviceCommunicate = 1;
-        m_frame->keyPanel().setAutoTouch(autoTouch);
+        autoFinger(autoTouch);
         QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+    }
+
+    // The frame's finger touching each target by itself, or resting.
+    void autoFinger(bool on)
+    {
+        sim::FingerSettings s = m_frame->fingers().settings();
+        s.autoTouch = on;
+        s.jitter = 0;
+        m_frame->fingers().configure(s);
+        if (!on)
+            m_frame->fingers().lift();
+    }
+
+    void touchKey(int edge, int number, double fx = 0.5, double fy = 0.5)
+    {
+        const auto at = m_frame->keyPanel().keyPoint(edge, number, fx, fy);
+        QVERIFY(at);
+        m_frame->fingers().press(at->x, at->y);
+    }
+
+    // The hook of --simulate: the mouse on a touch surface is the frame's
+    // finger (start-up installs it on the application the same way).
+    std::unique_ptr<calib::ui::MouseFinger> mouseFinger()
+    {
+        calib::ui::MouseFinger::Hands hands;
+        auto frame = m_frame;
+        hands.down = [frame](QPointF p) { frame->fingers().press(p.x(), p.y()); };
+        hands.move = [frame](QPointF p) { frame->fingers().move(p.x(), p.y()); };
+        hands.up = [frame] { frame->fingers().lift(); };
+        auto hook = std::make_unique<calib::ui::MouseFinger>(std::move(hands));
+        qApp->installEventFilter(hook.get());
+        return hook;
     }
 
     // The keys of Tovrin.ini calibrated and stored, the frame in work mode.
@@ -95,12 +124,12 @@ private:
         KeyCalibrationJob job(layOutKeys(c, 1920, 1080), 1920, 1080, readKeyCodes(), state);
         bool stored = false;
         job.run([&](int code) {
-            state.repaintPending = false;
+            state.repaint = 0;
             stored = stored || code == keycode::kStored;
         });
         QVERIFY(stored);
         QVERIFY(m_frame->keyPanel().hasPrintedKeys());
-        m_frame->keyPanel().setAutoTouch(false);
+        autoFinger(false);
         QVERIFY(device::SwitchModeChecked(device::mode::Work).ok);
     }
 
@@ -142,20 +171,20 @@ private slots:
         KeyCalibrationWin w(nullptr, windowOf(screen));
         QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
         w.show();
-        QVERIFY(QTest::qWaitFor([&] { return w.calibrationThread()->state().targetShown.load(); }, kDeviceTimeoutMs));
+        QVERIFY(QTest::qWaitFor([&] { return w.calibrationThread()->state().target.load() >= 0; }, kDeviceTimeoutMs));
         QTest::qWait(20);
         QCOMPARE(w.statusMessageId(), 79);
         saveShot(w.grab().toImage(), QStringLiteral("keycal-first-target-%1").arg(screen));
 
-        m_frame->keyPanel().setAutoTouch(true);
+        autoFinger(true);
         QVERIFY(QTest::qWaitFor([&] { return w.mode() == KeyCalibrationWin::Mode::Test; }, kDeviceTimeoutMs));
         QCOMPARE(codesOf(shown), (std::vector<int>{5, 6}));
-        QVERIFY(m_frame->keyPanel().touchKey(kEdgeRight, 2));
+        touchKey(kEdgeRight, 2);
         QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{kEdgeRight, 2}; }, kDeviceTimeoutMs));
         QTest::qWait(30);
         QCOMPARE(w.testMessageId(), 82);
         saveShot(w.grab().toImage(), QStringLiteral("keycal-test-mode-lit-%1").arg(screen));
-        m_frame->keyPanel().lift();
+        m_frame->fingers().lift();
         QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{}; }, kDeviceTimeoutMs));
     }
 
@@ -167,6 +196,7 @@ private slots:
         QFETCH(int, screen);
         useScreen(screen);
         storeKeys();
+        const auto hook = mouseFinger();
         KeyTestWin w(nullptr, windowOf(screen));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -280,32 +310,48 @@ private slots:
         KeyCalibrationWin w(nullptr, QSize(1024, 768));
         QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
         w.show();
-        QVERIFY(QTest::qWaitFor([&] { return w.calibrationThread()->state().targetShown.load(); }, kDeviceTimeoutMs));
+        QVERIFY(QTest::qWaitFor([&] { return w.calibrationThread()->state().target.load() >= 0; }, kDeviceTimeoutMs));
         auto* reset = w.findChild<widgets::Button*>(QStringLiteral("resetButton"));
         QVERIFY(!reset->isButtonEnabled());
         QTest::keyClick(&w, Qt::Key_Backspace);  // at the first corner: nothing to go back to
-        QCOMPARE(w.calibrationThread()->state().targetIndex.load(), 0);
+        QCOMPARE(w.calibrationThread()->state().pointIndex.load(), 0);
         QTest::keyClick(&w, Qt::Key_Tab);
         QCOMPARE(w.focusPlace(), 1);
         QTest::keyClick(&w, Qt::Key_Tab);
         QCOMPARE(w.focusPlace(), 2);
         QTest::keyClick(&w, Qt::Key_Tab);
         QCOMPARE(w.focusPlace(), 1);
-        // Two corners captured by hand (the first key's), then one back.
+        // Two corners captured with the mouse on the drawn circles (the
+        // first key's corners: the finger goes to the printed key's), then
+        // one back.
+        const auto hook = mouseFinger();
         const auto key = *m_frame->keyPanel().printedKey(kEdgeLeft, 1);
         auto& run = w.calibrationThread()->state();
-        m_frame->keyPanel().touch(key.left, key.top);
-        QVERIFY(QTest::qWaitFor([&] { return run.targetIndex.load() == 1; }, kDeviceTimeoutMs));
-        m_frame->keyPanel().lift();
+        const QPoint first = w.depiction().targets[0].depiction;
+        QTest::mousePress(&w, Qt::LeftButton, {}, first);
+        QVERIFY(m_frame->fingers().position());
+        QCOMPARE(m_frame->fingers().position()->x, key.left);
+        QCOMPARE(m_frame->fingers().position()->y, key.top);
+        QVERIFY(QTest::qWaitFor([&] { return run.pointIndex.load() == 1; }, kDeviceTimeoutMs));
+        QTest::mouseRelease(&w, Qt::LeftButton, {}, first);
+        QVERIFY(!m_frame->fingers().position());
         QTest::qWait(20);
-        m_frame->keyPanel().touch(key.right, key.bottom);
-        QVERIFY(QTest::qWaitFor([&] { return run.targetIndex.load() == 2; }, kDeviceTimeoutMs));
-        m_frame->keyPanel().lift();
+        const QPoint second = w.depiction().targets[1].depiction;
+        QTest::mousePress(&w, Qt::LeftButton, {}, second);
+        QCOMPARE(m_frame->fingers().position()->x, key.right);
+        QCOMPARE(m_frame->fingers().position()->y, key.bottom);
+        QVERIFY(QTest::qWaitFor([&] { return run.pointIndex.load() == 2; }, kDeviceTimeoutMs));
+        QTest::mouseRelease(&w, Qt::LeftButton, {}, second);
         QTest::qWait(20);
-        const int at = w.calibrationThread()->state().targetIndex.load();
+        // Pressing a button is no touch.
+        QTest::mousePress(reset, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(!m_frame->fingers().position());
+        QTest::mouseRelease(reset, Qt::LeftButton, {}, QPoint(5, 5));
+        const int at = w.calibrationThread()->state().pointIndex.load();
+        QVERIFY(at >= 1);
         QVERIFY(reset->isButtonEnabled());
         QTest::keyClick(&w, Qt::Key_Backspace);
-        QCOMPARE(w.calibrationThread()->state().targetIndex.load(), at - 1);
+        QCOMPARE(w.calibrationThread()->state().pointIndex.load(), at - 1);
         QTest::keyClick(&w, Qt::Key_Escape);
         QVERIFY(!w.isVisible());
         QCOMPARE(codesOf(shown), (std::vector<int>{5, 2}));
