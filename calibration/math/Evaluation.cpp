@@ -25,6 +25,12 @@ CornerWindow SearchCorners(const TouchMapper& m, const CornerBox& box)
         return out;
     }
     const double x0 = box.xmin, x1 = box.xmax, y0 = box.ymin, y1 = box.ymax;
+    // The mapped points are kept as floats. The box's ends are whole pixels
+    // (16-bit record positions, far below 2^24), exact in float: comparing
+    // a float point with them there gives what comparing both as doubles
+    // gives, and lets the row pass below mark the points inside.
+    const float fx0 = static_cast<float>(box.xmin), fx1 = static_cast<float>(box.xmax);
+    const float fy0 = static_cast<float>(box.ymin), fy1 = static_cast<float>(box.ymax);
 
     // A ray depends on its own camera only: 640 slopes and intercepts per
     // camera, computed exactly as a single mapping computes them.
@@ -43,24 +49,27 @@ CornerWindow SearchCorners(const TouchMapper& m, const CornerBox& box)
     // (xmax, ymax), Right_End (xmin, ymin); on the screen (0, H), (W, 0), (W, H), (0, 0).
     Corner ls{x0, y1}, le{x1, y0}, rs{x1, y1}, re{x0, y0};
     std::array<float, kSensorColumns> xs{}, ys{};
+    std::array<unsigned char, kSensorColumns> inside{};
     const double r = m.r;
     for (int a = 0; a < kSensorColumns; ++a) {
         const auto ia = static_cast<std::size_t>(a);
         const double ma = mL[ia], ba = bL[ia];
-        // Whole row first (no branches, so it vectorises), then the scan.
+        // Whole row first (no branches, so it vectorises): the points and
+        // which of them lie inside the box; then the scan of those.
         for (std::size_t ib = 0; ib < kSensorColumns; ++ib) {
             const double den = mR[ib] - ma;
             const double u = (ba - bR[ib]) / den;
-            xs[ib] = static_cast<float>(u * 0.0625 / r);
-            ys[ib] = static_cast<float>((u * ma + ba) * 0.0625);
+            const float fx = static_cast<float>(u * 0.0625 / r);
+            const float fy = static_cast<float>((u * ma + ba) * 0.0625);
+            xs[ib] = fx;
+            ys[ib] = fy;
+            inside[ib] = (den != 0.0) & (fx >= fx0) & (fx < fx1) & (fy >= fy0) & (fy < fy1);
         }
         for (int b = 0; b < kSensorColumns; ++b) {
             const auto ib = static_cast<std::size_t>(b);
-            if (mR[ib] - ma == 0.0)
-                continue;  // parallel rays map to no point
+            if (!inside[ib])
+                continue;  // outside the box, or parallel rays (no point)
             const double x = xs[ib], y = ys[ib];
-            if (!(x >= x0 && x < x1 && y >= y0 && y < y1))
-                continue;
             auto consider = [x, y](Corner& c, int column, bool first) {
                 const double dx = x - c.x, dy = y - c.y;
                 const double d = dx * dx + dy * dy;

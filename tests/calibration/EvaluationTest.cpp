@@ -80,3 +80,33 @@ INSTANTIATE_TEST_SUITE_P(
                     WidenRow{"windowOffTheLine", 700, 900, 690, 700, 900},
                     WidenRow{"level200IsNotDark", 100, 500, 90, 100, 500, 200}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// The key calibration searches the area its keys span, beyond the picture:
+// the corners are those of that box, and the windows reach further out.
+TEST(SearchCorners, ABoxBeyondThePictureTakesTheColumnsOfItsOwnCorners)
+{
+    const CameraModel model(CameraModel::typical(1920, 1080));
+    CalibSolver solver(0);
+    ASSERT_EQ(solver.Solve16(test::capture16(model, 1920, 1080)), SolveStatus::Ok);
+    const CornerBox keys{-30, 1950, 0, 1130};
+    const CornerWindow screen = SearchCorners(solver.mapper(), 1920, 1080);
+    const CornerWindow w = SearchCorners(solver.mapper(), keys);
+    ASSERT_TRUE(w.found);
+    EXPECT_NEAR(w.leftStart, *model.sensorPosition(Camera::Left, keys.xmin, keys.ymax) / 2, 3);
+    EXPECT_NEAR(w.leftEnd, *model.sensorPosition(Camera::Left, keys.xmax, keys.ymin) / 2, 3);
+    EXPECT_NEAR(w.rightStart, *model.sensorPosition(Camera::Right, keys.xmax, keys.ymax) / 2, 3);
+    EXPECT_NEAR(w.rightEnd, *model.sensorPosition(Camera::Right, keys.xmin, keys.ymin) / 2, 3);
+    EXPECT_LT(w.leftStart, screen.leftStart);
+    EXPECT_LT(w.rightStart, screen.rightStart);
+}
+
+TEST(SearchCorners, AnEmptyOrUnseenBoxLeavesZeros)
+{
+    const CameraModel model(CameraModel::typical(1920, 1080));
+    CalibSolver solver(0);
+    ASSERT_EQ(solver.Solve16(test::capture16(model, 1920, 1080)), SolveStatus::Ok);
+    EXPECT_EQ(SearchCorners(solver.mapper(), CornerBox{100, 100, 0, 1080}), CornerWindow{});
+    EXPECT_EQ(SearchCorners(solver.mapper(), CornerBox{0, 1920, 500, 400}), CornerWindow{});
+    // A box far above the cameras holds no mapped point.
+    EXPECT_EQ(SearchCorners(solver.mapper(), CornerBox{0, 1920, -9000, -8000}), CornerWindow{});
+}
