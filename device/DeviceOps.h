@@ -2,10 +2,14 @@
 // Device operations: one per command family, addressed with unit addresses
 // (UnitAddress.h). Each sets its command's wait time, splits long transfers
 // into report-sized pieces and applies its fill rule on failure; none says
-// why it failed: the caller reads LinkState and IoTimedOut.
+// why it failed: the caller asks lastOutcome() (Command.h), the outcome of
+// its own thread's last transaction.
 //
-// Buffers are spans: a count beyond the buffer's capacity is refused with
-// false before anything is sent.
+// Buffers are spans: a count beyond the buffer's capacity, or beyond what
+// one report carries, is refused with false before anything is sent, and
+// lastOutcome() is then NotSent.
+
+#include "Command.h"
 
 #include <array>
 #include <cstdint>
@@ -75,8 +79,12 @@ int ReadTouchPoints(uint8_t request, uint8_t pointIndex, uint32_t screenPosition
 TouchReport lastTouchReport();
 
 // Mode codes: 0xFF calibration, 0x22 work, 0xEE work after leveling, 0xBB
-// FPGA reset, 0xCC reset. reply8 receives the 8-byte reply when given.
+// FPGA reset, 0xCC reset. reply8 receives the 8-byte reply when given (all
+// 0xFF when none came). The second form hands back the transaction's own
+// outcome, so that a refusal is told from a timeout and from other statuses
+// by this reply alone.
 bool SwitchMode(uint8_t mode, uint8_t* reply8 = nullptr);
+bool SwitchMode(uint8_t mode, uint8_t* reply8, CommandOutcome& outcome);
 
 constexpr int kStatusSize = 61;
 bool GetStatus(std::span<uint8_t> status61);
