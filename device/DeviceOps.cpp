@@ -199,7 +199,8 @@ bool ReadLineData(uint8_t m, uint32_t position, int count, std::span<uint8_t> bu
     put16(payload, position & 0xFFFFu);
     if ((m & 0xC0) == 0xC0) {
         // Packed form: 2 bytes of total stream length, then 59 stream bytes.
-        if (buffer.size() < 59)
+        // The length byte is 255 (the header of a line) or 1-59 stream bytes.
+        if (buffer.size() < 59 || count <= 0 || (count > 59 && count != 255))
             return refuse();
         payload[2] = static_cast<uint8_t>(count);
         uint8_t reply[kMaxReply];

@@ -36,9 +36,10 @@ bool EraseFlash(uint32_t address, uint8_t byte3 = 1, uint8_t byte4 = 0);
 
 // Line image data of one unit. m selects the unit (non-zero: Slave); when
 // bits 6-7 of m are both set the packed form is used (59 stream bytes into
-// buffer, the total stream length into total). Bits 30-31 of position are
-// the region flags (0x80000000 region A, 0x40000000 region B), bits 0-15
-// the byte offset.
+// buffer, the total stream length into total; count is the length byte:
+// 255 asks for a line's header, 1-59 for stream bytes). Bits 30-31 of
+// position are the region flags (0x80000000 region A, 0x40000000 region B),
+// bits 0-15 the byte offset. The plain form reads 1-61 bytes.
 bool ReadLineData(uint8_t m, uint32_t position, int count, std::span<uint8_t> buffer, uint16_t& total);
 
 bool SearchLine(int unit, uint16_t lower, uint16_t upper, uint32_t& startLine);  // 65535 on failure

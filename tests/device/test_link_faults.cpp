@@ -15,6 +15,7 @@
 
 #include <array>
 #include <functional>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -76,6 +77,11 @@ struct NotSentCase {
     std::function<bool()> call;
 };
 
+void PrintTo(const NotSentCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class RefusedBeforeSending : public LinkFaults, public ::testing::WithParamInterface<NotSentCase> {};
 
 TEST_P(RefusedBeforeSending, NothingGoesOutAndTheFrameIsNotMarkedGone)
@@ -108,6 +114,12 @@ INSTANTIATE_TEST_SUITE_P(
                     [] {
                         uint8_t reply[62];
                         return SendCommand(cmd::GetStatus, nullptr, 0, reply, 62, 2000);
+                    }},
+        NotSentCase{"packedLineDataBeyondOneReply",
+                    [] {
+                        std::array<uint8_t, 61> buf{};
+                        uint16_t total = 0;
+                        return ReadLineData(0xC0, 59, 60, buf, total);
                     }},
         NotSentCase{"lineDataOfZeroBytes",
                     [] {
