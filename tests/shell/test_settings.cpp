@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -190,6 +191,11 @@ struct RefusedWrite {
     QByteArray before;     // the file's bytes
     const char* value;     // UTF-8 text written to ImagePath/imagePath
 };
+
+void PrintTo(const RefusedWrite& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class WriterRefuses : public SettingsTest, public ::testing::WithParamInterface<RefusedWrite> {};
 
