@@ -1,5 +1,9 @@
 #include "SimEnvironment.h"
 
+#include "FlashDrift.h"
+#include "IdealCalibration.h"
+#include "KeyPanel.h"
+#include "SceneSpec.h"
 #include "SimulatedFrame.h"
 
 #include <charconv>
@@ -20,6 +24,8 @@ bool parseCount(std::string_view text, long long& value)
 
 bool applyItem(SimulatedFrame& frame, std::string_view item)
 {
+    if (applySceneFault(frame, item))  // optics and leveling firmware (SceneSpec.h)
+        return true;
     const size_t eq = item.find('=');
     const std::string_view name = item.substr(0, eq);
     long long n = 0;
@@ -37,8 +43,29 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
             frame.setRealTimeouts(true);
             return true;
         }
+        if (name == "key-auto-touch") {
+            frame.keyPanel().setAutoTouch(true);
+            return true;
+        }
+        if (name == "ideal-calibration") {
+            writeIdealCalibration(frame, frame.keyPanel().geometry(), 1920, 1080);
+            return true;
+        }
         return false;
     }
+    if (name == "press-key") {
+        // <edge letter><number>: L, R, B or T and the key from 1.
+        const std::string_view value = item.substr(eq + 1);
+        const std::string_view edges = "LRBT";
+        long long number = 0;
+        if (value.size() < 2 || edges.find(value[0]) == std::string_view::npos || !parseCount(value.substr(1), number) ||
+            number < 1)
+            return false;
+        frame.keyPanel().pressWhenPrinted(static_cast<int>(edges.find(value[0])) + 1, static_cast<int>(number));
+        return true;
+    }
+    if (name == "flash-drift")
+        return applyFlashDriftItem(frame, item.substr(eq + 1));
     if (!hasNumber)
         return false;
     if (name == "latency-us") {
@@ -87,6 +114,10 @@ std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec)
 
 std::string applySimulationEnvironment(SimulatedFrame& frame)
 {
+    if (const char* scene = std::getenv("TOVRIN_SIM_SCENE")) {
+        if (std::string unknown = applySceneSpec(frame, scene); !unknown.empty())
+            return "TOVRIN_SIM_SCENE " + unknown;
+    }
     const char* spec = std::getenv("TOVRIN_SIM_FAULTS");
     return spec ? applyFaultSpec(frame, spec) : std::string();
 }

@@ -10,8 +10,16 @@
 //     refuse=N           the next N commands are refused (status 0xFF)
 //     vanish-at=N        the frame is pulled at output report N from now
 //     real-timeouts      a missing reply costs the whole wait, as on USB
+//     key-auto-touch     a finger follows the key calibration's targets
+//     press-key=<E><n>   a finger rests on printed key n of edge E (L, R,
+//                        B or T) once the keys are printed
+//     ideal-calibration  both calibration records hold the frame's exact
+//                        optics for a 1920 x 1080 picture
+//     flash-drift=<unit>:<offset>@<n>   at the n-th switch into a work mode
+//                        one flash byte changes (FlashDrift.h)
 //
-// Other parts of the simulation add their own items here.
+// Other parts of the simulation add their own items here; the optical
+// scene's items (and TOVRIN_SIM_SCENE) are listed in SceneSpec.h.
 
 #include <string>
 #include <string_view>
@@ -24,7 +32,8 @@ class SimulatedFrame;
 // understood, else the first item that was not (the others still apply).
 std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec);
 
-// applyFaultSpec with $TOVRIN_SIM_FAULTS (nothing when it is not set).
+// $TOVRIN_SIM_SCENE (SceneSpec.h), then applyFaultSpec with
+// $TOVRIN_SIM_FAULTS (nothing for a variable that is not set).
 std::string applySimulationEnvironment(SimulatedFrame& frame);
 
 } // namespace tovrin::sim

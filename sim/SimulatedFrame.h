@@ -49,6 +49,9 @@
 
 namespace tovrin::sim {
 
+class OpticalScene;
+struct SceneConfig;
+
 enum class Unit : int { Master = 0, Slave = 1 };
 
 constexpr uint32_t kFlashSize = 0x20000;
@@ -140,6 +143,21 @@ enum class PersistPolicy {
 };
 
 class SimTransport;
+class KeyPanel;
+
+// One unit's memories as a command observer sees them (see addCommandObserver).
+struct UnitMemory {
+    std::span<uint8_t> flash;      // kFlashSize bytes
+    std::span<uint8_t> registers;  // kRegisterCount FPGA registers
+    std::span<uint8_t> sensor;     // kSensorRegisterCount sensor registers
+};
+
+// Behaviour that other parts of the simulation add to the frame (FPGA
+// configuration, flash faults): called under the model's lock after every
+// command the frame executed, with the code, the payload and both units'
+// memories (Master first). It must not call back into the frame; it returns
+// true when it changed flash, so that the change is kept like any other.
+using CommandObserver = std::function<bool(uint8_t code, const uint8_t* payload, std::array<UnitMemory, 2> units)>;
 
 class SimulatedFrame {
 public:
@@ -187,6 +205,11 @@ public:
     void setSensorRegister(Unit unit, uint8_t address, uint8_t value);
 
     // ---- Line images and leveling answers ---------------------------------
+    // What the cameras see and how the leveling firmware answers comes from
+    // the optical scene (OpticalScene.h). The setters below pin canned
+    // answers over it for tests, until the next setScene().
+    void setScene(const SceneConfig& config);
+    SceneConfig scene() const;
     // Pixels of line (0..10) of a unit's image; line count is 9, or 11 on an
     // extended-frame device. Region A holds lines 0..count-2 at line * 640,
     // region B the last line at 0 (ordinary) or at 7168 (extended).
@@ -205,6 +228,9 @@ public:
     bool touchArmed() const;
     TouchRequest lastTouchRequest() const;
     void setKeyState(uint8_t edge, uint8_t keyNumber);  // feature report 7
+    // The printed shortcut keys and the finger on them (KeyPanel.h); a
+    // finger there overrides setKeyState.
+    KeyPanel& keyPanel();
 
     // ---- Status and mode --------------------------------------------------
     uint8_t mode() const;
@@ -224,8 +250,9 @@ public:
     // Commands with this number (code & 0x3F) get no reply until cleared.
     void dropRepliesTo(int commandNumber, bool drop = true);
     // The next count commands (any number, or only commandNumber) are answered
-    // with this status instead of being executed; 0xFF is a refusal.
-    void answerNextWithStatus(uint8_t status, int count = 1, int commandNumber = -1);
+    // with this status instead of being executed; 0xFF is a refusal. The
+    // first `after` matching commands are still executed normally.
+    void answerNextWithStatus(uint8_t status, int count = 1, int commandNumber = -1, int after = 0);
     // The next reply is preceded by count reports of another command (status 0x22).
     void injectForeignReports(int count);
     // The next count commands are executed, but their replies arrive late:
@@ -235,6 +262,9 @@ public:
     // The n-th output report from now (1 = the next) finds the frame gone:
     // the write fails NotConnected and the frame stays unplugged until plug().
     void vanishAtOutputReport(uint64_t n);
+    // The same at the n-th line-data request from now (1 = the next), so
+    // that the frame goes in the middle of an image.
+    void vanishAtLineDataRequest(uint64_t n);
     // Delivery time of each report, out and in, on a USB frame clock
     // (1 ms models a full-speed interrupt endpoint). 0 by default.
     void setReportLatency(std::chrono::microseconds latency);
@@ -242,6 +272,9 @@ public:
     // returns TimedOut at once. true: it waits the caller's waitMs.
     void setRealTimeouts(bool real);
     void clearFaults();
+
+    // ---- Added behaviour ----------------------------------------------------
+    void addCommandObserver(CommandObserver observer);
 
     // ---- Counters -----------------------------------------------------------
     uint64_t outputReports() const;
@@ -311,13 +344,14 @@ private:
     bool unsavedLocked() const { return dirty_ && !flashFile_.empty(); }
     bool recordValidLocked(Unit unit) const;
     bool bothCalibratedLocked() const;
-    void fillDefaultLineImageLocked(Unit unit);
+    void powerUpSceneLocked();
     UnitState& unit(Unit u) { return *units_[static_cast<int>(u)]; }
     const UnitState& unit(Unit u) const { return *units_[static_cast<int>(u)]; }
 
     mutable std::mutex mutex_;
     std::condition_variable inputArrived_;
     std::array<std::unique_ptr<UnitState>, 2> units_;
+    std::unique_ptr<OpticalScene> scene_;
 
     // Presence and identity.
     bool plugged_ = true;
@@ -348,20 +382,25 @@ private:
     bool touchArmed_ = false;
     uint8_t keyEdge_ = 0;
     uint8_t keyNumber_ = 0;
+    std::unique_ptr<KeyPanel> keyPanel_;
 
     // Faults.
     int dropNext_ = 0;
     uint64_t dropCommands_ = 0;  // bit n: command number n gets no reply
     int statusNextCount_ = 0;
     int statusNextCommand_ = -1;
+    int statusNextAfter_ = 0;
     uint8_t statusNextValue_ = kStatusRefused;
     int foreignNext_ = 0;
     int lateNext_ = 0;
     std::optional<Report> late_;  // a reply held back until the host gives up
     uint64_t vanishAt_ = 0;  // output report count at which the frame vanishes; 0 never
+    uint64_t vanishAtLineRequest_ = 0;  // line-data requests left before it vanishes; 0 never
     std::chrono::microseconds latency_{0};
     std::chrono::steady_clock::time_point lastSlot_{};
     bool realTimeouts_ = false;
+
+    std::vector<CommandObserver> observers_;
 
     // Counters.
     uint64_t outputReports_ = 0;
