@@ -97,6 +97,10 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
         frame.answerNextWithStatus(kStatusRefused, static_cast<int>(n));
         return true;
     }
+    if (name == "late-replies") {
+        frame.answerLate(static_cast<int>(n));
+        return true;
+    }
     if (name == "vanish-at" && n > 0) {
         frame.vanishAtOutputReport(static_cast<uint64_t>(n));
         return true;
