@@ -3,6 +3,7 @@
 
 #include "UpdateTestSupport.h"
 #include "maintenance/update/Package.h"
+#include "maintenance/update/UpdatePackage.h"
 
 #include <gtest/gtest.h>
 
@@ -221,4 +222,13 @@ TEST(PackageWriter, FlashDataOfDifferentLengthsAreRefused)
     std::string error;
     EXPECT_FALSE(assemblePackage(items, error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST(SamplePackage, IsAcceptedAndRunsEveryJob)
+{
+    tovrin::update::UpdatePackage::LoadOutcome outcome;
+    const auto package = UpdatePackage::load(QStringLiteral(TOVRIN_SAMPLE_PACKAGE), outcome);
+    ASSERT_TRUE(package) << outcome.check.describe();
+    EXPECT_EQ(package->jobs().size(), 7u);
+    EXPECT_EQ(package->bytesToSend(), 12800u);
 }
