@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <cstdint>
 
 namespace tovrin::update {
@@ -28,6 +29,7 @@ Q_SIGNALS:
 
 private:
     device::GetDeviceConfigThread m_thread;
+    std::atomic<unsigned> m_run{0};
 };
 
 } // namespace tovrin::update

@@ -47,6 +47,10 @@ FirmwareUpdateFlow::FirmwareUpdateFlow(QObject* parent)
     : QObject(parent)
     , m_thread(std::make_unique<CFirmwareUpdateThread>())
 {
+    connect(m_thread.get(), &CFirmwareUpdateThread::sendProgress, this, [this](int percent) {
+        if (m_phase == Phase::Transferring)
+            showProgress(percent);
+    }, Qt::QueuedConnection);
     connect(m_thread.get(), &CFirmwareUpdateThread::sendData, this, &FirmwareUpdateFlow::onThreadCode,
             Qt::QueuedConnection);
 }
@@ -191,8 +195,7 @@ void FirmwareUpdateFlow::onThreadCode(int code)
         return;
     switch (code) {
     case code::Progress:
-        showProgress(m_thread->progress());
-        break;
+        break;  // the value came with sendProgress, in order
     case code::FirstPacket:
         Q_EMIT statusChanged(msg::Burning);
         break;

@@ -36,6 +36,7 @@ void CFirmwareUpdateThread::stopAndWait()
 void CFirmwareUpdateThread::setProgress(int percent)
 {
     m_progress.store(percent);
+    Q_EMIT sendProgress(percent);
     Q_EMIT sendData(code::Progress);
 }
 

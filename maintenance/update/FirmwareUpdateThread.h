@@ -47,6 +47,9 @@ public:
 
 Q_SIGNALS:
     void sendData(int code);
+    // The progress with each code 0, in order: a reader that is behind
+    // still sees every step.
+    void sendProgress(int percent);
 
 protected:
     void run() override;
