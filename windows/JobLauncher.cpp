@@ -73,7 +73,8 @@ bool JobLauncher::run(const std::function<bool()>& job)
         return false;
     if (!job())
         return false;
-    return workMode();
+    workMode();
+    return true;
 }
 
 } // namespace tovrin::windows

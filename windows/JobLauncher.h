@@ -58,8 +58,9 @@ public:
     // A switch whose failure is only logged (printf format with g_isSwitchMode).
     bool switchModeLogged(uint8_t modeCode, const char* failureLog);
 
-    // The whole pattern around a job that returns false when it already
-    // showed why it stopped (then the frame stays in calibration mode).
+    // The whole pattern around a job. A job that returns false has shown
+    // why it stopped and leaves the frame in calibration mode; true: the
+    // frame goes back to work mode. Returns whether the job ran and succeeded.
     bool run(const std::function<bool()>& job);
 
 private:

@@ -169,11 +169,15 @@ void Tovrin::FirmwareUpdateButSlot()
 
 void Tovrin::AboutButSlot()
 {
-    if (!m_jobs.guard() || !m_jobs.calibrationMode())
+    update::VersionReport report;
+    QString text;
+    if (!m_jobs.run([&] {
+            report = update::readVersionReport(m_flavour == 0);
+            if (report.ok)
+                text = update::versionText(report, kToolVersion);
+            return true;
+        }))
         return;
-    const update::VersionReport report = update::readVersionReport(m_flavour == 0);
-    const QString text = report.ok ? update::versionText(report, kToolVersion) : QString();
-    m_jobs.workMode();
     // A version that could not be read is not shown as a made-up number.
     if (!report.ok) {
         showStatus(msg::ReadFlashFailed);
