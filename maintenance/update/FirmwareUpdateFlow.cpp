@@ -186,6 +186,7 @@ void FirmwareUpdateFlow::startTransfer()
     m_phase = Phase::Transferring;
     m_thread->stopAndWait();
     m_thread->setPackage(m_package);
+    m_thread->prepareStart();
     m_thread->start();
 }
 

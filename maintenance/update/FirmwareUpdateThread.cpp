@@ -42,7 +42,6 @@ void CFirmwareUpdateThread::setProgress(int percent)
 
 void CFirmwareUpdateThread::run()
 {
-    m_stop.store(false);
     m_progress.store(0);
     if (!m_package)
         return;

@@ -41,6 +41,8 @@ public:
     // The package to send; set before start().
     void setPackage(std::shared_ptr<const UpdatePackage> package) { m_package = std::move(package); }
     void requestStop() { m_stop.store(true); }
+    // Clears the stop flag; call before start().
+    void prepareStart() { m_stop.store(false); }
     // Stops the thread and waits for it.
     void stopAndWait();
     int progress() const { return m_progress.load(); }

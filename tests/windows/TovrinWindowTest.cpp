@@ -12,6 +12,7 @@
 #include "windows/TovrinEntries.h"
 
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -64,6 +65,7 @@ private slots:
     void tabOrders();
     void returnOnTheFourthTileOpensShortcutCalibration();
     void tabVisitsTilesAndReturnShowsVersions();
+    void dragMovesTheWindowAndHoverMovesTheFocusLook();
     void childWindowClosingWithTheFrameThereChangesNothing();
     void setRefusesAFirmwareWithoutSettings();
     void erasedBootLoaderShownAsFactoryVersion();
@@ -257,6 +259,31 @@ void TovrinWindowTest::returnOnTheFourthTileOpensShortcutCalibration()
     QTest::keyClick(&w, Qt::Key_Space);
     QCOMPARE(opened, 2);
     tovrin::windows::overrideEntry(tovrin::windows::Entry::KeyCalibration, {});
+}
+
+void TovrinWindowTest::dragMovesTheWindowAndHoverMovesTheFocusLook()
+{
+    Tovrin w;
+    w.move(100, 100);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(waitForStatus(w, 15));
+    // Hovering a tile gives it the focus look; Return then presses it.
+    Button* about = tile(w, "aboutButton");
+    QMouseEvent hover(QEvent::MouseMove, QPointF(10, 10), about->mapToGlobal(QPointF(10, 10)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(about, &hover);
+    QCOMPARE(about->currentLook(), Button::Look::Focus);
+    // A free spot of the window: the look goes, and a drag moves the window.
+    const QPoint start = w.pos();
+    const QPoint grip(w.width() / 2, w.height() - 60);
+    QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, grip);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(grip + QPoint(30, 20)), w.mapToGlobal(QPointF(grip + QPoint(30, 20))),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drag);
+    QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, grip + QPoint(30, 20));
+    QCOMPARE(about->currentLook(), Button::Look::Normal);
+    QCOMPARE(w.pos(), start + QPoint(30, 20));
 }
 
 void TovrinWindowTest::childWindowClosingWithTheFrameThereChangesNothing()
