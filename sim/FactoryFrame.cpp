@@ -1,8 +1,10 @@
 #include "sim/FactoryFrame.h"
 
+#include "sim/OpticalScene.h"
 #include "sim/SimBytes.h"
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -26,19 +28,20 @@ constexpr std::array<uint16_t, 68> kPPosTableA = {
 //   18 eight column pieces (3 x u16)   66 LCam   78 RCam   90 X[9][8]
 //   378 EvalPt[16]   442 r_fix   446 screen width   448 screen height
 //   450..1217 key layout (none)   1218 P_Pos[68]
-std::vector<uint8_t> factoryCalibrationRecord(uint16_t exposure)
+std::vector<uint8_t> factoryCalibrationRecord(uint16_t startLine, uint16_t exposure, uint16_t startColumn,
+                                              uint16_t endColumn)
 {
     std::vector<uint8_t> r(kCalibrationWriteSize, 0);
     uint8_t* p = r.data();
     writeU32le(p + 0, kCalibrationValidWord);
-    writeU16le(p + 4, kFactoryStartLine);
+    writeU16le(p + 4, startLine);
     writeU16le(p + 6, exposure);
-    writeU16le(p + 8, kFactoryStartColumn);
-    writeU16le(p + 10, kFactoryEndColumn);
+    writeU16le(p + 8, startColumn);
+    writeU16le(p + 10, endColumn);
     for (int piece = 0; piece < 8; ++piece) {
         uint8_t* q = p + 18 + 6 * piece;
-        writeU16le(q + 0, static_cast<uint16_t>(kFactoryStartColumn + piece * 70));
-        writeU16le(q + 2, kFactoryStartLine);
+        writeU16le(q + 0, static_cast<uint16_t>(startColumn + piece * (endColumn - startColumn) / 8));
+        writeU16le(q + 2, startLine);
         writeU16le(q + 4, 0);
     }
     // Cameras in the two upper corners, looking in at 45 degrees (x16 positions,
@@ -123,18 +126,20 @@ void writeFactoryContents(SimulatedFrame& frame)
     writeU32le(version.data() + 4, kFactoryBootLoaderVersion);
     const auto info = factoryImageInfo();
     const auto screen = factoryScreenRecord();
+    // The factory leveled each unit on the scene its cameras see.
+    const SceneConfig scene = frame.scene();
     for (Unit unit : {Unit::Master, Unit::Slave}) {
-        const uint16_t exposure = unit == Unit::Master ? 0x0140 : 0x0150;
-        const auto record = factoryCalibrationRecord(exposure);
+        const CameraView& view = scene.units[static_cast<size_t>(unit)];
+        const uint16_t exposure = unit == Unit::Master ? kFactoryExposureMaster : kFactoryExposureSlave;
+        const auto record = factoryCalibrationRecord(static_cast<uint16_t>(std::lround(view.surfaceRow)), exposure,
+                                                     static_cast<uint16_t>(view.startColumn),
+                                                     static_cast<uint16_t>(view.endColumn));
         for (uint32_t sector : {kImageInfoOffset, kCalibrationRecordOffset, kVersionRecordOffset, kScreenRecordOffset})
             frame.eraseSector(unit, sector);
         frame.setFlash(unit, kImageInfoOffset, info);
         frame.setFlash(unit, kCalibrationRecordOffset, record);
         frame.setFlash(unit, kVersionRecordOffset, version);
         frame.setFlash(unit, kScreenRecordOffset, screen);
-        frame.setExposure(unit, exposure);
-        frame.setLineRange(unit, kFactoryStartColumn, kFactoryEndColumn);
-        frame.setSearchLineResult(unit, kFactoryStartLine);
     }
     // Power-cycle so that the frame starts in work mode with its records.
     frame.unplug();

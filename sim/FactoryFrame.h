@@ -13,14 +13,15 @@ constexpr uint32_t kFactoryImageVersion = 0x01020005;       // 1.2.5
 constexpr uint32_t kFactoryBootLoaderVersion = 0x01000007;  // 1.0.7
 constexpr uint16_t kFactoryScreenWidth = 1920;
 constexpr uint16_t kFactoryScreenHeight = 1080;
-constexpr uint16_t kFactoryStartColumn = 40;
-constexpr uint16_t kFactoryEndColumn = 600;
-constexpr uint16_t kFactoryStartLine = 236;
+// Exposure words the factory stored (entries 13 and 16 of the frame's scale);
+// start lines and columns are those of the frame's default scene.
+constexpr uint16_t kFactoryExposureMaster = 0x04B0;
+constexpr uint16_t kFactoryExposureSlave = 0x06C0;
 
 // Writes the factory contents into both units' flash (the sectors of the
 // image information, calibration, version and screen records) and restarts
-// the frame so that it comes up in work mode: leveled, calibrated for a
-// 1920 x 1080 screen, firmware 1.2.5, boot loader 1.0.7.
+// the frame so that it comes up in work mode: leveled on its current scene,
+// calibrated for a 1920 x 1080 screen, firmware 1.2.5, boot loader 1.0.7.
 void writeFactoryContents(SimulatedFrame& frame);
 
 // Where --simulate keeps the flash: $TOVRIN_SIM_FLASH when set, else

@@ -1,5 +1,6 @@
 #include "SimEnvironment.h"
 
+#include "SceneSpec.h"
 #include "SimulatedFrame.h"
 
 #include <charconv>
@@ -20,6 +21,8 @@ bool parseCount(std::string_view text, long long& value)
 
 bool applyItem(SimulatedFrame& frame, std::string_view item)
 {
+    if (applySceneFault(frame, item))  // optics and leveling firmware (SceneSpec.h)
+        return true;
     const size_t eq = item.find('=');
     const std::string_view name = item.substr(0, eq);
     long long n = 0;
@@ -99,6 +102,10 @@ std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec)
 
 std::string applySimulationEnvironment(SimulatedFrame& frame)
 {
+    if (const char* scene = std::getenv("TOVRIN_SIM_SCENE")) {
+        if (std::string unknown = applySceneSpec(frame, scene); !unknown.empty())
+            return "TOVRIN_SIM_SCENE " + unknown;
+    }
     const char* spec = std::getenv("TOVRIN_SIM_FAULTS");
     return spec ? applyFaultSpec(frame, spec) : std::string();
 }

@@ -15,7 +15,8 @@
 //     bootloader-gone    after a restart into its boot loader the frame never returns
 //     bootloader-mute    the boot loader enumerates but never answers
 //
-// Other parts of the simulation add their own items here.
+// Other parts of the simulation add their own items here; the optical
+// scene's items (and TOVRIN_SIM_SCENE) are listed in SceneSpec.h.
 
 #include <string>
 #include <string_view>
@@ -28,7 +29,8 @@ class SimulatedFrame;
 // understood, else the first item that was not (the others still apply).
 std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec);
 
-// applyFaultSpec with $TOVRIN_SIM_FAULTS (nothing when it is not set).
+// $TOVRIN_SIM_SCENE (SceneSpec.h), then applyFaultSpec with
+// $TOVRIN_SIM_FAULTS (nothing for a variable that is not set).
 std::string applySimulationEnvironment(SimulatedFrame& frame);
 
 } // namespace tovrin::sim

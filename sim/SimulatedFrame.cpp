@@ -2,6 +2,7 @@
 
 #include "sim/BootLoader.h"
 #include "sim/LineCodec.h"
+#include "sim/OpticalScene.h"
 #include "sim/SimBytes.h"
 
 #include <algorithm>
@@ -21,8 +22,6 @@ constexpr uint8_t kCommandReportId = 3;
 constexpr int kPayloadSize = device::kReportSize - 2;  // output bytes 2..63
 constexpr int kReplyPayloadSize = device::kReportSize - 3;  // input bytes 3..63
 constexpr uint16_t kCaptureRegister = 0x30;  // written 1 to latch a frame, reads 0 when done
-constexpr uint16_t kZonePositionRegister = 0x20;  // 0x20..0x26
-constexpr uint16_t kZoneCodeRegister = 0x2A;      // 0x2A..0x2D
 constexpr int kRegionBExtendedBase = 7168;
 constexpr auto kThrottledSaveInterval = std::chrono::milliseconds(500);
 
@@ -62,39 +61,19 @@ struct SimulatedFrame::UnitState {
     std::array<uint8_t, kFlashSize> flash;
     std::array<uint8_t, kRegisterCount> registers{};
     std::array<uint8_t, kSensorRegisterCount> sensor{};
-    std::array<uint8_t, kMaxLines * kLinePixels> image{};
-    uint16_t searchLine = 236;
-    uint16_t startLine = 236;
-    uint16_t startColumn = 40;
-    uint16_t endColumn = 600;
-    std::array<uint8_t, 7> zonePositions{6, 14, 22, 30, 38, 46, 54};
-    std::array<uint8_t, 8> zoneCodes{};
-    uint16_t exposure = 0x0140;
     // The packed stream of the line last asked for with a header request.
     std::array<uint8_t, kMaxPackedLineLength> stream{};
     int streamLength = 0;
 
     UnitState() { flash.fill(0xFF); }
-
-    // The zone table as the FPGA lays it out: seven positions in tens of
-    // columns, then the eight 3-bit codes two per byte (even zone low).
-    void putZones(uint8_t* positions, uint8_t* codes) const
-    {
-        for (int z = 0; z < 7; ++z)
-            positions[z] = zonePositions[static_cast<size_t>(z)];
-        for (int z = 0; z < 4; ++z)
-            codes[z] = static_cast<uint8_t>((zoneCodes[static_cast<size_t>(2 * z)] & 7) |
-                                            ((zoneCodes[static_cast<size_t>(2 * z + 1)] & 7) << 4));
-    }
 };
 
 SimulatedFrame::SimulatedFrame()
     : loader_(std::make_unique<BootLoader>())
+    , scene_(std::make_unique<OpticalScene>())
 {
     for (auto& u : units_)
         u = std::make_unique<UnitState>();
-    fillDefaultLineImageLocked(Unit::Master);
-    fillDefaultLineImageLocked(Unit::Slave);
 }
 
 SimulatedFrame::~SimulatedFrame()
@@ -198,6 +177,20 @@ void SimulatedFrame::startFirmwareLocked(bool bootLoader, Clock::time_point visi
     visibleFrom_ = visibleFrom;
     mode_ = bootLoader ? 0 : bothCalibratedLocked() ? kModeWork : kModeCalibration;
     touchArmed_ = false;
+    powerUpSceneLocked();
+}
+
+void SimulatedFrame::powerUpSceneLocked()
+{
+    // The firmware loads its window of lines and its exposure from a valid
+    // calibration record (start line at +4, exposure word at +6).
+    for (Unit u : {Unit::Master, Unit::Slave}) {
+        const uint8_t* record = &unit(u).flash[kCalibrationRecordOffset];
+        if (recordValidLocked(u))
+            scene_->powerUp(static_cast<int>(u), readU16le(record + 4), readU16le(record + 6));
+        else
+            scene_->powerUp(static_cast<int>(u), std::nullopt, std::nullopt);
+    }
 }
 
 // ---- Flash ---------------------------------------------------------------------
@@ -315,29 +308,22 @@ void SimulatedFrame::setSensorRegister(Unit u, uint8_t address, uint8_t value)
 
 // ---- Line images and leveling answers -------------------------------------------
 
-void SimulatedFrame::fillDefaultLineImageLocked(Unit u)
+void SimulatedFrame::setScene(const SceneConfig& config)
 {
-    // A leveled camera: line 4 looks along the screen surface and sees the
-    // bright retro-reflective border inside the window; its neighbours catch
-    // part of it; everything else is dark.
-    UnitState& s = unit(u);
-    for (int line = 0; line < kMaxLines; ++line) {
-        const int distance = std::abs(line - 4);
-        const uint8_t inside = distance == 0 ? 224 : distance == 1 ? 128 : 24;
-        for (int c = 0; c < kLinePixels; ++c) {
-            const bool inWindow = c >= s.startColumn && c <= s.endColumn;
-            s.image[static_cast<size_t>(line * kLinePixels + c)] = inWindow ? inside : 40;
-        }
-    }
+    Lock lock(mutex_);
+    scene_->configure(config);
+}
+
+SceneConfig SimulatedFrame::scene() const
+{
+    Lock lock(mutex_);
+    return scene_->config();
 }
 
 void SimulatedFrame::setLinePixels(Unit u, int line, std::span<const uint8_t> pixels)
 {
-    if (line < 0 || line >= kMaxLines)
-        return;
     Lock lock(mutex_);
-    const size_t n = std::min<size_t>(pixels.size(), kLinePixels);
-    std::copy_n(pixels.begin(), n, unit(u).image.begin() + line * kLinePixels);
+    scene_->pinLine(static_cast<int>(u), line, pixels);
 }
 
 std::vector<uint8_t> SimulatedFrame::linePixels(Unit u, int line) const
@@ -345,28 +331,40 @@ std::vector<uint8_t> SimulatedFrame::linePixels(Unit u, int line) const
     if (line < 0 || line >= kMaxLines)
         return {};
     Lock lock(mutex_);
-    auto first = unit(u).image.begin() + line * kLinePixels;
+    const auto image = scene_->image(static_cast<int>(u), extended_);
+    auto first = image.begin() + line * kLinePixels;
     return std::vector<uint8_t>(first, first + kLinePixels);
 }
 
-void SimulatedFrame::setSearchLineResult(Unit u, uint16_t line) { lockedSet(unit(u).searchLine, line); }
-uint16_t SimulatedFrame::startLine(Unit u) const { return lockedGet(unit(u).startLine); }
+void SimulatedFrame::setSearchLineResult(Unit u, uint16_t line)
+{
+    Lock lock(mutex_);
+    scene_->pinSearchLine(static_cast<int>(u), line);
+}
+
+uint16_t SimulatedFrame::startLine(Unit u) const
+{
+    Lock lock(mutex_);
+    return scene_->startLine(static_cast<int>(u));
+}
 
 void SimulatedFrame::setLineRange(Unit u, uint16_t startColumn, uint16_t endColumn)
 {
     Lock lock(mutex_);
-    unit(u).startColumn = startColumn;
-    unit(u).endColumn = endColumn;
+    scene_->pinLineRange(static_cast<int>(u), startColumn, endColumn);
 }
 
 void SimulatedFrame::setZones(Unit u, std::array<uint8_t, 7> positions, std::array<uint8_t, 8> codes)
 {
     Lock lock(mutex_);
-    unit(u).zonePositions = positions;
-    unit(u).zoneCodes = codes;
+    scene_->pinZones(static_cast<int>(u), ZoneTable{positions, codes});
 }
 
-void SimulatedFrame::setExposure(Unit u, uint16_t exposureWord) { lockedSet(unit(u).exposure, exposureWord); }
+void SimulatedFrame::setExposure(Unit u, uint16_t exposureWord)
+{
+    Lock lock(mutex_);
+    scene_->pinExposure(static_cast<int>(u), exposureWord);
+}
 
 // ---- Touch and keys --------------------------------------------------------------
 
@@ -442,6 +440,12 @@ void SimulatedFrame::vanishAtOutputReport(uint64_t n)
     vanishAt_ = n == 0 ? 0 : outputReports_ + n;
 }
 
+void SimulatedFrame::vanishAtLineDataRequest(uint64_t n)
+{
+    Lock lock(mutex_);
+    vanishAtLineRequest_ = n;
+}
+
 void SimulatedFrame::setReportLatency(std::chrono::microseconds latency) { lockedSet(latency_, latency); }
 void SimulatedFrame::setRealTimeouts(bool real) { lockedSet(realTimeouts_, real); }
 
@@ -454,6 +458,7 @@ void SimulatedFrame::clearFaults()
     statusNextCommand_ = -1;
     foreignNext_ = 0;
     vanishAt_ = 0;
+    vanishAtLineRequest_ = 0;
     latency_ = std::chrono::microseconds(0);
     loader_->clearFaults();
 }
@@ -628,7 +633,9 @@ IoResult SimulatedFrame::writeReport(uint64_t handle, const uint8_t* report)
     if (report[0] != kCommandReportId)
         return IoResult::Failed;
     ++outputReports_;
-    if (vanishAt_ != 0 && outputReports_ >= vanishAt_) {
+    const bool lineData = (report[1] & 0x3F) == kReadLineDataM || (report[1] & 0x3F) == kReadLineDataS;
+    const bool vanishInFrame = lineData && vanishAtLineRequest_ != 0 && --vanishAtLineRequest_ == 0;
+    if ((vanishAt_ != 0 && outputReports_ >= vanishAt_) || vanishInFrame) {
         vanishAt_ = 0;
         plugged_ = false;
         killHandlesLocked();
@@ -774,21 +781,21 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
             s.registers[static_cast<uint16_t>(address + i)] = payload[3 + i];
         // Register 0x30 latches a frame; the FPGA clears it when the zone
         // table (0x20..0x26 positions, 0x2A..0x2D codes) is ready.
-        if (address <= kCaptureRegister && kCaptureRegister < address + n && s.registers[kCaptureRegister] != 0) {
-            s.putZones(&s.registers[kZonePositionRegister], &s.registers[kZoneCodeRegister]);
-            s.registers[kCaptureRegister] = 0;
-        }
+        if (address <= kCaptureRegister && kCaptureRegister < address + n && s.registers[kCaptureRegister] != 0)
+            scene_->captureRequested(number == kWriteRegisterM ? 0 : 1);
         return true;
     }
     case kReadRegistersM:
     case kReadRegistersS:
     case kReadRegisterM:
     case kReadRegisterS: {
-        const UnitState& s = unit(number == kReadRegistersM || number == kReadRegisterM ? Unit::Master : Unit::Slave);
+        const Unit u = number == kReadRegistersM || number == kReadRegisterM ? Unit::Master : Unit::Slave;
+        UnitState& s = unit(u);
         const uint16_t address = readU16le(payload);
         const int n = (number == kReadRegisterM || number == kReadRegisterS) ? 1 : payload[2];
         if (n > kReplyPayloadSize)
             return false;
+        scene_->beforeRegisterRead(static_cast<int>(u), address, n, s.registers, s.sensor);
         for (int i = 0; i < n; ++i)
             reply[i] = s.registers[static_cast<uint16_t>(address + i)];
         return true;
@@ -837,25 +844,38 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
     }
 
     case kSearchLineM:
-    case kSearchLineS:
-        writeU16le(reply, unit(unitOf(kSearchLineM)).searchLine);
+    case kSearchLineS: {
+        uint16_t line = 0;
+        if (!scene_->searchLine(static_cast<int>(unitOf(kSearchLineM)), readU16le(payload), readU16le(payload + 2), line))
+            return false;
+        writeU16le(reply, line);
         return true;
-    case kSetLineM: unit(Unit::Master).startLine = readU16le(payload); return true;
-    case kSetLineS: unit(Unit::Slave).startLine = readU16le(payload); return true;
+    }
+    case kSetLineM:
+    case kSetLineS:
+        return scene_->setLine(static_cast<int>(unitOf(kSetLineM)), readU16le(payload));
 
     case kReadLineRangeM:
     case kReadLineRangeS: {
-        const UnitState& s = unit(unitOf(kReadLineRangeM));
-        writeU16le(reply, s.startColumn);
-        writeU16le(reply + 2, s.endColumn);
+        uint16_t first = 0, last = 0;
+        if (!scene_->lineRange(static_cast<int>(unitOf(kReadLineRangeM)), first, last))
+            return false;
+        writeU16le(reply, first);
+        writeU16le(reply + 2, last);
         return true;
     }
     case kReadZonesM:
-    case kReadZonesS:
-        // 0x22, then the zone table.
+    case kReadZonesS: {
+        // 0x22, seven zone ends, then the eight 3-bit codes two per byte (even zone low).
+        ZoneTable table;
+        if (!scene_->zones(static_cast<int>(unitOf(kReadZonesM)), table))
+            return false;
         reply[0] = kStatusDone;
-        unit(unitOf(kReadZonesM)).putZones(reply + 1, reply + 8);
+        std::copy(table.positions.begin(), table.positions.end(), reply + 1);
+        for (size_t k = 0; k < 4; ++k)
+            reply[8 + k] = static_cast<uint8_t>((table.codes[2 * k] & 7) | ((table.codes[2 * k + 1] & 7) << 4));
         return true;
+    }
     case kReadTouchPoints: {
         TouchRequest request;
         request.request = payload[0];
@@ -881,10 +901,12 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
     }
     case kReadExposureM:
     case kReadExposureS: {
-        const UnitState& s = unit(unitOf(kReadExposureM));
-        writeU16le(reply, s.exposure);
-        writeU16le(reply + 2, s.startColumn);
-        writeU16le(reply + 4, s.endColumn);
+        uint16_t word = 0, first = 0, last = 0;
+        if (!scene_->exposure(static_cast<int>(unitOf(kReadExposureM)), word, first, last))
+            return false;
+        writeU16le(reply, word);
+        writeU16le(reply + 2, first);
+        writeU16le(reply + 4, last);
         return true;
     }
 
@@ -968,6 +990,11 @@ bool SimulatedFrame::lineDataLocked(Unit u, uint8_t flags, const uint8_t* payloa
     const int lines = extended_ ? kMaxLines : kOrdinaryLines;
     const int offset = readU16le(payload);
     const int length = payload[2];
+    // Asking for the first bytes of region A, or the header of line 0,
+    // starts a new frame.
+    if (offset == 0 && (flags == 0x80 || flags == 0 || (flags == 0xC0 && length == 255)))
+        scene_->newFrame(static_cast<int>(u));
+    const auto image = scene_->image(static_cast<int>(u), extended_);
 
     if (flags == 0xC0) {
         // Packed form. Length 255 asks for the header of the line at offset
@@ -978,14 +1005,14 @@ bool SimulatedFrame::lineDataLocked(Unit u, uint8_t flags, const uint8_t* payloa
             const int line = offset / kLinePixels;
             if (line >= lines)
                 return false;
-            s.streamLength = encodePackedLine(s.image.data() + line * kLinePixels, kLinePixels, s.stream.data());
-            writeU16le(reply, static_cast<uint16_t>(s.streamLength));
+            s.streamLength = encodePackedLine(image.data() + line * kLinePixels, kLinePixels, s.stream.data());
+            writeU16le(reply, static_cast<uint16_t>(scene_->reportedStreamLength(static_cast<int>(u), s.streamLength)));
             std::memcpy(reply + 2, s.stream.data(), static_cast<size_t>(std::min(s.streamLength, 59)));
             return true;
         }
         if (length > 59)
             return false;
-        writeU16le(reply, static_cast<uint16_t>(s.streamLength));
+        writeU16le(reply, static_cast<uint16_t>(scene_->reportedStreamLength(static_cast<int>(u), s.streamLength)));
         for (int i = 0; i < length && offset + i < kMaxPackedLineLength; ++i)
             reply[2 + i] = s.stream[static_cast<size_t>(offset + i)];
         return true;
@@ -1002,10 +1029,10 @@ bool SimulatedFrame::lineDataLocked(Unit u, uint8_t flags, const uint8_t* payloa
         if (flags == 0x40) {
             // Region B: the last line.
             if (at >= regionBBase && at < regionBBase + kLinePixels)
-                value = s.image[static_cast<size_t>(lastLine + at - regionBBase)];
+                value = image[static_cast<size_t>(lastLine + at - regionBBase)];
         } else if (at < regionALength) {
             // Region A (also what a request without flags reads): the upper lines.
-            value = s.image[static_cast<size_t>(at)];
+            value = image[static_cast<size_t>(at)];
         }
         reply[i] = value;
     }

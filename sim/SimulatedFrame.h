@@ -49,6 +49,9 @@
 
 namespace tovrin::sim {
 
+class OpticalScene;
+struct SceneConfig;
+
 enum class Unit : int { Master = 0, Slave = 1 };
 
 constexpr uint32_t kFlashSize = 0x20000;
@@ -187,6 +190,11 @@ public:
     void setSensorRegister(Unit unit, uint8_t address, uint8_t value);
 
     // ---- Line images and leveling answers ---------------------------------
+    // What the cameras see and how the leveling firmware answers comes from
+    // the optical scene (OpticalScene.h). The setters below pin canned
+    // answers over it for tests, until the next setScene().
+    void setScene(const SceneConfig& config);
+    SceneConfig scene() const;
     // Pixels of line (0..10) of a unit's image; line count is 9, or 11 on an
     // extended-frame device. Region A holds lines 0..count-2 at line * 640,
     // region B the last line at 0 (ordinary) or at 7168 (extended).
@@ -231,6 +239,9 @@ public:
     // The n-th output report from now (1 = the next) finds the frame gone:
     // the write fails NotConnected and the frame stays unplugged until plug().
     void vanishAtOutputReport(uint64_t n);
+    // The same at the n-th line-data request from now (1 = the next), so
+    // that the frame goes in the middle of an image.
+    void vanishAtLineDataRequest(uint64_t n);
     // Delivery time of each report, out and in, on a USB frame clock
     // (1 ms models a full-speed interrupt endpoint). 0 by default.
     void setReportLatency(std::chrono::microseconds latency);
@@ -321,7 +332,7 @@ private:
     bool recordValidLocked(Unit unit) const;
     bool applicationBootableLocked() const;
     bool bothCalibratedLocked() const;
-    void fillDefaultLineImageLocked(Unit unit);
+    void powerUpSceneLocked();
     UnitState& unit(Unit u) { return *units_[static_cast<int>(u)]; }
     const UnitState& unit(Unit u) const { return *units_[static_cast<int>(u)]; }
 
@@ -329,6 +340,7 @@ private:
     std::condition_variable inputArrived_;
     std::array<std::unique_ptr<UnitState>, 2> units_;
     std::unique_ptr<BootLoader> loader_;
+    std::unique_ptr<OpticalScene> scene_;
 
     // Presence and identity.
     bool plugged_ = true;
@@ -368,6 +380,7 @@ private:
     uint8_t statusNextValue_ = kStatusRefused;
     int foreignNext_ = 0;
     uint64_t vanishAt_ = 0;  // output report count at which the frame vanishes; 0 never
+    uint64_t vanishAtLineRequest_ = 0;  // line-data requests left before it vanishes; 0 never
     std::chrono::microseconds latency_{0};
     std::chrono::steady_clock::time_point lastSlot_{};
     bool realTimeouts_ = false;

@@ -90,6 +90,10 @@ int Session::openFrame(bool bootLoaderAccepted)
     case device::detection::kApplicationOpened:
         m_open = true;
         m_statusResult = device::g_getStatusError.load();
+        // The frame answered its status test: the link works (the window's
+        // detection thread says so at its next watch; this one has stopped).
+        if (m_statusResult != device::kStatusNoLink)
+            device::g_isDeviceCommunicate = 1;
         return kExitDone;
     case device::detection::kBootLoaderOpened:
         m_bootLoader = true;

@@ -1,0 +1,84 @@
+#include "ExposureThread.h"
+
+#include "ExposureScale.h"
+#include "LevelingCodes.h"
+#include "LevelingState.h"
+
+#include "device/DeviceOps.h"
+#include "device/UnitOps.h"
+
+namespace tovrin::leveling {
+
+ExposureThread::ExposureThread(QObject* parent)
+    : QThread(parent)
+{
+}
+
+ExposureThread::~ExposureThread() { stopExposure(); }
+
+void ExposureThread::startExposure()
+{
+    if (isRunning())
+        return;
+    m_stop = false;
+    start();
+}
+
+void ExposureThread::stopExposure()
+{
+    m_stop = true;
+    wait();
+}
+
+bool ExposureThread::mayGoOn()
+{
+    if (m_stop.load())
+        return false;
+    if (!device::g_bDevExist.load() || !device::g_isDeviceCommunicate.load()) {
+        Q_EMIT sendData(exposure::DeviceLost);
+        m_stop = true;
+        return false;
+    }
+    return !g_WindowClosing.load();
+}
+
+bool ExposureThread::askUnit(int unit)
+{
+    g_isExposureSuc = 0;
+    uint8_t high = 0xFF, low = 0xFF;
+    uint32_t first = 0, last = 0;
+    if (!device::ReadExposure(unit, high, low, first, last)) {
+        device::markGoneOnNoReply();
+        return false;
+    }
+    device::g_isDeviceCommunicate = 1;
+    g_isExposureSuc = 1;
+    setExposure(unit, high, low);
+    setColumns(unit, static_cast<uint16_t>(first), static_cast<uint16_t>(last));
+    return true;
+}
+
+void ExposureThread::run()
+{
+    for (int unit : {kMaster, kSlave}) {
+        if (!mayGoOn())
+            return;
+        if (!askUnit(unit)) {
+            // The other unit keeps its earlier result; the window still
+            // counts exposure as done.
+            Q_EMIT sendData(unit == kMaster ? exposure::MasterFailed : exposure::SlaveFailed);
+            m_stop = true;
+            Q_EMIT sendData(exposure::Finished);
+            return;
+        }
+        if (!mayGoOn())
+            return;
+        const UnitLeveling u = unitLeveling(unit);
+        std::atomic<int>& mark = exposureMarkOf(unit);
+        mark = exposureMark(mark.load() != 0, u.exposureHigh, u.exposureLow, g_ExposureLimit.load()) ? 1 : 0;
+        Q_EMIT sendData(unit == kMaster ? exposure::MasterReady : exposure::SlaveReady);
+    }
+    Q_EMIT sendData(exposure::Finished);
+}
+
+} // namespace tovrin::leveling

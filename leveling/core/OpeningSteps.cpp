@@ -1,0 +1,54 @@
+#include "OpeningSteps.h"
+
+#include "LevelingState.h"
+#include "LevelingSteps.h"
+
+#include "records/CalibrationRecord.h"
+#include "shell/Log.h"
+
+namespace tovrin::leveling {
+
+namespace {
+constexpr uint8_t kSensorSearchRegister = 0x12;
+constexpr uint8_t kLowWindowBit = 0x40;
+} // namespace
+
+OpeningOutcome openLeveling()
+{
+    OpeningOutcome o;
+    o.statusMessageId = 15;
+    o.modeSwitch = device::SwitchModeChecked(device::mode::Calibration);
+    if (!o.modeSwitch.ok) {
+        shell::LogF("Leveling :Switch to calibration mode failed! g_isSwitchMode=%d\n", 0);
+        return o;
+    }
+    const int match = device::FirmwareMatches();
+    if (match == 2) {
+        o.statusMessageId = 18;
+        device::SwitchModeChecked(device::mode::Work);
+        return o;
+    }
+    o.firmwareMismatch = match == 1;
+    uint8_t value = 0;
+    const bool low = sensorRead(kMaster, kSensorSearchRegister, value) && (value & kLowWindowBit);
+    o.searchLower = low ? 50 : 200;
+    o.searchUpper = low ? 200 : 300;
+    g_SearchLower = o.searchLower;
+    g_SearchUpper = o.searchUpper;
+    o.ok = true;
+    return o;
+}
+
+void checkStoredLeveling()
+{
+    records::CalInfo master, slave;
+    if (!records::readCalibrationRecord(records::UnitId::Master, master) ||
+        !records::readCalibrationRecord(records::UnitId::Slave, slave))
+        return;
+    if (!master.isValid() || !slave.isValid()) {
+        g_PreviewOnly = 0;
+        g_StartLineKnown = 0;
+    }
+}
+
+} // namespace tovrin::leveling

@@ -1,0 +1,109 @@
+#include "PreviewThread.h"
+
+#include "LevelingCodes.h"
+#include "LevelingState.h"
+#include "LevelingSteps.h"
+
+#include "device/UnitOps.h"
+#include "shell/Clock.h"
+
+namespace tovrin::leveling {
+
+PreviewThread::PreviewThread(FrameBuffers& frames, QObject* parent)
+    : QThread(parent)
+    , m_frames(frames)
+{
+}
+
+PreviewThread::~PreviewThread() { stopPreview(); }
+
+void PreviewThread::setFrameLayout(int lineNum, bool extended)
+{
+    m_lineNum = lineNum;
+    m_extended = extended;
+}
+
+void PreviewThread::startPreview()
+{
+    if (isRunning())
+        return;
+    m_stop = false;
+    g_PreviewRun = 1;
+    start();
+}
+
+void PreviewThread::stopPreview()
+{
+    m_stop = true;
+    g_PreviewRun = 0;
+    wait();
+}
+
+bool PreviewThread::linkUp() const
+{
+    return device::g_isDeviceCommunicate.load() && device::g_bDevExist.load() && g_PreviewRun.load() &&
+           !m_stop.load();
+}
+
+bool PreviewThread::pass()
+{
+    CaptureOptions capture;
+    capture.sleepBeforeWriteMs = 10;
+    capture.pollSleepMs = kPollSleepMs;
+    capture.maxPolls = kMaxPolls;
+    capture.check = [this] { return linkUp(); };
+    capture.onWrite = [this](bool ok) { Q_EMIT sendData(ok ? preview::RegisterWritten : preview::RegisterWriteFailed); };
+    capture.onRead = [this](bool ok) { Q_EMIT sendData(ok ? preview::RegisterRead : preview::RegisterReadFailed); };
+    for (int unit : {kMaster, kSlave}) {
+        switch (captureFrame(unit, capture)) {
+        case CaptureResult::Done:
+            break;
+        case CaptureResult::Failed:
+            return false;  // 14 or 16 told why
+        case CaptureResult::TooManyPolls:
+        case CaptureResult::Stopped:
+            Q_EMIT sendData(preview::Stopped);
+            return false;
+        }
+    }
+    for (int unit : {kMaster, kSlave}) {
+        if (!readZoneRegisters(unit, capture.onRead))
+            return false;
+        sleepMsUnless(kAfterZonesSleepMs, &m_stop);
+    }
+
+    g_CompressEnable = m_compress.load() ? 1 : 0;
+    FetchHooks hooks;
+    hooks.check = [this] { return linkUp(); };
+    const FetchOutcome outcome = g_CompressEnable.load()
+                                     ? m_transfer.fetchCompressed(m_frames, hooks)
+                                     : m_transfer.fetchPlain(m_frames, previewFramePlan(m_lineNum, m_extended), hooks);
+    if (outcome != FetchOutcome::Complete) {
+        Q_EMIT sendData(preview::Stopped);
+        return false;
+    }
+    if (g_PreviewRun.load()) {
+        m_frames.publish();
+        Q_EMIT sendData(preview::FrameReady);
+    }
+    return true;
+}
+
+void PreviewThread::run()
+{
+    if (!m_frames.isOpen()) {
+        Q_EMIT sendData(preview::Stopped);
+        return;
+    }
+    takeRecordHeads();
+    while (true) {
+        if (!linkUp()) {
+            Q_EMIT sendData(preview::Stopped);
+            return;
+        }
+        if (!pass())
+            return;
+    }
+}
+
+} // namespace tovrin::leveling

@@ -1,0 +1,78 @@
+#pragma once
+// PreviewThread: the worker of the engineering window's Preview page. It
+// shows the live line images of both units as the frame sees them, without
+// leveling: each pass latches a frame in both units (register 0x30
+// handshake), reads their zone registers into the optimum-line tables
+// (unitLeveling(unit).zones, the page's red markers), and fetches one frame,
+// packed or plain as the page's compression switch says.
+//
+// Use from the Preview page (GUI thread):
+//
+//   FrameBuffers frames(previewFrameReady);      // the page's own ready flag
+//   if (!frames.open()) { ...say so, no preview... }
+//   PreviewThread thread(frames);
+//   thread.setFrameLayout(frameLineCount(extended, iniLineNum, false), extended);
+//   thread.setCompression(compressBox->isChecked());   // any time
+//   connect(&thread, &PreviewThread::sendData, page, &Page::recvData, Qt::QueuedConnection);
+//   thread.startPreview();
+//   ...on code 10: FrameBytes a, b; if (frames.take(a, b)) paint them ...
+//   thread.stopPreview();   // before frames.close()
+//
+// Codes (LevelingCodes.h, namespace preview): 10 frame ready, 11 stopped
+// (link lost, preview off, poll limit or frame failure), 13 register read
+// done, 14 register read failed (stops), 15 register write done, 16
+// register write failed (stops).
+//
+// Frame layout: an ordinary unit's 9-line frame is split as the frame keeps
+// it (8 lines of region A, the last line from region B); an extended-frame
+// unit's frame is read exactly as the leveling thread reads it, so that line
+// i is always at i * 640 whatever the line count.
+
+#include "FrameBuffers.h"
+#include "LineTransfer.h"
+
+#include <QThread>
+
+#include <atomic>
+
+namespace tovrin::leveling {
+
+class PreviewThread : public QThread {
+    Q_OBJECT
+public:
+    explicit PreviewThread(FrameBuffers& frames, QObject* parent = nullptr);
+    ~PreviewThread() override;
+
+    void setFrameLayout(int lineNum, bool extended);
+    // The page's compression switch, taken at each frame.
+    void setCompression(bool on) { m_compress = on; }
+
+    // Clears the stop flag, sets g_PreviewRun and starts the passes.
+    void startPreview();
+    // Stop flag, g_PreviewRun := 0, waits for the thread to end.
+    void stopPreview();
+
+    // Sleeps of a pass (ms).
+    static constexpr int kPollSleepMs = 10;
+    static constexpr int kMaxPolls = 1000;
+    static constexpr int kAfterZonesSleepMs = 100;
+
+Q_SIGNALS:
+    void sendData(int code);
+
+protected:
+    void run() override;
+
+private:
+    bool linkUp() const;
+    bool pass();
+
+    FrameBuffers& m_frames;
+    LineTransfer m_transfer{LineTransfer::Policy::Preview};
+    std::atomic<int> m_lineNum{9};
+    std::atomic<bool> m_extended{false};
+    std::atomic<bool> m_compress{false};
+    std::atomic<bool> m_stop{false};
+};
+
+} // namespace tovrin::leveling

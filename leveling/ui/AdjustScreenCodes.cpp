@@ -1,0 +1,337 @@
+// AdjustScreenWin: the codes of the two workers, exposure, start-line changes
+// and re-adjusting.
+#include "AdjustScreenWin.h"
+
+#include "WindowKit.h"
+
+#include "device/UnitOps.h"
+#include "leveling/core/CImagePreviewThread.h"
+#include "leveling/core/ExposureThread.h"
+#include "leveling/core/LevelingCodes.h"
+#include "leveling/core/LevelingState.h"
+#include "leveling/core/LevelingSteps.h"
+#include "leveling/core/LevelingTexts.h"
+#include "shell/AppContext.h"
+#include "shell/Log.h"
+#include "widgets/Button.h"
+#include "widgets/MySlider.h"
+
+#include <QLabel>
+#include <QTimer>
+
+namespace tovrin::leveling {
+
+namespace {
+
+constexpr int kExposurePauseMs = 1000;
+constexpr int kRestartPauseMs = 1000;
+constexpr int kChangeWaitStepMs = 100;
+constexpr int kChangeWaitSteps = 31;
+constexpr int kCountdownSeconds = 5;
+constexpr int kCountdownTickMs = 1000;
+
+QString text(int id) { return shell::context().text(id); }
+
+} // namespace
+
+void AdjustScreenWin::recvData(int code)
+{
+    if (m_closed)
+        return;
+    // Codes 12..16 come only from ExposureThread; 6 means the same from both.
+    if (code >= exposure::MasterReady && code <= exposure::Finished)
+        handleExposureCode(code);
+    else
+        handleImageCode(code);
+}
+
+void AdjustScreenWin::handleImageCode(int code)
+{
+    switch (code) {
+    case image::FrameComplete:
+        showNewFrame();
+        break;
+    case image::SearchFailed:
+        setLabel(kMaster, searchResultText(kMaster));
+        setLabel(kSlave, searchResultText(kSlave));
+        shell::LogF("ImagePreviewThread: Search Startline failed! g_SearchStartLine=%d, g_StartLineM=%d, g_StartLineS=%d\n",
+                    g_SearchStartLine.load(), g_StartLineM.load(), g_StartLineS.load());
+        clearResultFlags();
+        device::g_isDeviceCommunicate = 1;
+        break;
+    case window::EnableControls:
+        setControlsEnabled(true);
+        if (g_PreviewOnly.load())
+            setSaveEnabled(true);
+        break;
+    case image::ConfigFailed:
+        setLabel(kMaster, text(53));
+        setLabel(kSlave, text(53));
+        shell::LogF("ImagePreviewThread: Config Startline failed! g_OptimumStartLine=%d\n", g_OptimumStartLine.load());
+        setControlsEnabled(false);
+        break;
+    case image::Leveled: {
+        const QSignalBlocker a(m_leftSlider), b(m_rightSlider);
+        m_leftSlider->setValue(g_StartLineM.load());
+        m_rightSlider->setValue(g_StartLineS.load());
+        m_leftValue->setText(QString::number(g_StartLineM.load()));
+        m_rightValue->setText(QString::number(g_StartLineS.load()));
+        setLabel(kMaster, leveledText(kMaster));
+        setLabel(kSlave, leveledText(kSlave));
+        setControlsEnabled(true);
+        break;
+    }
+    case image::ColumnFailed:
+        setLabel(kMaster, text(60));
+        setLabel(kSlave, text(60));
+        shell::LogF("ImagePreviewThread: Search Column failed! g_SearchColumn=%d\n", g_SearchColumn.load());
+        setControlsEnabled(false);
+        break;
+    case image::DeviceLost:
+        deviceLost();
+        break;
+    case image::OptimumFailed:
+        setLabel(kMaster, text(62));
+        setLabel(kSlave, text(62));
+        shell::LogF("ImagePreviewThread: Optimalize Line failed! g_OptimumLineFlag=%d\n", g_OptimumLineFlag.load());
+        setControlsEnabled(false);
+        break;
+    case image::FrameFailed:
+        setLabel(kMaster, text(63));
+        setLabel(kSlave, text(63));
+        shell::LogF("ImagePreviewThread: GetPreviewData failed! g_PreviewSucFlag=%d\n", g_PreviewSucFlag.load());
+        setControlsEnabled(false);
+        break;
+    case image::StoredShown: {
+        const QSignalBlocker a(m_leftSlider), b(m_rightSlider);
+        m_leftSlider->setValue(g_StartLineM.load());
+        m_rightSlider->setValue(g_StartLineS.load());
+        m_leftValue->setText(QString::number(g_StartLineM.load()));
+        m_rightValue->setText(QString::number(g_StartLineS.load()));
+        g_FirstRun = 0;
+        setLabel(kMaster, storedLevelingText(kMaster, m_config.extended));
+        setLabel(kSlave, storedLevelingText(kSlave, m_config.extended));
+        setControlsEnabled(true);
+        if (g_PreviewOnly.load())
+            setSaveEnabled(true);
+        break;
+    }
+    case image::ExposureStep:
+        startExposure(false);
+        break;
+    case window::DisableControls:
+        setControlsEnabled(false);
+        setSaveEnabled(false);
+        break;
+    case image::SensorTest:
+        runSensorTest();
+        break;
+    case image::PreviewOff:
+        g_PreviewRun = 0;
+        if (m_imageThread->isRunning())
+            m_imageThread->stopPreview();
+        break;
+    default:
+        if (code >= kFirstDebugRequest && code < kFirstDebugRequest + kDebugRequestCount)
+            serveDebugRequest(code);
+        break;
+    }
+}
+
+void AdjustScreenWin::deviceLost()
+{
+    if (!device::g_isDeviceCommunicate.load()) {
+        setLabel(kMaster, text(14));
+        setLabel(kSlave, text(14));
+    } else {
+        device::g_bDevExist = 0;
+        setLabel(kMaster, text(61));
+        setLabel(kSlave, text(61));
+    }
+    shell::LogF("ImagePreviewThread exit! g_isDeviceCommunicate=%d, g_bDevExist=%d\n",
+                device::g_isDeviceCommunicate.load(), device::g_bDevExist.load());
+    setControlsEnabled(false);
+    setSaveEnabled(false);
+    clearResultFlags();
+}
+
+// ---- Exposure -------------------------------------------------------------------
+
+void AdjustScreenWin::ExposureButSlot() { startExposure(true); }
+
+void AdjustScreenWin::startExposure(bool fromButton)
+{
+    if (fromButton) {
+        stopCountdown();
+        greyLabels();
+    }
+    handleImageCode(window::DisableControls);
+    if (m_imageThread->isRunning())
+        m_imageThread->stopPreview();
+    setLabel(kMaster, text(54));
+    setLabel(kSlave, text(54));
+    if (g_WindowClosing.load())
+        return;
+    pause(kExposurePauseMs, [this] {
+        if (!g_WindowClosing.load())
+            m_exposureThread->startExposure();
+    });
+}
+
+void AdjustScreenWin::handleExposureCode(int code)
+{
+    switch (code) {
+    case exposure::DeviceLost:
+        deviceLost();
+        break;
+    case exposure::MasterReady:
+    case exposure::SlaveReady: {
+        const int unit = code == exposure::MasterReady ? kMaster : kSlave;
+        if (exposureMarkOf(unit).load())
+            setLabel(unit, exposureText(unit), true);
+        else
+            setLabel(unit, exposureText(unit));
+        break;
+    }
+    case exposure::MasterFailed:
+        setLabel(kMaster, text(56));
+        shell::LogF("Exposure Left failed! g_isExposureSuc=%d\n", g_isExposureSuc.load());
+        break;
+    case exposure::SlaveFailed:
+        setLabel(kSlave, text(56));
+        shell::LogF("Exposure Right failed! g_isExposureSuc=%d\n", g_isExposureSuc.load());
+        break;
+    case exposure::Finished:
+        exposureFinished();
+        break;
+    default:
+        break;
+    }
+}
+
+void AdjustScreenWin::exposureFinished()
+{
+    if (m_exposureThread->isRunning())
+        m_exposureThread->stopExposure();
+    setControlsEnabled(true);
+    setSaveEnabled(true);
+    g_ExposureDone = 1;  // also after a failed request: the window may be left
+    if (g_WindowClosing.load())
+        return;
+    if (g_CompressEnable.load() && m_config.touchButtonEnable) {
+        bool ok = true;
+        runBesideGui([&] {
+            ok = sensorWrite(kMaster, 0x00, 0x1C) && sensorWrite(kMaster, 0x10, 0x70) &&
+                 sensorWrite(kSlave, 0x00, 0x1C) && sensorWrite(kSlave, 0x10, 0x70);
+        });
+        if (!ok)
+            return;
+    }
+    const bool succeeded = g_isExposureSuc.load() == 1;
+    if (succeeded) {
+        pause(kRestartPauseMs, [this] {
+            if (!g_WindowClosing.load() && !m_exposureThread->isRunning())
+                m_imageThread->startPreview();
+        });
+    }
+    // Only a leveling whose exposure succeeded is saved by the countdown.
+    if (succeeded && g_AutoSaveArmed.load() && g_FirstRun.load()) {
+        g_AutoSaveArmed = 0;
+        g_FirstRun = 0;
+        m_countdown = kCountdownSeconds;
+        m_saveButton->setCaption(countdownCaption(m_countdown));
+        m_timer->start(std::max(1, scaledPause(kCountdownTickMs)));
+    }
+}
+
+// ---- Start line by hand ---------------------------------------------------------
+
+void AdjustScreenWin::ReAdjustingButSlot()
+{
+    if (g_WindowClosing.load())
+        return;
+    stopCountdown();
+    setControlsEnabled(false);
+    greyLabels();
+    g_StartLineKnown = 0;
+    g_ExposureDone = 0;
+    g_PreviewOnly = 0;
+    g_ExposureMarkM = 0;
+    g_ExposureMarkS = 0;
+    moveFocus(6);
+    setLabel(kMaster, text(48));
+    setLabel(kSlave, text(48));
+}
+
+void AdjustScreenWin::LeftSliderSlot(int value) { changeStartLine(kMaster, value, false); }
+void AdjustScreenWin::RightSliderSlot(int value) { changeStartLine(kSlave, value, false); }
+void AdjustScreenWin::LeftAddSlot() { stepStartLine(kMaster, +1); }
+void AdjustScreenWin::LeftMinusSlot() { stepStartLine(kMaster, -1); }
+void AdjustScreenWin::RightAddSlot() { stepStartLine(kSlave, +1); }
+void AdjustScreenWin::RightMinusSlot() { stepStartLine(kSlave, -1); }
+
+void AdjustScreenWin::stepStartLine(int unit, int delta)
+{
+    widgets::MySlider* slider = unit == kMaster ? m_leftSlider : m_rightSlider;
+    if (!slider->isEnabled() || g_WindowClosing.load())
+        return;
+    const int value = slider->value();
+    // A step acts only inside the search window.
+    if ((delta > 0 && value >= g_SearchUpper.load()) || (delta < 0 && value <= g_SearchLower.load()))
+        return;
+    {
+        const QSignalBlocker block(slider);
+        slider->setValue(value + delta);
+    }
+    changeStartLine(unit, value + delta, true);
+}
+
+void AdjustScreenWin::changeStartLine(int unit, int newLine, bool fromStepButton)
+{
+    if (g_WindowClosing.load())
+        return;
+    stopCountdown();
+    setControlsEnabled(false);
+    greyLabels();
+    startLineOf(unit) = newLine;
+    (unit == kMaster ? m_leftValue : m_rightValue)->setText(QString::number(newLine));
+    g_ExposureDone = 0;
+    g_ChangeUnit = unit;
+    if (fromStepButton || !g_FirstRun.load()) {
+        g_PreviewOnly = 0;
+        g_StartLineChangeRequest = 1;
+    }
+    if (m_changeInProgress)
+        return;  // the wait that runs shows the outcome of the latest value
+    m_changeInProgress = true;
+    auto waited = std::make_shared<int>(0);
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [this, unit, waited, step] {
+        if (g_StartLineChangeRequest.load() && *waited < kChangeWaitSteps && !g_WindowClosing.load() &&
+            m_imageThread->isRunning()) {
+            setLabel(unit, text(48));
+            ++*waited;
+            pause(kChangeWaitStepMs, *step);
+            return;
+        }
+        finishStartLineChange(unit);
+    };
+    (*step)();
+}
+
+void AdjustScreenWin::finishStartLineChange(int unit)
+{
+    m_changeInProgress = false;
+    const int served = g_ChangeUnit.load();
+    if (g_OptimumStartLine.load() && g_SearchColumn.load())
+        setLabel(served, leveledText(served));
+    else
+        setLabel(unit, text(53));
+    g_StartLineChangeRequest = 0;
+    if (!g_WindowClosing.load())
+        setControlsEnabled(true);
+    g_OptimumStartLine = 0;
+    g_SearchColumn = 0;
+}
+
+} // namespace tovrin::leveling

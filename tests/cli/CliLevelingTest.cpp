@@ -1,0 +1,121 @@
+// tovrin-cli level and image on the simulated frame: a whole leveling with
+// its printed results, the refusals and failures with their messages and
+// exit codes, and the frame's records untouched by a failed run.
+#include "CliRunner.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+using namespace tovrin::test;
+
+namespace {
+
+class CliLeveling : public CliTest {
+protected:
+    QByteArray screenRecords()
+    {
+        QFile f(home.path() + "/frame.bin");
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray all = f.readAll();
+        return all.mid(0x18000, 4096) + all.mid(0x20000 + 0x18000, 4096);
+    }
+};
+
+TEST_F(CliLeveling, LevelsBothUnitsAndPrintsThem)
+{
+    const CliRun r = cli({"level"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QRegularExpression(
+        "master start_line=236 start_column=40 end_column=600 exposure=0x[0-9a-f]{4} scale_index=\\d+ marked=0")))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("slave start_line=248 start_column=34 end_column=610"));
+    EXPECT_TRUE(r.err.contains("Leveling completed!"));
+}
+
+TEST_F(CliLeveling, DimCameraIsMarked)
+{
+    extraEnvironment["TOVRIN_SIM_SCENE"] = "slave.reflect=38";
+    const CliRun r = cli({"level"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains(QRegularExpression("slave .* marked=1")));
+}
+
+TEST_F(CliLeveling, StartLineOutside51To299IsRefused)
+{
+    ASSERT_EQ(cli({"status"}).exitCode, 0);  // the frame file exists from here on
+    const QByteArray before = screenRecords();
+    extraEnvironment["TOVRIN_SIM_SCENE"] = "master.row=300";
+    const CliRun r = cli({"level"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Image parameters not appropriate, please adjust again!"));
+    EXPECT_FALSE(r.err.contains("Leveling completed!"));
+    EXPECT_EQ(screenRecords(), before);
+}
+
+struct FailureRow {
+    const char* name;
+    const char* faults;
+    const char* message;
+};
+
+class CliLevelingFailure : public CliLeveling, public ::testing::WithParamInterface<FailureRow> {};
+
+TEST_P(CliLevelingFailure, EndsWithItsMessage)
+{
+    ASSERT_EQ(cli({"status"}).exitCode, 0);
+    const QByteArray before = screenRecords();
+    const CliRun r = cli({"level"}, GetParam().faults);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(GetParam().message)) << r.err.toStdString();
+    EXPECT_EQ(screenRecords(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CliLevelingFailure,
+    ::testing::Values(FailureRow{"NoLine", "no-line=master", "Failed to find the starting line"},
+                      FailureRow{"SetLine", "fail-setline", "Failed to configure the starting line"},
+                      FailureRow{"Columns", "fail-linerange=slave", "Failed to find the start and end column"},
+                      FailureRow{"Zones", "fail-zones", "Failed to optimum line"},
+                      FailureRow{"Exposure", "fail-exposure=slave", "Failed to get the exposure parameters"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(CliLeveling, ImageSavesBothCamerasAsPgm)
+{
+    const CliRun r = cli({"image", "left.pgm", "right.pgm"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QFile left(home.path() + "/left.pgm");
+    ASSERT_TRUE(left.open(QIODevice::ReadOnly));
+    const QByteArray bytes = left.readAll();
+    ASSERT_TRUE(bytes.startsWith("P5\n640 9\n255\n"));
+    EXPECT_EQ(bytes.size(), 13 + 640 * 9);
+    // The leveled band is the brightest line in the middle of the frame.
+    int best = 0, bestLine = -1;
+    for (int line = 0; line < 9; ++line) {
+        int sum = 0;
+        for (int c = 200; c < 400; ++c)
+            sum += static_cast<uint8_t>(bytes[13 + line * 640 + c]);
+        if (sum > best) {
+            best = sum;
+            bestLine = line;
+        }
+    }
+    EXPECT_EQ(bestLine, 4);
+}
+
+TEST_F(CliLeveling, ImageOfAFramePulledOutMidwayFails)
+{
+    const CliRun r = cli({"image", "--compressed", "l.pgm", "r.pgm"}, "vanish-in-frame=5");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Device has been pulled out, please exit."));
+    EXPECT_FALSE(QFile::exists(home.path() + "/l.pgm"));
+}
+
+TEST_F(CliLeveling, BadUsage)
+{
+    EXPECT_EQ(cli({"image", "only-one.pgm"}).exitCode, 2);
+    EXPECT_EQ(cli({"level", "extra"}).exitCode, 2);
+    EXPECT_EQ(cli({"level"}, "unplugged").exitCode, 3);
+}
+
+} // namespace

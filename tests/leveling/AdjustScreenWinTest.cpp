@@ -1,0 +1,432 @@
+// The leveling window on the simulated frame, offscreen: a whole leveling
+// with exposure and the countdown save, the refusals, leaving, the keyboard,
+// a failed save, a missing frame buffer, the image-debug panel; and the
+// screenshots of its states at 1920 and 1024 (build/screenshots/).
+#include "device/DeviceStatus.h"
+#include "device/HidLink.h"
+#include "device/UnitOps.h"
+#include "leveling/core/FrameBuffers.h"
+#include "leveling/core/LevelingState.h"
+#include "leveling/ui/AdjustScreenWin.h"
+#include "leveling/ui/ImageDebugPanel.h"
+#include "records/CalibrationRecord.h"
+#include "shell/AppContext.h"
+#include "shell/Clock.h"
+#include "shell/Language.h"
+#include "shell/Skin.h"
+#include "sim/FactoryFrame.h"
+#include "sim/SceneSpec.h"
+#include "sim/SimTransport.h"
+#include "sim/SimulatedFrame.h"
+#include "tests/support/QtTestSupport.h"
+#include "widgets/MyMessageBox.h"
+#include "widgets/MySlider.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+using namespace tovrin;
+using namespace tovrin::leveling;
+using widgets::MyMessageBox;
+
+namespace {
+
+constexpr int kLimitMs = 30000;  // only guards a broken run
+
+void writeIni(const QString& text)
+{
+    QFile f(QStringLiteral("Tovrin.ini"));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.toUtf8());
+}
+
+QSize screenOf(int screenClass) { return screenClass >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }
+
+} // namespace
+
+class AdjustScreenWinTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void levelsExposesAndSavesByCountdown();
+    void saveBeforeExposureAsksForExposure();
+    void refusedStartLineStaysOpenWithRedMark();
+    void escapeLeavesWithoutSaving();
+    void escapeWithoutFrameReportsDeviceLost();
+    void tabTenTimesComesBack();
+    void stepButtonAtTheWindowEndDoesNothing();
+    void stepButtonMovesTheStartLine();
+    void compressValueOtherThanOneIsUncompressed();
+    void failedSaveIsNotLevelingCompleted();
+    void missingFrameBufferIsShown();
+    void unplugShowsPulledOut();
+    void sensorTestWarnsAndGoesOn();
+    void debugPanelServesRequests();
+    void screenshots_data();
+    void screenshots();
+
+private:
+    void useScreen(int screenClass);
+    void newFrame(const char* faults = nullptr, bool extended = false);
+    AdjustScreenWin* open(int screenClass = 1920);
+    bool waitText(AdjustScreenWin* w, int messageId);
+
+    QTemporaryDir m_dir;
+    QString m_previous;
+    std::shared_ptr<sim::SimulatedFrame> m_frame;
+    std::unique_ptr<AdjustScreenWin> m_window;
+};
+
+void AdjustScreenWinTest::initTestCase()
+{
+    const QString app = QStringLiteral(TOVRIN_APP_DIR);
+    QFile::link(app + QStringLiteral("/skin"), m_dir.filePath(QStringLiteral("skin")));
+    QFile::copy(app + QStringLiteral("/Tovrin_language.lrp"), m_dir.filePath(QStringLiteral("Tovrin_language.lrp")));
+    m_previous = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    QVERIFY2(QFile::exists(QStringLiteral("skin/1920/button_Normal.png")), "the generated skin is missing");
+    setSleeper([](int ms) { QThread::msleep(static_cast<unsigned long>(std::max(1, ms / 50))); });
+    AdjustScreenWin::setPauseScale(0.02);
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
+}
+
+void AdjustScreenWinTest::useScreen(int screenClass)
+{
+    const shell::SkinChoice choice = tovrin::test::skinOfClass(screenClass);
+    shell::context().setSkinPath(choice.skinPath);
+    shell::context().setFonts(choice.titleFont, choice.buttonFont, choice.applicationFont);
+    shell::LoadTexts();
+}
+
+void AdjustScreenWinTest::newFrame(const char* faults, bool extended)
+{
+    m_frame = std::make_shared<sim::SimulatedFrame>();
+    m_frame->setExtendedFrame(extended);
+    sim::writeFactoryContents(*m_frame);
+    if (faults)
+        QVERIFY(sim::applySceneFault(*m_frame, faults));
+    // A little time per report keeps the workers from spinning.
+    m_frame->setReportLatency(std::chrono::microseconds(20));
+    device::setTransport(sim::makeSimTransport(m_frame));
+    uint16_t pid = 0;
+    QVERIFY(device::OpenHidDevice(pid));
+    device::g_bDevExist = 1;
+    device::g_isDeviceCommunicate = 1;
+    device::ExtendedFrameDevice = extended ? 1 : 0;
+}
+
+void AdjustScreenWinTest::init()
+{
+    QFile::remove(QStringLiteral("Tovrin.ini"));
+    useScreen(1920);
+    resetLevelingState();
+    MyMessageBox::clearShownBoxes();
+    newFrame();
+}
+
+void AdjustScreenWinTest::cleanup()
+{
+    m_window.reset();
+    device::setTransport(nullptr);
+    m_frame.reset();
+}
+
+AdjustScreenWin* AdjustScreenWinTest::open(int screenClass)
+{
+    m_window = std::make_unique<AdjustScreenWin>();
+    m_window->setWindowState(Qt::WindowNoState);
+    m_window->resize(screenOf(screenClass));
+    m_window->show();
+    return m_window.get();
+}
+
+bool AdjustScreenWinTest::waitText(AdjustScreenWin* w, int messageId)
+{
+    const QString text = shell::context().text(messageId);
+    const QString head = text.left(text.indexOf(QLatin1Char('%')) < 0 ? text.size() : text.indexOf(QLatin1Char('%')));
+    return QTest::qWaitFor([&] { return w->leftText().startsWith(head) && w->rightText().startsWith(head); }, kLimitMs);
+}
+
+void AdjustScreenWinTest::levelsExposesAndSavesByCountdown()
+{
+    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n[os_check]\nTouchType=1\n"));
+    AdjustScreenWin* w = open();
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    QVERIFY(waitText(w, 55));  // both exposures complete
+    QVERIFY(QTest::qWaitFor([&] { return w->countdownRunning(); }, kLimitMs));
+    QVERIFY(w->saveCaption().startsWith(QStringLiteral("Save&Exit(")));
+    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
+    QCOMPARE(outcome.first().first().toInt(), 1);
+    QVERIFY(!w->levelingThreadRunning());
+    const auto slave = m_frame->readFlash(sim::Unit::Slave, 0x18000, 26);
+    QCOMPARE(int(slave[16]), 1);  // the INI's touch type was stored
+    QCOMPARE(g_StartLineM.load(), 236);
+}
+
+void AdjustScreenWinTest::saveBeforeExposureAsksForExposure()
+{
+    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
+    AdjustScreenWin* w = open();
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    w->ReturnSlot();
+    QCOMPARE(w->leftText(), shell::context().text(64));
+    QCOMPARE(w->rightText(), shell::context().text(64));
+    QTest::qWait(50);
+    QCOMPARE(outcome.count(), 0);
+    QVERIFY(w->isVisible());
+}
+
+void AdjustScreenWinTest::refusedStartLineStaysOpenWithRedMark()
+{
+    sim::applySceneSpec(*m_frame, "master.row=300");
+    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
+    AdjustScreenWin* w = open();
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    QVERIFY(waitText(w, 55));
+    // The countdown's Save&Exit refuses the Master's line 300.
+    QVERIFY(QTest::qWaitFor([&] { return w->leftText() == shell::context().text(83); }, kLimitMs));
+    QVERIFY(w->rightText() != shell::context().text(83));
+    QCOMPARE(g_ExposureMarkM.load(), 1);
+    QCOMPARE(g_ExposureMarkS.load(), 0);
+    QCOMPARE(outcome.count(), 0);
+    QVERIFY(w->isVisible());
+    QVERIFY(w->saveEnabled());
+}
+
+void AdjustScreenWinTest::escapeLeavesWithoutSaving()
+{
+    const auto before = m_frame->readFlash(sim::Unit::Slave, 0x18000, 4096);
+    AdjustScreenWin* w = open();
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    QTest::keyClick(w, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
+    QCOMPARE(outcome.first().first().toInt(), 2);
+    QVERIFY(!w->levelingThreadRunning());
+    QCOMPARE(m_frame->readFlash(sim::Unit::Slave, 0x18000, 4096), before);
+}
+
+void AdjustScreenWinTest::escapeWithoutFrameReportsDeviceLost()
+{
+    AdjustScreenWin* w = open();
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    device::g_bDevExist = 0;
+    QTest::keyClick(w, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
+    QCOMPARE(outcome.first().first().toInt(), 3);
+}
+
+void AdjustScreenWinTest::tabTenTimesComesBack()
+{
+    AdjustScreenWin* w = open();
+    const int start = w->focusIndex();
+    QList<int> seen;
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(w, Qt::Key_Tab);
+        seen << w->focusIndex();
+    }
+    QCOMPARE(w->focusIndex(), start);
+    QCOMPARE(seen.first(), start % 10 + 1);
+    std::sort(seen.begin(), seen.end());
+    QCOMPARE(seen, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+}
+
+void AdjustScreenWinTest::stepButtonAtTheWindowEndDoesNothing()
+{
+    AdjustScreenWin* w = open();  // preview only: the stored leveling
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    {
+        const QSignalBlocker block(w->leftSlider());
+        w->leftSlider()->setValue(g_SearchUpper.load());
+    }
+    g_StartLineM = 300;
+    w->LeftAddSlot();
+    QCOMPARE(g_StartLineM.load(), 300);
+    QCOMPARE(g_StartLineChangeRequest.load(), 0);
+    QVERIFY(w->controlsEnabled());
+}
+
+void AdjustScreenWinTest::stepButtonMovesTheStartLine()
+{
+    AdjustScreenWin* w = open();
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    const int line = g_StartLineS.load();
+    w->RightAddSlot();
+    QVERIFY(!w->controlsEnabled());
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    QCOMPARE(g_StartLineS.load(), line + 1);
+    QCOMPARE(int(m_frame->startLine(sim::Unit::Slave)), line + 1);
+    QVERIFY(w->rightText().contains(QString::number(line + 1)));
+    QCOMPARE(g_PreviewOnly.load(), 0);
+    QCOMPARE(g_ExposureDone.load(), 0);
+}
+
+void AdjustScreenWinTest::compressValueOtherThanOneIsUncompressed()
+{
+    writeIni(QStringLiteral("[Tovrin_Config]\nCompress_en=2\n"));
+    AdjustScreenWin* w = open();
+    QVERIFY(!w->config().compress);
+    QCOMPARE(g_CompressEnable.load(), 0);
+}
+
+void AdjustScreenWinTest::failedSaveIsNotLevelingCompleted()
+{
+    AdjustScreenWin* w = open();  // preview only: Save&Exit takes the stored leveling
+    QVERIFY(QTest::qWaitFor([&] { return w->saveEnabled(); }, kLimitMs));
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    const auto master = m_frame->readFlash(sim::Unit::Master, 0x18000, 4096);
+    const auto slave = m_frame->readFlash(sim::Unit::Slave, 0x18000, 4096);
+    m_frame->answerNextWithStatus(0xFF, 1, 9);  // the Master screen record's write
+    w->ReturnSlot();
+    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
+    QCOMPARE(outcome.first().first().toInt(), 2);
+    const auto boxes = MyMessageBox::shownBoxes();
+    QVERIFY(!boxes.isEmpty());
+    QCOMPARE(boxes.last().message, shell::context().text(118));
+    QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x18000, 4096), master);
+    QCOMPARE(m_frame->readFlash(sim::Unit::Slave, 0x18000, 4096), slave);
+}
+
+void AdjustScreenWinTest::missingFrameBufferIsShown()
+{
+    FrameBuffers::failNextOpen();
+    AdjustScreenWin* w = open();
+    QVERIFY(!w->framesAvailable());
+    QCOMPARE(w->leftText(), shell::context().text(63));
+    QTest::qWait(50);
+    QVERIFY(!w->levelingThreadRunning());
+    QCOMPARE(m_frame->commandsSeen(0), uint64_t{0});
+    QVERIFY(!w->controlsEnabled());
+}
+
+void AdjustScreenWinTest::unplugShowsPulledOut()
+{
+    AdjustScreenWin* w = open();
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    m_frame->unplug();
+    QVERIFY(waitText(w, 61));
+    QVERIFY(!w->controlsEnabled());
+    QVERIFY(!w->saveEnabled());
+    w->ReturnSlot();
+    QCOMPARE(outcome.count(), 1);
+    QCOMPARE(outcome.first().first().toInt(), 3);
+}
+
+void AdjustScreenWinTest::sensorTestWarnsAndGoesOn()
+{
+    newFrame("broken-bit=master:2");
+    writeIni(QStringLiteral("[Tovrin_Config]\nTestSensor=1\n"));
+    AdjustScreenWin* w = open();
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    const auto boxes = MyMessageBox::shownBoxes();
+    QVERIFY(!boxes.isEmpty());
+    QCOMPARE(boxes.first().message, QStringLiteral("The left sensor (2 bit) data cable connection anomaly!"));
+    QCOMPARE(boxes.first().title, shell::context().text(117));
+}
+
+void AdjustScreenWinTest::debugPanelServesRequests()
+{
+    newFrame(nullptr, true);
+    writeIni(QStringLiteral("[Tovrin_Debug]\nAdjustDebug=1\n"));
+    AdjustScreenWin* w = open();
+    QVERIFY(w->hasDebugPanel());
+    QCOMPARE(w->config().lineNum, 11);
+    QVERIFY(QTest::qWaitFor([&] { return g_FrameReady.load() == 0 && w->controlsEnabled(); }, kLimitMs));
+    w->FlashReadButSlot();
+    QVERIFY(QTest::qWaitFor([&] { return !MyMessageBox::shownBoxes().isEmpty(); }, kLimitMs));
+    QCOMPARE(MyMessageBox::shownBoxes().last().message, QStringLiteral("No Valid Test Para!"));
+    QCOMPARE(debugRequest(kFlashRead).load(), 0);
+    m_frame->setFpgaRegister(sim::Unit::Master, 0x35, 0x00);
+    w->debugPanel()->whiteZone->setChecked(true);
+    w->UpdateBKButSlot();
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->fpgaRegister(sim::Unit::Master, 0x35) == 0x40; }, kLimitMs));
+    // Close Preview stops the thread; unchecking starts it again.
+    w->debugPanel()->closePreview->setChecked(true);
+    w->ClosePreviewSlot();
+    QVERIFY(QTest::qWaitFor([&] { return !w->levelingThreadRunning(); }, kLimitMs));
+    w->debugPanel()->closePreview->setChecked(false);
+    w->ClosePreviewSlot();
+    QVERIFY(w->levelingThreadRunning());
+}
+
+// ---- Screenshots ------------------------------------------------------------------
+
+void AdjustScreenWinTest::screenshots_data()
+{
+    QTest::addColumn<int>("screen");
+    for (int screen : {1920, 1024})
+        QTest::addRow("%d", screen) << screen;
+}
+
+void AdjustScreenWinTest::screenshots()
+{
+    QFETCH(int, screen);
+    useScreen(screen);
+    const QString n = QString::number(screen);
+    auto shot = [&](AdjustScreenWin* w, const char* state, bool settle = true) {
+        if (settle)
+            QTest::qWait(30);
+        tovrin::test::saveShot(w->grab().toImage(), QStringLiteral("leveling-%1-%2").arg(QLatin1String(state), n));
+    };
+
+    // A fresh search with a dim Slave camera; then exposure, the red mark.
+    sim::applySceneSpec(*m_frame, "slave.reflect=38");
+    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
+    AdjustScreenWin* w = open(screen);
+    QCOMPARE(w->leftText(), shell::context().text(48));
+    shot(w, "searching", false);
+    QVERIFY(waitText(w, 54));
+    shot(w, "exposing");
+    QVERIFY(waitText(w, 55));
+    QVERIFY(QTest::qWaitFor([&] { return g_FrameReady.load() == 0 && w->countdownRunning(); }, kLimitMs));
+    QTest::qWait(60);
+    QVERIFY(w->rightMarkedRed());
+    shot(w, "exposed");
+    m_window.reset();
+
+    // The stored leveling: leveled, then the frame pulled out.
+    resetLevelingState();
+    newFrame();
+    QFile::remove(QStringLiteral("Tovrin.ini"));
+    w = open(screen);
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    QTest::qWait(80);
+    shot(w, "leveled");
+    m_frame->unplug();
+    QVERIFY(waitText(w, 61));
+    shot(w, "device-lost");
+    m_window.reset();
+
+    // Save&Exit refusing a start line of 300.
+    resetLevelingState();
+    newFrame();
+    sim::applySceneSpec(*m_frame, "master.row=300");
+    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
+    w = open(screen);
+    QVERIFY(QTest::qWaitFor([&] { return w->leftText() == shell::context().text(83); }, kLimitMs));
+    QTest::qWait(60);
+    shot(w, "refused");
+    m_window.reset();
+
+    // The debug view of an extended-frame device.
+    resetLevelingState();
+    newFrame(nullptr, true);
+    writeIni(QStringLiteral("[Tovrin_Debug]\nAdjustDebug=1\n"));
+    w = open(screen);
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    QTest::qWait(80);
+    shot(w, "debug");
+}
+
+QTEST_MAIN(AdjustScreenWinTest)
+#include "AdjustScreenWinTest.moc"

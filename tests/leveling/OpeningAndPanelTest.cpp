@@ -1,0 +1,315 @@
+// Opening the leveling job, the stored-leveling check, the image-debug
+// panel's requests, the sensor test, SaveData, and the calibration run's
+// environment and last-line read.
+#include "LevelingTestSupport.h"
+
+#include "leveling/core/DebugRequests.h"
+#include "leveling/core/LevelingSteps.h"
+#include "leveling/core/LineTransfer.h"
+#include "leveling/core/OpeningSteps.h"
+#include "leveling/core/SampleData.h"
+#include "leveling/core/SensorTest.h"
+#include "records/CalibrationRecord.h"
+#include "sim/SceneSpec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tovrin::leveling::test {
+namespace {
+
+class Opening : public SimLevelingTest {};
+
+TEST_F(Opening, SearchWindowFromTheMasterSensorRegister)
+{
+    OpeningOutcome o = openLeveling();
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(frame->mode(), 0xFF) << "calibration mode";
+    EXPECT_EQ(o.searchLower, 200);
+    EXPECT_EQ(o.searchUpper, 300);
+    frame->setSensorRegister(Unit::Master, 0x12, 0x40);
+    frame->setSensorRegister(Unit::Slave, 0x12, 0x00);
+    o = openLeveling();
+    EXPECT_EQ(o.searchLower, 50);
+    EXPECT_EQ(g_SearchUpper.load(), 200);
+}
+
+TEST_F(Opening, SlaveChosenOnTheDebugPageDoesNotRedirectTheRead)
+{
+    device::SelectedUnitIsSlave = 1;
+    frame->setSensorRegister(Unit::Slave, 0x12, 0x40);
+    EXPECT_EQ(openLeveling().searchLower, 200);
+}
+
+TEST_F(Opening, UnreadableSensorRegisterMeans200To300)
+{
+    frame->answerNextWithStatus(0xFF, 1, 8);
+    frame->setSensorRegister(Unit::Master, 0x12, 0x40);
+    const OpeningOutcome o = openLeveling();
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(o.searchLower, 200);
+}
+
+TEST_F(Opening, UnreadableVersionRefusesAndGoesBackToWorkMode)
+{
+    frame->answerNextWithStatus(0xFF, 1, 29);  // the Slave's version read
+    const OpeningOutcome o = openLeveling();
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(o.statusMessageId, 18);
+    EXPECT_EQ(frame->mode(), 0x22);
+}
+
+TEST_F(Opening, MismatchedFirmwareGoesOn)
+{
+    const std::array<uint8_t, 4> v{5, 0, 3, 1};  // 1.3.5
+    frame->setFlash(Unit::Slave, 0x13000, v);
+    const OpeningOutcome o = openLeveling();
+    EXPECT_TRUE(o.ok);
+    EXPECT_TRUE(o.firmwareMismatch);
+}
+
+TEST_F(Opening, RefusedModeSwitchRefuses)
+{
+    frame->answerNextWithStatus(0xFF, 2, 14);
+    const OpeningOutcome o = openLeveling();
+    EXPECT_FALSE(o.ok);
+    EXPECT_FALSE(o.modeSwitch.ok);
+    EXPECT_EQ(o.modeSwitch.messageId, 142);
+}
+
+TEST_F(Opening, InvalidRecordClearsPreviewOnly)
+{
+    g_PreviewOnly = 1;
+    g_StartLineKnown = 1;
+    checkStoredLeveling();
+    EXPECT_EQ(g_PreviewOnly.load(), 1);
+    frame->eraseSector(Unit::Slave, 0x11000);
+    checkStoredLeveling();
+    EXPECT_EQ(g_PreviewOnly.load(), 0);
+    EXPECT_EQ(g_StartLineKnown.load(), 0);
+}
+
+TEST_F(Opening, UnreadableRecordSkipsTheCheck)
+{
+    g_PreviewOnly = 1;
+    frame->eraseSector(Unit::Slave, 0x11000);
+    frame->answerNextWithStatus(0xFF, 1, 29);
+    checkStoredLeveling();
+    EXPECT_EQ(g_PreviewOnly.load(), 1);
+}
+
+// ---- Panel requests ------------------------------------------------------------------
+
+class Panel : public SimLevelingTest {};
+
+TEST_F(Panel, FlashReadOfARecordWithoutTestShowsNoValidTestPara)
+{
+    const FlashReadResult r = flashReadSettings(kMaster);
+    EXPECT_EQ(r.error, "No Valid Test Para!");
+    EXPECT_FALSE(r.fields);
+}
+
+TEST_F(Panel, FlashWriteThenReadGivesTheFieldsBack)
+{
+    PanelSettings p;
+    p.exposureThreshold = "0xc2";
+    p.fingerInto = "9";
+    p.fingerOut = "0x1F";
+    p.cogradient = "3";
+    p.autoStartLine = true;
+    EXPECT_EQ(flashWriteSettings(kSlave, p), "");
+    EXPECT_EQ(frame->readFlash(Unit::Slave, 0x1A000, 15),
+              (std::vector<uint8_t>{'T', 'E', 'S', 'T', 0xC2, 0x09, 0x1F, 0x03, 0, 0, 0, 0, 0, 0, 1}));
+    const FlashReadResult r = flashReadSettings(kSlave);
+    ASSERT_TRUE(r.fields);
+    EXPECT_EQ(r.fields->fingerInto, "0x09");
+    EXPECT_EQ(r.fields->fingerOut, "0x1f");
+    EXPECT_EQ(r.fields->exposureThreshold, "0xc2");
+    EXPECT_EQ(r.fields->cogradient, "0x03");
+    EXPECT_TRUE(r.fields->autoStartLine);
+    EXPECT_FALSE(r.fields->autoUpdateBk);
+}
+
+TEST_F(Panel, FlashWriteOfAThresholdThatDoesNotFitErasesNothing)
+{
+    PanelSettings p;
+    p.exposureThreshold = "0x1c2";
+    const uint64_t erases = frame->commandsSeen(13);
+    EXPECT_EQ(flashWriteSettings(kMaster, p), "Flash Write Error!");
+    EXPECT_EQ(frame->commandsSeen(13), erases);
+}
+
+TEST_F(Panel, FlashFailuresNameTheirStep)
+{
+    frame->answerNextWithStatus(0xFF, 1, 13);
+    EXPECT_EQ(flashWriteSettings(kMaster, {}), "Flash Erase Error!");
+    frame->answerNextWithStatus(0xFF, 1, 9);
+    EXPECT_EQ(flashWriteSettings(kMaster, {}), "Flash Write Error!");
+    frame->answerNextWithStatus(0xFF, 1, 10);
+    EXPECT_EQ(flashReadSettings(kMaster).error, "Flash Read Error!");
+}
+
+TEST_F(Panel, UpdateBackgroundWithBothZonesInvertsBits6And7InOneWrite)
+{
+    frame->setFpgaRegister(Unit::Slave, 0x35, 0x41);
+    const uint64_t writes = frame->commandsSeen(23);
+    EXPECT_EQ(updateBackground(kSlave, true, true), "");
+    EXPECT_EQ(frame->fpgaRegister(Unit::Slave, 0x35), 0x81);
+    EXPECT_EQ(frame->commandsSeen(23), writes + 1);
+    EXPECT_EQ(updateBackground(kSlave, false, false), "PleaseSelectThe WhiteZone Or BlackZone!");
+}
+
+TEST_F(Panel, RegisterWriteAndReadShowAddressAndValue)
+{
+    device::SelectedUnitIsSlave = 1;
+    RegisterResult r = writeRegister("0x1234", "0x5", false);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.addressText, "0x1234");
+    EXPECT_EQ(r.valueText, "0x05");
+    EXPECT_EQ(frame->fpgaRegister(Unit::Slave, 0x1234), 0x05);
+    r = readRegister("12_34", false);
+    EXPECT_EQ(r.valueText, "0x05");
+    r = writeRegister("0x12", "0xA7", true);
+    EXPECT_EQ(frame->sensorRegister(Unit::Slave, 0x12), 0xA7);
+    EXPECT_EQ(r.addressText, "0x12");
+}
+
+TEST_F(Panel, RegisterValuesThatDoNotFitAreRefusedUnsent)
+{
+    const uint64_t out = frame->outputReports();
+    EXPECT_EQ(writeRegister("0x30", "0x100", false).error, "send message: write_reg err!");
+    EXPECT_EQ(writeRegister("0x130", "1", true).error, "send message: write_i2c_reg err!");
+    EXPECT_EQ(readRegister("0x123456", false).error, "send message: read_FPGASingle_reg err!");
+    EXPECT_EQ(frame->outputReports(), out);
+    frame->answerNextWithStatus(0xFF, 1, 8);
+    EXPECT_EQ(readRegister("0x10", true).error, "send message: read_i2c_reg err!");
+}
+
+TEST_F(Panel, ResetFpga)
+{
+    EXPECT_EQ(resetFpga(), "");
+    frame->answerNextWithStatus(0xFF, 1, 14);
+    EXPECT_EQ(resetFpga(), "Master FPGA Reset Error!");
+}
+
+TEST_F(Panel, WriteColumnStoresBothRecordsAndTheColumns)
+{
+    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write success!");
+    records::CalInfo m, s;
+    ASSERT_TRUE(records::readCalibrationRecord(records::UnitId::Master, m));
+    ASSERT_TRUE(records::readCalibrationRecord(records::UnitId::Slave, s));
+    EXPECT_TRUE(m.isValid());
+    EXPECT_EQ(m.u10_PROJECT_START, 30);
+    EXPECT_EQ(m.u10_PROJECT_END, 610);
+    EXPECT_EQ(s.u10_PROJECT_START, 25);
+    EXPECT_EQ(s.u10_PROJECT_END, 620);
+    EXPECT_EQ(unitLeveling(kSlave).endColumn, 620);
+}
+
+TEST_F(Panel, WriteColumnFailuresInTheOrderOfTheSteps)
+{
+    frame->answerNextWithStatus(0xFF, 1, 32);
+    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write S failed:Erase!");
+    frame->answerNextWithStatus(0xFF, 1, 9);
+    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write M failed:Write!");
+    EXPECT_FALSE(frame->calibrationRecordValid(Unit::Master)) << "an interrupted write leaves it invalid, not wrong";
+}
+
+TEST_F(Panel, WriteColumnRefusesColumnsOutsideTheSensor)
+{
+    const auto before = records();
+    EXPECT_EQ(writeColumns("30", "99999", "25", "620"), "Write M failed:Value!");
+    EXPECT_EQ(writeColumns("30", "600", "620", "25"), "Write S failed:Value!");
+    EXPECT_EQ(records(), before);
+}
+
+// ---- Sensor test ---------------------------------------------------------------------
+
+class SensorData : public SimLevelingTest {};
+
+TEST_F(SensorData, HealthyLinesAndTheSensorsRestored)
+{
+    const SensorTestResult r = runSensorTest();
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.broken, (std::array<uint8_t, 2>{0, 0}));
+    EXPECT_EQ(sensorTestWarning(r), "");
+    EXPECT_EQ(frame->sensorRegister(Unit::Master, 0x38), 0x11);
+    EXPECT_EQ(frame->sensorRegister(Unit::Slave, 0x84), 0x70);
+}
+
+TEST_F(SensorData, BrokenBitsAreNamedPerUnit)
+{
+    ASSERT_TRUE(sim::applySceneFault(*frame, "broken-bit=slave:3"));
+    ASSERT_TRUE(sim::applySceneFault(*frame, "broken-bit=slave:6"));
+    ASSERT_TRUE(sim::applySceneFault(*frame, "broken-bit=master:0"));
+    const SensorTestResult r = runSensorTest();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.broken[1], 0x48);
+    EXPECT_EQ(sensorTestWarning(r), "The left sensor (0 bit) data cable connection anomaly!\n"
+                                     "The right sensor (3,6 bit) data cable connection anomaly!");
+}
+
+TEST_F(SensorData, FailedRequestFailsTheTest)
+{
+    frame->answerNextWithStatus(0xFF, 1, 26);
+    EXPECT_FALSE(runSensorTest().ok);
+}
+
+// ---- Calibration run's helpers -------------------------------------------------------
+
+TEST_F(Opening, EnvironmentSetsTheStoredStartLines)
+{
+    frame->setScene(frame->scene());  // the scene as it is; SetLine from the records
+    ASSERT_TRUE(device::SetLine(0, 300));
+    ASSERT_TRUE(configureEnvironment());
+    EXPECT_EQ(frame->startLine(Unit::Master), 236);
+    const std::array<uint8_t, 2> zero{0, 0};
+    frame->setFlash(Unit::Slave, 0x11004, zero);
+    EXPECT_FALSE(configureEnvironment()) << "a stored line of 0 is outside 1..640";
+}
+
+TEST_F(Opening, LastLinesFromRegionB)
+{
+    std::array<uint8_t, 640> m{}, s{};
+    ASSERT_TRUE(readLastLines(0, m, s));
+    const auto line = frame->linePixels(Unit::Slave, 8);
+    EXPECT_TRUE(std::equal(line.begin(), line.end(), s.begin()));
+}
+
+// ---- SaveData ------------------------------------------------------------------------
+
+TEST(SampleData, NumbersFrom000AndMovesAnEarlierSetAside)
+{
+    tovrin::test::InTemporaryFolder folder;
+    QDir().mkpath("SampleData/000");
+    QFile old("SampleData/000/L000.bin");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("earlier");
+    old.close();
+
+    FrameBytes a{}, b{};
+    a[0] = 7;
+    const SampleFolder first = prepareSampleFolder(QDir::currentPath(), 0);
+    ASSERT_TRUE(first.ok);
+    EXPECT_EQ(first.number, "000");
+    EXPECT_FALSE(first.movedTo.isEmpty());
+    EXPECT_TRUE(QFile::exists(first.movedTo + "/000/L000.bin")) << "the earlier set is kept";
+    ASSERT_TRUE(writeSampleFrames(first, a, b));
+    EXPECT_EQ(QFileInfo("SampleData/000/L000.bin").size(), 7040);
+    EXPECT_EQ(QFileInfo("SampleData/000/R000.bin").size(), 7040);
+
+    const SampleFolder second = prepareSampleFolder(QDir::currentPath(), 1);
+    EXPECT_EQ(second.number, "001");
+    EXPECT_TRUE(second.movedTo.isEmpty());
+    EXPECT_TRUE(QFile::exists("SampleData/000/L000.bin")) << "later samples add to the set";
+    EXPECT_EQ(samplePicturePath(second), QDir::current().filePath("SampleData/001/001.png"));
+
+    // A second run moves the first run's set aside too, beside the earliest.
+    const SampleFolder again = prepareSampleFolder(QDir::currentPath(), 0);
+    EXPECT_NE(again.movedTo, first.movedTo);
+    EXPECT_TRUE(QFile::exists(again.movedTo + "/001"));
+}
+
+} // namespace
+} // namespace tovrin::leveling::test
