@@ -9,11 +9,7 @@
 //   11 the worker stopped (link lost, preview off, poll limit, frame failure)
 //   13/14 register read done/failed, 15/16 register write done/failed
 //
-// Plugging the real worker in: a class deriving from this one that owns a
-// PreviewThread, forwards its sendData, allocates the frame buffers in
-// start() and frees them in stop(), and copies pFrameYA/pFrameYB with the
-// optimum-line positions as markers in takeFrame(); then one line in
-// TovrinEntries.cpp returns it from makePreviewSource().
+// PreviewThreadSource is the real one; the tests put stand-ins in its place.
 
 #include <QObject>
 

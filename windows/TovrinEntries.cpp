@@ -1,6 +1,6 @@
 #include "TovrinEntries.h"
 
-#include "PreviewSource.h"
+#include "PreviewThreadSource.h"
 
 #include <map>
 
@@ -87,8 +87,7 @@ std::unique_ptr<PreviewSource> makePreviewSource(QObject* parent)
 {
     if (previewOverride())
         return previewOverride()(parent);
-    // PreviewThread is not wired yet.
-    return nullptr;
+    return std::make_unique<PreviewThreadSource>(parent);
 }
 
 void overrideEntry(Entry entry, EntryFunction function)

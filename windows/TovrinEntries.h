@@ -2,7 +2,7 @@
 // The entries of the engineering window whose jobs live in other libraries:
 // the leveling, calibration, settings and shortcut-key windows, the key
 // test, the debug page's FPGA download, script runner, Step Debug, flash
-// tools and finger-into threshold, and the frame source of the Preview page.
+// tools and finger-into threshold; and the frame source of the Preview page.
 //
 // Each entry is one function. Its slot in Tovrin runs the launcher's part of
 // the pattern (guard, stopping the other workers, and the mode switches the
@@ -73,7 +73,7 @@ using EntryFunction = std::function<void(EntryContext&)>;
 EntryFunction entryFunction(Entry entry);
 bool entryAvailable(Entry entry);
 
-// The Preview page's frame source; null while PreviewThread is not wired.
+// The Preview page's frame source: PreviewThread (PreviewThreadSource).
 std::unique_ptr<PreviewSource> makePreviewSource(QObject* parent);
 
 // Tests put their own functions in place of the table (empty: the table again).

@@ -111,6 +111,7 @@ private slots:
     void entriesNotWiredAreDisabledAndGuarded();
     void wiredEntryGoesThroughTheLauncher();
     void fingerIntoRunsInCalibrationMode();
+    void previewThreadShowsTheCameras();
     void deviceTestNamesTheFailedGroups();
     void deviceTestPassesAndReturnsToWork();
 };
@@ -284,6 +285,39 @@ void TovrinDebugPageTest::fingerIntoRunsInCalibrationMode()
     QVERIFY(waitForStatus(w, 15));
     button(w, Id::FingerInto)->click();
     QCOMPARE(modeDuring, sim::kModeCalibration);
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinDebugPageTest::previewThreadShowsTheCameras()
+{
+    windows::overridePreviewSource({});  // the real PreviewThread
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    windows::PreviewPage* page = w.debugPage()->preview();
+    // The worker runs while the link counts as working, which the
+    // detection's first watch of the frame confirms.
+    QVERIFY(QTest::qWaitFor([] { return device::g_isDeviceCommunicate.load() == 1; }, kDeviceTimeoutMs));
+    QSignalSpy shown(page, &windows::PreviewPage::frameShown);
+    button(w, Id::Preview)->click();
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    QVERIFY(shown.wait(kDeviceTimeoutMs));
+    // The simulated cameras see a bright band inside their window, and the
+    // zone positions are drawn in red.
+    const QImage& master = page->masterImage();
+    int bright = 0;
+    int red = 0;
+    for (int y = 0; y < master.height(); ++y) {
+        for (int x = 0; x < master.width(); ++x) {
+            const QRgb p = master.pixel(x, y);
+            bright += qRed(p) > 150 && qRed(p) == qGreen(p);
+            red += p == 0xFFFF0000u;
+        }
+    }
+    QVERIFY(bright > 0);
+    QVERIFY(red >= 72);
+    button(w, Id::Preview)->click();
+    QVERIFY(!page->isRunning());
     QCOMPARE(m_frame->mode(), sim::kModeWork);
 }
 

@@ -7,7 +7,6 @@
 
 #include "shell/CommentIniWriter.h"
 #include "windows/PreviewPage.h"
-#include "windows/PreviewSource.h"
 #include "windows/Tovrin.h"
 #include "windows/TovrinDebugPage.h"
 #include "windows/TovrinEntries.h"
@@ -15,10 +14,8 @@
 
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
-#include <cmath>
 
 using tovrin::widgets::MyMessageBox;
 using tovrin::windows::Tovrin;
@@ -35,48 +32,6 @@ void useLanguage(int language)
     QVERIFY(shell::writeSetting(QStringLiteral("Tovrin_Config/Language"), language));
     shell::LoadTexts();
 }
-
-// Moving frames of two leveled cameras with a finger in front of each.
-class PictureSource : public windows::PreviewSource {
-public:
-    explicit PictureSource(QObject* parent) : PreviewSource(parent)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] { Q_EMIT sendData(10); });
-    }
-    bool start() override
-    {
-        m_timer.start(20);
-        return true;
-    }
-    void stop() override { m_timer.stop(); }
-    bool isRunning() const override { return m_timer.isActive(); }
-    void setCompressed(bool) override {}
-    bool takeFrame(windows::PreviewFrame& f) override
-    {
-        f.lines = 9;
-        auto unit = [](int finger) {
-            std::vector<uint8_t> v(9 * 640);
-            for (int line = 0; line < 9; ++line) {
-                const int distance = std::abs(line - 4);
-                for (int c = 0; c < 640; ++c) {
-                    const bool window = c >= 40 && c <= 600;
-                    const bool shadow = std::abs(c - finger) < 9;
-                    const int bright = distance == 0 ? 225 : distance == 1 ? 140 : 35;
-                    v[static_cast<size_t>(line * 640 + c)] = static_cast<uint8_t>(!window ? 30 : shadow ? 25 : bright);
-                }
-            }
-            return v;
-        };
-        f.master = unit(230);
-        f.slave = unit(410);
-        f.masterMarkers = {40, 120, 200, 280, 360, 440, 520, 600};
-        f.slaveMarkers = f.masterMarkers;
-        return true;
-    }
-
-private:
-    QTimer m_timer;
-};
 
 } // namespace
 
@@ -158,11 +113,12 @@ void TovrinScreenshotTest::versionBox()
 
 void TovrinScreenshotTest::previewPage()
 {
-    windows::overridePreviewSource([](QObject* parent) { return std::make_unique<PictureSource>(parent); });
+    // PreviewThread on the simulated cameras.
     shell::context().toolFlavour = 2;
     Tovrin w;
     w.show();
     QVERIFY(waitForStatus(w, 15));
+    QVERIFY(QTest::qWaitFor([] { return tovrin::device::g_isDeviceCommunicate.load() == 1; }, kDeviceTimeoutMs));
     w.debugPage()->button(windows::DebugPage::ButtonId::Preview)->click();
     QSignalSpy shown(w.debugPage()->preview(), &windows::PreviewPage::frameShown);
     QVERIFY(shown.wait(kDeviceTimeoutMs));
