@@ -1,5 +1,8 @@
 #include "TovrinTest.h"
 
+#include "production/core/FlashCompare.h"
+#include "production/core/RWFlashTestThread.h"
+
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
@@ -35,15 +38,10 @@ constexpr int NotDetected = 17;
 constexpr int FirmwareMismatch = 137;
 } // namespace msg
 
-// Codes of the flash test worker, and the two the window sends itself.
+// Codes of the flash test worker (RWFlashTestThread.h), and the two the
+// window sends itself.
 namespace code {
-constexpr int TestEnded = 0;
-constexpr int ModeSwitchFailed = 1;
-constexpr int TestFailed = 2;
-constexpr int CycleStarted = 3;
-constexpr int MasterDiffers = 4;
-constexpr int SlaveDiffers = 5;
-constexpr int FlashReadError = 6;
+using namespace testcode;
 constexpr int Testing = 8;
 constexpr int Idle = 9;
 } // namespace code
@@ -70,7 +68,7 @@ TovrinTest::TovrinTest(QWidget* parent)
     m_statusLabel->setAlignment(Qt::AlignCenter);
     m_statusLabel->setWordWrap(true);
     m_statusLabel->setMinimumHeight(m_statusLabel->fontMetrics().lineSpacing() * 3);
-    m_statusLabel->setStyleSheet(QStringLiteral("QLabel { color:rgb(0,38,102); background:rgb(244,247,252); padding:6px; }"));
+    setAlarm(false);
 
     m_flashTestBox = new QCheckBox(QStringLiteral("读/写Flash测试"), this);
     m_flashTestBox->setObjectName(QStringLiteral("flashTestBox"));
@@ -144,6 +142,9 @@ TovrinTest::TovrinTest(QWidget* parent)
     setStartStopEnabled(false, false);
     showMessage(msg::Checking);
 
+    m_test = new RWFlashTestThread(this);
+    connect(m_test, &RWFlashTestThread::sendShowData, this, &TovrinTest::recvShowData, Qt::QueuedConnection);
+
     m_detection.start(new GetDeviceConfigThreadTest(this), this, &TovrinTest::recvShowData);
 }
 
@@ -151,15 +152,29 @@ QString TovrinTest::statusText() const { return m_statusLabel->text(); }
 
 bool TovrinTest::isConnected() const { return m_connected && device::g_bDevExist.load() != 0; }
 
+void TovrinTest::setAlarm(bool alarm)
+{
+    // A failed test must not look like a running one from across the line.
+    m_statusLabel->setStyleSheet(alarm ? QStringLiteral("QLabel { color:rgb(176,0,0); background:rgb(253,236,236); padding:6px; }")
+                                       : QStringLiteral("QLabel { color:rgb(0,38,102); background:rgb(244,247,252); padding:6px; }"));
+    QFont font = m_statusLabel->font();
+    font.setBold(alarm);
+    m_statusLabel->setFont(font);
+}
+
 void TovrinTest::showMessage(int messageId)
 {
+    setAlarm(false);
+    m_outcomeShown = false;
     m_statusId = messageId;
     m_statusLabel->setText(context().text(messageId));
     Q_EMIT statusShown(m_statusLabel->text());
 }
 
-void TovrinTest::showText(const QString& text)
+void TovrinTest::showText(const QString& text, bool alarm)
 {
+    setAlarm(alarm);
+    m_outcomeShown = alarm;
     m_statusId = -1;
     m_statusLabel->setText(text);
     Q_EMIT statusShown(text);
@@ -195,30 +210,33 @@ void TovrinTest::recvShowData(int value)
     if (m_detection.isClosed())
         return;
     switch (value) {
-    case code::TestEnded:
+    case code::Ended:
+        // Detection looks for the frame again once the test thread is gone.
+        m_test->wait();
         setStartStopEnabled(false, false);
         m_detection.restart();
         break;
     case code::ModeSwitchFailed:
-        showText(QStringLiteral("模式转换失败！"));
+        showText(QStringLiteral("模式转换失败！"), true);
         break;
     case code::TestFailed:
-        showText(QStringLiteral("测试失败！"));
+        showText(QStringLiteral("测试失败！"), true);
         break;
     case code::CycleStarted:
+        m_cycle = m_test->cycle();
         setTestingControls();
         showText(testingText(m_cycle));
         break;
     case code::MasterDiffers:
         setIdleControls();
-        showText(QStringLiteral("Master Flash存在不同。地址：0x%1").arg(addressText(m_differenceAddress)));
+        showText(QStringLiteral("Master Flash存在不同。地址：0x%1").arg(addressText(m_test->differenceAddress())), true);
         break;
     case code::SlaveDiffers:
         setIdleControls();
-        showText(QStringLiteral("Slave Flash存在不同。地址：0x%1").arg(addressText(m_differenceAddress)));
+        showText(QStringLiteral("Slave Flash存在不同。地址：0x%1").arg(addressText(m_test->differenceAddress())), true);
         break;
     case code::FlashReadError:
-        showText(QStringLiteral("读Flash出错"));
+        showText(QStringLiteral("读Flash出错"), true);
         break;
     case device::detection::kAppeared:
         showMessage(msg::Checking);
@@ -252,7 +270,10 @@ void TovrinTest::recvShowData(int value)
         case device::kStatusHardwareFault:
         case device::kStatusNotCalibrated:
             setIdleControls();
-            showMessage(msg::CheckCompleted);
+            // The outcome of a test that ended stays in view until the next
+            // start: an operator coming back must see the failure.
+            if (!m_outcomeShown)
+                showMessage(msg::CheckCompleted);
             break;
         }
         break;
@@ -281,13 +302,7 @@ void TovrinTest::readOptions()
     else if (m_ignorePartRadio->isChecked())
         m_options.compareMode = CompareMode::IgnoreListed;
     // Rebuilt each time, so that starting again never lengthens it.
-    m_options.ignore.clear();
-    if (m_exposureBox->isChecked())
-        m_options.ignore.push_back(kExposureBytes);
-    if (m_columnBox->isChecked())
-        m_options.ignore.push_back(kColumnWindowBytes);
-    if (m_lineJoinBox->isChecked())
-        m_options.ignore.push_back(kLineJoinBytes);
+    m_options.ignore = ignoreListFor(m_exposureBox->isChecked(), m_columnBox->isChecked(), m_lineJoinBox->isChecked());
 }
 
 void TovrinTest::StartTestSlot()
@@ -298,7 +313,11 @@ void TovrinTest::StartTestSlot()
     setTestingControls();
     m_cycle = 0;
     showText(testingText(m_cycle));
-    // The flash test worker is started here once it exists.
+    m_test->requestStop();
+    m_test->wait();
+    m_test->setOptions(m_options);
+    m_test->prepareStart();
+    m_test->start();
 }
 
 void TovrinTest::CloseTestSlot()
@@ -307,7 +326,8 @@ void TovrinTest::CloseTestSlot()
         return;
     setIdleControls();
     showText(QStringLiteral("测试完毕"));
-    // The flash test worker is stopped (stop flag, wait) here once it exists.
+    m_test->requestStop();
+    m_test->wait();
 }
 
 void TovrinTest::keyPressEvent(QKeyEvent* event)
@@ -326,6 +346,8 @@ void TovrinTest::closeEvent(QCloseEvent* event)
         // Stopped whatever the frame's state: a running thread would open the
         // frame again behind the closed link.
         m_detection.close();
+        m_test->requestStop();
+        m_test->wait();
         device::CloseHidDevice();
         windows::endLog();
     }

@@ -4,7 +4,7 @@
 // test worker; its texts are fixed Chinese ones, except the device-status
 // messages, which come from the message list.
 
-#include "FlashTestOptions.h"
+#include "production/core/FlashTestOptions.h"
 #include "windows/WindowSupport.h"
 
 #include <QDialog>
@@ -17,6 +17,8 @@ class QRadioButton;
 
 namespace tovrin::production {
 
+class RWFlashTestThread;
+
 class TovrinTest : public QDialog {
     Q_OBJECT
 public:
@@ -28,6 +30,8 @@ public:
     int statusMessageId() const { return m_statusId; }
     const FlashTestOptions& options() const { return m_options; }
     int cycleCount() const { return m_cycle; }
+    // The worker, for tests that set its clock-free limits.
+    RWFlashTestThread* testThread() const { return m_test; }
     bool isConnected() const;
 
 Q_SIGNALS:
@@ -44,7 +48,8 @@ protected:
 
 private:
     void showMessage(int messageId);
-    void showText(const QString& text);
+    void showText(const QString& text, bool alarm = false);
+    void setAlarm(bool alarm);
     void setStartStopEnabled(bool start, bool stop);
     void setTestingControls();  // code 8
     void setIdleControls();     // code 9
@@ -62,9 +67,10 @@ private:
     QCheckBox* m_lineJoinBox = nullptr;
 
     FlashTestOptions m_options;
+    RWFlashTestThread* m_test = nullptr;
     int m_cycle = 0;
-    uint32_t m_differenceAddress = 0;
     int m_statusId = -1;
+    bool m_outcomeShown = false;  // a failed test's text is on show
     bool m_connected = false;
 
     windows::FrameDetection m_detection;  // last: stopped before anything else goes

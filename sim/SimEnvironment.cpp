@@ -1,5 +1,6 @@
 #include "SimEnvironment.h"
 
+#include "FlashDrift.h"
 #include "SceneSpec.h"
 #include "SimulatedFrame.h"
 
@@ -50,6 +51,8 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
         }
         return false;
     }
+    if (name == "flash-drift")
+        return applyFlashDriftItem(frame, item.substr(eq + 1));
     if (!hasNumber)
         return false;
     if (name == "latency-us") {

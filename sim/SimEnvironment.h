@@ -14,6 +14,8 @@
 //     unplug-at-block=N  the frame is pulled at the N-th download block from now
 //     bootloader-gone    after a restart into its boot loader the frame never returns
 //     bootloader-mute    the boot loader enumerates but never answers
+//     flash-drift=<unit>:<offset>@<n>   at the n-th switch into a work mode
+//                        one flash byte changes (FlashDrift.h)
 //
 // Other parts of the simulation add their own items here; the optical
 // scene's items (and TOVRIN_SIM_SCENE) are listed in SceneSpec.h.

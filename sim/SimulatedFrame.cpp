@@ -1,6 +1,7 @@
 #include "sim/SimulatedFrame.h"
 
 #include "sim/BootLoader.h"
+#include "sim/FpgaConfiguration.h"
 #include "sim/LineCodec.h"
 #include "sim/OpticalScene.h"
 #include "sim/SimBytes.h"
@@ -74,6 +75,7 @@ SimulatedFrame::SimulatedFrame()
 {
     for (auto& u : units_)
         u = std::make_unique<UnitState>();
+    installFpgaConfiguration(*this);
 }
 
 SimulatedFrame::~SimulatedFrame()
@@ -175,7 +177,7 @@ void SimulatedFrame::startFirmwareLocked(bool bootLoader, Clock::time_point visi
     // The boot loader keeps the frame when the application cannot start.
     bootLoader_ = bootLoader || !applicationBootableLocked();
     visibleFrom_ = visibleFrom;
-    mode_ = bootLoader ? 0 : bothCalibratedLocked() ? kModeWork : kModeCalibration;
+    mode_ = bootLoader_ ? 0 : bothCalibratedLocked() ? kModeWork : kModeCalibration;
     touchArmed_ = false;
     powerUpSceneLocked();
 }
@@ -420,12 +422,13 @@ void SimulatedFrame::dropRepliesTo(int commandNumber, bool drop)
     dropCommands_ = drop ? (dropCommands_ | bit) : (dropCommands_ & ~bit);
 }
 
-void SimulatedFrame::answerNextWithStatus(uint8_t status, int count, int commandNumber)
+void SimulatedFrame::answerNextWithStatus(uint8_t status, int count, int commandNumber, int after)
 {
     Lock lock(mutex_);
     statusNextValue_ = status;
     statusNextCount_ = std::max(0, count);
     statusNextCommand_ = commandNumber;
+    statusNextAfter_ = std::max(0, after);
 }
 
 void SimulatedFrame::injectForeignReports(int count)
@@ -456,6 +459,7 @@ void SimulatedFrame::clearFaults()
     dropCommands_ = 0;
     statusNextCount_ = 0;
     statusNextCommand_ = -1;
+    statusNextAfter_ = 0;
     foreignNext_ = 0;
     vanishAt_ = 0;
     vanishAtLineRequest_ = 0;
@@ -728,13 +732,33 @@ void SimulatedFrame::serveCommandLocked(const uint8_t* report)
     uint8_t* reply = pushReportLocked();
     reply[1] = static_cast<uint8_t>(number);
     if (statusNextCount_ > 0 && (statusNextCommand_ < 0 || statusNextCommand_ == number)) {
-        --statusNextCount_;
-        reply[2] = statusNextValue_;
-        return;
+        if (statusNextAfter_ > 0) {
+            --statusNextAfter_;
+        } else {
+            --statusNextCount_;
+            reply[2] = statusNextValue_;
+            return;
+        }
     }
     const bool done = bootLoader_ ? executeBootLoaderLocked(code, report + 2, reply + 3)
                                   : executeLocked(code, report + 2, reply + 3);
     reply[2] = done ? kStatusDone : kStatusRefused;
+    if (done && !observers_.empty()) {
+        std::array<UnitMemory, 2> memory;
+        for (size_t i = 0; i < 2; ++i)
+            memory[i] = {units_[i]->flash, units_[i]->registers, units_[i]->sensor};
+        bool flashChanged = false;
+        for (const CommandObserver& observer : observers_)
+            flashChanged = observer(code, report + 2, memory) || flashChanged;
+        if (flashChanged)
+            flashChangedLocked();
+    }
+}
+
+void SimulatedFrame::addCommandObserver(CommandObserver observer)
+{
+    Lock lock(mutex_);
+    observers_.push_back(std::move(observer));
 }
 
 bool SimulatedFrame::executeBootLoaderLocked(uint8_t code, const uint8_t* payload, uint8_t* reply)

@@ -145,6 +145,20 @@ enum class PersistPolicy {
 class SimTransport;
 class BootLoader;
 
+// One unit's memories as a command observer sees them (see addCommandObserver).
+struct UnitMemory {
+    std::span<uint8_t> flash;      // kFlashSize bytes
+    std::span<uint8_t> registers;  // kRegisterCount FPGA registers
+    std::span<uint8_t> sensor;     // kSensorRegisterCount sensor registers
+};
+
+// Behaviour that other parts of the simulation add to the frame (FPGA
+// configuration, flash faults): called under the model's lock after every
+// command the frame executed, with the code, the payload and both units'
+// memories (Master first). It must not call back into the frame; it returns
+// true when it changed flash, so that the change is kept like any other.
+using CommandObserver = std::function<bool(uint8_t code, const uint8_t* payload, std::array<UnitMemory, 2> units)>;
+
 class SimulatedFrame {
 public:
     // A frame with both flashes erased (uncalibrated), plugged in, running its
@@ -232,8 +246,9 @@ public:
     // Commands with this number (code & 0x3F) get no reply until cleared.
     void dropRepliesTo(int commandNumber, bool drop = true);
     // The next count commands (any number, or only commandNumber) are answered
-    // with this status instead of being executed; 0xFF is a refusal.
-    void answerNextWithStatus(uint8_t status, int count = 1, int commandNumber = -1);
+    // with this status instead of being executed; 0xFF is a refusal. The
+    // first `after` matching commands are still executed normally.
+    void answerNextWithStatus(uint8_t status, int count = 1, int commandNumber = -1, int after = 0);
     // The next reply is preceded by count reports of another command (status 0x22).
     void injectForeignReports(int count);
     // The n-th output report from now (1 = the next) finds the frame gone:
@@ -249,6 +264,9 @@ public:
     // returns TimedOut at once. true: it waits the caller's waitMs.
     void setRealTimeouts(bool real);
     void clearFaults();
+
+    // ---- Added behaviour ----------------------------------------------------
+    void addCommandObserver(CommandObserver observer);
 
     // ---- Counters -----------------------------------------------------------
     uint64_t outputReports() const;
@@ -377,6 +395,7 @@ private:
     uint64_t dropCommands_ = 0;  // bit n: command number n gets no reply
     int statusNextCount_ = 0;
     int statusNextCommand_ = -1;
+    int statusNextAfter_ = 0;
     uint8_t statusNextValue_ = kStatusRefused;
     int foreignNext_ = 0;
     uint64_t vanishAt_ = 0;  // output report count at which the frame vanishes; 0 never
@@ -384,6 +403,8 @@ private:
     std::chrono::microseconds latency_{0};
     std::chrono::steady_clock::time_point lastSlot_{};
     bool realTimeouts_ = false;
+
+    std::vector<CommandObserver> observers_;
 
     // Counters.
     uint64_t outputReports_ = 0;

@@ -9,6 +9,7 @@ PACKAGES=(
   libhidapi-dev libudev-dev
   googletest libgtest-dev libgmock-dev
   umockdev libumockdev-dev
+  libfreexl-dev
   fonts-crosextra-carlito fonts-dejavu-core fonts-wqy-microhei
 )
 

@@ -1,0 +1,101 @@
+#pragma once
+// Reading and writing the device information record of both units, and the
+// worker that runs a read, or a whole write (both units, DeviceInfo.ini,
+// read-back, spreadsheet rows), away from the window.
+//
+// Write order per unit (Master, then Slave with the next device ID): read
+// the current record (its device ID becomes the unit's previous ID), erase
+// the sector at 0x1F000, write the fields and padding as four 32-byte writes
+// at 0x1F004, 0x1F024, 0x1F044, 0x1F064, then the magic at 0x1F000. The
+// magic comes last, so an interrupted write leaves the record invalid,
+// never valid and wrong. A failure stops the write where it is (a failed
+// Slave write leaves the new Master record in place) and is said so.
+
+#include "DeviceInfoRecord.h"
+#include "SpreadsheetRow.h"
+#include "XlsExport.h"
+
+#include "device/UnitAddress.h"
+
+#include <QLoggingCategory>
+#include <QMetaType>
+#include <QThread>
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+namespace tovrin::deviceinfo {
+
+// The debug lines of the spreadsheet export (start and end times, text lengths).
+Q_DECLARE_LOGGING_CATEGORY(exportLog)
+
+struct UnitInfoRead {
+    enum Status { ReadFailed, NoMagic, Ok };
+    Status status = ReadFailed;
+    std::optional<DeviceInfo> info;
+};
+UnitInfoRead readUnitInfo(device::Unit unit);
+
+struct BothRead {
+    UnitInfoRead master;
+    UnitInfoRead slave;
+    QString status;  // "Read success!\n", or the failure texts of the units
+};
+BothRead readBothUnits();
+
+struct WriteOutcome {
+    bool ok = false;
+    QString status;  // the failure text ("Write Slave failed (Erase Slave)!\n") when not ok
+    DeviceInfo master;
+    DeviceInfo slave;
+    uint32_t previousMaster = 0;
+    uint32_t previousSlave = 0;
+    bool masterWritten = false;
+};
+// master.deviceId must be even (parseInput makes it so).
+WriteOutcome writeBothUnits(const DeviceInfo& master);
+
+struct DeviceInfoJobResult {
+    bool isWrite = false;
+    WriteOutcome write;       // write jobs
+    bool iniSaved = false;
+    BothRead read;            // the read, or the read-back after a write
+    bool exported = false;
+    ExportOutcome exportOutcome;
+    QString status;           // the dialog's status text
+};
+
+class DeviceInfoThread : public QThread {
+    Q_OBJECT
+public:
+    explicit DeviceInfoThread(QObject* parent = nullptr);
+    ~DeviceInfoThread() override;
+
+    void setRead();
+    // typed: the eleven texts as typed (they go to the INI file whole).
+    void setWrite(const DeviceInfo& master, const QStringList& typed, const UnitImage& masterImage,
+                  const UnitImage& slaveImage, const QString& iniFile, const QString& workbookPath);
+
+Q_SIGNALS:
+    void sendResult(const tovrin::deviceinfo::DeviceInfoJobResult& result);
+
+protected:
+    void run() override;
+
+private:
+    DeviceInfoJobResult runWrite();
+
+    std::mutex m_mutex;
+    bool m_write = false;
+    DeviceInfo m_master;
+    QStringList m_typed;
+    UnitImage m_masterImage;
+    UnitImage m_slaveImage;
+    QString m_iniFile;
+    QString m_workbookPath;
+};
+
+} // namespace tovrin::deviceinfo
+
+Q_DECLARE_METATYPE(tovrin::deviceinfo::DeviceInfoJobResult)

@@ -1,0 +1,157 @@
+#include "XlsExport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <freexl.h>
+
+namespace tovrin::deviceinfo {
+namespace {
+
+// Closes a FreeXL handle on every way out.
+struct FreeXlHandle {
+    const void* handle = nullptr;
+    ~FreeXlHandle()
+    {
+        if (handle)
+            freexl_close(handle);
+    }
+};
+
+} // namespace
+
+std::vector<int> deviceInfoColumnWidths()
+{
+    return {12, 12, 16, 16, 16, 11, 16, 16, 12, 16, 12, 12, 6, 6, 40, 40};
+}
+
+XlsContents readWorkbook(const QString& path)
+{
+    XlsContents contents;
+    if (!QFileInfo::exists(path))
+        return contents;
+    FreeXlHandle xls;
+    const QByteArray native = QFile::encodeName(path);
+    int rc = freexl_open(native.constData(), &xls.handle);
+    if (rc != FREEXL_OK) {
+        contents.status = XlsContents::Unreadable;
+        contents.reason = QStringLiteral("not a readable Excel 97 workbook (FreeXL error %1)").arg(rc);
+        return contents;
+    }
+    contents.status = XlsContents::Unsupported;
+    unsigned int info = 0;
+    if (freexl_get_info(xls.handle, FREEXL_BIFF_VERSION, &info) != FREEXL_OK || info != FREEXL_BIFF_VER_8) {
+        contents.reason = QStringLiteral("not an Excel 97 (BIFF8) workbook");
+        return contents;
+    }
+    if (freexl_get_info(xls.handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info != FREEXL_BIFF_PLAIN) {
+        contents.reason = QStringLiteral("protected by a password");
+        return contents;
+    }
+    if (freexl_get_info(xls.handle, FREEXL_BIFF_SHEET_COUNT, &info) != FREEXL_OK || info != 1) {
+        contents.reason = QStringLiteral("a workbook of %1 sheets").arg(info);
+        return contents;
+    }
+    const char* name = nullptr;
+    if (freexl_get_worksheet_name(xls.handle, 0, &name) != FREEXL_OK ||
+        freexl_select_active_worksheet(xls.handle, 0) != FREEXL_OK) {
+        contents.status = XlsContents::Unreadable;
+        contents.reason = QStringLiteral("its worksheet cannot be read");
+        return contents;
+    }
+    contents.sheet.name = name ? QString::fromUtf8(name) : QStringLiteral("DeviceInfo");
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    if (freexl_worksheet_dimensions(xls.handle, &rows, &columns) != FREEXL_OK) {
+        contents.status = XlsContents::Unreadable;
+        contents.reason = QStringLiteral("its worksheet cannot be read");
+        return contents;
+    }
+    for (unsigned int r = 0; r < rows; ++r) {
+        for (unsigned short c = 0; c < columns; ++c) {
+            FreeXL_CellValue value;
+            rc = freexl_get_cell_value(xls.handle, r, c, &value);
+            if (rc != FREEXL_OK) {
+                contents.status = XlsContents::Unreadable;
+                contents.reason = QStringLiteral("cell %1,%2 cannot be read (FreeXL error %3)").arg(r + 1).arg(c + 1).arg(rc);
+                return contents;
+            }
+            XlsCell cell;
+            cell.row = static_cast<int>(r);
+            cell.column = c;
+            switch (value.type) {
+            case FREEXL_CELL_NULL:
+                continue;
+            case FREEXL_CELL_TEXT:
+            case FREEXL_CELL_SST_TEXT:
+                cell.text = QString::fromUtf8(value.value.text_value);
+                break;
+            case FREEXL_CELL_INT:
+                cell.isText = false;
+                cell.number = value.value.int_value;
+                break;
+            case FREEXL_CELL_DOUBLE:
+                cell.isText = false;
+                cell.number = value.value.double_value;
+                break;
+            default:
+                contents.reason = QStringLiteral("cell %1,%2 holds a date or time").arg(r + 1).arg(c + 1);
+                return contents;
+            }
+            contents.sheet.cells.push_back(cell);
+        }
+    }
+    contents.status = XlsContents::Readable;
+    contents.usedRows = static_cast<int>(rows);
+    return contents;
+}
+
+ExportOutcome appendRows(const QString& path, const std::vector<QStringList>& rows)
+{
+    ExportOutcome outcome;
+    const QString name = QFileInfo(path).fileName();
+    XlsContents contents = readWorkbook(path);
+    auto kept = [&](const QString& why) {
+        outcome.status = ExportOutcome::Kept;
+        outcome.message = QStringLiteral("%1 is %2: it was kept unchanged and the rows were not written.").arg(name, why);
+        return outcome;
+    };
+    switch (contents.status) {
+    case XlsContents::Absent:
+        contents.sheet.name = QStringLiteral("DeviceInfo");
+        break;
+    case XlsContents::Readable:
+        break;
+    case XlsContents::Unreadable:
+    case XlsContents::Unsupported:
+        return kept(contents.reason);
+    }
+    if (contents.usedRows + static_cast<int>(rows.size()) > kXlsMaxRows)
+        return kept(QStringLiteral("full (%1 rows)").arg(kXlsMaxRows));
+
+    XlsSheet sheet = contents.sheet;
+    sheet.columnWidths = deviceInfoColumnWidths();
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < rows[r].size() && c < kXlsMaxColumns; ++c) {
+            if (rows[r].at(c).isEmpty())
+                continue;
+            sheet.cells.push_back({contents.usedRows + static_cast<int>(r), c, true, rows[r].at(c), 0});
+        }
+    }
+    const QByteArray bytes = buildXlsFile(sheet);
+    if (contents.status == XlsContents::Readable && bytes.size() < QFileInfo(path).size())
+        return kept(QStringLiteral("a workbook whose rewrite would be shorter than it (something in it would be lost)"));
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        outcome.status = ExportOutcome::Failed;
+        outcome.message = QStringLiteral("%1 could not be written (%2); the rows were not written.").arg(name, file.errorString());
+        return outcome;
+    }
+    outcome.status = contents.status == XlsContents::Absent ? ExportOutcome::Created : ExportOutcome::Appended;
+    outcome.firstRow = contents.usedRows;
+    return outcome;
+}
+
+} // namespace tovrin::deviceinfo

@@ -1,0 +1,212 @@
+#include "FlashJob.h"
+
+#include "device/UnitOps.h"
+#include "shell/Log.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+namespace tovrin::maintenance {
+
+using device::Unit;
+using device::flash::kSectorSize;
+
+namespace {
+const char* nameOf(Unit unit) { return unit == Unit::Slave ? "Slave" : "Master"; }
+} // namespace
+
+FlashImageFile loadFlashImage(const QString& path)
+{
+    FlashImageFile image;
+    QFile f(path);
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly))
+        return image;
+    image.bytes = f.read(kFlashImageSize + 1);
+    image.size = std::max<qint64>(image.bytes.size(), f.size());
+    if (f.error() != QFileDevice::NoError) {
+        image.bytes.clear();
+        return image;
+    }
+    if (image.bytes.size() != static_cast<qsizetype>(kFlashImageSize)) {
+        image.status = FlashImageFile::WrongSize;
+        image.bytes.clear();
+        return image;
+    }
+    image.status = FlashImageFile::Ok;
+    return image;
+}
+
+FlashJobThread::FlashJobThread(QObject* parent)
+    : QThread(parent)
+{
+    registerServiceReport();
+}
+
+FlashJobThread::~FlashJobThread()
+{
+    requestStop();
+    wait();
+}
+
+void FlashJobThread::setErase(Unit unit)
+{
+    std::lock_guard lock(m_mutex);
+    m_kind = FlashJobKind::Erase;
+    m_unit = unit;
+}
+
+void FlashJobThread::setDump(Unit unit, const QString& path)
+{
+    std::lock_guard lock(m_mutex);
+    m_kind = FlashJobKind::Dump;
+    m_unit = unit;
+    m_path = path;
+}
+
+void FlashJobThread::setFill(Unit unit, const QByteArray& image)
+{
+    std::lock_guard lock(m_mutex);
+    m_kind = FlashJobKind::Fill;
+    m_unit = unit;
+    m_image = image;
+}
+
+FlashJobKind FlashJobThread::kind() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_kind;
+}
+
+Unit FlashJobThread::unit() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_unit;
+}
+
+bool FlashJobThread::stopped() const
+{
+    return m_stop.load() || device::g_bDevExist.load() == 0;
+}
+
+void FlashJobThread::report(int code, int number, const QString& detail)
+{
+    ServiceReport r;
+    r.code = code;
+    r.unit = QString::fromLatin1(nameOf(unit()));
+    r.number = number;
+    r.detail = detail;
+    Q_EMIT sendReport(r);
+    Q_EMIT sendData(code);
+}
+
+void FlashJobThread::run()
+{
+    FlashJobKind kind;
+    Unit unit;
+    QString path;
+    QByteArray image;
+    {
+        std::lock_guard lock(m_mutex);
+        kind = m_kind;
+        unit = m_unit;
+        path = m_path;
+        image = m_image;
+    }
+    switch (kind) {
+    case FlashJobKind::Erase:
+        return runErase(unit);
+    case FlashJobKind::Dump:
+        return runDump(unit, path);
+    case FlashJobKind::Fill:
+        return runFill(unit, image);
+    }
+}
+
+void FlashJobThread::runErase(Unit unit)
+{
+    for (int s = 0; s < kFlashSectors; ++s) {
+        if (stopped())
+            return;
+        const uint32_t offset = static_cast<uint32_t>(s) * kSectorSize;
+        if (!device::EraseBlock(device::flashAddress(unit, offset))) {
+            shell::LogF("Erase Flash: %s sector 0x%05x failed!\n", nameOf(unit), offset);
+            if (device::g_bDevExist.load() != 0)
+                report(flashjob::EraseFail, static_cast<int>(offset));
+            return;
+        }
+        report(flashjob::Progress, s + 1);
+    }
+    report(flashjob::Done);
+}
+
+void FlashJobThread::runDump(Unit unit, const QString& path)
+{
+    // The target is opened before the frame is read: a folder that cannot
+    // be written is found before any work is done.
+    QSaveFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+        report(flashjob::FileFail, 0, path);
+        return;
+    }
+    std::array<uint8_t, kSectorSize> block;
+    for (int s = 0; s < kFlashSectors; ++s) {
+        if (stopped()) {
+            file.cancelWriting();
+            return;
+        }
+        const uint32_t offset = static_cast<uint32_t>(s) * kSectorSize;
+        if (!device::ReadToBuffer(device::flashAddress(unit, offset), static_cast<int>(kSectorSize), block)) {
+            file.cancelWriting();
+            shell::LogF("Read Flash: %s block 0x%05x failed!\n", nameOf(unit), offset);
+            if (device::g_bDevExist.load() != 0)
+                report(flashjob::ReadFail, static_cast<int>(offset));
+            return;
+        }
+        if (file.write(reinterpret_cast<const char*>(block.data()), kSectorSize) != static_cast<qint64>(kSectorSize)) {
+            file.cancelWriting();
+            report(flashjob::FileFail, 0, path);
+            return;
+        }
+        report(flashjob::Progress, s + 1);
+    }
+    if (!file.commit()) {
+        report(flashjob::FileFail, 0, path);
+        return;
+    }
+    report(flashjob::Done);
+}
+
+void FlashJobThread::runFill(Unit unit, const QByteArray& image)
+{
+    if (image.size() != static_cast<qsizetype>(kFlashImageSize))
+        return;  // the caller checks the file; a wrong image never reaches the frame
+    const auto bytes = std::span(reinterpret_cast<const uint8_t*>(image.constData()), kFlashImageSize);
+    for (int s = 0; s < kFlashSectors; ++s) {
+        if (stopped())
+            return;
+        const uint32_t sector = static_cast<uint32_t>(s) * kSectorSize;
+        if (!device::EraseBlock(device::flashAddress(unit, sector))) {
+            shell::LogF("Write Flash: erasing %s sector 0x%05x failed!\n", nameOf(unit), sector);
+            if (device::g_bDevExist.load() != 0)
+                report(flashjob::EraseFail, static_cast<int>(sector));
+            return;
+        }
+        // 16 pages of 256 bytes, 8 writes of 32 bytes each, in address order.
+        for (uint32_t at = sector; at < sector + kSectorSize; at += kFillPiece) {
+            if (!device::WriteFromBuffer(device::flashAddress(unit, at), bytes.subspan(at, kFillPiece))) {
+                shell::LogF("Write Flash: %s 0x%05x failed!\n", nameOf(unit), at);
+                if (device::g_bDevExist.load() != 0)
+                    report(flashjob::WriteFail, static_cast<int>(at));
+                return;
+            }
+        }
+        report(flashjob::Progress, s + 1);
+    }
+    report(flashjob::Done);
+}
+
+} // namespace tovrin::maintenance

@@ -1,0 +1,10 @@
+#include "ServiceReport.h"
+
+namespace tovrin::maintenance {
+
+void registerServiceReport()
+{
+    qRegisterMetaType<ServiceReport>("tovrin::maintenance::ServiceReport");
+}
+
+} // namespace tovrin::maintenance

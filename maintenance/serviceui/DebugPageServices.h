@@ -1,0 +1,72 @@
+#pragma once
+// Everything the debug page's FPGA, script, Step Debug, flash and "K274_3
+// Debug" buttons do, in one object the engineering window owns. The window
+// builds it once its page exists and makes each of its slots one call:
+//
+//     m_services = new maintenance::DebugPageServices(
+//         {m_fpgaPathEdit, m_scriptPathEdit, m_regAddrEdit, m_regValueEdit,
+//          m_sensorBox, m_slaveBox, m_outputBox},
+//         hooks, this);
+//     void Tovrin::DownloadButSlot() { m_services->DownloadButSlot(); }
+//     ...
+//     a "Device Info" button of the page: m_services->DeviceInfoButSlot();
+//     recvData(10) of the preview: m_services->previewFrameTaken();
+//     the guard, and closing: m_services->stopWorkers();
+
+#include "DebugPage.h"
+
+#include <QObject>
+
+namespace tovrin::maintenance {
+
+class FlashController;
+class FpgaController;
+class ScriptController;
+class StepDebugController;
+
+class DebugPageServices : public QObject {
+    Q_OBJECT
+public:
+    DebugPageServices(const DebugPageWidgets& widgets, const DebugPageHooks& hooks, QWidget* window);
+    ~DebugPageServices() override;
+
+    void FPGAbrowseButSlot();
+    void DownloadButSlot();
+    void ScriptBrowseButSlot();
+    void RunScriptButSlot();
+    void WriteButSlot();
+    void ReadButSlot();
+    void EraseFlashSlot();
+    void ReadFlashSlot();
+    void WriteFlashSlot();
+    void FingerIntoButSlot();
+    // The device information dialog, without line images or exposure
+    // readings (those come with the leveling window's save).
+    void DeviceInfoButSlot();
+
+    // Code 10 of the preview thread: the pending register requests.
+    void previewFrameTaken();
+    // A worker of the page is running.
+    bool isBusy() const;
+    // Stops the page's workers and waits for them (the window's guard, and close).
+    void stopWorkers();
+
+    // Tests put their own file dialogs here.
+    void setFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }
+
+    FpgaController* fpga() const { return m_fpga; }
+    ScriptController* script() const { return m_script; }
+    StepDebugController* stepDebug() const { return m_step; }
+    FlashController* flash() const { return m_flash; }
+
+private:
+    DebugPageHooks m_hooks;
+    QWidget* m_window;
+    FileChooser m_chooser = chooseFileWithDialog;
+    FpgaController* m_fpga;
+    ScriptController* m_script;
+    StepDebugController* m_step;
+    FlashController* m_flash;
+};
+
+} // namespace tovrin::maintenance

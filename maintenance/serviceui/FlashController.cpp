@@ -1,0 +1,145 @@
+#include "FlashController.h"
+
+#include "maintenance/service/ServiceTexts.h"
+
+#include "device/DeviceStatus.h"
+#include "device/UnitOps.h"
+#include "shell/AppContext.h"
+#include "widgets/MyMessageBox.h"
+
+#include <QCheckBox>
+
+namespace tovrin::maintenance {
+
+namespace msg {
+constexpr int Versions = 3;  // the title of the dump's message box
+constexpr int CheckCompleted = 15;
+constexpr int ReadFlashFailed = 18;
+constexpr int OpenFileFailed = 38;
+constexpr int WriteFailure = 118;
+} // namespace msg
+
+FlashController::FlashController(const DebugPageWidgets& widgets, const DebugPageHooks& hooks, QWidget* window)
+    : QObject(window)
+    , m_widgets(widgets)
+    , m_hooks(hooks)
+    , m_window(window)
+    , m_thread(new FlashJobThread(this))
+{
+    connect(m_thread, &FlashJobThread::sendReport, this, &FlashController::onReport, Qt::QueuedConnection);
+    connect(m_thread, &QThread::finished, this, &FlashController::onFinished, Qt::QueuedConnection);
+}
+
+FlashController::~FlashController() { stop(); }
+
+device::Unit FlashController::selectedUnit() const
+{
+    return m_widgets.slave && m_widgets.slave->isChecked() ? device::Unit::Slave : device::Unit::Master;
+}
+
+bool FlashController::isRunning() const { return m_thread->isRunning(); }
+
+void FlashController::stop()
+{
+    m_thread->requestStop();
+    m_thread->wait();
+}
+
+bool FlashController::begin()
+{
+    if (!m_hooks.guard())
+        return false;
+    return m_hooks.switchMode(device::mode::Calibration);  // a failure shows message 142
+}
+
+void FlashController::start()
+{
+    m_succeeded = false;
+    m_thread->prepareStart();
+    m_thread->start();
+}
+
+void FlashController::erase()
+{
+    if (isRunning())
+        return;
+    m_hooks.showStatusText(QStringLiteral("Erasing Flash ......"));
+    if (!begin())
+        return;
+    m_thread->setErase(selectedUnit());
+    start();
+}
+
+void FlashController::dump(const FileChooser& chooser)
+{
+    if (isRunning())
+        return;
+    const QString path = chooser(m_window, FileDialogKind::Save, kOpenFilesCaption, QStringLiteral("./"), kBinFilter);
+    if (path.isEmpty() || !begin())
+        return;
+    m_thread->setDump(selectedUnit(), path);
+    start();
+}
+
+void FlashController::fill(const FileChooser& chooser)
+{
+    if (isRunning())
+        return;
+    const QString path = chooser(m_window, FileDialogKind::Open, kOpenFilesCaption, QStringLiteral("./"), kBinFilter);
+    if (path.isEmpty())
+        return;
+    // The whole image is read and checked before anything is erased.
+    const FlashImageFile image = loadFlashImage(path);
+    if (image.status != FlashImageFile::Ok) {
+        appendOutput(m_widgets.output, {flashImageProblem(path, image)});
+        if (image.status == FlashImageFile::CannotOpen)
+            m_hooks.showStatus(msg::OpenFileFailed);
+        return;
+    }
+    if (!begin())
+        return;
+    m_hooks.showStatusText(QStringLiteral("Writing Flash ......"));
+    m_thread->setFill(selectedUnit(), image.bytes);
+    start();
+}
+
+void FlashController::onReport(const ServiceReport& report)
+{
+    const FlashJobKind kind = m_thread->kind();
+    switch (report.code) {
+    case flashjob::Done:
+        m_succeeded = true;
+        if (kind != FlashJobKind::Dump)
+            m_hooks.showStatus(msg::CheckCompleted);
+        break;
+    case flashjob::EraseFail:
+    case flashjob::WriteFail:
+        appendOutput(m_widgets.output, flashJobTexts(kind, report));
+        m_hooks.showStatus(msg::WriteFailure);
+        break;
+    case flashjob::ReadFail:
+        appendOutput(m_widgets.output, flashJobTexts(kind, report));
+        m_hooks.showStatus(msg::ReadFlashFailed);
+        break;
+    case flashjob::FileFail:
+        appendOutput(m_widgets.output, flashJobTexts(kind, report));
+        break;
+    default:
+        break;
+    }
+}
+
+void FlashController::onFinished()
+{
+    // A frame that went away is the window's detection's business.
+    if (device::g_bDevExist.load() != 0 && !m_hooks.switchMode(device::mode::Work))
+        m_hooks.markNotConnected();
+    if (m_succeeded && m_thread->kind() == FlashJobKind::Dump) {
+        widgets::MyMessageBox::setAnswer(widgets::MyMessageBox::AnswerCancel);
+        widgets::MyMessageBox box(m_window, shell::context().text(msg::Versions), QStringLiteral("Read Flash Complete......"),
+                                  0, 1, QStringLiteral("OK"));
+    }
+    Q_EMIT finished(m_succeeded);
+}
+
+} // namespace tovrin::maintenance

@@ -1,0 +1,67 @@
+#include "FpgaController.h"
+
+#include "maintenance/service/BurnFPGAThread.h"
+#include "maintenance/service/ServiceTexts.h"
+
+#include "device/DeviceStatus.h"
+#include "shell/Log.h"
+
+#include <QLineEdit>
+
+namespace tovrin::maintenance {
+
+FpgaController::FpgaController(const DebugPageWidgets& widgets, const DebugPageHooks& hooks, QWidget* window)
+    : QObject(window)
+    , m_widgets(widgets)
+    , m_hooks(hooks)
+    , m_window(window)
+    , m_thread(new BurnFPGAThread(this))
+{
+    connect(m_thread, &BurnFPGAThread::sendReport, this, &FpgaController::onReport, Qt::QueuedConnection);
+    connect(m_thread, &QThread::finished, this, [this] { Q_EMIT finished(m_succeeded); }, Qt::QueuedConnection);
+}
+
+FpgaController::~FpgaController() { stop(); }
+
+void FpgaController::browse(const FileChooser& chooser)
+{
+    const QString path = chooser(m_window, FileDialogKind::Open, kOpenFilesCaption, QStringLiteral("./"), kBinFilter);
+    if (!path.isEmpty() && m_widgets.fpgaPath)
+        m_widgets.fpgaPath->setText(path);
+}
+
+void FpgaController::download()
+{
+    if (m_thread->isRunning())
+        return;  // one download at a time
+    if (!m_hooks.guard())
+        return;
+    if (!m_hooks.switchMode(device::mode::Calibration)) {
+        shell::LogF("Download :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        return;
+    }
+    m_succeeded = false;
+    m_thread->setFile(m_widgets.fpgaPath ? m_widgets.fpgaPath->text() : QString());
+    m_thread->prepareStart();
+    m_thread->start();
+}
+
+bool FpgaController::isRunning() const { return m_thread->isRunning(); }
+
+void FpgaController::stop()
+{
+    m_thread->requestStop();
+    m_thread->wait();
+}
+
+void FpgaController::onReport(const ServiceReport& report)
+{
+    appendOutput(m_widgets.output, fpgaTexts(report));
+    if (report.code == fpga::Done) {
+        m_succeeded = true;
+        if (!m_hooks.switchMode(device::mode::Work))
+            shell::LogF("Download :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    }
+}
+
+} // namespace tovrin::maintenance

@@ -1,0 +1,36 @@
+#pragma once
+// The finger-into threshold dialog of the debug page ("K274_3 Debug"): shows
+// the threshold the Master's leveling settings record holds and writes a new
+// one into both units (FingerThreshold.h). The window switches the frame to
+// calibration mode before it runs the dialog and back to work mode after.
+
+#include <QDialog>
+
+#include <array>
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace tovrin::maintenance {
+
+class K274_3DebugWin : public QDialog {
+    Q_OBJECT
+public:
+    explicit K274_3DebugWin(QWidget* parent = nullptr);
+
+    QString statusText() const;
+    // The radio button of a choice (0 "0x08" .. 3 "0x10").
+    QRadioButton* choiceButton(int index) const { return m_choices.at(static_cast<size_t>(index)); }
+    QPushButton* writeButton() const { return m_writeButton; }
+
+public Q_SLOTS:
+    void OKButSlot();
+
+private:
+    QLabel* m_statusLabel = nullptr;
+    std::array<QRadioButton*, 4> m_choices{};
+    QPushButton* m_writeButton = nullptr;
+};
+
+} // namespace tovrin::maintenance

@@ -1,0 +1,41 @@
+#pragma once
+// The script row of the debug page: "..." chooses the script, Run Script
+// switches the frame to calibration mode and starts RunScriptThread; every
+// report becomes lines of the output box, and at the end of the script the
+// frame goes back to work mode. A script that stops on a failed request
+// leaves the frame in calibration mode.
+
+#include "DebugPage.h"
+
+#include <QObject>
+
+namespace tovrin::maintenance {
+
+class RunScriptThread;
+struct ServiceReport;
+
+class ScriptController : public QObject {
+    Q_OBJECT
+public:
+    ScriptController(const DebugPageWidgets& widgets, const DebugPageHooks& hooks, QWidget* window);
+    ~ScriptController() override;
+
+    void browse(const FileChooser& chooser);  // ScriptBrowseButSlot()
+    void run();                               // RunScriptButSlot()
+    bool isRunning() const;
+    void stop();
+
+Q_SIGNALS:
+    void finished(bool success);
+
+private:
+    void onReport(const ServiceReport& report);
+
+    DebugPageWidgets m_widgets;
+    DebugPageHooks m_hooks;
+    QWidget* m_window;
+    RunScriptThread* m_thread;
+    bool m_succeeded = false;
+};
+
+} // namespace tovrin::maintenance

@@ -1,0 +1,95 @@
+#include "StepDebugController.h"
+
+#include "maintenance/service/StepDebug.h"
+
+#include "device/DeviceStatus.h"
+#include "device/UnitOps.h"
+#include "shell/Log.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+namespace tovrin::maintenance {
+
+namespace {
+constexpr int kCommunicateFailed = 14;
+} // namespace
+
+StepDebugController::StepDebugController(const DebugPageWidgets& widgets, const DebugPageHooks& hooks, QObject* parent)
+    : QObject(parent)
+    , m_widgets(widgets)
+    , m_hooks(hooks)
+{
+}
+
+void StepDebugController::write() { request(true); }
+void StepDebugController::read() { request(false); }
+
+void StepDebugController::request(bool isWrite)
+{
+    if (!m_hooks.isConnected()) {
+        m_hooks.showStatus(kCommunicateFailed);
+        return;
+    }
+    if (m_hooks.previewRunning()) {
+        // Between two preview frames, never while the preview talks.
+        (isWrite ? m_writePending : m_readPending) = true;
+        return;
+    }
+    // Fields that are not numbers, or out of range, never reach the frame.
+    const StepInput input = checkStepInput(m_widgets.regAddr->text(), m_widgets.regValue->text(),
+                                           m_widgets.sensor && m_widgets.sensor->isChecked(), isWrite);
+    if (!input.request) {
+        appendOutput(m_widgets.output, {input.problem});
+        return;
+    }
+    if (!m_hooks.switchMode(device::mode::Calibration)) {
+        // The request is still made: a frame already in calibration mode answers it.
+        if (isWrite)
+            shell::LogF("Write :Switch to calibration mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        else
+            shell::LogF("Read :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    }
+    perform(isWrite);
+    if (!m_hooks.previewRunning() && !m_hooks.switchMode(device::mode::Work)) {
+        if (isWrite)
+            shell::LogF("Write :Switch to work mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        else
+            shell::LogF("Read :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    }
+}
+
+void StepDebugController::perform(bool isWrite)
+{
+    const StepInput input = checkStepInput(m_widgets.regAddr->text(), m_widgets.regValue->text(),
+                                           m_widgets.sensor && m_widgets.sensor->isChecked(), isWrite);
+    if (!input.request) {
+        appendOutput(m_widgets.output, {input.problem});
+        return;
+    }
+    // The unit is the one the page's Slave box shows now.
+    if (m_widgets.slave)
+        device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
+    const StepResult result = isWrite ? stepWrite(*input.request) : stepRead(*input.request);
+    appendOutput(m_widgets.output, {result.outputText});
+    if (!result.ok) {
+        m_hooks.showStatusText(result.statusText);
+        return;
+    }
+    m_widgets.regAddr->setText(stepHexText(input.request->address));
+    m_widgets.regValue->setText(stepHexText(result.value));
+}
+
+void StepDebugController::previewFrameTaken()
+{
+    if (m_writePending) {
+        m_writePending = false;
+        perform(true);
+    }
+    if (m_readPending) {
+        m_readPending = false;
+        perform(false);
+    }
+}
+
+} // namespace tovrin::maintenance

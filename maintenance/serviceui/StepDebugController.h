@@ -1,0 +1,39 @@
+#pragma once
+// Step Debug of the debug page: Write and Read of one FPGA or sensor
+// register. While the Preview page fetches images, a request is only marked
+// pending and made when the preview reports its next frame taken (its code
+// 10), without mode switches; otherwise the frame is switched to
+// calibration mode for the request and back to work mode after it.
+
+#include "DebugPage.h"
+
+#include <QObject>
+
+namespace tovrin::maintenance {
+
+struct StepRequest;
+
+class StepDebugController : public QObject {
+    Q_OBJECT
+public:
+    StepDebugController(const DebugPageWidgets& widgets, const DebugPageHooks& hooks, QObject* parent);
+
+    void write();               // WriteButSlot()
+    void read();                // ReadButSlot()
+    void previewFrameTaken();   // code 10 of the preview: the pending write, then the pending read
+
+    bool writePending() const { return m_writePending; }
+    bool readPending() const { return m_readPending; }
+
+private:
+    void request(bool isWrite);
+    // Makes the request of the fields now; false when the fields were refused.
+    void perform(bool isWrite);
+
+    DebugPageWidgets m_widgets;
+    DebugPageHooks m_hooks;
+    bool m_writePending = false;
+    bool m_readPending = false;
+};
+
+} // namespace tovrin::maintenance

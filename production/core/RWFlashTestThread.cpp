@@ -1,0 +1,207 @@
+#include "RWFlashTestThread.h"
+
+#include "FlashCompare.h"
+
+#include "device/DeviceOps.h"
+#include "device/DeviceStatus.h"
+#include "device/UnitAddress.h"
+#include "device/UnitOps.h"
+#include "shell/AppContext.h"
+#include "shell/Clock.h"
+#include "shell/Log.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <array>
+
+namespace tovrin::production {
+
+namespace {
+constexpr uint32_t kLineMax = 640;
+} // namespace
+
+RWFlashTestThread::RWFlashTestThread(QObject* parent)
+    : QThread(parent)
+{
+}
+
+RWFlashTestThread::~RWFlashTestThread()
+{
+    requestStop();
+    wait();
+}
+
+void RWFlashTestThread::setOptions(const FlashTestOptions& options)
+{
+    std::lock_guard lock(m_mutex);
+    m_options = options;
+}
+
+void RWFlashTestThread::setSearchBounds(SearchBounds bounds)
+{
+    std::lock_guard lock(m_mutex);
+    m_bounds = bounds;
+}
+
+void RWFlashTestThread::setDumpPrefix(const QString& prefix)
+{
+    std::lock_guard lock(m_mutex);
+    m_prefix = prefix;
+}
+
+void RWFlashTestThread::setCycleLimit(int cycles)
+{
+    std::lock_guard lock(m_mutex);
+    m_limit = cycles;
+}
+
+QString RWFlashTestThread::dumpFile(int cycle, bool slave) const
+{
+    std::lock_guard lock(m_mutex);
+    const QString prefix = m_prefix.isEmpty() ? QString::fromStdString(shell::context().logPrefix()) : m_prefix;
+    return QStringLiteral("%1%2_Flash_%3.bin").arg(prefix).arg(cycle).arg(QLatin1String(slave ? "Slave" : "Master"));
+}
+
+bool RWFlashTestThread::frameGone() const { return device::g_bDevExist.load() == 0; }
+
+bool RWFlashTestThread::dump(int cycle)
+{
+    // Calibration mode, with one more try after 100 ms.
+    if (!device::SwitchModeChecked(device::mode::Calibration).ok)
+        return false;
+    std::array<uint8_t, kFlashBlock> block;
+    for (bool slave : {false, true}) {
+        const device::Unit unit = slave ? device::Unit::Slave : device::Unit::Master;
+        QSaveFile file(dumpFile(cycle, slave));
+        if (!file.open(QIODevice::WriteOnly)) {
+            shell::LogF("RWFlashTest: dump file %s cannot be written\n", file.fileName().toUtf8().constData());
+            return false;
+        }
+        for (uint32_t offset = 0; offset < kDumpSize; offset += kFlashBlock) {
+            if (m_stop.load() || frameGone())
+                return false;
+            if (!device::ReadToBuffer(device::flashAddress(unit, offset), static_cast<int>(kFlashBlock), block) ||
+                file.write(reinterpret_cast<const char*>(block.data()), kFlashBlock) != static_cast<qint64>(kFlashBlock))
+                return false;
+        }
+        if (!file.commit())
+            return false;
+    }
+    return device::SwitchModeChecked(device::mode::Work).ok;
+}
+
+bool RWFlashTestThread::measure(int unit, SearchBounds bounds)
+{
+    using namespace device;
+    const auto failed = [] {
+        markGoneOnNoReply();
+        return false;
+    };
+    uint32_t line = 0;
+    if (!SearchLine(unit, bounds.lower, bounds.upper, line) || line < 1 || line > kLineMax)
+        return failed();
+    if (m_stop.load() || frameGone() || !SetLine(unit, static_cast<uint16_t>(line)))
+        return failed();
+    uint32_t start = 0, end = 0;
+    if (m_stop.load() || frameGone() || !ReadLineRange(unit, start, end))
+        return failed();
+    ZoneTable zones;
+    if (m_stop.load() || frameGone() || !ReadZones(unit, zones))
+        return failed();
+    uint8_t high = 0, low = 0;
+    if (m_stop.load() || frameGone() || !ReadExposure(unit, high, low, start, end))
+        return failed();
+    return true;
+}
+
+int RWFlashTestThread::compare(int cycle, const FlashTestOptions& options)
+{
+    for (bool slave : {false, true}) {
+        QFile reference(dumpFile(0, slave));
+        QFile current(dumpFile(cycle, slave));
+        if (!reference.open(QIODevice::ReadOnly) || !current.open(QIODevice::ReadOnly))
+            return -1;
+        const QByteArray a = reference.read(kDumpSize + 1);
+        const QByteArray b = current.read(kDumpSize + 1);
+        const auto span = [](const QByteArray& x) {
+            return std::span(reinterpret_cast<const uint8_t*>(x.constData()), static_cast<size_t>(x.size()));
+        };
+        if (const auto block = firstDifferentBlock(span(a), span(b), options.compareMode, options.ignore)) {
+            m_difference = *block;
+            shell::LogF("RWFlashTest: cycle %d, %s flash differs in the block at 0x%08x\n", cycle,
+                        slave ? "Slave" : "Master", *block);
+            return slave ? testcode::SlaveDiffers : testcode::MasterDiffers;
+        }
+    }
+    return 0;
+}
+
+void RWFlashTestThread::run()
+{
+    FlashTestOptions options;
+    SearchBounds bounds;
+    int limit;
+    {
+        std::lock_guard lock(m_mutex);
+        options = m_options;
+        bounds = m_bounds;
+        limit = m_limit;
+    }
+    m_cycle = 0;
+    m_difference = 0;
+    const auto end = [this](int code) {
+        if (code >= 0)
+            Q_EMIT sendShowData(code);
+        Q_EMIT sendShowData(testcode::Ended);
+    };
+
+    if (!sleepMsUnless(kStartWaitMs, &m_stop))
+        return;
+    if (!dump(0)) {
+        if (m_stop.load())
+            return;
+        return end(frameGone() ? -1 : testcode::FlashReadError);
+    }
+    while (!m_stop.load()) {
+        if (frameGone())
+            return end(-1);
+        if (limit > 0 && m_cycle.load() >= limit)
+            return end(-1);
+        const int cycle = ++m_cycle;
+        Q_EMIT sendShowData(testcode::CycleStarted);
+        if (!device::SwitchModeChecked(device::mode::Calibration).ok)
+            return end(frameGone() ? -1 : testcode::ModeSwitchFailed);
+        for (int unit : {0, 1}) {
+            if (m_stop.load())
+                return;
+            if (frameGone())
+                return end(-1);
+            if (!measure(unit, bounds)) {
+                if (m_stop.load())
+                    return;
+                return end(frameGone() ? -1 : testcode::TestFailed);
+            }
+        }
+        device::SwitchModeChecked(cycle % 2 == 1 ? device::mode::WorkAfterLeveling : device::mode::Work);
+        if (!dump(cycle)) {
+            if (m_stop.load())
+                return;
+            if (!frameGone())
+                Q_EMIT sendShowData(testcode::FlashReadError);
+            continue;
+        }
+        const int result = compare(cycle, options);
+        if (result < 0) {
+            Q_EMIT sendShowData(testcode::FlashReadError);
+            continue;
+        }
+        if (result > 0)
+            return end(result);
+        if (limit > 0 && cycle >= limit)
+            return end(-1);
+        sleepMsUnless(kCycleWaitMs, &m_stop);
+    }
+}
+
+} // namespace tovrin::production

@@ -1,0 +1,181 @@
+// The device information workbook: rows written and appended by the tool,
+// read back by FreeXL (not by the tool's own code), and the files the tool
+// must keep instead of overwriting.
+
+#include "FreeXlReader.h"
+
+#include "deviceinfo/core/Biff8Workbook.h"
+#include "deviceinfo/core/CompoundFile.h"
+#include "deviceinfo/core/XlsExport.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace tovrin::deviceinfo;
+using tovrin::test::readXls;
+
+namespace {
+
+QStringList row(const QString& id, int extraLength = 0)
+{
+    QStringList r{id, "0x00000001", "Factory", "Customer", "Producer", "20260307", "B1", "L2", "0x00000000",
+                  "Model", "0x00000003", "0x00000000", "0x40", "0x01", "0:1/2/3", QString(extraLength, 'A')};
+    return r;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class Spreadsheet : public ::testing::Test {
+protected:
+    tovrin::test::InTemporaryFolder folder;
+    const QString path = kWorkbookFileName;
+};
+
+TEST_F(Spreadsheet, RowsAppendedTwiceReadBackExactly)
+{
+    const std::vector<QStringList> first{row("0x00001002", 9388), row("0x00001003", 9388)};
+    ExportOutcome out = appendRows(path, first);
+    ASSERT_EQ(out.status, ExportOutcome::Created) << out.message.toStdString();
+    EXPECT_EQ(out.firstRow, 0);
+
+    std::vector<QStringList> second{row("0x00002002"), row("0x00002003")};
+    second[0][2] = QString::fromUtf8("Fabrik Müller");  // Latin-1 beyond ASCII
+    out = appendRows(path, second);
+    ASSERT_EQ(out.status, ExportOutcome::Appended) << out.message.toStdString();
+    EXPECT_EQ(out.firstRow, 2);
+
+    const auto x = readXls(path);
+    ASSERT_EQ(x.error, 0);
+    EXPECT_EQ(x.sheets, 1u);
+    EXPECT_EQ(x.rows, 4u);
+    EXPECT_EQ(x.columns, 16u);
+    std::vector<QStringList> all = first;
+    all.insert(all.end(), second.begin(), second.end());
+    for (unsigned r = 0; r < 4; ++r)
+        for (unsigned c = 0; c < 16; ++c)
+            EXPECT_EQ(x.text(r, c), all[r][static_cast<int>(c)]) << "row " << r << " column " << c;
+}
+
+TEST_F(Spreadsheet, EmptyTextsLeaveEmptyCells)
+{
+    QStringList r = row("0x1");
+    r[12] = r[13] = r[14] = r[15] = QString();
+    ASSERT_TRUE(appendRows(path, {r}).ok());
+    const auto x = readXls(path);
+    EXPECT_EQ(x.texts.count({0, 12}), 0u);
+    EXPECT_EQ(x.text(0, 11), "0x00000000");
+}
+
+TEST_F(Spreadsheet, TextsBeyondLatin1AndLongOnesSplitAcrossRecords)
+{
+    // Long texts go on in CONTINUE records, in one byte per character or in
+    // two (a text beyond Latin-1) - both must come back whole, also when the
+    // second starts in a record of its own.
+    XlsSheet sheet;
+    QString wide;
+    for (int i = 0; i < 8000; ++i)
+        wide += QChar(0x4E00 + i % 500);
+    sheet.cells = {{0, 0, true, wide, 0}, {0, 1, true, QString(16000, 'z'), 0}, {1, 0, true, QString::fromUtf8("工厂"), 0},
+                   {1, 1, false, {}, 2.5}, {1, 2, false, {}, -7}};
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(buildXlsFile(sheet));
+    f.close();
+    const auto x = readXls(path);
+    ASSERT_EQ(x.error, 0);
+    EXPECT_EQ(x.text(0, 0), wide);
+    EXPECT_EQ(x.text(0, 1), QString(16000, 'z'));
+    EXPECT_EQ(x.text(1, 0), QString::fromUtf8("工厂"));
+    EXPECT_EQ(x.numbers.at({1, 1}), 2.5);
+    EXPECT_EQ(x.numbers.at({1, 2}), -7);
+
+    // Appending keeps them, numbers as numbers.
+    ASSERT_TRUE(appendRows(path, {row("0x5")}).ok());
+    const auto y = readXls(path);
+    EXPECT_EQ(y.text(0, 0), wide);
+    EXPECT_EQ(y.numbers.at({1, 1}), 2.5);
+    EXPECT_EQ(y.text(2, 0), "0x5");
+}
+
+TEST_F(Spreadsheet, AWorkbookBeyondSevenMegabytesNeedsMoreThanTheHeaderFat)
+{
+    // More than 109 FAT sectors: the rest are listed in DIFAT sectors.
+    XlsSheet sheet;
+    for (int r = 0; r < 900; ++r)
+        for (int c = 0; c < 16; ++c)
+            sheet.cells.push_back({r, c, true, QStringLiteral("%1/%2 ").arg(r).arg(c) + QString(512, QChar('a' + c)), 0});
+    const QByteArray file = buildXlsFile(sheet);
+    ASSERT_GT(file.size(), 109 * 128 * 512);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    const auto x = readXls(path);
+    ASSERT_EQ(x.error, 0);
+    EXPECT_EQ(x.rows, 900u);
+    EXPECT_EQ(x.text(899, 15), QStringLiteral("899/15 ") + QString(512, 'p'));
+}
+
+TEST_F(Spreadsheet, ACorruptFileIsKeptAndSaidSo)
+{
+    for (const QByteArray& junk : {QByteArray("not a workbook at all"), QByteArray(), QByteArray(4096, '\xD0')}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(junk);
+        f.close();
+        const ExportOutcome out = appendRows(path, {row("0x1")});
+        EXPECT_EQ(out.status, ExportOutcome::Kept);
+        EXPECT_TRUE(out.message.contains("kept unchanged")) << out.message.toStdString();
+        EXPECT_EQ(bytesOf(path), junk);
+    }
+}
+
+TEST_F(Spreadsheet, AWorkbookWhoseRewriteWouldBeShorterIsKept)
+{
+    // A workbook carrying more than its cells (here trailing bytes standing
+    // for formatting the rewrite would drop) is not replaced by less.
+    ASSERT_TRUE(appendRows(path, {row("0x1"), row("0x2")}).ok());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write(QByteArray(200000, '\0'));
+    f.close();
+    const QByteArray before = bytesOf(path);
+    ASSERT_EQ(readXls(path).error, 0);
+    const ExportOutcome out = appendRows(path, {row("0x3")});
+    EXPECT_EQ(out.status, ExportOutcome::Kept);
+    EXPECT_EQ(bytesOf(path), before);
+}
+
+TEST_F(Spreadsheet, AFolderThatCannotBeWrittenIsAFailureNotASuccess)
+{
+    const ExportOutcome out = appendRows("/proc/" + kWorkbookFileName, {row("0x1")});
+    EXPECT_EQ(out.status, ExportOutcome::Failed);
+    EXPECT_FALSE(out.message.isEmpty());
+}
+
+TEST(CompoundFile, HeaderAndDirectoryAsTheFormatLaysThemOut)
+{
+    const QByteArray stream(5000, 'w');
+    const QByteArray f = buildCompoundFile("Workbook", stream);
+    ASSERT_EQ(f.size() % 512, 0);
+    EXPECT_EQ(f.left(8), QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+    const auto u32 = [&f](int at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(f[at])) | static_cast<uint32_t>(static_cast<uint8_t>(f[at + 1])) << 8 |
+               static_cast<uint32_t>(static_cast<uint8_t>(f[at + 2])) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(f[at + 3])) << 24;
+    };
+    // 10 stream sectors, then the directory at sector 10.
+    EXPECT_EQ(u32(48), 10u);
+    const int dir = 512 * (1 + 10);
+    EXPECT_EQ(QString::fromUtf16(reinterpret_cast<const char16_t*>(f.constData() + dir + 128), 8), "Workbook");
+    EXPECT_EQ(u32(dir + 128 + 116), 0u);     // starts at sector 0
+    EXPECT_EQ(u32(dir + 128 + 120), 5000u);  // its size
+    EXPECT_EQ(f.mid(512, 5000), stream);
+}
+
+} // namespace

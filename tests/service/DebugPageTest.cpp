@@ -1,0 +1,395 @@
+// The debug page's service controllers in a small host page of their own
+// (the engineering window wires the same calls): scripts, FPGA download,
+// Step Debug with and without the preview, flash jobs and the threshold
+// dialog, on the simulated frame; screenshots of the page and the dialog.
+
+#include "maintenance/serviceui/DebugPageServices.h"
+#include "maintenance/serviceui/FlashController.h"
+#include "maintenance/serviceui/FpgaController.h"
+#include "maintenance/serviceui/K274_3DebugWin.h"
+#include "maintenance/serviceui/ScriptController.h"
+#include "maintenance/serviceui/StepDebugController.h"
+#include "maintenance/service/FingerThreshold.h"
+#include "maintenance/service/FpgaDownload.h"
+#include "tests/service/ServiceTestSupport.h"
+#include "tests/windows/WindowTestSupport.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QtTest>
+
+using namespace tovrin;
+using namespace tovrin::maintenance;
+using namespace tovrin::windows::test;
+using tovrin::test::WireRecord;
+namespace wire = tovrin::test::wire;
+
+namespace {
+
+// A page laid out like the debug page's service rows, with the window's
+// part played by plain functions.
+class HostPage : public QWidget {
+public:
+    HostPage()
+    {
+        setObjectName(QStringLiteral("hostPage"));
+        auto* grid = new QGridLayout(this);
+        status = new QLabel(this);
+        status->setFrameShape(QFrame::StyledPanel);
+        widgets.fpgaPath = new QLineEdit(this);
+        widgets.scriptPath = new QLineEdit(this);
+        widgets.regAddr = new QLineEdit(this);
+        widgets.regValue = new QLineEdit(this);
+        widgets.sensor = new QCheckBox(QStringLiteral("Sensor"), this);
+        widgets.slave = new QCheckBox(QStringLiteral("Slave"), this);
+        widgets.output = new QTextEdit(this);
+        widgets.output->setReadOnly(true);
+        grid->addWidget(new QLabel(shell::context().text(124), this), 0, 0);
+        grid->addWidget(widgets.fpgaPath, 0, 1, 1, 4);
+        grid->addWidget(new QPushButton(shell::context().text(126), this), 0, 5);
+        grid->addWidget(new QLabel(shell::context().text(125), this), 1, 0);
+        grid->addWidget(widgets.scriptPath, 1, 1, 1, 4);
+        grid->addWidget(new QPushButton(shell::context().text(127), this), 1, 5);
+        auto* step = new QGroupBox(shell::context().text(131), this);
+        auto* row = new QHBoxLayout(step);
+        row->addWidget(new QLabel(QStringLiteral("Reg Addr(HEX)"), step));
+        row->addWidget(widgets.regAddr);
+        row->addWidget(new QLabel(QStringLiteral("Value"), step));
+        row->addWidget(widgets.regValue);
+        row->addWidget(widgets.sensor);
+        row->addWidget(widgets.slave);
+        grid->addWidget(step, 2, 0, 1, 6);
+        grid->addWidget(widgets.output, 3, 0, 1, 6);
+        grid->addWidget(status, 4, 0, 1, 6);
+        resize(900, 560);
+
+        hooks.isConnected = [] { return device::g_bDevExist.load() != 0; };
+        hooks.guard = [this] {
+            if (device::g_bDevExist.load() != 0)
+                return true;
+            statusIds << 14;
+            return false;
+        };
+        hooks.previewRunning = [this] { return preview; };
+        hooks.showStatus = [this](int id) {
+            statusIds << id;
+            status->setText(shell::context().text(id));
+        };
+        hooks.showStatusText = [this](const QString& t) {
+            statusTexts << t;
+            status->setText(t);
+        };
+        hooks.switchMode = [this](uint8_t mode) {
+            const bool ok = device::SwitchModeChecked(mode).ok;
+            if (!ok)
+                statusIds << 142;
+            return ok;
+        };
+        hooks.markNotConnected = [this] { statusIds << 19; };
+        services = new DebugPageServices(widgets, hooks, this);
+        services->setFileChooser([this](QWidget*, FileDialogKind, const QString& caption, const QString&, const QString& filter) {
+            chooserCalls << caption + '|' + filter;
+            return chosenFile;
+        });
+    }
+
+    QString output() const { return widgets.output->toPlainText(); }
+
+    DebugPageWidgets widgets;
+    DebugPageHooks hooks;
+    DebugPageServices* services = nullptr;
+    QLabel* status = nullptr;
+    bool preview = false;
+    QString chosenFile;
+    QStringList chooserCalls;
+    QList<int> statusIds;
+    QStringList statusTexts;
+};
+
+template <class Controller>
+bool waitFinished(Controller* c, bool* success = nullptr)
+{
+    QSignalSpy spy(c, &Controller::finished);
+    if (!spy.wait(20000))
+        return false;
+    if (success)
+        *success = spy.first().first().toBool();
+    return true;
+}
+
+} // namespace
+
+class DebugPageTest : public WindowTest {
+    Q_OBJECT
+public:
+    DebugPageTest() : WindowTest(2) {}
+
+private slots:
+    void scriptRunFillsTheOutputAndReturnsToWorkMode();
+    void browseShowsTheChosenPath();
+    void fpgaDownloadReportsSuccessAndSize();
+    void fpgaFileTooLargeIsRefusedAndStaysInCalibrationMode();
+    void stepWriteSwitchesModesAndRewritesTheFields();
+    void stepRequestsWaitForThePreviewFrame();
+    void stepFieldsThatAreNotNumbersNeverReachTheFrame();
+    void fillFileOfTheWrongSizeTouchesNothing();
+    void dumpSavesTheSlaveAndSaysSo();
+    void eraseOfTheSelectedUnit();
+    void withoutAFrameTheGuardSpeaks();
+    void thresholdDialogWritesBothUnits();
+
+private:
+    std::unique_ptr<HostPage> page;
+};
+
+// Every test: the frame opened, the page built.
+#define OPEN_PAGE()                                                                                   \
+    do {                                                                                              \
+        uint16_t pid = 0;                                                                             \
+        QVERIFY(device::OpenHidDevice(pid));                                                          \
+        device::g_bDevExist = 1;                                                                      \
+        device::g_isDeviceCommunicate = 1;                                                            \
+        device::SelectedUnitIsSlave = 0;                                                              \
+        page = std::make_unique<HostPage>();                                                          \
+    } while (false)
+
+void DebugPageTest::scriptRunFillsTheOutputAndReturnsToWorkMode()
+{
+    OPEN_PAGE();
+    m_frame->setFpgaRegister(sim::Unit::Master, 0x35, 0x0F);
+    m_frame->setSensorRegister(sim::Unit::Master, 0x0A, 0x61);
+    QFile script(QStringLiteral("bring-up.ini"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("0 bring-up of a new unit\n"
+                 "1 srd 35          FPGA id\n"
+                 "1 pwd 35 1f 1\n"
+                 "1 # 20            let the FPGA settle\n"
+                 "1 i2crd 0a 1      sensor id\n"
+                 "1 i2cwd 19 1 3a\n"
+                 "0 pwd 46 ff 1     (not now)\n"
+                 "1 brd 50 4 regs.bin\n");
+    script.close();
+    page->widgets.scriptPath->setText(script.fileName());
+    page->services->RunScriptButSlot();
+    bool success = false;
+    QVERIFY(waitFinished(page->services->script(), &success));
+    QVERIFY(success);
+    QTest::qWait(50);
+    const QString expected = QStringLiteral("Master: FPGASingleRead Addr: 0x0035  value: 0x0f\n"
+                                            "Master: FPGAPortWrite Addr: 0x0035  value: 0x1f\n"
+                                            "Delay 20 ms!\n"
+                                            "Master: I2C_Read Addr: 0x000a  value: 0x61\n"
+                                            "Master: I2CWrite Addr: 0x0019  value: 0x3a\n"
+                                            "Success!");
+    QCOMPARE(page->output(), expected);
+    QCOMPARE(m_frame->mode(), uint8_t{0x22});
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+    saveShot(page->grab().toImage(), QStringLiteral("debug-page-after-script"));
+}
+
+void DebugPageTest::browseShowsTheChosenPath()
+{
+    OPEN_PAGE();
+    page->chosenFile = QStringLiteral("/data/fpga/top.bin");
+    page->services->FPGAbrowseButSlot();
+    QCOMPARE(page->widgets.fpgaPath->text(), page->chosenFile);
+    page->chosenFile = QStringLiteral("/data/scripts/a.ini");
+    page->services->ScriptBrowseButSlot();
+    QCOMPARE(page->widgets.scriptPath->text(), page->chosenFile);
+    QCOMPARE(page->chooserCalls, (QStringList{"Open Files |bin Files(*.bin);;ALL FILE(*.*)",
+                                              "Open Files |ini Files(*.ini);;ALL FILE(*.*)"}));
+    page->chosenFile.clear();  // a cancelled dialog changes nothing
+    page->services->FPGAbrowseButSlot();
+    QCOMPARE(page->widgets.fpgaPath->text(), QStringLiteral("/data/fpga/top.bin"));
+}
+
+void DebugPageTest::fpgaDownloadReportsSuccessAndSize()
+{
+    OPEN_PAGE();
+    QFile f(QStringLiteral("top.bin"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(519 * 62, '\x3c'));
+    f.close();
+    page->widgets.fpgaPath->setText(f.fileName());
+    page->services->DownloadButSlot();
+    bool success = false;
+    QVERIFY(waitFinished(page->services->fpga(), &success));
+    QVERIFY(success);
+    QTest::qWait(50);
+    const QStringList lines = page->output().split('\n');
+    QCOMPARE(lines.first(), QStringLiteral("The FPGA script begins to burn!"));
+    QCOMPARE(lines.count(QStringLiteral("The FPGA script begins to burn!")), 2);
+    QCOMPARE(lines.mid(lines.size() - 2), (QStringList{"Success!", "Write FPGA Code 31KB Success!"}));
+    QCOMPARE(m_frame->mode(), uint8_t{0x22});
+}
+
+void DebugPageTest::fpgaFileTooLargeIsRefusedAndStaysInCalibrationMode()
+{
+    OPEN_PAGE();
+    QFile f(QStringLiteral("huge.bin"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(100000, 'x'));
+    f.close();
+    WireRecord wire(*m_frame);
+    page->widgets.fpgaPath->setText(f.fileName());
+    page->services->DownloadButSlot();
+    bool success = true;
+    QVERIFY(waitFinished(page->services->fpga(), &success));
+    QVERIFY(!success);
+    QTest::qWait(50);
+    QVERIFY(page->output().startsWith(QStringLiteral("FPGA File is 100000 bytes")));
+    QVERIFY(wire.withNumber({wire::EraseFlashM, wire::EraseFlashS}).empty());
+    QCOMPARE(m_frame->mode(), uint8_t{0xFF});
+}
+
+void DebugPageTest::stepWriteSwitchesModesAndRewritesTheFields()
+{
+    OPEN_PAGE();
+    WireRecord wire(*m_frame);
+    page->widgets.regAddr->setText(QStringLiteral("46"));
+    page->widgets.regValue->setText(QStringLiteral("5A"));
+    page->services->WriteButSlot();
+    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x5A});
+    QCOMPARE(page->widgets.regAddr->text(), QStringLiteral("0x46"));
+    QCOMPARE(page->widgets.regValue->text(), QStringLiteral("0x5a"));
+    QCOMPARE(page->output(), QStringLiteral("Master: FPGAPortWrite Addr: 0x0046  value: 0x5a"));
+    QCOMPARE(wire.withNumber({wire::SwitchMode}).size(), size_t{2});
+    QCOMPARE(m_frame->mode(), uint8_t{0x22});
+
+    // The same register typed with its prefix, read back from the Slave box's unit.
+    page->widgets.slave->setChecked(true);
+    device::SelectedUnitIsSlave = 1;
+    m_frame->setFpgaRegister(sim::Unit::Slave, 0x46, 0x77);
+    page->widgets.regAddr->setText(QStringLiteral("0x46"));
+    page->services->ReadButSlot();
+    QCOMPARE(page->widgets.regValue->text(), QStringLiteral("0x77"));
+    QVERIFY(page->output().endsWith(QStringLiteral("Slave: FPGASingleRead Addr: 0x0046  value: 0x77")));
+}
+
+void DebugPageTest::stepRequestsWaitForThePreviewFrame()
+{
+    OPEN_PAGE();
+    WireRecord wire(*m_frame);
+    page->preview = true;
+    page->widgets.regAddr->setText(QStringLiteral("19"));
+    page->widgets.regValue->setText(QStringLiteral("3a"));
+    page->widgets.sensor->setChecked(true);
+    page->services->WriteButSlot();
+    page->services->ReadButSlot();
+    QVERIFY(wire.commands().empty());
+    QVERIFY(page->services->stepDebug()->writePending());
+    QVERIFY(page->services->stepDebug()->readPending());
+
+    page->services->previewFrameTaken();
+    QCOMPARE(m_frame->sensorRegister(sim::Unit::Master, 0x19), uint8_t{0x3A});
+    const auto commands = wire.commands();
+    QCOMPARE(commands.size(), size_t{2});  // the write and the read, no mode switch
+    QCOMPARE(commands[0].number(), wire::WriteSensorM);
+    QCOMPARE(commands[1].number(), wire::ReadSensorM);
+    QVERIFY(!page->services->stepDebug()->writePending());
+    page->services->previewFrameTaken();  // nothing pending: nothing sent
+    QCOMPARE(wire.commands().size(), size_t{2});
+}
+
+void DebugPageTest::stepFieldsThatAreNotNumbersNeverReachTheFrame()
+{
+    OPEN_PAGE();
+    WireRecord wire(*m_frame);
+    page->widgets.regAddr->setText(QStringLiteral("xx"));
+    page->widgets.regValue->setText(QStringLiteral("1"));
+    page->services->WriteButSlot();
+    page->widgets.regAddr->setText(QStringLiteral("100"));
+    page->widgets.sensor->setChecked(true);
+    page->services->WriteButSlot();
+    QVERIFY(wire.commands().empty());
+    QVERIFY(page->output().contains(QStringLiteral("not a hexadecimal number")));
+    QVERIFY(page->output().contains(QStringLiteral("out of range")));
+}
+
+void DebugPageTest::fillFileOfTheWrongSizeTouchesNothing()
+{
+    OPEN_PAGE();
+    QFile f(QStringLiteral("short.bin"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(65536, '\x11'));
+    f.close();
+    WireRecord wire(*m_frame);
+    page->chosenFile = f.fileName();
+    page->services->WriteFlashSlot();
+    QVERIFY(wire.commands().empty());
+    QVERIFY(!page->services->flash()->isRunning());
+    QVERIFY(page->output().contains(QStringLiteral("65536 bytes, a flash image is 131072 bytes: nothing was written.")));
+}
+
+void DebugPageTest::dumpSavesTheSlaveAndSaysSo()
+{
+    OPEN_PAGE();
+    const std::vector<uint8_t> marker{1, 2, 3, 4};
+    m_frame->setFlash(sim::Unit::Slave, 0x1FFFC, marker);
+    page->widgets.slave->setChecked(true);
+    page->chosenFile = QStringLiteral("slave-dump.bin");
+    page->services->ReadFlashSlot();
+    bool success = false;
+    QVERIFY(waitFinished(page->services->flash(), &success));
+    QVERIFY(success);
+    QFile dump(page->chosenFile);
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    const QByteArray bytes = dump.readAll();
+    QCOMPARE(bytes.size(), qsizetype{0x20000});
+    QCOMPARE(bytes.right(4), QByteArray("\x01\x02\x03\x04", 4));
+    QCOMPARE(widgets::MyMessageBox::shownBoxes().last().message, QStringLiteral("Read Flash Complete......"));
+    QCOMPARE(m_frame->mode(), uint8_t{0x22});
+}
+
+void DebugPageTest::eraseOfTheSelectedUnit()
+{
+    OPEN_PAGE();
+    page->widgets.slave->setChecked(true);
+    page->services->EraseFlashSlot();
+    QVERIFY(waitFinished(page->services->flash()));
+    QCOMPARE(page->statusTexts.first(), QStringLiteral("Erasing Flash ......"));
+    QCOMPARE(page->statusIds.last(), 15);
+    QCOMPARE(m_frame->readFlash(sim::Unit::Slave, 0x11000, 4), std::vector<uint8_t>(4, 0xFF));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
+}
+
+void DebugPageTest::withoutAFrameTheGuardSpeaks()
+{
+    OPEN_PAGE();
+    device::g_bDevExist = 0;
+    page->services->DownloadButSlot();
+    page->services->RunScriptButSlot();
+    page->services->WriteButSlot();
+    QCOMPARE(page->statusIds, (QList<int>{14, 14, 14}));
+    QVERIFY(!page->services->isBusy());
+}
+
+void DebugPageTest::thresholdDialogWritesBothUnits()
+{
+    OPEN_PAGE();
+    const std::vector<uint8_t> record{'T', 'E', 'S', 'T', 0xC0, 0x0A, 0x1E, 0x02, 0, 0, 0, 0, 1, 1, 1};
+    m_frame->setFlash(sim::Unit::Master, 0x1A000, record);
+    m_frame->setFlash(sim::Unit::Slave, 0x1A000, record);
+    K274_3DebugWin dialog;
+    QCOMPARE(dialog.size(), QSize(450, 200));
+    QVERIFY(dialog.choiceButton(1)->isChecked());
+    QCOMPARE(dialog.choiceButton(3)->text(), QStringLiteral("0x10"));
+    dialog.choiceButton(3)->setChecked(true);
+    QTest::mouseClick(dialog.writeButton(), Qt::LeftButton);
+    QCOMPARE(dialog.statusText(), QStringLiteral("Flash Write Success!"));
+    QCOMPARE(m_frame->flashByte(sim::Unit::Slave, 0x1A005), uint8_t{0x10});
+    QCOMPARE(m_frame->flashByte(sim::Unit::Master, 0x1A005), uint8_t{0x10});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    saveShot(dialog.grab().toImage(), QStringLiteral("threshold-dialog"));
+}
+
+QTEST_MAIN(DebugPageTest)
+#include "DebugPageTest.moc"

@@ -1,0 +1,279 @@
+// FPGA download: the rolling key, the chunk and sector arithmetic, and whole
+// downloads on the simulated frame (what reaches each unit's flash, what is
+// erased first, what is refused before anything is erased).
+
+#include "ServiceTestSupport.h"
+
+#include "device/DeviceOps.h"
+#include "maintenance/service/BurnFPGAThread.h"
+#include "maintenance/service/FpgaDownload.h"
+#include "maintenance/service/ServiceTexts.h"
+#include "sim/FpgaConfiguration.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace tovrin;
+using namespace tovrin::maintenance;
+using tovrin::test::Reports;
+using tovrin::test::WireRecord;
+namespace wire = tovrin::test::wire;
+
+namespace {
+
+std::vector<uint8_t> keyStream(uint8_t start, size_t n)
+{
+    std::vector<uint8_t> zeros(n, 0);
+    RollingKey key(start);
+    key.apply(zeros);
+    return zeros;
+}
+
+TEST(FpgaKey, RotatesLeftOneBitPerByte)
+{
+    EXPECT_EQ(keyStream(0xA5, 9), (std::vector<uint8_t>{0xA5, 0x4B, 0x96, 0x2D, 0x5A, 0xB4, 0x69, 0xD2, 0xA5}));
+    EXPECT_EQ(keyStream(0x01, 9), (std::vector<uint8_t>{0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x01}));
+}
+
+TEST(FpgaKey, RunsOnAcrossChunkBoundaries)
+{
+    std::vector<uint8_t> whole(200, 0x3C);
+    RollingKey one(0x5A);
+    one.apply(whole);
+
+    std::vector<uint8_t> pieces(200, 0x3C);
+    RollingKey two(0x5A);
+    for (size_t at = 0; at < pieces.size(); at += 62)
+        two.apply(std::span(pieces).subspan(at, std::min<size_t>(62, pieces.size() - at)));
+    EXPECT_EQ(whole, pieces);
+}
+
+TEST(FpgaKey, SettingTextIsOneHexadecimalByte)
+{
+    EXPECT_EQ(parseFpgaKey("0xa5"), uint8_t{0xA5});
+    EXPECT_EQ(parseFpgaKey("A5"), uint8_t{0xA5});
+    EXPECT_EQ(parseFpgaKey(" 0X07 "), uint8_t{0x07});
+    EXPECT_EQ(parseFpgaKey("0x1a5"), std::nullopt);  // does not fit a byte: refused, not wrapped
+    EXPECT_EQ(parseFpgaKey("key"), std::nullopt);
+    EXPECT_EQ(parseFpgaKey(""), std::nullopt);
+}
+
+struct Counts {
+    const char* name;
+    qint64 size;
+    int chunks;
+    int sectors;
+};
+class FpgaCounts : public ::testing::TestWithParam<Counts> {};
+
+TEST_P(FpgaCounts, ChunksOfSixtyTwoAndSectorsCovered)
+{
+    EXPECT_EQ(fpgaChunkCount(GetParam().size), GetParam().chunks);
+    EXPECT_EQ(fpgaSectorCount(GetParam().size), GetParam().sectors);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FpgaCounts,
+                         ::testing::Values(Counts{"OneByte", 1, 1, 1}, Counts{"OneChunk", 62, 1, 1},
+                                           Counts{"OneMore", 63, 2, 1}, Counts{"OneSector", 4096, 67, 1},
+                                           Counts{"SectorAndOne", 4097, 67, 2},
+                                           Counts{"FullFile", 519 * 62, 519, 8},
+                                           Counts{"WholeArea", 65536, 1058, 16}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(FpgaPieces, NeverCrossAPageNorExceedOneCommand)
+{
+    for (uint32_t offset = 0; offset < 519 * 62; offset += 62) {
+        uint32_t next = offset;
+        for (const FlashPiece& p : flashPieces(offset, 62)) {
+            EXPECT_EQ(p.offset, next);
+            EXPECT_LE(p.length, 58);
+            EXPECT_EQ(p.offset / 256, (p.offset + p.length - 1) / 256) << "offset " << offset;
+            next += static_cast<uint32_t>(p.length);
+        }
+        EXPECT_EQ(next, offset + 62);
+    }
+    EXPECT_EQ(flashPieces(248, 62), (std::vector<FlashPiece>{{248, 8}, {256, 54}}));
+}
+
+// A configuration file as the FPGA vendor's tools leave it, scrambled with
+// the key so that the download un-scrambles it.
+QByteArray fpgaFile(int size, uint8_t key)
+{
+    QByteArray plain(size, '\0');
+    for (int i = 0; i < size; ++i)
+        plain[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    plain[0] = char(0xFF);
+    plain[1] = char(0xFF);
+    for (int i = 0; i < 4; ++i)
+        plain[16 + i] = static_cast<char>(sim::kFpgaSyncWord[i]);
+    RollingKey k(key);
+    k.apply(std::span(reinterpret_cast<uint8_t*>(plain.data()), static_cast<size_t>(plain.size())));
+    return plain;
+}
+
+std::vector<uint8_t> plainOf(const QByteArray& file, uint8_t key)
+{
+    std::vector<uint8_t> bytes(file.begin(), file.end());
+    RollingKey k(key);
+    k.apply(bytes);
+    return bytes;
+}
+
+class FpgaDownload : public tovrin::test::SimLinkTest {
+protected:
+    QString write(const QByteArray& bytes, const QString& name = QStringLiteral("fpga.bin"))
+    {
+        QFile f(folder.path() + '/' + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    }
+    Reports download(const QString& path, uint8_t key = kDefaultFpgaKey)
+    {
+        BurnFPGAThread worker;
+        worker.setFile(path);
+        worker.setKey(key);
+        Reports r = tovrin::test::runWorker(worker);
+        EXPECT_EQ(worker.phase(), 0);
+        return r;
+    }
+    tovrin::test::InTemporaryFolder folder;
+};
+
+TEST_F(FpgaDownload, BothUnitsHoldTheUnscrambledFileSlaveFirst)
+{
+    const QByteArray file = fpgaFile(519 * 62, kDefaultFpgaKey);
+    WireRecord wire(*frame);
+    const Reports r = download(write(file));
+
+    // 17, then a 33 per chunk, for the Slave and then the Master, then 19.
+    ASSERT_EQ(r.list.size(), 2u * (1 + 519) + 1);
+    EXPECT_EQ(r.list.front().code, fpga::Begin);
+    EXPECT_EQ(r.list.front().unit, "Slave");
+    EXPECT_EQ(r.list[520].code, fpga::Begin);
+    EXPECT_EQ(r.list[520].unit, "Master");
+    EXPECT_EQ(r.list.back().code, fpga::Done);
+    EXPECT_EQ(fpgaTexts(r.list.back()),
+              (QStringList{"Success!", "Write FPGA Code 31KB Success!"}));
+    EXPECT_EQ(fpgaTexts(*r.last(fpga::Chunk)), QStringList{"Write Master Fapga process : 99"});
+
+    const auto plain = plainOf(file, kDefaultFpgaKey);
+    for (sim::Unit u : {sim::Unit::Slave, sim::Unit::Master})
+        EXPECT_EQ(frame->readFlash(u, 0, static_cast<uint32_t>(plain.size())), plain);
+
+    // Eight sectors each, all erased before the first write, Slave first.
+    const auto commands = wire.withNumber({wire::EraseFlashM, wire::EraseFlashS, wire::WriteFlashM, wire::WriteFlashS});
+    std::vector<std::pair<int, uint32_t>> erases;
+    size_t firstWrite = commands.size();
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (commands[i].number() == wire::EraseFlashM || commands[i].number() == wire::EraseFlashS)
+            erases.emplace_back(commands[i].number(), commands[i].flashAddress());
+        else if (firstWrite == commands.size())
+            firstWrite = i;
+    }
+    ASSERT_EQ(erases.size(), 16u);
+    for (uint32_t s = 0; s < 8; ++s) {
+        EXPECT_EQ(erases[s], std::make_pair(wire::EraseFlashS, s * 4096));
+        EXPECT_EQ(erases[8 + s], std::make_pair(wire::EraseFlashM, s * 4096));
+    }
+    EXPECT_EQ(firstWrite, 16u);
+}
+
+TEST_F(FpgaDownload, StaleBytesBeyondTheFirstSectorAreErasedFirst)
+{
+    // A previous, different configuration: every sector the new file covers
+    // must be erased, or NOR flash keeps the AND of old and new.
+    const std::vector<uint8_t> old(0x8000, 0x00);
+    frame->setFlash(sim::Unit::Master, 0, old);
+    frame->setFlash(sim::Unit::Slave, 0, old);
+    const std::vector<uint8_t> beyond(16, 0x5A);
+    frame->setFlash(sim::Unit::Master, 0x8000, beyond);  // the sector after the file stays
+
+    const QByteArray file = fpgaFile(519 * 62, kDefaultFpgaKey);
+    const Reports r = download(write(file));
+    ASSERT_EQ(r.list.back().code, fpga::Done);
+    const auto plain = plainOf(file, kDefaultFpgaKey);
+    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0, static_cast<uint32_t>(plain.size())), plain);
+    EXPECT_EQ(frame->readFlash(sim::Unit::Slave, 0, static_cast<uint32_t>(plain.size())), plain);
+    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x8000, 16), beyond);
+}
+
+TEST_F(FpgaDownload, TheFpgaLoadsOnlyWhatTheRightKeyUnscrambled)
+{
+    const QString path = write(fpgaFile(3000, 0x3C));
+    ASSERT_EQ(download(path, 0x3C).list.back().code, fpga::Done);
+    ASSERT_TRUE(device::SwitchMode(0xBB));  // FPGA reset: the units load their configuration
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, sim::kFpgaDoneRegister), 1);
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Slave, sim::kFpgaDoneRegister), 1);
+
+    ASSERT_EQ(download(path, 0xA5).list.back().code, fpga::Done);
+    ASSERT_TRUE(device::SwitchMode(0xBB));
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, sim::kFpgaDoneRegister), 0);
+}
+
+struct Refusal {
+    const char* name;
+    int size;  // -1: no file
+    int code;
+};
+class FpgaRefusal : public FpgaDownload, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(FpgaRefusal, NothingIsErasedBeforeTheFileIsFoundGood)
+{
+    WireRecord wire(*frame);
+    const QString path = GetParam().size < 0 ? folder.path() + "/missing.bin" : write(QByteArray(GetParam().size, 'x'));
+    const Reports r = download(path);
+    EXPECT_EQ(r.codes(), std::vector<int>{GetParam().code});
+    EXPECT_TRUE(wire.commands().empty());
+    EXPECT_FALSE(fpgaTexts(r.list.front()).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FpgaRefusal,
+                         ::testing::Values(Refusal{"Missing", -1, fpga::OpenFail}, Refusal{"Empty", 0, fpga::Empty},
+                                           Refusal{"LargerThanTheArea", 65537, fpga::TooLarge}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(FpgaDownload, AFileFillingTheWholeAreaIsTaken)
+{
+    const QByteArray file = fpgaFile(65536, kDefaultFpgaKey);
+    const Reports r = download(write(file));
+    ASSERT_EQ(r.list.back().code, fpga::Done);
+    EXPECT_EQ(frame->readFlash(sim::Unit::Slave, 0, 65536), plainOf(file, kDefaultFpgaKey));
+}
+
+TEST_F(FpgaDownload, TooLargeTextNamesTheSize)
+{
+    const Reports r = download(write(QByteArray(70000, 'x')));
+    ASSERT_EQ(r.codes(), std::vector<int>{fpga::TooLarge});
+    EXPECT_EQ(fpgaTexts(r.list.front()).first(),
+              "FPGA File is 70000 bytes, larger than the FPGA area (65536 bytes): nothing was written!");
+}
+
+TEST_F(FpgaDownload, AFailedEraseEndsWithoutAText)
+{
+    frame->answerNextWithStatus(0xFF, 1, wire::EraseFlashS);
+    const Reports r = download(write(fpgaFile(1000, kDefaultFpgaKey)));
+    EXPECT_TRUE(r.list.empty());
+}
+
+TEST_F(FpgaDownload, AFailedWriteReportsEighteen)
+{
+    frame->answerNextWithStatus(0xFF, 1, wire::WriteFlashM);
+    const Reports r = download(write(fpgaFile(1000, kDefaultFpgaKey)));
+    ASSERT_FALSE(r.list.empty());
+    EXPECT_EQ(r.list.back().code, fpga::WriteFail);
+    EXPECT_EQ(r.list.back().unit, "Master");
+    EXPECT_EQ(r.count(fpga::Done), 0);
+}
+
+TEST_F(FpgaDownload, AFrameUnpluggedMidwayEndsSilently)
+{
+    frame->vanishAtOutputReport(200);  // in the middle of the Slave pass
+    const Reports r = download(write(fpgaFile(519 * 62, kDefaultFpgaKey)));
+    EXPECT_EQ(r.count(fpga::Done), 0);
+    EXPECT_EQ(r.count(fpga::WriteFail), 0);
+    EXPECT_EQ(device::g_bDevExist.load(), 0);
+}
+
+} // namespace

@@ -1,0 +1,160 @@
+// The register script's line forms, parsed without a frame: every field
+// kind, comments, and the lines that are skipped quietly or with a text.
+
+#include "maintenance/service/ScriptParser.h"
+
+#include <gtest/gtest.h>
+
+using namespace tovrin::maintenance;
+
+namespace {
+
+ScriptLine parse(const char* text) { return parseScriptLine(QByteArrayView(text), 7); }
+
+struct Good {
+    const char* name;
+    const char* line;
+    ScriptOp op;
+    uint32_t address;
+    uint32_t value;
+    int count;
+};
+class ScriptLineForms : public ::testing::TestWithParam<Good> {};
+
+TEST_P(ScriptLineForms, ParsesTheFields)
+{
+    const ScriptLine l = parse(GetParam().line);
+    ASSERT_EQ(l.kind, ScriptLine::Command) << l.problem.toStdString();
+    EXPECT_EQ(l.command.op, GetParam().op);
+    EXPECT_EQ(l.command.address, GetParam().address);
+    EXPECT_EQ(l.command.value, GetParam().value);
+    EXPECT_EQ(l.command.count, GetParam().count);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ScriptLineForms,
+    ::testing::Values(Good{"PortRead", "1 prd 12 4", ScriptOp::PortRead, 0x12, 0, 4},
+                      Good{"PortReadWithPrefix", "1 prd 0x12 0x4", ScriptOp::PortRead, 0x12, 0, 4},
+                      Good{"PortReadSlave", "1 prd 10000012 1", ScriptOp::PortRead, 0x10000012, 0, 1},
+                      Good{"PortWrite", "1 pwd 35 1f 1", ScriptOp::PortWrite, 0x35, 0x1F, 1},
+                      Good{"SingleRead", "1 srd ffff", ScriptOp::SingleRead, 0xFFFF, 0, 0},
+                      Good{"SensorWrite", "1 i2cwd 19 1 3a", ScriptOp::I2cWrite, 0x19, 0x3A, 1},
+                      Good{"SensorRead", "1 i2crd 0a 1", ScriptOp::I2cRead, 0x0A, 0, 1},
+                      Good{"CommentAfterTheFields", "1 prd 12 4 the chip id, four bytes", ScriptOp::PortRead, 0x12, 0, 4},
+                      Good{"TabsAndCarriageReturn", "\t1\tprd\t12\t4\r", ScriptOp::PortRead, 0x12, 0, 4},
+                      Good{"PlusSignedFirstNumber", "+1 srd 5", ScriptOp::SingleRead, 5, 0, 0},
+                      Good{"LeadingZeroFirstNumber", "01 srd 5", ScriptOp::SingleRead, 5, 0, 0}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ScriptLine, DelayIsDecimal)
+{
+    const ScriptLine l = parse("1 # 100 wait for the sensor");
+    ASSERT_EQ(l.kind, ScriptLine::Command);
+    EXPECT_EQ(l.command.op, ScriptOp::Delay);
+    EXPECT_EQ(l.command.delayMs, 100);
+}
+
+TEST(ScriptLine, BurstReadAndWriteCarryTheirFile)
+{
+    const ScriptLine r = parse("1 brd 40 270 dump.bin");
+    ASSERT_EQ(r.kind, ScriptLine::Command);
+    EXPECT_EQ(r.command.count, 624);
+    EXPECT_EQ(r.command.file, "dump.bin");
+
+    // bwd: n decimal, then the register window, then the file.
+    const ScriptLine w = parse("1 bwd 16 20 2f lut.bin");
+    ASSERT_EQ(w.kind, ScriptLine::Command) << w.problem.toStdString();
+    EXPECT_EQ(w.command.op, ScriptOp::BurstWrite);
+    EXPECT_EQ(w.command.count, 16);
+    EXPECT_EQ(w.command.address, 0x20u);
+    EXPECT_EQ(w.command.windowLast, 0x2Fu);
+    EXPECT_EQ(w.command.file, "lut.bin");
+}
+
+TEST(ScriptLine, OnlyLinesStartingWithOneRun)
+{
+    EXPECT_EQ(parse("0 prd 12 4").kind, ScriptLine::Skipped);
+    EXPECT_EQ(parse("2 prd 12 4").kind, ScriptLine::Skipped);
+    EXPECT_EQ(parse("-1 prd 12 4").kind, ScriptLine::Skipped);
+    EXPECT_EQ(parse("1 xyz 12 4").kind, ScriptLine::Skipped);  // another command word: quietly
+    EXPECT_EQ(parse("1 PRD 12 4").kind, ScriptLine::Skipped);
+    EXPECT_EQ(parse("   ").kind, ScriptLine::Blank);
+    EXPECT_EQ(parse("").kind, ScriptLine::Blank);
+}
+
+struct Bad {
+    const char* name;
+    const char* line;
+    const char* problem;
+};
+class ScriptLineRefusals : public ::testing::TestWithParam<Bad> {};
+
+TEST_P(ScriptLineRefusals, SkippedWithAText)
+{
+    const ScriptLine l = parse(GetParam().line);
+    EXPECT_EQ(l.kind, ScriptLine::Malformed);
+    EXPECT_EQ(l.number, 7);
+    EXPECT_TRUE(l.problem.contains(QLatin1String(GetParam().problem))) << l.problem.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ScriptLineRefusals,
+    ::testing::Values(
+        Bad{"NoNumber", "prd 12 4", "does not start with a number"},
+        Bad{"GluedNumber", "1prd 12 4", "does not start with a number"},
+        Bad{"CommentLine", "; read the id", "does not start with a number"},
+        Bad{"LongWord", "1 aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa 1", "longer than 63"},
+        Bad{"LongFileName", "1 brd 40 10 a_file_name_16ch", "longer than 15"},
+        Bad{"MissingCount", "1 prd 12", "prd needs <addr> <count>"},
+        Bad{"NotHexadecimal", "1 prd 12 zz", "prd needs"},
+        Bad{"ValueBeyondOneByte", "1 pwd 35 100 1", "value 100 is out of range"},
+        Bad{"SensorRegisterBeyondOneByte", "1 i2crd 100 1", "register 100 is out of range"},
+        Bad{"FlashAddressIsNoRegister", "1 pwd 2011000 0 1", "address 2011000 is out of range"},
+        Bad{"BurstReadTooLong", "1 brd 40 271 d.bin", "count 271 is out of range"},
+        Bad{"ZeroCount", "1 prd 12 0", "count 0 is out of range"},
+        Bad{"BurstWriteBeyondItsWindow", "1 bwd 17 20 2f lut.bin", "do not fit the register window"},
+        Bad{"NegativeDelay", "1 # -5", "delay -5 is out of range"},
+        Bad{"DelayIsDecimalOnly", "1 # 1f", "# needs <ms>"},
+        Bad{"Beyond32Bits", "1 srd 100000000", "srd needs <addr>"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ScriptLine, TextBeyond511CharactersIsNeverRun)
+{
+    // A command hidden past character 511 of a comment line stays unread.
+    const std::string hidden = "0 " + std::string(509, 'x') + "1 pwd 35 0 1";
+    EXPECT_EQ(parseScriptLine(QByteArrayView(hidden.data(), hidden.size()), 1).kind, ScriptLine::Skipped);
+
+    const std::string longComment = "1 prd 12 4 " + std::string(600, '.');
+    const ScriptLine l = parseScriptLine(QByteArrayView(longComment.data(), longComment.size()), 1);
+    EXPECT_EQ(l.kind, ScriptLine::Command);
+    EXPECT_TRUE(l.cut);
+}
+
+TEST(Script, LinesEndWithLfCrLfOrCr)
+{
+    const ParsedScript s = parseScript("1 srd 1\n1 srd 2\r\n1 srd 3\r1 srd 4");
+    ASSERT_FALSE(s.refused);
+    ASSERT_EQ(s.lines.size(), 4u);
+    for (uint32_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(s.lines[i].command.address, i + 1);
+        EXPECT_EQ(s.lines[i].number, static_cast<int>(i) + 1);
+    }
+}
+
+TEST(Script, BinaryAndHugeFilesAreRefusedWhole)
+{
+    EXPECT_TRUE(parseScript(QByteArray("1 srd 1\n\0\x01\x02", 11)).refused);
+    EXPECT_TRUE(parseScript(QByteArray(kScriptSizeMax + 1, ' ')).refused);
+    EXPECT_FALSE(parseScript(QByteArray()).refused);
+    EXPECT_TRUE(parseScript(QByteArray()).lines.empty());
+}
+
+TEST(Script, NonUtf8TextInCommentsIsHarmless)
+{
+    const ParsedScript s = parseScript("1 srd 5 \xc4\xe3\xba\xc3 \xff\xfe\n0 \x80\x81\n");
+    ASSERT_FALSE(s.refused);
+    EXPECT_EQ(s.lines[0].kind, ScriptLine::Command);
+    EXPECT_EQ(s.lines[1].kind, ScriptLine::Skipped);
+}
+
+} // namespace
