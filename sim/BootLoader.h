@@ -17,9 +17,10 @@
 //
 // Whether the application may start: a unit whose program area holds a
 // half-received image, or whose firmware image information (flash 0x10000)
-// has been rewritten and does not begin with "AGPF", keeps the frame in its
-// boot loader. A frame whose firmware was never touched since it left the
-// factory starts its application whatever its flash holds.
+// the boot loader has erased or rewritten and that does not begin with
+// "AGPF", keeps the frame in its boot loader. A frame whose firmware was
+// never updated starts its application whatever its flash holds (the
+// application's own flash tools may erase that sector freely).
 //
 // Faults: the n-th block from now refused or pulling the frame out; after a
 // restart into the boot loader the frame never shows up again; a boot
@@ -52,8 +53,8 @@ public:
     // the owner saves it).
     Block block(Unit unit, int port, uint8_t flags, const uint8_t* payload, bool& changed);
 
-    // The firmware image information sector of a unit was erased or written.
-    // Returns true when that changed the state.
+    // The boot loader erased or wrote the firmware image information sector
+    // of a unit. Returns true when that changed the state.
     bool noteImageInfoWritten(Unit unit);
 
     // The application of both units may start (hinfoMagic: the first word of

@@ -270,7 +270,7 @@ void SimulatedFrame::programLocked(Unit u, uint32_t offset, const uint8_t* data,
     auto& flash = unit(u).flash;
     for (uint32_t i = 0; i < count && offset + i < kFlashSize; ++i)
         flash[offset + i] &= data[i];
-    if (count > 0 && offset / kFlashSectorSize == kImageInfoOffset / kFlashSectorSize)
+    if (bootLoader_ && count > 0 && offset / kFlashSectorSize == kImageInfoOffset / kFlashSectorSize)
         loader_->noteImageInfoWritten(u);
     flashChangedLocked();
 }
@@ -281,7 +281,7 @@ void SimulatedFrame::eraseLocked(Unit u, uint32_t offset)
         return;
     const uint32_t start = offset / kFlashSectorSize * kFlashSectorSize;
     std::fill_n(unit(u).flash.begin() + start, kFlashSectorSize, uint8_t{0xFF});
-    if (start == kImageInfoOffset)
+    if (bootLoader_ && start == kImageInfoOffset)
         loader_->noteImageInfoWritten(u);
     flashChangedLocked();
 }

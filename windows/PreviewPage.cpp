@@ -76,6 +76,8 @@ void PreviewPage::frameReady()
         return;
     // Register requests wait for the gap between two frames; the frame is
     // drawn once the FPGA has settled after them.
+    if (m_betweenFrames)
+        m_betweenFrames();
     if (m_pending) {
         auto request = std::move(m_pending);
         m_pending = nullptr;

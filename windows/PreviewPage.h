@@ -46,6 +46,10 @@ public:
     void setPendingRequest(std::function<void()> request) { m_pending = std::move(request); }
     bool hasPendingRequest() const { return static_cast<bool>(m_pending); }
 
+    // Work done at every frame before the pending request (the debug page's
+    // own register requests that wait for the preview).
+    void setBetweenFrames(std::function<void()> work) { m_betweenFrames = std::move(work); }
+
     // Code 10 of the worker: the pending request, 100 ms, then the new frame is drawn.
     void frameReady();
 
@@ -66,6 +70,7 @@ private:
 
     std::unique_ptr<PreviewSource> m_source;
     std::function<void()> m_pending;
+    std::function<void()> m_betweenFrames;
     bool m_running = false;
     bool m_frameReady = false;
     QImage m_master;

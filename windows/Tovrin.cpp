@@ -151,6 +151,7 @@ void Tovrin::buildDebugPage()
         {Id::ScriptBrowse, &Tovrin::ScriptBrowseButSlot}, {Id::RunScript, &Tovrin::RunScriptButSlot},
         {Id::Write, &Tovrin::WriteButSlot},           {Id::Read, &Tovrin::ReadButSlot},
         {Id::Preview, &Tovrin::PreviewButSlot},       {Id::Clear, &Tovrin::ClearButSlot},
+        {Id::DeviceInfo, &Tovrin::DeviceInfoButSlot},
     };
     for (const auto& [id, slot] : wiring)
         connect(m_debug->button(id), &QPushButton::clicked, this, slot);
@@ -215,7 +216,10 @@ void Tovrin::placeTitleBand()
 void Tovrin::retranslate()
 {
     m_captions.retranslate();
-    showStatusList(m_statusIds);
+    if (m_statusIds.isEmpty() && !m_fixedStatus.isEmpty())
+        showStatusText(m_fixedStatus);
+    else
+        showStatusList(m_statusIds);
 }
 
 // ---- Status line and button states ------------------------------------------
@@ -224,9 +228,17 @@ QString Tovrin::statusText() const { return m_statusLabel->text(); }
 
 void Tovrin::showStatus(int messageId) { showStatusList({messageId}); }
 
+void Tovrin::showStatusText(const QString& text)
+{
+    m_statusIds.clear();
+    m_fixedStatus = text;
+    m_statusLabel->setText(text);
+}
+
 void Tovrin::showStatusList(const QList<int>& messageIds)
 {
     m_statusIds = messageIds;
+    m_fixedStatus.clear();
     QString text;
     for (int id : messageIds)
         text += statusMessageText(id);

@@ -90,6 +90,8 @@ public Q_SLOTS:
     void ReadFlashSlot();
     void WriteFlashSlot();
     void FingerIntoButSlot();
+    // Not a slot of the tool's own: the debug page's device-information entry.
+    void DeviceInfoButSlot();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -112,6 +114,7 @@ private:
     // Status line.
     void showStatus(int messageId);
     void showStatusList(const QList<int>& messageIds);
+    void showStatusText(const QString& text);
 
     // Button states: every device function, or only the update.
     void setDeviceFunctionsEnabled(bool enabled);
@@ -145,6 +148,7 @@ private:
     Captions m_captions;
 
     QList<int> m_statusIds;
+    QString m_fixedStatus;  // a status that is no message (shown while m_statusIds is empty)
     bool m_connected = false;
     std::optional<QPoint> m_dragOffset;
     std::function<void(int)> m_workerCodes;  // a debug worker's codes arriving at recvData

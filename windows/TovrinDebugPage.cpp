@@ -27,7 +27,7 @@ constexpr int Exit = 11, ParameterReset = 101, EraseFlash = 120, ReadFlash = 121
 constexpr int FpgaDownload = 124, Script = 125, Download = 126, RunScript = 127, Preview = 128;
 constexpr int CompressImage = 129, Clear = 130, StepDebug = 131, Write = 132, Read = 133;
 } // namespace msg
-constexpr int kButtonsPerRow = 7;
+constexpr int kButtonsPerRow = 8;
 } // namespace
 
 DebugPage::DebugPage(QWidget* window, Captions& captions)
@@ -69,6 +69,10 @@ DebugPage::DebugPage(QWidget* window, Captions& captions)
     QPushButton* finger = makeButton(ButtonId::FingerInto, -1, "fingerIntoButton", Entry::FingerInto);
     finger->setText(QStringLiteral("K274_3 Debug"));
     grid->addWidget(finger, index / kButtonsPerRow, index % kButtonsPerRow);
+    ++index;
+    QPushButton* info = makeButton(ButtonId::DeviceInfo, -1, "deviceInfoButton", Entry::DeviceInfo);
+    info->setText(QStringLiteral("Device Info"));
+    grid->addWidget(info, index / kButtonsPerRow, index % kButtonsPerRow);
     ++index;
     QPushButton* quit = makeButton(ButtonId::Quit, msg::Exit, "quitPushButton");
     m_deviceButtons.erase(std::remove(m_deviceButtons.begin(), m_deviceButtons.end(), quit), m_deviceButtons.end());

@@ -30,7 +30,7 @@ public:
     enum class ButtonId {
         Leveling, Calibrate, Set, Versions, Shortcuts, KeyTest, Test, Reset,
         EraseFlash, ReadFlash, WriteFlash, Update, FingerInto, Quit,
-        FpgaBrowse, Download, ScriptBrowse, RunScript, Write, Read, Preview, Clear,
+        FpgaBrowse, Download, ScriptBrowse, RunScript, Write, Read, Preview, Clear, DeviceInfo,
     };
 
     DebugPage(QWidget* window, Captions& captions);

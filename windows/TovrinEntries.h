@@ -44,8 +44,8 @@ enum class Entry {
     EraseFlash,      // EraseFlashSlot
     ReadFlash,       // ReadFlashSlot
     WriteFlash,      // WriteFlashSlot
-    FingerInto,      // FingerIntoButSlot: K274_3DebugWin, between calibration and work mode
-    DeviceInfo,      // the device-information dialog
+    FingerInto,      // FingerIntoButSlot: K274_3DebugWin between calibration and work mode
+    DeviceInfo,      // the debug page's "Device Info" button: the device-information dialog
 };
 
 const char* entryName(Entry entry);
@@ -57,8 +57,15 @@ struct EntryContext {
     // Child windows report their end to the main window with these codes
     // (recvShowData: 1 leveling completed, 2/5/6 back to work, 8, 9 ...).
     std::function<void(int)> recvShowData;
-    // The status line, by message id.
+    // The status line, by message id, or a fixed text that is no message
+    // ("Erasing Flash ......"; it stays as it is after a language change).
     std::function<void(int)> showStatus;
+    std::function<void(const QString&)> showStatusText;
+    // The frame counts as connected (nothing shown).
+    std::function<bool()> isConnected;
+    // A job could not bring the frame back to work mode: message 19, and the
+    // frame no longer counts as connected.
+    std::function<void()> markNotConnected;
     // The debug page (tool flavour 2; null otherwise) and its Preview page.
     DebugPage* debugPage = nullptr;
     PreviewPage* preview = nullptr;

@@ -37,6 +37,12 @@ EntryContext Tovrin::entryContext()
     c.jobs = &m_jobs;
     c.recvShowData = [this](int code) { recvShowData(code); };
     c.showStatus = [this](int id) { showStatus(id); };
+    c.showStatusText = [this](const QString& text) { showStatusText(text); };
+    c.isConnected = [this] { return isConnected(); };
+    c.markNotConnected = [this] {
+        showStatus(msg::CalibrationInvalid);
+        m_connected = false;
+    };
     c.debugPage = m_debug;
     c.preview = m_debug ? m_debug->preview() : nullptr;
     c.setWorkerCodes = [this](std::function<void(int)> handler) { m_workerCodes = std::move(handler); };
@@ -81,24 +87,10 @@ void Tovrin::EraseFlashSlot() { openEntry(Entry::EraseFlash, Guard::None); }
 void Tovrin::ReadFlashSlot() { openEntry(Entry::ReadFlash, Guard::None); }
 void Tovrin::WriteFlashSlot() { openEntry(Entry::WriteFlash, Guard::None); }
 
-void Tovrin::FingerIntoButSlot()
-{
-    const EntryFunction dialog = entryFunction(Entry::FingerInto);
-    if (!m_jobs.guard())
-        return;
-    if (!dialog) {
-        shell::LogF("%s: not yet available\n", entryName(Entry::FingerInto));
-        return;
-    }
-    if (!m_jobs.calibrationMode())
-        return;
-    EntryContext context = entryContext();
-    dialog(context);
-    if (!device::SwitchModeChecked(device::mode::Work).ok) {
-        showStatus(msg::CalibrationInvalid);
-        m_connected = false;
-    }
-}
+// The threshold dialog and the device information run their own pattern
+// (guard, calibration mode, the dialog, work mode).
+void Tovrin::FingerIntoButSlot() { openEntry(Entry::FingerInto, Guard::None); }
+void Tovrin::DeviceInfoButSlot() { openEntry(Entry::DeviceInfo, Guard::None); }
 
 // ---- Jobs of this window ----------------------------------------------------------
 

@@ -110,7 +110,7 @@ private slots:
     void closingStopsWorkersAndReturnsToWork();
     void entriesNotWiredAreDisabledAndGuarded();
     void wiredEntryGoesThroughTheLauncher();
-    void fingerIntoRunsInCalibrationMode();
+    void entryTextsAndTheWayBackToWork();
     void previewThreadShowsTheCameras();
     void deviceTestNamesTheFailedGroups();
     void deviceTestPassesAndReturnsToWork();
@@ -236,7 +236,8 @@ void TovrinDebugPageTest::entriesNotWiredAreDisabledAndGuarded()
 {
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
-    for (Id id : {Id::Leveling, Id::Calibrate, Id::Download, Id::RunScript, Id::EraseFlash, Id::Write}) {
+    for (Id id : {Id::Leveling, Id::Calibrate, Id::Download, Id::RunScript, Id::EraseFlash, Id::Write,
+                  Id::FingerInto, Id::DeviceInfo}) {
         QVERIFY(!button(w, id)->isEnabled());
         QVERIFY(button(w, id)->toolTip().endsWith(QStringLiteral("not yet available")));
     }
@@ -276,16 +277,30 @@ void TovrinDebugPageTest::wiredEntryGoesThroughTheLauncher()
     QCOMPARE(w.statusMessageId(), 14);
 }
 
-void TovrinDebugPageTest::fingerIntoRunsInCalibrationMode()
+void TovrinDebugPageTest::entryTextsAndTheWayBackToWork()
 {
-    uint8_t modeDuring = 0;
-    windows::overrideEntry(windows::Entry::FingerInto,
-                           [&](windows::EntryContext&) { modeDuring = m_frame->mode(); });
+    // A flash tool shows a fixed text, then fails to bring the frame back to work.
+    windows::overrideEntry(windows::Entry::EraseFlash, [](windows::EntryContext& c) {
+        if (!c.jobs->guard())
+            return;
+        c.showStatusText(QStringLiteral("Erasing Flash ......"));
+    });
+    windows::overrideEntry(windows::Entry::DeviceInfo, [](windows::EntryContext& c) {
+        QVERIFY(c.isConnected());
+        c.markNotConnected();
+    });
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
-    button(w, Id::FingerInto)->click();
-    QCOMPARE(modeDuring, sim::kModeCalibration);
-    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    button(w, Id::EraseFlash)->click();
+    QCOMPARE(w.statusText(), QStringLiteral("Erasing Flash ......"));
+    QCOMPARE(w.statusMessageId(), -1);
+    w.LanguageCBoxSlot(1);  // a fixed text is no message: it stays
+    QCOMPARE(w.statusText(), QStringLiteral("Erasing Flash ......"));
+    w.LanguageCBoxSlot(0);
+    QVERIFY(button(w, Id::DeviceInfo)->isEnabled());
+    button(w, Id::DeviceInfo)->click();
+    QCOMPARE(w.statusMessageId(), 19);
+    QVERIFY(!w.isConnected());
 }
 
 void TovrinDebugPageTest::previewThreadShowsTheCameras()

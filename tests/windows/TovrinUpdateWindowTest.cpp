@@ -158,8 +158,9 @@ void TovrinUpdateWindowTest::escapeWhileUpdatingIsRefused()
 
 void TovrinUpdateWindowTest::frameInItsBootLoaderIsUpdatedFromThere()
 {
-    // An update cut short earlier: the firmware sector is erased, the frame
-    // comes up in its boot loader.
+    // An update cut short earlier: its boot loader erased the firmware
+    // sector, and after a power cycle the frame comes up in its boot loader.
+    m_frame->reenumerate(true);
     m_frame->eraseSector(sim::Unit::Master, 0x10000);
     m_frame->unplug();
     m_frame->plug();
