@@ -1,6 +1,8 @@
 #include "SimEnvironment.h"
 
 #include "FlashDrift.h"
+#include "IdealCalibration.h"
+#include "KeyPanel.h"
 #include "SceneSpec.h"
 #include "SimulatedFrame.h"
 
@@ -49,7 +51,26 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
             frame.setBootLoaderMute(true);
             return true;
         }
+        if (name == "key-auto-touch") {
+            frame.keyPanel().setAutoTouch(true);
+            return true;
+        }
+        if (name == "ideal-calibration") {
+            writeIdealCalibration(frame, frame.keyPanel().geometry(), 1920, 1080);
+            return true;
+        }
         return false;
+    }
+    if (name == "press-key") {
+        // <edge letter><number>: L, R, B or T and the key from 1.
+        const std::string_view value = item.substr(eq + 1);
+        const std::string_view edges = "LRBT";
+        long long number = 0;
+        if (value.size() < 2 || edges.find(value[0]) == std::string_view::npos || !parseCount(value.substr(1), number) ||
+            number < 1)
+            return false;
+        frame.keyPanel().pressWhenPrinted(static_cast<int>(edges.find(value[0])) + 1, static_cast<int>(number));
+        return true;
     }
     if (name == "flash-drift")
         return applyFlashDriftItem(frame, item.substr(eq + 1));

@@ -14,6 +14,11 @@
 //     unplug-at-block=N  the frame is pulled at the N-th download block from now
 //     bootloader-gone    after a restart into its boot loader the frame never returns
 //     bootloader-mute    the boot loader enumerates but never answers
+//     key-auto-touch     a finger follows the key calibration's targets
+//     press-key=<E><n>   a finger rests on printed key n of edge E (L, R,
+//                        B or T) once the keys are printed
+//     ideal-calibration  both calibration records hold the frame's exact
+//                        optics for a 1920 x 1080 picture
 //     flash-drift=<unit>:<offset>@<n>   at the n-th switch into a work mode
 //                        one flash byte changes (FlashDrift.h)
 //

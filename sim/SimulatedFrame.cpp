@@ -2,6 +2,7 @@
 
 #include "sim/BootLoader.h"
 #include "sim/FpgaConfiguration.h"
+#include "sim/KeyPanel.h"
 #include "sim/LineCodec.h"
 #include "sim/OpticalScene.h"
 #include "sim/SimBytes.h"
@@ -72,6 +73,7 @@ struct SimulatedFrame::UnitState {
 SimulatedFrame::SimulatedFrame()
     : loader_(std::make_unique<BootLoader>())
     , scene_(std::make_unique<OpticalScene>())
+    , keyPanel_(std::make_unique<KeyPanel>())
 {
     for (auto& u : units_)
         u = std::make_unique<UnitState>();
@@ -386,6 +388,8 @@ void SimulatedFrame::setKeyState(uint8_t edge, uint8_t keyNumber)
     keyNumber_ = keyNumber;
 }
 
+KeyPanel& SimulatedFrame::keyPanel() { return *keyPanel_; }
+
 // ---- Status and mode -------------------------------------------------------------
 
 uint8_t SimulatedFrame::mode() const { return lockedGet(mode_); }
@@ -691,6 +695,8 @@ bool SimulatedFrame::featureReport(uint64_t handle, uint8_t* buffer)
         return false;
     buffer[1] = keyEdge_;
     buffer[2] = keyNumber_;
+    keyPanel_->featureReport(mode_, std::span<const uint8_t>(unit(Unit::Slave).flash).subspan(kCalibrationRecordOffset),
+                             buffer);
     return true;
 }
 
@@ -907,7 +913,9 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
         request.screenPosition = readU32le(payload + 2);
         request.release = payload[6];
         lastTouchRequest_ = request;
-        const TouchSpots spots = touchSource_ ? touchSource_(request) : TouchSpots{};
+        const TouchSpots spots = keyPanel_->answersTouch(request) ? keyPanel_->touchSpots(request)
+                                 : touchSource_                   ? touchSource_(request)
+                                                                  : TouchSpots{};
         // Master count, five 5-byte spots, Slave count, five 5-byte spots.
         auto putSpots = [](uint8_t* out, uint8_t count, const std::array<TouchSpot, 5>& list) {
             out[0] = count;

@@ -144,6 +144,7 @@ enum class PersistPolicy {
 
 class SimTransport;
 class BootLoader;
+class KeyPanel;
 
 // One unit's memories as a command observer sees them (see addCommandObserver).
 struct UnitMemory {
@@ -227,6 +228,9 @@ public:
     bool touchArmed() const;
     TouchRequest lastTouchRequest() const;
     void setKeyState(uint8_t edge, uint8_t keyNumber);  // feature report 7
+    // The printed shortcut keys and the finger on them (KeyPanel.h); a
+    // finger there overrides setKeyState.
+    KeyPanel& keyPanel();
 
     // ---- Status and mode --------------------------------------------------
     uint8_t mode() const;
@@ -389,6 +393,7 @@ private:
     bool touchArmed_ = false;
     uint8_t keyEdge_ = 0;
     uint8_t keyNumber_ = 0;
+    std::unique_ptr<KeyPanel> keyPanel_;
 
     // Faults.
     int dropNext_ = 0;

@@ -1,0 +1,145 @@
+#pragma once
+// The key calibration run: the user touches the corners of the first and
+// the last key of every group, the frame reports each camera's spots, the
+// run picks each camera's key spot, then maps the corners with the stored
+// touch calibration, writes the key codes, computes every key's rectangle
+// and stores them (KeyStore.h).
+//
+// The frame handling is that of the touch calibration: arm, 100 idle
+// passes, a 61-frame background phase, then per target a touch held for
+// g_WaitFrameCount frames, vote and sort, the key chooser, and a release
+// wait before the next target. The request of each query carries the
+// target record instead of a point position:
+//
+//   screen position word (little-endian):
+//     byte 0  edge (1 left, 2 right, 3 bottom, 4 top) | 0x40
+//             (| 0x80 instead on an extended-frame device)
+//     byte 1  group number (1-3)
+//     byte 2  keys in the group
+//     byte 3  target in the group: 0 first key top-left, 1 its bottom-right,
+//             2 last key top-left, 3 its bottom-right
+//   point index: the target's number in the run
+//
+// Codes to the window (sendData):
+//   0 target ready / redraw     1 init failed       2 process failed
+//   3 saving progress           4 key calibration stored
+
+#include "calibration/math/SpotSelect.h"
+#include "keys/core/KeyCodes.h"
+#include "keys/core/KeyLayout.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace tovrin::keys {
+
+namespace keycode {
+constexpr int kTargetReady = 0;
+constexpr int kInitFailed = 1;
+constexpr int kProcessFailed = 2;
+constexpr int kProgress = 3;
+constexpr int kStored = 4;
+} // namespace keycode
+
+constexpr int kIdlePasses = 100;
+constexpr int kBackgroundFrames = 61;
+constexpr int kShowFirstTargetAfter = 60;
+constexpr int kCapturedPauseMs = 200;
+
+// The run state the window paints from; the thread writes it, the window
+// reads it and steps the target back (Reset Before).
+struct KeyRunState {
+    std::atomic<bool> stop{false};
+    std::atomic<bool> initDone{false};      // g_CalDataInitSuc
+    std::atomic<bool> targetShown{false};   // false until the background phase is over
+    std::atomic<int> targetIndex{0};
+    std::atomic<int> progress{0};
+    std::atomic<int> heldFrames{0};
+    std::atomic<int> waitFrames{40};        // g_WaitFrameCount of this run
+    std::atomic<int> leftCount{0};
+    std::atomic<int> rightCount{0};
+    std::atomic<bool> leftFound{false};
+    std::atomic<bool> rightFound{false};
+    std::atomic<bool> repaintPending{false};  // a code 0 is on its way to the window
+
+    void reset();
+};
+
+// The record a query carries for one target.
+uint32_t targetRecord(const KeyTarget& target, bool extendedFrame);
+
+// One key calibration, run in the caller's thread; reports codes through
+// `send`. The window runs it in KeyCalibrationThread, tovrin-cli the same.
+class KeyCalibrationJob {
+public:
+    // depiction: the laid-out configuration (targets and groups); width and
+    // height: the screen the keys are calibrated on (the key area's default
+    // ends); codes: the checked key codes.
+    KeyCalibrationJob(KeyDepiction depiction, int width, int height, KeyCodes codes, KeyRunState& state);
+
+    void run(const std::function<void(int)>& send);
+
+    const std::vector<int32_t>& oneDLeft() const { return m_oneDLeft; }
+    const std::vector<int32_t>& oneDRight() const { return m_oneDRight; }
+    const KeyDepiction& depiction() const { return m_depiction; }
+
+private:
+    enum class Step { Continue, Done, Failed };
+    bool stopOrGone(const std::function<void(int)>& send);
+    void showTarget(const std::function<void(int)>& send);
+    int query(int target, uint8_t release, calib::SpotReport& left, calib::SpotReport& right);
+    bool captureAll(const std::function<void(int)>& send);
+    bool releaseWait(int nextTarget, const std::function<void(int)>& send);
+    void finish(const std::function<void(int)>& send);
+
+    KeyDepiction m_depiction;
+    int m_width;
+    int m_height;
+    KeyCodes m_codes;
+    KeyRunState& m_state;
+    bool m_extended = false;
+    std::vector<int32_t> m_oneDLeft;
+    std::vector<int32_t> m_oneDRight;
+    calib::BackgroundList m_backgroundLeft;
+    calib::BackgroundList m_backgroundRight;
+    calib::TouchHistory m_historyLeft;
+    calib::TouchHistory m_historyRight;
+};
+
+class KeyCalibrationThread : public QThread {
+    Q_OBJECT
+public:
+    explicit KeyCalibrationThread(QObject* parent = nullptr);
+    ~KeyCalibrationThread() override;
+
+    // Set before start(): what to calibrate.
+    void prepare(const KeyDepiction& depiction, int width, int height, const KeyCodes& codes);
+
+    // Asks the run to end at its next check and waits for it.
+    void stopAndWait();
+
+    KeyRunState& state() { return m_state; }
+    const std::vector<int32_t>& oneDLeft() const { return m_oneDLeft; }
+    const std::vector<int32_t>& oneDRight() const { return m_oneDRight; }
+
+Q_SIGNALS:
+    void sendData(int code);
+
+protected:
+    void run() override;
+
+private:
+    KeyRunState m_state;
+    KeyDepiction m_depiction;
+    KeyCodes m_codes;
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<int32_t> m_oneDLeft;
+    std::vector<int32_t> m_oneDRight;
+};
+
+} // namespace tovrin::keys

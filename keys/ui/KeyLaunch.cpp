@@ -1,0 +1,64 @@
+#include "keys/ui/KeyLaunch.h"
+
+#include "device/DeviceStatus.h"
+#include "device/UnitOps.h"
+#include "keys/core/KeyEntry.h"
+#include "keys/ui/KeyCalibrationWin.h"
+#include "keys/ui/KeyTestWin.h"
+#include "shell/Log.h"
+
+namespace tovrin::keys::ui {
+
+namespace {
+
+constexpr int kCommunicateFailed = 14;
+
+int modeFailureMessage(const device::ModeSwitchOutcome& outcome)
+{
+    return outcome.messageId >= 0 && !outcome.frameLost && !outcome.deviceAbsent ? outcome.messageId
+                                                                                 : kCommunicateFailed;
+}
+
+template <class Window>
+void runModal(Window& window, const std::function<void(int)>& showData)
+{
+    if (showData)
+        QObject::connect(&window, &Window::sendShowData, &window, [showData](int code) { showData(code); });
+    window.showFullScreen();
+    window.exec();
+}
+
+} // namespace
+
+int runKeyCalibration(QWidget* parent, const std::function<void(int)>& showData)
+{
+    const device::ModeSwitchOutcome mode = device::SwitchModeChecked(device::mode::Calibration);
+    if (!mode.ok) {
+        shell::LogF("Key Calibration :Switch to calibration mode failed! g_isSwitchMode=%d\n", 0);
+        return modeFailureMessage(mode);
+    }
+    if (const int refusal = keyCalibrationEntryCheck(); refusal != 0) {
+        device::SwitchModeChecked(device::mode::Work);
+        return refusal;
+    }
+    KeyCalibrationWin window(parent);
+    runModal(window, showData);
+    return -1;
+}
+
+int runKeyTest(QWidget* parent, const std::function<void(int)>& showData)
+{
+    const device::ModeSwitchOutcome mode = device::SwitchModeChecked(device::mode::Calibration);
+    if (!mode.ok)
+        shell::LogF("Key Calibration :Switch to calibration mode failed! g_isSwitchMode=%d\n", 0);
+    if (!device::g_bDevExist.load() || !device::g_isDeviceCommunicate.load())
+        return kCommunicateFailed;
+    const device::ModeSwitchOutcome work = device::SwitchModeChecked(device::mode::Work);
+    if (!work.ok)
+        return modeFailureMessage(work);
+    KeyTestWin window(parent);
+    runModal(window, showData);
+    return -1;
+}
+
+} // namespace tovrin::keys::ui

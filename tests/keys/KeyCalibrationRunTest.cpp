@@ -1,0 +1,285 @@
+// A whole key calibration on the simulated frame (a finger touching every
+// target by itself), then the key test lighting the key under the finger;
+// the requests on the wire; a store that fails part-way; an unplug at every
+// transaction after the last capture.
+#include "KeyTestSupport.h"
+
+#include "device/Command.h"
+#include "keys/core/KeyTestThread.h"
+#include "sim/SimBytes.h"
+#include "calibration/math/CameraModel.h"
+
+#include <optional>
+
+#include <algorithm>
+
+using namespace tovrin;
+using namespace tovrin::keys;
+using namespace tovrin::keys::test;
+
+namespace {
+
+class KeyCalibrationRun : public CalibratedFrameTest {};
+
+bool contains(const std::vector<int>& codes, int code)
+{
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+TEST_F(KeyCalibrationRun, StoresTheKeysAndTheKeyTestLightsTheTouchedKey)
+{
+    const auto masterBefore = decoded(sim::Unit::Master);
+    const auto codes = calibrate();
+    ASSERT_TRUE(contains(codes, keycode::kStored));
+    EXPECT_FALSE(contains(codes, keycode::kProcessFailed));
+    EXPECT_EQ(state.targetIndex.load(), 0);
+    EXPECT_EQ(state.progress.load(), 100);
+
+    const records::CalInfo slave = decoded(sim::Unit::Slave);
+    ASSERT_TRUE(slave.isValid());
+    EXPECT_EQ(slave.leftKeyCount, 5);
+    EXPECT_EQ(slave.rightKeyCount, 4);
+    EXPECT_EQ(slave.bottomKeyCount, 2);
+    EXPECT_EQ(slave.topKeyCount, 0);
+    EXPECT_EQ(slave.keySolution, slave.solution);
+    // Each rectangle is where the key is printed (the calibration is exact).
+    const sim::KeyPanel& panel = frame->keyPanel();
+    auto near = [](int a, double b) { return std::abs(a - b) <= 3.0; };
+    for (int k = 1; k <= 5; ++k) {
+        const auto printed = *panel.printedKey(kEdgeLeft, k);
+        const records::KeyRect& r = slave.LeftKeyPosition[static_cast<size_t>(k - 1)];
+        EXPECT_TRUE(near(r.left, printed.left) && near(r.top, printed.top) && near(r.right, printed.right) &&
+                    near(r.bottom, printed.bottom))
+            << "left key " << k << ": (" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+    }
+    EXPECT_EQ(slave.LeftKeyPosition[5], records::KeyRect{});  // beyond the count: zero
+    const records::CalInfo master = decoded(sim::Unit::Master);
+    ASSERT_TRUE(master.isValid());
+    EXPECT_EQ(master.leftKeyCount, 0);  // the layout lives in the Slave record only
+    EXPECT_LE(master.u10_PROJECT_START, masterBefore.u10_PROJECT_START);
+    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x19000, 8),
+              (std::vector<uint8_t>{3, 0, 0x00, 0x1B, 0x00, 0x70, 0x00, 0xE0}));
+
+    // The key test, in work mode, with the finger on the keys.
+    ASSERT_TRUE(device::SwitchModeChecked(device::mode::Work).ok);
+    frame->keyPanel().setAutoTouch(false);
+    struct Touch {
+        Edge edge;
+        int number;
+    };
+    for (Touch t : {Touch{kEdgeLeft, 1}, Touch{kEdgeLeft, 4}, Touch{kEdgeRight, 2}, Touch{kEdgeRight, 4},
+                    Touch{kEdgeBottom, 2}}) {
+        ASSERT_TRUE(frame->keyPanel().touchKey(t.edge, t.number));
+        PressedKey key;
+        ASSERT_TRUE(readPressedKey(key));
+        EXPECT_EQ(key, (PressedKey{t.edge, t.number})) << edgeName(t.edge) << ' ' << t.number;
+    }
+    frame->keyPanel().touch(kWidth / 2.0, kHeight / 2.0);  // the picture is no key
+    PressedKey key{9, 9};
+    ASSERT_TRUE(readPressedKey(key));
+    EXPECT_EQ(key, PressedKey{});
+    frame->keyPanel().lift();
+    ASSERT_TRUE(readPressedKey(key));
+    EXPECT_EQ(key, PressedKey{});
+}
+
+TEST_F(KeyCalibrationRun, OutsideWorkModeNoKeyIsReported)
+{
+    ASSERT_TRUE(contains(calibrate(), keycode::kStored));
+    frame->keyPanel().setAutoTouch(false);
+    frame->keyPanel().touchKey(kEdgeLeft, 2);
+    PressedKey key;
+    ASSERT_TRUE(readPressedKey(key));  // still in calibration mode
+    EXPECT_EQ(key, PressedKey{});
+}
+
+TEST_F(KeyCalibrationRun, EachQueryCarriesItsTargetRecord)
+{
+    ASSERT_TRUE(contains(calibrate(), keycode::kStored));
+    // ReadTouchPoints (command 30): payload 0 request byte, 1 point index,
+    // 2-5 the target record, 6 release byte.
+    std::vector<std::array<uint8_t, 6>> seen;  // index, record bytes, release
+    for (const auto& r : wire->written()) {
+        if (r[1] != 30)
+            continue;
+        EXPECT_EQ(r[2], 0);  // request byte
+        const std::array<uint8_t, 6> q{r[3], r[4], r[5], r[6], r[7], r[8]};
+        if (seen.empty() || seen.back()[0] != q[0] || !std::equal(q.begin() + 1, q.begin() + 5, seen.back().begin() + 1))
+            seen.push_back(q);
+    }
+    // Targets in order: left group 1 (3 keys: four corners), left group 2
+    // (2 keys: four), right (4 keys: four), bottom (2 keys: four).
+    const std::vector<std::array<uint8_t, 5>> expected = {
+        {0, 0x41, 1, 3, 0},  {1, 0x41, 1, 3, 1},  {2, 0x41, 1, 3, 2},  {3, 0x41, 1, 3, 3},
+        {4, 0x41, 2, 2, 0},  {5, 0x41, 2, 2, 1},  {6, 0x41, 2, 2, 2},  {7, 0x41, 2, 2, 3},
+        {8, 0x42, 1, 4, 0},  {9, 0x42, 1, 4, 1},  {10, 0x42, 1, 4, 2}, {11, 0x42, 1, 4, 3},
+        {12, 0x43, 1, 2, 0}, {13, 0x43, 1, 2, 1}, {14, 0x43, 1, 2, 2}, {15, 0x43, 1, 2, 3}};
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(std::equal(expected[i].begin(), expected[i].end(), seen[i].begin())) << "target " << i;
+}
+
+// A finger that rests on each corner a little longer than the run needs:
+// the run must wait for it to go instead of taking it for the next corner.
+TEST_F(KeyCalibrationRun, ALingeringFingerIsNotTakenForTheNextCorner)
+{
+    frame->keyPanel().setAutoTouch(false);
+    const sim::KeyPanel& panel = frame->keyPanel();
+    const calib::CameraModel model(panel.geometry());
+    struct Finger {
+        int target = -1;
+        int linger = 0;
+        int wait = 70;
+        std::optional<std::pair<double, double>> at;
+    };
+    auto finger = std::make_shared<Finger>();
+    std::vector<uint8_t> firstRelease;  // release byte of the first query for each new corner
+    frame->setTouchSource([&, finger](const sim::TouchRequest& q) {
+        if (q.pointIndex != finger->target) {
+            if (finger->target >= 0)
+                firstRelease.push_back(q.release);
+            finger->target = q.pointIndex;
+            finger->linger = finger->at ? 6 : 0;
+            finger->wait = finger->target == 0 ? 70 : 3;
+        }
+        if (finger->linger > 0) {
+            if (--finger->linger == 0)
+                finger->at.reset();
+        } else if (!finger->at && finger->wait-- <= 0) {
+            const int edge = q.screenPosition & 0x3F, group = (q.screenPosition >> 8) & 0xFF;
+            const int keys = (q.screenPosition >> 16) & 0xFF, corner = (q.screenPosition >> 24) & 0xFF;
+            int first = 0;
+            for (int g = 0; g < group - 1; ++g)
+                first += configuration.edge(static_cast<Edge>(edge)).keys[static_cast<size_t>(g)];
+            const auto key = panel.printedKey(edge, first + (corner < 2 ? 0 : keys - 1) + 1);
+            if (key)
+                finger->at = corner % 2 == 0 ? std::make_pair(key->left, key->top) : std::make_pair(key->right, key->bottom);
+        }
+        sim::TouchSpots spots;
+        if (finger->at) {
+            const auto l = model.reportedPosition(calib::Camera::Left, finger->at->first, finger->at->second);
+            const auto r = model.reportedPosition(calib::Camera::Right, finger->at->first, finger->at->second);
+            if (l) {
+                spots.masterCount = 1;
+                spots.master[0] = {static_cast<uint16_t>(*l), 12, 200};
+            }
+            if (r) {
+                spots.slaveCount = 1;
+                spots.slave[0] = {static_cast<uint16_t>(*r), 12, 200};
+            }
+        }
+        return spots;
+    });
+    ASSERT_TRUE(contains(calibrate(), keycode::kStored));
+    ASSERT_EQ(firstRelease.size(), 15u);
+    for (uint8_t b : firstRelease)
+        EXPECT_EQ(b, 255);  // the first query after a capture lets the finger go
+    const records::CalInfo slave = decoded(sim::Unit::Slave);
+    for (int k = 1; k <= 4; ++k) {
+        const auto printed = *panel.printedKey(kEdgeRight, k);
+        const records::KeyRect& r = slave.RightKeyPosition[static_cast<size_t>(k - 1)];
+        EXPECT_NEAR(r.left, printed.left, 3.0) << k;
+        EXPECT_NEAR(r.bottom, printed.bottom, 3.0) << k;
+    }
+}
+
+TEST_F(KeyCalibrationRun, ABrokenMasterStepPutsTheSlaveBack)
+{
+    const auto slaveBefore = record(sim::Unit::Slave);
+    const auto masterBefore = record(sim::Unit::Master);
+    // The Master record's erase is refused (the frame still answers).
+    wire->setBeforeWrite([this](const tovrin::test::WireReport& r) {
+        if (r[1] == 13 && r[2] == 0x00 && r[3] == 0x10 && r[4] == 0x01)
+            frame->answerNextWithStatus(0xFF, 1, 13);
+    });
+    const auto codes = calibrate();
+    EXPECT_FALSE(contains(codes, keycode::kStored));
+    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
+    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
+    EXPECT_EQ(record(sim::Unit::Master), masterBefore);
+}
+
+TEST_F(KeyCalibrationRun, AFailedKeyCodeBlockStoresNoRecord)
+{
+    const auto slaveBefore = record(sim::Unit::Slave);
+    wire->setBeforeWrite([this](const tovrin::test::WireReport& r) {
+        if (r[1] == 9 && r[2] == 0x00 && r[3] == 0x90 && r[4] == 0x01)
+            frame->answerNextWithStatus(0xFF, 1, 9);
+    });
+    const auto codes = calibrate();
+    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
+    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
+}
+
+TEST_F(KeyCalibrationRun, WithoutTouchCalibrationNothingIsStored)
+{
+    // A Slave record that lost its calibration while the run captured.
+    wire->setBeforeWrite([this](const tovrin::test::WireReport& r) {
+        if (r[1] == 13 && r[2] == 0x00 && r[3] == 0x90)  // the key block's erase: the capture is over
+            frame->eraseSector(sim::Unit::Slave, 0x11000);
+    });
+    const auto codes = calibrate();
+    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
+    EXPECT_EQ(frame->flashByte(sim::Unit::Slave, 0x11000), 0xFF);
+}
+
+TEST_F(KeyCalibrationRun, AFailedArmIsAnInitFailure)
+{
+    frame->answerNextWithStatus(0xFF, 1, 11);
+    const auto codes = calibrate();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(codes.back(), keycode::kInitFailed);
+    EXPECT_FALSE(state.initDone.load());
+}
+
+TEST_F(KeyCalibrationRun, AStopEndsTheRunWithoutAWrite)
+{
+    frame->keyPanel().setAutoTouch(false);  // nobody touches: the run waits at the first target
+    auto queries = std::make_shared<int>(0);
+    wire->setBeforeWrite([this, queries](const tovrin::test::WireReport& r) {
+        if (r[1] == 30 && ++*queries == 200)
+            state.stop = true;
+    });
+    const auto slaveBefore = record(sim::Unit::Slave);
+    const auto codes = calibrate();
+    EXPECT_FALSE(contains(codes, keycode::kStored));
+    EXPECT_FALSE(contains(codes, keycode::kProcessFailed));
+    EXPECT_EQ(frame->commandsSeen(13) + frame->commandsSeen(32), 0u);
+    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
+}
+
+TEST_F(KeyCalibrationRun, UnplugAtEveryTransactionAfterTheLastCapture)
+{
+    const auto oldSlave = record(sim::Unit::Slave), oldMaster = record(sim::Unit::Master);
+    const auto oldBlock = frame->readFlash(sim::Unit::Master, 0x19000, 8);
+    // Reports are counted from the start of the run (install() switched the
+    // mode before it).
+    const size_t before = wire->written().size();
+    size_t captured = 0;
+    const auto codes = calibrate([&](int code) {
+        if (code == keycode::kProgress && captured == 0)
+            captured = wire->written().size() - before;
+    });
+    ASSERT_TRUE(contains(codes, keycode::kStored));
+    const size_t total = wire->written().size() - before;
+    const auto newSlave = record(sim::Unit::Slave), newMaster = record(sim::Unit::Master);
+    const auto newBlock = frame->readFlash(sim::Unit::Master, 0x19000, 8);
+    ASSERT_GT(total, captured + 200);
+
+    auto valid = [](const std::vector<uint8_t>& r) { return sim::readU32le(r.data()) == 0x46574946; };
+    for (size_t n = captured + 1; n <= total; ++n) {
+        install();
+        frame->vanishAtOutputReport(n);
+        const auto run = calibrate();
+        frame->plug();
+        const auto s = record(sim::Unit::Slave), m = record(sim::Unit::Master);
+        const auto block = frame->readFlash(sim::Unit::Master, 0x19000, 8);
+        EXPECT_TRUE(s == oldSlave || s == newSlave || !valid(s)) << "Slave valid but wrong, unplugged at " << n;
+        EXPECT_TRUE(m == oldMaster || m == newMaster || !valid(m)) << "Master valid but wrong, unplugged at " << n;
+        EXPECT_TRUE(block == oldBlock || block == newBlock || block == std::vector<uint8_t>(8, 0xFF)) << n;
+        EXPECT_FALSE(contains(run, keycode::kStored)) << "stored although unplugged at " << n;
+        EXPECT_FALSE(device::g_bDevExist.load()) << n;
+    }
+}
+
+} // namespace

@@ -1,0 +1,118 @@
+// Key codes from Tovrin_Key.ini and the key code block in the Master's
+// flash: the block's bytes, refused configurations, the write on the
+// simulated frame.
+#include "keys/core/KeyCodes.h"
+
+#include "tests/support/SimLinkTest.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace tovrin;
+using namespace tovrin::keys;
+
+namespace {
+
+class KeyCodesTest : public ::testing::Test {
+protected:
+    void write(const char* text)
+    {
+        QFile f(QStringLiteral("Tovrin_Key.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
+    test::InTemporaryFolder folder;
+};
+
+TEST_F(KeyCodesTest, TheBlockCountsThenHighByteFirst)
+{
+    write("[Key_Value]\nKeyCnt=3\nKey_1=0x1b\nKey_2=70\nKey_3=E0A5\n");
+    const KeyCodes c = readKeyCodes();
+    ASSERT_TRUE(c.ok);
+    EXPECT_EQ(c.block(), (std::vector<uint8_t>{3, 0, 0x00, 0x1B, 0x00, 0x70, 0xE0, 0xA5}));
+}
+
+TEST_F(KeyCodesTest, AMissingCodeIsTheDefault255)
+{
+    write("[Key_Value]\nKeyCnt=2\nKey_1=1\n");
+    const KeyCodes c = readKeyCodes();
+    ASSERT_TRUE(c.ok);
+    EXPECT_EQ(c.block(), (std::vector<uint8_t>{2, 0, 0x00, 0x01, 0x02, 0x55}));
+}
+
+TEST_F(KeyCodesTest, NoFileNoCodes)
+{
+    const KeyCodes c = readKeyCodes();
+    ASSERT_TRUE(c.ok);
+    EXPECT_EQ(c.block(), (std::vector<uint8_t>{0, 0}));
+}
+
+struct Bad {
+    const char* name;
+    const char* ini;
+};
+
+class RefusedCodes : public KeyCodesTest, public ::testing::WithParamInterface<Bad> {};
+
+TEST_P(RefusedCodes, NothingToStore)
+{
+    write(GetParam().ini);
+    const KeyCodes c = readKeyCodes();
+    EXPECT_FALSE(c.ok);
+    EXPECT_FALSE(c.problem.isEmpty());
+    EXPECT_TRUE(c.codes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ini, RefusedCodes,
+    ::testing::Values(Bad{"count_1000", "[Key_Value]\nKeyCnt=1000\n"},
+                      Bad{"count_256", "[Key_Value]\nKeyCnt=256\n"},
+                      Bad{"negative_count", "[Key_Value]\nKeyCnt=-2\n"},
+                      Bad{"not_hexadecimal", "[Key_Value]\nKeyCnt=2\nKey_1=1b\nKey_2=enter\n"},
+                      Bad{"seventeen_bits", "[Key_Value]\nKeyCnt=1\nKey_1=0x1FFFF\n"},
+                      Bad{"empty_code", "[Key_Value]\nKeyCnt=1\nKey_1=\n"},
+                      Bad{"signed_code", "[Key_Value]\nKeyCnt=1\nKey_1=-1\n"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(KeyCode, StrictHexadecimal)
+{
+    uint16_t code = 0;
+    EXPECT_TRUE(parseKeyCode(QStringLiteral(" 0XfFfF "), code));
+    EXPECT_EQ(code, 0xFFFF);
+    EXPECT_FALSE(parseKeyCode(QStringLiteral("0x"), code));
+    EXPECT_FALSE(parseKeyCode(QStringLiteral("12 34"), code));
+    EXPECT_FALSE(parseKeyCode(QStringLiteral("g1"), code));
+}
+
+class KeyCodeBlockWrite : public test::SimLinkTest {};
+
+TEST_F(KeyCodeBlockWrite, ErasedWrittenAndReadBackAtMaster0x19000)
+{
+    frame->setFlash(sim::Unit::Master, 0x19000, std::vector<uint8_t>(16, 0x00));  // old contents, all bits clear
+    const std::vector<uint8_t> block{3, 0, 0x00, 0x1B, 0x00, 0x70, 0xE0, 0xA5};
+    EXPECT_TRUE(writeKeyCodeBlock(block));
+    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x19000, 10),
+              (std::vector<uint8_t>{3, 0, 0x00, 0x1B, 0x00, 0x70, 0xE0, 0xA5, 0xFF, 0xFF}));
+    EXPECT_EQ(frame->commandsSeen(13), 1u);   // one erase
+    EXPECT_EQ(frame->commandsSeen(9), 1u);    // one write
+    EXPECT_EQ(frame->commandsSeen(28), 0u);   // nothing on the Slave
+    EXPECT_EQ(frame->flashByte(sim::Unit::Slave, 0x19000), 0xFF);
+}
+
+TEST_F(KeyCodeBlockWrite, AWriteThatReadsBackWrongFails)
+{
+    frame->setFlash(sim::Unit::Master, 0x19000, std::vector<uint8_t>(4, 0x00));
+    frame->answerNextWithStatus(0x22, 1, 13);  // erase acknowledged, not done
+    EXPECT_FALSE(writeKeyCodeBlock({1, 0, 0x12, 0x34}));
+}
+
+TEST_F(KeyCodeBlockWrite, AFailedEraseWritesNothing)
+{
+    frame->answerNextWithStatus(0xFF, 1, 13);
+    EXPECT_FALSE(writeKeyCodeBlock({1, 0, 0x12, 0x34}));
+    EXPECT_EQ(frame->commandsSeen(9), 0u);
+}
+
+} // namespace

@@ -1,0 +1,119 @@
+#pragma once
+// A simulated frame calibrated exactly for its own optics (1920 x 1080), with
+// printed shortcut keys and the key settings files of a test, behind a
+// recording link; and one key calibration run in the test's thread.
+
+#include "device/DeviceStatus.h"
+#include "device/HidLink.h"
+#include "device/UnitOps.h"
+#include "keys/core/KeyCalibrationThread.h"
+#include "keys/core/KeyCodes.h"
+#include "keys/core/KeyLayout.h"
+#include "records/CalibrationRecord.h"
+#include "shell/Clock.h"
+#include "sim/IdealCalibration.h"
+#include "sim/KeyPanel.h"
+#include "sim/SimTransport.h"
+#include "sim/SimulatedFrame.h"
+#include "tests/support/RecordingTransport.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace tovrin::keys::test {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+// Left 3 + 2, right 4, bottom 2: three edges, groups of one size and another.
+inline const char* kThreeEdges = "[Left_Key]\nGroupCnt=2\nGroup1_Num=3\nGroup2_Num=2\n"
+                                 "[Right_Key]\nGroupCnt=1\nGroup1_Num=4\n"
+                                 "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n";
+inline const char* kThreeCodes = "[Key_Value]\nKeyCnt=3\nKey_1=0x1b\nKey_2=70\nKey_3=0xE0\n";
+
+inline void writeFile(const char* name, const char* text)
+{
+    QFile f(QString::fromLatin1(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
+inline sim::KeyPanel::EdgeGroups groupsOf(const KeyConfiguration& c)
+{
+    sim::KeyPanel::EdgeGroups groups;
+    for (Edge e : kEdgeOrder)
+        for (int g = 0; g < c.edge(e).groupCount; ++g)
+            groups[static_cast<size_t>(e - 1)].push_back(c.edge(e).keys[static_cast<size_t>(g)]);
+    return groups;
+}
+
+class CalibratedFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setSleeper([](int) { std::this_thread::yield(); });
+        writeFile("Tovrin.ini", kThreeEdges);
+        writeFile("Tovrin_Key.ini", kThreeCodes);
+        install();
+    }
+    void TearDown() override
+    {
+        device::setTransport(nullptr);
+        setSleeper({});
+    }
+
+    // A fresh frame: calibrated, keys printed, finger following the targets.
+    void install()
+    {
+        frame = std::make_shared<sim::SimulatedFrame>();
+        sim::writeIdealCalibration(*frame, frame->keyPanel().geometry(), kWidth, kHeight);
+        configuration = readKeyConfiguration();
+        frame->keyPanel().printKeys(groupsOf(configuration));
+        frame->keyPanel().setAutoTouch(true);
+        wire = std::make_shared<tovrin::test::RecordingTransport>(sim::makeSimTransport(frame));
+        device::setTransport(wire);
+        uint16_t pid = 0;
+        ASSERT_TRUE(device::OpenHidDevice(pid));
+        device::g_bDevExist = 1;
+        device::g_isDeviceCommunicate = 1;
+        device::ExtendedFrameDevice = 0;
+        ASSERT_TRUE(device::SwitchModeChecked(device::mode::Calibration).ok);
+    }
+
+    // One whole key calibration in this thread; the codes it sent, in order.
+    std::vector<int> calibrate(const std::function<void(int)>& onCode = {})
+    {
+        state.stop = false;
+        KeyCalibrationJob job(layOutKeys(configuration, kWidth, kHeight), kWidth, kHeight, readKeyCodes(), state);
+        std::vector<int> codes;
+        job.run([&](int code) {
+            codes.push_back(code);
+            if (code == keycode::kTargetReady)
+                state.repaintPending = false;
+            if (onCode)
+                onCode(code);
+        });
+        return codes;
+    }
+
+    std::vector<uint8_t> record(sim::Unit unit) const { return frame->readFlash(unit, 0x11000, 1354); }
+    records::CalInfo decoded(sim::Unit unit) const
+    {
+        const auto bytes = record(unit);
+        return records::CalInfo::decode(std::span<const uint8_t, records::kCalInfoSize>(bytes.data(), bytes.size()));
+    }
+
+    tovrin::test::InTemporaryFolder folder;
+    std::shared_ptr<sim::SimulatedFrame> frame;
+    std::shared_ptr<tovrin::test::RecordingTransport> wire;
+    KeyConfiguration configuration;
+    KeyRunState state;
+};
+
+} // namespace tovrin::keys::test

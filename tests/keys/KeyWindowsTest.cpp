@@ -1,0 +1,344 @@
+// The key windows on the simulated frame: a key calibration that ends in
+// the key test, the key test lighting the key under the finger (the mouse),
+// refusals before anything is captured, a store that fails, a lost frame,
+// the keyboard; screenshots at 1920 and 1024.
+#include "tests/windows/WindowTestSupport.h"
+
+#include "keys/core/KeyCalibrationThread.h"
+#include "keys/ui/KeyCalibrationWin.h"
+#include "keys/ui/KeyLaunch.h"
+#include "keys/ui/KeyTestWin.h"
+#include "keys/ui/SimulatedKeyFinger.h"
+#include "sim/IdealCalibration.h"
+#include "sim/KeyPanel.h"
+#include "tests/support/RecordingTransport.h"
+#include "widgets/Button.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <thread>
+
+using namespace tovrin;
+using namespace tovrin::keys;
+using namespace tovrin::windows::test;
+using tovrin::keys::ui::KeyCalibrationWin;
+using tovrin::keys::ui::KeyTestWin;
+
+namespace {
+
+const char* kThreeEdges = "[Left_Key]\nGroupCnt=2\nGroup1_Num=3\nGroup2_Num=2\n"
+                          "[Right_Key]\nGroupCnt=1\nGroup1_Num=4\n"
+                          "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n";
+const char* kCodes = "[Key_Value]\nKeyCnt=3\nKey_1=0x1b\nKey_2=70\nKey_3=0xE0\n";
+
+void writeFile(const char* name, const char* text)
+{
+    QFile f(QString::fromLatin1(name));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
+QSize windowOf(int screen) { return screen >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }
+
+std::vector<int> codesOf(const QSignalSpy& spy)
+{
+    std::vector<int> codes;
+    for (const auto& args : spy)
+        codes.push_back(args.at(0).toInt());
+    return codes;
+}
+
+} // namespace
+
+class KeyWindowsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AppFolder> m_folder;
+    std::shared_ptr<sim::SimulatedFrame> m_frame;
+    std::shared_ptr<tovrin::test::RecordingTransport> m_wire;
+
+    // A frame calibrated for its optics. The windows print the keys of
+    // Tovrin.ini on it when they find it behind the link; behind a recording
+    // link (wire) they cannot, so the test prints them.
+    void openFrame(bool autoTouch, bool wire = false)
+    {
+        m_frame = installFrame(false);
+        sim::writeIdealCalibration(*m_frame, m_frame->keyPanel().geometry(), 1920, 1080);
+        if (wire) {
+            m_wire = std::make_shared<tovrin::test::RecordingTransport>(sim::makeSimTransport(m_frame));
+            device::setTransport(m_wire);
+            sim::KeyPanel::EdgeGroups groups;
+            const KeyConfiguration c = readKeyConfiguration();
+            for (Edge e : kEdgeOrder)
+                for (int g = 0; g < c.edge(e).groupCount; ++g)
+                    groups[static_cast<size_t>(e - 1)].push_back(c.edge(e).keys[static_cast<size_t>(g)]);
+            m_frame->keyPanel().printKeys(groups);
+        }
+        uint16_t pid = 0;
+        QVERIFY(device::OpenHidDevice(pid));
+        device::g_bDevExist = 1;
+        device::g_isDeviceCommunicate = 1;
+        m_frame->keyPanel().setAutoTouch(autoTouch);
+        QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+    }
+
+    // The keys of Tovrin.ini calibrated and stored, the frame in work mode.
+    void storeKeys()
+    {
+        openFrame(true);
+        const KeyConfiguration c = readKeyConfiguration();
+        ui::printSimulatedKeys(c);
+        KeyRunState state;
+        KeyCalibrationJob job(layOutKeys(c, 1920, 1080), 1920, 1080, readKeyCodes(), state);
+        bool stored = false;
+        job.run([&](int code) {
+            state.repaintPending = false;
+            stored = stored || code == keycode::kStored;
+        });
+        QVERIFY(stored);
+        QVERIFY(m_frame->keyPanel().hasPrintedKeys());
+        m_frame->keyPanel().setAutoTouch(false);
+        QVERIFY(device::SwitchModeChecked(device::mode::Work).ok);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_folder = std::make_unique<AppFolder>();
+        QVERIFY2(m_folder->isValid(), "the generated skin is missing from the application folder");
+        setSleeper([](int) { std::this_thread::yield(); });
+    }
+    void init()
+    {
+        useScreen(1920);
+        writeFile("Tovrin.ini", kThreeEdges);
+        writeFile("Tovrin_Key.ini", kCodes);
+        widgets::MyMessageBox::setAutoAnswer(widgets::MyMessageBox::AnswerCancel);
+    }
+    void cleanup()
+    {
+        device::setTransport(nullptr);
+        m_frame.reset();
+        m_wire.reset();
+    }
+
+    void calibrationScreenshots_data()
+    {
+        QTest::addColumn<int>("screen");
+        for (int screen : {1920, 1024})
+            QTest::addRow("%d", screen) << screen;
+    }
+
+    // The first corner to touch, and the window after the whole run: the key
+    // test in the same window with a key lit.
+    void calibrationScreenshots()
+    {
+        QFETCH(int, screen);
+        useScreen(screen);
+        openFrame(false);
+        KeyCalibrationWin w(nullptr, windowOf(screen));
+        QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return w.calibrationThread()->state().targetShown.load(); }, kDeviceTimeoutMs));
+        QTest::qWait(20);
+        QCOMPARE(w.statusMessageId(), 79);
+        saveShot(w.grab().toImage(), QStringLiteral("keycal-first-target-%1").arg(screen));
+
+        m_frame->keyPanel().setAutoTouch(true);
+        QVERIFY(QTest::qWaitFor([&] { return w.mode() == KeyCalibrationWin::Mode::Test; }, kDeviceTimeoutMs));
+        QCOMPARE(codesOf(shown), (std::vector<int>{5, 6}));
+        QVERIFY(m_frame->keyPanel().touchKey(kEdgeRight, 2));
+        QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{kEdgeRight, 2}; }, kDeviceTimeoutMs));
+        QTest::qWait(30);
+        QCOMPARE(w.testMessageId(), 82);
+        saveShot(w.grab().toImage(), QStringLiteral("keycal-test-mode-lit-%1").arg(screen));
+        m_frame->keyPanel().lift();
+        QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{}; }, kDeviceTimeoutMs));
+    }
+
+    void keyTestScreenshots_data() { calibrationScreenshots_data(); }
+
+    // The standalone key test, the mouse as the finger.
+    void keyTestScreenshots()
+    {
+        QFETCH(int, screen);
+        useScreen(screen);
+        storeKeys();
+        KeyTestWin w(nullptr, windowOf(screen));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QRect* key = w.depiction().key(kEdgeLeft, 4);
+        QVERIFY(key);
+        QTest::mousePress(&w, Qt::LeftButton, {}, key->center());
+        QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{kEdgeLeft, 4}; }, kDeviceTimeoutMs));
+        QTest::qWait(30);
+        QCOMPARE(w.statusMessageId(), 82);
+        saveShot(w.grab().toImage(), QStringLiteral("keytest-lit-%1").arg(screen));
+        QTest::mouseRelease(&w, Qt::LeftButton, {}, key->center());
+        QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{}; }, kDeviceTimeoutMs));
+        // The bottom keys too, at another place of the key.
+        const QRect* bottom = w.depiction().key(kEdgeBottom, 1);
+        QTest::mousePress(&w, Qt::LeftButton, {}, bottom->topLeft() + QPoint(bottom->width() / 4, bottom->height() / 3));
+        QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{kEdgeBottom, 1}; }, kDeviceTimeoutMs));
+        QTest::mouseRelease(&w, Qt::LeftButton, {}, bottom->center());
+    }
+
+    void keyTestShowsOnlyKeysOfTheLayout()
+    {
+        openFrame(false);
+        KeyTestWin w(nullptr, QSize(1920, 1080));
+        w.show();
+        struct Row {
+            int edge, number;
+            PressedKey shown;
+        };
+        for (Row r : {Row{1, 1, {1, 1}}, Row{2, 0, {}}, Row{5, 1, {}}, Row{0, 0, {}}, Row{2, 9, {}}, Row{3, 2, {3, 2}}}) {
+            m_frame->setKeyState(static_cast<uint8_t>(r.edge), static_cast<uint8_t>(r.number));
+            QVERIFY(QTest::qWaitFor([&] { return w.thread()->state().edge.load() == (r.number > 0 ? r.edge : 0); }, 5000));
+            QCOMPARE(w.shownKey(), r.shown);
+        }
+    }
+
+    void keyTestWithoutKeysSaysSo()
+    {
+        writeFile("Tovrin.ini", "[Top_Key]\nGroupCnt=0\n");
+        openFrame(false);
+        KeyTestWin w(nullptr, QSize(1024, 768));
+        QSignalSpy shown(&w, &KeyTestWin::sendShowData);
+        w.show();
+        QTest::qWait(50);
+        QCOMPARE(w.statusMessageId(), 78);  // the test's own texts do not hide it
+        QCOMPARE(codesOf(shown), std::vector<int>{6});
+    }
+
+    void keyTestClosesWhenTheFrameIsGone()
+    {
+        openFrame(false);
+        KeyTestWin w(nullptr, QSize(1024, 768));
+        QSignalSpy shown(&w, &KeyTestWin::sendShowData);
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == 82; }, 5000));
+        device::g_bDevExist = 0;
+        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, 5000));
+        QCOMPARE(w.statusMessageId(), 61);
+        QCOMPARE(codesOf(shown), std::vector<int>{3});
+        QVERIFY(!w.thread()->isRunning());
+    }
+
+    void aLayoutBeyondTheRecordIsRefusedBeforeAnyCapture()
+    {
+        writeFile("Tovrin.ini", "[Left_Key]\nGroupCnt=2\nGroup1_Num=20\nGroup2_Num=3\n");
+        openFrame(true);
+        KeyCalibrationWin w(nullptr, QSize(1024, 768));
+        QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == 78; }, 5000));
+        QVERIFY(!w.calibrationThread()->isRunning());
+        QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
+        QCOMPARE(m_frame->commandsSeen(11), uint64_t(0));
+        QCOMPARE(codesOf(shown), (std::vector<int>{5, 6}));
+    }
+
+    void keyCodesThatCannotBeStoredAreRefused()
+    {
+        writeFile("Tovrin_Key.ini", "[Key_Value]\nKeyCnt=1000\n");
+        openFrame(true);
+        KeyCalibrationWin w(nullptr, QSize(1024, 768));
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == 78; }, 5000));
+        QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
+    }
+
+    void aFailedStoreSays71AndKeepsTheRecords()
+    {
+        openFrame(true, true);
+        const auto slave = m_frame->readFlash(sim::Unit::Slave, 0x11000, 1354);
+        const auto master = m_frame->readFlash(sim::Unit::Master, 0x11000, 1354);
+        auto frame = m_frame;
+        m_wire->setBeforeWrite([frame](const tovrin::test::WireReport& r) {
+            if (r[1] == 13 && r[3] == 0x10 && r[4] == 0x01)  // the Master record's erase
+                frame->answerNextWithStatus(0xFF, 1, 13);
+        });
+        KeyCalibrationWin w(nullptr, QSize(1024, 768));
+        QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == 71; }, kDeviceTimeoutMs));
+        QTest::qWait(30);
+        QCOMPARE(w.mode(), KeyCalibrationWin::Mode::Calibration);
+        QCOMPARE(codesOf(shown), std::vector<int>{5});
+        QCOMPARE(m_frame->readFlash(sim::Unit::Slave, 0x11000, 1354), slave);
+        QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x11000, 1354), master);
+        saveShot(w.grab().toImage(), QStringLiteral("keycal-store-failed-1024"));
+    }
+
+    void keyboardAndExit()
+    {
+        openFrame(false);
+        KeyCalibrationWin w(nullptr, QSize(1024, 768));
+        QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return w.calibrationThread()->state().targetShown.load(); }, kDeviceTimeoutMs));
+        auto* reset = w.findChild<widgets::Button*>(QStringLiteral("resetButton"));
+        QVERIFY(!reset->isButtonEnabled());
+        QTest::keyClick(&w, Qt::Key_Backspace);  // at the first corner: nothing to go back to
+        QCOMPARE(w.calibrationThread()->state().targetIndex.load(), 0);
+        QTest::keyClick(&w, Qt::Key_Tab);
+        QCOMPARE(w.focusPlace(), 1);
+        QTest::keyClick(&w, Qt::Key_Tab);
+        QCOMPARE(w.focusPlace(), 2);
+        QTest::keyClick(&w, Qt::Key_Tab);
+        QCOMPARE(w.focusPlace(), 1);
+        // Two corners captured by hand (the first key's), then one back.
+        const auto key = *m_frame->keyPanel().printedKey(kEdgeLeft, 1);
+        auto& run = w.calibrationThread()->state();
+        m_frame->keyPanel().touch(key.left, key.top);
+        QVERIFY(QTest::qWaitFor([&] { return run.targetIndex.load() == 1; }, kDeviceTimeoutMs));
+        m_frame->keyPanel().lift();
+        QTest::qWait(20);
+        m_frame->keyPanel().touch(key.right, key.bottom);
+        QVERIFY(QTest::qWaitFor([&] { return run.targetIndex.load() == 2; }, kDeviceTimeoutMs));
+        m_frame->keyPanel().lift();
+        QTest::qWait(20);
+        const int at = w.calibrationThread()->state().targetIndex.load();
+        QVERIFY(reset->isButtonEnabled());
+        QTest::keyClick(&w, Qt::Key_Backspace);
+        QCOMPARE(w.calibrationThread()->state().targetIndex.load(), at - 1);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(codesOf(shown), (std::vector<int>{5, 2}));
+        QVERIFY(!w.calibrationThread()->isRunning());
+    }
+
+    void theShortcutsEntryNeedsATouchCalibration()
+    {
+        m_frame = installFrame(false);  // blank flash: no calibration
+        uint16_t pid = 0;
+        QVERIFY(device::OpenHidDevice(pid));
+        device::g_bDevExist = 1;
+        device::g_isDeviceCommunicate = 1;
+        std::vector<int> codes;
+        QCOMPARE(ui::runKeyCalibration(nullptr, [&](int c) { codes.push_back(c); }), 46);
+        QVERIFY(codes.empty());
+        QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
+    }
+
+    void theKeyTestEntryOpensAndCloses()
+    {
+        storeKeys();
+        std::vector<int> codes;
+        QTimer::singleShot(50, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* test = qobject_cast<KeyTestWin*>(w); test && test->isVisible())
+                    QTest::keyClick(test, Qt::Key_Escape);
+        });
+        QCOMPARE(ui::runKeyTest(nullptr, [&](int c) { codes.push_back(c); }), -1);
+        QCOMPARE(codes, std::vector<int>{3});
+        QCOMPARE(m_frame->mode(), uint8_t(0x22));
+    }
+};
+
+QTEST_MAIN(KeyWindowsTest)
+#include "KeyWindowsTest.moc"

@@ -1,0 +1,403 @@
+// The settings window on the simulated frame: what it shows for the
+// frame's record, what OK stores (and when it stores nothing), the warning
+// when a write fails, the keyboard and the title band, and screenshots at
+// 1920 and 1024.
+#include "tests/windows/WindowTestSupport.h"
+
+#include "shell/Settings.h"
+#include "sim/SimBytes.h"
+#include "widgets/Button.h"
+#include "windows/SetWin.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPainter>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace tovrin;
+using namespace tovrin::windows::test;
+using tovrin::widgets::Button;
+using tovrin::widgets::MyMessageBox;
+using tovrin::windows::SetWin;
+
+namespace {
+
+// The Slave's screen record as the frame keeps it (26 bytes at 0x18000).
+std::vector<uint8_t> screenRecord(uint8_t size, uint8_t rotation, uint8_t touchType, uint8_t fourPoint, uint8_t doubleWriting)
+{
+    std::vector<uint8_t> r(26, 0);
+    sim::writeU32le(r.data(), 0x41434946);
+    r[4] = size;
+    r[6] = 1;
+    r[7] = rotation;
+    r[8] = doubleWriting;
+    r[10] = fourPoint;
+    r[11] = 1;
+    r[12] = 8;
+    r[16] = touchType;
+    return r;
+}
+
+void writeIni(const QString& text)
+{
+    QFile f(QStringLiteral("Tovrin.ini"));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.toUtf8());
+}
+
+template <class T>
+T* child(QWidget& w, const char* name)
+{
+    return w.findChild<T*>(QString::fromLatin1(name));
+}
+
+uint64_t flashWrites(const sim::SimulatedFrame& f)
+{
+    return f.commandsSeen(9) + f.commandsSeen(28) + f.commandsSeen(13) + f.commandsSeen(32);
+}
+
+// Runs `grab` on the next message box once it is open, then closes it.
+void onNextBox(std::function<void(MyMessageBox*)> grab)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, grab] {
+        if (MyMessageBox* box = tovrin::test::openBox(); box && box->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            grab(box);
+            box->close();
+        }
+    });
+    poll->start();
+}
+
+} // namespace
+
+class SetWinTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AppFolder> m_folder;
+    std::shared_ptr<sim::SimulatedFrame> m_frame;
+
+    void openFrame(const std::vector<uint8_t>& slaveRecord = {})
+    {
+        m_frame = installFrame(true);
+        if (!slaveRecord.empty()) {
+            m_frame->eraseSector(sim::Unit::Slave, 0x18000);
+            m_frame->setFlash(sim::Unit::Slave, 0x18000, slaveRecord);
+        }
+        uint16_t pid = 0;
+        QVERIFY(device::OpenHidDevice(pid));
+        device::g_bDevExist = 1;
+        device::g_isDeviceCommunicate = 1;
+    }
+
+    bool save(SetWin& w)
+    {
+        QSignalSpy finished(&w, &SetWin::saveFinished);
+        QTest::mouseClick(child<Button>(w, "okButton"), Qt::LeftButton, {}, QPoint(10, 10));
+        return finished.count() > 0 || finished.wait(kDeviceTimeoutMs);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_folder = std::make_unique<AppFolder>();
+        QVERIFY2(m_folder->isValid(), "the generated skin is missing from the application folder");
+        useFastWaits();
+    }
+    void init()
+    {
+        useScreen(1920);
+        QFile::remove(QStringLiteral("Tovrin.ini"));
+        MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
+        MyMessageBox::clearShownBoxes();
+    }
+    void cleanup()
+    {
+        device::setTransport(nullptr);
+        m_frame.reset();
+    }
+
+    void aRecordWithoutMagicShowsTheDefaults()
+    {
+        openFrame(std::vector<uint8_t>(26, 0xFF));
+        SetWin w;
+        QVERIFY(child<QRadioButton>(w, "sizeRadio3")->isChecked());
+        QCOMPARE(child<QRadioButton>(w, "sizeRadio3")->text(), QStringLiteral("56-65 inches"));
+        QVERIFY(child<QRadioButton>(w, "landscapeRadio")->isChecked());
+        QCOMPARE(child<QComboBox>(w, "rotationCombo")->currentIndex(), 0);
+        QVERIFY(child<QRadioButton>(w, "point16Radio")->isChecked());
+        QVERIFY(child<QRadioButton>(w, "closeRadio")->isChecked());
+        QVERIFY(!child<QGroupBox>(w, "touchTypeGroup")->isEnabled());
+        QCOMPARE(shell::settings::Screen_Size.read(), 3);
+        QCOMPARE(shell::settings::Smoothness.read(), 1);
+    }
+
+    void aRecordWithMagicIsShown()
+    {
+        openFrame(screenRecord(6, 3, 2, 1, 1));
+        writeIni(QStringLiteral("[os_check]\nAutoCheck=1\n"));
+        SetWin w;
+        QVERIFY(child<QRadioButton>(w, "sizeRadio6")->isChecked());
+        QVERIFY(child<QRadioButton>(w, "portraitRadio")->isChecked());
+        QCOMPARE(child<QComboBox>(w, "rotationCombo")->currentIndex(), 3);
+        QVERIFY(child<QRadioButton>(w, "point4Radio")->isChecked());
+        QVERIFY(child<QRadioButton>(w, "openRadio")->isChecked());
+        QVERIFY(child<QGroupBox>(w, "touchTypeGroup")->isEnabled());
+        QVERIFY(child<QRadioButton>(w, "muchRadio")->isChecked());
+        QCOMPARE(shell::settings::Vertical_Mode.read(), 3);
+        QCOMPARE(shell::settings::Screen_Direction.read(), 1);
+    }
+
+    void absurdFieldsShowNothingWrongAndStoreNothingWrong()
+    {
+        openFrame(screenRecord(84, 200, 9, 7, 3));
+        SetWin w;
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(!child<QRadioButton>(w, QByteArray("sizeRadio" + QByteArray::number(i)).constData())->isChecked());
+        QCOMPARE(child<QComboBox>(w, "rotationCombo")->currentIndex(), 0);
+        QVERIFY(child<QRadioButton>(w, "point16Radio")->isChecked());
+        QVERIFY(save(w));
+        QVERIFY(w.lastSave()->succeeded());
+        const auto r = m_frame->readFlash(sim::Unit::Slave, 0x18000, 26);
+        QCOMPARE(int(r[4]), 3);   // the default class, not 84
+        QCOMPARE(int(r[7]), 0);
+        QCOMPARE(int(r[10]), 0);
+        QCOMPARE(int(r[16]), 0);
+        QVERIFY(r[8] <= 1);
+    }
+
+    void autoCheckOffSavesTouchTypeAuto()
+    {
+        openFrame(screenRecord(2, 0, 2, 0, 0));
+        SetWin w;
+        QVERIFY(!child<QGroupBox>(w, "touchTypeGroup")->isEnabled());
+        QVERIFY(!child<QRadioButton>(w, "autoRadio")->isChecked());
+        QVERIFY(!child<QRadioButton>(w, "muchRadio")->isChecked());
+        QVERIFY(save(w));
+        QCOMPARE(int(m_frame->readFlash(sim::Unit::Slave, 0x18000, 26)[16]), 0);
+        QCOMPARE(shell::settings::TouchType.read(), 0);
+    }
+
+    void landscapeForcesRotationZero()
+    {
+        openFrame(screenRecord(2, 3, 0, 0, 0));
+        SetWin w;
+        auto* combo = child<QComboBox>(w, "rotationCombo");
+        QCOMPARE(combo->currentIndex(), 3);
+        child<QRadioButton>(w, "landscapeRadio")->setChecked(true);
+        QCOMPARE(combo->currentIndex(), 0);
+        combo->setCurrentIndex(4);  // whatever the combo shows now
+        QVERIFY(save(w));
+        QCOMPARE(int(m_frame->readFlash(sim::Unit::Slave, 0x18000, 26)[7]), 0);
+        QCOMPARE(int(m_frame->readFlash(sim::Unit::Master, 0x18000, 26)[7]), 0);
+        QCOMPARE(shell::settings::Vertical_Mode.read(), 0);
+        QCOMPARE(shell::settings::Screen_Direction.read(), 0);
+    }
+
+    void okStoresBothCopiesAndCloses()
+    {
+        openFrame();
+        writeIni(QStringLiteral("[Tovrin_Config]\nInfraredExpTimeS=200\nInfraredExpTimeM=100\n"));
+        SetWin w;
+        QSignalSpy shown(&w, &SetWin::sendShowData);
+        w.show();
+        child<QRadioButton>(w, "sizeRadio1")->setChecked(true);
+        child<QRadioButton>(w, "openRadio")->setChecked(true);
+        QVERIFY(save(w));
+        QCOMPARE(w.lastSave()->outcome, settingsjob::SaveOutcome::Saved);
+        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(shown.at(0).at(0).toInt(), 3);
+        const auto s = m_frame->readFlash(sim::Unit::Slave, 0x18000, 26);
+        const auto m = m_frame->readFlash(sim::Unit::Master, 0x18000, 26);
+        QCOMPARE(int(s[4]), 1);
+        QCOMPARE(int(s[8]), 1);
+        QCOMPARE(int(s[13]), 200);
+        QCOMPARE(int(m[13]), 100);
+        QCOMPARE(m_frame->mode(), uint8_t(0x22));
+    }
+
+    void unchangedSettingsWriteNoFlash()
+    {
+        openFrame();
+        {
+            SetWin first;
+            QVERIFY(save(first));
+        }
+        const uint64_t before = flashWrites(*m_frame);
+        SetWin w;
+        w.show();
+        QVERIFY(save(w));
+        QCOMPARE(w.lastSave()->outcome, settingsjob::SaveOutcome::Unchanged);
+        QCOMPARE(flashWrites(*m_frame), before);
+        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+    }
+
+    void aWriteFailureIsShownAndTheDialogStays()
+    {
+        openFrame();
+        SetWin w;
+        w.show();
+        child<QRadioButton>(w, "sizeRadio0")->setChecked(true);
+        m_frame->answerNextWithStatus(0x22, 1, 32);  // Slave erase acknowledged, not done
+        QVERIFY(save(w));
+        QCOMPARE(w.lastSave()->outcome, settingsjob::SaveOutcome::SlaveMismatch);
+        QVERIFY(w.isVisible());
+        const auto boxes = MyMessageBox::shownBoxes();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.at(0).title, QStringLiteral("warning"));
+        QCOMPARE(boxes.at(0).message, QStringLiteral("Write failure, please write again!"));
+        QCOMPARE(boxes.at(0).buttons, 1);
+    }
+
+    void aLostFrameDuringOkIsShown()
+    {
+        openFrame();
+        SetWin w;
+        w.show();
+        child<QRadioButton>(w, "sizeRadio7")->setChecked(true);
+        m_frame->vanishAtOutputReport(6);
+        QVERIFY(save(w));
+        QVERIFY(!w.lastSave()->succeeded());
+        QVERIFY(w.isVisible());
+        QCOMPARE(MyMessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MyMessageBox::shownBoxes().at(0).message, shell::context().text(14));
+    }
+
+    void reconnectSaysWhetherTheResetWorked()
+    {
+        openFrame();
+        SetWin w;
+        w.ResetButSlot();
+        QCOMPARE(MyMessageBox::shownBoxes().last().message, QStringLiteral("Reset success!"));
+        m_frame->answerNextWithStatus(0xFF, 1, 14);  // work mode refused on a calibrated frame
+        w.ResetButSlot();
+        QCOMPARE(MyMessageBox::shownBoxes().last().message, QStringLiteral("Reset failed, please try again!"));
+    }
+
+    void parameResetReloadsTheIni()
+    {
+        openFrame(screenRecord(4, 0, 0, 0, 0));
+        SetWin w;
+        child<QRadioButton>(w, "sizeRadio7")->setChecked(true);
+        child<QRadioButton>(w, "point4Radio")->setChecked(true);
+        w.ResetButtonSlot();
+        QVERIFY(child<QRadioButton>(w, "sizeRadio4")->isChecked());
+        QVERIFY(child<QRadioButton>(w, "point16Radio")->isChecked());
+    }
+
+    void tabCyclesTenPlacesAndReturnPresses()
+    {
+        openFrame(screenRecord(4, 0, 0, 0, 0));
+        SetWin w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (int i = 1; i <= 10; ++i) {
+            QTest::keyClick(&w, Qt::Key_Tab);
+            QCOMPARE(w.focusPosition(), i);
+        }
+        QVERIFY(child<Button>(w, "cancelButton")->currentLook() == Button::Look::Focus);
+        QTest::keyClick(&w, Qt::Key_Tab);
+        QCOMPARE(w.focusPosition(), 1);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(child<QRadioButton>(w, "sizeRadio4")));
+        for (int i = 0; i < 7; ++i)
+            QTest::keyClick(&w, Qt::Key_Tab);
+        QCOMPARE(w.focusPosition(), 8);  // Parame Reset
+        child<QRadioButton>(w, "sizeRadio0")->setChecked(true);
+        QTest::keyClick(&w, Qt::Key_Return);
+        QVERIFY(child<QRadioButton>(w, "sizeRadio4")->isChecked());
+        QSignalSpy shown(&w, &SetWin::sendShowData);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(shown.at(0).at(0).toInt(), 3);
+        QVERIFY(!w.isVisible());
+    }
+
+    void theTopBandDragsTheDialog()
+    {
+        openFrame();
+        SetWin w;
+        w.move(100, 100);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QPoint start = w.pos();
+        const QPoint inBand(w.width() / 2, 10);
+        QTest::mousePress(&w, Qt::LeftButton, {}, inBand);
+        QMouseEvent move(QEvent::MouseMove, QPointF(inBand + QPoint(40, 30)), QPointF(w.mapToGlobal(inBand + QPoint(40, 30))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &move);
+        QTest::mouseRelease(&w, Qt::LeftButton, {}, inBand + QPoint(40, 30));
+        QCOMPARE(w.pos(), start + QPoint(40, 30));
+        // Below the band nothing moves.
+        const QPoint below(w.width() / 2, w.height() / 2);
+        QTest::mousePress(&w, Qt::LeftButton, {}, below);
+        QMouseEvent move2(QEvent::MouseMove, QPointF(below + QPoint(40, 30)), QPointF(w.mapToGlobal(below + QPoint(40, 30))),
+                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &move2);
+        QTest::mouseRelease(&w, Qt::LeftButton, {}, below);
+        QCOMPARE(w.pos(), start + QPoint(40, 30));
+    }
+
+    void screenshots_data()
+    {
+        QTest::addColumn<int>("screen");
+        for (int screen : {1920, 1024})
+            QTest::addRow("%d", screen) << screen;
+    }
+
+    void screenshots()
+    {
+        QFETCH(int, screen);
+        useScreen(screen);
+        // Defaults: a frame without settings.
+        openFrame(std::vector<uint8_t>(26, 0xFF));
+        {
+            SetWin w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            saveShot(w.grab().toImage(), QStringLiteral("setwin-defaults-%1").arg(screen));
+        }
+        // Portrait with a rotation, touch type on, focus on OK.
+        writeIni(QStringLiteral("[os_check]\nAutoCheck=1\n"));
+        openFrame(screenRecord(5, 2, 1, 1, 1));
+        {
+            SetWin w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            for (int i = 0; i < 9; ++i)
+                QTest::keyClick(&w, Qt::Key_Tab);
+            saveShot(w.grab().toImage(), QStringLiteral("setwin-portrait-rotation-%1").arg(screen));
+        }
+        // The warning after a write that read back wrong, over the dialog.
+        openFrame();
+        {
+            SetWin w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            child<QRadioButton>(w, "sizeRadio0")->setChecked(true);
+            m_frame->answerNextWithStatus(0x22, 1, 32);
+            MyMessageBox::setAutoAnswer(std::nullopt);
+            QImage composed;
+            onNextBox([&](MyMessageBox* box) {
+                composed = w.grab().toImage();
+                QPainter p(&composed);
+                const QImage boxImage = box->grab().toImage();
+                p.drawImage((composed.width() - boxImage.width()) / 2, (composed.height() - boxImage.height()) / 2, boxImage);
+            });
+            QVERIFY(save(w));
+            QVERIFY(QTest::qWaitFor([&] { return !composed.isNull(); }, 5000));
+            MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
+            saveShot(composed, QStringLiteral("setwin-write-failure-%1").arg(screen));
+        }
+    }
+};
+
+QTEST_MAIN(SetWinTest)
+#include "SetWinTest.moc"
