@@ -1,5 +1,7 @@
 #include "Startup.h"
 
+#include "calibration/run/Accuracy.h"
+#include "calibration/ui/MouseFinger.h"
 #include "device/HidLink.h"
 #include "device/HidapiTransport.h"
 #include "production/TovrinTest.h"
@@ -8,6 +10,7 @@
 #include "shell/Language.h"
 #include "shell/Settings.h"
 #include "sim/FactoryFrame.h"
+#include "sim/Fingers.h"
 #include "sim/SimEnvironment.h"
 #include "sim/SimTransport.h"
 #include "widgets/Fonts.h"
@@ -18,6 +21,7 @@
 #include <QDir>
 #include <QLockFile>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -130,6 +134,20 @@ int run(int argc, char** argv)
         if (const std::string unknown = sim::applySimulationEnvironment(*frame); !unknown.empty())
             std::fprintf(stderr, "Tovrin: TOVRIN_SIM_FAULTS: unknown item '%s'\n", unknown.c_str());
         device::setTransport(sim::makeSimTransport(frame));
+        // The simulated frame is mounted on this desktop, and the mouse is its
+        // finger on the calibration surfaces.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            frame->fingers().setScreen(screen->geometry().width(), screen->geometry().height());
+        calib::ui::MouseFinger::Hands hands;
+        hands.down = [frame](QPointF p) { frame->fingers().press(p.x(), p.y()); };
+        hands.move = [frame](QPointF p) { frame->fingers().move(p.x(), p.y()); };
+        hands.up = [frame] { frame->fingers().lift(); };
+        application.installEventFilter(new calib::ui::MouseFinger(std::move(hands), &application));
+        // Where the finger really was is known: every stored calibration is
+        // measured on a grid of other touches, for the log.
+        calib::setGridProbe(calib::GridProbe{
+            calib::touchThroughFrame([frame](double x, double y) { frame->fingers().press(x, y); },
+                                     [frame] { frame->fingers().lift(); })});
     }
     else {
         device::setTransport(std::make_shared<device::HidapiTransport>());
@@ -154,6 +172,7 @@ int run(int argc, char** argv)
         window->show();
         status = application.exec();
     }
+    calib::setGridProbe(std::nullopt);
     device::setTransport(nullptr);
     return status;
 }

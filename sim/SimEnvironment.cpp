@@ -1,5 +1,6 @@
 #include "SimEnvironment.h"
 
+#include "Fingers.h"
 #include "FlashDrift.h"
 #include "IdealCalibration.h"
 #include "KeyPanel.h"
@@ -49,6 +50,15 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
         }
         if (name == "bootloader-mute") {
             frame.setBootLoaderMute(true);
+            return true;
+        }
+        if (name == "blind-left" || name == "blind-right" || name == "finger-stuck" || name == "edge-spots") {
+            FingerSettings s = frame.fingers().settings();
+            s.blindLeft = s.blindLeft || name == "blind-left";
+            s.blindRight = s.blindRight || name == "blind-right";
+            s.neverLift = s.neverLift || name == "finger-stuck";
+            s.edgeSpots = s.edgeSpots || name == "edge-spots";
+            frame.fingers().configure(s);
             return true;
         }
         if (name == "key-auto-touch") {
@@ -130,8 +140,12 @@ std::string applySimulationEnvironment(SimulatedFrame& frame)
         if (std::string unknown = applySceneSpec(frame, scene); !unknown.empty())
             return "TOVRIN_SIM_SCENE " + unknown;
     }
+    std::string unknown;
+    if (const char* touch = std::getenv("TOVRIN_SIM_TOUCH"))
+        unknown = applyTouchSpec(frame.fingers(), touch);
     const char* spec = std::getenv("TOVRIN_SIM_FAULTS");
-    return spec ? applyFaultSpec(frame, spec) : std::string();
+    const std::string unknownFault = spec ? applyFaultSpec(frame, spec) : std::string();
+    return unknown.empty() ? unknownFault : unknown;
 }
 
 } // namespace tovrin::sim

@@ -14,6 +14,9 @@
 //     unplug-at-block=N  the frame is pulled at the N-th download block from now
 //     bootloader-gone    after a restart into its boot loader the frame never returns
 //     bootloader-mute    the boot loader enumerates but never answers
+//     blind-left         the left camera never sees a finger (blind-right: the right one)
+//     finger-stuck       a finger once down never lifts
+//     edge-spots         a touch comes with spots at positions 0 and 0xFFFF on both cameras
 //     key-auto-touch     a finger follows the key calibration's targets
 //     press-key=<E><n>   a finger rests on printed key n of edge E (L, R,
 //                        B or T) once the keys are printed
@@ -21,6 +24,11 @@
 //                        optics for a 1920 x 1080 picture
 //     flash-drift=<unit>:<offset>@<n>   at the n-th switch into a work mode
 //                        one flash byte changes (FlashDrift.h)
+//
+//   TOVRIN_SIM_TOUCH="<item>,..." moves the finger (Fingers.h): "auto"
+//   touches every calibration target by itself, "jitter=N" half pixels of
+//   noise per frame (1), "aim=N" pixels off the target (0), "reaction=N"
+//   frames before touching (8), "second-finger", "reflection", "seed=N".
 //
 // Other parts of the simulation add their own items here; the optical
 // scene's items (and TOVRIN_SIM_SCENE) are listed in SceneSpec.h.
@@ -36,8 +44,9 @@ class SimulatedFrame;
 // understood, else the first item that was not (the others still apply).
 std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec);
 
-// $TOVRIN_SIM_SCENE (SceneSpec.h), then applyFaultSpec with
-// $TOVRIN_SIM_FAULTS (nothing for a variable that is not set).
+// $TOVRIN_SIM_SCENE (SceneSpec.h), $TOVRIN_SIM_TOUCH (Fingers.h), then
+// applyFaultSpec with $TOVRIN_SIM_FAULTS (nothing for a variable that is not
+// set); the first item not understood, if any.
 std::string applySimulationEnvironment(SimulatedFrame& frame);
 
 } // namespace tovrin::sim

@@ -1,6 +1,7 @@
 #include "sim/SimulatedFrame.h"
 
 #include "sim/BootLoader.h"
+#include "sim/Fingers.h"
 #include "sim/FpgaConfiguration.h"
 #include "sim/KeyPanel.h"
 #include "sim/LineCodec.h"
@@ -73,6 +74,7 @@ struct SimulatedFrame::UnitState {
 SimulatedFrame::SimulatedFrame()
     : loader_(std::make_unique<BootLoader>())
     , scene_(std::make_unique<OpticalScene>())
+    , fingers_(std::make_unique<Fingers>())
     , keyPanel_(std::make_unique<KeyPanel>())
 {
     for (auto& u : units_)
@@ -378,6 +380,7 @@ void SimulatedFrame::setTouchSpots(const TouchSpots& spots)
 }
 
 void SimulatedFrame::setTouchSource(TouchSource source) { lockedSet(touchSource_, std::move(source)); }
+Fingers& SimulatedFrame::fingers() { return *fingers_; }
 bool SimulatedFrame::touchArmed() const { return lockedGet(touchArmed_); }
 TouchRequest SimulatedFrame::lastTouchRequest() const { return lockedGet(lastTouchRequest_); }
 
@@ -915,7 +918,7 @@ bool SimulatedFrame::executeLocked(uint8_t code, const uint8_t* payload, uint8_t
         lastTouchRequest_ = request;
         const TouchSpots spots = keyPanel_->answersTouch(request) ? keyPanel_->touchSpots(request)
                                  : touchSource_                   ? touchSource_(request)
-                                                                  : TouchSpots{};
+                                                                  : fingers_->report(request, extended_ ? 1 : 0);
         // Master count, five 5-byte spots, Slave count, five 5-byte spots.
         auto putSpots = [](uint8_t* out, uint8_t count, const std::array<TouchSpot, 5>& list) {
             out[0] = count;

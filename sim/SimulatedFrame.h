@@ -144,6 +144,7 @@ enum class PersistPolicy {
 
 class SimTransport;
 class BootLoader;
+class Fingers;
 class KeyPanel;
 
 // One unit's memories as a command observer sees them (see addCommandObserver).
@@ -225,6 +226,9 @@ public:
     // ---- Touch and keys ---------------------------------------------------
     void setTouchSpots(const TouchSpots& spots);  // installs a fixed source
     void setTouchSource(TouchSource source);
+    // Without a source of its own the frame reports the fingers on its
+    // screen (Fingers.h); setTouchSource({}) returns to them.
+    Fingers& fingers();
     bool touchArmed() const;
     TouchRequest lastTouchRequest() const;
     void setKeyState(uint8_t edge, uint8_t keyNumber);  // feature report 7
@@ -389,6 +393,7 @@ private:
 
     // Touch and keys.
     TouchSource touchSource_;
+    std::unique_ptr<Fingers> fingers_;
     TouchRequest lastTouchRequest_{};
     bool touchArmed_ = false;
     uint8_t keyEdge_ = 0;

@@ -2,6 +2,10 @@
 
 #include "WindowSupport.h"
 
+#include "calibration/run/Accuracy.h"
+#include "calibration/run/CalibrationEntry.h"
+#include "calibration/run/RunState.h"
+#include "calibration/ui/MouseFinger.h"
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
@@ -17,13 +21,18 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QEventLoop>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace tovrin::windows {
 
+using calib::FourCalib_en;
+using calib::runState;
 using device::GetDeviceConfigThreadUser;
 using shell::context;
 using widgets::Button;
@@ -34,13 +43,29 @@ constexpr int Exit = 11;
 constexpr int CommunicateFailed = 14;
 constexpr int NotReady = 16;
 constexpr int NotDetected = 17;
+constexpr int CalibrationInvalid = 19;
+constexpr int PulledOut = 61;
 constexpr int Initializing = 65;
 constexpr int ResetBefore = 66;
+constexpr int TouchTheCross = 69;
+constexpr int InitFailed = 70;
+constexpr int ProcessFailed = 71;
+constexpr int Saving = 72;
+constexpr int Completed = 107;
+constexpr int Warning = 117;
 constexpr int SixteenPoint = 114;
 constexpr int FourPoint = 115;
 constexpr int FirmwareMismatch = 137;
 constexpr int EquipmentAnomalies = 142;
 } // namespace msg
+
+constexpr int kEnvironmentWaitMs = 100;
+constexpr int kEnvironmentWaitSteps = 21;
+
+bool frameConnected()
+{
+    return device::g_bDevExist.load() && device::g_isDeviceCommunicate.load();
+}
 
 const QString kCaptionStyle = QStringLiteral("color:rgb(0,38,102)");
 const QString kVersionPrefix = QStringLiteral("Tovrin ") + kToolVersion;
@@ -48,6 +73,8 @@ const QString kVersionPrefix = QStringLiteral("Tovrin ") + kToolVersion;
 
 TovrinUser::TovrinUser(QWidget* parent)
     : QDialog(parent)
+    , m_thread16(std::make_unique<calib::CalibrationThread>(0, 0))
+    , m_thread4(std::make_unique<calib::FastCalibrationThread>(0, 0))
 {
     startLog();
     shell::CheckLanguage();
@@ -62,6 +89,7 @@ TovrinUser::TovrinUser(QWidget* parent)
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
     setAutoFillBackground(true);
+    calib::ui::markTouchSurface(this);
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
@@ -69,6 +97,7 @@ TovrinUser::TovrinUser(QWidget* parent)
     m_statusLabel->setAlignment(Qt::AlignCenter);
     m_statusLabel->setWordWrap(true);
     m_statusLabel->setFont(widgets::toQFont(context().buttonFont()));
+    m_statusLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     m_versionLabel = new QLabel(kVersionPrefix, this);
     m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
@@ -86,6 +115,9 @@ TovrinUser::TovrinUser(QWidget* parent)
     connect(m_calTypeButton, &Button::clicked, this, &TovrinUser::CalTypeSlot);
     connect(m_resetButton, &Button::clicked, this, &TovrinUser::ResetSlot);
     connect(m_exitButton, &Button::clicked, this, &TovrinUser::ReturnSlot);
+    for (calib::CalibrationThread* t : {static_cast<calib::CalibrationThread*>(m_thread16.get()),
+                                        static_cast<calib::CalibrationThread*>(m_thread4.get())})
+        connect(t, &calib::CalibrationThread::sendData, this, &TovrinUser::recvData, Qt::QueuedConnection);
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     setGeometry(screen ? screen->geometry() : QRect(0, 0, 1920, 1080));
@@ -111,18 +143,20 @@ Button* TovrinUser::makeButton(const char* objectName)
 
 void TovrinUser::placeWidgets()
 {
+    // The calibration's own layout: texts between the second and third row
+    // of targets, buttons between the third and fourth.
+    const calib::ui::CalibrationLayout l = calib::ui::calibrationLayout(size(), m_painter.pictureSize());
     const int w = width();
     const int h = height();
     const int bw = m_exitButton->width();
     const int bh = m_exitButton->height();
     const int gap = bw / 4;
-    int x = (w - (3 * bw + 2 * gap)) / 2;
-    const int y = h * 62 / 100;
+    int x = l.buttons.x() - (3 * bw + 2 * gap) / 2;
     for (Button* b : m_focus.buttons) {
-        b->move(x, y);
+        b->move(x, l.buttons.y() - bh / 2);
         x += bw + gap;
     }
-    m_statusLabel->setGeometry(w / 10, y - bh * 4, w * 8 / 10, bh * 3);
+    m_statusLabel->setGeometry(l.status);
     const int margin = std::max(8, w / 60);
     m_versionLabel->setGeometry(w / 2, h - h / 8 - margin, w / 2 - margin, h / 8);
 }
@@ -137,17 +171,22 @@ QString TovrinUser::statusText() const { return m_statusLabel->text(); }
 QString TovrinUser::versionText() const { return m_versionLabel->text(); }
 bool TovrinUser::isConnected() const { return m_connected && device::g_bDevExist.load() != 0; }
 
-void TovrinUser::showStatus(int messageId)
+int TovrinUser::fourCalibration() const
+{
+    return FourCalib_en.load();
+}
+
+void TovrinUser::showStatus(int messageId, const QString& text)
 {
     m_statusId = messageId;
-    m_statusLabel->setText(statusMessageText(messageId));
+    m_statusLabel->setText(text.isNull() ? statusMessageText(messageId) : text);
     Q_EMIT statusShown(messageId);
 }
 
 void TovrinUser::setButtonsEnabled(bool enabled)
 {
     m_calTypeButton->setButtonEnabled(enabled);
-    m_resetButton->setButtonEnabled(enabled && m_pointsBack > 0);
+    m_resetButton->setButtonEnabled(enabled && m_calibrating && runState().pointIndex.load() > 0);
     // The exit button stays usable: on a touch screen it is the only way out.
     m_exitButton->setButtonEnabled(true);
     m_focus.refresh();
@@ -232,13 +271,7 @@ void TovrinUser::startWithFrame()
 
     // The 16/4-point choice is kept in the Slave's screen record.
     records::ScreenRecord record;
-    if (records::readScreenRecord(record) && record.isValid()) {
-        m_screenRecord = record;
-        m_fourCalib = record.FourCalib_en == 1 ? 1 : 0;
-    } else {
-        m_screenRecord.reset();
-        m_fourCalib = 0;
-    }
+    FourCalib_en = records::readScreenRecord(record) && record.isValid() && record.FourCalib_en == 1 ? 1 : 0;
 
     if (records::readVersionRecord(records::UnitId::Slave))
         m_versionLabel->setText(kVersionPrefix + QStringLiteral("     ") + firmwareIdText(records::g_ImageVersion[1].load()));
@@ -250,34 +283,162 @@ void TovrinUser::startWithFrame()
 
 void TovrinUser::startCalibrationRun()
 {
-    m_pointsBack = 0;
-    m_calTypeButton->setCaption(context().text(m_fourCalib ? msg::SixteenPoint : msg::FourPoint));
+    // The run first sends the stored start lines and image settings to the
+    // frame (the environment configuration).
+    calib::g_CalibEnvironment = 1;
+    m_finished = false;
+    m_handedBack = false;
+    startRunOfMode();
+}
+
+bool TovrinUser::running() const
+{
+    return m_thread16->isRunning() || m_thread4->isRunning();
+}
+
+void TovrinUser::startRunOfMode()
+{
+    const bool four = FourCalib_en.load() != 0;
+    m_calTypeButton->setCaption(context().text(four ? msg::SixteenPoint : msg::FourPoint));
+    m_saving = false;
+    m_calibrating = true;
+    calib::loadRunSettings();
+    // The run calibrates this window's screen (it covers the desktop).
+    runState().startRun(four ? 4 : 16, width(), height());
+    for (calib::CalibrationThread* t : {static_cast<calib::CalibrationThread*>(m_thread16.get()),
+                                        static_cast<calib::CalibrationThread*>(m_thread4.get())})
+        t->setScreen(width(), height());
+    if (four) {
+        m_thread16->stopAndWait();
+        m_thread4->startRun();
+    } else {
+        m_thread4->stopAndWait();
+        m_thread16->startRun();
+    }
     setButtonsEnabled(true);
-    // The calibration threads (16-point and 4-point) are started here once
-    // they exist; until then the frame waits in calibration mode and the
-    // status keeps "Device initializing".
+    update();
 }
 
 void TovrinUser::recvData(int code)
 {
-    // Codes of the calibration threads; they do not run yet.
-    Q_UNUSED(code);
+    if (m_detection.isClosed() || !m_calibrating)
+        return;
+    if (!frameConnected()) {
+        showStatus(msg::PulledOut);
+        return;
+    }
+    switch (code) {
+    case calib::code::PointReady:
+        if (calib::g_CalDataInitSuc.load())
+            showStatus(msg::TouchTheCross);
+        setButtonsEnabled(!m_saving);
+        update();
+        break;
+    case calib::code::InitFailed:
+        showStatus(msg::InitFailed);
+        shell::LogF("Calibration init failed! g_CalDataInitSuc=%d", calib::g_CalDataInitSuc.load());
+        break;
+    case calib::code::ProcessFailed:
+        showStatus(device::g_bDevExist.load() ? msg::ProcessFailed : msg::CommunicateFailed);
+        shell::LogF("Calibration Process failed! g_CalibrationProcessSuc=%d", calib::g_CalibrationProcessSuc.load());
+        break;
+    case calib::code::Progress:
+        m_saving = true;
+        showStatus(msg::Saving, context().text(msg::Saving).arg(runState().progress.load()));
+        m_calTypeButton->setButtonEnabled(false);
+        m_resetButton->setButtonEnabled(false);
+        m_focus.refresh();
+        update();
+        break;
+    case calib::code::Stored: {
+        // "Calibrate completed!" with the accuracy at the calibration points;
+        // a maximum far beyond a sound calibration is said out loud.
+        const calib::RunReport report = FourCalib_en.load() ? m_thread4->report() : m_thread16->report();
+        QString text = context().text(msg::Completed);
+        if (report.accuracy.count > 0) {
+            text += QLatin1Char('\n') + calib::residualText(report.accuracy);
+            if (calib::residualsFarOff(report.accuracy))
+                text += QLatin1Char('\n') + context().text(msg::Warning);
+        }
+        shell::LogF("Calibration points: %s\n", calib::residualText(report.accuracy).toUtf8().constData());
+        finishRun(msg::Completed, text);
+        break;
+    }
+    case calib::code::Rejected:
+        finishRun(msg::CalibrationInvalid);
+        break;
+    case calib::code::ModeSwitched:
+        showStatus(msg::Initializing);
+        startRunOfMode();
+        break;
+    default:
+        break;
+    }
+}
+
+void TovrinUser::finishRun(int messageId, const QString& text)
+{
+    // Back to the main page: no targets, the outcome in the status line, the
+    // frame handed back; only the way out stays.
+    m_calibrating = false;
+    m_saving = false;
+    m_finished = true;
+    m_thread16->stopAndWait();
+    m_thread4->stopAndWait();
+    handFrameBack();
+    showStatus(messageId, text);
+    m_calTypeButton->setButtonEnabled(false);
+    m_resetButton->setButtonEnabled(false);
+    m_focus.show(3);
+    update();
+}
+
+void TovrinUser::handFrameBack()
+{
+    if (m_handedBack || !isConnected())
+        return;
+    m_handedBack = true;
+    // Keep the chosen calibration mode for the next start.
+    calib::keepCalibrationMode(FourCalib_en.load());
+    if (!device::SwitchModeChecked(device::mode::Work).ok) {
+        markSwitchFailure();
+        showStatus(msg::EquipmentAnomalies);
+        shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    }
+}
+
+void TovrinUser::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (!m_calibrating)
+        return;
+    QPainter p(this);
+    m_painter.paint(p, rect(), calib::ui::calibrationLayout(size(), m_painter.pictureSize()), false);
 }
 
 // ---- Buttons --------------------------------------------------------------
 
 void TovrinUser::CalTypeSlot()
 {
-    m_fourCalib = m_fourCalib ? 0 : 1;
-    m_calTypeButton->setCaption(context().text(m_fourCalib ? msg::SixteenPoint : msg::FourPoint));
+    if (m_finished || m_saving)
+        return;
+    FourCalib_en = FourCalib_en.load() ? 0 : 1;
+    m_calTypeButton->setCaption(context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
+    // A running worker notices and ends with code 6; a run that has not
+    // started (or failed) starts in the new mode here.
+    if (m_calibrating && !running()) {
+        showStatus(msg::Initializing);
+        startRunOfMode();
+    }
 }
 
 void TovrinUser::ResetSlot()
 {
-    if (m_pointsBack > 0)
-        --m_pointsBack;
-    m_resetButton->setButtonEnabled(m_pointsBack > 0);
+    if (m_calibrating && !m_saving)
+        runState().takeBack();
+    m_resetButton->setButtonEnabled(m_calibrating && !m_saving && runState().pointIndex.load() > 0);
     m_focus.refresh();
+    update();
 }
 
 void TovrinUser::ReturnSlot() { close(); }
@@ -292,24 +453,17 @@ void TovrinUser::closeEvent(QCloseEvent* event)
 void TovrinUser::exitHandling()
 {
     m_detection.close();
-
-    if (isConnected()) {
-        // Keep the chosen calibration mode for the next start. Only a record
-        // that was read valid is rewritten: an erased or unreadable one
-        // would be turned into a valid record of made-up settings.
-        if (m_screenRecord && m_screenRecord->FourCalib_en != m_fourCalib) {
-            records::ScreenRecord record = *m_screenRecord;
-            record.flag = records::kScreenInfoFlag;
-            record.FourCalib_en = static_cast<uint8_t>(m_fourCalib);
-            if (records::eraseScreenRecord(records::UnitId::Slave))
-                records::writeScreenRecord(records::UnitId::Slave, record);
-        }
-        if (!device::SwitchModeChecked(device::mode::Work).ok) {
-            markSwitchFailure();
-            showStatus(msg::EquipmentAnomalies);
-            shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-        }
+    // An environment configuration in progress ends first.
+    for (int step = 0; step < kEnvironmentWaitSteps && !calib::g_CalibEnvironmentDone.load(); ++step) {
+        QEventLoop loop;
+        QTimer::singleShot(kEnvironmentWaitMs, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    calib::g_CalibEnvironment = 0;
+    m_thread16->stopAndWait();
+    m_thread4->stopAndWait();
+    m_calibrating = false;
+    handFrameBack();
     device::CloseHidDevice();
     endLog();
 }

@@ -2,16 +2,20 @@
 // Main window of the end-user tool: one job, the touch calibration. It
 // owns the frame detection thread; as soon as the frame is found ready it
 // prepares the frame (calibration mode, screen record, firmware version) and
-// starts the calibration run in its own full-screen window. Three buttons:
-// 16/4-point calibration, take back one point ("Reset Before"), exit.
+// runs the calibration in itself, full screen, with the targets of the
+// calibration window. Three buttons: 16/4-point calibration, take back one
+// point ("Reset Before"), exit. When the run ends it hands the frame back
+// (the chosen mode kept, work mode) and shows the outcome on its page; exit
+// closes the frame's link and the log, and ends the program.
 
 #include <QDialog>
 #include <QPoint>
 
-#include "records/CalibrationRecord.h"
+#include "calibration/run/CalibrationThread.h"
+#include "calibration/ui/CalibrationPainter.h"
 #include "windows/WindowSupport.h"
 
-#include <optional>
+#include <memory>
 
 class QLabel;
 
@@ -27,7 +31,11 @@ public:
     QString versionText() const;
     bool isConnected() const;
     // 1 while the 4-point calibration is chosen.
-    int fourCalibration() const { return m_fourCalib; }
+    int fourCalibration() const;
+    // The run has ended (stored or rejected) and the frame was handed back.
+    bool calibrationFinished() const { return m_finished; }
+    calib::CalibrationThread& sixteenPointThread() { return *m_thread16; }
+    calib::FastCalibrationThread& fourPointThread() { return *m_thread4; }
 
 Q_SIGNALS:
     void statusShown(int messageId);
@@ -46,14 +54,19 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     widgets::Button* makeButton(const char* objectName);
     void placeWidgets();
-    void showStatus(int messageId);
+    void showStatus(int messageId, const QString& text = {});
     void setButtonsEnabled(bool enabled);
     void startWithFrame();
     void startCalibrationRun();
+    void startRunOfMode();
+    void finishRun(int messageId, const QString& text = {});
+    void handFrameBack();
+    bool running() const;
     void noFrame();
     void exitHandling();
 
@@ -65,12 +78,14 @@ private:
     FocusRow m_focus{{}, 1};  // the three buttons, the first under the focus look
 
     int m_statusId = -1;
-    int m_fourCalib = 0;
-    int m_pointsBack = 0;       // points that can still be taken back
     bool m_connected = false;
-    // The Slave's screen record as read at start (absent when unreadable
-    // or never written); rewritten at exit when the mode choice changed.
-    std::optional<records::ScreenRecord> m_screenRecord;
+    bool m_calibrating = false;  // a run is shown (targets painted)
+    bool m_saving = false;
+    bool m_finished = false;
+    bool m_handedBack = false;   // screen record and work mode done
+    calib::ui::CalibrationPainter m_painter;
+    std::unique_ptr<calib::CalibrationThread> m_thread16;
+    std::unique_ptr<calib::FastCalibrationThread> m_thread4;
 
     FrameDetection m_detection;  // last: stopped before anything else goes
 };

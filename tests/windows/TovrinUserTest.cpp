@@ -1,9 +1,12 @@
 // The end-user main window on the simulated frame: preparing a ready frame,
-// refusing a frame that cannot be calibrated, and the exit handling that
-// hands the frame back in work mode with the chosen calibration mode.
+// refusing a frame that cannot be calibrated, a whole calibration in the
+// window ending on its main page, and the exit handling that hands the frame
+// back in work mode with the chosen calibration mode.
 
 #include "WindowTestSupport.h"
 
+#include "calibration/run/RunState.h"
+#include "sim/Fingers.h"
 #include "widgets/Button.h"
 #include "windows/TovrinUser.h"
 
@@ -25,6 +28,19 @@ uint8_t storedFourCalib(const sim::SimulatedFrame& frame)
     return frame.flashByte(sim::Unit::Slave, sim::kScreenRecordOffset + 10);
 }
 
+QSize screenSize(int screenClass) { return screenClass >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }
+
+// The finger of the simulated frame touches every target by itself.
+void autoTouch(sim::SimulatedFrame& frame, QSize screen)
+{
+    frame.fingers().setScreen(screen.width(), screen.height());
+    sim::FingerSettings s;
+    s.autoTouch = true;
+    frame.fingers().configure(s);
+}
+
+constexpr int kRunTimeoutMs = 30000;
+
 } // namespace
 
 class TovrinUserTest : public WindowTest {
@@ -39,6 +55,10 @@ private slots:
     void escapeHandsFrameBackAndKeepsMode();
     void unreadableScreenRecordStartsSixteenPointAndIsLeftAlone();
     void tabCyclesThreeButtons();
+    void wholeCalibrationEndsOnTheMainPage_data();
+    void wholeCalibrationEndsOnTheMainPage();
+    void rejectedCalibrationKeepsThePriorData();
+    void modeButtonRestartsTheRunInFourPoints();
 };
 
 void TovrinUserTest::readyFramePreparedForCalibration()
@@ -46,8 +66,10 @@ void TovrinUserTest::readyFramePreparedForCalibration()
     TovrinUser w;
     QVERIFY(waitForFirmware(w));
     QCOMPARE(w.versionText(), QStringLiteral("Tovrin 3.1.30     FirmwareID: 1.2.5\n"));
-    QCOMPARE(w.statusMessageId(), 65);
-    QCOMPARE(w.statusText(), QStringLiteral("Device initializing, please wait..."));
+    // The run starts at once: first "initializing", then the first target.
+    QVERIFY(waitForStatus(w, 69));
+    QCOMPARE(w.statusText(), QStringLiteral("Please touch the center of the cross on the screen to calibrate the system."));
+    QVERIFY(w.sixteenPointThread().isRunning());
     QCOMPARE(m_frame->mode(), sim::kModeCalibration);
     QVERIFY(button(w, "calTypeButton")->isButtonEnabled());
     QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());  // no point taken yet
@@ -153,6 +175,74 @@ void TovrinUserTest::tabCyclesThreeButtons()
     QTest::keyClick(&w, Qt::Key_Backspace);
     QVERIFY(!order[1]->isButtonEnabled());
     QVERIFY(w.isVisible());
+}
+
+void TovrinUserTest::wholeCalibrationEndsOnTheMainPage_data()
+{
+    QTest::addColumn<int>("screen");
+    for (int screen : {1920, 1024})
+        QTest::addRow("tovrinuser-calibration-%d", screen) << screen;
+}
+
+void TovrinUserTest::wholeCalibrationEndsOnTheMainPage()
+{
+    QFETCH(int, screen);
+    useScreen(screen);
+    const QSize size = screenSize(screen);
+    autoTouch(*m_frame, size);
+    m_frame->setReportLatency(std::chrono::microseconds(200));  // time to take a picture at a target
+    TovrinUser w;
+    w.resize(size);
+    w.show();
+    QVERIFY(waitForStatus(w, 69));
+    QVERIFY(QTest::qWaitFor([] { return tovrin::calib::runState().pointIndex.load() >= 5; }, kRunTimeoutMs));
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    saveShot(w.grab().toImage(), name);
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+
+    QVERIFY(QTest::qWaitFor([&] { return w.calibrationFinished(); }, kRunTimeoutMs));
+    QCOMPARE(w.statusMessageId(), 107);
+    QVERIFY(w.statusText().startsWith(QStringLiteral("Calibrate completed!\nmean ")));
+    QVERIFY(w.statusText().contains(QStringLiteral(" px")));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);  // handed back at once
+    QVERIFY(w.isVisible());                      // the outcome stays on the page
+    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
+    QVERIFY(button(w, "exitButton")->isButtonEnabled());
+    saveShot(w.grab().toImage(), name + QStringLiteral("-completed"));
+
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
+void TovrinUserTest::rejectedCalibrationKeepsThePriorData()
+{
+    // The window covers only a quarter of the screen the frame sits on: the
+    // result fails the acceptance test.
+    autoTouch(*m_frame, QSize(1920, 1080));
+    const auto before = m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, 1354);
+    TovrinUser w;
+    w.resize(960, 540);
+    w.show();
+    QVERIFY(QTest::qWaitFor([&] { return w.calibrationFinished(); }, kRunTimeoutMs));
+    QCOMPARE(w.statusMessageId(), 19);
+    QCOMPARE(w.statusText(), QStringLiteral("The current calibration data is invalid, restored prior calibration data!"));
+    QCOMPARE(m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, 1354), before);
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinUserTest::modeButtonRestartsTheRunInFourPoints()
+{
+    TovrinUser w;
+    w.show();
+    QVERIFY(waitForStatus(w, 69));
+    QTest::mouseClick(button(w, "calTypeButton"), Qt::LeftButton, {}, QPoint(10, 10));
+    QVERIFY(QTest::qWaitFor([&] { return w.fourPointThread().isRunning() && !w.sixteenPointThread().isRunning(); },
+                            kDeviceTimeoutMs));
+    QCOMPARE(tovrin::calib::runState().points.load(), 4);
+    QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("16 point"));
 }
 
 QTEST_MAIN(TovrinUserTest)

@@ -1,0 +1,55 @@
+#include "calibration/run/RunState.h"
+
+#include "shell/Settings.h"
+
+namespace tovrin::calib {
+
+std::atomic<int> g_WaitFrameCount{40};
+std::atomic<int> FourCalib_en{0};
+std::atomic<int> g_CalDataInitSuc{0};
+std::atomic<int> g_CalibrationProcessSuc{1};
+std::atomic<int> g_CalibEnvironment{0};
+std::atomic<int> g_CalibEnvironmentDone{1};
+std::atomic<int> g_CaptureAverage{0};
+
+void CalibrationRunState::startRun(int pointCount, int screenWidth, int screenHeight)
+{
+    points = pointCount;
+    width = screenWidth;
+    height = screenHeight;
+    pointIndex = 0;
+    target = -1;
+    repaint = 0;
+    heldFrames = 0;
+    leftCount = 0;
+    rightCount = 0;
+    leftFound = 0;
+    rightFound = 0;
+    progress = 0;
+}
+
+bool CalibrationRunState::takeBack()
+{
+    // The worker may advance the index at the same moment: lower exactly the
+    // index seen, never one the worker has just moved past.
+    int index = pointIndex.load();
+    while (index > 0 && index < points.load()) {
+        if (pointIndex.compare_exchange_weak(index, index - 1))
+            return true;
+    }
+    return false;
+}
+
+void loadRunSettings()
+{
+    g_WaitFrameCount = shell::settings::waitFrameCount();
+    g_CaptureAverage = shell::readInt(QStringLiteral("Tovrin_Debug/CaptureAverage"), 0) == 1 ? 1 : 0;
+}
+
+CalibrationRunState& runState()
+{
+    static CalibrationRunState state;
+    return state;
+}
+
+} // namespace tovrin::calib

@@ -1,0 +1,59 @@
+#pragma once
+// The state of a calibration run that the worker shares with the window
+// painting it. The worker writes it; the window reads it to paint and, to
+// take a point back, lowers the point index (the worker notices and
+// captures that point again). Every field is atomic: the two threads never
+// share a plain variable.
+
+#include <atomic>
+
+namespace tovrin::calib {
+
+// Held frames a calibration point needs (CalibTime, clamped to 40-120 when
+// read); set from the settings when a run is prepared.
+extern std::atomic<int> g_WaitFrameCount;
+// 1 while the 4-point calibration is chosen. The 16-point worker ends (code
+// 6) when it is set, the 4-point worker when it is cleared.
+extern std::atomic<int> FourCalib_en;
+// Touch data armed for the current run (ArmTouchData answered).
+extern std::atomic<int> g_CalDataInitSuc;
+// 0 after a device step of the run failed.
+extern std::atomic<int> g_CalibrationProcessSuc;
+// Set by the end-user window before it starts a run: the worker first sends
+// the stored start lines and image settings to the frame. The done flag
+// tells a closing window that this configuration is over.
+extern std::atomic<int> g_CalibEnvironment;
+extern std::atomic<int> g_CalibEnvironmentDone;
+// How a captured position is taken from the held frames: 0 the vote of the
+// spot choice (the stored algorithm, the default), 1 the mean of the held
+// frames (CapturePosition of TouchCapture.h). Tovrin.ini
+// Tovrin_Debug/CaptureAverage, tovrin-cli calibrate --average.
+extern std::atomic<int> g_CaptureAverage;
+
+struct CalibrationRunState {
+    std::atomic<int> points{16};        // 16 or 4
+    std::atomic<int> width{0};          // screen of the run, pixels
+    std::atomic<int> height{0};
+    std::atomic<int> pointIndex{0};     // capture order, 0 .. points
+    std::atomic<int> target{-1};        // capture index of the target shown; -1 none
+    std::atomic<int> repaint{0};        // 1: a repaint was asked for and not done yet
+    std::atomic<int> heldFrames{0};     // frames the current touch has been held
+    std::atomic<int> leftCount{0};      // spots of the last report, per camera
+    std::atomic<int> rightCount{0};
+    std::atomic<int> leftFound{0};      // the last attempt found a point, per camera
+    std::atomic<int> rightFound{0};
+    std::atomic<int> progress{0};       // saving, percent
+
+    // A fresh run of `pointCount` points on a width x height screen.
+    void startRun(int pointCount, int screenWidth, int screenHeight);
+
+    // The window takes one point back; false at point 0 or after the last one.
+    bool takeBack();
+};
+
+CalibrationRunState& runState();
+
+// g_WaitFrameCount and g_CaptureAverage from Tovrin.ini, before a run.
+void loadRunSettings();
+
+} // namespace tovrin::calib

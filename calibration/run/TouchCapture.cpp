@@ -1,0 +1,244 @@
+#include "calibration/run/TouchCapture.h"
+
+#include "device/Command.h"
+#include "device/DeviceOps.h"
+#include "device/UnitOps.h"
+#include "shell/Log.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tovrin::calib {
+
+namespace {
+
+SpotReport toReport(const std::array<device::Spot, 5>& spots, int count)
+{
+    SpotReport r;
+    r.count = std::clamp(count, 0, kMaxSpots);
+    for (int i = 0; i < r.count; ++i) {
+        const device::Spot& s = spots[static_cast<size_t>(i)];
+        r.spots[static_cast<size_t>(i)] = {s.position, s.width, s.strength, 1};
+    }
+    return r;
+}
+
+// "[0]%d(%d,%d)   [1]..." over all five entries of a report.
+void logSpots(const char* prefix, int index, const char* name, const SpotReport& r)
+{
+    const auto& s = r.spots;
+    shell::LogF("CalibIndex[%d]%s: %s-> [0]%d(%d,%d)   [1]%d(%d,%d)   [2]%d(%d,%d)   [3]%d(%d,%d)   [4]%d(%d,%d)\n",
+                index, prefix, name, s[0].position, s[0].width, s[0].strength, s[1].position, s[1].width,
+                s[1].strength, s[2].position, s[2].width, s[2].strength, s[3].position, s[3].width, s[3].strength,
+                s[4].position, s[4].width, s[4].strength);
+}
+
+// The same with each spot's flag.
+void logFlaggedSpots(int index, const char* name, const SpotReport& r)
+{
+    const auto& s = r.spots;
+    shell::LogF("CalibIndex[%d](After the FalsePotDel): %s-> [0]%d(%d,%d,%d)   [1]%d(%d,%d,%d)   [2]%d(%d,%d,%d)   "
+                "[3]%d(%d,%d,%d)   [4]%d(%d,%d,%d)\n",
+                index, name, s[0].position, s[0].width, s[0].strength, s[0].flag, s[1].position, s[1].width,
+                s[1].strength, s[1].flag, s[2].position, s[2].width, s[2].strength, s[2].flag, s[3].position,
+                s[3].width, s[3].strength, s[3].flag, s[4].position, s[4].width, s[4].strength, s[4].flag);
+}
+
+void logTable(int index, const char* name, const PointTable& t)
+{
+    for (int i = 0; i < kGridPoints; i += 4) {
+        const auto at = [&](int k) { return t.position[static_cast<size_t>(k)]; };
+        const auto set = [&](int k) { return t.set[static_cast<size_t>(k)] ? 1 : 0; };
+        shell::LogF("CalibIndex[%d] g_CalPoints.%s: [%d]%d(%d), [%d]%d(%d), [%d]%d(%d), [%d]%d(%d)\n", index, name, i,
+                    at(i), set(i), i + 1, at(i + 1), set(i + 1), i + 2, at(i + 2), set(i + 2), i + 3, at(i + 3),
+                    set(i + 3));
+    }
+}
+
+void logBackground(const char* side, const char* before, const BackgroundList& list)
+{
+    for (int i = 0; i < std::clamp(list.count, 0, kBackgroundSpots); ++i) {
+        const Spot& s = list.spots[static_cast<size_t>(i)];
+        shell::LogF("(64 array)%sPoint-> %s[%d]: %d(%d,%d)\n", side, before, i, s.position, s.width, s.strength);
+    }
+}
+
+} // namespace
+
+int readTouchFrame(std::uint8_t pointIndex, std::uint32_t screenPosition, std::uint8_t releaseByte, TouchFrame& out)
+{
+    device::TouchReport report;
+    out = TouchFrame{};
+    out.result = device::ReadTouchPoints(0, pointIndex, screenPosition, releaseByte, report);
+    if (out.result == 3) {
+        device::markGoneOnNoReply();
+        return out.result;
+    }
+    out.left = toReport(report.master, report.masterCount());
+    out.right = toReport(report.slave, report.slaveCount());
+    return out.result;
+}
+
+TouchCapture::TouchCapture(int variantFlag, CapturePosition method)
+    : m_variant(variantFlag)
+    , m_method(method)
+{
+}
+
+namespace {
+
+// The mean position over the held frames of the spot chosen at `chosen`:
+// in each frame the spot nearest to it, when within 2 half pixels.
+std::uint16_t averagedPosition(const TouchHistory& history, int held, std::uint16_t chosen)
+{
+    long sum = 0;
+    int n = 0;
+    const int frames = std::min(held, kHistoryFrames);
+    for (int f = kHistoryFrames - frames; f < kHistoryFrames; ++f) {
+        const SpotReport& r = history.frames[static_cast<size_t>(f)];
+        int best = -1, bestDistance = 3;
+        for (int i = 0; i < r.valid(); ++i) {
+            const int d = std::abs(int(r.spots[static_cast<size_t>(i)].position) - int(chosen));
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = i;
+            }
+        }
+        if (best >= 0) {
+            sum += r.spots[static_cast<size_t>(best)].position;
+            ++n;
+        }
+    }
+    if (n == 0)
+        return chosen;
+    return static_cast<std::uint16_t>((2 * sum + n) / (2 * n));  // nearest, halves up
+}
+
+} // namespace
+
+void TouchCapture::startRun()
+{
+    m_bgLeft.clear();
+    m_bgRight.clear();
+    m_tableLeft.clear();
+    m_tableRight.clear();
+    restartHold();
+}
+
+void TouchCapture::restartHold()
+{
+    m_held = 0;
+    m_historyLeft.clear();
+    m_historyRight.clear();
+}
+
+void TouchCapture::addBackground(const TouchFrame& frame)
+{
+    AccumulateBackground(frame.left, frame.right, m_bgLeft, m_bgRight);
+}
+
+int TouchCapture::feed(const TouchFrame& frame, int logIndex)
+{
+    if (!frame.both()) {
+        m_held = 0;
+        return 0;
+    }
+    if (++m_held == 1) {
+        m_historyLeft.clear();
+        m_historyRight.clear();
+    }
+    m_historyLeft.push(frame.left);
+    m_historyRight.push(frame.right);
+    if (frame.left.valid() >= 2 || frame.right.valid() >= 2) {
+        const std::string prefix = "(g_WaitFrameCount=" + std::to_string(m_held) + ")";
+        logSpots(prefix.c_str(), logIndex, "OneD_leftPoint", frame.left);
+        logSpots(prefix.c_str(), logIndex, "OneD_rightPoint", frame.right);
+    }
+    return m_held;
+}
+
+TouchCapture::Choice TouchCapture::choose(int gridIndex, int columnType, int logIndex)
+{
+    m_sortedLeft = VoteAndSort(m_historyLeft);
+    m_sortedRight = VoteAndSort(m_historyRight);
+    shell::LogF("CalibIndex[%d](After the sorting): leftIndex-> %d   rightIndex-> %d \n", logIndex,
+                m_sortedLeft.valid(), m_sortedRight.valid());
+    logSpots("(After the sorting)", logIndex, "OneD_leftPoint", m_sortedLeft);
+    logSpots("(After the sorting)", logIndex, "OneD_rightPoint", m_sortedRight);
+
+    Choice c;
+    c.left = FalsePotDel(m_bgLeft, m_sortedLeft, Side::Left, columnType, m_tableLeft, gridIndex, SpotMode::Capture,
+                         m_variant);
+    c.right = FalsePotDel(m_bgRight, m_sortedRight, Side::Right, columnType, m_tableRight, gridIndex,
+                          SpotMode::Capture, m_variant);
+    c.leftFound = c.left.flag == 1;
+    c.rightFound = c.right.flag == 1;
+    if (m_method == CapturePosition::Average) {
+        if (c.leftFound)
+            c.left.position = averagedPosition(m_historyLeft, m_held, c.left.position);
+        if (c.rightFound)
+            c.right.position = averagedPosition(m_historyRight, m_held, c.right.position);
+    }
+    logFlaggedSpots(logIndex, "OneD_leftPoint", m_sortedLeft);
+    logFlaggedSpots(logIndex, "OneD_rightPoint", m_sortedRight);
+    shell::LogF("CalibIndex[%d](After the FalsePotDel): Choose_Point: [leftPoint]%d(%d)   [rightPoint]%d(%d)\n\n",
+                logIndex, c.left.position, c.left.flag, c.right.position, c.right.flag);
+    return c;
+}
+
+void TouchCapture::keepChoice(int logIndex)
+{
+    logTable(logIndex, "LImg", m_tableLeft);
+    logTable(logIndex, "RImg", m_tableRight);
+    AccumulateDeletedSpots(m_sortedLeft, m_bgLeft);
+    AccumulateDeletedSpots(m_sortedRight, m_bgRight);
+    shell::LogF("(64 array)leftPointTotal = %d, rightPointTotal = %d\n", m_bgLeft.count, m_bgRight.count);
+    logBackground("left", "leftBefore", m_bgLeft);
+    logBackground("right", "rightBefore", m_bgRight);
+}
+
+bool TouchCapture::stillHeld(const TouchFrame& frame, int previousIndex, int columnType)
+{
+    if (!frame.both())
+        return false;
+    TouchHistory left, right;
+    left.push(frame.left);
+    right.push(frame.right);
+    SpotReport sortedLeft = VoteAndSort(left);
+    SpotReport sortedRight = VoteAndSort(right);
+    const Spot l = FalsePotDel(m_bgLeft, sortedLeft, Side::Left, columnType, m_tableLeft, previousIndex,
+                               SpotMode::Release, m_variant);
+    const Spot r = FalsePotDel(m_bgRight, sortedRight, Side::Right, columnType, m_tableRight, previousIndex,
+                               SpotMode::Release, m_variant);
+    return l.flag == 1 && r.flag == 1;
+}
+
+void TouchCapture::forgetFrom(int gridIndex)
+{
+    for (int i = std::max(0, gridIndex); i < kGridPoints; ++i) {
+        m_tableLeft.set[static_cast<size_t>(i)] = false;
+        m_tableRight.set[static_cast<size_t>(i)] = false;
+    }
+    restartHold();
+}
+
+ReleaseResult waitForRelease(TouchCapture& capture, std::uint8_t pointIndex, std::uint32_t screenPosition,
+                             int previousIndex, int previousColumnType, const std::function<bool()>& interrupted,
+                             const std::function<void(const TouchFrame&)>& seen)
+{
+    bool held = true;
+    for (;;) {
+        if (interrupted && interrupted())
+            return ReleaseResult::Interrupted;
+        TouchFrame frame;
+        if (readTouchFrame(pointIndex, screenPosition, held ? kReleaseHeld : kReleaseFree, frame) == 3)
+            return ReleaseResult::Failed;
+        if (seen)
+            seen(frame);
+        if (frame.result != 2)
+            return ReleaseResult::Released;
+        held = capture.stillHeld(frame, previousIndex, previousColumnType);
+    }
+}
+
+} // namespace tovrin::calib

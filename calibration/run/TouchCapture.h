@@ -1,0 +1,125 @@
+#pragma once
+// Capturing a touch at a target: the machinery every touch calibration of
+// the tool shares (the 16- and 4-point runs here, the shortcut-key
+// calibration with its own targets).
+//
+//   - readTouchFrame(): one ReadTouchPoints, the spots of both cameras;
+//   - TouchCapture: the background spots seen without a touch, the count of
+//     frames a touch has been held (both cameras see spots; losing either
+//     starts again at 0), the last 20 held frames, and at the end of the
+//     hold the chosen spot of each camera (vote, sort, FalsePotDel with the
+//     points already captured), with the run's log lines;
+//   - waitForRelease(): polls until the finger of the previous point has
+//     left, telling the frame with the release byte whether the old touch is
+//     still held.
+//
+// A worker owns one TouchCapture per run; nothing here is shared between
+// threads. Grid indices are those of the 4 x 4 grid (index 4 row + column);
+// the log names a point by its capture index.
+
+#include "calibration/math/SpotSelect.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace tovrin::calib {
+
+// The spots of one ReadTouchPoints. result: 2 both cameras see spots, 1 one
+// of them, 0 none, 3 the transaction failed.
+struct TouchFrame {
+    int result = 3;
+    SpotReport left;   // Master
+    SpotReport right;  // Slave
+    bool both() const { return left.valid() > 0 && right.valid() > 0; }
+};
+
+// Release byte of a request: 0 while the previous point is still touched,
+// 255 otherwise.
+constexpr std::uint8_t kReleaseHeld = 0;
+constexpr std::uint8_t kReleaseFree = 255;
+
+// The screen position word of a request: x in bits 0-15, y in bits 16-31.
+constexpr std::uint32_t packScreenPosition(int x, int y)
+{
+    return static_cast<std::uint32_t>(x & 0xFFFF) | (static_cast<std::uint32_t>(y & 0xFFFF) << 16);
+}
+
+// One ReadTouchPoints for grid point `pointIndex` at `screenPosition`. The
+// request byte is 0: the per-point attribute bytes it could be built from
+// are never set by a calibration. A transaction without a reply marks the
+// frame gone (g_bDevExist, g_isDeviceCommunicate). Returns out.result.
+int readTouchFrame(std::uint8_t pointIndex, std::uint32_t screenPosition, std::uint8_t releaseByte, TouchFrame& out);
+
+// How the position of a chosen spot is taken from the held frames.
+enum class CapturePosition {
+    Vote,     // the vote of the spot choice: the position seen most often (the stored algorithm)
+    Average,  // the mean over the held frames of the chosen spot, to the nearest half pixel
+};
+
+class TouchCapture {
+public:
+    explicit TouchCapture(int variantFlag, CapturePosition method = CapturePosition::Vote);
+
+    // A new run: background lists, point tables and the hold cleared.
+    void startRun();
+
+    // A frame of the background phase: a frame in which exactly one camera
+    // sees spots adds them to that camera's background list.
+    void addBackground(const TouchFrame& frame);
+
+    // A frame of the capture of one point: counts the frames the touch has
+    // been held (the first one clears the history; the last 20 are kept) and
+    // returns the count; a frame without spots on both cameras returns 0.
+    // Frames with two or more spots on a camera are logged with logIndex.
+    int feed(const TouchFrame& frame, int logIndex);
+    int heldFrames() const { return m_held; }
+    void restartHold();
+
+    struct Choice {
+        Spot left;
+        Spot right;
+        bool leftFound = false;
+        bool rightFound = false;
+        bool both() const { return leftFound && rightFound; }
+    };
+    // At the end of a hold: each camera's spot for grid point gridIndex of
+    // the given column type; the point tables keep what was found.
+    Choice choose(int gridIndex, int columnType, int logIndex);
+
+    // The point is taken: the spots the choice deleted are background from
+    // now on. Logs the point tables and the background lists.
+    void keepChoice(int logIndex);
+
+    // During the release wait: whether the finger of grid point
+    // previousIndex is still seen by both cameras.
+    bool stillHeld(const TouchFrame& frame, int previousIndex, int columnType);
+
+    // Points from gridIndex on are to be captured again: their entries of
+    // the point tables no longer count.
+    void forgetFrom(int gridIndex);
+
+    const PointTable& table(Side side) const { return side == Side::Left ? m_tableLeft : m_tableRight; }
+    const BackgroundList& background(Side side) const { return side == Side::Left ? m_bgLeft : m_bgRight; }
+
+private:
+    int m_variant = 0;
+    CapturePosition m_method = CapturePosition::Vote;
+    BackgroundList m_bgLeft, m_bgRight;
+    PointTable m_tableLeft, m_tableRight;
+    TouchHistory m_historyLeft, m_historyRight;
+    SpotReport m_sortedLeft, m_sortedRight;
+    int m_held = 0;
+};
+
+enum class ReleaseResult { Released, Failed, Interrupted };
+
+// Polls grid point pointIndex at screenPosition until not both cameras see
+// a touch. The first request carries the release byte 0 (the finger was
+// just on the previous point); later ones 0 while stillHeld() finds the
+// previous point on both cameras, else 255. Before every request
+// `interrupted` is asked (device lost, stop, mode switch, point taken back).
+ReleaseResult waitForRelease(TouchCapture& capture, std::uint8_t pointIndex, std::uint32_t screenPosition,
+                             int previousIndex, int previousColumnType, const std::function<bool()>& interrupted,
+                             const std::function<void(const TouchFrame&)>& seen = {});
+
+} // namespace tovrin::calib

@@ -1,0 +1,394 @@
+#include "calibration/ui/CalibrationWin.h"
+
+#include "calibration/run/Accuracy.h"
+#include "calibration/run/CalibrationEntry.h"
+#include "calibration/run/RunState.h"
+#include "calibration/ui/MouseFinger.h"
+#include "device/UnitOps.h"
+#include "shell/AppContext.h"
+#include "shell/Log.h"
+#include "widgets/Button.h"
+#include "widgets/Fonts.h"
+#include "widgets/MyMessageBox.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+
+namespace tovrin::calib::ui {
+
+using widgets::Button;
+
+namespace {
+namespace msg {
+constexpr int Exit = 11;
+constexpr int CommunicateFailed = 14;
+constexpr int PulledOut = 61;
+constexpr int Initializing = 65;
+constexpr int ResetBefore = 66;
+constexpr int TouchTheCross = 69;
+constexpr int InitFailed = 70;
+constexpr int ProcessFailed = 71;
+constexpr int Saving = 72;
+constexpr int Completed = 107;
+constexpr int Warning = 117;
+constexpr int SixteenPoint = 114;
+constexpr int FourPoint = 115;
+} // namespace msg
+
+constexpr int kEnvironmentWaitSteps = 21;
+constexpr int kEnvironmentWaitMs = 100;
+
+const QString kCaptionStyle = QStringLiteral("color:rgb(0,38,102)");
+
+bool frameConnected()
+{
+    return device::g_bDevExist.load() && device::g_isDeviceCommunicate.load();
+}
+
+// Waits without freezing the window.
+void waitMs(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+QSize desktopSize()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().size() : QSize(1920, 1080);
+}
+
+} // namespace
+
+CalibrationWin::CalibrationWin(QWidget* parent, QSize screen)
+    : QDialog(parent)
+    , m_screen(screen.isEmpty() ? desktopSize() : screen)
+    , m_thread16(std::make_unique<CalibrationThread>(m_screen.width(), m_screen.height()))
+    , m_thread4(std::make_unique<FastCalibrationThread>(m_screen.width(), m_screen.height()))
+{
+    setObjectName(QStringLiteral("CalibrationWin"));
+    setWindowTitle(QStringLiteral("Tovrin"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setModal(true);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    markTouchSurface(this);
+
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("statusLabel"));
+    m_status->setAlignment(Qt::AlignCenter);
+    m_status->setWordWrap(true);
+    m_status->setFont(widgets::toQFont(shell::context().buttonFont()));
+    m_status->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    m_typeButton = makeButton("calTypeButton", FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint);
+    m_resetButton = makeButton("resetBeforeButton", msg::ResetBefore);
+    m_exitButton = makeButton("exitButton", msg::Exit);
+    connect(m_typeButton, &Button::clicked, this, &CalibrationWin::CalTypeSlot);
+    connect(m_resetButton, &Button::clicked, this, &CalibrationWin::ResetSlot);
+    connect(m_exitButton, &Button::clicked, this, &CalibrationWin::ReturnSlot);
+
+    for (CalibrationThread* t : {static_cast<CalibrationThread*>(m_thread16.get()),
+                                 static_cast<CalibrationThread*>(m_thread4.get())})
+        connect(t, &CalibrationThread::sendData, this, &CalibrationWin::recvData, Qt::QueuedConnection);
+
+    setGeometry(QRect(QPoint(0, 0), m_screen));
+    showStatus(msg::Initializing);
+    m_typeButton->setButtonEnabled(false);
+    m_resetButton->setButtonEnabled(false);
+}
+
+CalibrationWin::~CalibrationWin()
+{
+    m_thread16->stopAndWait();
+    m_thread4->stopAndWait();
+}
+
+Button* CalibrationWin::makeButton(const char* objectName, int captionId)
+{
+    auto* b = new Button(this);
+    b->setObjectName(QString::fromLatin1(objectName));
+    const QString folder = shell::context().skinPath() + QStringLiteral("calibration/");
+    const QPixmap normal(folder + QStringLiteral("button_Normal.png"));
+    b->setNormalPixmap(normal);
+    b->setFocusPixmap(QPixmap(folder + QStringLiteral("button_Focus.png")));
+    b->setPressPixmap(QPixmap(folder + QStringLiteral("button_Press.png")));
+    b->setDisabledPixmap(QPixmap(folder + QStringLiteral("button_Enabled.png")));
+    if (!normal.isNull())
+        b->resize(normal.size());
+    b->setCaptionMode(Button::CaptionCentred);
+    b->setCaptionFont(widgets::toQFont(shell::context().buttonFont()));
+    b->setStyleSheet(kCaptionStyle);
+    b->setCaption(shell::context().text(captionId));
+    b->installEventFilter(this);
+    return b;
+}
+
+void CalibrationWin::placeWidgets()
+{
+    const CalibrationLayout l = calibrationLayout(size(), m_painter.pictureSize());
+    m_status->setGeometry(l.status);
+    const int bw = m_exitButton->width(), bh = m_exitButton->height();
+    const int gap = bw / 4;
+    int x = l.buttons.x() - (3 * bw + 2 * gap) / 2;
+    for (Button* b : {m_typeButton, m_resetButton, m_exitButton}) {
+        b->move(x, l.buttons.y() - bh / 2);
+        x += bw + gap;
+    }
+}
+
+void CalibrationWin::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    placeWidgets();
+}
+
+QString CalibrationWin::statusText() const
+{
+    return m_status->text();
+}
+
+void CalibrationWin::showStatus(int messageId, const QString& text)
+{
+    m_statusId = messageId;
+    // Failures stand out in red; instructions and progress are in the skin's blue.
+    const bool failure = messageId == msg::CommunicateFailed || messageId == msg::PulledOut ||
+                         messageId == msg::InitFailed || messageId == msg::ProcessFailed || messageId == 19;
+    m_status->setStyleSheet(failure ? QStringLiteral("color:rgb(255,0,0)") : kCaptionStyle);
+    m_status->setText(text.isNull() ? shell::context().text(messageId) : text);
+}
+
+bool CalibrationWin::running() const
+{
+    return m_thread16->isRunning() || m_thread4->isRunning();
+}
+
+void CalibrationWin::start()
+{
+    m_typeButton->setCaption(shell::context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
+    // This window configures no environment: that is the end-user tool's step.
+    g_CalibEnvironment = 0;
+    startRunOfMode();
+}
+
+void CalibrationWin::startRunOfMode()
+{
+    m_saving = false;
+    loadRunSettings();
+    const bool four = FourCalib_en.load() != 0;
+    runState().startRun(four ? 4 : 16, m_screen.width(), m_screen.height());
+    if (four) {
+        m_thread16->stopAndWait();
+        m_thread4->startRun();
+    } else {
+        m_thread4->stopAndWait();
+        m_thread16->startRun();
+    }
+    refreshButtons();
+    update();
+}
+
+void CalibrationWin::refreshButtons()
+{
+    m_resetButton->setButtonEnabled(!m_saving && runState().pointIndex.load() > 0);
+    showFocus(m_focus);
+}
+
+void CalibrationWin::recvData(int code)
+{
+    if (m_closing)
+        return;
+    if (!frameConnected()) {
+        showStatus(msg::PulledOut);
+        return;
+    }
+    switch (code) {
+    case code::PointReady:
+        if (g_CalDataInitSuc.load()) {
+            showStatus(msg::TouchTheCross);
+            m_typeButton->setButtonEnabled(true);
+        }
+        refreshButtons();
+        update();
+        break;
+    case code::InitFailed:
+        showStatus(msg::InitFailed);
+        shell::LogF("Calibration init failed! g_CalDataInitSuc=%d", g_CalDataInitSuc.load());
+        break;
+    case code::ProcessFailed:
+        showStatus(device::g_bDevExist.load() ? msg::ProcessFailed : msg::CommunicateFailed);
+        shell::LogF("Calibration Process failed! g_CalibrationProcessSuc=%d", g_CalibrationProcessSuc.load());
+        break;
+    case code::Progress:
+    case code::Stored: {
+        const int percent = code == code::Stored ? 100 : runState().progress.load();
+        showStatus(msg::Saving, shell::context().text(msg::Saving).arg(percent));
+        m_saving = true;
+        m_typeButton->setButtonEnabled(false);
+        m_resetButton->setButtonEnabled(false);
+        showFocus(m_focus);
+        update();
+        if (code != code::Stored)
+            break;
+        // The report of the calibration points goes with the completion; one
+        // far beyond a sound calibration is not kept quiet.
+        const RunReport report = FourCalib_en.load() ? m_thread4->report() : m_thread16->report();
+        shell::LogF("Calibration points: %s\n", residualText(report.accuracy).toUtf8().constData());
+        if (residualsFarOff(report.accuracy)) {
+            widgets::MyMessageBox::setAnswer(0);
+            widgets::MyMessageBox box(this, shell::context().text(msg::Warning),
+                                      shell::context().text(msg::Completed) + QLatin1Char('\n') +
+                                          residualText(report.accuracy),
+                                      1, 1, QString(), QString(), QString());
+        }
+        Q_EMIT sendShowData(9);
+        close();
+        break;
+    }
+    case code::Rejected:
+        Q_EMIT sendShowData(8);
+        close();
+        break;
+    case code::ModeSwitched:
+        showStatus(msg::Initializing);
+        startRunOfMode();
+        break;
+    default:
+        break;
+    }
+}
+
+void CalibrationWin::CalTypeSlot()
+{
+    FourCalib_en = FourCalib_en.load() ? 0 : 1;
+    m_typeButton->setCaption(shell::context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
+    // A running worker notices and ends with code 6; without one the run of
+    // the new mode starts here.
+    if (!running() && !m_saving) {
+        showStatus(msg::Initializing);
+        startRunOfMode();
+    }
+}
+
+void CalibrationWin::ResetSlot()
+{
+    if (!m_saving)
+        runState().takeBack();
+    refreshButtons();
+    update();
+}
+
+void CalibrationWin::ReturnSlot()
+{
+    close();
+}
+
+void CalibrationWin::closeEvent(QCloseEvent* event)
+{
+    if (!m_closing) {
+        m_closing = true;
+        // An environment configuration in progress ends first.
+        for (int step = 0; step < kEnvironmentWaitSteps && !g_CalibEnvironmentDone.load(); ++step)
+            waitMs(kEnvironmentWaitMs);
+        g_CalibEnvironment = 0;
+        m_thread16->stopAndWait();
+        m_thread4->stopAndWait();
+        if (frameConnected()) {
+            keepCalibrationMode(FourCalib_en.load());
+            Q_EMIT sendShowData(2);
+        } else {
+            Q_EMIT sendShowData(3);
+        }
+    }
+    QDialog::closeEvent(event);
+}
+
+void CalibrationWin::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    QPainter p(this);
+    m_painter.paint(p, rect(), calibrationLayout(size(), m_painter.pictureSize()),
+                    shell::context().toolFlavour.load() == 2);
+}
+
+// ---- Keyboard and mouse ---------------------------------------------------
+
+void CalibrationWin::showFocus(int place)
+{
+    m_focus = place;
+    int n = 1;
+    for (Button* b : {m_typeButton, m_resetButton, m_exitButton})
+        b->setFocusLook(n++ == place);
+}
+
+bool CalibrationWin::event(QEvent* event)
+{
+    // Tab moves the focus look over the buttons, not the keyboard focus.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QDialog::event(event);
+}
+
+void CalibrationWin::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        ReturnSlot();
+        return;
+    case Qt::Key_Backspace:
+        ResetSlot();
+        return;
+    case Qt::Key_Tab:
+        showFocus(m_focus % 3 + 1);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        Button* buttons[] = {m_typeButton, m_resetButton, m_exitButton};
+        if (m_focus >= 1 && m_focus <= 3 && buttons[m_focus - 1]->isButtonEnabled())
+            Q_EMIT buttons[m_focus - 1]->clicked();
+        return;
+    }
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+bool CalibrationWin::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        int n = 1;
+        for (Button* b : {m_typeButton, m_resetButton, m_exitButton}) {
+            if (watched == b) {
+                showFocus(n);
+                break;
+            }
+            ++n;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CalibrationWin::mouseMoveEvent(QMouseEvent* event)
+{
+    // Away from the buttons none keeps the focus look.
+    showFocus(0);
+    QDialog::mouseMoveEvent(event);
+}
+
+} // namespace tovrin::calib::ui

@@ -1,0 +1,112 @@
+#pragma once
+// A factory frame behind the device link, fast waits, and the simulated
+// finger touching each target by itself: the baseline every run test
+// changes one thing of.
+
+#include "calibration/run/CalibrationJob.h"
+#include "calibration/run/RunState.h"
+#include "device/DeviceStatus.h"
+#include "device/HidLink.h"
+#include "device/UnitOps.h"
+#include "records/CalibrationRecord.h"
+#include "shell/Clock.h"
+#include "sim/FactoryFrame.h"
+#include "sim/Fingers.h"
+#include "sim/SimTransport.h"
+#include "sim/SimulatedFrame.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace tovrin::calib::test {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+inline std::vector<uint8_t> recordBytes(const sim::SimulatedFrame& frame, sim::Unit unit)
+{
+    return frame.readFlash(unit, sim::kCalibrationRecordOffset, records::kCalInfoSize);
+}
+
+inline bool validRecord(const std::vector<uint8_t>& bytes)
+{
+    return bytes.size() >= 4 && bytes[0] == 0x46 && bytes[1] == 0x49 && bytes[2] == 0x57 && bytes[3] == 0x46;
+}
+
+class RunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setSleeper([](int) { std::this_thread::yield(); });
+        frame = std::make_shared<sim::SimulatedFrame>();
+        sim::writeFactoryContents(*frame);
+        frame->fingers().setScreen(kWidth, kHeight);
+        fingers(0);
+        device::setTransport(sim::makeSimTransport(frame));
+        uint16_t pid = 0;
+        ASSERT_TRUE(device::OpenHidDevice(pid));
+        device::g_bDevExist = 1;
+        device::g_isDeviceCommunicate = 1;
+        device::ExtendedFrameDevice = 0;
+        ASSERT_TRUE(device::SwitchModeChecked(device::mode::Calibration).ok);
+        FourCalib_en = 0;
+        g_WaitFrameCount = 40;
+        g_CaptureAverage = 0;
+        g_CalibEnvironment = 0;
+        oldMaster = recordBytes(*frame, sim::Unit::Master);
+        oldSlave = recordBytes(*frame, sim::Unit::Slave);
+    }
+    void TearDown() override
+    {
+        device::setTransport(nullptr);
+        setSleeper({});
+        FourCalib_en = 0;
+    }
+
+    // The auto finger with `jitter` half pixels of noise.
+    void fingers(int jitter, unsigned seed = 1)
+    {
+        sim::FingerSettings s = frame->fingers().settings();
+        s.autoTouch = true;
+        s.jitter = jitter;
+        s.seed = seed;
+        frame->fingers().configure(s);
+    }
+
+    // One run in this thread. onCode sees every code as it is sent (the
+    // repaint request is taken at once, so code 0 comes with every frame).
+    RunReport run(GridKind kind = GridKind::Sixteen, std::function<void(int)> onCode = {},
+                  FrameImages* images = nullptr, int width = kWidth, int height = kHeight)
+    {
+        FourCalib_en = kind == GridKind::Four ? 1 : 0;
+        auto own = makeDeviceFrameImages();
+        CalibrationJob::Hooks hooks;
+        hooks.stop = &stop;
+        hooks.send = [&, onCode](int c) {
+            codes.push_back(c);
+            runState().repaint = 0;
+            if (onCode)
+                onCode(c);
+        };
+        CalibrationJob job(kind, width, height, images ? *images : *own, hooks);
+        return job.run();
+    }
+
+    bool recordsUnchanged() const
+    {
+        return recordBytes(*frame, sim::Unit::Master) == oldMaster && recordBytes(*frame, sim::Unit::Slave) == oldSlave;
+    }
+
+    tovrin::test::InTemporaryFolder folder;  // logs and settings stay out of the tree
+    std::shared_ptr<sim::SimulatedFrame> frame;
+    std::atomic<bool> stop{false};
+    std::vector<int> codes;
+    std::vector<uint8_t> oldMaster, oldSlave;
+};
+
+} // namespace tovrin::calib::test

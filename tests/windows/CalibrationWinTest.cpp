@@ -1,0 +1,267 @@
+// The calibration window on the simulated frame: the codes of its worker and
+// their texts, the keys, the mode button, a whole run with the finger
+// touching the targets by itself, the mouse as the finger under --simulate,
+// closing with the chosen mode kept, the Calibrate entry of the engineering
+// window, and pictures of it at a target, holding a touch and saving.
+
+#include "WindowTestSupport.h"
+
+#include "calibration/run/RunState.h"
+#include "calibration/ui/CalibrationLauncher.h"
+#include "calibration/ui/CalibrationWin.h"
+#include "calibration/ui/MouseFinger.h"
+#include "shell/Log.h"
+#include "sim/Fingers.h"
+#include "widgets/Button.h"
+
+#include <QApplication>
+#include <QtTest>
+
+using tovrin::calib::FourCalib_en;
+using tovrin::calib::runState;
+using tovrin::calib::ui::CalibrationWin;
+using tovrin::widgets::Button;
+using namespace tovrin::windows::test;
+namespace calib = tovrin::calib;
+namespace device = tovrin::device;
+namespace sim = tovrin::sim;
+
+namespace {
+
+QSize screenSize(int screenClass) { return screenClass >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }
+
+Button* button(QWidget& w, const char* name) { return w.findChild<Button*>(QString::fromLatin1(name)); }
+
+constexpr int kRunTimeoutMs = 30000;
+
+} // namespace
+
+class CalibrationWinTest : public WindowTest {
+    Q_OBJECT
+public:
+    CalibrationWinTest() : WindowTest(1) {}
+
+private:
+    // The frame opened and in calibration mode, as the Calibrate entry leaves it.
+    void openFrame(QSize screen = QSize(1920, 1080), bool autoTouch = false)
+    {
+        tovrin::shell::PrepareLogFolders();
+        tovrin::shell::WriteLog("Tovrin log start!\n", true);
+        m_frame->fingers().setScreen(screen.width(), screen.height());
+        sim::FingerSettings s;
+        s.autoTouch = autoTouch;
+        s.jitter = 1;
+        m_frame->fingers().configure(s);
+        uint16_t pid = 0;
+        QVERIFY(device::OpenHidDevice(pid));
+        device::g_bDevExist = 1;
+        device::g_isDeviceCommunicate = 1;
+        QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+        FourCalib_en = 0;
+    }
+
+private slots:
+    void backspaceAtPointZeroDoesNothing();
+    void codesShowTheirTexts();
+    void aWholeRunClosesWithNineThenTwo();
+    void modeButtonRestartsInFourPoints();
+    void escapeKeepsTheChosenMode();
+    void aFramePulledOutShows61AndClosesWithThree();
+    void mousePressInSimulationCapturesAPoint_data();
+    void mousePressInSimulationCapturesAPoint();
+    void entryRefusesWithoutCommunication();
+    void entryWritesAMissingScreenRecord();
+};
+
+void CalibrationWinTest::backspaceAtPointZeroDoesNothing()
+{
+    openFrame();
+    CalibrationWin w(nullptr, QSize(1920, 1080));
+    w.show();
+    w.start();
+    QVERIFY(waitForStatus(w, 69));
+    QTest::keyClick(&w, Qt::Key_Backspace);
+    QCOMPARE(runState().pointIndex.load(), 0);
+    QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());
+    QVERIFY(button(w, "calTypeButton")->isButtonEnabled());
+    QCOMPARE(w.statusText(), QStringLiteral("Please touch the center of the cross on the screen to calibrate the system."));
+}
+
+void CalibrationWinTest::codesShowTheirTexts()
+{
+    openFrame();
+    CalibrationWin w(nullptr, QSize(1920, 1080));
+    QCOMPARE(w.statusMessageId(), 65);
+    w.recvData(calib::code::InitFailed);
+    QCOMPARE(w.statusMessageId(), 70);
+    w.recvData(calib::code::ProcessFailed);
+    QCOMPARE(w.statusMessageId(), 71);
+    runState().progress = 60;
+    w.recvData(calib::code::Progress);
+    QCOMPARE(w.statusText(), QStringLiteral("Is save calibration information, please wait... 60%."));
+    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
+    QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());
+    w.recvData(99);  // unknown codes change nothing
+    QCOMPARE(w.statusMessageId(), 72);
+    device::g_bDevExist = 0;
+    w.recvData(calib::code::PointReady);
+    QCOMPARE(w.statusText(), QStringLiteral("Device has been pulled out, please exit."));
+}
+
+void CalibrationWinTest::aWholeRunClosesWithNineThenTwo()
+{
+    openFrame(QSize(1920, 1080), true);
+    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    QList<int> shown;
+    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
+    QPointer<CalibrationWin> alive(w);
+    w->show();
+    w->start();
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, kRunTimeoutMs));
+    QCOMPARE(shown, (QList<int>{9, 2}));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
+    QVERIFY(logText().contains(QStringLiteral("CalInfo_L.SENSORInfoFlag=0x46574946")));
+    QVERIFY(logText().contains(QStringLiteral("Calibration points: mean")));
+}
+
+void CalibrationWinTest::modeButtonRestartsInFourPoints()
+{
+    openFrame();
+    CalibrationWin w(nullptr, QSize(1920, 1080));
+    w.show();
+    w.start();
+    QVERIFY(waitForStatus(w, 69));
+    QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("4 point"));
+    QTest::mouseClick(button(w, "calTypeButton"), Qt::LeftButton, {}, QPoint(10, 10));
+    QCOMPARE(FourCalib_en.load(), 1);
+    QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("16 point"));
+    QVERIFY(QTest::qWaitFor([&] { return w.fourPointThread().isRunning() && !w.sixteenPointThread().isRunning(); },
+                            kDeviceTimeoutMs));
+    QCOMPARE(runState().points.load(), 4);
+    QVERIFY(waitForStatus(w, 69));
+}
+
+void CalibrationWinTest::escapeKeepsTheChosenMode()
+{
+    openFrame();
+    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    QList<int> shown;
+    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
+    w->show();
+    w->start();
+    QVERIFY(waitForStatus(*w, 69));
+    w->CalTypeSlot();
+    QTest::keyClick(w, Qt::Key_Escape);
+    QCOMPARE(shown, QList<int>{2});
+    QCOMPARE(m_frame->flashByte(sim::Unit::Slave, sim::kScreenRecordOffset + 10), 1);
+}
+
+void CalibrationWinTest::aFramePulledOutShows61AndClosesWithThree()
+{
+    openFrame();
+    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    QList<int> shown;
+    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
+    w->show();
+    w->start();
+    QVERIFY(waitForStatus(*w, 69));
+    m_frame->unplug();
+    QVERIFY(waitForStatus(*w, 61));
+    w->ReturnSlot();
+    QCOMPARE(shown, QList<int>{3});
+}
+
+void CalibrationWinTest::mousePressInSimulationCapturesAPoint_data()
+{
+    QTest::addColumn<int>("screen");
+    for (int screen : {1920, 1024})
+        QTest::addRow("calibration-%d", screen) << screen;
+}
+
+void CalibrationWinTest::mousePressInSimulationCapturesAPoint()
+{
+    QFETCH(int, screen);
+    useScreen(screen);
+    const QSize size = screenSize(screen);
+    openFrame(size);
+    // The hook of --simulate: the mouse on the calibration surface is the finger.
+    calib::ui::MouseFinger::Hands hands;
+    auto frame = m_frame;
+    hands.down = [frame](QPointF p) { frame->fingers().press(p.x(), p.y()); };
+    hands.move = [frame](QPointF p) { frame->fingers().move(p.x(), p.y()); };
+    hands.up = [frame] { frame->fingers().lift(); };
+    calib::ui::MouseFinger hook(std::move(hands));
+    qApp->installEventFilter(&hook);
+    m_frame->setReportLatency(std::chrono::milliseconds(1));  // a hold takes a moment
+
+    CalibrationWin w(nullptr, size);
+    w.show();
+    w.start();
+    QVERIFY(waitForStatus(w, 69));
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    saveShot(w.grab().toImage(), name + QStringLiteral("-target"));
+
+    const QPoint first(size.width() / 16, size.height() / 32);
+    QTest::mousePress(&w, Qt::LeftButton, {}, first);
+    QVERIFY(QTest::qWaitFor([] { return runState().heldFrames.load() >= 15; }, kDeviceTimeoutMs));
+    saveShot(w.grab().toImage(), name + QStringLiteral("-held"));
+    QVERIFY(QTest::qWaitFor([] { return runState().pointIndex.load() == 1; }, kDeviceTimeoutMs));
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, first);
+    QVERIFY(button(w, "resetBeforeButton")->isButtonEnabled() ||
+            QTest::qWaitFor([&] { return button(w, "resetBeforeButton")->isButtonEnabled(); }, kDeviceTimeoutMs));
+    // Pressing a button is no touch.
+    QTest::mouseClick(button(w, "resetBeforeButton"), Qt::LeftButton, {}, QPoint(10, 10));
+    QVERIFY(!m_frame->fingers().position());
+    QVERIFY(QTest::qWaitFor([] { return runState().pointIndex.load() == 0; }, kDeviceTimeoutMs));
+    qApp->removeEventFilter(&hook);
+
+    // Saving, as the worker reports it.
+    w.sixteenPointThread().stopAndWait();
+    runState().pointIndex = 16;
+    runState().target = -1;
+    runState().progress = 60;
+    w.recvData(calib::code::Progress);
+    saveShot(w.grab().toImage(), name + QStringLiteral("-saving"));
+    m_frame->setReportLatency(std::chrono::milliseconds(0));
+}
+
+void CalibrationWinTest::entryRefusesWithoutCommunication()
+{
+    device::g_isDeviceCommunicate = 0;
+    QList<int> status;
+    bool lost = false;
+    calib::ui::CalibrationEntryHooks hooks;
+    hooks.showStatus = [&](int id) { status << id; };
+    hooks.deviceLost = [&] { lost = true; };
+    QVERIFY(!calib::ui::prepareCalibration(nullptr, hooks));
+    QCOMPARE(status, QList<int>{14});
+    device::g_isDeviceCommunicate = 1;
+    device::g_bDevExist = 0;
+    QVERIFY(!calib::ui::prepareCalibration(nullptr, hooks));
+    QVERIFY(lost);
+}
+
+void CalibrationWinTest::entryWritesAMissingScreenRecord()
+{
+    openFrame();
+    QVERIFY(device::SwitchModeChecked(device::mode::Work).ok);
+    m_frame->eraseSector(sim::Unit::Slave, sim::kScreenRecordOffset);
+    m_frame->eraseSector(sim::Unit::Master, sim::kScreenRecordOffset);
+    QList<int> status;
+    calib::ui::CalibrationEntryHooks hooks;
+    hooks.showStatus = [&](int id) { status << id; };
+    CalibrationWin* w = calib::ui::prepareCalibration(nullptr, hooks);
+    QVERIFY(w);
+    QCOMPARE(status, QList<int>{15});
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    for (sim::Unit unit : {sim::Unit::Master, sim::Unit::Slave})
+        QVERIFY(m_frame->readFlash(unit, sim::kScreenRecordOffset, 4) == (std::vector<uint8_t>{0x46, 0x49, 0x43, 0x41}));
+    delete w;
+}
+
+QTEST_MAIN(CalibrationWinTest)
+#include "CalibrationWinTest.moc"
