@@ -32,7 +32,8 @@ class PreviewSource;
 enum class Entry {
     Leveling,        // AdjustScreenButSlot: AdjustScreenWin (its opening steps included)
     Calibration,     // AlignmentButSlot: CalibrationWin (its opening steps included)
-    Settings,        // SetButSlot: SetWin, after calibration mode and the firmware check
+    Settings,        // SetButSlot: SetWin (modal), after calibration mode and the firmware check;
+                     // the slot switches back to work mode when it returns
     KeyCalibration,  // KeyCalibrationButSlot
     KeyTest,         // KeyTestButSlot
     FpgaBrowse,      // FPGAbrowseButSlot

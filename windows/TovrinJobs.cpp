@@ -140,12 +140,12 @@ void Tovrin::SetButSlot()
         m_jobs.workMode();
         return;
     }
-    // The settings window reports its end (2, 5, 6) and the frame goes back
-    // to work there; without it the frame goes back at once.
+    // The settings window is modal; whatever path it took (a failed save
+    // leaves the frame in calibration mode), the frame goes back to work
+    // behind it.
     if (const EntryFunction settings = entryFunction(Entry::Settings)) {
         EntryContext context = entryContext();
         settings(context);
-        return;
     }
     m_jobs.workMode();
 }
