@@ -1,9 +1,10 @@
 #include "Command.h"
 
 #include "HidLink.h"
+#include "shell/Log.h"
 
-#include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace tovrin::device {
 
@@ -11,11 +12,20 @@ std::atomic<uint8_t> LinkState{LINK_OK};
 
 namespace {
 
-bool transact(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8_t* reply, uint8_t replyLength)
+thread_local CommandOutcome t_lastOutcome;
+
+CommandOutcome transact(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8_t* reply,
+                        uint8_t replyLength)
 {
-    payloadLength = std::min<uint8_t>(payloadLength, kMaxPayload);
-    replyLength = std::min<uint8_t>(replyLength, kMaxReply);
+    CommandOutcome outcome;
     const uint8_t number = code & 0x3F;
+
+    // A reply that came after its transaction gave up would otherwise be
+    // read as this command's reply (wrong data taken as success, and every
+    // later reply of that code one behind).
+    outcome.dropped = DropStaleInput();
+    if (outcome.dropped > 0)
+        shell::LogF("Dropped %d late input report(s) before command 0x%02x\n", outcome.dropped, code);
 
     IoTimedOut.store(0);
     uint8_t out[kReportSize] = {};
@@ -33,41 +43,80 @@ bool transact(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8
             LinkState.store(LINK_OK);
             if (replyLength && reply)
                 std::memcpy(reply, in + 3, replyLength);
-            return true;
+            outcome.kind = CommandOutcome::Done;
+            outcome.status = kStatusDone;
+            return outcome;
         }
-        if (foreign >= kMaxForeignReplies)
-            return false;
+        if (foreign >= kMaxForeignReplies) {
+            outcome.kind = CommandOutcome::Foreign;
+            return outcome;
+        }
         if (in[1] == number) {
-            if (in[2] == kStatusRefused)
+            outcome.status = in[2];
+            if (in[2] == kStatusRefused) {
                 LinkState.store(LINK_REFUSED);
+                outcome.kind = CommandOutcome::Refused;
+            } else {
+                outcome.kind = CommandOutcome::NotDone;
+            }
             if (replyLength && reply)
                 std::memset(reply, 0xFF, replyLength);
-            return false;
+            return outcome;
         }
         ++foreign;  // a report that belongs to another command
     }
     LinkState.store(LINK_NO_REPLY);
-    return false;
+    outcome.kind = CommandOutcome::NoReply;
+    outcome.timedOut = IoTimedOut.load() != 0;  // read under the transaction lock: ours
+    return outcome;
+}
+
+// Nothing goes on the wire that the report cannot carry.
+bool sendable(uint8_t code, uint8_t payloadLength, uint8_t replyLength)
+{
+    return code != kNoCommand && payloadLength <= kMaxPayload && replyLength <= kMaxReply;
 }
 
 } // namespace
 
+CommandOutcome Transact(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8_t* reply,
+                        uint8_t replyLength, uint32_t waitMs)
+{
+    if (!sendable(code, payloadLength, replyLength)) {
+        t_lastOutcome = CommandOutcome{};
+        return t_lastOutcome;
+    }
+    std::lock_guard lock(transactionMutex());
+    IoWaitMs.store(waitMs);
+    t_lastOutcome = transact(code, payload, payloadLength, reply, replyLength);
+    return t_lastOutcome;
+}
+
 bool SendCommand(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8_t* reply, uint8_t replyLength)
 {
-    if (code == kNoCommand)
+    if (!sendable(code, payloadLength, replyLength)) {
+        t_lastOutcome = CommandOutcome{};
         return false;
+    }
     std::lock_guard lock(transactionMutex());
-    return transact(code, payload, payloadLength, reply, replyLength);
+    t_lastOutcome = transact(code, payload, payloadLength, reply, replyLength);
+    return t_lastOutcome.ok();
 }
 
 bool SendCommand(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8_t* reply, uint8_t replyLength,
                  uint32_t waitMs)
 {
-    if (code == kNoCommand)
-        return false;
-    std::lock_guard lock(transactionMutex());
-    IoWaitMs.store(waitMs);
-    return transact(code, payload, payloadLength, reply, replyLength);
+    return Transact(code, payload, payloadLength, reply, replyLength, waitMs).ok();
+}
+
+CommandOutcome lastOutcome()
+{
+    return t_lastOutcome;
+}
+
+void noteNotSent()
+{
+    t_lastOutcome = CommandOutcome{};
 }
 
 } // namespace tovrin::device

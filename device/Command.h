@@ -21,9 +21,30 @@ enum LinkStateValue : uint8_t {
     LINK_NO_REPLY = 2,  // a read failed before any matching reply (timeout, device gone)
 };
 
-// What the last transaction found out about the frame; callers look at it
-// right after a failed operation.
+// What the last transaction of the process found out about the frame. Any
+// thread's transaction writes it; to learn why one's OWN call failed, read
+// the CommandOutcome of that call (Transact, lastOutcome()) instead.
 extern std::atomic<uint8_t> LinkState;
+
+// The outcome of one transaction, for the caller that ran it.
+struct CommandOutcome {
+    enum Kind : uint8_t {
+        Done,     // a reply for this command with status 0x22
+        Refused,  // a reply for this command with status 0xFF
+        NotDone,  // a reply for this command with another status (in `status`)
+        NoReply,  // a read failed before a matching reply came (timeout, device gone)
+        Foreign,  // more than 100 reports for other commands
+        NotSent,  // refused before anything went on the wire
+    };
+    Kind kind = NotSent;
+    uint8_t status = 0;     // status byte of the reply (Done, Refused, NotDone)
+    bool timedOut = false;  // NoReply because the wait ran out (not an unplug)
+    int dropped = 0;        // stale input reports dropped before the command went out
+
+    bool ok() const { return kind == Done; }
+    bool noReply() const { return kind == NoReply; }
+    bool refused() const { return kind == Refused; }
+};
 
 constexpr uint8_t kReportId = 3;
 constexpr uint8_t kStatusDone = 0x22;
@@ -79,17 +100,33 @@ constexpr uint32_t Download = 20000;
 } // namespace wait
 
 // Sends one command and waits for its reply (each read waits at most
-// IoWaitMs). True: replyLength reply payload bytes are in reply. False:
-//  - code 0xFF: nothing sent, nothing changed;
-//  - no reply (timeout, device gone): LinkState = LINK_NO_REPLY, reply untouched;
-//  - a reply for this command with another status: reply filled with 0xFF
-//    over replyLength bytes; LinkState = LINK_REFUSED when the status was 0xFF;
-//  - more than 100 reports for other commands: nothing else changed.
-// payloadLength is cut to 62 and replyLength to 61.
-bool SendCommand(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8_t* reply, uint8_t replyLength);
+// waitMs, set in IoWaitMs under the transaction lock). Input reports already
+// waiting when the command is about to go out are replies the frame sent
+// after an earlier transaction gave up: they are dropped first (and counted
+// in the log), so that none is taken for this command's reply.
+// The outcome:
+//  - Done: replyLength reply payload bytes are in reply; LinkState = LINK_OK;
+//  - NotSent: code 0xFF, a payload over 62 or a reply length over 61 bytes;
+//    nothing sent, nothing changed;
+//  - NoReply (timeout, device gone): LinkState = LINK_NO_REPLY, reply untouched;
+//  - Refused / NotDone, a reply for this command with status 0xFF / another
+//    status: reply filled with 0xFF over replyLength bytes; LinkState =
+//    LINK_REFUSED after a refusal, unchanged otherwise;
+//  - Foreign, more than 100 reports for other commands: nothing else changed.
+// The outcome is also kept as the calling thread's lastOutcome().
+CommandOutcome Transact(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8_t* reply,
+                        uint8_t replyLength, uint32_t waitMs);
 
-// The same with the command's wait time set in IoWaitMs under the transaction lock.
+// Transact, true when Done. Without waitMs the current IoWaitMs applies.
+bool SendCommand(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8_t* reply, uint8_t replyLength);
 bool SendCommand(uint8_t code, const uint8_t* payload, uint8_t payloadLength, uint8_t* reply, uint8_t replyLength,
                  uint32_t waitMs);
+
+// The outcome of the last transaction the calling thread ran, whatever other
+// threads did since: what a device operation that returned false ran into.
+// NotSent before the first one, and after an operation refused a call
+// before sending (noteNotSent).
+CommandOutcome lastOutcome();
+void noteNotSent();
 
 } // namespace tovrin::device

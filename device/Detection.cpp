@@ -1,5 +1,6 @@
 #include "Detection.h"
 
+#include "Command.h"
 #include "DeviceStatus.h"
 #include "HidLink.h"
 #include "Transport.h"
@@ -39,13 +40,29 @@ void DetectionMachine::emitCode(int code)
         m_report(code);
 }
 
+namespace {
+
+// The window sets the state too (1 on a restart, 3 and 4 during an update),
+// at any moment. The thread decides its next state from the one it read at
+// the start of its step, so it moves only while that is still the state: a
+// state the window set in the meantime wins, and the step's outcome (codes,
+// OpenResult, counters) is dropped with it.
+bool moveState(uint8_t from, uint8_t to)
+{
+    return DeviceCheckState.compare_exchange_strong(from, to);
+}
+
+} // namespace
+
 void DetectionMachine::step()
 {
     const bool engineering = m_variant == Variant::Engineering;
-    switch (DeviceCheckState.load()) {
+    const uint8_t state = DeviceCheckState.load();
+    switch (state) {
     case kStateOpen: {
         const bool ok = OpenHidDevice(m_productId);
-        DeviceCheckState = kStateReport;
+        if (!moveState(state, kStateReport))
+            break;
         if (ok) {
             CheckCount = 0;
             OpenResult = 1;
@@ -58,25 +75,31 @@ void DetectionMachine::step()
         pause(100);
         const int r = CheckHidDevice(m_productId);
         if (r == kCheckGone) {
-            DeviceCheckState = kStateReport;
+            if (!moveState(state, kStateReport))
+                break;
             OpenResult = 0;
             shell::WriteLog("No hid device!(DEVICE_CHECKING:checkDeviceValue == 2)\n");
         } else if (r == kCheckWrongCollection) {
+            if (!moveState(state, kStateReport))
+                break;
             CheckCount = 1;
-            DeviceCheckState = kStateReport;
             OpenResult = 2;
             shell::WriteLog("No hid device!(DEVICE_CHECKING:checkDeviceValue == 1)\n");
+        } else if (m_reported && !g_bDevExist.load() && isApplicationProductId(m_productId)) {
+            retestHungFrame();
         } else {
             g_isDeviceCommunicate = 1;
             g_bDevExist = 1;
             if (m_reported)
                 break;
             // A newly appeared frame is reported after 8 good checks in a row.
-            if (++CheckCount >= kGoodChecksBeforeReport) {
+            if (CheckCount.load() + 1 >= kGoodChecksBeforeReport) {
+                if (!moveState(state, kStateReport))
+                    break;
                 CheckCount = 0;
-                DeviceCheckState = kStateReport;
                 OpenResult = 1;
             } else {
+                ++CheckCount;
                 pause(100);
             }
         }
@@ -85,29 +108,28 @@ void DetectionMachine::step()
     case kStateWaitBootLoader:
     case kStateWaitApplication: {
         if (!engineering) {
-            DeviceCheckState = kStateOpen;  // the other tools never run an update
+            moveState(state, kStateOpen);  // the other tools never run an update
             break;
         }
-        const bool wantBootLoader = DeviceCheckState.load() == kStateWaitBootLoader;
+        const bool wantBootLoader = state == kStateWaitBootLoader;
         ++CheckCount;
         bool found = false;
         if (OpenHidDevice(m_productId)) {
             found = wantBootLoader ? m_productId == kBootLoaderProductId : isApplicationProductId(m_productId);
             if (found) {
+                if (!moveState(state, kStateReport))
+                    break;
                 if (!wantBootLoader) {
                     CheckCount = 0;
                     m_reported = false;
                 }
-                DeviceCheckState = kStateReport;
                 OpenResult = 1;
             }
         }
         pause(500);
         // A frame found on the last try is still reported as found.
-        if (!found && CheckCount.load() >= kUpdateTries) {
-            DeviceCheckState = kStateReport;
+        if (!found && CheckCount.load() >= kUpdateTries && moveState(state, kStateReport))
             OpenResult = 0;
-        }
         break;
     }
     case kStatePoll: {
@@ -120,7 +142,8 @@ void DetectionMachine::step()
             }
             break;
         }
-        DeviceCheckState = kStateWatch;
+        if (!moveState(state, kStateWatch))
+            break;
         CheckCount = 0;
         emitCode(detection::kAppeared);
         break;
@@ -128,8 +151,9 @@ void DetectionMachine::step()
     case kStateReport: {
         const int result = OpenResult.load();
         if (result == 1) {
+            if (!moveState(state, kStateWatch))
+                break;
             g_bDevExist = 1;
-            DeviceCheckState = kStateWatch;
             m_reported = true;
             shell::LogF("Open hid device success!PID:0x%04x\n", m_productId);
             if (isApplicationProductId(m_productId)) {
@@ -143,8 +167,9 @@ void DetectionMachine::step()
                 emitCode(detection::kNoFrame);
             }
         } else if (result == 0 || result == 2) {
+            if (!moveState(state, kStatePoll))
+                break;
             m_reported = false;
-            DeviceCheckState = kStatePoll;
             emitCode(detection::kNoFrame);
         }
         break;
@@ -153,6 +178,28 @@ void DetectionMachine::step()
         pause(100);
         break;
     }
+}
+
+void DetectionMachine::retestHungFrame()
+{
+    // A transaction got no reply and marked the frame gone, yet the handle is
+    // still ours and the frame still there: it hung. As soon as it answers a
+    // status request again it is reported anew (code 13), so the technician
+    // goes on without pulling the cable; while it stays silent the watch
+    // says nothing and asks again.
+    const int result = TestCommunication(m_stop);
+    if (m_stop && m_stop->load())
+        return;
+    if (!lastOutcome().ok()) {
+        pause(100);
+        return;  // still no answer
+    }
+    if (DeviceCheckState.load() != kStateWatch)
+        return;  // the window took the detection elsewhere meanwhile
+    g_isDeviceCommunicate = 1;
+    g_bDevExist = 1;
+    shell::LogF("Device answers again after a failed transaction! g_getStatusError=%d\n", result);
+    emitCode(detection::kApplicationOpened);
 }
 
 DetectionThread::DetectionThread(DetectionMachine::Variant variant, QObject* parent)

@@ -21,7 +21,9 @@
 
 namespace tovrin::device {
 
-// Shared detection state (the window sets states 1, 3 and 4).
+// Shared detection state. The window sets states 1, 3 and 4 whenever it
+// needs to; the thread changes the state only by compare-and-exchange from
+// the state its step started in, so the window's setting is never lost.
 enum DetectionStateValue : uint8_t {
     kStateOpen = 1,
     kStateWatch = 2,
@@ -59,6 +61,7 @@ public:
 private:
     void pause(int ms);
     void emitCode(int code);
+    void retestHungFrame();
 
     Variant m_variant;
     std::function<void(int)> m_report;

@@ -33,6 +33,14 @@ void put24(uint8_t* p, uint32_t v)
 }
 uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+// A call the frame cannot be asked: nothing is sent, and the calling thread's
+// last outcome says so, so that no caller reads an older failure into it.
+bool refuse()
+{
+    noteNotSent();
+    return false;
+}
+
 std::mutex g_touchMutex;
 TouchReport g_lastTouch;
 
@@ -52,10 +60,12 @@ bool ReadRegister(uint32_t address, uint8_t& value)
 
 bool ReadUnit(uint32_t address, int count, std::span<uint8_t> buffer)
 {
-    if (count <= 0)
+    if (count <= 0) {
+        noteNotSent();
         return true;
+    }
     if (static_cast<size_t>(count) > buffer.size())
-        return false;
+        return refuse();
     const int u = slaveIndex(address);
     const uint32_t offset = offsetOf(address);
     std::lock_guard lock(transactionMutex());  // the pieces of one read stay together
@@ -99,15 +109,17 @@ bool ReadUnit(uint32_t address, int count, std::span<uint8_t> buffer)
     case Space::Download:
         break;
     }
-    return false;
+    return refuse();
 }
 
 bool WriteUnit(uint32_t address, int count, std::span<const uint8_t> data)
 {
-    if (count <= 0)
+    if (count <= 0) {
+        noteNotSent();
         return true;
+    }
     if (static_cast<size_t>(count) > data.size())
-        return false;
+        return refuse();
     const int u = slaveIndex(address);
     const uint32_t offset = offsetOf(address);
     std::lock_guard lock(transactionMutex());
@@ -160,20 +172,20 @@ bool WriteUnit(uint32_t address, int count, std::span<const uint8_t> data)
         else if (port == 0x8000u)
             code = cmd::DownloadPort8000[u];
         else
-            return false;
+            return refuse();
         if (count > kDownloadMax)
-            return false;
+            return refuse();
         code = static_cast<uint8_t>(code | (address & 0xC0u));
         return SendCommand(code, data.data(), static_cast<uint8_t>(count), nullptr, 0, wait::Download);
     }
     }
-    return false;
+    return refuse();
 }
 
 bool EraseFlash(uint32_t address, uint8_t byte3, uint8_t byte4)
 {
     if (spaceOf(address) != Space::Flash)
-        return false;
+        return refuse();
     uint8_t payload[5];
     put24(payload, offsetOf(address));
     payload[3] = byte3;
@@ -187,8 +199,9 @@ bool ReadLineData(uint8_t m, uint32_t position, int count, std::span<uint8_t> bu
     put16(payload, position & 0xFFFFu);
     if ((m & 0xC0) == 0xC0) {
         // Packed form: 2 bytes of total stream length, then 59 stream bytes.
-        if (buffer.size() < 59)
-            return false;
+        // The length byte is 255 (the header of a line) or 1-59 stream bytes.
+        if (buffer.size() < 59 || count <= 0 || (count > 59 && count != 255))
+            return refuse();
         payload[2] = static_cast<uint8_t>(count);
         uint8_t reply[kMaxReply];
         const uint8_t code = (m & 0x0F) == 0 ? cmd::ReadLineDataPacked[0] : cmd::ReadLineDataPacked[1];
@@ -198,8 +211,9 @@ bool ReadLineData(uint8_t m, uint32_t position, int count, std::span<uint8_t> bu
         std::memcpy(buffer.data(), reply + 2, 59);
         return true;
     }
-    if (count < 0 || count > kMaxReply || static_cast<size_t>(count) > buffer.size())
-        return false;
+    // No line data is read in zero-byte pieces.
+    if (count <= 0 || count > kMaxReply || static_cast<size_t>(count) > buffer.size())
+        return refuse();
     payload[2] = static_cast<uint8_t>(count);
     const uint8_t code = static_cast<uint8_t>(((position >> 30) & 3u) << 6) | (m != 0 ? 1 : 0);
     return SendCommand(code, payload, 3, buffer.data(), static_cast<uint8_t>(count), wait::LineData);
@@ -320,17 +334,25 @@ TouchReport lastTouchReport()
 
 bool SwitchMode(uint8_t mode, uint8_t* reply8)
 {
+    CommandOutcome outcome;
+    return SwitchMode(mode, reply8, outcome);
+}
+
+bool SwitchMode(uint8_t mode, uint8_t* reply8, CommandOutcome& outcome)
+{
+    // Without a reply the caller gets "no value", never what the stack held.
     uint8_t reply[8];
-    const bool ok = SendCommand(cmd::SwitchMode, &mode, 1, reply, 8, wait::Mode);
+    std::fill(std::begin(reply), std::end(reply), uint8_t{0xFF});
+    outcome = Transact(cmd::SwitchMode, &mode, 1, reply, 8, wait::Mode);
     if (reply8)
         std::memcpy(reply8, reply, 8);
-    return ok;
+    return outcome.ok();
 }
 
 bool GetStatus(std::span<uint8_t> status61)
 {
     if (status61.size() < static_cast<size_t>(kStatusSize))
-        return false;
+        return refuse();
     return SendCommand(cmd::GetStatus, nullptr, 0, status61.data(), kStatusSize, wait::Status);
 }
 

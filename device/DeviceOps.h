@@ -2,10 +2,14 @@
 // Device operations: one per command family, addressed with unit addresses
 // (UnitAddress.h). Each sets its command's wait time, splits long transfers
 // into report-sized pieces and applies its fill rule on failure; none says
-// why it failed: the caller reads LinkState and IoTimedOut.
+// why it failed: the caller asks lastOutcome() (Command.h), the outcome of
+// its own thread's last transaction.
 //
-// Buffers are spans: a count beyond the buffer's capacity is refused with
-// false before anything is sent.
+// Buffers are spans: a count beyond the buffer's capacity, or beyond what
+// one report carries, is refused with false before anything is sent, and
+// lastOutcome() is then NotSent.
+
+#include "Command.h"
 
 #include <array>
 #include <cstdint>
@@ -32,9 +36,10 @@ bool EraseFlash(uint32_t address, uint8_t byte3 = 1, uint8_t byte4 = 0);
 
 // Line image data of one unit. m selects the unit (non-zero: Slave); when
 // bits 6-7 of m are both set the packed form is used (59 stream bytes into
-// buffer, the total stream length into total). Bits 30-31 of position are
-// the region flags (0x80000000 region A, 0x40000000 region B), bits 0-15
-// the byte offset.
+// buffer, the total stream length into total; count is the length byte:
+// 255 asks for a line's header, 1-59 for stream bytes). Bits 30-31 of
+// position are the region flags (0x80000000 region A, 0x40000000 region B),
+// bits 0-15 the byte offset. The plain form reads 1-61 bytes.
 bool ReadLineData(uint8_t m, uint32_t position, int count, std::span<uint8_t> buffer, uint16_t& total);
 
 bool SearchLine(int unit, uint16_t lower, uint16_t upper, uint32_t& startLine);  // 65535 on failure
@@ -75,8 +80,12 @@ int ReadTouchPoints(uint8_t request, uint8_t pointIndex, uint32_t screenPosition
 TouchReport lastTouchReport();
 
 // Mode codes: 0xFF calibration, 0x22 work, 0xEE work after leveling, 0xBB
-// FPGA reset, 0xCC reset. reply8 receives the 8-byte reply when given.
+// FPGA reset, 0xCC reset. reply8 receives the 8-byte reply when given (all
+// 0xFF when none came). The second form hands back the transaction's own
+// outcome, so that a refusal is told from a timeout and from other statuses
+// by this reply alone.
 bool SwitchMode(uint8_t mode, uint8_t* reply8 = nullptr);
+bool SwitchMode(uint8_t mode, uint8_t* reply8, CommandOutcome& outcome);
 
 constexpr int kStatusSize = 61;
 bool GetStatus(std::span<uint8_t> status61);

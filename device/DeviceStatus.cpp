@@ -29,14 +29,6 @@ uint32_t get32(const uint8_t* p)
            | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-void markFlagsGoneOnNoReply()
-{
-    if (LinkState.load() == LINK_NO_REPLY) {
-        g_bDevExist.store(0);
-        g_isDeviceCommunicate.store(0);
-    }
-}
-
 void setSwitchFailureBits()
 {
     g_ErrorCodeM.fetch_or(0x80000000u);
@@ -85,10 +77,11 @@ int TestCommunication(const std::atomic<bool>* stop)
         g_getStatusError.store(decision);
         return decision;
     }
-    // No usable answer after the attempts.
+    // No usable answer after the attempts. Whether the last request timed
+    // out is that request's own outcome, not what another thread left.
     g_getStatusError.store(kStatusNoLink);
     shell::LogF("TestCommunication! g_getStatusError=%d\n", kStatusNoLink);
-    if (IoTimedOut.load()) {
+    if (lastOutcome().timedOut) {
         g_getStatusError.store(kStatusTimedOut);
         return kStatusTimedOut;
     }
@@ -103,18 +96,24 @@ ModeSwitchOutcome SwitchModeChecked(uint8_t modeCode)
         out.deviceAbsent = true;
         return out;
     }
+    // Every decision below is taken from the switch's own reply (or its
+    // absence), never from what an earlier command left in LinkState.
+    CommandOutcome sent;
     auto lost = [&] {
-        markFlagsGoneOnNoReply();
-        out.frameLost = LinkState.load() == LINK_NO_REPLY;
+        if (sent.noReply()) {
+            g_bDevExist.store(0);
+            g_isDeviceCommunicate.store(0);
+            out.frameLost = true;
+        }
     };
 
     if (modeCode == mode::Calibration) {
-        if (SwitchMode(modeCode)) {
+        if (SwitchMode(modeCode, nullptr, sent)) {
             out.ok = true;
             return out;
         }
         sleepMs(100);
-        if (SwitchMode(modeCode)) {
+        if (SwitchMode(modeCode, nullptr, sent)) {
             out.ok = true;
             return out;
         }
@@ -126,7 +125,7 @@ ModeSwitchOutcome SwitchModeChecked(uint8_t modeCode)
         return out;
     }
     if (modeCode == mode::Reset) {
-        if (SwitchMode(modeCode)) {
+        if (SwitchMode(modeCode, nullptr, sent)) {
             out.ok = true;
             return out;
         }
@@ -136,7 +135,7 @@ ModeSwitchOutcome SwitchModeChecked(uint8_t modeCode)
         return out;
     }
 
-    if (SwitchMode(modeCode)) {
+    if (SwitchMode(modeCode, nullptr, sent)) {
         out.ok = true;
         return out;
     }
@@ -145,8 +144,7 @@ ModeSwitchOutcome SwitchModeChecked(uint8_t modeCode)
         out.ok = true;  // the frame is already known not to talk: nothing more to do
         return out;
     }
-    const bool refused = LinkState.load() == LINK_REFUSED;
-    if (IoTimedOut.load() || !refused || (modeCode != mode::Work && modeCode != mode::WorkAfterLeveling)) {
+    if (sent.timedOut || !sent.refused() || (modeCode != mode::Work && modeCode != mode::WorkAfterLeveling)) {
         shell::LogF("Switch to wrok mode failed! g_isSwitchMode=%d\n", 0);
         lost();
         return out;
@@ -160,7 +158,7 @@ ModeSwitchOutcome SwitchModeChecked(uint8_t modeCode)
         if (!ReadToBuffer(address, kCalibrationRecordSize, record)) {
             out.messageId = 18;
             shell::LogF("Switch to wrok mode failed! SwitchMode(ReadCalibInfo) g_isSwitchMode=%d\n", 0);
-            out.frameLost = LinkState.load() == LINK_NO_REPLY;
+            out.frameLost = lastOutcome().noReply();
             return out;
         }
         if (get32(record.data()) != kSensorInfoFlag)

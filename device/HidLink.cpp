@@ -128,6 +128,24 @@ bool ReadHidDevice(uint8_t* report)
     return false;
 }
 
+int DropStaleInput()
+{
+    // A frame streaming reports without end must not hold the command back
+    // for ever: a full HID input queue holds far fewer than this.
+    constexpr int kMaxDropped = 1024;
+    const auto t = currentTransport();
+    if (!t)
+        return 0;
+    std::lock_guard lock(g_transferMutex);
+    uint8_t report[kReportSize];
+    int dropped = 0;
+    while (dropped < kMaxDropped && t->read(report, 0) == IoResult::Ok) {
+        traceReport(TraceDirection::In, report, kReportSize);
+        ++dropped;
+    }
+    return dropped;
+}
+
 bool GetFeatureReport(uint8_t reportId, uint8_t* buffer)
 {
     const auto t = currentTransport();

@@ -38,6 +38,11 @@ int CheckHidDevice(uint16_t& productId);
 bool WriteHidDevice(const uint8_t* report);
 bool ReadHidDevice(uint8_t* report);
 
+// Reads and drops every input report already waiting, without waiting for
+// one (the command transaction does this before it writes). Returns how many
+// were dropped; a dead or closed device drops none.
+int DropStaleInput();
+
 // Fetches a 3-byte feature report; buffer[0] is set to reportId.
 bool GetFeatureReport(uint8_t reportId, uint8_t* buffer);
 

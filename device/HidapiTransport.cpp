@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <unistd.h>
@@ -22,26 +23,17 @@ bool initHidapi()
     return ok;
 }
 
-// The sysname of the HID device behind a hidraw node ("0003:1FC9:0055.0007").
-// Its instance counter grows with every plug-in, so it tells a re-plugged
-// frame that got the same node from the one we opened. Empty when unknown.
-std::string hidInstanceOf(const std::string& nodePath)
+std::vector<uint8_t> readFileBytes(const std::string& path)
 {
-    const auto slash = nodePath.rfind('/');
-    const std::string sysname = slash == std::string::npos ? nodePath : nodePath.substr(slash + 1);
-    std::string instance;
-    struct udev* udev = udev_new();
-    if (!udev)
-        return instance;
-    if (struct udev_device* raw = udev_device_new_from_subsystem_sysname(udev, "hidraw", sysname.c_str())) {
-        // The parent is owned by raw and must not be unreferenced.
-        if (struct udev_device* hid = udev_device_get_parent_with_subsystem_devtype(raw, "hid", nullptr))
-            if (const char* name = udev_device_get_sysname(hid))
-                instance = name;
-        udev_device_unref(raw);
+    std::vector<uint8_t> bytes;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        uint8_t chunk[4096];
+        size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        std::fclose(f);
     }
-    udev_unref(udev);
-    return instance;
+    return bytes;
 }
 
 int clampWait(uint32_t waitMs)
@@ -77,6 +69,37 @@ std::vector<HidEntry> HidapiTransport::enumerateFrameEntries()
     return entries;
 }
 
+HidNodeIdentity HidapiTransport::readNode(const std::string& nodePath)
+{
+    // One lookup of the node's own sysfs entry and of the HID device behind
+    // it: its sysname (whose instance counter grows with every plug-in),
+    // HID_ID and report descriptor. Nothing else on the machine is looked at.
+    HidNodeIdentity node;
+    const auto slash = nodePath.rfind('/');
+    const std::string sysname = slash == std::string::npos ? nodePath : nodePath.substr(slash + 1);
+    struct udev* udev = udev_new();
+    if (!udev)
+        return node;
+    if (struct udev_device* raw = udev_device_new_from_subsystem_sysname(udev, "hidraw", sysname.c_str())) {
+        node.present = true;
+        // The parent is owned by raw and must not be unreferenced.
+        if (struct udev_device* hid = udev_device_get_parent_with_subsystem_devtype(raw, "hid", nullptr)) {
+            if (const char* name = udev_device_get_sysname(hid))
+                node.instance = name;
+            if (const char* id = udev_device_get_property_value(hid, "HID_ID"))
+                parseHidId(id, node.vendorId, node.productId);
+            if (const char* sys = udev_device_get_syspath(hid)) {
+                for (const HidUsage& u : collectionUsages(readFileBytes(std::string(sys) + "/report_descriptor")))
+                    if (u.usagePage == kVendorUsagePage && u.usage == kVendorUsage)
+                        node.vendorCollection = true;
+            }
+        }
+        udev_device_unref(raw);
+    }
+    udev_unref(udev);
+    return node;
+}
+
 bool HidapiTransport::open(uint16_t& productId)
 {
     productId = kNoProductId;
@@ -95,7 +118,7 @@ bool HidapiTransport::open(uint16_t& productId)
         classifyOpenPath(entries, candidate, pid);
         m_device = dev;
         m_path = candidate;
-        m_instance = hidInstanceOf(candidate);
+        m_opened = readNode(candidate);
         m_open = true;
         productId = pid;
         return true;
@@ -108,15 +131,9 @@ int HidapiTransport::check(uint16_t& productId)
     const std::lock_guard lock(m_mutex);
     if (!m_device)
         return kCheckGone;
-
-    // A fresh enumeration tells whether our node is still listed as the
-    // frame's vendor collection; the handle itself stays as it is.
-    const CheckResult result = classifyOpenPath(enumerateFrameEntries(), m_path, productId);
-    if (result == kCheckGone)
-        return kCheckGone;
-    if (!m_instance.empty() && hidInstanceOf(m_path) != m_instance)
-        return kCheckGone;  // the node now belongs to a frame plugged in after ours
-    return result;
+    // The open node itself, not a scan of every HID device; the handle stays
+    // as it is.
+    return classifyOpenNode(m_opened, readNode(m_path), productId);
 }
 
 IoResult HidapiTransport::errorResult(int err) const
@@ -184,7 +201,7 @@ void HidapiTransport::closeLocked()
         hid_close(m_device);
     m_device = nullptr;
     m_path.clear();
-    m_instance.clear();
+    m_opened = {};
     m_open = false;
 }
 

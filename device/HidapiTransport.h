@@ -43,6 +43,10 @@ public:
     // the decisions of HidIdentity.h. Empty when hidapi cannot start.
     static std::vector<HidEntry> enumerateFrameEntries();
 
+    // What sysfs says of one hidraw node ("/dev/hidraw3") now; the re-check
+    // compares it with what it said when the node was opened.
+    static HidNodeIdentity readNode(const std::string& nodePath);
+
 private:
     void closeLocked();
     IoResult errorResult(int err) const;
@@ -50,7 +54,7 @@ private:
     mutable std::mutex m_mutex;     // guards the handle and what belongs to it
     hid_device_* m_device = nullptr;
     std::string m_path;
-    std::string m_instance;         // sysname of the HID device behind the node
+    HidNodeIdentity m_opened;       // the node as it was when opened
     std::atomic<bool> m_open{false};
 };
 

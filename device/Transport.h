@@ -70,7 +70,8 @@ public:
     // False when none is found; nothing is left open then.
     virtual bool open(uint16_t& productId) = 0;
 
-    // Re-examines the open device without reopening it. Sets productId when the
+    // Re-examines the open device without reopening it, and without looking
+    // at other devices (it runs ten times a second). Sets productId when the
     // identity could be read. Returns a CheckResult; kCheckGone when closed.
     virtual int check(uint16_t& productId) = 0;
 
@@ -79,8 +80,10 @@ public:
     virtual IoResult write(const uint8_t* report, uint32_t waitMs) = 0;
 
     // Reads one 64-byte input report into report, waiting at most waitMs for
-    // one to arrive. On TimedOut the pending read is cancelled, so the next
-    // transfer can start at once and no late report is lost into it.
+    // one to arrive (0: only a report already waiting; TimedOut at once when
+    // there is none). On TimedOut the pending read is cancelled, so the next
+    // transfer can start at once; a report that arrives after that waits for
+    // the next read.
     virtual IoResult read(uint8_t* report, uint32_t waitMs) = 0;
 
     // Fetches a 3-byte feature report; buffer[0] holds the report ID on entry.

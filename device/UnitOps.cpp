@@ -25,6 +25,7 @@ std::atomic<int> DownloadUnitIsSlave{0};
 namespace {
 
 constexpr int kBurstReadMax = 624;
+constexpr int kDownloadBlockMax = 62;
 constexpr int kBurstWriteMax = 128;
 constexpr size_t kFileNameMax = 16;  // the script block keeps 16 bytes of name
 
@@ -63,7 +64,9 @@ uint32_t withSelectedUnit(uint32_t address, bool unitInAddress)
 
 void markGoneOnNoReply()
 {
-    if (LinkState.load() == LINK_NO_REPLY) {
+    // This thread's own last transaction: a refusal before sending, or
+    // another thread's timeout in between, never marks the frame gone.
+    if (lastOutcome().noReply()) {
         g_bDevExist.store(0);
         g_isDeviceCommunicate.store(0);
     }
@@ -85,6 +88,7 @@ bool ReadToBuffer(uint32_t address, int count, std::span<uint8_t> out)
     setUnit(address);
     if (count < 0 || count > kSharedBufferSize || (!out.empty() && out.size() < static_cast<size_t>(count))) {
         SharedBufferValid.store(0);
+        noteNotSent();
         return false;
     }
     std::lock_guard lock(g_bufferMutex);
@@ -100,6 +104,7 @@ bool WriteFromBuffer(uint32_t address, std::span<const uint8_t> data)
     setUnit(address);
     if (data.size() > static_cast<size_t>(kSharedBufferSize)) {
         SharedBufferValid.store(0);
+        noteNotSent();
         return false;
     }
     std::lock_guard lock(g_bufferMutex);
@@ -181,6 +186,12 @@ bool PortWrite(uint32_t address, uint8_t value, int count, bool unitInAddress)
 
 bool DownloadBlock(std::span<const uint8_t> data, uint32_t port)
 {
+    // A block is 1 to 62 bytes: an empty one would count as sent (and move
+    // DownloadState on) without a command.
+    if (data.empty() || data.size() > static_cast<size_t>(kDownloadBlockMax)) {
+        noteNotSent();
+        return false;
+    }
     uint32_t address = (port & 0xC000u) | kDownloadSpace | (DownloadUnitIsSlave.load() ? kSlaveBit : 0u);
     const uint8_t state = DownloadState.load();
     if (state == 1)
@@ -197,8 +208,10 @@ bool DownloadBlock(std::span<const uint8_t> data, uint32_t port)
 bool BurstReadToFile(uint32_t address, int count, const std::string& fileName)
 {
     setUnit(address);
-    if (count < 0 || count > kBurstReadMax)
+    if (count < 0 || count > kBurstReadMax) {
+        noteNotSent();
         return false;
+    }
     std::vector<uint8_t> bytes(static_cast<size_t>(count));
     const bool ok = ReadUnit(address, count, bytes);
     const std::string name = fileName.substr(0, kFileNameMax);
@@ -218,8 +231,10 @@ bool BurstReadToFile(uint32_t address, int count, const std::string& fileName)
 bool BurstWriteFromFile(uint32_t address, int count, const std::string& fileName)
 {
     setUnit(address);
-    if (count < 0 || count > kBurstWriteMax)
+    if (count < 0 || count > kBurstWriteMax) {
+        noteNotSent();
         return false;
+    }
     std::vector<uint8_t> bytes(static_cast<size_t>(count), 0);
     const std::string name = fileName.substr(0, kFileNameMax);
     {
@@ -236,8 +251,10 @@ bool BurstWriteFromFile(uint32_t address, int count, const std::string& fileName
     }
     // A file that cannot be read, or holds fewer bytes than asked for, is not
     // written in part: nothing is sent.
-    if (bytes.size() != static_cast<size_t>(count))
+    if (bytes.size() != static_cast<size_t>(count)) {
+        noteNotSent();
         return false;
+    }
     return done(WriteUnit(address, count, bytes));
 }
 

@@ -3,7 +3,8 @@
 // Besides the device operation each one records the unit name for messages,
 // keeps the shared transfer buffer, remembers the last register access for
 // the debug pages and scripts, and marks the frame as gone when it stopped
-// answering (LINK_NO_REPLY clears g_bDevExist and g_isDeviceCommunicate).
+// answering (no reply to its own transaction clears g_bDevExist and
+// g_isDeviceCommunicate).
 
 #include <atomic>
 #include <cstdint>
@@ -57,7 +58,8 @@ bool DownloadBlock(std::span<const uint8_t> data, uint32_t port);
 bool BurstReadToFile(uint32_t address, int count, const std::string& fileName);
 bool BurstWriteFromFile(uint32_t address, int count, const std::string& fileName);
 
-// Marks the frame gone when the last transaction got no reply.
+// Marks the frame gone when the calling thread's last transaction got no
+// reply (lastOutcome(), Command.h); a call refused before sending never does.
 void markGoneOnNoReply();
 
 } // namespace tovrin::device

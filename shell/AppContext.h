@@ -1,8 +1,8 @@
 #pragma once
 // The application context: one object per process, built at start-up and
 // rebuilt after a language change. It holds the tool flavour, the screen
-// orientation, the extended-frame flag, the message texts of the current
-// language, the skin folder, the current log file and the three fonts.
+// orientation, the message texts of the current language, the skin folder,
+// the current log file and the three fonts.
 // Every thread may log through it; the other fields are written only by the
 // window thread while no worker runs.
 
@@ -29,7 +29,8 @@ public:
     // Fields in the order the rest of the tool knows them.
     std::atomic<int> toolFlavour{1};          // ChooseToolEnable after start-up (0-4)
     std::atomic<int> portrait{0};             // 1 when the screen is at least as tall as wide
-    std::atomic<int> ExtendedFrameDevice{0};  // status byte 26 of the last good status test
+    // The extended-frame flag (status byte 26) is device::ExtendedFrameDevice
+    // of device/DeviceStatus.h, written by the status test: one flag, one place.
 
     // Message text by id in the current language; an unknown id gives an empty text.
     QString text(int id) const;

@@ -2,7 +2,9 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <mutex>
@@ -19,16 +21,67 @@ void CommentIniWriter::setBeforeReplaceHook(std::function<bool()> hook)
     g_beforeReplace = std::move(hook);
 }
 
+namespace {
+
+// The file a name stands for: symbolic links followed to their end, so that
+// the new contents replace the target and the link stays a link.
+QString resolveLinks(const QString& fileName)
+{
+    QString path = fileName;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(path);
+        if (!info.isSymLink())
+            return path;
+        path = info.symLinkTarget();
+    }
+    return path;  // a loop: opening it fails below and the write is refused
+}
+
+} // namespace
+
 CommentIniWriter::CommentIniWriter(const QString& fileName)
     : m_fileName(fileName)
+    , m_target(resolveLinks(fileName))
 {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly)) {
-        qDebug() << "readIniComment open" << fileName << "failed!: error";
+    const QFileInfo info(m_target);
+    m_existed = info.exists() || info.isSymLink();
+    if (!m_existed)
+        return;  // a new file: GBK, no comments
+    QFile f(m_target);
+    QByteArray bytes;
+    bool readable = f.open(QIODevice::ReadOnly);
+    if (readable) {
+        bytes = f.readAll();
+        readable = f.error() == QFileDevice::NoError;
+    }
+    if (!readable) {
+        // Taking it for empty would replace every setting with one key.
+        qDebug() << "readIniComment open" << m_target << "failed!: error";
+        m_refused = true;
         return;
     }
-    const QString text = decodeText(f.readAll(), Encoding::Gbk);
-    const QStringList lines = text.split('\n');
+    struct stat st {};
+    if (::fstat(f.handle(), &st) != 0) {
+        qDebug() << "readIniComment open" << m_target << "failed!: error";
+        m_refused = true;
+        return;
+    }
+    m_mode = st.st_mode & 07777;
+    // A read-only file is the owner's choice; its write permission bits count
+    // even for a user the system would let through (root).
+    if (!info.isWritable() || (m_mode & 0222) == 0) {
+        qDebug() << "WriteIniComment open" << m_target << "failed! (read-only)";
+        m_refused = true;
+        return;
+    }
+    m_encoding = detectEncoding(bytes);
+    const std::optional<QString> text = decodeStrict(bytes, m_encoding);
+    if (!text) {
+        qDebug() << "readIniComment open" << m_target << "failed!: error (cannot decode)";
+        m_refused = true;
+        return;
+    }
+    const QStringList lines = text->split('\n');
     for (int i = 0; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
         if (!line.isEmpty() && (line.startsWith('#') || line.startsWith(';')))
@@ -37,7 +90,7 @@ CommentIniWriter::CommentIniWriter(const QString& fileName)
     // A file that ends with a line break has no line after it.
     if (!lines.isEmpty() && lines.last().isEmpty())
         m_comments.erase(static_cast<int>(lines.size()) - 1);
-    m_ini = IniFile::parse(text);
+    m_ini = IniFile::parse(*text);
 }
 
 CommentIniWriter::~CommentIniWriter()
@@ -58,6 +111,8 @@ bool CommentIniWriter::close()
     if (!m_open)
         return false;
     m_open = false;
+    if (m_refused)
+        return false;
 
     // The settings as the INI writer lays them out, then the comments put
     // back at their old line numbers: for each written line advance the
@@ -85,15 +140,28 @@ bool CommentIniWriter::close()
         out += text + '\n';
     }
 
-    const QString tempName = m_fileName + ".out";
+    const std::optional<QByteArray> bytes = encodeStrict(out, m_encoding);
+    if (!bytes) {
+        qDebug() << "WriteIniComment open" << m_target << "failed! (a value the file's encoding cannot hold)";
+        return false;
+    }
+    return replaceFile(*bytes);
+}
+
+bool CommentIniWriter::replaceFile(const QByteArray& bytes)
+{
+    const QString tempName = m_target + ".out";
     {
         QFile tmp(tempName);
         if (!tmp.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             qDebug() << "WriteIniComment open" << tempName << "failed!";
             return false;
         }
-        const QByteArray bytes = encodeText(out, Encoding::Gbk);
-        if (tmp.write(bytes) != bytes.size() || !tmp.flush()) {
+        // The new file gets the old one's permissions before it takes its
+        // place (DeviceInfo.ini holds the encryption word).
+        const bool written = tmp.write(bytes) == bytes.size() && tmp.flush()
+                             && (!m_existed || ::fchmod(tmp.handle(), m_mode) == 0);
+        if (!written) {
             qDebug() << "WriteIniComment open" << tempName << "failed!";
             tmp.close();
             QFile::remove(tempName);
@@ -112,8 +180,8 @@ bool CommentIniWriter::close()
             return false;  // "crashed": the complete .out file and the old file both remain
     }
     // rename(2) replaces the old file in one step.
-    if (::rename(QFile::encodeName(tempName).constData(), QFile::encodeName(m_fileName).constData()) != 0) {
-        qDebug() << "WriteIniComment open" << m_fileName << "failed!";
+    if (::rename(QFile::encodeName(tempName).constData(), QFile::encodeName(m_target).constData()) != 0) {
+        qDebug() << "WriteIniComment open" << m_target << "failed!";
         QFile::remove(tempName);
         return false;
     }

@@ -31,9 +31,18 @@ std::string formatLogLine(const QDateTime& when, const std::string& text)
 
 namespace {
 
-// Removes a folder with everything in it, read-only entries included.
+// Removes a folder with everything in it, read-only entries included. A
+// symbolic link is removed as a link: what it points to lies outside the log
+// and is never touched (neither deleted nor made writable).
 void removeTree(const QString& path)
 {
+    if (QFileInfo(path).isSymLink()) {
+        QFile::remove(path);
+        return;
+    }
+    // The iterator does not descend into linked folders; links themselves
+    // are listed and skipped below, since changing a link's permissions
+    // would change its target's.
     QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     std::vector<QString> entries;
@@ -42,9 +51,14 @@ void removeTree(const QString& path)
     // Make everything writable first: a read-only folder refuses to lose its files.
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner | QFileDevice::ExeOwner
                                     | QFileDevice::ReadOwner);
-    for (const QString& e : entries)
+    for (const QString& e : entries) {
+        const QFileInfo info(e);
+        if (info.isSymLink())
+            continue;
         QFile::setPermissions(e, QFile::permissions(e) | QFileDevice::WriteOwner | QFileDevice::ReadOwner
-                                     | (QFileInfo(e).isDir() ? QFileDevice::ExeOwner : QFileDevice::Permissions()));
+                                     | (info.isDir() ? QFileDevice::ExeOwner : QFileDevice::Permissions()));
+    }
+    // removeRecursively() unlinks links inside the tree without following them.
     QDir(path).removeRecursively();
 }
 

@@ -113,7 +113,7 @@ IniFile IniFile::parse(const QString& text)
     return ini;
 }
 
-const QString* IniFile::find(const QString& group, const QString& key) const
+const QString* IniFile::find(const QString& group, const QString& key) const&
 {
     for (const Group& g : m_groups) {
         if (!sameName(g.name, group))
@@ -200,7 +200,8 @@ int readInt(const QString& groupSlashKey, int fallback, const QString& file)
 {
     QString group, key;
     splitKey(groupSlashKey, group, key);
-    const QString* v = IniFile::load(file).find(group, key);
+    const IniFile ini = IniFile::load(file);
+    const QString* v = ini.find(group, key);
     return v ? toIntOrZero(*v) : fallback;
 }
 

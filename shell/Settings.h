@@ -28,8 +28,12 @@ public:
     static IniFile load(const QString& path, Encoding encoding = Encoding::Auto);
     static IniFile parse(const QString& text);
 
-    // The value of group/key, or nullptr when absent.
-    const QString* find(const QString& group, const QString& key) const;
+    // The value of group/key, or nullptr when absent. The pointer lives as
+    // long as the document: asking a temporary document is refused at
+    // compile time (the value would be freed with it at the end of the
+    // statement); use value() or keep the document in a variable.
+    const QString* find(const QString& group, const QString& key) const&;
+    const QString* find(const QString& group, const QString& key) const&& = delete;
     QString value(const QString& group, const QString& key, const QString& fallback = QString()) const;
 
     // Sets a value, keeping the place of an existing key; a new key goes to

@@ -1,6 +1,7 @@
 #include "TextCodec.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <iconv.h>
 
@@ -9,19 +10,22 @@
 namespace tovrin::shell {
 namespace {
 
-// Converts with iconv; bytes that cannot be converted are skipped so that a
-// damaged file still reads (as far as it is readable) instead of failing.
-QByteArray convert(const QByteArray& in, const char* to, const char* from)
+const QByteArray kUtf8Bom("\xEF\xBB\xBF", 3);
+
+// Converts with iconv. Lenient: bytes that cannot be converted are skipped.
+// Strict: nothing is returned when any byte or character cannot be converted.
+std::optional<QByteArray> convert(const QByteArray& in, const char* to, const char* from, bool strict)
 {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
-        return {};
+        return std::nullopt;
     QByteArray out;
     out.resize(in.size() * 2 + 16);
     char* inPtr = const_cast<char*>(in.constData());
     size_t inLeft = static_cast<size_t>(in.size());
     char* outPtr = out.data();
     size_t outLeft = static_cast<size_t>(out.size());
+    bool failed = false;
     while (inLeft > 0) {
         const size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
         if (r != static_cast<size_t>(-1))
@@ -31,13 +35,18 @@ QByteArray convert(const QByteArray& in, const char* to, const char* from)
             out.resize(out.size() * 2);
             outPtr = out.data() + used;
             outLeft = static_cast<size_t>(out.size() - used);
-        } else {  // EILSEQ / EINVAL: skip one byte
+        } else if (strict) {  // EILSEQ / EINVAL
+            failed = true;
+            break;
+        } else {
             ++inPtr;
             --inLeft;
         }
     }
-    out.resize(outPtr - out.data());
     iconv_close(cd);
+    if (failed)
+        return std::nullopt;
+    out.resize(outPtr - out.data());
     return out;
 }
 
@@ -49,13 +58,38 @@ bool isValidUtf8(const QByteArray& bytes)
     return !decoder.hasError();
 }
 
+bool isAscii(const QByteArray& bytes)
+{
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+QByteArray withoutBom(const QByteArray& bytes)
+{
+    return bytes.startsWith(kUtf8Bom) ? bytes.mid(kUtf8Bom.size()) : bytes;
+}
+
 } // namespace
+
+FileEncoding detectEncoding(const QByteArray& bytes)
+{
+    if (bytes.startsWith(kUtf8Bom))
+        return {Encoding::Utf8, true};
+    if (!isAscii(bytes) && isValidUtf8(bytes))
+        return {Encoding::Utf8, false};
+    return {Encoding::Gbk, false};
+}
 
 QString decodeText(const QByteArray& bytes, Encoding encoding)
 {
-    if (encoding == Encoding::Utf8 || (encoding == Encoding::Auto && isValidUtf8(bytes)))
-        return QString::fromUtf8(bytes);
-    return QString::fromUtf8(convert(bytes, "UTF-8", "GBK"));
+    if (encoding == Encoding::Auto)
+        encoding = detectEncoding(bytes).encoding;
+    const QByteArray body = withoutBom(bytes);
+    if (encoding == Encoding::Utf8)
+        return QString::fromUtf8(body);
+    return QString::fromUtf8(convert(body, "UTF-8", "GBK", false).value_or(QByteArray()));
 }
 
 QByteArray encodeText(const QString& text, Encoding encoding)
@@ -63,7 +97,39 @@ QByteArray encodeText(const QString& text, Encoding encoding)
     const QByteArray utf8 = text.toUtf8();
     if (encoding != Encoding::Gbk)
         return utf8;
-    return convert(utf8, "GBK//TRANSLIT", "UTF-8");
+    return convert(utf8, "GBK//TRANSLIT", "UTF-8", false).value_or(QByteArray());
+}
+
+std::optional<QString> decodeStrict(const QByteArray& bytes, const FileEncoding& encoding)
+{
+    const QByteArray body = encoding.byteOrderMark ? withoutBom(bytes) : bytes;
+    if (encoding.encoding == Encoding::Utf8) {
+        if (!isValidUtf8(body))
+            return std::nullopt;
+        return QString::fromUtf8(body);
+    }
+    const auto utf8 = convert(body, "UTF-8", "GBK", true);
+    if (!utf8)
+        return std::nullopt;
+    return QString::fromUtf8(*utf8);
+}
+
+std::optional<QByteArray> encodeStrict(const QString& text, const FileEncoding& encoding)
+{
+    QByteArray out = encoding.byteOrderMark ? kUtf8Bom : QByteArray();
+    if (encoding.encoding == Encoding::Utf8) {
+        QStringEncoder encoder(QStringEncoder::Utf8);
+        const QByteArray bytes = encoder.encode(text);
+        if (encoder.hasError())  // a lone surrogate has no UTF-8 form
+            return std::nullopt;
+        return out + bytes;
+    }
+    // A QString that is not valid UTF-16 would be turned into U+FFFD here,
+    // which GBK lacks: it is refused below as well.
+    const auto gbk = convert(text.toUtf8(), "GBK", "UTF-8", true);
+    if (!gbk)
+        return std::nullopt;
+    return out + *gbk;
 }
 
 } // namespace tovrin::shell

@@ -106,6 +106,10 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
         frame.unplugAtDownloadBlock(static_cast<uint64_t>(n));
         return true;
     }
+    if (name == "late-replies") {
+        frame.answerLate(static_cast<int>(n));
+        return true;
+    }
     if (name == "vanish-at" && n > 0) {
         frame.vanishAtOutputReport(static_cast<uint64_t>(n));
         return true;

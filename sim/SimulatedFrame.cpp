@@ -163,6 +163,7 @@ void SimulatedFrame::killHandlesLocked()
     queueHead_ = 0;
     queueSize_ = 0;
     pendingReboot_ = 0;
+    late_.reset();
     inputArrived_.notify_all();
 }
 
@@ -444,6 +445,12 @@ void SimulatedFrame::injectForeignReports(int count)
     foreignNext_ = std::clamp(count, 0, static_cast<int>(kQueueCapacity) - 1);
 }
 
+void SimulatedFrame::answerLate(int count)
+{
+    Lock lock(mutex_);
+    lateNext_ = std::max(0, count);
+}
+
 void SimulatedFrame::vanishAtOutputReport(uint64_t n)
 {
     Lock lock(mutex_);
@@ -468,6 +475,8 @@ void SimulatedFrame::clearFaults()
     statusNextCommand_ = -1;
     statusNextAfter_ = 0;
     foreignNext_ = 0;
+    lateNext_ = 0;
+    late_.reset();
     vanishAt_ = 0;
     vanishAtLineRequest_ = 0;
     latency_ = std::chrono::microseconds(0);
@@ -596,7 +605,7 @@ int SimulatedFrame::checkHandle(uint64_t handle, uint16_t& productId)
     if (!handleAliveLocked(handle))
         return device::kCheckGone;
     productId = productIdLocked();
-    return device::kCheckFrameOk;
+    return vendorCollection_ ? device::kCheckFrameOk : device::kCheckWrongCollection;
 }
 
 void SimulatedFrame::handleClosed()
@@ -654,7 +663,14 @@ IoResult SimulatedFrame::writeReport(uint64_t handle, const uint8_t* report)
     }
     if (latency_.count() > 0 && !awaitSlotLocked(lock, handle))
         return IoResult::NotConnected;
+    const size_t queuedBefore = queueSize_;
     serveCommandLocked(report);
+    if (lateNext_ > 0 && queueSize_ > queuedBefore) {
+        // The reply is the newest report: hold it back.
+        --lateNext_;
+        --queueSize_;
+        late_ = queue_[(queueHead_ + queueSize_) % kQueueCapacity];
+    }
     if (queueSize_ > 0)
         inputArrived_.notify_all();
     return IoResult::Ok;
@@ -666,14 +682,19 @@ IoResult SimulatedFrame::readReport(uint64_t handle, uint8_t* report, uint32_t w
     if (!handleAliveLocked(handle))
         return IoResult::NotConnected;
     if (queueSize_ == 0) {
-        if (!realTimeouts_)
-            return IoResult::TimedOut;
-        inputArrived_.wait_for(lock, std::chrono::milliseconds(waitMs),
-                               [&] { return queueSize_ > 0 || !handleAliveLocked(handle); });
+        if (realTimeouts_)
+            inputArrived_.wait_for(lock, std::chrono::milliseconds(waitMs),
+                                   [&] { return queueSize_ > 0 || !handleAliveLocked(handle); });
         if (!handleAliveLocked(handle))
             return IoResult::NotConnected;
-        if (queueSize_ == 0)
+        if (queueSize_ == 0) {
+            // The host gave up: a late reply arrives now, for its next read.
+            if (late_) {
+                std::memcpy(pushReportLocked(), late_->bytes.data(), device::kReportSize);
+                late_.reset();
+            }
             return IoResult::TimedOut;
+        }
     }
     if (latency_.count() > 0) {
         if (!awaitSlotLocked(lock, handle))

@@ -175,7 +175,8 @@ public:
     void unplug();  // open handles die; open() fails until plug()
     bool isPlugged() const;
     // A device with the right IDs but without the vendor collection:
-    // open() finds nothing and leaves nothing open.
+    // open() finds nothing and leaves nothing open, and the check of a handle
+    // already open answers "wrong collection".
     void setVendorCollectionPresent(bool present);
     // Product ID shown while the application runs (0x0055, 0x0066, 0x4B55, 0x4B66).
     void setApplicationProductId(uint16_t pid);
@@ -259,6 +260,10 @@ public:
     void answerNextWithStatus(uint8_t status, int count = 1, int commandNumber = -1, int after = 0);
     // The next reply is preceded by count reports of another command (status 0x22).
     void injectForeignReports(int count);
+    // The next count commands are executed, but their replies arrive late:
+    // only once the host's read has timed out, so the host finds the reply
+    // waiting when it reads again.
+    void answerLate(int count = 1);
     // The n-th output report from now (1 = the next) finds the frame gone:
     // the write fails NotConnected and the frame stays unplugged until plug().
     void vanishAtOutputReport(uint64_t n);
@@ -408,6 +413,8 @@ private:
     int statusNextAfter_ = 0;
     uint8_t statusNextValue_ = kStatusRefused;
     int foreignNext_ = 0;
+    int lateNext_ = 0;
+    std::optional<Report> late_;  // a reply held back until the host gives up
     uint64_t vanishAt_ = 0;  // output report count at which the frame vanishes; 0 never
     uint64_t vanishAtLineRequest_ = 0;  // line-data requests left before it vanishes; 0 never
     std::chrono::microseconds latency_{0};

@@ -31,8 +31,11 @@ public:
     double first() const { return m_t.front(); }
     double last() const { return m_t.back(); }
 
-    // Whether a column (pixels) lies on the table, ends included.
-    bool contains(double q) const { return q >= m_t.front() && q <= m_t.back(); }
+    // Whether a column (pixels) lies on the table: T[0] <= q < T[67], the
+    // segments T[k] <= q < T[k+1]. The last entry itself is not on it (it is
+    // reached only by the extension beyond the table), just as the shift
+    // range keeps the farthest point one pixel below it.
+    bool contains(double q) const { return q >= m_t.front() && q < m_t.back(); }
 
     // Fractional table index of a column: segment k with T[k] <= q < T[k+1],
     // the first segment extended below T[0], the last one from T[67] on.

@@ -4,6 +4,7 @@
 #include "shell/Log.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,28 @@ namespace tovrin::calib {
 
 using records::StCamInfo;
 using records::StClbInfo;
+using records::StPoint16;
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define TOVRIN_SEARCH_AVX2 1
+#else
+#define TOVRIN_SEARCH_AVX2 0
+#endif
+
+namespace {
+
+std::atomic<SearchPath> g_searchPath{SearchPath::Automatic};
+
+bool avx2Available()
+{
+#if TOVRIN_SEARCH_AVX2
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+} // namespace
 
 // ---------------------------------------------------------------------------
 // Grid and mapping
@@ -70,6 +93,19 @@ MapResult mapTouch(const LensTable& table, const StCamInfo& left, const StCamInf
     return {static_cast<float>(u * 0.0625 / r), static_cast<float>((u * mL + bL) * 0.0625)};
 }
 
+void setSearchPath(SearchPath path)
+{
+    g_searchPath.store(path);
+}
+
+SearchPath activeSearchPath()
+{
+    const SearchPath wanted = g_searchPath.load();
+    if (wanted == SearchPath::Portable || !avx2Available())
+        return SearchPath::Portable;
+    return SearchPath::Avx2;
+}
+
 const char* solveStatusName(SolveStatus status)
 {
     switch (status) {
@@ -91,12 +127,15 @@ const char* solveStatusName(SolveStatus status)
 namespace {
 
 // Four scales at a time. Each lane does exactly the operations of the scalar
-// code (IEEE add, multiply, divide; no fused multiply-add is enabled for any
-// build of the search), so every lane's value equals the scalar one to the
-// bit. The search is built twice, for AVX2 and for the x86-64 baseline, and
-// the loader picks the one the processor runs. The lane helpers are always
-// inlined, so no vector crosses a call.
+// code (IEEE add, multiply, divide; the library is built with
+// -ffp-contract=off, so no multiply-add is ever fused, whatever -march says),
+// so every lane's value equals the scalar one to the bit. On x86 the search
+// is built twice, for AVX2 and for the baseline, and chosen at run time (no
+// load-time resolver, which sanitizer run-times cannot bear); elsewhere only
+// the portable build exists. The lane helpers are always inlined, so no
+// vector crosses a call.
 #pragma GCC diagnostic ignored "-Wpsabi"
+
 typedef double Lanes __attribute__((vector_size(32)));
 typedef long long LaneBits __attribute__((vector_size(32)));
 constexpr int kLanes = 4;
@@ -256,8 +295,8 @@ struct ScaleBest {
 };
 
 template <class Form>
-__attribute__((target_clones("avx2", "default"))) bool sweep(const LensTable& table, const CameraData<Form>& cam,
-                                                               ScaleBest& best, const std::function<bool()>& stop)
+[[gnu::always_inline]] inline bool sweepBody(const LensTable& table, const CameraData<Form>& cam, ScaleBest& best,
+                                             const std::function<bool()>& stop)
 {
     for (int i = 0; i < ScaleBest::kPadded; ++i) {
         best.spread[i] = std::numeric_limits<double>::infinity();
@@ -290,6 +329,32 @@ __attribute__((target_clones("avx2", "default"))) bool sweep(const LensTable& ta
         }
     }
     return true;
+}
+
+template <class Form>
+bool sweepPortable(const LensTable& table, const CameraData<Form>& cam, ScaleBest& best,
+                   const std::function<bool()>& stop)
+{
+    return sweepBody<Form>(table, cam, best, stop);
+}
+
+#if TOVRIN_SEARCH_AVX2
+template <class Form>
+__attribute__((target("avx2"))) bool sweepAvx2(const LensTable& table, const CameraData<Form>& cam, ScaleBest& best,
+                                               const std::function<bool()>& stop)
+{
+    return sweepBody<Form>(table, cam, best, stop);
+}
+#endif
+
+template <class Form>
+bool sweep(const LensTable& table, const CameraData<Form>& cam, ScaleBest& best, const std::function<bool()>& stop)
+{
+#if TOVRIN_SEARCH_AVX2
+    if (activeSearchPath() == SearchPath::Avx2)
+        return sweepAvx2<Form>(table, cam, best, stop);
+#endif
+    return sweepPortable<Form>(table, cam, best, stop);
 }
 
 template <class Form>
@@ -418,12 +483,30 @@ SolveStatus CalibSolver::Solve4(const CalibInput4& input, const SolveHooks& hook
     return solve<Form4>(input, hooks, options);
 }
 
+void CalibSolver::clearSolution()
+{
+    // No scale: MapTouch and the mapper give the no-result marker until a
+    // solve succeeds, never a mapping with what an earlier search left.
+    m_block = StClbInfo{};
+    m_currentR = m_bestR = 0.0;
+    m_leftOffset = m_rightOffset = 0.0;
+    m_bestError = 0.0;
+    m_accuracy = {};
+}
+
 template <class Form, class Input>
 SolveStatus CalibSolver::solve(const Input& input, const SolveHooks& hooks, const SolveOptions& options)
 {
-    m_block = StClbInfo{};
-    m_accuracy = {};
-    m_bestError = 0.0;
+    const SolveStatus status = search<Form>(input, hooks, options);
+    if (status != SolveStatus::Ok)
+        clearSolution();
+    return status;
+}
+
+template <class Form, class Input>
+SolveStatus CalibSolver::search(const Input& input, const SolveHooks& hooks, const SolveOptions& options)
+{
+    clearSolution();
     if (!validScreen(input) || options.firstScaleStep < 0 || options.lastScaleStep >= kScaleSteps ||
         options.firstScaleStep > options.lastScaleStep)
         return SolveStatus::BadInput;
@@ -446,10 +529,8 @@ SolveStatus CalibSolver::solve(const Input& input, const SolveHooks& hooks, cons
     StCamInfo keepL, keepR;
     double keepR_ = 0.0, keepOffL = 0.0, keepOffR = 0.0;
     for (int k = options.firstScaleStep; k <= options.lastScaleStep; ++k) {
-        if (hooks.stopRequested && hooks.stopRequested()) {
-            m_block = StClbInfo{};
+        if (hooks.stopRequested && hooks.stopRequested())
             return SolveStatus::Stopped;
-        }
         if (hooks.progress)
             hooks.progress((k / 30 + 1) * 10);
         const int i = k - options.firstScaleStep;
@@ -492,10 +573,8 @@ SolveStatus CalibSolver::solve(const Input& input, const SolveHooks& hooks, cons
     m_bestError = choice.error;
 
     const SolveStatus built = buildCorrection<Form>(input);
-    if (built != SolveStatus::Ok) {
-        m_block = StClbInfo{};
+    if (built != SolveStatus::Ok)
         return built;
-    }
     computeAccuracy<Form>(input);
     logSolution(input.width, input.height);
     logAccuracy();
@@ -515,17 +594,27 @@ SolveStatus CalibSolver::BuildCorrection(const CalibInput4& input)
 template <class Form, class Input>
 SolveStatus CalibSolver::buildCorrection(const Input& input)
 {
-    const auto targets = Form::points(input.width, input.height);
+    // Everything is computed aside and taken into the block only when all
+    // of it can be stored; a refusal leaves EvalPt and X at 0.
     for (auto& row : m_block.X)
         std::fill(std::begin(row), std::end(row), 0);
     for (auto& pt : m_block.EvalPt)
         pt = {};
+    StPoint16 eval[StClbInfo::kEvalPoints] = {};
+    std::int32_t x[StClbInfo::kCells][StClbInfo::kCoefficients] = {};
+
+    // The parallel-ray marker is no evaluation point.
     for (int i = 0; i < Form::kPoints; ++i) {
         const MapResult m = mapPoint<Form>(*this, input, i, true);
-        if (!fitsS16(m.x, m_block.EvalPt[i].x) || !fitsS16(m.y, m_block.EvalPt[i].y))
+        if (m.parallel()) {
+            shell::LogF("BuildCorrection: point %d has parallel rays\n", i);
+            return SolveStatus::NoSolution;
+        }
+        if (!fitsS16(m.x, eval[i].x) || !fitsS16(m.y, eval[i].y))
             return SolveStatus::OutOfRange;
     }
     // Cells: corners i, i + 1, i + w, i + w + 1 of a grid w points wide.
+    const auto targets = Form::points(input.width, input.height);
     const int w = Form::kSide;
     const int cells = w - 1;
     for (int row = 0; row < cells; ++row)
@@ -535,8 +624,8 @@ SolveStatus CalibSolver::buildCorrection(const Input& input)
             CellCorners k;
             for (int n = 0; n < 4; ++n) {
                 const auto c = static_cast<std::size_t>(corner[n]);
-                k.x[static_cast<std::size_t>(n)] = m_block.EvalPt[c].x;
-                k.y[static_cast<std::size_t>(n)] = m_block.EvalPt[c].y;
+                k.x[static_cast<std::size_t>(n)] = eval[c].x;
+                k.y[static_cast<std::size_t>(n)] = eval[c].y;
                 k.u[static_cast<std::size_t>(n)] = targets[c].x;
                 k.v[static_cast<std::size_t>(n)] = targets[c].y;
             }
@@ -547,12 +636,15 @@ SolveStatus CalibSolver::buildCorrection(const Input& input)
                 return SolveStatus::Singular;
             }
             for (int n = 0; n < 8; ++n)
-                if (!toQ20(h[static_cast<std::size_t>(n)], m_block.X[cells * row + col][n])) {
+                if (!toQ20(h[static_cast<std::size_t>(n)], x[cells * row + col][n])) {
                     shell::LogF("BuildCorrection: cell %d coefficient %d = %f does not fit\n", cells * row + col,
                                 n + 1, h[static_cast<std::size_t>(n)]);
                     return SolveStatus::OutOfRange;
                 }
         }
+    std::copy(std::begin(eval), std::end(eval), std::begin(m_block.EvalPt));
+    for (int c = 0; c < StClbInfo::kCells; ++c)
+        std::copy(std::begin(x[c]), std::end(x[c]), std::begin(m_block.X[c]));
     return SolveStatus::Ok;
 }
 

@@ -82,6 +82,13 @@ struct TouchMapper {
     }
 };
 
+// The search runs on AVX2 where the processor has it, else on the portable
+// path; both give the same result to the bit. Tests and benchmarks pin one;
+// Avx2 falls back to Portable where the processor or the build has none.
+enum class SearchPath { Automatic, Portable, Avx2 };
+void setSearchPath(SearchPath path);
+SearchPath activeSearchPath();  // Portable or Avx2: what the next search runs on
+
 enum class SolveStatus {
     Ok,
     Stopped,     // stop requested (device lost, stop flag, 4-point mode switched on)
@@ -179,7 +186,10 @@ public:
     // the best scale or, during a search, the current one.
     MapResult MapTouch(std::int32_t leftPos, std::int32_t rightPos, bool bestR = true) const;
 
-    // Fills EvalPt and X from the camera parts and the best scale.
+    // Fills EvalPt and X from the camera parts and the best scale. A point
+    // whose rays do not cross is no evaluation point: NoSolution, and EvalPt
+    // and X stay 0. After any solve that is not Ok the solver holds no
+    // solution: the block is cleared and mapping gives the no-result marker.
     SolveStatus BuildCorrection(const CalibInput16& input);
     SolveStatus BuildCorrection(const CalibInput4& input);
 
@@ -200,6 +210,9 @@ public:
 private:
     template <class Form, class Input>
     SolveStatus solve(const Input& input, const SolveHooks& hooks, const SolveOptions& options);
+    template <class Form, class Input>
+    SolveStatus search(const Input& input, const SolveHooks& hooks, const SolveOptions& options);
+    void clearSolution();
     template <class Form, class Input>
     SolveStatus buildCorrection(const Input& input);
     template <class Form, class Input>

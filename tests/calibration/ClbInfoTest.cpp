@@ -57,6 +57,22 @@ TEST(ClbInfoCodec, FieldsStandAtTheirOffsetsLittleEndian)
     EXPECT_EQ(bytes[379], 0x00);
 }
 
+TEST(ClbInfoCodec, CellRowsAreStoredRowAfterRow)
+{
+    // X[c][k] at +24 + 4 (8 c + k): a column-major or transposed layout
+    // would keep both corners above in place but move these.
+    const StClbInfo b = sampleBlock();
+    const auto bytes = b.encode();
+    auto s32At = [&](std::size_t at) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[at]) | (bytes[at + 1] << 8) |
+                                         (bytes[at + 2] << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24));
+    };
+    EXPECT_EQ(s32At(28), b.X[0][1]);
+    EXPECT_EQ(s32At(56), b.X[1][0]);
+    EXPECT_EQ(s32At(24 + 4 * (8 * 2 + 5)), b.X[2][5]);
+    EXPECT_EQ(s32At(24 + 4 * (8 * 7 + 1)), b.X[7][1]);
+}
+
 TEST(ClbInfoCodec, DecodeGivesBackEveryField)
 {
     const StClbInfo b = sampleBlock();

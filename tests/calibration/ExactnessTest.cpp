@@ -133,6 +133,47 @@ TEST(Exactness, Solve16MatchesOverTheWholeScaleRange)
     expectSolve16Same(1, test::capture16(model, 1024, 768, 1, 3), {}, "full range");
 }
 
+TEST(Exactness, Solve16MatchesWhenAPointLandsOnTheLastEntry)
+{
+    // A mis-detected point 9 exactly on T[67] at the largest shift the range
+    // allows for this capture: product and reference both skip that shift.
+    const CameraModel model(CameraModel::typical(1920, 1080, 0));
+    CalibInput16 in = test::capture16(model, 1920, 1080);
+    const LensTable t(0);
+    const double high = t.last() - in.oneDLeft[3] / 2.0 - 1.0;
+    const int s1 = high < kMaxShift ? static_cast<int>(std::trunc(high)) : kMaxShift;
+    in.oneDLeft[9] = static_cast<std::int32_t>(2 * (t.last() - s1));
+    const CalibSolver solver(0);
+    const auto pts = screenPoints16(1920, 1080);
+    const CameraFit fast = solver.SolveCamera(Camera::Left, 1.0, in.oneDLeft, pts);
+    const CameraFit slow = ref::refSolveCamera16(0, Camera::Left, 1.0, in.oneDLeft, pts);
+    ASSERT_EQ(fast.found, slow.found);
+    EXPECT_EQ(fast.shift, slow.shift);
+    EXPECT_NE(fast.shift, s1);
+    EXPECT_EQ(fast.spread, slow.spread);
+    expectSolve16Same(0, in, {45, 55}, "point on the last entry");
+}
+
+TEST(Exactness, PortableAndAvx2SearchesAgreeToTheBit)
+{
+    std::mt19937 rng(2024);
+    for (int n = 0; n < 3; ++n) {
+        const FrameGeometry g = randomGeometry(rng, 1366);
+        const CalibInput16 in = test::capture16(CameraModel(g), 1366, 768, n, static_cast<unsigned>(n));
+        const int k = static_cast<int>((g.r - 0.5) * 100);
+        const SolveOptions window{std::max(0, k - 3), std::min(150, k + 3)};
+        CalibSolver portable(g.variant), avx2(g.variant);
+        setSearchPath(SearchPath::Portable);
+        ASSERT_EQ(activeSearchPath(), SearchPath::Portable);
+        const SolveStatus sp = portable.Solve16(in, {}, window);
+        setSearchPath(SearchPath::Avx2);
+        const SolveStatus sa = avx2.Solve16(in, {}, window);
+        setSearchPath(SearchPath::Automatic);
+        expectSame(portable, sp, ref::refSolve16(g.variant, in, window), "portable");
+        expectSame(avx2, sa, ref::refSolve16(g.variant, in, window), "avx2 where the processor has it");
+    }
+}
+
 TEST(Exactness, Solve4MatchesOverGeneratedCaptures)
 {
     std::mt19937 rng(4321);

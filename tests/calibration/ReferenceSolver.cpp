@@ -105,7 +105,7 @@ CameraFit solveCameraAny(const Table& tb, Camera camera, double r, const std::in
             bool has[16];
             for (int i = 0; i < n; ++i) {
                 const double q = p[i] / 2.0 + s;
-                has[i] = q >= T[0] && q <= T[67];
+                has[i] = q >= T[0] && q < T[67];
                 if (!has[i])
                     continue;
                 m[i] = slopeOf(camera, angleOf(tb, p[i], s, a));
@@ -240,6 +240,10 @@ RefSolution solveAny(int variant, int width, int height, const std::array<std::i
     for (std::size_t i = 0; i < N; ++i) {
         const MapResult m = mapWith(tb, b, keepOffL, keepOffR, keepR, left[i],
                                     right[static_cast<std::size_t>(mirror(static_cast<int>(i)))]);
+        if (m.x == MapResult::kParallel && m.y == MapResult::kParallel) {
+            out.status = SolveStatus::NoSolution;  // no position, no evaluation point
+            return out;
+        }
         if (!toS16(m.x, b.EvalPt[i].x) || !toS16(m.y, b.EvalPt[i].y)) {
             out.status = SolveStatus::OutOfRange;
             return out;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 using namespace tovrin::calib;
@@ -32,6 +33,17 @@ TEST(LensTable, ColumnAtAnEntryUsesThatEntrysSegment)
     EXPECT_DOUBLE_EQ(t.angleIndex(11.5), 0.5);              // between 5 and 18
     EXPECT_DOUBLE_EQ(t.angleIndex(-8.0), -1.0);             // first segment extended
     EXPECT_DOUBLE_EQ(t.angleIndex(644.0), 66.0 + 30 / 15.0); // last segment extended
+}
+
+TEST(LensTable, TheLastEntryIsNotOnTheTable)
+{
+    // Segments are T[k] <= q < T[k+1]: the last entry starts none.
+    for (int variant : {0, 1}) {
+        const LensTable t(variant);
+        EXPECT_TRUE(t.contains(t.first())) << variant;
+        EXPECT_TRUE(t.contains(std::nextafter(t.last(), 0.0))) << variant;
+        EXPECT_FALSE(t.contains(t.last())) << variant;
+    }
 }
 
 TEST(LensTable, HalfPixelPositionsKeepTheirHalf)
@@ -150,13 +162,6 @@ TEST(ScaleChoice, ErrorsThatAreNotNumbersNeverWin)
     EXPECT_EQ(c.step, 2);
 }
 
-TEST(ScaleSteps, FixedPoint)
-{
-    // The ends (512, 2048) are checked through Solve16 below.
-    EXPECT_EQ(static_cast<int>(std::trunc(scaleOfStep(1) * 1024.0)), 522);
-    EXPECT_EQ(static_cast<int>(std::trunc(offsetOfStep(1) * 1024.0)), -5017);  // toward zero
-}
-
 // --- the solve ---------------------------------------------------------------
 
 namespace {
@@ -268,6 +273,38 @@ TEST(Solve16, ShiftRangeKeepsTheNearPointOnTheTable)
     }
 }
 
+TEST(SolveCamera, APairedPointOnTheLastEntrySkipsItsShift)
+{
+    // Points 12 and 3 allow shift 0 only (the shift range keeps point 3 one
+    // pixel below T[67]); a mis-detected point 9 sits exactly on T[67]
+    // there, so no combination is left.
+    const LensTable t(0);
+    std::array<std::int32_t, 16> p{};
+    for (int i = 0; i < 16; ++i)
+        p[static_cast<std::size_t>(i)] = 100 + 60 * i;
+    p[12] = static_cast<std::int32_t>(2 * t.first());
+    p[3] = static_cast<std::int32_t>(2 * (t.last() - 1.0));
+    const CalibSolver solver(0);
+    const auto pts = screenPoints16(800, 600);
+    ASSERT_TRUE(solver.SolveCamera(Camera::Left, 1.0, p, pts).found) << "one pixel lower it is on the table";
+    p[9] = static_cast<std::int32_t>(2 * t.last());
+    EXPECT_FALSE(solver.SolveCamera(Camera::Left, 1.0, p, pts).found);
+}
+
+TEST(Solve16, AFailedSolveLeavesNothingToMapWith)
+{
+    CalibSolver solver(0);
+    ASSERT_EQ(solver.Solve16(sane16()), SolveStatus::Ok);
+    CalibInput16 garbage = sane16();
+    garbage.oneDLeft.fill(640);
+    garbage.oneDRight.fill(640);
+    ASSERT_NE(solver.Solve16(garbage, {}, {70, 75}), SolveStatus::Ok);
+    EXPECT_TRUE(solver.MapTouch(600, 700).parallel());
+    EXPECT_TRUE(solver.MapTouch(600, 700, false).parallel());
+    EXPECT_TRUE(solver.mapper().map(600, 700).parallel());
+    EXPECT_EQ(solver.bestR(), 0.0);
+}
+
 // --- correction ----------------------------------------------------------------
 
 TEST(Projective, IdentityCellIsOneAndZeros)
@@ -349,4 +386,25 @@ TEST(BuildCorrection, CoincidingMappedPointsAreReportedSingular)
     in.oneDLeft.fill(600);
     in.oneDRight.fill(600);
     EXPECT_EQ(solver.BuildCorrection(in), SolveStatus::Singular);
+}
+
+TEST(BuildCorrection, APointWithParallelRaysIsNoEvaluationPoint)
+{
+    // Point 0 seen at T[0] by both cameras with no shift: its angles are the
+    // offsets, +1 and -1 degree, and the two rays run parallel.
+    CalibSolver solver(0);
+    ASSERT_EQ(solver.Solve16(sane16()), SolveStatus::Ok);
+    StClbInfo b = solver.block();
+    b.LCam.L_A = 0;
+    b.RCam.L_A = 0;
+    b.LCam.L_Angle_fix = 1024;
+    b.RCam.L_Angle_fix = -1024;
+    solver.load(b);
+    CalibInput16 in = sane16();
+    in.oneDLeft[0] = 10;
+    in.oneDRight[static_cast<std::size_t>(mirror16(0))] = 10;
+    ASSERT_TRUE(solver.MapTouch(10, 10).parallel());
+    EXPECT_EQ(solver.BuildCorrection(in), SolveStatus::NoSolution);
+    for (const auto& pt : solver.block().EvalPt)
+        EXPECT_EQ(pt, tovrin::records::StPoint16{}) << "nothing half-built is left in the block";
 }

@@ -5,6 +5,7 @@
 #include "device/DeviceOps.h"
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
+#include "device/UnitAddress.h"
 #include "device/UnitOps.h"
 #include "shell/Clock.h"
 #include "sim/FactoryFrame.h"
@@ -277,6 +278,56 @@ TEST_F(Detect, LostDuringAnExpectedUpdateReportsThree)
     auto user = machine(DetectionMachine::Variant::User);
     EXPECT_EQ(run(user, 2), std::vector<int>{});  // the user tool never reports 3
     UpdateExpected = 0;
+}
+
+TEST_F(Detect, AWrongCollectionWhileWatchingIsNoFrame)
+{
+    auto m = machine();
+    EXPECT_EQ(run(m, 2), std::vector<int>{13});
+    frame->setVendorCollectionPresent(false);  // the open node now answers "wrong collection"
+    EXPECT_EQ(run(m, 2), std::vector<int>{15});
+    EXPECT_EQ(OpenResult.load(), 2);
+    EXPECT_EQ(DeviceCheckState.load(), kStatePoll);
+}
+
+TEST_F(Detect, AFrameThatHungIsReportedAgainOnceItAnswers)
+{
+    auto m = machine();
+    EXPECT_EQ(run(m, 2), std::vector<int>{13});
+    // A read gets no reply: the frame is marked gone, but stays plugged in.
+    frame->dropNextReplies(1);
+    ASSERT_FALSE(ReadToBuffer(flashAddress(Unit::Master, 0x11000), 16));
+    ASSERT_EQ(g_bDevExist.load(), 0);
+    // Still hung: the watch asks for its status and says nothing.
+    frame->dropRepliesTo(48);
+    EXPECT_EQ(run(m, 3), std::vector<int>{});
+    EXPECT_EQ(g_bDevExist.load(), 0);
+    // It answers again: status test and report, without a replug.
+    frame->dropRepliesTo(48, false);
+    EXPECT_EQ(run(m, 1), std::vector<int>{13});
+    EXPECT_EQ(g_bDevExist.load(), 1);
+    EXPECT_EQ(g_isDeviceCommunicate.load(), 1);
+    EXPECT_EQ(g_getStatusError.load(), 0);
+    EXPECT_EQ(run(m, 5), std::vector<int>{});  // and watches quietly again
+}
+
+TEST_F(Detect, AStateTheWindowSetsDuringAStepIsNotOverwritten)
+{
+    auto m = machine();
+    EXPECT_EQ(run(m, 2), std::vector<int>{13});
+    // While the watch waits, the update reboots the frame into its boot
+    // loader and sets the wait for it: the check then finds the old node gone.
+    bool rebooted = false;
+    setSleeper([&](int) {
+        if (rebooted)
+            return;
+        rebooted = true;
+        frame->reenumerate(true);
+        CheckCount = 0;
+        DeviceCheckState = kStateWaitBootLoader;
+    });
+    EXPECT_EQ(run(m, 3), std::vector<int>{14}) << "the boot loader is found, not the frame reported lost";
+    EXPECT_TRUE(rebooted);
 }
 
 // With real waits the thread is stopped in the middle of the status test

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -159,5 +160,106 @@ TEST_P(ClassifyOpenPath, TellsTheFrameFromWhatReplacedIt)
 
 INSTANTIATE_TEST_SUITE_P(Lists, ClassifyOpenPath, testing::ValuesIn(classifyCases()),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// ---- The open node's own identity ------------------------------------------
+
+// Report descriptors as frames and other devices present them.
+const std::vector<uint8_t> kVendor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03, 0x09, 0x01,
+                                      0x75, 0x08, 0x95, 0x3F, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0};
+const std::vector<uint8_t> kMouse = {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00,
+                                     0x05, 0x09, 0x19, 0x01, 0x29, 0x03, 0x81, 0x02, 0xC0, 0xC0};
+
+std::vector<uint8_t> join(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct UsageCase {
+    const char* name;
+    std::vector<uint8_t> descriptor;
+    std::vector<HidUsage> expected;
+};
+
+class CollectionUsages : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(CollectionUsages, ListsEveryCollectionWithItsUsage)
+{
+    EXPECT_EQ(collectionUsages(GetParam().descriptor), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptors, CollectionUsages,
+    testing::Values(
+        UsageCase{"vendorCollection", kVendor, {{0xFF00, 1}}},
+        UsageCase{"mouseWithNestedPointer", kMouse, {{0x0001, 2}, {0x0001, 1}}},
+        UsageCase{"vendorBehindMouse", join(kMouse, kVendor), {{0x0001, 2}, {0x0001, 1}, {0xFF00, 1}}},
+        // A four-byte usage carries its own page.
+        UsageCase{"extendedUsage", {0x0B, 0x01, 0x00, 0x00, 0xFF, 0xA1, 0x01, 0xC0}, {{0xFF00, 1}}},
+        // A collection without a usage since the last main item lists nothing.
+        UsageCase{"usageSpentByAnInput", {0x06, 0x00, 0xFF, 0x09, 0x01, 0x81, 0x02, 0xA1, 0x01, 0xC0}, {}},
+        // Long items are stepped over whole.
+        UsageCase{"longItemSkipped", join({0xFE, 0x02, 0x10, 0x09, 0x01}, kVendor), {{0xFF00, 1}}},
+        // A cut descriptor gives what stood before the cut, nothing past it.
+        UsageCase{"truncatedItem", join(kMouse, {0x06, 0x00}), {{0x0001, 2}, {0x0001, 1}}},
+        UsageCase{"truncatedLongItem", {0xFE}, {}},
+        UsageCase{"empty", {}, {}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ParseHidId, ReadsVendorAndProductOfAHidDevice)
+{
+    uint16_t vid = 0, pid = 0;
+    ASSERT_TRUE(parseHidId("0003:00001FC9:00004B66", vid, pid));
+    EXPECT_EQ(vid, 0x1FC9);
+    EXPECT_EQ(pid, 0x4B66);
+    EXPECT_FALSE(parseHidId("", vid, pid));
+    EXPECT_FALSE(parseHidId("0003:00001FC9", vid, pid));
+    EXPECT_FALSE(parseHidId("0003:00011FC9:00000055", vid, pid)) << "beyond 16 bits";
+    EXPECT_FALSE(parseHidId("0003:00001FC9:00000055x", vid, pid));
+}
+
+HidNodeIdentity openedFrame()
+{
+    return HidNodeIdentity{true, "0003:1FC9:0055.0007", 0x1FC9, 0x0055, true};
+}
+
+struct NodeCase {
+    const char* name;
+    std::function<void(HidNodeIdentity&)> change;  // applied to the node as it is now
+    int expected;
+    uint16_t expectedPid;  // kNoProductId: left as it was
+};
+
+class ClassifyOpenNode : public testing::TestWithParam<NodeCase> {};
+
+TEST_P(ClassifyOpenNode, TellsTheOpenFrameFromWhatBecameOfItsNode)
+{
+    HidNodeIdentity now = openedFrame();
+    GetParam().change(now);
+    uint16_t pid = kNoProductId;
+    EXPECT_EQ(classifyOpenNode(openedFrame(), now, pid), GetParam().expected);
+    EXPECT_EQ(pid, GetParam().expectedPid);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Nodes, ClassifyOpenNode,
+    testing::Values(
+        NodeCase{"unchanged", [](HidNodeIdentity&) {}, kCheckFrameOk, 0x0055},
+        NodeCase{"nodeRemoved", [](HidNodeIdentity& n) { n = {}; }, kCheckGone, kNoProductId},
+        NodeCase{"replugGotTheSameNode", [](HidNodeIdentity& n) { n.instance = "0003:1FC9:0055.0008"; },
+                 kCheckGone, kNoProductId},
+        NodeCase{"foreignVendor", [](HidNodeIdentity& n) { n.vendorId = 0x1FCA; }, kCheckGone, kNoProductId},
+        NodeCase{"unknownProduct", [](HidNodeIdentity& n) { n.productId = 0x0077; }, kCheckGone, kNoProductId},
+        NodeCase{"vendorCollectionGone", [](HidNodeIdentity& n) { n.vendorCollection = false; },
+                 kCheckWrongCollection, 0x0055}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ClassifyOpenNode, AnInstanceUnknownAtOpeningIsNotHeldAgainstTheNode)
+{
+    HidNodeIdentity opened = openedFrame();
+    opened.instance.clear();
+    uint16_t pid = 0;
+    EXPECT_EQ(classifyOpenNode(opened, openedFrame(), pid), kCheckFrameOk);
+}
 
 } // namespace

@@ -179,6 +179,36 @@ TEST_F(FakeSysfs, UnpluggedFrameIsNoLongerListed)
     EXPECT_EQ(classifyOpenPath(HidapiTransport::enumerateFrameEntries(), "/dev/hidraw0", pid), kCheckGone);
 }
 
+TEST_F(FakeSysfs, TheOpenNodeIsReadFromItsOwnEntry)
+{
+    addHid(0, 0x046D, 0xC31C, kKeyboardDescriptor);
+    addHid(1, 0x1FC9, 0x4B55, kMouseDescriptor + kVendorDescriptor);
+    const HidNodeIdentity node = HidapiTransport::readNode("/dev/hidraw1");
+    EXPECT_TRUE(node.present);
+    EXPECT_EQ(node.instance, "0003:1FC9:4B55.0002");
+    EXPECT_EQ(node.vendorId, 0x1FC9);
+    EXPECT_EQ(node.productId, 0x4B55);
+    EXPECT_TRUE(node.vendorCollection);
+    EXPECT_FALSE(HidapiTransport::readNode("/dev/hidraw0").vendorCollection);
+    EXPECT_FALSE(HidapiTransport::readNode("/dev/hidraw5").present);
+}
+
+TEST_F(FakeSysfs, ReCheckFollowsWhatBecomesOfTheOpenNode)
+{
+    const std::string raw = addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
+    const HidNodeIdentity opened = HidapiTransport::readNode("/dev/hidraw0");
+    uint16_t pid = 0;
+    // Other devices coming and going are not looked at.
+    const std::string other = addHid(3, 0x1FC9, 0x0066, kVendorDescriptor);
+    EXPECT_EQ(classifyOpenNode(opened, HidapiTransport::readNode("/dev/hidraw0"), pid), kCheckFrameOk);
+    umockdev_testbed_remove_device(m_bed, other.c_str());
+    EXPECT_EQ(classifyOpenNode(opened, HidapiTransport::readNode("/dev/hidraw0"), pid), kCheckFrameOk);
+    EXPECT_EQ(pid, 0x0055);
+    // Unplugged: the node is gone.
+    umockdev_testbed_remove_device(m_bed, raw.c_str());
+    EXPECT_EQ(classifyOpenNode(opened, HidapiTransport::readNode("/dev/hidraw0"), pid), kCheckGone);
+}
+
 TEST_F(FakeSysfs, MonitorSeesNodeComeAndGo)
 {
     UdevMonitor monitor;

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -112,6 +113,32 @@ TEST_F(LogTest, PrepareKeepsTheLastSevenDaysAndRemovesEverythingElse)
     expected.sort();
     EXPECT_EQ(left, expected);
     EXPECT_TRUE(QFile::exists("log/readme.txt"));
+}
+
+TEST_F(LogTest, PrepareRemovesLinksButNeverWhatTheyPointTo)
+{
+    now = QDateTime(QDate(2026, 3, 2), QTime(8, 0, 0));
+    // A technician's folder outside the log, with a read-only file.
+    QDir().mkpath("elsewhere/sub");
+    for (const char* name : {"elsewhere/keep.txt", "elsewhere/sub/deep.txt"}) {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    QFile::setPermissions("elsewhere/keep.txt", QFileDevice::ReadOwner);
+    const QString target = QDir("elsewhere").absolutePath();
+    QDir().mkpath("log/2020-01-02");
+    ASSERT_TRUE(QFile::link(target, "log/2020-01-01"));           // an old day that is a link
+    ASSERT_TRUE(QFile::link(target, "log/2020-01-02/inner"));     // a link inside an old day
+
+    PrepareLogFolders();
+
+    EXPECT_FALSE(QFileInfo("log/2020-01-01").isSymLink());
+    EXPECT_FALSE(QFileInfo::exists("log/2020-01-01"));
+    EXPECT_FALSE(QFileInfo::exists("log/2020-01-02"));
+    EXPECT_TRUE(QFile::exists("elsewhere/keep.txt"));
+    EXPECT_TRUE(QFile::exists("elsewhere/sub/deep.txt"));
+    EXPECT_EQ(QFile::permissions("elsewhere/keep.txt") & QFileDevice::WriteOwner, QFileDevice::Permissions());
 }
 
 TEST_F(LogTest, UnwritableFolderDropsTheLineSilently)

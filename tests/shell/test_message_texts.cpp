@@ -2,22 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 using namespace tovrin::shell;
-
-TEST(MessageTexts, ThereAreExactly151NonEmptyTexts)
-{
-    EXPECT_EQ(kMessageCount, 151);
-    const QStringList all = builtinTexts();
-    ASSERT_EQ(all.size(), 151);
-    for (int id = 0; id < kMessageCount; ++id) {
-        const char* t = builtinText(id);
-        ASSERT_NE(t, nullptr) << "id " << id;
-        EXPECT_GT(std::strlen(t), 0u) << "id " << id;
-        EXPECT_EQ(all.at(id), QString::fromUtf8(t)) << "id " << id;
-    }
-}
 
 TEST(MessageTexts, IdOutOfRangeGivesEmptyText)
 {

@@ -10,8 +10,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <ostream>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tovrin::shell;
 
@@ -133,6 +139,126 @@ TEST_F(SettingsTest, AnUnwritableFolderLeavesTheSettingsFileAlone)
     QDir().mkdir("Tovrin.ini.out");  // the temporary file cannot be created
     EXPECT_FALSE(writeSetting("Tovrin_Config/Language", 0));
     EXPECT_EQ(settings::Language.read(), 1);
+}
+
+// ---- The file as it was: encoding, permissions, place ----------------------
+
+// Runs f with the file-system rights of an unprivileged user, so that
+// permission bits count even when the suite runs as root.
+template <class F>
+void withoutPrivileges(F f)
+{
+    if (geteuid() != 0) {
+        f();
+        return;
+    }
+    const int previous = setfsuid(65534);
+    f();
+    setfsuid(previous);
+}
+
+mode_t modeOf(const QString& name)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(name).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+TEST_F(SettingsTest, AUtf8FileStaysUtf8ThroughASave)
+{
+    const QString path = QString::fromUtf8("/home/技术员/fpga.bin");
+    put("Tovrin.ini", QString::fromUtf8("; 设置\n[ImagePath]\nimagePath=%1\n").arg(path).toUtf8());
+    ASSERT_TRUE(writeSetting("Tovrin_Config/Language", 1));
+    const QByteArray raw = get("Tovrin.ini");
+    EXPECT_TRUE(raw.startsWith(QString::fromUtf8("; 设置\n").toUtf8())) << raw.constData();
+    EXPECT_TRUE(raw.contains(path.toUtf8())) << raw.constData();
+    EXPECT_EQ(readText("ImagePath/imagePath", QString()), path);
+}
+
+TEST_F(SettingsTest, AByteOrderMarkIsReadOverAndKept)
+{
+    put("Tovrin.ini", "\xEF\xBB\xBF[Tovrin_Config]\nLanguage=1\n");
+    EXPECT_EQ(settings::Language.read(), 1);
+    ASSERT_TRUE(writeSetting("Tovrin_Config/ChooseToolEnable", 3));
+    const QByteArray raw = get("Tovrin.ini");
+    EXPECT_TRUE(raw.startsWith("\xEF\xBB\xBF[Tovrin_Config]\n")) << raw.constData();
+    EXPECT_EQ(raw.count("\xEF\xBB\xBF"), 1);
+    EXPECT_EQ(settings::Language.read(), 1);
+    EXPECT_EQ(settings::ChooseToolEnable.read(), 3);
+}
+
+struct RefusedWrite {
+    const char* name;
+    QByteArray before;     // the file's bytes
+    const char* value;     // UTF-8 text written to ImagePath/imagePath
+};
+
+void PrintTo(const RefusedWrite& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class WriterRefuses : public SettingsTest, public ::testing::WithParamInterface<RefusedWrite> {};
+
+TEST_P(WriterRefuses, AndLeavesTheFileAsItWas)
+{
+    put("Tovrin.ini", GetParam().before);
+    EXPECT_FALSE(writeSetting(kSettingsFile, "ImagePath/imagePath", QString::fromUtf8(GetParam().value)));
+    EXPECT_EQ(get("Tovrin.ini"), GetParam().before);
+    EXPECT_FALSE(QFile::exists("Tovrin.ini.out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encoding, WriterRefuses,
+    ::testing::Values(
+        // GBK has no emoji: the value cannot be stored in this file.
+        RefusedWrite{"valueTheGbkFileCannotHold", QByteArray("[ImagePath]\nimagePath=\xBC\xBC\n"), "/tmp/\xF0\x9F\x98\x80"},
+        // Neither UTF-8 nor GBK: what the file says is unknown.
+        RefusedWrite{"fileInNeitherEncoding", QByteArray("[Tovrin_Config]\nLanguage=\xFF\xFF\n"), "/tmp/x"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(SettingsTest, AFileThatCannotBeReadIsNotReplaced)
+{
+    put("Tovrin.ini", "[Tovrin_Config]\nLanguage=1\nChooseToolEnable=2\n");
+    ASSERT_EQ(::chmod("Tovrin.ini", 0200), 0);  // writable, not readable
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0777), 0);
+    bool written = true;
+    withoutPrivileges([&] { written = writeSetting("Tovrin_Config/Screen_Size", 5); });
+    EXPECT_FALSE(written);
+    ASSERT_EQ(::chmod("Tovrin.ini", 0600), 0);
+    EXPECT_EQ(settings::Language.read(), 1);
+    EXPECT_EQ(settings::ChooseToolEnable.read(), 2);
+    EXPECT_EQ(settings::Screen_Size.read(), 3);
+}
+
+TEST_F(SettingsTest, AReadOnlyFileIsNotOverridden)
+{
+    const QByteArray before = "[Tovrin_Config]\nLanguage=1\n";
+    put("Tovrin.ini", before);
+    ASSERT_EQ(::chmod("Tovrin.ini", 0444), 0);
+    EXPECT_FALSE(writeSetting("Tovrin_Config/Language", 0));
+    EXPECT_EQ(get("Tovrin.ini"), before);
+    EXPECT_EQ(modeOf("Tovrin.ini"), 0444u);
+}
+
+TEST_F(SettingsTest, TheReplacedFileKeepsItsPermissions)
+{
+    put("DeviceInfo.ini", "[DeviceInfo]\nEncrypWord=secret\n");
+    ASSERT_EQ(::chmod("DeviceInfo.ini", 0600), 0);
+    ASSERT_TRUE(writeSetting(kDeviceInfoFile, "DeviceInfo/LotNumber", "7"));
+    EXPECT_EQ(modeOf("DeviceInfo.ini"), 0600u);
+    EXPECT_EQ(readText("DeviceInfo/EncrypWord", QString(), kDeviceInfoFile), "secret");
+}
+
+TEST_F(SettingsTest, ALinkIsWrittenThroughToItsTarget)
+{
+    QDir().mkdir("shared");
+    put("shared/Tovrin.ini", "; shared settings\n[Tovrin_Config]\nLanguage=1\n");
+    ASSERT_TRUE(QFile::link("shared/Tovrin.ini", "Tovrin.ini"));
+    ASSERT_TRUE(writeSetting("Tovrin_Config/ChooseToolEnable", 3));
+    EXPECT_TRUE(QFileInfo("Tovrin.ini").isSymLink());
+    EXPECT_EQ(readInt("Tovrin_Config/ChooseToolEnable", 1, "shared/Tovrin.ini"), 3);
+    EXPECT_TRUE(get("shared/Tovrin.ini").startsWith("; shared settings\n"));
+    EXPECT_FALSE(QFile::exists("Tovrin.ini.out"));
 }
 
 TEST_F(SettingsTest, LanguageFallbacks)

@@ -3,6 +3,8 @@
 
 #include "SimReports.h"
 
+#include "sim/SimEnvironment.h"
+
 #include <thread>
 
 namespace tovrin::sim::test {
@@ -79,6 +81,20 @@ TEST_F(SimFault, ForeignReportsComeBeforeTheReply)
     EXPECT_EQ(r[1], 1) << "0xC1 is answered as number 1";
     EXPECT_EQ(r[2], 0x22);
     EXPECT_EQ(link->read(r.data(), 1000), IoResult::TimedOut);
+}
+
+TEST_F(SimFault, ALateReplyArrivesOnlyAfterTheHostGaveUp)
+{
+    ASSERT_EQ(applyFaultSpec(*frame, "late-replies=1"), "");
+    frame->setRealTimeouts(true);
+    const Answer first = send(kWriteMasterFlash, 20);
+    EXPECT_EQ(first.read, IoResult::TimedOut);
+    EXPECT_EQ(frame->flashByte(Unit::Master, 0), 0x00) << "the frame acted; only its answer was late";
+    Report late{};
+    ASSERT_EQ(link->read(late.data(), 0), IoResult::Ok) << "waiting for the next read";
+    EXPECT_EQ(late[1], 9);
+    EXPECT_EQ(late[2], 0x22);
+    done(command(kGetStatus));  // later replies come in time
 }
 
 TEST_F(SimFault, VanishesAtTheGivenOutputReport)
