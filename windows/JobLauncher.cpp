@@ -41,7 +41,11 @@ void JobLauncher::stopWorkers(bool closing)
 
 bool JobLauncher::switchMode(uint8_t modeCode)
 {
-    const device::ModeSwitchOutcome outcome = device::SwitchModeChecked(modeCode);
+    return switchFailureShown(device::SwitchModeChecked(modeCode));
+}
+
+bool JobLauncher::switchFailureShown(const device::ModeSwitchOutcome& outcome)
+{
     if (outcome.ok)
         return true;
     if (outcome.deviceAbsent) {

@@ -15,6 +15,10 @@
 #include <functional>
 #include <vector>
 
+namespace tovrin::device {
+struct ModeSwitchOutcome;
+}
+
 namespace tovrin::windows {
 
 class JobLauncher {
@@ -55,6 +59,9 @@ public:
     bool calibrationMode();
     bool workMode();
     bool switchMode(uint8_t modeCode);
+    // What switchMode does after a switch another library made: shows its
+    // failure (or treats the frame as gone). Returns outcome.ok.
+    bool switchFailureShown(const device::ModeSwitchOutcome& outcome);
     // A switch whose failure is only logged (printf format with g_isSwitchMode).
     bool switchModeLogged(uint8_t modeCode, const char* failureLog);
 

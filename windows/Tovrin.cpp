@@ -285,6 +285,9 @@ void Tovrin::handleStatusResult(int result)
         setOnlyUpdateEnabled();
         break;
     default:
+        // The frame answered its status: the jobs may talk to it at once,
+        // not only after the next watch step.
+        device::g_isDeviceCommunicate = 1;
         // Ready, not leveled/calibrated (the jobs that fix it must be
         // reachable) and faulty (the device test and versions help).
         m_connected = true;

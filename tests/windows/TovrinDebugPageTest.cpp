@@ -108,7 +108,6 @@ private slots:
     void otherJobsStopThePreviewFirst();
     void workerThatStopsItselfGivesTheButtonBack();
     void closingStopsWorkersAndReturnsToWork();
-    void entriesNotWiredAreDisabledAndGuarded();
     void wiredEntryGoesThroughTheLauncher();
     void entryTextsAndTheWayBackToWork();
     void previewThreadShowsTheCameras();
@@ -230,23 +229,6 @@ void TovrinDebugPageTest::closingStopsWorkersAndReturnsToWork()
     QVERIFY(!g_source->isRunning());
     QCOMPARE(m_frame->mode(), sim::kModeWork);
     QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
-}
-
-void TovrinDebugPageTest::entriesNotWiredAreDisabledAndGuarded()
-{
-    Tovrin w;
-    QVERIFY(waitForStatus(w, 15));
-    for (Id id : {Id::Leveling, Id::Calibrate, Id::Download, Id::RunScript, Id::EraseFlash, Id::Write,
-                  Id::FingerInto, Id::DeviceInfo}) {
-        QVERIFY(!button(w, id)->isEnabled());
-        QVERIFY(button(w, id)->toolTip().endsWith(QStringLiteral("not yet available")));
-    }
-    for (Id id : {Id::Set, Id::Versions, Id::Test, Id::Reset, Id::Update, Id::Preview})
-        QVERIFY(button(w, id)->isEnabled());
-    const uint64_t before = m_frame->outputReports();
-    w.AdjustScreenButSlot();
-    QCOMPARE(m_frame->outputReports(), before);
-    QVERIFY(logText().contains(QStringLiteral("Leveling: not yet available\n")));
 }
 
 void TovrinDebugPageTest::wiredEntryGoesThroughTheLauncher()
