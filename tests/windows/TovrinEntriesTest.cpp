@@ -123,6 +123,8 @@ void TovrinEntriesTest::levelingOpensItsWindowAndEscapeReturnsToWork()
     QVERIFY(first);
     QVERIFY(first->isVisible());
     QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    QVERIFY(QTest::qWaitFor([&] { return first->width() >= 640 && first->framesAvailable(); }, kDeviceTimeoutMs));
+    QTest::qWait(200);
     saveShot(first->grab().toImage(), QStringLiteral("entry-leveling"));
     QTest::keyClick(first, Qt::Key_Escape);
     QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
