@@ -44,6 +44,14 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
             frame.setRealTimeouts(true);
             return true;
         }
+        if (name == "bootloader-gone") {
+            frame.setBootLoaderNeverReturns(true);
+            return true;
+        }
+        if (name == "bootloader-mute") {
+            frame.setBootLoaderMute(true);
+            return true;
+        }
         if (name == "blind-left" || name == "blind-right" || name == "finger-stuck" || name == "edge-spots") {
             FingerSettings s = frame.fingers().settings();
             s.blindLeft = s.blindLeft || name == "blind-left";
@@ -95,6 +103,14 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
     }
     if (name == "refuse") {
         frame.answerNextWithStatus(kStatusRefused, static_cast<int>(n));
+        return true;
+    }
+    if (name == "refuse-block" && n > 0) {
+        frame.refuseDownloadBlock(static_cast<uint64_t>(n));
+        return true;
+    }
+    if (name == "unplug-at-block" && n > 0) {
+        frame.unplugAtDownloadBlock(static_cast<uint64_t>(n));
         return true;
     }
     if (name == "late-replies") {

@@ -10,6 +10,10 @@
 //     refuse=N           the next N commands are refused (status 0xFF)
 //     vanish-at=N        the frame is pulled at output report N from now
 //     real-timeouts      a missing reply costs the whole wait, as on USB
+//     refuse-block=N     the boot loader refuses the N-th download block from now
+//     unplug-at-block=N  the frame is pulled at the N-th download block from now
+//     bootloader-gone    after a restart into its boot loader the frame never returns
+//     bootloader-mute    the boot loader enumerates but never answers
 //     blind-left         the left camera never sees a finger (blind-right: the right one)
 //     finger-stuck       a finger once down never lifts
 //     edge-spots         a touch comes with spots at positions 0 and 0xFFFF on both cameras

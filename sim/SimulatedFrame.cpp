@@ -1,5 +1,6 @@
 #include "sim/SimulatedFrame.h"
 
+#include "sim/BootLoader.h"
 #include "sim/Fingers.h"
 #include "sim/FpgaConfiguration.h"
 #include "sim/KeyPanel.h"
@@ -23,7 +24,6 @@ namespace {
 constexpr uint8_t kCommandReportId = 3;
 constexpr int kPayloadSize = device::kReportSize - 2;  // output bytes 2..63
 constexpr int kReplyPayloadSize = device::kReportSize - 3;  // input bytes 3..63
-constexpr int kDownloadBlockSize = kPayloadSize;
 constexpr uint16_t kCaptureRegister = 0x30;  // written 1 to latch a frame, reads 0 when done
 constexpr int kRegionBExtendedBase = 7168;
 constexpr auto kThrottledSaveInterval = std::chrono::milliseconds(500);
@@ -67,14 +67,13 @@ struct SimulatedFrame::UnitState {
     // The packed stream of the line last asked for with a header request.
     std::array<uint8_t, kMaxPackedLineLength> stream{};
     int streamLength = 0;
-    std::array<DownloadedImage, 2> download;
-    std::array<std::vector<DownloadedImage>, 2> finished;
 
     UnitState() { flash.fill(0xFF); }
 };
 
 SimulatedFrame::SimulatedFrame()
-    : scene_(std::make_unique<OpticalScene>())
+    : loader_(std::make_unique<BootLoader>())
+    , scene_(std::make_unique<OpticalScene>())
     , fingers_(std::make_unique<Fingers>())
     , keyPanel_(std::make_unique<KeyPanel>(*fingers_))
 {
@@ -172,15 +171,18 @@ void SimulatedFrame::reenumerateLocked(bool bootLoader)
 {
     killHandlesLocked();
     startFirmwareLocked(bootLoader, Clock::now() + reenumerationDelay_);
+    if (bootLoader_ && loader_->neverReturns())
+        visibleFrom_ = Clock::time_point::max();
 }
 
 void SimulatedFrame::startFirmwareLocked(bool bootLoader, Clock::time_point visibleFrom)
 {
     // The application starts in work mode only with both units calibrated;
     // the boot loader has no working mode. Neither keeps touch data armed.
-    bootLoader_ = bootLoader;
+    // The boot loader keeps the frame when the application cannot start.
+    bootLoader_ = bootLoader || !applicationBootableLocked();
     visibleFrom_ = visibleFrom;
-    mode_ = bootLoader ? 0 : bothCalibratedLocked() ? kModeWork : kModeCalibration;
+    mode_ = bootLoader_ ? 0 : bothCalibratedLocked() ? kModeWork : kModeCalibration;
     touchArmed_ = false;
     powerUpSceneLocked();
 }
@@ -256,6 +258,12 @@ bool SimulatedFrame::recordValidLocked(Unit u) const
     return readU32le(&unit(u).flash[kCalibrationRecordOffset]) == kCalibrationValidWord;
 }
 
+bool SimulatedFrame::applicationBootableLocked() const
+{
+    return loader_->applicationBootable({readU32le(&unit(Unit::Master).flash[kImageInfoOffset]),
+                                         readU32le(&unit(Unit::Slave).flash[kImageInfoOffset])});
+}
+
 bool SimulatedFrame::bothCalibratedLocked() const
 {
     return recordValidLocked(Unit::Master) && recordValidLocked(Unit::Slave);
@@ -267,6 +275,8 @@ void SimulatedFrame::programLocked(Unit u, uint32_t offset, const uint8_t* data,
     auto& flash = unit(u).flash;
     for (uint32_t i = 0; i < count && offset + i < kFlashSize; ++i)
         flash[offset + i] &= data[i];
+    if (bootLoader_ && count > 0 && offset / kFlashSectorSize == kImageInfoOffset / kFlashSectorSize)
+        loader_->noteImageInfoWritten(u);
     flashChangedLocked();
 }
 
@@ -276,6 +286,8 @@ void SimulatedFrame::eraseLocked(Unit u, uint32_t offset)
         return;
     const uint32_t start = offset / kFlashSectorSize * kFlashSectorSize;
     std::fill_n(unit(u).flash.begin() + start, kFlashSectorSize, uint8_t{0xFF});
+    if (bootLoader_ && start == kImageInfoOffset)
+        loader_->noteImageInfoWritten(u);
     flashChangedLocked();
 }
 
@@ -468,6 +480,7 @@ void SimulatedFrame::clearFaults()
     vanishAt_ = 0;
     vanishAtLineRequest_ = 0;
     latency_ = std::chrono::microseconds(0);
+    loader_->clearFaults();
 }
 
 // ---- Counters --------------------------------------------------------------------
@@ -491,7 +504,7 @@ std::vector<DownloadedImage> SimulatedFrame::downloadedImages(Unit u, int port) 
     if (port != kPortFirmware && port != kPortSecondImage)
         return {};
     Lock lock(mutex_);
-    return unit(u).finished[static_cast<size_t>(port)];
+    return loader_->finished(u, port);
 }
 
 DownloadedImage SimulatedFrame::downloadInProgress(Unit u, int port) const
@@ -499,7 +512,7 @@ DownloadedImage SimulatedFrame::downloadInProgress(Unit u, int port) const
     if (port != kPortFirmware && port != kPortSecondImage)
         return {};
     Lock lock(mutex_);
-    return unit(u).download[static_cast<size_t>(port)];
+    return loader_->inProgress(u, port);
 }
 
 // ---- Persistence ---------------------------------------------------------------
@@ -509,6 +522,7 @@ bool SimulatedFrame::attachFlashFile(const std::filesystem::path& file, PersistP
     Lock lock(mutex_);
     flashFile_ = file;
     persistPolicy_ = policy;
+    loader_->attach(file);
     std::error_code ec;
     if (std::filesystem::file_size(file, ec) == 2 * kFlashSize && !ec) {
         std::ifstream in(file, std::ios::binary);
@@ -558,7 +572,7 @@ bool SimulatedFrame::saveLocked()
             return false;
     }
     std::filesystem::rename(temp, flashFile_, ec);
-    if (ec)
+    if (ec || !loader_->save())
         return false;
     dirty_ = false;
     lastSave_ = Clock::now();
@@ -734,6 +748,8 @@ void SimulatedFrame::serveCommandLocked(const uint8_t* report)
         --dropNext_;
         return;
     }
+    if (bootLoader_ && loader_->mute())
+        return;
     if ((dropCommands_ >> number) & 1)
         return;
 
@@ -1004,23 +1020,22 @@ bool SimulatedFrame::flashCommandLocked(Unit u, int op, const uint8_t* payload, 
 
 bool SimulatedFrame::downloadBlockLocked(Unit u, int port, uint8_t flags, const uint8_t* payload)
 {
-    // Blocks carry no length: each one is the whole 62-byte payload. Flag 0x80
-    // starts an image, 0x40 ends it; an image short enough for one block comes
-    // as a single block flagged last only.
-    UnitState& s = unit(u);
-    DownloadedImage& image = s.download[static_cast<size_t>(port)];
-    if (flags & 0x80) {
-        image = DownloadedImage{};
-        image.startedWithFirstBlock = true;
+    bool changed = false;
+    const BootLoader::Block result = loader_->block(u, port, flags, payload, changed);
+    if (changed)
+        flashChangedLocked();  // the boot loader's state is kept with the flash
+    switch (result) {
+    case BootLoader::Block::Accepted:
+        return true;
+    case BootLoader::Block::Refused:
+        return false;
+    case BootLoader::Block::Vanish:
+        // Pulled out while the block went in: the reply never comes.
+        plugged_ = false;
+        killHandlesLocked();
+        return false;
     }
-    image.data.insert(image.data.end(), payload, payload + kDownloadBlockSize);
-    ++image.blocks;
-    if (flags & 0x40) {
-        image.complete = true;
-        s.finished[static_cast<size_t>(port)].push_back(std::move(image));
-        image = DownloadedImage{};
-    }
-    return true;
+    return false;
 }
 
 bool SimulatedFrame::lineDataLocked(Unit u, uint8_t flags, const uint8_t* payload, uint8_t* reply)

@@ -12,7 +12,7 @@
 //   - 64 KB of FPGA byte registers and 256 sensor (I2C) registers;
 //   - a line image of up to 11 lines of 640 pixels;
 //   - the values the leveling and touch commands answer with;
-//   - what the boot loader has collected on its download channel.
+//   - what the boot loader has received on its download channel (BootLoader.h).
 // And for the frame as a whole: presence, product ID, application or boot
 // loader, working mode, status answers, the key feature report.
 //
@@ -143,6 +143,7 @@ enum class PersistPolicy {
 };
 
 class SimTransport;
+class BootLoader;
 class Fingers;
 class KeyPanel;
 
@@ -292,6 +293,19 @@ public:
     std::vector<DownloadedImage> downloadedImages(Unit unit, int port) const;
     // The image being collected (empty when none).
     DownloadedImage downloadInProgress(Unit unit, int port) const;
+    // The program a unit's boot loader keeps for a port (sim/BootLoader.h):
+    // the last complete image, whole 62-byte blocks.
+    std::vector<uint8_t> bootProgram(Unit unit, int port) const;
+    // Whether the application would start now (else the frame stays in its
+    // boot loader when it restarts).
+    bool applicationBootable() const;
+    // Boot loader faults: the n-th download block from now is refused, or
+    // pulls the frame out; after a restart into the boot loader the frame
+    // never shows up again; the boot loader enumerates but never answers.
+    void refuseDownloadBlock(uint64_t nthFromNow);
+    void unplugAtDownloadBlock(uint64_t nthFromNow);
+    void setBootLoaderNeverReturns(bool never);
+    void setBootLoaderMute(bool mute);
 
     // ---- Persistence ---------------------------------------------------------
     // Keeps both flashes in file (Master's 128 KB, then Slave's). Loads it
@@ -347,6 +361,7 @@ private:
     bool saveLocked();
     bool unsavedLocked() const { return dirty_ && !flashFile_.empty(); }
     bool recordValidLocked(Unit unit) const;
+    bool applicationBootableLocked() const;
     bool bothCalibratedLocked() const;
     void powerUpSceneLocked();
     UnitState& unit(Unit u) { return *units_[static_cast<int>(u)]; }
@@ -355,6 +370,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable inputArrived_;
     std::array<std::unique_ptr<UnitState>, 2> units_;
+    std::unique_ptr<BootLoader> loader_;
     std::unique_ptr<OpticalScene> scene_;
 
     // Presence and identity.

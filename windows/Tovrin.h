@@ -1,14 +1,22 @@
 #pragma once
-// Main window of the engineering tool. It owns the frame detection thread,
-// shows what the frame reports in its status line and offers the jobs of the
-// tool as skinned picture buttons (tool flavours 0 and 1) or as the plain
-// debug page (tool flavour 2). Every job that needs the frame follows one
-// pattern: guard (frame connected), calibration mode, the job, work mode.
+// Main window of the engineering tool (tool flavours 0, 1 and 2). It owns
+// the frame detection, shows what the frame reports in its status line and
+// offers the jobs as skinned picture tiles (flavours 0 and 1,
+// TovrinSkinnedPage) or as the plain debug page (flavour 2, TovrinDebugPage
+// with its Preview page). Every job goes through the JobLauncher: guard,
+// stop the preview and other workers, calibration mode, the job, work mode.
+// The firmware update runs in update::FirmwareUpdateFlow; jobs that live in
+// other libraries are reached through TovrinEntries.
 //
 // The status line is kept as message ids, not as text, so that a language
 // change can draw it again in the new language.
 
-#include "windows/WindowSupport.h"
+#include "Captions.h"
+#include "JobLauncher.h"
+#include "TovrinSkinnedPage.h"
+#include "TovrinEntries.h"
+#include "WindowSupport.h"
+#include "maintenance/update/FirmwareUpdateFlow.h"
 
 #include <QDialog>
 #include <QList>
@@ -16,25 +24,22 @@
 #include <QPoint>
 #include <QString>
 
+#include <functional>
 #include <optional>
-#include <utility>
-#include <vector>
 
-class QCheckBox;
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QProgressBar;
-class QPushButton;
-class QTextEdit;
-class QWidget;
 
 namespace tovrin::windows {
+
+class DebugPage;
 
 class Tovrin : public QDialog {
     Q_OBJECT
 public:
     explicit Tovrin(QWidget* parent = nullptr);
+    ~Tovrin() override;
 
     // The message ids shown in the status line (more than one when a device
     // test reports several failed groups), and the text they give.
@@ -44,7 +49,10 @@ public:
 
     // Marks of the window.
     bool isConnected() const;
-    bool isUpdateRunning() const { return m_updateRunning; }
+    bool isUpdateRunning() const { return m_update.running(); }
+    bool isPrepared() const { return m_update.prepared(); }
+    update::FirmwareUpdateFlow& updateFlow() { return m_update; }
+    DebugPage* debugPage() const { return m_debug; }
 
 Q_SIGNALS:
     // A new status text was shown (its last message id).
@@ -82,6 +90,8 @@ public Q_SLOTS:
     void ReadFlashSlot();
     void WriteFlashSlot();
     void FingerIntoButSlot();
+    // Not a slot of the tool's own: the debug page's device-information entry.
+    void DeviceInfoButSlot();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -95,17 +105,16 @@ protected:
 
 private:
     // Building.
-    widgets::Button* makeTile(const QString& baseName, int captionId, const char* objectName);
     widgets::Button* makeTitleButton(const QString& normal, const QString& pressed, const char* objectName);
-    void buildSkinnedPage();
     void buildDebugPage();
+    void connectUpdateFlow();
     void placeTitleBand();
-    QPushButton* makePushButton(int captionId, const char* objectName);
     void retranslate();
 
     // Status line.
     void showStatus(int messageId);
     void showStatusList(const QList<int>& messageIds);
+    void showStatusText(const QString& text);
 
     // Button states: every device function, or only the update.
     void setDeviceFunctionsEnabled(bool enabled);
@@ -114,11 +123,14 @@ private:
     // Detection.
     void handleStatusResult(int result);
     void handleFrameLost();
+    void handleLostDuringUpdate();
 
-    // Jobs.
-    bool guardConnected();
-    bool switchMode(uint8_t modeCode);
-    void notYetAvailable();
+    // Jobs built elsewhere: how much of the pattern the window runs before
+    // the entry's function.
+    enum class Guard { Full, FrameOnly, None };
+    void openEntry(Entry entry, Guard guard);
+    EntryContext entryContext();
+    void previewCode(int code);
 
     int m_flavour = 1;
     bool m_shortcuts = false;
@@ -131,39 +143,18 @@ private:
     QComboBox* m_languageBox = nullptr;
     widgets::Button* m_minimizeButton = nullptr;
     widgets::Button* m_quitButton = nullptr;
-
-    // Tiles (flavours 0 and 1); absent ones stay null.
-    widgets::Button* m_levelingButton = nullptr;
-    widgets::Button* m_setButton = nullptr;
-    widgets::Button* m_calibrateButton = nullptr;
-    widgets::Button* m_updateButton = nullptr;
-    widgets::Button* m_aboutButton = nullptr;
-    widgets::Button* m_shortcutsButton = nullptr;
-    FocusRow m_focus;  // the tiles in Tab order
-
-    // Debug page (flavour 2).
-    std::vector<QPushButton*> m_debugDeviceButtons;
-    QPushButton* m_debugUpdateButton = nullptr;
-    QPushButton* m_previewButton = nullptr;
-    QLineEdit* m_fpgaPathEdit = nullptr;
-    QLineEdit* m_scriptPathEdit = nullptr;
-    QLineEdit* m_regAddrEdit = nullptr;
-    QLineEdit* m_regValueEdit = nullptr;
-    QCheckBox* m_compressBox = nullptr;
-    QCheckBox* m_sensorBox = nullptr;
-    QCheckBox* m_slaveBox = nullptr;
-    QTextEdit* m_outputBox = nullptr;
-
-    // Widgets whose text is a message: redrawn after a language change.
-    std::vector<std::pair<QWidget*, int>> m_captions;
+    SkinnedTiles m_tiles;          // flavours 0 and 1
+    DebugPage* m_debug = nullptr;  // flavour 2
+    Captions m_captions;
 
     QList<int> m_statusIds;
+    QString m_fixedStatus;  // a status that is no message (shown while m_statusIds is empty)
     bool m_connected = false;
-    bool m_updateRunning = false;
-    bool m_prepared = false;
-    bool m_compressImages = false;
     std::optional<QPoint> m_dragOffset;
+    std::function<void(int)> m_workerCodes;  // a debug worker's codes arriving at recvData
 
+    JobLauncher m_jobs;
+    update::FirmwareUpdateFlow m_update;
     FrameDetection m_detection;  // last: stopped before anything else goes
 };
 

@@ -7,6 +7,7 @@
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
 #include "device/UdevMonitor.h"
+#include "maintenance/update/Versions.h"
 #include "records/CalibrationRecord.h"
 #include "shell/AppContext.h"
 #include "shell/Log.h"
@@ -17,11 +18,12 @@
 #include <QString>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 namespace tovrin::windows {
 
-inline const QString kToolVersion = QStringLiteral("3.1.30");
+using update::kToolVersion;
 
 // A picture of the current skin folder; a missing file gives a null pixmap.
 inline QPixmap skinPixmap(const QString& name)
@@ -47,21 +49,7 @@ inline widgets::Button* makeSkinButton(QWidget* parent, const char* objectName, 
 }
 
 // Message 42 "FirmwareID: %1.%2.%3\n" filled with a version word.
-inline QString firmwareIdText(uint32_t word)
-{
-    const records::Version v{word};
-    return shell::context().text(42).arg(v.major()).arg(v.minor()).arg(v.build());
-}
-
-// A boot loader whose version record was never written reads all ones;
-// the frames leave the factory with boot loader 1.0.7.
-constexpr uint32_t kErasedVersionWord = 0xFFFFFFFFu;
-constexpr uint32_t kFactoryBootLoaderWord = 0x01000007u;
-
-inline uint32_t shownBootLoaderWord(uint32_t word)
-{
-    return word == kErasedVersionWord ? kFactoryBootLoaderWord : word;
-}
+using update::firmwareIdText;
 
 // The text of a status message; message 142 (equipment anomalies) carries
 // both units' error words.
@@ -104,12 +92,27 @@ public:
     FrameDetection& operator=(const FrameDetection&) = delete;
 
     // Takes the window's thread (a child of the window), delivers its codes
-    // queued to the window's slot and starts looking for the frame.
+    // queued to the window's slot and starts looking for the frame. A code
+    // is tagged with the run of the thread that sent it: one still queued
+    // from a run that restartIn() ended is dropped, never taken as news
+    // about the frame the new run waits for.
     template <class Window>
     void start(device::DetectionThread* thread, Window* window, void (Window::*slot)(int))
     {
         m_thread = thread;
-        QObject::connect(thread, &device::DetectionThread::sendShowData, window, slot, Qt::QueuedConnection);
+        QObject::connect(
+            thread, &device::DetectionThread::sendShowData, thread,
+            [this, window, slot](int code) {
+                const unsigned run = m_run.load();
+                QMetaObject::invokeMethod(
+                    window,
+                    [this, window, slot, code, run] {
+                        if (run == m_run.load())
+                            (window->*slot)(code);
+                    },
+                    Qt::QueuedConnection);
+            },
+            Qt::DirectConnection);
         restart();
     }
 
@@ -133,6 +136,21 @@ public:
         }
     }
 
+    // Runs the detection from another state (3: wait for the boot loader,
+    // 4: wait for the application, during a firmware update). The thread is
+    // stopped first, so that none of its steps can overwrite the new state.
+    void restartIn(uint8_t state)
+    {
+        if (m_closed)
+            return;
+        stop();
+        ++m_run;
+        device::CheckCount = 0;
+        device::DeviceCheckState = state;
+        m_thread->prepareStart();
+        m_thread->start();
+    }
+
     bool isRunning() const { return m_thread->isRunning(); }
     bool isClosed() const { return m_closed; }
 
@@ -153,6 +171,7 @@ private:
 
     device::DetectionThread* m_thread = nullptr;
     bool m_closed = false;
+    std::atomic<unsigned> m_run{0};
 };
 
 // The focus look over a row of picture buttons. Place 0 is no button, 1..

@@ -9,8 +9,10 @@
 #include "shell/Settings.h"
 #include "widgets/Button.h"
 #include "windows/Tovrin.h"
+#include "windows/TovrinEntries.h"
 
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -59,7 +61,13 @@ private slots:
     void debugPageButtonsFollowTheFrame();
 
     // Keyboard and jobs.
+    void tabOrders_data();
+    void tabOrders();
+    void returnOnTheFourthTileOpensShortcutCalibration();
     void tabVisitsTilesAndReturnShowsVersions();
+    void dragMovesTheWindowAndHoverMovesTheFocusLook();
+    void childWindowClosingWithTheFrameThereChangesNothing();
+    void setRefusesAFirmwareWithoutSettings();
     void erasedBootLoaderShownAsFactoryVersion();
     void resetSucceedsOrFails();
     void jobsWithoutFrameAskToReconnect();
@@ -183,12 +191,12 @@ void TovrinWindowTest::debugPageButtonsFollowTheFrame()
 {
     shell::context().toolFlavour = 2;
     Tovrin w;
-    auto* leveling = w.findChild<QPushButton*>(QStringLiteral("levelingButton"));
-    QVERIFY(leveling);
-    QVERIFY(!leveling->isEnabled());
+    auto* test = w.findChild<QPushButton*>(QStringLiteral("testButton"));
+    QVERIFY(test);
+    QVERIFY(!test->isEnabled());
     QVERIFY(waitForStatus(w, 15));
-    QVERIFY(leveling->isEnabled());
-    QVERIFY(!leveling->autoDefault());  // Return in a line edit presses nothing
+    QVERIFY(test->isEnabled());
+    QVERIFY(!test->autoDefault());  // Return in a line edit presses nothing
 
     auto* addr = w.findChild<QLineEdit*>(QStringLiteral("regAddrEdit"));
     QVERIFY(addr);
@@ -197,7 +205,109 @@ void TovrinWindowTest::debugPageButtonsFollowTheFrame()
 
     m_frame->unplug();
     QVERIFY(waitForStatus(w, 17));
-    QVERIFY(!leveling->isEnabled());
+    QVERIFY(!test->isEnabled());
+}
+
+void TovrinWindowTest::tabOrders_data()
+{
+    QTest::addColumn<int>("flavour");
+    QTest::addColumn<int>("shortcuts");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("user-like") << 0 << 0 << QStringList{"calibrateButton", "setButton", "aboutButton"};
+    QTest::newRow("user-like, shortcuts") << 0 << 1
+                                          << QStringList{"calibrateButton", "shortcutsButton", "setButton", "aboutButton"};
+    QTest::newRow("full") << 1 << 0
+                          << QStringList{"levelingButton", "setButton", "calibrateButton", "updateButton", "aboutButton"};
+    QTest::newRow("full, shortcuts") << 1 << 1
+                                     << QStringList{"levelingButton", "calibrateButton", "setButton", "shortcutsButton",
+                                                    "updateButton", "aboutButton"};
+}
+
+void TovrinWindowTest::tabOrders()
+{
+    QFETCH(int, flavour);
+    QFETCH(int, shortcuts);
+    QFETCH(QStringList, order);
+    shell::context().toolFlavour = flavour;
+    shell::writeSetting(QString::fromLatin1(shell::settings::Shortcuts_en.key), shortcuts);
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QStringList visited;
+    for (int i = 0; i < order.size() + 1; ++i) {
+        QTest::keyClick(&w, Qt::Key_Tab);
+        for (Button* b : tiles(w))
+            if (b->currentLook() == Button::Look::Focus)
+                visited << b->objectName();
+    }
+    QCOMPARE(visited, order + QStringList{order.first()});  // and round again
+}
+
+void TovrinWindowTest::returnOnTheFourthTileOpensShortcutCalibration()
+{
+    int opened = 0;
+    tovrin::windows::overrideEntry(tovrin::windows::Entry::KeyCalibration,
+                                   [&](tovrin::windows::EntryContext&) { ++opened; });
+    shell::writeSetting(QString::fromLatin1(shell::settings::Shortcuts_en.key), 1);
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(&w, Qt::Key_Tab);
+    QTest::keyClick(&w, Qt::Key_Return);
+    QCOMPARE(opened, 1);
+    QTest::keyClick(&w, Qt::Key_Space);
+    QCOMPARE(opened, 2);
+    tovrin::windows::overrideEntry(tovrin::windows::Entry::KeyCalibration, {});
+}
+
+void TovrinWindowTest::dragMovesTheWindowAndHoverMovesTheFocusLook()
+{
+    Tovrin w;
+    w.move(100, 100);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(waitForStatus(w, 15));
+    // Hovering a tile gives it the focus look; Return then presses it.
+    Button* about = tile(w, "aboutButton");
+    QMouseEvent hover(QEvent::MouseMove, QPointF(10, 10), about->mapToGlobal(QPointF(10, 10)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(about, &hover);
+    QCOMPARE(about->currentLook(), Button::Look::Focus);
+    // A free spot of the window: the look goes, and a drag moves the window.
+    const QPoint start = w.pos();
+    const QPoint grip(w.width() / 2, w.height() - 60);
+    QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, grip);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(grip + QPoint(30, 20)), w.mapToGlobal(QPointF(grip + QPoint(30, 20))),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drag);
+    QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, grip + QPoint(30, 20));
+    QCOMPARE(about->currentLook(), Button::Look::Normal);
+    QCOMPARE(w.pos(), start + QPoint(30, 20));
+}
+
+void TovrinWindowTest::childWindowClosingWithTheFrameThereChangesNothing()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    w.recvShowData(3);  // a child window closing
+    QTest::qWait(300);
+    QCOMPARE(w.statusMessageId(), 15);
+    QVERIFY(w.isConnected());
+    QVERIFY(tile(w, "setButton")->isButtonEnabled());
+}
+
+void TovrinWindowTest::setRefusesAFirmwareWithoutSettings()
+{
+    // Master 1.1.130 does not match the Slave's 1.2.5.
+    m_frame->eraseSector(sim::Unit::Master, sim::kVersionRecordOffset);
+    m_frame->programFlash(sim::Unit::Master, sim::kVersionRecordOffset, std::array<uint8_t, 4>{0x82, 0x00, 0x01, 0x01});
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    w.SetButSlot();
+    QCOMPARE(w.statusMessageId(), 45);
+    QCOMPARE(w.statusText(), QStringLiteral("The current firmware without setting!"));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
 }
 
 void TovrinWindowTest::tabVisitsTilesAndReturnShowsVersions()

@@ -126,6 +126,10 @@ public:
 
 protected:
     std::shared_ptr<sim::SimulatedFrame> m_frame;
+    // Set-up and clean-up of one test in a derived test class, after and
+    // before the base's.
+    virtual void initOne() {}
+    virtual void cleanupOne() {}
 
 private slots:
     void initTestCase()
@@ -142,9 +146,11 @@ private slots:
         widgets::MyMessageBox::setAutoAnswer(widgets::MyMessageBox::AnswerCancel);
         widgets::MyMessageBox::clearShownBoxes();
         m_frame = installFrame();
+        initOne();
     }
     void cleanup()
     {
+        cleanupOne();
         device::setTransport(nullptr);
         m_frame.reset();
     }

@@ -1,0 +1,282 @@
+#include "FirmwareUpdateFlow.h"
+
+#include "HInfo.h"
+#include "UpdateSteps.h"
+#include "device/Command.h"
+#include "device/DeviceOps.h"
+#include "device/Detection.h"
+#include "device/DeviceStatus.h"
+#include "device/UnitOps.h"
+#include "records/CalibrationRecord.h"
+#include "shell/CommentIniWriter.h"
+#include "shell/Log.h"
+
+namespace tovrin::update {
+
+using device::Unit;
+
+namespace {
+
+constexpr uint8_t kRebootToBootLoader = 0x42;
+constexpr uint8_t kRebootToApplication = 0x55;
+
+namespace msg {
+constexpr int NotReady = 16;
+constexpr int NotDetected = 17;
+constexpr int Preparing = 22;
+constexpr int UpdateFailed = 36;
+constexpr int EnvironmentFailed = 37;
+constexpr int CannotOpen = 38;
+constexpr int Burning = 39;
+constexpr int EquipmentAnomalies = 142;
+} // namespace msg
+
+// A failed step of the update is shown like a failed mode switch: bit 31 in
+// both error words.
+void markStepFailure()
+{
+    device::g_ErrorCodeM.fetch_or(0x80000000u);
+    device::g_ErrorCodeS.fetch_or(0x80000000u);
+}
+
+bool frameThere() { return device::g_bDevExist.load() != 0; }
+
+} // namespace
+
+FirmwareUpdateFlow::FirmwareUpdateFlow(QObject* parent)
+    : QObject(parent)
+    , m_thread(std::make_unique<CFirmwareUpdateThread>())
+{
+    connect(m_thread.get(), &CFirmwareUpdateThread::sendProgress, this, [this](int percent) {
+        if (m_phase == Phase::Transferring)
+            showProgress(percent);
+    }, Qt::QueuedConnection);
+    connect(m_thread.get(), &CFirmwareUpdateThread::sendData, this, &FirmwareUpdateFlow::onThreadCode,
+            Qt::QueuedConnection);
+}
+
+FirmwareUpdateFlow::~FirmwareUpdateFlow()
+{
+    abort();
+}
+
+void FirmwareUpdateFlow::abort()
+{
+    m_thread->stopAndWait();
+    if (m_phase != Phase::Idle)
+        device::UpdateExpected = 0;
+    m_phase = Phase::Idle;
+    m_running = false;
+}
+
+void FirmwareUpdateFlow::showProgress(int percent)
+{
+    if (percent <= m_progress)
+        return;
+    m_progress = percent;
+    Q_EMIT progressChanged(percent);
+}
+
+void FirmwareUpdateFlow::end(Outcome outcome, int messageId)
+{
+    m_phase = Phase::Idle;
+    m_running = false;
+    device::UpdateExpected = 0;
+    if (outcome == Outcome::FrameLost)
+        m_prepared = false;
+    if (messageId >= 0)
+        Q_EMIT statusChanged(messageId);
+    Q_EMIT progressVisible(false);
+    Q_EMIT functionsLocked(false);
+    if (outcome == Outcome::FrameLost)
+        Q_EMIT frameLost();
+    shell::LogF("update: ended (%d), message %d\n", static_cast<int>(outcome), messageId);
+    Q_EMIT ended(outcome, messageId);
+}
+
+void FirmwareUpdateFlow::failDevice(int messageId)
+{
+    // A request that got no answer has marked the frame gone: then it is
+    // the frame that is missing, not the update that failed.
+    if (frameThere())
+        end(Outcome::Failed, messageId);
+    else
+        end(Outcome::FrameLost, msg::NotDetected);
+}
+
+void FirmwareUpdateFlow::start(const QString& path)
+{
+    if (m_phase != Phase::Idle)
+        return;
+    UpdatePackage::LoadOutcome loaded;
+    std::optional<UpdatePackage> package = UpdatePackage::load(path, loaded);
+    if (!package) {
+        Q_EMIT statusChanged(loaded.messageId);
+        Q_EMIT ended(Outcome::Refused, loaded.messageId);
+        return;
+    }
+    m_package = std::make_shared<UpdatePackage>(std::move(*package));
+    m_path = path;
+    m_progress = 0;
+    m_running = true;
+    shell::LogF("update: package %s, %d jobs, %llu bytes\n", path.toUtf8().constData(),
+                static_cast<int>(m_package->jobs().size()), static_cast<unsigned long long>(m_package->bytesToSend()));
+    Q_EMIT progressChanged(0);
+    Q_EMIT progressVisible(true);
+    Q_EMIT functionsLocked(true);
+    if (m_prepared) {
+        continuePrepared();
+        return;
+    }
+
+    Q_EMIT statusChanged(msg::Preparing);
+    showProgress(1);
+    const device::ModeSwitchOutcome mode = device::SwitchModeChecked(device::mode::Calibration);
+    if (!mode.ok) {
+        shell::LogF("update :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        if (mode.deviceAbsent || !frameThere())
+            end(Outcome::FrameLost, msg::NotDetected);
+        else
+            end(Outcome::Failed, mode.messageId);
+        return;
+    }
+    if (!readImageInformation(Unit::Slave) || !readImageInformation(Unit::Master)) {
+        failDevice(msg::NotReady);
+        return;
+    }
+    if (!device::Reboot(kRebootToBootLoader)) {
+        markStepFailure();
+        if (device::LinkState.load() == device::LINK_NO_REPLY) {
+            device::g_bDevExist = 0;
+            device::g_isDeviceCommunicate = 0;
+        }
+        end(frameThere() ? Outcome::Failed : Outcome::FrameLost, msg::EquipmentAnomalies);
+        return;
+    }
+    shell::WriteLog("update: the frame restarts into its boot loader\n");
+    m_phase = Phase::Preparing;
+    device::UpdateExpected = 1;
+    Q_EMIT waitForFrame(device::kStateWaitBootLoader);
+}
+
+void FirmwareUpdateFlow::continuePrepared()
+{
+    // The calibration of a frame older than 1.2.0 does not suit the new
+    // firmware: its calibration sectors are erased before the images go out.
+    if (!readImageInformation(Unit::Master) || !readImageInformation(Unit::Slave)) {
+        failDevice(msg::UpdateFailed);
+        return;
+    }
+    const bool older = records::g_ImageVersion[0].load() < kVersionWithNewCalibration
+                       || records::g_ImageVersion[1].load() < kVersionWithNewCalibration;
+    if (older) {
+        shell::WriteLog("update: image older than 1.2.0, calibration sectors erased\n");
+        if (!eraseSector(Unit::Slave, device::flash::kCalibrationRecord)
+            || !eraseSector(Unit::Master, device::flash::kCalibrationRecord)) {
+            markStepFailure();
+            failDevice(msg::EquipmentAnomalies);
+            return;
+        }
+    }
+    startTransfer();
+}
+
+void FirmwareUpdateFlow::startTransfer()
+{
+    m_phase = Phase::Transferring;
+    m_thread->stopAndWait();
+    m_thread->setPackage(m_package);
+    m_thread->prepareStart();
+    m_thread->start();
+}
+
+void FirmwareUpdateFlow::onThreadCode(int code)
+{
+    if (m_phase != Phase::Transferring)
+        return;
+    switch (code) {
+    case code::Progress:
+        break;  // the value came with sendProgress, in order
+    case code::FirstPacket:
+        Q_EMIT statusChanged(msg::Burning);
+        break;
+    case code::RequestFailed:
+        m_thread->wait();
+        failDevice(msg::UpdateFailed);
+        break;
+    case code::CannotOpen:
+        m_thread->wait();
+        end(Outcome::Failed, msg::CannotOpen);
+        break;
+    case code::FrameLost:
+        m_thread->wait();
+        end(Outcome::FrameLost, msg::NotDetected);
+        break;
+    case code::Done:
+        finish();
+        break;
+    default:
+        break;
+    }
+}
+
+void FirmwareUpdateFlow::finish()
+{
+    m_running = false;
+    shell::writeSetting(shell::kSettingsFile, QStringLiteral("ImagePath/imagePath"), m_path);
+    Q_EMIT functionsLocked(false);
+    Q_EMIT statusChanged(msg::Preparing);
+    if (!device::Reboot(kRebootToApplication))
+        Q_EMIT statusChanged(msg::EnvironmentFailed);
+    m_thread->stopAndWait();
+    // Whatever the frame comes back as, the detection tells: the prepared
+    // mark returns with a boot loader that shows up again.
+    m_prepared = false;
+    m_phase = Phase::Finishing;
+    device::UpdateExpected = 1;
+    shell::WriteLog("update: the frame restarts into its application\n");
+    Q_EMIT waitForFrame(device::kStateWaitApplication);
+}
+
+bool FirmwareUpdateFlow::onDetection(int code)
+{
+    using namespace device::detection;
+    switch (m_phase) {
+    case Phase::Idle:
+        return false;
+    case Phase::Preparing:
+        if (code == kBootLoaderOpened) {
+            device::UpdateExpected = 0;
+            m_prepared = true;
+            continuePrepared();
+        } else if (code == kNoFrame || code == kLostDuringUpdate) {
+            // The boot loader did not come within its 30 tries.
+            end(Outcome::FrameLost, msg::NotDetected);
+        } else if (code == kApplicationOpened) {
+            // The frame came back without entering its boot loader.
+            end(Outcome::Failed, msg::EnvironmentFailed);
+        }
+        return true;
+    case Phase::Transferring:
+        // The thread notices a lost frame at its next request.
+        return true;
+    case Phase::Finishing:
+        if (code == kApplicationOpened) {
+            end(Outcome::Updated, -1);
+            return false;  // the owner shows the new status test result
+        }
+        if (code == kBootLoaderOpened) {
+            // The application does not start: the frame stays updatable.
+            end(Outcome::Failed, -1);
+            return false;  // the owner offers the update again
+        }
+        if (code == kNoFrame || code == kLostDuringUpdate) {
+            end(Outcome::FrameLost, msg::NotDetected);
+            return true;
+        }
+        return true;
+    }
+    return false;
+}
+
+} // namespace tovrin::update

@@ -1,0 +1,134 @@
+#include "FirmwareUpdateThread.h"
+
+#include "UpdateSteps.h"
+#include "device/UnitOps.h"
+#include "shell/Clock.h"
+#include "shell/Log.h"
+
+#include <array>
+
+namespace tovrin::update {
+
+namespace {
+constexpr int kProgressBeforeFirmware = 8;
+constexpr int kProgressAtEnd = 99;
+constexpr int kPauseBeforeFirmwareMs = 2000;
+
+bool connected() { return device::g_bDevExist.load() != 0; }
+} // namespace
+
+CFirmwareUpdateThread::CFirmwareUpdateThread(QObject* parent)
+    : QThread(parent)
+{
+}
+
+CFirmwareUpdateThread::~CFirmwareUpdateThread()
+{
+    stopAndWait();
+}
+
+void CFirmwareUpdateThread::stopAndWait()
+{
+    requestStop();
+    wait();
+}
+
+void CFirmwareUpdateThread::setProgress(int percent)
+{
+    m_progress.store(percent);
+    Q_EMIT sendProgress(percent);
+    Q_EMIT sendData(code::Progress);
+}
+
+void CFirmwareUpdateThread::run()
+{
+    m_progress.store(0);
+    if (!m_package)
+        return;
+    if (!connected()) {
+        Q_EMIT sendData(code::FrameLost);
+        return;
+    }
+    setProgress(0);
+    bool firmwarePaused = false;
+    for (const UpdateJob& job : m_package->jobs()) {
+        if (m_stop.load())
+            return;
+        if (!connected()) {
+            Q_EMIT sendData(code::FrameLost);
+            return;
+        }
+        if (job.kind == JobKind::Firmware && !firmwarePaused) {
+            // The boot loader wants a moment after it came up before the
+            // first image; A1 and A2 run as a pair behind this one pause.
+            firmwarePaused = true;
+            setProgress(kProgressBeforeFirmware);
+            if (!sleepMsUnless(kPauseBeforeFirmwareMs, &m_stop))
+                return;
+        }
+        shell::LogF("update: job %s, %u bytes\n", jobName(job.id), job.length);
+        if (const int failed = runJob(job)) {
+            shell::LogF("update: job %s failed (code %d)\n", jobName(job.id), failed);
+            Q_EMIT sendData(failed);
+            return;
+        }
+        if (m_stop.load())
+            return;
+        if (!connected()) {
+            Q_EMIT sendData(code::FrameLost);
+            return;
+        }
+        if (job.progressAfter >= 0)
+            setProgress(job.progressAfter);
+    }
+    setProgress(kProgressAtEnd);
+    shell::WriteLog("update: all jobs done\n");
+    Q_EMIT sendData(code::Done);
+}
+
+int CFirmwareUpdateThread::runJob(const UpdateJob& job)
+{
+    // The job's bytes come from the file again, and only as they were checked.
+    std::vector<uint8_t> data;
+    switch (m_package->reread(job.id, data)) {
+    case UpdatePackage::Reread::Same:
+        break;
+    case UpdatePackage::Reread::Unreadable:
+        return code::CannotOpen;
+    case UpdatePackage::Reread::Missing:
+        shell::WriteLog("update: the package file is gone\n");
+        return code::RequestFailed;
+    case UpdatePackage::Reread::Changed:
+        shell::WriteLog("update: the package file changed\n");
+        return code::RequestFailed;
+    }
+    return job.kind == JobKind::FlashData ? sendFlashDataJob(job, data) : sendImageJob(job, data);
+}
+
+int CFirmwareUpdateThread::sendImageJob(const UpdateJob& job, const std::vector<uint8_t>& data)
+{
+    const device::Unit unit = job.unit;
+    // The sector of the record the image belongs to is read and erased
+    // before the image goes out: HInfo for the firmware, the image
+    // information for the second image.
+    if (job.kind == JobKind::Firmware) {
+        std::array<uint8_t, 60> hinfo{};
+        if (!readHInfoArea(unit, hinfo) || !eraseSector(unit, device::flash::kImageInfo))
+            return code::RequestFailed;
+    } else {
+        if (!readImageInformation(unit) || !eraseSector(unit, device::flash::kVersionRecord))
+            return code::RequestFailed;
+    }
+    if (!sendImage(job.kind, unit, data, [this] { Q_EMIT sendData(code::FirstPacket); }))
+        return code::RequestFailed;
+    const bool recorded = job.kind == JobKind::Firmware ? writeHInfo(unit, job.version)
+                                                        : writeImageVersion(unit, job.version);
+    return recorded ? 0 : code::RequestFailed;
+}
+
+int CFirmwareUpdateThread::sendFlashDataJob(const UpdateJob& job, const std::vector<uint8_t>& data)
+{
+    return writeFlashData(job.unit, job.destination, data) ? 0 : code::RequestFailed;
+}
+
+} // namespace tovrin::update

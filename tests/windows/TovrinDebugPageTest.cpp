@@ -1,0 +1,347 @@
+// The debug page of the engineering window (tool flavour 2) on the
+// simulated frame: the Preview page with a stand-in for PreviewThread (its
+// modes, red markers and the register request put off until a frame), the
+// job launcher's rules around the other jobs, the entries other libraries
+// plug in, the device test, and closing with workers running.
+
+#include "WindowTestSupport.h"
+
+#include "windows/PreviewImage.h"
+#include "windows/PreviewPage.h"
+#include "windows/PreviewSource.h"
+#include "windows/Tovrin.h"
+#include "windows/TovrinDebugPage.h"
+#include "windows/TovrinEntries.h"
+
+#include <QPushButton>
+#include <QCheckBox>
+#include <QTimer>
+#include <QtTest>
+
+using tovrin::widgets::MyMessageBox;
+using tovrin::windows::Tovrin;
+using namespace tovrin::windows::test;
+namespace sim = tovrin::sim;
+namespace device = tovrin::device;
+namespace shell = tovrin::shell;
+namespace windows = tovrin::windows;
+using Id = windows::DebugPage::ButtonId;
+
+namespace {
+
+// Frames of a leveled camera: line 4 bright inside the window, the others dim.
+class FakePreviewSource : public windows::PreviewSource {
+public:
+    explicit FakePreviewSource(QObject* parent) : PreviewSource(parent)
+    {
+        m_timer.setInterval(20);
+        connect(&m_timer, &QTimer::timeout, this, [this] { Q_EMIT sendData(10); });
+    }
+    bool start() override
+    {
+        ++starts;
+        m_timer.start();
+        return true;
+    }
+    void stop() override
+    {
+        ++stops;
+        m_timer.stop();
+    }
+    bool isRunning() const override { return m_timer.isActive(); }
+    void setCompressed(bool c) override { compressed = c; }
+    bool takeFrame(windows::PreviewFrame& f) override
+    {
+        f.lines = 9;
+        f.master.assign(9 * 640, 20);
+        for (int line = 0; line < 9; ++line)
+            for (int c = 40; c <= 600; ++c)
+                f.master[static_cast<size_t>(line * 640 + c)] = static_cast<uint8_t>(line == 4 ? 220 : 40 + line);
+        f.slave = f.master;
+        f.masterMarkers = {100, 500};
+        f.slaveMarkers = {320};
+        ++frames;
+        return true;
+    }
+    int starts = 0;
+    int stops = 0;
+    int frames = 0;
+    bool compressed = false;
+
+private:
+    QTimer m_timer;
+};
+
+FakePreviewSource* g_source = nullptr;
+
+QPushButton* button(Tovrin& w, Id id) { return w.debugPage()->button(id); }
+
+} // namespace
+
+class TovrinDebugPageTest : public WindowTest {
+    Q_OBJECT
+public:
+    TovrinDebugPageTest() : WindowTest(2) {}
+
+protected:
+    void initOne() override
+    {
+        windows::overridePreviewSource([](QObject* parent) {
+            auto source = std::make_unique<FakePreviewSource>(parent);
+            g_source = source.get();
+            return source;
+        });
+    }
+    void cleanupOne() override
+    {
+        windows::overridePreviewSource({});
+        for (int e = 0; e <= static_cast<int>(windows::Entry::DeviceInfo); ++e)
+            windows::overrideEntry(static_cast<windows::Entry>(e), {});
+        g_source = nullptr;
+    }
+
+
+private slots:
+    void previewImageRowsMarkersAndMissingLines();
+    void previewRunsBetweenCalibrationAndWorkMode();
+    void registerRequestWaitsForTheNextFrame();
+    void otherJobsStopThePreviewFirst();
+    void workerThatStopsItselfGivesTheButtonBack();
+    void closingStopsWorkersAndReturnsToWork();
+    void wiredEntryGoesThroughTheLauncher();
+    void entryTextsAndTheWayBackToWork();
+    void previewThreadShowsTheCameras();
+    void deviceTestNamesTheFailedGroups();
+    void deviceTestPassesAndReturnsToWork();
+};
+
+void TovrinDebugPageTest::previewImageRowsMarkersAndMissingLines()
+{
+    std::vector<uint8_t> frame(9 * 640);
+    for (int line = 0; line < 9; ++line)
+        std::fill_n(frame.begin() + line * 640, 640, static_cast<uint8_t>(10 * line));
+    frame[3 * 640 + 7] = 255;
+    const std::vector<int> markers{5, 639, 700, -1};
+    const QImage image = windows::renderPreviewImage(frame, 9, markers);
+    QCOMPARE(image.size(), QSize(640, 72));
+    QCOMPARE(image.pixel(0, 0), qRgb(0, 0, 0));
+    QCOMPARE(image.pixel(0, 23), qRgb(20, 20, 20));  // row 23 is line 2
+    QCOMPARE(image.pixel(0, 24), qRgb(30, 30, 30));  // row 24 is line 3
+    QCOMPARE(image.pixel(7, 31), qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(7, 32), qRgb(40, 40, 40));
+    QCOMPARE(image.pixel(5, 40), 0xFFFF0000u);
+    QCOMPARE(image.pixel(639, 71), 0xFFFF0000u);
+    // A frame of five lines leaves the rows of lines 5 to 8 black.
+    const QImage five = windows::renderPreviewImage(std::span(frame).first(5 * 640), 5, {});
+    QCOMPARE(five.pixel(0, 39), qRgb(40, 40, 40));
+    QCOMPARE(five.pixel(0, 40), qRgb(0, 0, 0));
+}
+
+void TovrinDebugPageTest::previewRunsBetweenCalibrationAndWorkMode()
+{
+    Tovrin w;
+    w.show();  // a frame is taken when the page paints
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(g_source);
+    QPushButton* preview = button(w, Id::Preview);
+    QVERIFY(preview->isEnabled());
+    QCOMPARE(preview->text(), QStringLiteral("Preview"));
+    w.debugPage()->compressBox()->click();
+    QVERIFY(g_source->compressed);
+
+    preview->click();
+    QCOMPARE(preview->text(), QStringLiteral("Close Preview"));
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    QCOMPARE(g_source->starts, 1);
+    windows::PreviewPage* page = w.debugPage()->preview();
+    QSignalSpy shown(page, &windows::PreviewPage::frameShown);
+    QVERIFY(shown.wait(kDeviceTimeoutMs));
+    QCOMPARE(page->masterImage().pixel(300, 4 * 8), qRgb(220, 220, 220));
+    QCOMPARE(page->masterImage().pixel(100, 0), 0xFFFF0000u);
+    QCOMPARE(page->slaveImage().pixel(320, 71), 0xFFFF0000u);
+
+    preview->click();
+    QCOMPARE(preview->text(), QStringLiteral("Preview"));
+    QCOMPARE(g_source->stops, 1);
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinDebugPageTest::registerRequestWaitsForTheNextFrame()
+{
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    windows::PreviewPage* page = w.debugPage()->preview();
+    button(w, Id::Preview)->click();
+    QStringList order;
+    connect(page, &windows::PreviewPage::frameShown, this, [&] { order << QStringLiteral("frame"); });
+    const int framesBefore = g_source->frames;
+    page->setPendingRequest([&] {
+        order << QStringLiteral("request");
+        uint8_t v = 0;
+        QVERIFY(device::RegisterRead(0x12, true, v));
+    });
+    QVERIFY(QTest::qWaitFor([&] { return order.size() >= 2; }, kDeviceTimeoutMs));
+    QCOMPARE(order.first(), QStringLiteral("request"));
+    QCOMPARE(order.count(QStringLiteral("request")), 1);
+    QVERIFY(g_source->frames > framesBefore);
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);  // no mode switch for the request
+
+    // A request still waiting when the preview stops goes out then.
+    page->setPendingRequest([&] { order << QStringLiteral("late"); });
+    button(w, Id::Preview)->click();
+    QVERIFY(order.contains(QStringLiteral("late")));
+}
+
+void TovrinDebugPageTest::otherJobsStopThePreviewFirst()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    button(w, Id::Preview)->click();
+    QVERIFY(g_source->isRunning());
+    w.AboutButSlot();
+    QVERIFY(!g_source->isRunning());
+    QCOMPARE(button(w, Id::Preview)->text(), QStringLiteral("Preview"));
+    QCOMPARE(MyMessageBox::shownBoxes().size(), 1);
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinDebugPageTest::workerThatStopsItselfGivesTheButtonBack()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    button(w, Id::Preview)->click();
+    Q_EMIT g_source->sendData(11);
+    QVERIFY(QTest::qWaitFor([&] { return !w.debugPage()->preview()->isRunning(); }, kDeviceTimeoutMs));
+    QCOMPARE(button(w, Id::Preview)->text(), QStringLiteral("Preview"));
+    QVERIFY(!g_source->isRunning());
+}
+
+void TovrinDebugPageTest::closingStopsWorkersAndReturnsToWork()
+{
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    button(w, Id::Preview)->click();
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
+    QVERIFY(w.close());
+    QVERIFY(!g_source->isRunning());
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
+void TovrinDebugPageTest::wiredEntryGoesThroughTheLauncher()
+{
+    int calls = 0;
+    windows::overrideEntry(windows::Entry::Leveling, [&](windows::EntryContext& c) {
+        ++calls;
+        QVERIFY(c.jobs && c.debugPage && c.preview && c.window);
+        // The leveling window switches to calibration mode and, when it is
+        // done, reports code 1 ("Leveling completed!").
+        QVERIFY(c.jobs->calibrationMode());
+        c.recvShowData(1);
+    });
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(button(w, Id::Leveling)->isEnabled());
+    button(w, Id::Preview)->click();
+    button(w, Id::Leveling)->click();
+    QCOMPARE(calls, 1);
+    QVERIFY2(!g_source->isRunning(), "the guard stops the preview first");
+    QCOMPARE(w.statusMessageId(), 106);
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+
+    m_frame->unplug();
+    QVERIFY(waitForStatus(w, 17));
+    w.AdjustScreenButSlot();
+    QCOMPARE(calls, 1);
+    QCOMPARE(w.statusMessageId(), 14);
+}
+
+void TovrinDebugPageTest::entryTextsAndTheWayBackToWork()
+{
+    // A flash tool shows a fixed text, then fails to bring the frame back to work.
+    windows::overrideEntry(windows::Entry::EraseFlash, [](windows::EntryContext& c) {
+        if (!c.jobs->guard())
+            return;
+        c.showStatusText(QStringLiteral("Erasing Flash ......"));
+    });
+    windows::overrideEntry(windows::Entry::DeviceInfo, [](windows::EntryContext& c) {
+        QVERIFY(c.isConnected());
+        c.markNotConnected();
+    });
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    button(w, Id::EraseFlash)->click();
+    QCOMPARE(w.statusText(), QStringLiteral("Erasing Flash ......"));
+    QCOMPARE(w.statusMessageId(), -1);
+    w.LanguageCBoxSlot(1);  // a fixed text is no message: it stays
+    QCOMPARE(w.statusText(), QStringLiteral("Erasing Flash ......"));
+    w.LanguageCBoxSlot(0);
+    QVERIFY(button(w, Id::DeviceInfo)->isEnabled());
+    button(w, Id::DeviceInfo)->click();
+    QCOMPARE(w.statusMessageId(), 19);
+    QVERIFY(!w.isConnected());
+}
+
+void TovrinDebugPageTest::previewThreadShowsTheCameras()
+{
+    windows::overridePreviewSource({});  // the real PreviewThread
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    windows::PreviewPage* page = w.debugPage()->preview();
+    // The worker runs while the link counts as working, which the
+    // detection's first watch of the frame confirms.
+    QVERIFY(QTest::qWaitFor([] { return device::g_isDeviceCommunicate.load() == 1; }, kDeviceTimeoutMs));
+    QSignalSpy shown(page, &windows::PreviewPage::frameShown);
+    button(w, Id::Preview)->click();
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    QVERIFY(shown.wait(kDeviceTimeoutMs));
+    // The simulated cameras see a bright band inside their window, and the
+    // zone positions are drawn in red.
+    const QImage& master = page->masterImage();
+    int bright = 0;
+    int red = 0;
+    for (int y = 0; y < master.height(); ++y) {
+        for (int x = 0; x < master.width(); ++x) {
+            const QRgb p = master.pixel(x, y);
+            bright += qRed(p) > 150 && qRed(p) == qGreen(p);
+            red += p == 0xFFFF0000u;
+        }
+    }
+    QVERIFY(bright > 0);
+    QVERIFY(red >= 72);
+    button(w, Id::Preview)->click();
+    QVERIFY(!page->isRunning());
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinDebugPageTest::deviceTestNamesTheFailedGroups()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    QSignalSpy shown(&w, &Tovrin::statusShown);
+    m_frame->dropRepliesTo(8);   // the Master's sensor reads
+    m_frame->dropRepliesTo(23);  // the Slave's register writes
+    device::g_bDevExist = 1;
+    w.TestButSlot();
+    QCOMPARE(shown.first().at(0).toInt(), 24);
+    QCOMPARE(w.statusMessageIds(), (QList<int>{26, 30}));
+    QCOMPARE(w.statusText(), QStringLiteral("The left sensor communication bad!The right FPGA communication bad!"));
+    QVERIFY(logText().contains(QStringLiteral("Imageversion:0x01020005, bootloader version=0x01000007\n")));
+}
+
+void TovrinDebugPageTest::deviceTestPassesAndReturnsToWork()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    button(w, Id::Test)->click();
+    QCOMPARE(w.statusMessageIds(), QList<int>{31});
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(w.isConnected());
+}
+
+QTEST_MAIN(TovrinDebugPageTest)
+#include "TovrinDebugPageTest.moc"

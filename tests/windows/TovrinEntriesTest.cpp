@@ -1,0 +1,220 @@
+// The engineering window's entries as they are wired, on the simulated
+// frame: every button reaches its job; the leveling, calibration, settings,
+// key and device-information windows open between calibration and work
+// mode; a whole calibration touched by the simulated finger runs from the
+// Calibrate button to "Calibrate completed"; Step Debug reads a register
+// into the output box.
+
+#include "WindowTestSupport.h"
+
+#include "calibration/run/RunState.h"
+#include "calibration/ui/CalibrationWin.h"
+#include "deviceinfo/ui/ReadWriteDeviceInfo.h"
+#include "keys/ui/KeyCalibrationWin.h"
+#include "leveling/ui/AdjustScreenWin.h"
+#include "sim/Fingers.h"
+#include "windows/PreviewPage.h"
+#include "windows/SetWin.h"
+#include "windows/Tovrin.h"
+#include "windows/TovrinDebugPage.h"
+#include "windows/TovrinEntries.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest>
+
+using tovrin::windows::Tovrin;
+using namespace tovrin::windows::test;
+namespace sim = tovrin::sim;
+namespace windows = tovrin::windows;
+using Id = windows::DebugPage::ButtonId;
+
+namespace {
+
+QPushButton* button(Tovrin& w, Id id) { return w.debugPage()->button(id); }
+
+constexpr int kRunTimeoutMs = 60000;
+
+// What a modal window saw when it came up: its class and the frame's mode.
+struct ModalSeen {
+    QString className;
+    uint8_t mode = 0;
+};
+
+// Closes the next dialog the main window opens once it is up, noting what it
+// was and the frame's mode at that moment.
+void closeNextDialog(QWidget* mainWindow, ModalSeen& seen, const std::shared_ptr<sim::SimulatedFrame>& frame)
+{
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [mainWindow, &seen, frame, poll] {
+        QDialog* shown = nullptr;
+        for (QDialog* d : mainWindow->findChildren<QDialog*>())
+            if (d->isVisible() && d->isWindow())
+                shown = d;
+        if (!shown) {
+            QTimer::singleShot(20, *poll);
+            return;
+        }
+        seen.className = QString::fromLatin1(shown->metaObject()->className());
+        seen.mode = frame->mode();
+        QTest::keyClick(shown, Qt::Key_Escape);
+        if (shown->isVisible())
+            shown->close();
+    };
+    QTimer::singleShot(20, *poll);
+}
+
+} // namespace
+
+class TovrinEntriesTest : public WindowTest {
+    Q_OBJECT
+public:
+    TovrinEntriesTest() : WindowTest(2) {}
+
+protected:
+    void initOne() override
+    {
+        tovrin::leveling::AdjustScreenWin::setPauseScale(0.02);
+        windows::overridePreviewSource({});
+    }
+
+private slots:
+    void everyEntryIsWiredAndEnabled();
+    void levelingOpensItsWindowAndEscapeReturnsToWork();
+    void aWholeCalibrationFromTheCalibrateButton();
+    void modalEntriesRunBetweenCalibrationAndWorkMode_data();
+    void modalEntriesRunBetweenCalibrationAndWorkMode();
+    void stepDebugReadsIntoTheOutputBox();
+};
+
+void TovrinEntriesTest::everyEntryIsWiredAndEnabled()
+{
+    for (int e = 0; e <= static_cast<int>(windows::Entry::DeviceInfo); ++e)
+        QVERIFY2(windows::entryAvailable(static_cast<windows::Entry>(e)),
+                 windows::entryName(static_cast<windows::Entry>(e)));
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    for (Id id : {Id::Leveling, Id::Calibrate, Id::Set, Id::Shortcuts, Id::KeyTest, Id::Download, Id::RunScript,
+                  Id::EraseFlash, Id::ReadFlash, Id::WriteFlash, Id::Write, Id::Read, Id::FingerInto,
+                  Id::DeviceInfo, Id::Preview}) {
+        QVERIFY(button(w, id)->isEnabled());
+        QVERIFY(!button(w, id)->toolTip().contains(QStringLiteral("not yet available")));
+    }
+}
+
+void TovrinEntriesTest::levelingOpensItsWindowAndEscapeReturnsToWork()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    // The preview runs: the guard stops it before the leveling takes the frame.
+    button(w, Id::Preview)->click();
+    QVERIFY(w.debugPage()->preview()->isRunning());
+    button(w, Id::Leveling)->click();
+    QVERIFY(!w.debugPage()->preview()->isRunning());
+    QPointer<tovrin::leveling::AdjustScreenWin> first =
+        w.findChild<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(first);
+    QVERIFY(first->isVisible());
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    QVERIFY(QTest::qWaitFor([&] { return first->width() >= 640 && first->framesAvailable(); }, kDeviceTimeoutMs));
+    QTest::qWait(200);
+    saveShot(first->grab().toImage(), QStringLiteral("entry-leveling"));
+    QTest::keyClick(first, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+
+    // A second leveling replaces the first window.
+    button(w, Id::Leveling)->click();
+    QVERIFY(QTest::qWaitFor([&] { return first.isNull(); }, kDeviceTimeoutMs));
+    QCOMPARE(w.findChildren<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
+    auto* second = w.findChild<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
+    QTest::keyClick(second, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+}
+
+void TovrinEntriesTest::aWholeCalibrationFromTheCalibrateButton()
+{
+    // The calibration window covers the screen the test runs on.
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    m_frame->fingers().setScreen(screen.width(), screen.height());
+    sim::FingerSettings s;
+    s.autoTouch = true;
+    s.jitter = 1;
+    m_frame->fingers().configure(s);
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    button(w, Id::Calibrate)->click();
+    auto* calibration = w.findChild<tovrin::calib::ui::CalibrationWin*>();
+    QVERIFY2(calibration, qPrintable(QStringLiteral("status %1").arg(w.statusMessageId())));
+    QPointer<tovrin::calib::ui::CalibrationWin> alive(calibration);
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull() || !alive->isVisible(); }, kRunTimeoutMs));
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+    QCOMPARE(w.statusMessageId(), 107);  // "Calibrate completed!"
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
+}
+
+void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode_data()
+{
+    QTest::addColumn<int>("buttonId");
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("modeShown");
+    // The settings window puts the frame back to work while it is open.
+    QTest::newRow("Set") << static_cast<int>(Id::Set) << QStringLiteral("tovrin::windows::SetWin")
+                         << static_cast<int>(sim::kModeWork);
+    // The key window decides for itself (work mode once it refuses for want
+    // of a key layout, or for its key test).
+    QTest::newRow("Shortcuts") << static_cast<int>(Id::Shortcuts)
+                               << QStringLiteral("tovrin::keys::ui::KeyCalibrationWin") << -1;
+    QTest::newRow("Device Info") << static_cast<int>(Id::DeviceInfo)
+                                 << QStringLiteral("tovrin::deviceinfo::ReadWriteDeviceInfo")
+                                 << static_cast<int>(sim::kModeCalibration);
+    QTest::newRow("K274_3 Debug") << static_cast<int>(Id::FingerInto)
+                                  << QStringLiteral("tovrin::maintenance::K274_3DebugWin")
+                                  << static_cast<int>(sim::kModeCalibration);
+}
+
+void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode()
+{
+    QFETCH(int, buttonId);
+    QFETCH(QString, window);
+    QFETCH(int, modeShown);
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    ModalSeen seen;
+    closeNextDialog(&w, seen, m_frame);
+    button(w, static_cast<Id>(buttonId))->click();
+    QCOMPARE(seen.className, window);
+    if (modeShown >= 0)
+        QCOMPARE(static_cast<int>(seen.mode), modeShown);
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+    QVERIFY(w.isConnected());
+}
+
+void TovrinEntriesTest::stepDebugReadsIntoTheOutputBox()
+{
+    m_frame->setFpgaRegister(sim::Unit::Master, 0x35, 0x0F);
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    w.debugPage()->regAddrEdit()->setText(QStringLiteral("35"));
+    w.debugPage()->sensorBox()->setChecked(false);
+    w.debugPage()->slaveBox()->setChecked(false);
+    w.SlaveCButSlot();
+    button(w, Id::Read)->click();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return w.debugPage()->outputBox()->toPlainText().contains(
+                QStringLiteral("Master: FPGASingleRead Addr: 0x0035  value: 0x0f"));
+        },
+        kDeviceTimeoutMs));
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+}
+
+QTEST_MAIN(TovrinEntriesTest)
+#include "TovrinEntriesTest.moc"

@@ -1,0 +1,121 @@
+#include "PreviewPage.h"
+
+#include "JobLauncher.h"
+#include "device/DeviceStatus.h"
+
+#include <QPainter>
+#include <QTimer>
+
+namespace tovrin::windows {
+
+namespace {
+constexpr int kSettleAfterRequestMs = 100;
+} // namespace
+
+PreviewPage::PreviewPage(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("previewPage"));
+    setMinimumHeight(2 * kPreviewHeight + 12);
+    m_master = renderPreviewImage({}, 0, {});
+    m_slave = m_master;
+}
+
+PreviewPage::~PreviewPage()
+{
+    if (m_source && m_source->isRunning())
+        m_source->stop();
+}
+
+void PreviewPage::setSource(std::unique_ptr<PreviewSource> source)
+{
+    m_source = std::move(source);
+}
+
+void PreviewPage::setCompressed(bool compressed)
+{
+    if (m_source)
+        m_source->setCompressed(compressed);
+}
+
+void PreviewPage::start(JobLauncher& jobs)
+{
+    if (!m_source || m_running)
+        return;
+    m_running = true;
+    Q_EMIT runningChanged(true);
+    jobs.switchModeLogged(device::mode::Calibration, "Preview :Switch to calibration mode failed! g_isSwitchMode=%d\n");
+    if (!m_source->start()) {
+        m_running = false;
+        Q_EMIT runningChanged(false);
+    }
+}
+
+void PreviewPage::stop(JobLauncher& jobs, bool backToWork)
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    Q_EMIT runningChanged(false);
+    if (m_source)
+        m_source->stop();
+    // A request still waiting for a frame is not dropped: with the worker
+    // stopped it goes out now, before the frame returns to work mode.
+    if (m_pending) {
+        auto request = std::move(m_pending);
+        m_pending = nullptr;
+        request();
+    }
+    if (backToWork)
+        jobs.switchModeLogged(device::mode::Work, "Preview :Switch to work mode failed! g_isSwitchMode=%d\n");
+}
+
+void PreviewPage::frameReady()
+{
+    if (!m_running)
+        return;
+    // Register requests wait for the gap between two frames; the frame is
+    // drawn once the FPGA has settled after them.
+    if (m_betweenFrames)
+        m_betweenFrames();
+    if (m_pending) {
+        auto request = std::move(m_pending);
+        m_pending = nullptr;
+        request();
+    }
+    QTimer::singleShot(kSettleAfterRequestMs, this, [this] {
+        m_frameReady = true;
+        update();
+    });
+}
+
+void PreviewPage::takeFrame()
+{
+    PreviewFrame frame;
+    if (m_source && m_source->takeFrame(frame)) {
+        m_master = renderPreviewImage(frame.master, frame.lines, frame.masterMarkers);
+        m_slave = renderPreviewImage(frame.slave, frame.lines, frame.slaveMarkers);
+    }
+    m_frameReady = false;
+    Q_EMIT frameShown();
+}
+
+void PreviewPage::paintEvent(QPaintEvent*)
+{
+    if (m_frameReady)
+        takeFrame();
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(16, 24, 40));
+    // Master above Slave, each scaled to half the page with a small gap.
+    const int gap = 4;
+    const int h = (height() - 3 * gap) / 2;
+    const QRect masterRect(gap, gap, width() - 2 * gap, h);
+    const QRect slaveRect(gap, 2 * gap + h, width() - 2 * gap, h);
+    painter.drawImage(masterRect, m_master);
+    painter.drawImage(slaveRect, m_slave);
+    painter.setPen(QColor(255, 255, 255));
+    painter.drawText(masterRect.adjusted(6, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Master"));
+    painter.drawText(slaveRect.adjusted(6, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Slave"));
+}
+
+} // namespace tovrin::windows

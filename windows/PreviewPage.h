@@ -1,0 +1,80 @@
+#pragma once
+// The Preview page of the debug page (tool flavour 2): the live line images
+// of both units, each drawn as a 640 x 72 picture scaled to its panel, with
+// the marker columns in red. It owns the frame source (PreviewThread behind
+// PreviewSource.h), starts and stops it around calibration and work mode,
+// and performs register requests that were put off until the next frame.
+
+#include "PreviewImage.h"
+#include "PreviewSource.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace tovrin::windows {
+
+class JobLauncher;
+
+class PreviewPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit PreviewPage(QWidget* parent = nullptr);
+    ~PreviewPage() override;
+
+    // The worker behind the page; none until the line-image worker is wired.
+    void setSource(std::unique_ptr<PreviewSource> source);
+    PreviewSource* source() const { return m_source.get(); }
+    bool available() const { return m_source != nullptr; }
+
+    // The preview-running mark.
+    bool isRunning() const { return m_running; }
+
+    // Starts the preview: the mark, calibration mode (a failure only
+    // logged), the buffers and the worker.
+    void start(JobLauncher& jobs);
+    // Stops it: the mark cleared, the worker stopped and waited for, the
+    // buffers freed; back to work mode unless the caller switches itself.
+    void stop(JobLauncher& jobs, bool backToWork = true);
+
+    void setCompressed(bool compressed);
+
+    // A register request put off until the next frame (Step Debug while
+    // the preview runs); it replaces one that is still waiting.
+    void setPendingRequest(std::function<void()> request) { m_pending = std::move(request); }
+    bool hasPendingRequest() const { return static_cast<bool>(m_pending); }
+
+    // Work done at every frame before the pending request (the debug page's
+    // own register requests that wait for the preview).
+    void setBetweenFrames(std::function<void()> work) { m_betweenFrames = std::move(work); }
+
+    // Code 10 of the worker: the pending request, 100 ms, then the new frame is drawn.
+    void frameReady();
+
+    // The pictures last drawn.
+    const QImage& masterImage() const { return m_master; }
+    const QImage& slaveImage() const { return m_slave; }
+
+Q_SIGNALS:
+    void runningChanged(bool running);
+    // The new frame has been drawn.
+    void frameShown();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void takeFrame();
+
+    std::unique_ptr<PreviewSource> m_source;
+    std::function<void()> m_pending;
+    std::function<void()> m_betweenFrames;
+    bool m_running = false;
+    bool m_frameReady = false;
+    QImage m_master;
+    QImage m_slave;
+};
+
+} // namespace tovrin::windows

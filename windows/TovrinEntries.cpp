@@ -1,0 +1,213 @@
+#include "TovrinEntries.h"
+
+#include "JobLauncher.h"
+#include "PreviewPage.h"
+#include "PreviewThreadSource.h"
+#include "SetWin.h"
+#include "TovrinDebugPage.h"
+
+#include "calibration/ui/CalibrationLauncher.h"
+#include "device/Detection.h"
+#include "deviceinfo/core/SpreadsheetRow.h"
+#include "deviceinfo/ui/ReadWriteDeviceInfo.h"
+#include "keys/ui/KeyLaunch.h"
+#include "leveling/ui/LevelingLauncher.h"
+#include "maintenance/serviceui/DebugPageServices.h"
+
+#include <map>
+
+namespace tovrin::windows {
+
+namespace {
+
+std::map<Entry, EntryFunction>& overrides()
+{
+    static std::map<Entry, EntryFunction> table;
+    return table;
+}
+
+std::function<std::unique_ptr<PreviewSource>(QObject*)>& previewOverride()
+{
+    static std::function<std::unique_ptr<PreviewSource>(QObject*)> factory;
+    return factory;
+}
+
+// ---- The entries --------------------------------------------------------------
+
+constexpr int kChecking = 15;  // "Devices check completed." while a job window opens
+
+void openLeveling(EntryContext& c)
+{
+    c.showStatus(kChecking);
+    // A saved leveling with Tovrin_Debug/WriteDeviceInfo on asks for the
+    // device-information dialog with the line images it just took.
+    leveling::AdjustScreenWin::setDeviceInfoHandler([](QWidget* parent, const leveling::DeviceInfoSnapshot& s) {
+        deviceinfo::ReadWriteDeviceInfo dialog(
+            parent, deviceinfo::makeUnitImage(s.masterFrame, s.masterExposureHigh, s.masterExposureLow),
+            deviceinfo::makeUnitImage(s.slaveFrame, s.slaveExposureHigh, s.slaveExposureLow));
+        dialog.exec();
+    });
+    // The window of an earlier leveling is replaced by the new one.
+    auto* previous = c.window->findChild<leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
+    const leveling::LevelingOpening o = leveling::openLevelingWindow(c.window, previous);
+    if (!o.window) {
+        if (!o.opening.modeSwitch.ok)
+            c.jobs->switchFailureShown(o.opening.modeSwitch);
+        else
+            c.showStatus(o.opening.statusMessageId);
+        return;
+    }
+    QObject::connect(o.window, &leveling::AdjustScreenWin::sendShowData, c.window,
+                     [show = c.recvShowData](int code) { show(code); });
+}
+
+void openCalibration(EntryContext& c)
+{
+    calib::ui::CalibrationEntryHooks hooks;
+    hooks.showStatus = c.showStatus;
+    hooks.deviceLost = [show = c.recvShowData] { show(device::detection::kNoFrame); };
+    hooks.stopOtherJobs = [jobs = c.jobs] { jobs->stopWorkers(); };
+    calib::ui::CalibrationWin* win = calib::ui::prepareCalibration(c.window, hooks);
+    if (!win)
+        return;
+    QObject::connect(win, &calib::ui::CalibrationWin::sendShowData, c.window,
+                     [show = c.recvShowData](int code) { show(code); }, Qt::QueuedConnection);
+    win->show();
+    win->start();
+}
+
+void openSettings(EntryContext& c)
+{
+    SetWin dialog(c.window);
+    QObject::connect(&dialog, &SetWin::sendShowData, c.window, [show = c.recvShowData](int code) { show(code); });
+    dialog.exec();
+}
+
+void openKeyWindow(EntryContext& c, int (*run)(QWidget*, const std::function<void(int)>&))
+{
+    const int messageId = run(c.window, c.recvShowData);
+    if (messageId >= 0)
+        c.showStatus(messageId);
+}
+
+// The debug page's services: made once per window, with the page's widgets,
+// and stopped by every other job like the preview.
+maintenance::DebugPageServices* debugServices(EntryContext& c)
+{
+    if (!c.debugPage)
+        return nullptr;
+    if (auto* existing = c.window->findChild<maintenance::DebugPageServices*>(QString(), Qt::FindDirectChildrenOnly))
+        return existing;
+    DebugPage* page = c.debugPage;
+    maintenance::DebugPageHooks hooks;
+    hooks.isConnected = c.isConnected;
+    hooks.guard = [jobs = c.jobs] { return jobs->guard(); };
+    hooks.previewRunning = [preview = c.preview] { return preview && preview->isRunning(); };
+    hooks.showStatus = c.showStatus;
+    hooks.showStatusText = c.showStatusText;
+    hooks.switchMode = [jobs = c.jobs](uint8_t mode) { return jobs->switchMode(mode); };
+    hooks.markNotConnected = c.markNotConnected;
+    auto* services = new maintenance::DebugPageServices(
+        {page->fpgaPathEdit(), page->scriptPathEdit(), page->regAddrEdit(), page->regValueEdit(), page->sensorBox(),
+         page->slaveBox(), page->outputBox()},
+        hooks, c.window);
+    c.jobs->addWorker({QStringLiteral("Debug page"), [services] { return services->isBusy(); },
+                       [services] { services->stopWorkers(); },
+                       "closeEvent :Switch to work mode failed! g_isSwitchMode=%d\n"});
+    // Step Debug requests made while the preview runs go out between frames.
+    if (c.preview)
+        c.preview->setBetweenFrames([services] { services->previewFrameTaken(); });
+    return services;
+}
+
+EntryFunction serviceEntry(void (maintenance::DebugPageServices::*slot)())
+{
+    return [slot](EntryContext& c) {
+        if (maintenance::DebugPageServices* services = debugServices(c))
+            (services->*slot)();
+    };
+}
+
+// The entries as they are wired.
+EntryFunction wiredEntry(Entry entry)
+{
+    using S = maintenance::DebugPageServices;
+    switch (entry) {
+    case Entry::Leveling: return openLeveling;
+    case Entry::Calibration: return openCalibration;
+    case Entry::Settings: return openSettings;
+    case Entry::KeyCalibration: return [](EntryContext& c) { openKeyWindow(c, keys::ui::runKeyCalibration); };
+    case Entry::KeyTest: return [](EntryContext& c) { openKeyWindow(c, keys::ui::runKeyTest); };
+    case Entry::FpgaBrowse: return serviceEntry(&S::FPGAbrowseButSlot);
+    case Entry::FpgaDownload: return serviceEntry(&S::DownloadButSlot);
+    case Entry::ScriptBrowse: return serviceEntry(&S::ScriptBrowseButSlot);
+    case Entry::ScriptRun: return serviceEntry(&S::RunScriptButSlot);
+    case Entry::RegisterWrite: return serviceEntry(&S::WriteButSlot);
+    case Entry::RegisterRead: return serviceEntry(&S::ReadButSlot);
+    case Entry::EraseFlash: return serviceEntry(&S::EraseFlashSlot);
+    case Entry::ReadFlash: return serviceEntry(&S::ReadFlashSlot);
+    case Entry::WriteFlash: return serviceEntry(&S::WriteFlashSlot);
+    case Entry::FingerInto: return serviceEntry(&S::FingerIntoButSlot);
+    case Entry::DeviceInfo: return serviceEntry(&S::DeviceInfoButSlot);
+    }
+    return {};
+}
+
+} // namespace
+
+const char* entryName(Entry entry)
+{
+    switch (entry) {
+    case Entry::Leveling: return "Leveling";
+    case Entry::Calibration: return "Calibrate";
+    case Entry::Settings: return "Set";
+    case Entry::KeyCalibration: return "Shortcuts";
+    case Entry::KeyTest: return "Key Test";
+    case Entry::FpgaBrowse: return "FPGA browse";
+    case Entry::FpgaDownload: return "FPGA download";
+    case Entry::ScriptBrowse: return "Script browse";
+    case Entry::ScriptRun: return "Run Script";
+    case Entry::RegisterWrite: return "Step Debug write";
+    case Entry::RegisterRead: return "Step Debug read";
+    case Entry::EraseFlash: return "Erase Flash";
+    case Entry::ReadFlash: return "Read Flash";
+    case Entry::WriteFlash: return "Write Flash";
+    case Entry::FingerInto: return "K274_3 Debug";
+    case Entry::DeviceInfo: return "Device information";
+    }
+    return "?";
+}
+
+EntryFunction entryFunction(Entry entry)
+{
+    if (auto it = overrides().find(entry); it != overrides().end() && it->second)
+        return it->second;
+    return wiredEntry(entry);
+}
+
+bool entryAvailable(Entry entry)
+{
+    return static_cast<bool>(entryFunction(entry));
+}
+
+std::unique_ptr<PreviewSource> makePreviewSource(QObject* parent)
+{
+    if (previewOverride())
+        return previewOverride()(parent);
+    return std::make_unique<PreviewThreadSource>(parent);
+}
+
+void overrideEntry(Entry entry, EntryFunction function)
+{
+    if (function)
+        overrides()[entry] = std::move(function);
+    else
+        overrides().erase(entry);
+}
+
+void overridePreviewSource(std::function<std::unique_ptr<PreviewSource>(QObject*)> factory)
+{
+    previewOverride() = std::move(factory);
+}
+
+} // namespace tovrin::windows

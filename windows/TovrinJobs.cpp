@@ -1,0 +1,211 @@
+// The jobs of the engineering window: its own (versions, device test, reset,
+// settings check, firmware update, preview) and the entries whose jobs live
+// in other libraries, all through the window's JobLauncher.
+#include "Tovrin.h"
+
+#include "PreviewPage.h"
+#include "TovrinDebugPage.h"
+#include "UpdateChooser.h"
+
+#include "device/UnitOps.h"
+#include "maintenance/update/DeviceTest.h"
+#include "maintenance/update/Versions.h"
+#include "shell/Log.h"
+#include "widgets/MyMessageBox.h"
+
+#include <QCheckBox>
+#include <QTextEdit>
+
+namespace tovrin::windows {
+
+using shell::context;
+using widgets::MyMessageBox;
+
+namespace {
+namespace msg {
+constexpr int Versions = 3, CheckCompleted = 15, ReadFlashFailed = 18, CalibrationInvalid = 19;
+constexpr int ResetFailed = 32, ResetSucceeded = 33, NoSetting = 45;
+} // namespace msg
+} // namespace
+
+// ---- Jobs built elsewhere -----------------------------------------------------
+
+EntryContext Tovrin::entryContext()
+{
+    EntryContext c;
+    c.window = this;
+    c.jobs = &m_jobs;
+    c.recvShowData = [this](int code) { recvShowData(code); };
+    c.showStatus = [this](int id) { showStatus(id); };
+    c.showStatusText = [this](const QString& text) { showStatusText(text); };
+    c.isConnected = [this] { return isConnected(); };
+    c.markNotConnected = [this] {
+        showStatus(msg::CalibrationInvalid);
+        m_connected = false;
+    };
+    c.debugPage = m_debug;
+    c.preview = m_debug ? m_debug->preview() : nullptr;
+    c.setWorkerCodes = [this](std::function<void(int)> handler) { m_workerCodes = std::move(handler); };
+    return c;
+}
+
+void Tovrin::openEntry(Entry entry, Guard guard)
+{
+    const EntryFunction function = entryFunction(entry);
+    // An entry that is not wired yet still guards, so that nothing reaches
+    // a missing frame; it does nothing else.
+    if (!function) {
+        if (m_jobs.guard())
+            shell::LogF("%s: not yet available\n", entryName(entry));
+        return;
+    }
+    if (guard == Guard::Full && !m_jobs.guard())
+        return;
+    if (guard == Guard::FrameOnly && !m_jobs.guardOnly())
+        return;
+    EntryContext context = entryContext();
+    function(context);
+}
+
+// The leveling, calibration and shortcut-key windows run their own opening
+// steps (mode switch, firmware and record checks) and report their end
+// through recvShowData.
+void Tovrin::AdjustScreenButSlot() { openEntry(Entry::Leveling, Guard::Full); }
+void Tovrin::AlignmentButSlot() { openEntry(Entry::Calibration, Guard::Full); }
+void Tovrin::KeyCalibrationButSlot() { openEntry(Entry::KeyCalibration, Guard::Full); }
+void Tovrin::KeyTestButSlot() { openEntry(Entry::KeyTest, Guard::Full); }
+// Choosing a file needs no frame.
+void Tovrin::FPGAbrowseButSlot() { openEntry(Entry::FpgaBrowse, Guard::None); }
+void Tovrin::ScriptBrowseButSlot() { openEntry(Entry::ScriptBrowse, Guard::None); }
+void Tovrin::DownloadButSlot() { openEntry(Entry::FpgaDownload, Guard::Full); }
+void Tovrin::RunScriptButSlot() { openEntry(Entry::ScriptRun, Guard::Full); }
+// Step Debug keeps the preview running: its request waits for the next frame.
+void Tovrin::WriteButSlot() { openEntry(Entry::RegisterWrite, Guard::FrameOnly); }
+void Tovrin::ReadButSlot() { openEntry(Entry::RegisterRead, Guard::FrameOnly); }
+// The flash tools ask for their file before they guard.
+void Tovrin::EraseFlashSlot() { openEntry(Entry::EraseFlash, Guard::None); }
+void Tovrin::ReadFlashSlot() { openEntry(Entry::ReadFlash, Guard::None); }
+void Tovrin::WriteFlashSlot() { openEntry(Entry::WriteFlash, Guard::None); }
+
+// The threshold dialog and the device information run their own pattern
+// (guard, calibration mode, the dialog, work mode).
+void Tovrin::FingerIntoButSlot() { openEntry(Entry::FingerInto, Guard::None); }
+void Tovrin::DeviceInfoButSlot() { openEntry(Entry::DeviceInfo, Guard::None); }
+
+// ---- Jobs of this window ----------------------------------------------------------
+
+void Tovrin::PreviewButSlot()
+{
+    if (!m_debug || !m_jobs.guardOnly())
+        return;
+    PreviewPage* preview = m_debug->preview();
+    if (!preview->available()) {
+        shell::WriteLog("Preview: not yet available\n");
+        return;
+    }
+    if (preview->isRunning())
+        preview->stop(m_jobs);
+    else
+        preview->start(m_jobs);
+}
+
+void Tovrin::CompressCButSlot()
+{
+    if (m_debug)
+        m_debug->preview()->setCompressed(m_debug->compressBox()->isChecked());
+}
+
+void Tovrin::SlaveCButSlot()
+{
+    if (m_debug)
+        device::SelectedUnitIsSlave = m_debug->slaveBox()->isChecked() ? 1 : 0;
+}
+
+void Tovrin::ClearButSlot()
+{
+    if (m_debug)
+        m_debug->outputBox()->clear();
+}
+
+void Tovrin::SetButSlot()
+{
+    if (!m_jobs.guard())
+        return;
+    showStatus(msg::CheckCompleted);
+    if (!m_jobs.calibrationMode())
+        return;
+    const int match = device::FirmwareMatches();
+    if (match == 1 || match == 2) {
+        showStatus(match == 1 ? msg::NoSetting : msg::ReadFlashFailed);
+        m_jobs.workMode();
+        return;
+    }
+    // The settings window is modal; whatever path it took (a failed save
+    // leaves the frame in calibration mode), the frame goes back to work
+    // behind it.
+    if (const EntryFunction settings = entryFunction(Entry::Settings)) {
+        EntryContext context = entryContext();
+        settings(context);
+    }
+    m_jobs.workMode();
+}
+
+void Tovrin::FirmwareUpdateButSlot()
+{
+    if (!m_jobs.guard())
+        return;
+    const QString path = choosePackage(this);
+    if (!path.isEmpty())
+        m_update.start(path);
+}
+
+void Tovrin::AboutButSlot()
+{
+    update::VersionReport report;
+    QString text;
+    if (!m_jobs.run([&] {
+            report = update::readVersionReport(m_flavour == 0);
+            if (report.ok)
+                text = update::versionText(report, kToolVersion);
+            return true;
+        }))
+        return;
+    // A version that could not be read is not shown as a made-up number.
+    if (!report.ok) {
+        showStatus(msg::ReadFlashFailed);
+        return;
+    }
+    MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
+    MyMessageBox box(this, context().text(msg::Versions), text, 0, 1);
+}
+
+void Tovrin::TestButSlot()
+{
+    if (!m_jobs.guard())
+        return;
+    const update::DeviceTestReport report = update::runDeviceTest([this](int id) {
+        showStatus(id);
+        repaint();
+    });
+    if (report.enter.deviceAbsent) {
+        handleFrameLost();
+        return;
+    }
+    showStatusList(report.messages);
+    if (report.frameLost)
+        m_connected = false;
+}
+
+void Tovrin::ResetButSlot()
+{
+    if (!m_jobs.guard())
+        return;
+    const device::ModeSwitchOutcome outcome = device::SwitchModeChecked(device::mode::Reset);
+    if (outcome.deviceAbsent) {
+        handleFrameLost();
+        return;
+    }
+    showStatus(outcome.ok ? msg::ResetSucceeded : msg::ResetFailed);
+}
+
+} // namespace tovrin::windows
