@@ -13,6 +13,7 @@
 #include "sim/FactoryFrame.h"
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
+#include "tests/support/RecordingTransport.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,12 +23,11 @@
 
 #include <array>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace tovrin::update::test {
 
-using Report = std::array<uint8_t, 64>;
+using Report = tovrin::test::WireReport;
 
 // Bytes that differ from their neighbours, so a shifted or swapped byte shows.
 inline std::vector<uint8_t> pattern(size_t n, uint8_t seed)
@@ -76,44 +76,9 @@ inline QString writeFile(const QTemporaryDir& dir, const QString& name, const st
     return path;
 }
 
-// A transport between the link and another transport that keeps a copy of
-// every report written, for checks against the command table.
-class WireTap : public device::Transport {
-public:
-    explicit WireTap(std::shared_ptr<device::Transport> inner) : m_inner(std::move(inner)) {}
-    bool open(uint16_t& pid) override { return m_inner->open(pid); }
-    int check(uint16_t& pid) override { return m_inner->check(pid); }
-    device::IoResult write(const uint8_t* report, uint32_t waitMs) override
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            Report r;
-            std::copy(report, report + 64, r.begin());
-            m_written.push_back(r);
-        }
-        return m_inner->write(report, waitMs);
-    }
-    device::IoResult read(uint8_t* report, uint32_t waitMs) override { return m_inner->read(report, waitMs); }
-    bool getFeature(uint8_t* buffer) override { return m_inner->getFeature(buffer); }
-    void close() override { m_inner->close(); }
-    bool isOpen() const override { return m_inner->isOpen(); }
-
-    std::vector<Report> written() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_written;
-    }
-    void clear()
-    {
-        std::lock_guard lock(m_mutex);
-        m_written.clear();
-    }
-
-private:
-    std::shared_ptr<device::Transport> m_inner;
-    mutable std::mutex m_mutex;
-    std::vector<Report> m_written;
-};
+// The transport that keeps a copy of every report written, for checks
+// against the command table.
+using WireTap = tovrin::test::RecordingTransport;
 
 // Reports with this command code (flags included).
 inline std::vector<Report> withCode(const std::vector<Report>& reports, uint8_t code)
