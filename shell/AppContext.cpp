@@ -50,25 +50,25 @@ std::string AppContext::logPrefix() const
     return m_logPrefix;
 }
 
-FontSpec AppContext::titleFont() const
+FontStyle AppContext::titleFont() const
 {
     std::lock_guard lock(m_mutex);
     return m_titleFont;
 }
 
-FontSpec AppContext::buttonFont() const
+FontStyle AppContext::buttonFont() const
 {
     std::lock_guard lock(m_mutex);
     return m_buttonFont;
 }
 
-FontSpec AppContext::applicationFont() const
+FontStyle AppContext::applicationFont() const
 {
     std::lock_guard lock(m_mutex);
     return m_applicationFont;
 }
 
-void AppContext::setFonts(const FontSpec& title, const FontSpec& button, const FontSpec& application)
+void AppContext::setFonts(const FontStyle& title, const FontStyle& button, const FontStyle& application)
 {
     std::lock_guard lock(m_mutex);
     m_titleFont = title;

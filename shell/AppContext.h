@@ -17,7 +17,7 @@ namespace tovrin::shell {
 
 // A font described by family and point size; turned into a QFont by the
 // widget layer (a QFont needs a GUI application, the context does not).
-struct FontSpec {
+struct FontStyle {
     QString family;
     int pointSize = 0;
 };
@@ -45,10 +45,10 @@ public:
     std::string logFilePath() const;
     std::string logPrefix() const;
 
-    FontSpec titleFont() const;
-    FontSpec buttonFont() const;
-    FontSpec applicationFont() const;
-    void setFonts(const FontSpec& title, const FontSpec& button, const FontSpec& application);
+    FontStyle titleFont() const;
+    FontStyle buttonFont() const;
+    FontStyle applicationFont() const;
+    void setFonts(const FontStyle& title, const FontStyle& button, const FontStyle& application);
 
     // Appends to the log (see Log.h for the format).
     void WriteLog(const std::string& text, bool newFile = false, bool raw = false);
@@ -60,9 +60,9 @@ private:
     QString m_skinPath;
     std::string m_logFilePath;
     std::string m_logPrefix;
-    FontSpec m_titleFont;
-    FontSpec m_buttonFont;
-    FontSpec m_applicationFont;
+    FontStyle m_titleFont;
+    FontStyle m_buttonFont;
+    FontStyle m_applicationFont;
 };
 
 inline AppContext& context() { return AppContext::instance(); }

@@ -11,9 +11,9 @@ struct SkinChoice {
     int portrait = 0;      // 1 when the screen is at least as tall as it is wide
     int reference = 0;     // the width, or the height of a portrait screen
     QString skinPath;      // "./skin/1024/", "./skin/1440/" or "./skin/1920/"
-    FontSpec titleFont;    // "Arial black"
-    FontSpec buttonFont;   // "Calibri"
-    FontSpec applicationFont;
+    FontStyle titleFont;    // "Arial black"
+    FontStyle buttonFont;   // "Calibri"
+    FontStyle applicationFont;
 };
 
 // The choice for a screen of the given size in pixels.

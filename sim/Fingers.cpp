@@ -1,4 +1,5 @@
 #include "sim/Fingers.h"
+#include "sim/ItemList.h"
 
 #include <algorithm>
 #include <charconv>
@@ -333,21 +334,13 @@ bool applyTouchItem(FingerSettings& s, std::string_view item)
 
 } // namespace
 
-std::string applyTouchSpec(Fingers& fingers, std::string_view spec)
+std::string applyTouchItems(Fingers& fingers, std::string_view list)
 {
     FingerSettings s = fingers.settings();
     std::string firstUnknown;
-    while (!spec.empty()) {
-        const size_t comma = spec.find(',');
-        std::string_view item = spec.substr(0, comma);
-        spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
-        while (!item.empty() && item.front() == ' ')
-            item.remove_prefix(1);
-        while (!item.empty() && item.back() == ' ')
-            item.remove_suffix(1);
-        if (!item.empty() && !applyTouchItem(s, item) && firstUnknown.empty())
+    for (std::string_view item : splitItems(list))
+        if (!applyTouchItem(s, item) && firstUnknown.empty())
             firstUnknown = std::string(item);
-    }
     fingers.configure(s);
     return firstUnknown;
 }

@@ -148,6 +148,6 @@ private:
 // Applies TOVRIN_SIM_TOUCH items: "auto", "jitter=N", "aim=N", "reaction=N",
 // "second-finger", "reflection", "seed=N". Returns an empty text when all
 // were understood, else the first item that was not.
-std::string applyTouchSpec(Fingers& fingers, std::string_view spec);
+std::string applyTouchItems(Fingers& fingers, std::string_view list);
 
 } // namespace tovrin::sim

@@ -4,7 +4,8 @@
 #include "FlashDrift.h"
 #include "IdealCalibration.h"
 #include "KeyPanel.h"
-#include "SceneSpec.h"
+#include "ItemList.h"
+#include "SceneItems.h"
 #include "SimulatedFrame.h"
 
 #include <charconv>
@@ -25,7 +26,7 @@ bool parseCount(std::string_view text, long long& value)
 
 bool applyItem(SimulatedFrame& frame, std::string_view item)
 {
-    if (applySceneFault(frame, item))  // optics and leveling firmware (SceneSpec.h)
+    if (applySceneFault(frame, item))  // optics and leveling firmware (SceneItems.h)
         return true;
     const size_t eq = item.find('=');
     const std::string_view name = item.substr(0, eq);
@@ -126,36 +127,26 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
 
 } // namespace
 
-std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec)
+std::string applyFaultItems(SimulatedFrame& frame, std::string_view list)
 {
     std::string firstUnknown;
-    while (!spec.empty()) {
-        const size_t comma = spec.find(',');
-        std::string_view item = spec.substr(0, comma);
-        spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
-        while (!item.empty() && item.front() == ' ')
-            item.remove_prefix(1);
-        while (!item.empty() && item.back() == ' ')
-            item.remove_suffix(1);
-        if (item.empty())
-            continue;
+    for (std::string_view item : splitItems(list))
         if (!applyItem(frame, item) && firstUnknown.empty())
             firstUnknown = std::string(item);
-    }
     return firstUnknown;
 }
 
 std::string applySimulationEnvironment(SimulatedFrame& frame)
 {
     if (const char* scene = std::getenv("TOVRIN_SIM_SCENE")) {
-        if (std::string unknown = applySceneSpec(frame, scene); !unknown.empty())
+        if (std::string unknown = applySceneItems(frame, scene); !unknown.empty())
             return "TOVRIN_SIM_SCENE " + unknown;
     }
     std::string unknown;
     if (const char* touch = std::getenv("TOVRIN_SIM_TOUCH"))
-        unknown = applyTouchSpec(frame.fingers(), touch);
-    const char* spec = std::getenv("TOVRIN_SIM_FAULTS");
-    const std::string unknownFault = spec ? applyFaultSpec(frame, spec) : std::string();
+        unknown = applyTouchItems(frame.fingers(), touch);
+    const char* faults = std::getenv("TOVRIN_SIM_FAULTS");
+    const std::string unknownFault = faults ? applyFaultItems(frame, faults) : std::string();
     return unknown.empty() ? unknownFault : unknown;
 }
 

@@ -31,7 +31,7 @@
 //   frames before touching (8), "second-finger", "reflection", "seed=N".
 //
 // Other parts of the simulation add their own items here; the optical
-// scene's items (and TOVRIN_SIM_SCENE) are listed in SceneSpec.h.
+// scene's items (and TOVRIN_SIM_SCENE) are listed in SceneItems.h.
 
 #include <string>
 #include <string_view>
@@ -40,12 +40,12 @@ namespace tovrin::sim {
 
 class SimulatedFrame;
 
-// Applies the items of spec. Returns an empty text when every item was
+// Applies the items of the list. Returns an empty text when every item was
 // understood, else the first item that was not (the others still apply).
-std::string applyFaultSpec(SimulatedFrame& frame, std::string_view spec);
+std::string applyFaultItems(SimulatedFrame& frame, std::string_view list);
 
-// $TOVRIN_SIM_SCENE (SceneSpec.h), $TOVRIN_SIM_TOUCH (Fingers.h), then
-// applyFaultSpec with $TOVRIN_SIM_FAULTS (nothing for a variable that is not
+// $TOVRIN_SIM_SCENE (SceneItems.h), $TOVRIN_SIM_TOUCH (Fingers.h), then
+// applyFaultItems with $TOVRIN_SIM_FAULTS (nothing for a variable that is not
 // set); the first item not understood, if any.
 std::string applySimulationEnvironment(SimulatedFrame& frame);
 

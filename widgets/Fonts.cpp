@@ -2,11 +2,11 @@
 
 namespace tovrin::widgets {
 
-QFont toQFont(const shell::FontSpec& spec)
+QFont toQFont(const shell::FontStyle& style)
 {
-    QFont font(spec.family);
-    if (spec.pointSize > 0)
-        font.setPointSize(spec.pointSize);
+    QFont font(style.family);
+    if (style.pointSize > 0)
+        font.setPointSize(style.pointSize);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
     return font;

@@ -7,8 +7,8 @@
 
 namespace tovrin::widgets {
 
-// The font of a FontSpec: its family and point size, normal weight, upright.
+// The font of a FontStyle: its family and point size, normal weight, upright.
 // A point size of 0 or less keeps the default size of QFont.
-QFont toQFont(const shell::FontSpec& spec);
+QFont toQFont(const shell::FontStyle& style);
 
 } // namespace tovrin::widgets

@@ -15,7 +15,7 @@
 #include "shell/Language.h"
 #include "shell/Skin.h"
 #include "sim/FactoryFrame.h"
-#include "sim/SceneSpec.h"
+#include "sim/SceneItems.h"
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 #include "tests/support/QtTestSupport.h"
@@ -188,7 +188,7 @@ void AdjustScreenWinTest::saveBeforeExposureAsksForExposure()
 
 void AdjustScreenWinTest::refusedStartLineStaysOpenWithRedMark()
 {
-    sim::applySceneSpec(*m_frame, "master.row=300");
+    sim::applySceneItems(*m_frame, "master.row=300");
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
     AdjustScreenWin* w = open();
     QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
@@ -380,7 +380,7 @@ void AdjustScreenWinTest::screenshots()
     };
 
     // A fresh search with a dim Slave camera; then exposure, the red mark.
-    sim::applySceneSpec(*m_frame, "slave.reflect=38");
+    sim::applySceneItems(*m_frame, "slave.reflect=38");
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
     AdjustScreenWin* w = open(screen);
     QCOMPARE(w->leftText(), shell::context().text(48));
@@ -410,7 +410,7 @@ void AdjustScreenWinTest::screenshots()
     // Save&Exit refusing a start line of 300.
     resetLevelingState();
     newFrame();
-    sim::applySceneSpec(*m_frame, "master.row=300");
+    sim::applySceneItems(*m_frame, "master.row=300");
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
     w = open(screen);
     QVERIFY(QTest::qWaitFor([&] { return w->leftText() == shell::context().text(83); }, kLimitMs));

@@ -10,7 +10,7 @@
 #include "leveling/core/SampleData.h"
 #include "leveling/core/SensorTest.h"
 #include "records/CalibrationRecord.h"
-#include "sim/SceneSpec.h"
+#include "sim/SceneItems.h"
 
 #include <QDir>
 #include <QFile>

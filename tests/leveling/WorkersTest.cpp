@@ -11,7 +11,7 @@
 #include "leveling/core/LevelingState.h"
 #include "leveling/core/LineDecoder.h"
 #include "leveling/core/PreviewThread.h"
-#include "sim/SceneSpec.h"
+#include "sim/SceneItems.h"
 
 #include <cmath>
 

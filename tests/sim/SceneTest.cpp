@@ -5,7 +5,7 @@
 
 #include "sim/FactoryFrame.h"
 #include "sim/OpticalScene.h"
-#include "sim/SceneSpec.h"
+#include "sim/SceneItems.h"
 #include "sim/SimEnvironment.h"
 
 #include <algorithm>
@@ -210,13 +210,13 @@ TEST_F(SceneFaults, UnknownItemsAreNotTaken)
     EXPECT_FALSE(applySceneFault(*frame, "broken-bit=master:9"));
     EXPECT_FALSE(applySceneFault(*frame, "fail-zones=left"));
     EXPECT_FALSE(applySceneFault(*frame, "no-such-fault"));
-    EXPECT_EQ(applyFaultSpec(*frame, "long-stream, fail-exposure=slave"), "");
+    EXPECT_EQ(applyFaultItems(*frame, "long-stream, fail-exposure=slave"), "");
 }
 
-TEST(SceneSpec, ItemsOfTheEnvironment)
+TEST(SceneItems, ItemsOfTheEnvironment)
 {
     SimulatedFrame frame;
-    EXPECT_EQ(applySceneSpec(frame, "master.row=120, slave.columns=10-630, slave.reflect=40, noise=0, master.roll=-6"),
+    EXPECT_EQ(applySceneItems(frame, "master.row=120, slave.columns=10-630, slave.reflect=40, noise=0, master.roll=-6"),
               "");
     const SceneConfig c = frame.scene();
     EXPECT_EQ(c.units[0].surfaceRow, 120);
@@ -225,11 +225,11 @@ TEST(SceneSpec, ItemsOfTheEnvironment)
     EXPECT_EQ(c.units[1].endColumn, 630);
     EXPECT_EQ(c.units[1].reflectance, 40);
     EXPECT_EQ(c.noise, 0);
-    EXPECT_EQ(applySceneSpec(frame, "slave.columns=600-100"), "slave.columns=600-100");
-    EXPECT_EQ(applySceneSpec(frame, "left.row=3"), "left.row=3");
+    EXPECT_EQ(applySceneItems(frame, "slave.columns=600-100"), "slave.columns=600-100");
+    EXPECT_EQ(applySceneItems(frame, "left.row=3"), "left.row=3");
 }
 
-TEST(SceneSpec, FactoryRecordsMatchTheScene)
+TEST(SceneItems, FactoryRecordsMatchTheScene)
 {
     SimulatedFrame frame;
     writeFactoryContents(frame);

@@ -103,11 +103,11 @@ TEST_F(SimBootLoader, ErasedImageInformationKeepsItThereAcrossAPowerCycle)
 
 TEST_F(SimBootLoader, BlockFaults)
 {
-    ASSERT_EQ(applyFaultSpec(*frame, "refuse-block=2"), "");
+    ASSERT_EQ(applyFaultItems(*frame, "refuse-block=2"), "");
     done(command(kFirst | 46, {1}));
     EXPECT_EQ(statusOf(command(46, {2})), 0xFF);
     done(command(46, {3}));
-    ASSERT_EQ(applyFaultSpec(*frame, "unplug-at-block=1"), "");
+    ASSERT_EQ(applyFaultItems(*frame, "unplug-at-block=1"), "");
     const Answer a = send(command(kLast | 46, {4}));
     EXPECT_EQ(a.write, device::IoResult::Ok);
     EXPECT_EQ(a.read, device::IoResult::NotConnected);
@@ -118,13 +118,13 @@ TEST_F(SimBootLoader, BlockFaults)
 
 TEST_F(SimBootLoader, MuteAndGoneBootLoaders)
 {
-    ASSERT_EQ(applyFaultSpec(*frame, "bootloader-mute"), "");
+    ASSERT_EQ(applyFaultItems(*frame, "bootloader-mute"), "");
     const Answer a = send(command(48));
     EXPECT_EQ(a.read, device::IoResult::TimedOut);
     frame->clearFaults();
     done(command(48));
 
-    ASSERT_EQ(applyFaultSpec(*frame, "bootloader-gone"), "");
+    ASSERT_EQ(applyFaultItems(*frame, "bootloader-gone"), "");
     done(command(kReboot, {0x42}));
     uint16_t pid = 0;
     EXPECT_FALSE(link->open(pid)) << "the boot loader never shows up again";

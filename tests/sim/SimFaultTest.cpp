@@ -85,7 +85,7 @@ TEST_F(SimFault, ForeignReportsComeBeforeTheReply)
 
 TEST_F(SimFault, ALateReplyArrivesOnlyAfterTheHostGaveUp)
 {
-    ASSERT_EQ(applyFaultSpec(*frame, "late-replies=1"), "");
+    ASSERT_EQ(applyFaultItems(*frame, "late-replies=1"), "");
     frame->setRealTimeouts(true);
     const Answer first = send(kWriteMasterFlash, 20);
     EXPECT_EQ(first.read, IoResult::TimedOut);

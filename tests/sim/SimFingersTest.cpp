@@ -139,24 +139,24 @@ TEST_F(FingersTest, AFingerThatNeverLifts)
     EXPECT_EQ(fingers.report(TouchRequest{}, 0).masterCount, 1);
 }
 
-TEST(TouchSpec, ItemsSetTheFingerAndUnknownOnesAreNamed)
+TEST(TouchItems, ItemsSetTheFingerAndUnknownOnesAreNamed)
 {
     Fingers f;
-    EXPECT_EQ(applyTouchSpec(f, "auto, jitter=2,aim=5,second-finger,seed=9"), "");
+    EXPECT_EQ(applyTouchItems(f, "auto, jitter=2,aim=5,second-finger,seed=9"), "");
     const FingerSettings s = f.settings();
     EXPECT_TRUE(s.autoTouch);
     EXPECT_EQ(s.jitter, 2);
     EXPECT_DOUBLE_EQ(s.aim, 5.0);
     EXPECT_TRUE(s.secondFinger);
     EXPECT_EQ(s.seed, 9u);
-    EXPECT_EQ(applyTouchSpec(f, "reflection,jitter=-1,wobble"), "jitter=-1");
+    EXPECT_EQ(applyTouchItems(f, "reflection,jitter=-1,wobble"), "jitter=-1");
     EXPECT_TRUE(f.settings().reflection);
 }
 
-TEST(TouchSpec, FaultItemsReachTheFramesFingers)
+TEST(TouchItems, FaultItemsReachTheFramesFingers)
 {
     SimulatedFrame frame;
-    EXPECT_EQ(applyFaultSpec(frame, "blind-left,finger-stuck,edge-spots"), "");
+    EXPECT_EQ(applyFaultItems(frame, "blind-left,finger-stuck,edge-spots"), "");
     const FingerSettings s = frame.fingers().settings();
     EXPECT_TRUE(s.blindLeft);
     EXPECT_FALSE(s.blindRight);

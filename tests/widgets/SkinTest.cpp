@@ -109,8 +109,8 @@ void SkinTest::captionBandFitsTiles()
 
 void SkinTest::fontsResolve()
 {
-    for (const tovrin::shell::FontSpec& spec : {tovrin::shell::FontSpec{"Calibri", 18}, tovrin::shell::FontSpec{"Arial black", 17}}) {
-        const QFont font = tovrin::widgets::toQFont(spec);
+    for (const tovrin::shell::FontStyle& style : {tovrin::shell::FontStyle{"Calibri", 18}, tovrin::shell::FontStyle{"Arial black", 17}}) {
+        const QFont font = tovrin::widgets::toQFont(style);
         QCOMPARE(font.weight(), QFont::Normal);
         QVERIFY(!font.italic());
     }

@@ -118,11 +118,11 @@ int main(int argc, char** argv)
         } else if (a == "--data-f") {
             ok = loadItem(items.flashF, false);
         } else if (a == "--flag") {
-            const auto spec = next();
+            const auto assignment = next();
             unsigned entry = 0;
             unsigned value = 0;
             char tail = 0;
-            ok = spec && std::sscanf(spec->c_str(), "%u=%u%c", &entry, &value, &tail) == 2 && entry < 6 && value <= 0xFFFF;
+            ok = assignment && std::sscanf(assignment->c_str(), "%u=%u%c", &entry, &value, &tail) == 2 && entry < 6 && value <= 0xFFFF;
             if (ok)
                 items.flagOverrides.emplace_back(static_cast<int>(entry), static_cast<uint16_t>(value));
         } else {

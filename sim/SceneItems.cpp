@@ -1,5 +1,6 @@
-#include "sim/SceneSpec.h"
+#include "sim/SceneItems.h"
 
+#include "sim/ItemList.h"
 #include "sim/OpticalScene.h"
 #include "sim/SimulatedFrame.h"
 
@@ -10,28 +11,6 @@
 namespace tovrin::sim {
 
 namespace {
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-std::vector<std::string_view> items(std::string_view spec)
-{
-    std::vector<std::string_view> out;
-    while (!spec.empty()) {
-        const size_t comma = spec.find(',');
-        const std::string_view item = trimmed(spec.substr(0, comma));
-        if (!item.empty())
-            out.push_back(item);
-        spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
-    }
-    return out;
-}
 
 std::optional<long> number(std::string_view text)
 {
@@ -101,11 +80,11 @@ bool applyViewItem(SceneConfig& config, std::string_view key, std::string_view v
 
 } // namespace
 
-std::string applySceneSpec(SimulatedFrame& frame, std::string_view spec)
+std::string applySceneItems(SimulatedFrame& frame, std::string_view list)
 {
     SceneConfig config = frame.scene();
     std::string firstUnknown;
-    for (std::string_view item : items(spec)) {
+    for (std::string_view item : splitItems(list)) {
         const size_t eq = item.find('=');
         const bool ok = eq != std::string_view::npos && applyViewItem(config, item.substr(0, eq), item.substr(eq + 1));
         if (!ok && firstUnknown.empty())

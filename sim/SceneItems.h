@@ -26,9 +26,9 @@ namespace tovrin::sim {
 
 class SimulatedFrame;
 
-// Applies the scene items of spec; returns the first item not understood
+// Applies the scene items of the list; returns the first item not understood
 // (empty when all were).
-std::string applySceneSpec(SimulatedFrame& frame, std::string_view spec);
+std::string applySceneItems(SimulatedFrame& frame, std::string_view list);
 
 // Applies one fault item of the scene; false when the item is not one of them.
 bool applySceneFault(SimulatedFrame& frame, std::string_view item);
