@@ -304,19 +304,20 @@ void AdjustScreenWin::changeStartLine(int unit, int newLine, bool fromStepButton
     if (m_changeInProgress)
         return;  // the wait that runs shows the outcome of the latest value
     m_changeInProgress = true;
-    auto waited = std::make_shared<int>(0);
-    auto step = std::make_shared<std::function<void()>>();
-    *step = [this, unit, waited, step] {
-        if (g_StartLineChangeRequest.load() && *waited < kChangeWaitSteps && !g_WindowClosing.load() &&
-            m_imageThread->isRunning()) {
-            setLabel(unit, text(48));
-            ++*waited;
-            pause(kChangeWaitStepMs, *step);
-            return;
-        }
-        finishStartLineChange(unit);
-    };
-    (*step)();
+    waitForStartLineChange(unit, 0);
+}
+
+// The worker serves the change between frames; the label says so while it
+// waits, a step at a time, so that the window keeps painting.
+void AdjustScreenWin::waitForStartLineChange(int unit, int waited)
+{
+    if (g_StartLineChangeRequest.load() && waited < kChangeWaitSteps && !g_WindowClosing.load() &&
+        m_imageThread->isRunning()) {
+        setLabel(unit, text(48));
+        pause(kChangeWaitStepMs, [this, unit, waited] { waitForStartLineChange(unit, waited + 1); });
+        return;
+    }
+    finishStartLineChange(unit);
 }
 
 void AdjustScreenWin::finishStartLineChange(int unit)

@@ -148,6 +148,7 @@ private:
     void startExposure(bool fromButton);
     void exposureFinished();
     void changeStartLine(int unit, int newLine, bool fromStepButton);
+    void waitForStartLineChange(int unit, int waited);
     void finishStartLineChange(int unit);
     void stepStartLine(int unit, int delta);
     void stopWorkers();

@@ -52,14 +52,13 @@ struct ModalSeen {
 // was and the frame's mode at that moment.
 void closeNextDialog(QWidget* mainWindow, ModalSeen& seen, const std::shared_ptr<sim::SimulatedFrame>& frame)
 {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [mainWindow, &seen, frame, poll] {
+    QTimer::singleShot(20, mainWindow, [mainWindow, &seen, frame] {
         QDialog* shown = nullptr;
         for (QDialog* d : mainWindow->findChildren<QDialog*>())
             if (d->isVisible() && d->isWindow())
                 shown = d;
         if (!shown) {
-            QTimer::singleShot(20, *poll);
+            closeNextDialog(mainWindow, seen, frame);
             return;
         }
         seen.className = QString::fromLatin1(shown->metaObject()->className());
@@ -67,8 +66,7 @@ void closeNextDialog(QWidget* mainWindow, ModalSeen& seen, const std::shared_ptr
         QTest::keyClick(shown, Qt::Key_Escape);
         if (shown->isVisible())
             shown->close();
-    };
-    QTimer::singleShot(20, *poll);
+    });
 }
 
 } // namespace
