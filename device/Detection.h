@@ -90,6 +90,7 @@ protected:
 private:
     DetectionMachine::Variant m_variant;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_ended{false};  // run() is over (see the destructor)
 };
 
 class GetDeviceConfigThread : public DetectionThread {

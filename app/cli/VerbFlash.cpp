@@ -3,6 +3,7 @@
 #include "ServiceVerbs.h"
 
 #include "maintenance/service/FlashJob.h"
+#include "maintenance/service/ReportInbox.h"
 #include "maintenance/service/ServiceTexts.h"
 
 namespace tovrin::cli {
@@ -59,7 +60,9 @@ int runFlash(Session& session, const QStringList& arguments)
     if (const int entered = enterServiceMode(session); entered != kExitDone)
         return entered;
     bool done = false;
-    QObject::connect(&worker, &FlashJobThread::sendReport, &worker, [&](const ServiceReport& r) {
+    ReportInbox inbox;
+    inbox.listenTo(&worker);
+    QObject::connect(&inbox, &ReportInbox::received, &inbox, [&](const ServiceReport& r) {
         done = done || r.code == flashjob::Done;
         for (const QString& line : flashJobTexts(kind, r))
             (r.code == flashjob::Done ? session.out() : session.err()) << line << Qt::endl;

@@ -3,6 +3,7 @@
 
 #include "maintenance/service/BurnFPGAThread.h"
 #include "maintenance/service/FpgaDownload.h"
+#include "maintenance/service/ReportInbox.h"
 #include "maintenance/service/ServiceTexts.h"
 
 namespace tovrin::cli {
@@ -21,7 +22,9 @@ int runFpga(Session& session, const QStringList& arguments)
     worker.setFile(session.filePath(arguments.first()));
     bool done = false;
     int lastPercent = -1;
-    QObject::connect(&worker, &BurnFPGAThread::sendReport, &worker, [&](const ServiceReport& r) {
+    ReportInbox inbox;
+    inbox.listenTo(&worker);
+    QObject::connect(&inbox, &ReportInbox::received, &inbox, [&](const ServiceReport& r) {
         if (r.code == fpga::Chunk) {
             // A line per tenth of the file rather than one per chunk.
             const int percent = r.number * 100 / kFpgaProgressChunks;

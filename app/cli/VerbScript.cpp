@@ -2,6 +2,7 @@
 #include "ServiceVerbs.h"
 
 #include "maintenance/service/RunScriptThread.h"
+#include "maintenance/service/ReportInbox.h"
 #include "maintenance/service/ServiceTexts.h"
 
 namespace tovrin::cli {
@@ -38,7 +39,9 @@ int runScript(Session& session, const QStringList& arguments)
     RunScriptThread worker;
     worker.setScript(session.filePath(arguments.first()));
     bool done = false;
-    QObject::connect(&worker, &RunScriptThread::sendReport, &worker, [&](const ServiceReport& r) {
+    ReportInbox inbox;
+    inbox.listenTo(&worker);
+    QObject::connect(&inbox, &ReportInbox::received, &inbox, [&](const ServiceReport& r) {
         const bool failure = isFailure(r.code);
         for (const QString& line : scriptTexts(r))
             (failure ? session.err() : session.out()) << line.trimmed() << Qt::endl;

@@ -118,6 +118,7 @@ private:
     int m_height = 0;
     std::vector<int32_t> m_oneDLeft;
     std::vector<int32_t> m_oneDRight;
+    std::atomic<bool> m_ended{false};  // run() is over (see stopAndWait)
 };
 
 } // namespace tovrin::keys

@@ -25,8 +25,10 @@ FlashController::FlashController(const DebugPageWidgets& widgets, const DebugPag
     , m_hooks(hooks)
     , m_window(window)
     , m_thread(new FlashJobThread(this))
+    , m_inbox(new ReportInbox(this))
 {
-    connect(m_thread, &FlashJobThread::sendReport, this, &FlashController::onReport, Qt::QueuedConnection);
+    m_inbox->listenTo(m_thread);
+    connect(m_inbox, &ReportInbox::received, this, &FlashController::onReport);
     connect(m_thread, &QThread::finished, this, &FlashController::onFinished, Qt::QueuedConnection);
 }
 

@@ -8,6 +8,7 @@
 #include "DebugPage.h"
 
 #include "maintenance/service/FlashJob.h"
+#include "maintenance/service/ReportInbox.h"
 
 #include <QObject>
 
@@ -41,6 +42,7 @@ private:
     DebugPageHooks m_hooks;
     QWidget* m_window;
     FlashJobThread* m_thread;
+    ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
 };
 

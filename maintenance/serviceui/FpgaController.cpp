@@ -16,8 +16,10 @@ FpgaController::FpgaController(const DebugPageWidgets& widgets, const DebugPageH
     , m_hooks(hooks)
     , m_window(window)
     , m_thread(new BurnFPGAThread(this))
+    , m_inbox(new ReportInbox(this))
 {
-    connect(m_thread, &BurnFPGAThread::sendReport, this, &FpgaController::onReport, Qt::QueuedConnection);
+    m_inbox->listenTo(m_thread);
+    connect(m_inbox, &ReportInbox::received, this, &FpgaController::onReport);
     connect(m_thread, &QThread::finished, this, [this] { Q_EMIT finished(m_succeeded); }, Qt::QueuedConnection);
 }
 

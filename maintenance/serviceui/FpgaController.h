@@ -4,6 +4,7 @@
 // reports become lines of the output box, and on success the frame goes
 // back to work mode.
 
+#include "maintenance/service/ReportInbox.h"
 #include "DebugPage.h"
 
 #include <QObject>
@@ -35,6 +36,7 @@ private:
     DebugPageHooks m_hooks;
     QWidget* m_window;
     BurnFPGAThread* m_thread;
+    ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
 };
 

@@ -18,8 +18,10 @@ ScriptController::ScriptController(const DebugPageWidgets& widgets, const DebugP
     , m_hooks(hooks)
     , m_window(window)
     , m_thread(new RunScriptThread(this))
+    , m_inbox(new ReportInbox(this))
 {
-    connect(m_thread, &RunScriptThread::sendReport, this, &ScriptController::onReport, Qt::QueuedConnection);
+    m_inbox->listenTo(m_thread);
+    connect(m_inbox, &ReportInbox::received, this, &ScriptController::onReport);
     connect(m_thread, &QThread::finished, this, [this] { Q_EMIT finished(m_succeeded); }, Qt::QueuedConnection);
 }
 

@@ -5,6 +5,7 @@
 // frame goes back to work mode. A script that stops on a failed request
 // leaves the frame in calibration mode.
 
+#include "maintenance/service/ReportInbox.h"
 #include "DebugPage.h"
 
 #include <QObject>
@@ -35,6 +36,7 @@ private:
     DebugPageHooks m_hooks;
     QWidget* m_window;
     RunScriptThread* m_thread;
+    ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
 };
 

@@ -57,6 +57,9 @@ Reports runWorker(Worker& worker)
     worker.start();
     worker.wait();
     QObject::disconnect(c);
+    // The worker has ended (wait() says so, with a lock a race checker cannot
+    // see); taking the reports under their own lock says it to the checker too.
+    std::lock_guard lock(*mutex);
     return *reports;
 }
 
