@@ -103,12 +103,7 @@ void TovrinScreenshotTest::versionBox()
     Tovrin w;
     w.show();
     QVERIFY(waitForStatus(w, 15));
-    MyMessageBox::setAutoAnswer(std::nullopt);
-    QImage shot;
-    whenBoxShown([&shot](MyMessageBox* box) { shot = box->grab().toImage(); });
-    w.AboutButSlot();
-    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
-    saveShot(shot, QString::fromLatin1(QTest::currentDataTag()));
+    saveShot(grabVersionBox(w), QString::fromLatin1(QTest::currentDataTag()));
 }
 
 void TovrinScreenshotTest::previewPage()

@@ -15,7 +15,6 @@
 #include <QtTest>
 
 using tovrin::production::TovrinTest;
-using tovrin::widgets::MyMessageBox;
 using tovrin::windows::Tovrin;
 using tovrin::windows::TovrinUser;
 using namespace tovrin::windows::test;
@@ -135,13 +134,7 @@ void WindowScreenshotTest::versionsBox()
     Tovrin w;
     w.show();
     QVERIFY(waitForStatus(w, 15));
-    // The box is modal: grab it from inside its own event loop.
-    MyMessageBox::setAutoAnswer(std::nullopt);
-    QImage shot;
-    whenBoxShown([&shot](MyMessageBox* box) { shot = box->grab().toImage(); });
-    w.AboutButSlot();
-    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
-    saveShot(shot, QString::fromLatin1(QTest::currentDataTag()));
+    saveShot(grabVersionBox(w), QString::fromLatin1(QTest::currentDataTag()));
 }
 
 // The engineering window in Simplified Chinese: the CJK font resolves and

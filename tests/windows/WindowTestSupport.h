@@ -116,6 +116,19 @@ bool waitForFirmware(Window& w)
     return QTest::qWaitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }, kDeviceTimeoutMs);
 }
 
+// The version box of a shown engineering window, grabbed from inside its
+// own event loop (the box is modal).
+template <typename Window>
+QImage grabVersionBox(Window& w)
+{
+    widgets::MyMessageBox::setAutoAnswer(std::nullopt);
+    QImage shot;
+    whenBoxShown([&shot](widgets::MyMessageBox* box) { shot = box->grab().toImage(); });
+    w.AboutButSlot();
+    widgets::MyMessageBox::setAutoAnswer(widgets::MyMessageBox::AnswerCancel);
+    return shot;
+}
+
 // Base of the window test classes: one application folder for the run; for
 // each test the 1920 screen, the given tool flavour, no settings file,
 // question boxes answered "Cancel", and a fresh factory frame.
