@@ -22,10 +22,14 @@ uint32_t areaOf(int port)
 
 } // namespace
 
-BootLoader::Block BootLoader::block(Unit unit, int port, uint8_t flags, const uint8_t* payload, bool& changed)
+BootLoader::Block BootLoader::block(Unit unit, int port, uint8_t flags, const uint8_t* payload,
+                                    BootLoaderFaults& faults, bool& changed)
 {
     changed = false;
     ++blocksSeen_;
+    // Every block counts towards the plan's faults, refused ones too.
+    const bool vanish = strikes(faults.vanishAtBlockIn);
+    const bool refuse = strikes(faults.refuseBlockIn);
     Slot& s = slot(unit, port);
     DownloadedImage& image = s.receiving;
     if ((flags & (kFirst | kLast)) == (kFirst | kLast))
@@ -46,14 +50,10 @@ BootLoader::Block BootLoader::block(Unit unit, int port, uint8_t flags, const ui
         changed = s.state != Program::Receiving;
         s.state = Program::Receiving;
     }
-    if (vanishAt_ != 0 && blocksSeen_ >= vanishAt_) {
-        vanishAt_ = 0;
+    if (vanish)
         return Block::Vanish;
-    }
-    if (refuseAt_ != 0 && blocksSeen_ >= refuseAt_) {
-        refuseAt_ = 0;
+    if (refuse)
         return Block::Refused;
-    }
     if (static_cast<uint64_t>(image.blocks) * kBlockSize >= areaOf(port))
         return Block::Refused;  // past the program area; the image stays incomplete
     image.data.insert(image.data.end(), payload, payload + kBlockSize);
@@ -94,14 +94,6 @@ BootLoader::Program BootLoader::programState(Unit unit, int port) const { return
 std::vector<uint8_t> BootLoader::program(Unit unit, int port) const { return slot(unit, port).program; }
 DownloadedImage BootLoader::inProgress(Unit unit, int port) const { return slot(unit, port).receiving; }
 std::vector<DownloadedImage> BootLoader::finished(Unit unit, int port) const { return slot(unit, port).finished; }
-
-void BootLoader::clearFaults()
-{
-    refuseAt_ = 0;
-    vanishAt_ = 0;
-    neverReturns_ = false;
-    mute_ = false;
-}
 
 void BootLoader::attach(const std::filesystem::path& flashFile)
 {
@@ -177,50 +169,6 @@ bool BootLoader::save() const
     std::error_code ec;
     std::filesystem::rename(temp, stateFile_, ec);
     return !ec;
-}
-
-} // namespace tovrin::sim
-
-// ---- The frame's boot loader functions ------------------------------------
-
-namespace tovrin::sim {
-
-std::vector<uint8_t> SimulatedFrame::bootProgram(Unit u, int port) const
-{
-    if (port != kPortFirmware && port != kPortSecondImage)
-        return {};
-    Lock lock(mutex_);
-    return loader_->program(u, port);
-}
-
-bool SimulatedFrame::applicationBootable() const
-{
-    Lock lock(mutex_);
-    return applicationBootableLocked();
-}
-
-void SimulatedFrame::refuseDownloadBlock(uint64_t nthFromNow)
-{
-    Lock lock(mutex_);
-    loader_->refuseBlock(nthFromNow);
-}
-
-void SimulatedFrame::unplugAtDownloadBlock(uint64_t nthFromNow)
-{
-    Lock lock(mutex_);
-    loader_->vanishAtBlock(nthFromNow);
-}
-
-void SimulatedFrame::setBootLoaderNeverReturns(bool never)
-{
-    Lock lock(mutex_);
-    loader_->setNeverReturns(never);
-}
-
-void SimulatedFrame::setBootLoaderMute(bool mute)
-{
-    Lock lock(mutex_);
-    loader_->setMute(mute);
 }
 
 } // namespace tovrin::sim

@@ -22,16 +22,18 @@
 // never updated starts its application whatever its flash holds (the
 // application's own flash tools may erase that sector freely).
 //
-// Faults: the n-th block from now refused or pulling the frame out; after a
-// restart into the boot loader the frame never shows up again; a boot
-// loader that enumerates but never answers.
+// Faults come from the frame's fault plan (FaultPlan.h): the n-th block
+// refused or pulling the frame out; after a restart into the boot loader the
+// frame never shows up again; a boot loader that enumerates but never
+// answers (those two the frame's USB life carries out).
 //
 // The state survives a restart of the tool: it is kept in a file beside the
 // frame's flash file.
 //
 // Every function runs under the lock of the frame that owns it.
 
-#include "sim/SimulatedFrame.h"
+#include "sim/FaultPlan.h"
+#include "sim/FrameTypes.h"
 
 #include <array>
 #include <cstdint>
@@ -50,8 +52,8 @@ public:
     static constexpr uint32_t kHInfoMagic = 0x46504741;  // "AGPF" in flash order
 
     // One download block; changed is set when the program state moved (so
-    // the owner saves it).
-    Block block(Unit unit, int port, uint8_t flags, const uint8_t* payload, bool& changed);
+    // the owner saves it). The plan's block faults are used up here.
+    Block block(Unit unit, int port, uint8_t flags, const uint8_t* payload, BootLoaderFaults& faults, bool& changed);
 
     // The boot loader erased or wrote the firmware image information sector
     // of a unit. Returns true when that changed the state.
@@ -67,15 +69,6 @@ public:
     DownloadedImage inProgress(Unit unit, int port) const;
     std::vector<DownloadedImage> finished(Unit unit, int port) const;
     uint64_t blocksSeen() const { return blocksSeen_; }
-
-    // Faults (0 clears).
-    void refuseBlock(uint64_t nthFromNow) { refuseAt_ = nthFromNow ? blocksSeen_ + nthFromNow : 0; }
-    void vanishAtBlock(uint64_t nthFromNow) { vanishAt_ = nthFromNow ? blocksSeen_ + nthFromNow : 0; }
-    void setNeverReturns(bool never) { neverReturns_ = never; }
-    bool neverReturns() const { return neverReturns_; }
-    void setMute(bool mute) { mute_ = mute; }
-    bool mute() const { return mute_; }
-    void clearFaults();
 
     // Persistence beside the flash file ("<flash file>.loader").
     void attach(const std::filesystem::path& flashFile);
@@ -101,10 +94,6 @@ private:
 
     std::array<UnitState, 2> units_{};
     uint64_t blocksSeen_ = 0;
-    uint64_t refuseAt_ = 0;
-    uint64_t vanishAt_ = 0;
-    bool neverReturns_ = false;
-    bool mute_ = false;
     std::filesystem::path stateFile_;
 };
 

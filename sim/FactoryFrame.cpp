@@ -1,7 +1,10 @@
 #include "sim/FactoryFrame.h"
 
-#include "sim/OpticalScene.h"
+#include "sim/Fingers.h"
+#include "sim/IdealCalibration.h"
+#include "sim/LensTables.h"
 #include "sim/SimBytes.h"
+#include "sim/SimEnvironment.h"
 
 #include <array>
 #include <cmath>
@@ -16,58 +19,43 @@ constexpr int kCalibrationRecordSize = 1354;
 constexpr int kCalibrationWriteSize = 1376;  // 43 pieces of 32 bytes
 constexpr int kScreenWriteSize = 288;        // 9 pieces of 32 bytes
 
-constexpr std::array<uint16_t, 68> kPPosTableA = {
-    10, 36, 62, 86, 110, 134, 157, 179, 201, 222, 242, 262, 282, 300, 318, 336, 354,
-    370, 386, 402, 418, 434, 449, 464, 479, 494, 508, 522, 536, 550, 564, 578, 592,
-    606, 620, 634, 648, 662, 676, 690, 705, 720, 735, 750, 765, 781, 797, 813, 830,
-    847, 865, 883, 901, 920, 940, 960, 981, 1002, 1024, 1047, 1071, 1095, 1120, 1146,
-    1172, 1198, 1228, 1258};
-
 // Calibration information record, 1354 bytes (offsets of the record):
 //   0 validity word   4 start line   6 exposure word   8 START   10 END
 //   18 eight column pieces (3 x u16)   66 LCam   78 RCam   90 X[9][8]
 //   378 EvalPt[16]   442 r_fix   446 screen width   448 screen height
 //   450..1217 key layout (none)   1218 P_Pos[68]
-std::vector<uint8_t> factoryCalibrationRecord(uint16_t startLine, uint16_t exposure, uint16_t startColumn,
-                                              uint16_t endColumn)
+// The leveling fields are the factory's leveling (levelLikeTheFactory); the
+// solution is the one that fits the frame's optics on a 1920 x 1080 screen.
+std::vector<uint8_t> factoryCalibrationRecord(const Optics& optics)
 {
     std::vector<uint8_t> r(kCalibrationWriteSize, 0);
     uint8_t* p = r.data();
     writeU32le(p + 0, kCalibrationValidWord);
-    writeU16le(p + 4, startLine);
-    writeU16le(p + 6, exposure);
-    writeU16le(p + 8, startColumn);
-    writeU16le(p + 10, endColumn);
-    for (int piece = 0; piece < 8; ++piece) {
-        uint8_t* q = p + 18 + 6 * piece;
-        writeU16le(q + 0, static_cast<uint16_t>(startColumn + piece * (endColumn - startColumn) / 8));
-        writeU16le(q + 2, startLine);
-        writeU16le(q + 4, 0);
-    }
-    // Cameras in the two upper corners, looking in at 45 degrees (x16 positions,
-    // x1024 angles in radians).
-    writeU16le(p + 66, static_cast<uint16_t>(int16_t{0}));
-    writeU16le(p + 68, static_cast<uint16_t>(int16_t{0}));
-    writeU32le(p + 70, 0);
-    writeU32le(p + 74, 804);
-    writeU16le(p + 78, static_cast<uint16_t>(int16_t{kFactoryScreenWidth * 16}));
-    writeU16le(p + 80, static_cast<uint16_t>(int16_t{0}));
-    writeU32le(p + 82, 0);
-    writeU32le(p + 86, 804);
-    for (int row = 0; row < 9; ++row)
-        for (int col = 0; col < 8; ++col)
-            writeU32le(p + 90 + 4 * (8 * row + col), row == col ? 1048576u : 0u);
-    for (int i = 0; i < 16; ++i) {
-        writeU16le(p + 378 + 4 * i, static_cast<uint16_t>(240 + (i % 4) * 480));
-        writeU16le(p + 380 + 4 * i, static_cast<uint16_t>(135 + (i / 4) * 270));
-    }
-    writeU32le(p + 442, 1024);
+    const StoredSolution s = fitSolution(optics);
+    auto camera = [](uint8_t* q, const CameraSolution& c) {
+        writeU16le(q, static_cast<uint16_t>(static_cast<int16_t>(std::trunc(c.x * 16.0))));
+        writeU16le(q + 2, static_cast<uint16_t>(static_cast<int16_t>(std::trunc(c.y * 16.0))));
+        writeU32le(q + 4, static_cast<uint32_t>(c.shift));
+        writeU32le(q + 8, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(c.turn * 1024.0))));
+    };
+    camera(p + 66, s.left);
+    camera(p + 78, s.right);
+    writeU32le(p + 442, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(s.scale * 1024.0))));
     writeU16le(p + 446, kFactoryScreenWidth);
     writeU16le(p + 448, kFactoryScreenHeight);
-    for (size_t i = 0; i < kPPosTableA.size(); ++i)
-        writeU16le(p + 1218 + 2 * i, kPPosTableA[i]);
+    const auto& table = lensTable(optics.lensFamily());
+    for (size_t i = 0; i < table.size(); ++i)
+        writeU16le(p + 1218 + 2 * i, table[i]);
     static_assert(1218 + 2 * 68 == kCalibrationRecordSize);
     return r;
+}
+
+// The settings record of an extended-frame unit (0x1A000, 15 bytes):
+// "TEST", exposure threshold, finger-in and finger-out thresholds, sync
+// difference, four bytes, auto background, auto image evaluation, auto start line.
+std::vector<uint8_t> factoryUnitSettings()
+{
+    return {'T', 'E', 'S', 'T', 0xC0, 0x08, 0x1E, 0x02, 0, 0, 0, 0, 1, 1, 1};
 }
 
 // Screen information record, 26 bytes, written as 288 with zeros behind it.
@@ -126,21 +114,22 @@ void writeFactoryContents(SimulatedFrame& frame)
     writeU32le(version.data() + 4, kFactoryBootLoaderVersion);
     const auto info = factoryImageInfo();
     const auto screen = factoryScreenRecord();
-    // The factory leveled each unit on the scene its cameras see.
-    const SceneConfig scene = frame.scene();
+    const bool extended = frame.extendedFrame();
+    const Optics optics(frame.fingers().opticsConfig(), kFactoryScreenWidth, kFactoryScreenHeight, extended ? 1 : 0);
+    const auto record = factoryCalibrationRecord(optics);
     for (Unit unit : {Unit::Master, Unit::Slave}) {
-        const CameraView& view = scene.units[static_cast<size_t>(unit)];
-        const uint16_t exposure = unit == Unit::Master ? kFactoryExposureMaster : kFactoryExposureSlave;
-        const auto record = factoryCalibrationRecord(static_cast<uint16_t>(std::lround(view.surfaceRow)), exposure,
-                                                     static_cast<uint16_t>(view.startColumn),
-                                                     static_cast<uint16_t>(view.endColumn));
-        for (uint32_t sector : {kImageInfoOffset, kCalibrationRecordOffset, kVersionRecordOffset, kScreenRecordOffset})
+        for (uint32_t sector : {kImageInfoOffset, kCalibrationRecordOffset, kVersionRecordOffset, kScreenRecordOffset,
+                                kUnitSettingsOffset})
             frame.eraseSector(unit, sector);
         frame.setFlash(unit, kImageInfoOffset, info);
         frame.setFlash(unit, kCalibrationRecordOffset, record);
         frame.setFlash(unit, kVersionRecordOffset, version);
         frame.setFlash(unit, kScreenRecordOffset, screen);
+        if (extended)
+            frame.setFlash(unit, kUnitSettingsOffset, factoryUnitSettings());
     }
+    // The factory levels each unit on the scene its cameras see.
+    frame.levelLikeTheFactory();
     // Power-cycle so that the frame starts in work mode with its records.
     frame.unplug();
     frame.plug();
@@ -163,6 +152,9 @@ std::filesystem::path defaultFlashFilePath()
 std::shared_ptr<SimulatedFrame> makeDefaultSimulatedFrame()
 {
     auto frame = std::make_shared<SimulatedFrame>();
+    // What frame this is (its kind, scene and optics) comes first: the
+    // factory contents depend on it.
+    applyFrameEnvironment(*frame);
     if (frame->attachFlashFile(defaultFlashFilePath(), PersistPolicy::Throttled)) {
         // Start in the mode the stored records allow.
         frame->unplug();

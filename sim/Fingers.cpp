@@ -2,19 +2,12 @@
 #include "sim/ItemList.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace tovrin::sim {
 
 namespace {
 
-using calib::Camera;
-
-constexpr double kFingerMillimetres = 12.0;
-// Screens are sized here as a 65-inch (1651 mm diagonal) display: a finger
-// covers about 16 pixels of a 1920 x 1080 screen.
-constexpr double kScreenDiagonalMillimetres = 1651.0;
 constexpr int kMaxPosition = 2 * kLinePixels - 1;  // half pixels
 
 // The second finger of the hand, relative to the first (screen pixels).
@@ -42,7 +35,8 @@ void sortByPosition(uint8_t count, std::array<TouchSpot, 5>& list)
 } // namespace
 
 Fingers::Fingers()
-    : m_rng(1)
+    : m_opticsConfig(*opticsVariant("typical"))
+    , m_rng(1)
 {
 }
 
@@ -51,31 +45,7 @@ void Fingers::setScreen(int width, int height)
     std::lock_guard lock(m_mutex);
     m_width = width;
     m_height = height;
-    m_model.reset();
-}
-
-void Fingers::setGeometry(const calib::FrameGeometry& geometry)
-{
-    std::lock_guard lock(m_mutex);
-    m_geometry = geometry;
-    m_model.reset();
-}
-
-calib::FrameGeometry Fingers::geometry() const
-{
-    std::lock_guard lock(m_mutex);
-    return geometryLocked();
-}
-
-calib::FrameGeometry Fingers::geometryLocked() const
-{
-    return m_geometry ? *m_geometry : calib::CameraModel::typical(m_width, m_height);
-}
-
-void Fingers::readTargetsWith(TargetReader reader)
-{
-    std::lock_guard lock(m_mutex);
-    m_targetReader = std::move(reader);
+    m_optics.reset();
 }
 
 int Fingers::screenWidth() const
@@ -90,6 +60,50 @@ int Fingers::screenHeight() const
     return m_height;
 }
 
+void Fingers::setOptics(const OpticsConfig& config)
+{
+    std::lock_guard lock(m_mutex);
+    m_opticsConfig = config;
+    m_optics.reset();
+}
+
+OpticsConfig Fingers::opticsConfig() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_opticsConfig;
+}
+
+Optics Fingers::optics(int lensFamily) const
+{
+    std::lock_guard lock(m_mutex);
+    return opticsLocked(lensFamily);
+}
+
+const Optics& Fingers::opticsLocked(int lensFamily) const
+{
+    if (!m_optics || m_optics->lensFamily() != lensFamily)
+        m_optics.emplace(m_opticsConfig, m_width, m_height, lensFamily);
+    return *m_optics;
+}
+
+void Fingers::setLensFamily(int lensFamily)
+{
+    std::lock_guard lock(m_mutex);
+    m_family = lensFamily == 1 ? 1 : 0;
+}
+
+int Fingers::lensFamily() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_family;
+}
+
+void Fingers::readTargetsWith(TargetReader reader)
+{
+    std::lock_guard lock(m_mutex);
+    m_targetReader = std::move(reader);
+}
+
 void Fingers::configure(const FingerSettings& settings)
 {
     std::lock_guard lock(m_mutex);
@@ -97,12 +111,25 @@ void Fingers::configure(const FingerSettings& settings)
     m_rng.seed(settings.seed);
     m_auto = AutoState::Up;
     m_frames = 0;
+    m_wasDown = false;
 }
 
 FingerSettings Fingers::settings() const
 {
     std::lock_guard lock(m_mutex);
     return m_settings;
+}
+
+void Fingers::setFaults(const FingerFaults& faults)
+{
+    std::lock_guard lock(m_mutex);
+    m_faults = faults;
+}
+
+FingerFaults Fingers::faults() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_faults;
 }
 
 void Fingers::press(double x, double y)
@@ -121,7 +148,7 @@ void Fingers::move(double x, double y)
 void Fingers::lift()
 {
     std::lock_guard lock(m_mutex);
-    if (!m_settings.neverLift)
+    if (!m_faults.stuck)
         m_mouse.reset();
 }
 
@@ -140,69 +167,57 @@ std::optional<ScreenPointF> Fingers::fingerLocked() const
     return std::nullopt;
 }
 
-std::optional<FingerSight> Fingers::sight(int variant) const
+std::optional<FingerSight> Fingers::sight(int lensFamily) const
 {
     std::lock_guard lock(m_mutex);
     const std::optional<ScreenPointF> at = fingerLocked();
     if (!at)
         return std::nullopt;
-    const calib::CameraModel& model = modelLocked(variant);
+    const Optics& optics = opticsLocked(lensFamily);
+    auto seen = [&](Side side) -> std::optional<int> {
+        const auto p = optics.position(side, at->x, at->y);
+        if (!p)
+            return std::nullopt;
+        return static_cast<int>(std::lround(*p));
+    };
     FingerSight s;
-    if (!m_settings.blindLeft)
-        s.left = model.reportedPosition(Camera::Left, at->x, at->y);
-    if (!m_settings.blindRight)
-        s.right = model.reportedPosition(Camera::Right, at->x, at->y);
+    if (!m_faults.blindLeft)
+        s.left = seen(Side::Left);
+    if (!m_faults.blindRight)
+        s.right = seen(Side::Right);
     return s;
 }
 
-const calib::CameraModel& Fingers::modelLocked(int variant) const
-{
-    if (!m_model || m_modelVariant != variant) {
-        calib::FrameGeometry g = geometryLocked();
-        g.variant = variant;
-        m_model.emplace(g);
-        m_modelVariant = variant;
-    }
-    return *m_model;
-}
-
-std::optional<double> Fingers::exactPosition(Camera camera, double x, double y, int variant) const
+std::optional<double> Fingers::exactPosition(Side side, double x, double y, int lensFamily) const
 {
     std::lock_guard lock(m_mutex);
-    const auto p = modelLocked(variant).sensorPosition(camera, x, y);
+    const auto p = opticsLocked(lensFamily).position(side, x, y);
     if (!p || !(*p >= 0.0 && *p <= kMaxPosition))
         return std::nullopt;
     return p;
 }
 
-void Fingers::addFinger(TouchSpots& spots, double x, double y, const calib::CameraModel& model)
+void Fingers::addFinger(TouchSpots& spots, double x, double y, const Optics& optics, bool noisy)
 {
-    const calib::FrameGeometry& g = model.geometry();
-    const double diagonal = std::hypot(double(m_width), double(m_height));
-    const double finger = kFingerMillimetres * diagonal / kScreenDiagonalMillimetres;
-    std::uniform_int_distribution<int> jitter(-m_settings.jitter, m_settings.jitter);
-    for (Camera camera : {Camera::Left, Camera::Right}) {
-        if ((camera == Camera::Left && m_settings.blindLeft) || (camera == Camera::Right && m_settings.blindRight))
+    for (Side side : {Side::Left, Side::Right}) {
+        if ((side == Side::Left && m_faults.blindLeft) || (side == Side::Right && m_faults.blindRight))
             continue;
-        const auto exact = model.sensorPosition(camera, x, y);
+        const auto exact = optics.position(side, x, y);
         if (!exact)
             continue;
-        const int position = static_cast<int>(std::lround(*exact)) + (m_settings.jitter > 0 ? jitter(m_rng) : 0);
+        const long position = noisy ? m_noise[static_cast<size_t>(side)].apply(*exact, m_settings.noise, m_settings.jitter, m_rng)
+                                    : std::lround(*exact);
         if (position < 0 || position > kMaxPosition)
             continue;
-        // Width: the angle the finger fills, through the lens table around
-        // the spot's place on the sensor.
-        const calib::CameraPose& pose = camera == Camera::Left ? g.left : g.right;
-        const double distance = std::max(1.0, std::hypot(x * g.r - pose.x, y - pose.y));
-        const double angle = 2.0 * std::atan(finger / 2.0 / distance) * 180.0 / calib::kPi;
-        const double column = *exact / 2.0 + pose.shift;
-        const double index = model.table().angleIndex(column);
-        const double span = model.table().columnAtIndex(index + angle / calib::kAngleStep / 2.0) -
-                            model.table().columnAtIndex(index - angle / calib::kAngleStep / 2.0);
+        // Width: the angle the finger fills, through the lens around the
+        // spot's place; brightness falls off with the distance.
+        const double span = optics.spotWidth(side, x, y, m_settings.fingerMm);
         const auto width = static_cast<uint16_t>(std::clamp(std::lround(span), 2L, 60L));
-        const auto strength = static_cast<uint8_t>(std::clamp(250.0 - 160.0 * distance / diagonal, 60.0, 250.0));
+        const double distance = optics.distanceMm(side, x, y);
+        const auto strength =
+            static_cast<uint8_t>(std::clamp(250.0 - 160.0 * distance / optics.diagonalMm(), 60.0, 250.0));
         const TouchSpot spot{static_cast<uint16_t>(position), width, strength};
-        if (camera == Camera::Left)
+        if (side == Side::Left)
             addSpot(spots.masterCount, spots.master, spot);
         else
             addSpot(spots.slaveCount, spots.slave, spot);
@@ -212,7 +227,7 @@ void Fingers::addFinger(TouchSpots& spots, double x, double y, const calib::Came
 std::optional<ScreenPointF> Fingers::targetLocked(uint32_t word) const
 {
     if (m_targetReader) {
-        const TargetPlace place = m_targetReader(word, geometryLocked(), m_width, m_height);
+        const TargetPlace place = m_targetReader(word, opticsLocked(m_family));
         if (place.named)
             return place.at;
     }
@@ -228,7 +243,7 @@ void Fingers::autoStepLocked(const TouchRequest& request)
     const uint32_t target = request.screenPosition;
     ++m_frames;
     if (m_auto == AutoState::Down) {
-        if (m_settings.neverLift)
+        if (m_faults.stuck)
             return;
         if (target != m_pressedTarget || m_frames > m_settings.retryFrames) {
             // The tool shows another target (or has not taken this one for
@@ -246,8 +261,6 @@ void Fingers::autoStepLocked(const TouchRequest& request)
     }
     if (m_frames < m_settings.reactionFrames)
         return;
-    const double x = place->x;
-    const double y = place->y;
     double dx = 0.0, dy = 0.0;
     if (m_settings.aim > 0.0) {
         std::uniform_real_distribution<double> unit(-1.0, 1.0);
@@ -258,27 +271,33 @@ void Fingers::autoStepLocked(const TouchRequest& request)
         dx *= m_settings.aim;
         dy *= m_settings.aim;
     }
-    m_autoAt = {x + dx, y + dy};
+    m_autoAt = {place->x + dx, place->y + dy};
     m_pressedTarget = target;
     m_auto = AutoState::Down;
     m_frames = 0;
 }
 
-TouchSpots Fingers::report(const TouchRequest& request, int variant)
+TouchSpots Fingers::report(const TouchRequest& request, int lensFamily)
 {
     std::lock_guard lock(m_mutex);
+    m_family = lensFamily == 1 ? 1 : 0;
     autoStepLocked(request);
-    const calib::CameraModel& model = modelLocked(variant);
+    const Optics& optics = opticsLocked(lensFamily);
     TouchSpots spots;
     const std::optional<ScreenPointF> at = fingerLocked();
-    if (at) {
-        addFinger(spots, at->x, at->y, model);
-        if (m_settings.secondFinger)
-            addFinger(spots, at->x + kSecondFingerDx, at->y + kSecondFingerDy, model);
+    if (at && !m_wasDown) {
+        for (SpotNoise& n : m_noise)
+            n.touchDown(m_rng);
     }
-    if (m_settings.reflection && !m_settings.blindLeft)
+    m_wasDown = at.has_value();
+    if (at) {
+        addFinger(spots, at->x, at->y, optics, true);
+        if (m_settings.secondFinger)
+            addFinger(spots, at->x + kSecondFingerDx, at->y + kSecondFingerDy, optics, false);
+    }
+    if (m_faults.reflection && !m_faults.blindLeft)
         addSpot(spots.masterCount, spots.master, TouchSpot{kReflectionPosition, 3, 70});
-    if (m_settings.edgeSpots && at) {
+    if (m_faults.edgeSpots && at) {
         for (uint16_t p : {uint16_t{0}, uint16_t{0xFFFF}}) {
             addSpot(spots.masterCount, spots.master, TouchSpot{p, 3, 50});
             addSpot(spots.slaveCount, spots.slave, TouchSpot{p, 3, 50});
@@ -293,40 +312,45 @@ TouchSpots Fingers::report(const TouchRequest& request, int variant)
 
 namespace {
 
-bool parseNumber(std::string_view text, long long& value)
+bool applyTouchItem(FingerSettings& s, FingerFaults& faults, std::string_view text)
 {
-    if (text.empty())
-        return false;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() && value >= 0;
-}
-
-bool applyTouchItem(FingerSettings& s, std::string_view item)
-{
-    const size_t eq = item.find('=');
-    const std::string_view name = item.substr(0, eq);
-    if (eq == std::string_view::npos) {
-        if (name == "auto")
+    const Item item = splitItem(text);
+    if (!item.hasValue) {
+        if (item.name == "auto")
             s.autoTouch = true;
-        else if (name == "second-finger")
+        else if (item.name == "second-finger")
             s.secondFinger = true;
-        else if (name == "reflection")
-            s.reflection = true;
+        else if (item.name == "reflection")
+            faults.reflection = true;
         else
             return false;
         return true;
     }
-    long long n = 0;
-    if (!parseNumber(item.substr(eq + 1), n) || n > 100000)
+    if (item.name == "noise") {
+        const auto model = noiseModelNamed(item.value);
+        if (!model)
+            return false;
+        s.noise = *model;
+        return true;
+    }
+    if (item.name == "finger") {
+        const auto mm = itemNumber(item.value);
+        if (!mm || *mm < 1.0 || *mm > 60.0)
+            return false;
+        s.fingerMm = *mm;
+        return true;
+    }
+    const auto n = itemInteger(item.value);
+    if (!n || *n < 0 || *n > 100000)
         return false;
-    if (name == "jitter")
-        s.jitter = static_cast<int>(std::min(n, 100LL));
-    else if (name == "aim")
-        s.aim = static_cast<double>(n);
-    else if (name == "reaction")
-        s.reactionFrames = static_cast<int>(n);
-    else if (name == "seed")
-        s.seed = static_cast<unsigned>(n);
+    if (item.name == "jitter")
+        s.jitter = static_cast<int>(std::min(*n, 100LL));
+    else if (item.name == "aim")
+        s.aim = static_cast<double>(*n);
+    else if (item.name == "reaction")
+        s.reactionFrames = static_cast<int>(*n);
+    else if (item.name == "seed")
+        s.seed = static_cast<unsigned>(*n);
     else
         return false;
     return true;
@@ -337,11 +361,13 @@ bool applyTouchItem(FingerSettings& s, std::string_view item)
 std::string applyTouchItems(Fingers& fingers, std::string_view list)
 {
     FingerSettings s = fingers.settings();
+    FingerFaults faults = fingers.faults();
     std::string firstUnknown;
     for (std::string_view item : splitItems(list))
-        if (!applyTouchItem(s, item) && firstUnknown.empty())
+        if (!applyTouchItem(s, faults, item) && firstUnknown.empty())
             firstUnknown = std::string(item);
     fingers.configure(s);
+    fingers.setFaults(faults);
     return firstUnknown;
 }
 

@@ -4,54 +4,119 @@
 #include "sim/SimulatedFrame.h"
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace tovrin::sim {
 
 namespace {
 
-// Calibration record offsets (1354 bytes, written as 43 pieces of 32):
-//   0 validity word   8 START   10 END   66 LCam (Po_l4 x, y s16; L_A s32;
-//   L_Angle_fix s32)   78 RCam   90 X[9][8] s32   378 EvalPt[16]
-//   442 r_fix   446 width   448 height   1218 P_Pos[68]
-constexpr uint32_t kRecordSize = 1354;
-constexpr uint32_t kValidWord = 0x46574946;
+constexpr int kGridColumns = 24;
+constexpr int kGridRows = 14;
+constexpr int kShiftRange = 80;
 
-void putCamera(uint8_t* p, const calib::CameraPose& pose)
+struct Sample {
+    double position;  // half pixels
+    double angle;     // degrees
+    double weight;    // distance from the camera (mm)
+};
+
+std::vector<Sample> samples(const Optics& optics, Side side)
 {
-    writeU16le(p, static_cast<uint16_t>(static_cast<int16_t>(std::trunc(pose.x * 16.0))));
-    writeU16le(p + 2, static_cast<uint16_t>(static_cast<int16_t>(std::trunc(pose.y * 16.0))));
-    writeU32le(p + 4, static_cast<uint32_t>(pose.shift));
-    writeU32le(p + 8, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(pose.offset * 1024.0))));
+    std::vector<Sample> out;
+    for (int r = 0; r < kGridRows; ++r)
+        for (int c = 0; c < kGridColumns; ++c) {
+            const double x = optics.width() * (0.02 + 0.96 * c / (kGridColumns - 1));
+            const double y = optics.height() * (0.02 + 0.96 * r / (kGridRows - 1));
+            if (const auto p = optics.position(side, x, y))
+                out.push_back({*p, optics.rayAngle(side, x, y), optics.distanceMm(side, x, y)});
+        }
+    return out;
+}
+
+CameraSolution fitCamera(const Optics& optics, Side side, const std::array<double, kLensEntries>& table, double scale)
+{
+    const std::vector<Sample> points = samples(optics, side);
+    CameraSolution best;
+    const PlanePoint at = optics.camera(side);
+    best.x = at.x * scale;
+    best.y = at.y;
+    double bestCost = std::numeric_limits<double>::infinity();
+    for (int shift = -kShiftRange; shift <= kShiftRange; ++shift) {
+        double sumW = 0.0, sumWR = 0.0;
+        bool onTable = true;
+        for (const Sample& s : points) {
+            const double q = s.position / 2.0 + shift;
+            onTable = onTable && q >= table.front() && q < table.back();
+            const double w = s.weight * s.weight;
+            sumW += w;
+            sumWR += w * (s.angle - tableAngle(table, q));
+        }
+        if (!onTable || sumW <= 0.0)
+            continue;
+        const double turn = sumWR / sumW;
+        double cost = 0.0;
+        for (const Sample& s : points) {
+            const double e = s.angle - tableAngle(table, s.position / 2.0 + shift) - turn;
+            cost += s.weight * s.weight * e * e;
+        }
+        if (cost < bestCost) {
+            bestCost = cost;
+            best.shift = shift;
+            best.turn = turn;
+        }
+    }
+    return best;
+}
+
+void putCamera(uint8_t* p, const CameraSolution& c)
+{
+    writeU16le(p, static_cast<uint16_t>(static_cast<int16_t>(std::trunc(c.x * 16.0))));
+    writeU16le(p + 2, static_cast<uint16_t>(static_cast<int16_t>(std::trunc(c.y * 16.0))));
+    writeU32le(p + 4, static_cast<uint32_t>(c.shift));
+    writeU32le(p + 8, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(c.turn * 1024.0))));
 }
 
 } // namespace
 
-void writeIdealCalibration(SimulatedFrame& frame, const calib::FrameGeometry& g, int width, int height)
+StoredSolution fitSolution(const Optics& optics)
 {
-    const calib::LensTable table(g.variant);
+    StoredSolution s;
+    const auto& table = lensTable(optics.lensFamily());
+    for (size_t k = 0; k < kLensEntries; ++k)
+        s.table[k] = table[k] / 2.0;
+    // The solution plane keeps the screen's pixels across scaled to the
+    // pixels down, so that its angles are the glass's angles.
+    s.scale = optics.config().pixelAspect > 0.0 ? optics.config().pixelAspect : 1.0;
+    s.left = fitCamera(optics, Side::Left, s.table, s.scale);
+    s.right = fitCamera(optics, Side::Right, s.table, s.scale);
+    return s;
+}
+
+void writeIdealCalibration(SimulatedFrame& frame, const Optics& optics)
+{
+    const StoredSolution s = fitSolution(optics);
+    const auto& table = lensTable(optics.lensFamily());
     for (Unit unit : {Unit::Master, Unit::Slave}) {
-        std::vector<uint8_t> r = frame.readFlash(unit, kCalibrationRecordOffset, kRecordSize);
+        std::vector<uint8_t> r = frame.readFlash(unit, kCalibrationRecordOffset, kCalibrationRecordSize);
         uint8_t* p = r.data();
-        if (readU32le(p) != kValidWord) {
+        if (readU32le(p) != kCalibrationValidWord) {
             std::fill(r.begin(), r.end(), uint8_t{0});
             writeU16le(p + 4, 236);
             writeU16le(p + 8, 40);
             writeU16le(p + 10, 600);
         }
-        writeU32le(p, kValidWord);
-        putCamera(p + 66, g.left);
-        putCamera(p + 78, g.right);
-        for (int row = 0; row < 9; ++row)
-            for (int col = 0; col < 8; ++col)
-                writeU32le(p + 90 + 4 * (8 * row + col), 0);
-        for (int i = 0; i < 16; ++i)
-            writeU32le(p + 378 + 4 * i, 0);
-        writeU32le(p + 442, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(g.r * 1024.0))));
-        writeU16le(p + 446, static_cast<uint16_t>(width));
-        writeU16le(p + 448, static_cast<uint16_t>(height));
-        for (int i = 0; i < 68; ++i)
-            writeU16le(p + 1218 + 2 * i, static_cast<uint16_t>(std::lround(table[i] * 2.0)));
+        // 0 validity word, 66 solution block (cameras, 90 corrections,
+        // 378 evaluation points, 442 scale), 446 screen size, 1218 lens table.
+        writeU32le(p, kCalibrationValidWord);
+        putCamera(p + kSolutionOffset, s.left);
+        putCamera(p + kSolutionOffset + 12, s.right);
+        std::fill(p + 90, p + 442, uint8_t{0});
+        writeU32le(p + 442, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(s.scale * 1024.0))));
+        writeU16le(p + 446, static_cast<uint16_t>(optics.width()));
+        writeU16le(p + 448, static_cast<uint16_t>(optics.height()));
+        for (size_t k = 0; k < kLensEntries; ++k)
+            writeU16le(p + kLensTableOffset + 2 * k, table[k]);
         frame.eraseSector(unit, kCalibrationRecordOffset);
         frame.setFlash(unit, kCalibrationRecordOffset, r);
     }

@@ -1,19 +1,26 @@
 #pragma once
-// A frame whose stored touch calibration is exactly its optics: both units'
-// calibration records carry the solution the camera model of the frame
-// gives (camera positions, shifts, angle offsets, scale; no cell
-// correction), for a picture of W x H pixels. Set-up for tests and
-// --simulate runs that need touches to land where the finger is.
+// A frame whose stored touch calibration fits its optics as well as the
+// firmware's mapping can: for each camera its true place, and the sensor
+// shift and lens turn that bring the record's lens table closest to the
+// lens over the screen (least squares of the angle, weighted by distance,
+// so that it is the error on the glass that is small). No cell corrections.
+// Set-up for tests and --simulate runs that need touches to land where the
+// finger is; the simulator computes it from its own optics, not with the
+// tool's solver.
 
-#include "calibration/math/CameraModel.h"
+#include "sim/TouchMapping.h"
 
 namespace tovrin::sim {
 
 class SimulatedFrame;
 
+// The solution that fits the optics (the lens table of its lens family).
+StoredSolution fitSolution(const Optics& optics);
+
 // Rewrites both calibration records (other fields kept as the flash holds
-// them; an erased record gets START 40, END 600 and the lens table) and
-// restarts the frame so that it comes up in work mode.
-void writeIdealCalibration(SimulatedFrame& frame, const calib::FrameGeometry& geometry, int width, int height);
+// them; an erased record gets start line 236, START 40, END 600) with the
+// fitted solution for the optics' screen, and restarts the frame so that it
+// comes up in work mode.
+void writeIdealCalibration(SimulatedFrame& frame, const Optics& optics);
 
 } // namespace tovrin::sim

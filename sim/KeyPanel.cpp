@@ -1,6 +1,7 @@
 #include "sim/KeyPanel.h"
 
 #include "sim/SimBytes.h"
+#include "sim/TouchMapping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,33 +12,21 @@ namespace {
 
 // Where the frame's firmware finds the key layout in the Slave calibration
 // record (1354 bytes):
-//   450 key-time solution copy: +0 LCam Po_l4 x, y (s16), +4 L_A (s32),
-//       +8 L_Angle_fix (s32); +12 RCam likewise; +376 r_fix (s32)
 //   830 key counts: left, bottom, right, top (u8 each)
 //   834 left rectangles (22 x 8)   1010 bottom (2 x 8)
 //   1026 right (22 x 8)            1202 top (2 x 8)
 //   rectangle: TopLeft x, y, BottomRight x, y (s16 each)
-//   1218 P_Pos (68 x u16): table B starts with 94
-constexpr size_t kRecordSize = 1354;
-constexpr size_t kKeySolution = 450;
 constexpr size_t kKeyCounts = 830;
 constexpr size_t kLeftRects = 834, kBottomRects = 1010, kRightRects = 1026, kTopRects = 1202;
-constexpr size_t kPPos = 1218;
-constexpr uint32_t kValidWord = 0x46574946;
 
 constexpr uint8_t kKeyRecordFlags = 0xC0;  // 0x40, or 0x80 on an extended frame
 
-int16_t s16(const uint8_t* p) { return static_cast<int16_t>(readU16le(p)); }
-int32_t s32(const uint8_t* p) { return static_cast<int32_t>(readU32le(p)); }
+// The parts of each camera's line the key calibration takes key spots from
+// (half pixels), kept clear of by a margin for the frame's noise.
+constexpr int kNearFirst = 0, kNearLast = 900, kFarFirst = 600, kFarLast = 1220;
+constexpr int kClearance = 30;
 
-records::StCamInfo camAt(const uint8_t* p)
-{
-    records::StCamInfo c;
-    c.Po_l4 = {s16(p), s16(p + 2)};
-    c.L_A = s32(p + 4);
-    c.L_Angle_fix = s32(p + 8);
-    return c;
-}
+int16_t s16(const uint8_t* p) { return static_cast<int16_t>(readU16le(p)); }
 
 // Keys of an edge laid out along [from, to]: every key two units long, one
 // unit between keys, a unit and a half more between groups.
@@ -47,7 +36,7 @@ std::vector<std::pair<double, double>> alongEdge(const std::vector<int>& groups,
     for (int g : groups)
         n += std::max(0, g);
     std::vector<std::pair<double, double>> spans;
-    if (n == 0)
+    if (n == 0 || !(to > from))
         return spans;
     const double units = 3.0 * n + 1.5 * (static_cast<double>(groups.size()) - 1.0);
     const double unit = (to - from) / units;
@@ -70,6 +59,57 @@ bool anyKeys(const KeyPanel::EdgeGroups& groups)
     });
 }
 
+bool within(double p, int first, int last) { return p >= first + kClearance && p <= last - kClearance; }
+
+// Both cameras see a point of an edge's key inside the parts of their lines
+// the key calibration looks at: the left camera is near the left keys, the
+// right camera near the others.
+bool takeable(const Optics& optics, int edge, double x, double y)
+{
+    const auto left = optics.position(Side::Left, x, y);
+    const auto right = optics.position(Side::Right, x, y);
+    if (!left || !right)
+        return false;
+    const double near = edge == 1 ? *left : *right;
+    const double far = edge == 1 ? *right : *left;
+    return within(near, kNearFirst, kNearLast) && within(far, kFarFirst, kFarLast);
+}
+
+// The longest stretch [from, to] of an edge's strip where every key point
+// across the strip is takeable.
+std::optional<std::pair<double, double>> takeableStretch(const Optics& optics, int edge, double alongFrom,
+                                                        double alongTo, double crossFrom, double crossTo)
+{
+    const bool vertical = edge == 1 || edge == 2;  // the strip runs down the screen
+    auto fits = [&](double t) {
+        for (double f : {0.0, 0.5, 1.0}) {
+            const double c = crossFrom + f * (crossTo - crossFrom);
+            if (!(vertical ? takeable(optics, edge, c, t) : takeable(optics, edge, t, c)))
+                return false;
+        }
+        return true;
+    };
+    std::optional<std::pair<double, double>> best;
+    std::optional<double> runStart;
+    constexpr double kStep = 0.5;
+    const int steps = static_cast<int>((alongTo - alongFrom) / kStep);
+    for (int i = 0; i <= steps + 1; ++i) {
+        const double t = alongFrom + i * kStep;
+        const bool ok = i <= steps && fits(t);
+        if (ok && !runStart)
+            runStart = t;
+        if (!ok && runStart) {
+            const double end = t - kStep;
+            if (!best || end - *runStart > best->second - best->first)
+                best = std::make_pair(*runStart, end);
+            runStart.reset();
+        }
+    }
+    if (best && best->second - best->first > 2.0)
+        return std::make_pair(best->first + 1.0, best->second - 1.0);
+    return std::nullopt;
+}
+
 } // namespace
 
 bool isKeyTargetRecord(uint32_t record)
@@ -86,9 +126,7 @@ bool isKeyTargetRecord(uint32_t record)
 KeyPanel::KeyPanel(Fingers& finger)
     : m_finger(finger)
 {
-    m_finger.readTargetsWith([this](uint32_t word, const calib::FrameGeometry& g, int w, int h) {
-        return readTarget(word, g, w, h);
-    });
+    m_finger.readTargetsWith([this](uint32_t word, const Optics& optics) { return readTarget(word, optics); });
 }
 
 KeyPanel::~KeyPanel()
@@ -114,34 +152,46 @@ bool KeyPanel::hasPrintedKeys() const
     return anyKeys(m_groups);
 }
 
-KeyPanel::Layout KeyPanel::layOut(const EdgeGroups& groups, const calib::FrameGeometry& g, int width, int height)
+KeyPanel::Layout KeyPanel::layOut(const EdgeGroups& groups, const Optics& optics)
 {
-    // The strips beside the picture lie between the picture and the
-    // cameras' own corners, where both cameras see a finger.
-    const double w = width, h = height;
-    const double leftCam = std::min(-4.0, g.left.x / g.r);
-    const double rightCam = std::max(w + 4.0, g.right.x / g.r);
-    const double topCam = std::min(-4.0, std::min(g.left.y, g.right.y));
+    // Each edge's strip lies between the picture and the cameras' corners.
+    const double w = optics.width(), h = optics.height();
+    const PlanePoint camL = optics.camera(Side::Left), camR = optics.camera(Side::Right);
+    const double margin = -std::max(camL.y, camR.y);
+    struct Strip {
+        double alongFrom, alongTo, crossFrom, crossTo;
+    };
+    const Strip strips[4] = {
+        {0.02 * h, 0.98 * h, 0.8 * camL.x, 0.2 * camL.x},
+        {0.02 * h, 0.98 * h, w + 0.2 * (camR.x - w), w + 0.8 * (camR.x - w)},
+        {0.02 * w, 0.98 * w, h + 0.2 * margin, h + 0.8 * margin},
+        {camL.x, camR.x, -0.4 * margin, -0.12 * margin},
+    };
     Layout keys;
-    for (auto [from, to] : alongEdge(groups[0], 0.04 * h, 0.96 * h))
-        keys[0].push_back({0.8 * leftCam, from, 0.2 * leftCam, to});
-    for (auto [from, to] : alongEdge(groups[1], 0.04 * h, 0.96 * h))
-        keys[1].push_back({w + 0.2 * (rightCam - w), from, w + 0.8 * (rightCam - w), to});
-    const double margin = -topCam;
-    for (auto [from, to] : alongEdge(groups[2], 0.70 * w, 0.98 * w))
-        keys[2].push_back({from, h + 0.2 * margin, to, h + 0.8 * margin});
-    for (auto [from, to] : alongEdge(groups[3], w - margin, w - 0.05 * margin))
-        keys[3].push_back({from, 0.7 * topCam, to, 0.25 * topCam});
+    for (int e = 0; e < 4; ++e) {
+        const std::vector<int>& edgeGroups = groups[static_cast<size_t>(e)];
+        if (std::none_of(edgeGroups.begin(), edgeGroups.end(), [](int k) { return k > 0; }))
+            continue;
+        const Strip& s = strips[e];
+        const auto stretch = takeableStretch(optics, e + 1, s.alongFrom, s.alongTo, s.crossFrom, s.crossTo);
+        if (!stretch)
+            continue;  // no place on this edge where both cameras take a key
+        for (auto [from, to] : alongEdge(edgeGroups, stretch->first, stretch->second)) {
+            if (e < 2)
+                keys[static_cast<size_t>(e)].push_back({s.crossFrom, from, s.crossTo, to});
+            else
+                keys[static_cast<size_t>(e)].push_back({from, s.crossFrom, to, s.crossTo});
+        }
+    }
     return keys;
 }
 
 KeyPanel::Layout KeyPanel::layout() const
 {
     // The fingers first, then the panel's own lock (never the other way).
-    const calib::FrameGeometry g = m_finger.geometry();
-    const int w = m_finger.screenWidth(), h = m_finger.screenHeight();
+    const Optics optics = m_finger.optics(m_finger.lensFamily());
     std::lock_guard lock(m_mutex);
-    return layOut(m_groups, g, w, h);
+    return layOut(m_groups, optics);
 }
 
 void KeyPanel::pressWhenPrinted(int edge, int number)
@@ -186,7 +236,7 @@ void KeyPanel::setFeatureReportId(std::optional<uint8_t> id)
     m_featureId = id;
 }
 
-TargetPlace KeyPanel::readTarget(uint32_t record, const calib::FrameGeometry& geometry, int width, int height) const
+TargetPlace KeyPanel::readTarget(uint32_t record, const Optics& optics) const
 {
     // Called with the fingers' lock held: only the panel's own state here.
     std::lock_guard lock(m_mutex);
@@ -207,7 +257,7 @@ TargetPlace KeyPanel::readTarget(uint32_t record, const calib::FrameGeometry& ge
     for (int g = 0; g < group - 1; ++g)
         first += groups[static_cast<size_t>(g)];
     const int index = first + (corner < 2 ? 0 : keys - 1);
-    const auto list = layOut(m_groups, geometry, width, height)[static_cast<size_t>(edge - 1)];
+    const auto list = layOut(m_groups, optics)[static_cast<size_t>(edge - 1)];
     if (index < 0 || index >= static_cast<int>(list.size()))
         return place;
     const PrintedKey& k = list[static_cast<size_t>(index)];
@@ -215,28 +265,33 @@ TargetPlace KeyPanel::readTarget(uint32_t record, const calib::FrameGeometry& ge
     return place;
 }
 
-void KeyPanel::featureReport(uint8_t mode, int variant, std::span<const uint8_t> record, uint8_t* report)
+void KeyPanel::featureReport(const KeyFirmwareView& view, uint8_t* report)
 {
-    const std::optional<FingerSight> sight = m_finger.sight(variant);
+    const std::optional<FingerSight> sight = m_finger.sight(view.lensFamily);
     std::lock_guard lock(m_mutex);
     if (m_featureId)
         report[0] = *m_featureId;
-    if (!sight || mode != kModeWork || record.size() < kRecordSize || readU32le(record.data()) != kValidWord)
+    const std::span<const uint8_t> record = view.slaveRecord;
+    if (!sight || view.mode != kModeWork || record.size() < kCalibrationRecordSize ||
+        readU32le(record.data()) != kCalibrationValidWord)
         return;
-    const uint8_t* r = record.data();
-    const calib::LensTable table(readU16le(r + kPPos) == 94 ? 1 : 0);
-    const records::StCamInfo left = camAt(r + kKeySolution);
-    const records::StCamInfo right = camAt(r + kKeySolution + 12);
-    const int32_t rFix = s32(r + kKeySolution + 376);
-    if (rFix <= 0)
+    const StoredSolution solution = readSolution(record, kKeySolutionOffset);
+    if (!(solution.scale > 0.0))
         return;
     report[1] = 0;
     report[2] = 0;
     if (!sight->left || !sight->right)
         return;
-    const calib::MapResult p = calib::mapTouch(table, left, right, left.L_Angle_fix / 1024.0,
-                                               right.L_Angle_fix / 1024.0, rFix / 1024.0, *sight->left, *sight->right);
-    if (p.parallel())
+    // Each camera looks for touches inside its unit's window only.
+    const int seen[2] = {*sight->left, *sight->right};
+    for (size_t u = 0; u < 2; ++u) {
+        const auto [start, end] = view.windows[u];
+        const double column = seen[u] / 2.0;
+        if (start < end && end < kLinePixels && (column < start || column > end))
+            return;
+    }
+    const std::optional<PlanePoint> p = mapTouch(solution, *sight->left, *sight->right);
+    if (!p)
         return;
     struct Edge {
         uint8_t code;
@@ -244,6 +299,7 @@ void KeyPanel::featureReport(uint8_t mode, int variant, std::span<const uint8_t>
         size_t rectsAt;
         uint8_t capacity;
     };
+    const uint8_t* r = record.data();
     const Edge edges[] = {{1, kKeyCounts, kLeftRects, 22}, {2, kKeyCounts + 2, kRightRects, 22},
                           {3, kKeyCounts + 1, kBottomRects, 2}, {4, kKeyCounts + 3, kTopRects, 2}};
     for (const Edge& e : edges) {
@@ -251,7 +307,8 @@ void KeyPanel::featureReport(uint8_t mode, int variant, std::span<const uint8_t>
         for (int k = 0; k < count; ++k) {
             const uint8_t* q = r + e.rectsAt + 8 * static_cast<size_t>(k);
             const double l = s16(q), t = s16(q + 2), rr = s16(q + 4), b = s16(q + 6);
-            if (p.x >= std::min(l, rr) && p.x <= std::max(l, rr) && p.y >= std::min(t, b) && p.y <= std::max(t, b)) {
+            if (p->x >= std::min(l, rr) && p->x <= std::max(l, rr) && p->y >= std::min(t, b) &&
+                p->y <= std::max(t, b)) {
                 report[1] = e.code;
                 report[2] = static_cast<uint8_t>(k + 1);
                 return;

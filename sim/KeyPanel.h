@@ -3,18 +3,25 @@
 // frame's firmware does with them.
 //
 // The finger that presses them is the frame's one finger (Fingers.h): on
-// the bezel, outside 0..W-1 / 0..H-1, each camera sees it through the same
-// camera model as on the glass. In work mode the frame's firmware maps the
-// finger with the key-time calibration copy of the Slave record and, when
-// it falls inside one of the stored key rectangles, reports that key's edge
-// and number in feature report 7.
+// the bezel, outside 0..W-1 / 0..H-1, each camera sees it through its lens
+// as on the glass. In work mode the frame's firmware maps the finger with
+// the key-time calibration copy of the Slave record (TouchMapping.h) and,
+// when it falls inside one of the stored key rectangles, reports that key's
+// edge and number in feature report 7. A camera only looks for touches in
+// the image-processing window of its unit's record (START..END columns), so
+// a key outside the window of either unit is not reported.
 //
-// Where the keys are printed is the frame's own business: left and right
-// keys in a strip beside the picture, bottom and top keys towards the Slave
-// camera's corner (the only place both cameras see them in the parts of
-// their lines the tool looks for keys in). Keys of one group are evenly
-// spaced, groups a little further apart. They are laid out around the
-// fingers' screen and cameras.
+// Where the keys are printed is the frame's own business, and it prints
+// them only where both cameras can take them: the key calibration keeps, for
+// each camera, only the spots in the part of its line where it looks for
+// that edge's keys (the camera near the keys: positions 0-900; the far one:
+// 600-1220; the left camera is near the left keys, the right camera near
+// the others). So each edge's keys lie in a strip beside the picture, along
+// the stretch of that strip where both cameras see them well inside those
+// parts: the left and right keys along nearly the whole height, the bottom
+// keys towards the Slave corner, the top keys in the small corner between
+// the picture and the Slave camera. Keys of one group are evenly spaced,
+// groups a little further apart. They follow the fingers' screen and optics.
 //
 // The panel reads the key calibration's target records for the fingers, so
 // that the auto finger touches the corner a record names.
@@ -24,7 +31,6 @@
 // panel (the target reader) with theirs held: the panel never calls the
 // fingers with its lock held, nor back into the frame.
 
-#include "calibration/math/CameraModel.h"
 #include "sim/Fingers.h"
 
 #include <array>
@@ -40,6 +46,16 @@ struct PrintedKey {
     double left = 0, top = 0, right = 0, bottom = 0;  // screen pixels
     double centreX() const { return (left + right) / 2; }
     double centreY() const { return (top + bottom) / 2; }
+};
+
+// What the firmware needs besides the finger: the mode, the lens family,
+// the Slave record (key layout, key-time solution, lens table) and each
+// unit's image-processing window.
+struct KeyFirmwareView {
+    uint8_t mode = 0;
+    int lensFamily = 0;
+    std::span<const uint8_t> slaveRecord;
+    std::array<std::array<uint16_t, 2>, 2> windows{};  // Master, Slave: START, END
 };
 
 class KeyPanel {
@@ -72,16 +88,15 @@ public:
 
     // ---- Called by the frame with its lock held -------------------------
     // Fills bytes 1 and 2 (and 0 under the fault) of feature report 7 from
-    // where the cameras see the finger (lens table of `variant`) and the
-    // stored key layout (Slave calibration record bytes). A finger down
-    // overrides the frame's own key state.
-    void featureReport(uint8_t mode, int variant, std::span<const uint8_t> slaveRecord, uint8_t* report);
+    // where the cameras see the finger and the stored key layout. A finger
+    // down overrides the frame's own key state.
+    void featureReport(const KeyFirmwareView& view, uint8_t* report);
 
 private:
     using Layout = std::array<std::vector<PrintedKey>, 4>;
-    static Layout layOut(const EdgeGroups& groups, const calib::FrameGeometry& geometry, int width, int height);
+    static Layout layOut(const EdgeGroups& groups, const Optics& optics);
     Layout layout() const;
-    TargetPlace readTarget(uint32_t record, const calib::FrameGeometry& geometry, int width, int height) const;
+    TargetPlace readTarget(uint32_t record, const Optics& optics) const;
 
     Fingers& m_finger;
     mutable std::mutex m_mutex;

@@ -1,27 +1,17 @@
 #include "sim/SceneItems.h"
 
+#include "sim/FaultPlan.h"
+#include "sim/Fingers.h"
 #include "sim/ItemList.h"
 #include "sim/OpticalScene.h"
 #include "sim/SimulatedFrame.h"
 
-#include <charconv>
 #include <optional>
 #include <vector>
 
 namespace tovrin::sim {
 
 namespace {
-
-std::optional<long> number(std::string_view text)
-{
-    long value = 0;
-    if (text.empty())
-        return std::nullopt;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 // The units an item names: "master", "slave", or none for both.
 std::optional<std::vector<size_t>> unitsOf(std::string_view name)
@@ -38,32 +28,32 @@ std::optional<std::vector<size_t>> unitsOf(std::string_view name)
 bool applyViewItem(SceneConfig& config, std::string_view key, std::string_view value)
 {
     if (key == "noise") {
-        const auto n = number(value);
+        const auto n = itemInteger(value);
         if (!n || *n < 0 || *n > 255)
             return false;
         config.noise = static_cast<int>(*n);
         return true;
     }
     const size_t dot = key.find('.');
-    if (dot == std::string_view::npos)
+    if (dot == std::string_view::npos || dot == 0)
         return false;
     const auto units = unitsOf(key.substr(0, dot));
     const std::string_view field = key.substr(dot + 1);
-    if (!units || dot == 0)
+    if (!units)
         return false;
     for (size_t u : *units) {
         CameraView& view = config.units[u];
         if (field == "columns") {
             const size_t dash = value.find('-');
-            const auto first = number(value.substr(0, dash));
-            const auto last = dash == std::string_view::npos ? std::nullopt : number(value.substr(dash + 1));
+            const auto first = itemInteger(value.substr(0, dash));
+            const auto last = dash == std::string_view::npos ? std::nullopt : itemInteger(value.substr(dash + 1));
             if (!first || !last || *first < 0 || *last > 639 || *first > *last)
                 return false;
             view.startColumn = static_cast<int>(*first);
             view.endColumn = static_cast<int>(*last);
             continue;
         }
-        const auto n = number(value);
+        const auto n = itemInteger(value);
         if (!n)
             return false;
         if (field == "row" && *n >= -1000 && *n <= 2000)
@@ -83,63 +73,62 @@ bool applyViewItem(SceneConfig& config, std::string_view key, std::string_view v
 std::string applySceneItems(SimulatedFrame& frame, std::string_view list)
 {
     SceneConfig config = frame.scene();
+    std::optional<bool> extended;
     std::string firstUnknown;
-    for (std::string_view item : splitItems(list)) {
-        const size_t eq = item.find('=');
-        const bool ok = eq != std::string_view::npos && applyViewItem(config, item.substr(0, eq), item.substr(eq + 1));
+    for (std::string_view text : splitItems(list)) {
+        const Item item = splitItem(text);
+        bool ok = false;
+        if (!item.hasValue && (item.name == "extended" || item.name == "ordinary")) {
+            extended = item.name == "extended";
+            ok = true;
+        } else if (item.hasValue) {
+            ok = applyViewItem(config, item.name, item.value);
+        }
         if (!ok && firstUnknown.empty())
-            firstUnknown = std::string(item);
+            firstUnknown = std::string(text);
     }
-    frame.setScene(config);
+    if (!(config == frame.scene()))
+        frame.setScene(config);
+    if (extended)
+        frame.setExtendedFrame(*extended);
     return firstUnknown;
 }
 
-bool applySceneFault(SimulatedFrame& frame, std::string_view item)
+std::string applyOpticsEnvironment(SimulatedFrame& frame, std::string_view list)
 {
-    const size_t eq = item.find('=');
-    const std::string_view name = item.substr(0, eq);
-    const std::string_view value = eq == std::string_view::npos ? std::string_view() : item.substr(eq + 1);
-    SceneConfig config = frame.scene();
-    SceneFaults& f = config.faults;
+    OpticsConfig config = frame.fingers().opticsConfig();
+    const std::string unknown = applyOpticsItems(config, list);
+    frame.fingers().setOptics(config);
+    return unknown;
+}
 
-    if (name == "long-stream" && eq == std::string_view::npos) {
-        f.longStream = true;
-    } else if (name == "vanish-in-frame") {
-        const auto n = number(value);
-        if (!n || *n <= 0)
-            return false;
-        frame.vanishAtLineDataRequest(static_cast<uint64_t>(*n));
-        return true;
-    } else if (name == "broken-bit") {
-        const size_t colon = value.find(':');
-        const auto units = unitsOf(value.substr(0, colon));
-        const auto bit = colon == std::string_view::npos ? std::nullopt : number(value.substr(colon + 1));
-        if (!units || !bit || *bit < 0 || *bit > 7)
-            return false;
-        for (size_t u : *units)
-            f.brokenDataBits[u] = static_cast<uint8_t>(f.brokenDataBits[u] | (1u << *bit));
-    } else {
-        const auto units = unitsOf(value);
-        if (!units)
-            return false;
-        std::array<bool, 2>* flags = name == "fail-setline"     ? &f.failSetLine
-                                     : name == "fail-linerange" ? &f.failLineRange
-                                     : name == "fail-zones"     ? &f.failZones
-                                     : name == "fail-exposure"  ? &f.failExposure
-                                                                : nullptr;
-        if (flags) {
-            for (size_t u : *units)
-                (*flags)[u] = true;
-        } else if (name == "no-line") {
-            // Tilted far beyond every search window the tool asks for.
-            for (size_t u : *units)
-                config.units[u].surfaceRow = 420;
-        } else {
-            return false;
-        }
-    }
+bool applyNoLineItem(SimulatedFrame& frame, std::string_view text)
+{
+    const Item item = splitItem(text);
+    if (item.name != "no-line")
+        return false;
+    const auto units = unitsOf(item.value);
+    if (!units)
+        return false;
+    // Tilted far beyond every search window the tool asks for.
+    SceneConfig config = frame.scene();
+    for (size_t u : *units)
+        config.units[u].surfaceRow = 420;
     frame.setScene(config);
     return true;
+}
+
+bool applySceneFault(SimulatedFrame& frame, std::string_view text)
+{
+    if (applyNoLineItem(frame, text))
+        return true;
+    const Item item = splitItem(text);
+    const bool scene = item.name.starts_with("fail-") || item.name == "broken-bit" || item.name == "long-stream" ||
+                       item.name == "vanish-in-frame";
+    bool taken = false;
+    if (scene)
+        frame.changeFaults([&](FaultPlan& plan) { taken = parseFaultItem(plan, text); });
+    return taken;
 }
 
 } // namespace tovrin::sim

@@ -21,7 +21,7 @@ records::CalInfo decoded(const std::vector<uint8_t>& bytes)
 // The camera model's own position of a target, as an unnoisy finger gives it.
 int32_t exactPosition(sim::SimulatedFrame& frame, Camera camera, ScreenPoint p)
 {
-    const auto e = frame.fingers().exactPosition(camera, p.x, p.y, 0);
+    const auto e = frame.fingers().exactPosition(camera == Camera::Left ? sim::Side::Left : sim::Side::Right, p.x, p.y);
     return e ? static_cast<int32_t>(std::lround(*e)) : -1;
 }
 
@@ -229,9 +229,7 @@ std::function<void(int)> stopAfter(std::atomic<bool>& stop, int frames)
 
 TEST_F(RunTest, ACameraThatNeverSeesTheFingerTakesNoPoint)
 {
-    sim::FingerSettings s = frame->fingers().settings();
-    s.blindLeft = true;
-    frame->fingers().configure(s);
+    frame->changeFaults([](sim::FaultPlan& f) { f.fingers.blindLeft = true; });
     const RunReport r = run(GridKind::Sixteen, stopAfter(stop, 500));
     EXPECT_EQ(r.outcome, RunOutcome::Stopped);
     EXPECT_EQ(r.oneDLeft, (std::array<int32_t, 16>{}));
@@ -240,9 +238,7 @@ TEST_F(RunTest, ACameraThatNeverSeesTheFingerTakesNoPoint)
 
 TEST_F(RunTest, AFingerThatNeverLiftsHoldsTheRunAtTheReleaseWait)
 {
-    sim::FingerSettings s = frame->fingers().settings();
-    s.neverLift = true;
-    frame->fingers().configure(s);
+    frame->changeFaults([](sim::FaultPlan& f) { f.fingers.stuck = true; });
     const RunReport r = run(GridKind::Sixteen, stopAfter(stop, 500));
     EXPECT_EQ(r.outcome, RunOutcome::Stopped);
     EXPECT_NE(r.oneDLeft[0], 0);  // the first point was taken
@@ -253,10 +249,10 @@ TEST_F(RunTest, AFingerThatNeverLiftsHoldsTheRunAtTheReleaseWait)
 
 TEST_F(RunTest, SpotsAtTheEndsOfThePositionRangeAreNeverTaken)
 {
-    sim::FingerSettings s = frame->fingers().settings();
-    s.edgeSpots = true;
-    s.reflection = true;
-    frame->fingers().configure(s);
+    frame->changeFaults([](sim::FaultPlan& f) {
+        f.fingers.edgeSpots = true;
+        f.fingers.reflection = true;
+    });
     const RunReport r = run();
     ASSERT_EQ(r.outcome, RunOutcome::Stored) << r.reason;
     const auto targets = screenPoints16(kWidth, kHeight);

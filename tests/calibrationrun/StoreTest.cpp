@@ -26,9 +26,9 @@ Solved solveFactoryFrame(sim::Fingers& fingers)
     const auto targets = screenPoints16(kWidth, kHeight);
     for (int i = 0; i < 16; ++i) {
         const ScreenPoint p = targets[static_cast<size_t>(i)];
-        in.oneDLeft[static_cast<size_t>(i)] = static_cast<int32_t>(std::lround(*fingers.exactPosition(Camera::Left, p.x, p.y, 0)));
+        in.oneDLeft[static_cast<size_t>(i)] = static_cast<int32_t>(std::lround(*fingers.exactPosition(sim::Side::Left, p.x, p.y)));
         in.oneDRight[static_cast<size_t>(mirror16(i))] =
-            static_cast<int32_t>(std::lround(*fingers.exactPosition(Camera::Right, p.x, p.y, 0)));
+            static_cast<int32_t>(std::lround(*fingers.exactPosition(sim::Side::Right, p.x, p.y)));
     }
     CalibSolver solver(0);
     EXPECT_EQ(solver.Solve16(in), SolveStatus::Ok);

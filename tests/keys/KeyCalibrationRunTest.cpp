@@ -7,7 +7,7 @@
 #include "device/Command.h"
 #include "keys/core/KeyTestThread.h"
 #include "sim/SimBytes.h"
-#include "calibration/math/CameraModel.h"
+#include "sim/Fingers.h"
 
 #include <optional>
 
@@ -125,7 +125,7 @@ TEST_F(KeyCalibrationRun, ALingeringFingerIsNotTakenForTheNextCorner)
 {
     autoTouch(false);
     const sim::KeyPanel& panel = frame->keyPanel();
-    const calib::CameraModel model(frame->fingers().geometry());
+    const sim::Fingers& fingers = frame->fingers();
     struct Finger {
         int target = -1;
         int linger = 0;
@@ -157,15 +157,15 @@ TEST_F(KeyCalibrationRun, ALingeringFingerIsNotTakenForTheNextCorner)
         }
         sim::TouchSpots spots;
         if (finger->at) {
-            const auto l = model.reportedPosition(calib::Camera::Left, finger->at->first, finger->at->second);
-            const auto r = model.reportedPosition(calib::Camera::Right, finger->at->first, finger->at->second);
+            const auto l = fingers.exactPosition(sim::Side::Left, finger->at->first, finger->at->second);
+            const auto r = fingers.exactPosition(sim::Side::Right, finger->at->first, finger->at->second);
             if (l) {
                 spots.masterCount = 1;
-                spots.master[0] = {static_cast<uint16_t>(*l), 12, 200};
+                spots.master[0] = {static_cast<uint16_t>(std::lround(*l)), 12, 200};
             }
             if (r) {
                 spots.slaveCount = 1;
-                spots.slave[0] = {static_cast<uint16_t>(*r), 12, 200};
+                spots.slave[0] = {static_cast<uint16_t>(std::lround(*r)), 12, 200};
             }
         }
         return spots;

@@ -3,7 +3,7 @@
 #include "keys/core/KeyTestThread.h"
 
 #include "KeyTestSupport.h"
-#include "calibration/math/CameraModel.h"
+#include "sim/Fingers.h"
 #include "device/DeviceOps.h"
 
 using namespace tovrin;
@@ -109,11 +109,11 @@ TEST_F(KeyTestLoop, AFingerOnTheBezelIsSeenThroughTheCameras)
     frame->fingers().press(key.centreX(), key.centreY());
     device::TouchReport report;
     ASSERT_EQ(device::ReadTouchPoints(0, 0, 0, 0, report), 2);
-    const calib::CameraModel model(frame->fingers().geometry());
+    const sim::Fingers& fingers = frame->fingers();
     EXPECT_EQ(report.masterCount(), 1);
     EXPECT_EQ(report.slaveCount(), 1);
-    EXPECT_EQ(report.master[0].position, *model.reportedPosition(calib::Camera::Left, key.centreX(), key.centreY()));
-    EXPECT_EQ(report.slave[0].position, *model.reportedPosition(calib::Camera::Right, key.centreX(), key.centreY()));
+    EXPECT_EQ(report.master[0].position, std::lround(*fingers.exactPosition(sim::Side::Left, key.centreX(), key.centreY())));
+    EXPECT_EQ(report.slave[0].position, std::lround(*fingers.exactPosition(sim::Side::Right, key.centreX(), key.centreY())));
     EXPECT_GT(report.master[0].width, report.slave[0].width);  // the left camera is nearer
     // Above the cameras nothing sees the finger.
     frame->fingers().press(500, -200);

@@ -65,7 +65,7 @@ protected:
     void install()
     {
         frame = std::make_shared<sim::SimulatedFrame>();
-        sim::writeIdealCalibration(*frame, frame->fingers().geometry(), kWidth, kHeight);
+        sim::writeIdealCalibration(*frame, frame->fingers().optics(0));
         configuration = readKeyConfiguration();
         frame->keyPanel().printKeys(groupSizesByEdge(configuration));
         autoTouch(true);

@@ -68,7 +68,7 @@ private:
     void openFrame(bool autoTouch, bool wire = false)
     {
         m_frame = installFrame(false);
-        sim::writeIdealCalibration(*m_frame, m_frame->fingers().geometry(), 1920, 1080);
+        sim::writeIdealCalibration(*m_frame, m_frame->fingers().optics(0));
         if (wire) {
             m_wire = std::make_shared<tovrin::test::RecordingTransport>(sim::makeSimTransport(m_frame));
             device::setTransport(m_wire);

@@ -42,10 +42,10 @@ TEST_P(SimUnitCommands, CaptureRegisterClearsAndFillsTheZoneTable)
 TEST_P(SimUnitCommands, SensorRegisters)
 {
     const UnitCodes& c = GetParam();
-    done(command(c.i2cWrite, {0x12, 0x5A}));
-    EXPECT_EQ(frame->sensorRegister(c.unit, 0x12), 0x5A);
-    EXPECT_EQ(frame->sensorRegister(c.other, 0x12), 0x00);
-    EXPECT_EQ(done(command(c.i2cRead, {0x12}))[3], 0x5A);
+    done(command(c.i2cWrite, {0x21, 0x5A}));
+    EXPECT_EQ(frame->sensorRegister(c.unit, 0x21), 0x5A);
+    EXPECT_EQ(frame->sensorRegister(c.other, 0x21), 0x00);
+    EXPECT_EQ(done(command(c.i2cRead, {0x21}))[3], 0x5A);
 }
 
 TEST_P(SimUnitCommands, LevelingAnswers)

@@ -1,5 +1,6 @@
-// Faults a test can inject: silence, refusals, odd statuses, foreign reports,
-// disappearance, latency and real timeouts.
+// The link faults of the fault plan: silence, refusals, odd statuses,
+// foreign reports, late replies, disappearance, latency and real timeouts.
+// Tests set them as data, the way the frame's parts consult them.
 
 #include "SimReports.h"
 
@@ -19,7 +20,7 @@ class SimFault : public SimFixture {};
 
 TEST_F(SimFault, DroppedRepliesTimeOutAndTheNextCommandIsAnswered)
 {
-    frame->dropNextReplies(2);
+    frame->changeFaults([](FaultPlan& f) { f.link.dropNext = 2; });
     EXPECT_EQ(send(command(kGetStatus)).read, IoResult::TimedOut);
     const Answer silent = send(kWriteMasterFlash);
     EXPECT_EQ(silent.write, IoResult::Ok);
@@ -30,11 +31,11 @@ TEST_F(SimFault, DroppedRepliesTimeOutAndTheNextCommandIsAnswered)
 
 TEST_F(SimFault, DroppedCommandNumberStaysSilentUntilCleared)
 {
-    frame->dropRepliesTo(kGetStatus);
+    frame->changeFaults([](FaultPlan& f) { f.link.dropCommands.set(kGetStatus); });
     EXPECT_EQ(send(command(kGetStatus)).read, IoResult::TimedOut);
     EXPECT_EQ(send(command(kGetStatus)).read, IoResult::TimedOut);
     done(command(19));
-    frame->dropRepliesTo(kGetStatus, false);
+    frame->changeFaults([](FaultPlan& f) { f.link.dropCommands.reset(kGetStatus); });
     done(command(kGetStatus));
 }
 
@@ -52,7 +53,9 @@ class SimStatusFault : public SimFixture, public ::testing::WithParamInterface<S
 
 TEST_P(SimStatusFault, ReplacedStatusAndCommandNotExecuted)
 {
-    frame->answerNextWithStatus(GetParam().status, 1, 9);
+    FaultPlan plan;
+    plan.link.answer = {GetParam().status, 1, 9, 0};
+    frame->setFaults(plan);
     done(command(kGetStatus));  // another number is not affected
     const Answer a = send(kWriteMasterFlash);
     ASSERT_EQ(a.read, IoResult::Ok);
@@ -69,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Statuses, SimStatusFault,
 
 TEST_F(SimFault, ForeignReportsComeBeforeTheReply)
 {
-    frame->injectForeignReports(3);
+    frame->changeFaults([](FaultPlan& f) { f.link.foreignBefore = 3; });
     ASSERT_EQ(link->write(command(0xC1, {0x00, 0x00, 255}).data(), 1000), IoResult::Ok);
     Report r{};
     for (int i = 0; i < 3; ++i) {
@@ -85,8 +88,7 @@ TEST_F(SimFault, ForeignReportsComeBeforeTheReply)
 
 TEST_F(SimFault, ALateReplyArrivesOnlyAfterTheHostGaveUp)
 {
-    ASSERT_EQ(applyFaultItems(*frame, "late-replies=1"), "");
-    frame->setRealTimeouts(true);
+    ASSERT_EQ(applyFaultItems(*frame, "late-replies=1,real-timeouts"), "");
     const Answer first = send(kWriteMasterFlash, 20);
     EXPECT_EQ(first.read, IoResult::TimedOut);
     EXPECT_EQ(frame->flashByte(Unit::Master, 0), 0x00) << "the frame acted; only its answer was late";
@@ -99,7 +101,7 @@ TEST_F(SimFault, ALateReplyArrivesOnlyAfterTheHostGaveUp)
 
 TEST_F(SimFault, VanishesAtTheGivenOutputReport)
 {
-    frame->vanishAtOutputReport(3);
+    frame->changeFaults([](FaultPlan& f) { f.link.vanishAtReportIn = 3; });
     done(command(kGetStatus));
     done(command(kGetStatus));
     expectHandleDead();
@@ -112,14 +114,16 @@ TEST_F(SimFault, VanishesAtTheGivenOutputReport)
 
 TEST_F(SimFault, RealTimeoutWaitsAndStillFails)
 {
-    frame->setRealTimeouts(true);
-    frame->dropNextReplies(1);
+    frame->changeFaults([](FaultPlan& f) {
+        f.link.realTimeouts = true;
+        f.link.dropNext = 1;
+    });
     EXPECT_EQ(send(command(kGetStatus), 20).read, IoResult::TimedOut);
 }
 
 TEST_F(SimFault, RealTimeoutReturnsWhenTheFrameIsUnplugged)
 {
-    frame->setRealTimeouts(true);
+    frame->changeFaults([](FaultPlan& f) { f.link.realTimeouts = true; });
     std::thread unplugger([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         frame->unplug();
@@ -132,11 +136,25 @@ TEST_F(SimFault, RealTimeoutReturnsWhenTheFrameIsUnplugged)
 
 TEST_F(SimFault, LatencyKeepsTransactionsIntact)
 {
-    frame->setReportLatency(std::chrono::microseconds(200));
+    frame->changeFaults([](FaultPlan& f) { f.link.latency = std::chrono::microseconds(200); });
     for (int i = 0; i < 5; ++i)
         done(command(kGetStatus));
     EXPECT_EQ(frame->outputReports(), 5u);
     EXPECT_EQ(frame->inputReports(), 5u);
+}
+
+TEST_F(SimFault, CountedFaultsAreUsedUpAndTheRestOfThePlanStays)
+{
+    ASSERT_EQ(applyFaultItems(*frame, "refuse=2@9, drop-command=19, latency-us=0"), "");
+    EXPECT_EQ(frame->faults().link.answer, (StatusFault{0xFF, 2, 9, 0}));
+    EXPECT_EQ(statusOf(kWriteMasterFlash), 0xFF);
+    EXPECT_EQ(frame->faults().link.answer.count, 1);
+    EXPECT_EQ(statusOf(kWriteMasterFlash), 0xFF);
+    done(kWriteMasterFlash);
+    EXPECT_EQ(send(command(19)).read, IoResult::TimedOut) << "a dropped command stays dropped";
+    frame->clearFaults();
+    EXPECT_EQ(frame->faults(), FaultPlan{});
+    EXPECT_EQ(applyFaultItems(*frame, "refuse=1@64"), "refuse=1@64");
 }
 
 TEST_F(SimFault, ModelPokedWhileAnotherThreadTalks)

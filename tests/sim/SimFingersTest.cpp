@@ -1,8 +1,7 @@
-// Fingers on the simulated screen: where each camera sees them, the noise,
-// what a blind camera and a reflection do, the auto finger that touches the
-// targets the tool asks about, and TOVRIN_SIM_TOUCH.
+// Fingers on the simulated screen: where each camera sees them, the noise
+// models, what a blind camera and a reflection do, the auto finger that
+// touches the targets the tool asks about, and TOVRIN_SIM_TOUCH.
 
-#include "calibration/math/CameraModel.h"
 #include "sim/Fingers.h"
 #include "sim/SimEnvironment.h"
 #include "sim/SimulatedFrame.h"
@@ -14,8 +13,6 @@
 
 namespace tovrin::sim {
 namespace {
-
-using calib::Camera;
 
 TouchRequest target(int x, int y)
 {
@@ -33,8 +30,11 @@ protected:
         s.jitter = 0;
         fingers.configure(s);
     }
+    long exact(Side side, double x, double y, int family = 0) const
+    {
+        return std::lround(*fingers.exactPosition(side, x, y, family));
+    }
     Fingers fingers;
-    const calib::CameraModel model{calib::CameraModel::typical(1920, 1080)};
 };
 
 TEST_F(FingersTest, EachCameraSeesTheFingerWhereItsRayFallsOnTheSensor)
@@ -43,8 +43,9 @@ TEST_F(FingersTest, EachCameraSeesTheFingerWhereItsRayFallsOnTheSensor)
     const TouchSpots s = fingers.report(TouchRequest{}, 0);
     ASSERT_EQ(s.masterCount, 1);
     ASSERT_EQ(s.slaveCount, 1);
-    EXPECT_EQ(s.master[0].position, std::lround(*model.sensorPosition(Camera::Left, 680, 371)));
-    EXPECT_EQ(s.slave[0].position, std::lround(*model.sensorPosition(Camera::Right, 680, 371)));
+    const Optics optics = fingers.optics(0);
+    EXPECT_EQ(s.master[0].position, std::lround(*optics.position(Side::Left, 680, 371)));
+    EXPECT_EQ(s.slave[0].position, std::lround(*optics.position(Side::Right, 680, 371)));
     // Nearer to a camera the finger fills more of its sensor.
     EXPECT_GT(s.master[0].width, s.slave[0].width);
     fingers.lift();
@@ -58,23 +59,91 @@ TEST_F(FingersTest, NoiseStaysWithinItsHalfPixels)
     s.jitter = 1;
     fingers.configure(s);
     fingers.press(1240, 708);
-    const long exact = std::lround(*model.sensorPosition(Camera::Left, 1240, 708));
+    const long e = exact(Side::Left, 1240, 708);
     std::set<long> seen;
     for (int i = 0; i < 300; ++i) {
         const TouchSpots t = fingers.report(TouchRequest{}, 0);
         ASSERT_EQ(t.masterCount, 1);
         seen.insert(t.master[0].position);
     }
-    EXPECT_EQ(seen, (std::set<long>{exact - 1, exact, exact + 1}));
+    EXPECT_EQ(seen, (std::set<long>{e - 1, e, e + 1}));
+}
+
+// Each noise model over many frames of one touch: how far the spot strays
+// and how often. Amplitude 0 is the exact position whatever the model.
+struct NoiseRow {
+    const char* name;
+    NoiseModel model;
+    int widest;       // the farthest a frame strays (half pixels)
+    int strayOneIn;   // frames beyond 1 half pixel: at most one in this many (0: any number)
+    bool moves;       // the mean of the last frames differs from the first ones'
+};
+
+class NoiseModels : public ::testing::TestWithParam<NoiseRow> {};
+
+TEST_P(NoiseModels, HowFarAndHowOftenTheSpotStrays)
+{
+    Fingers f;
+    FingerSettings s;
+    s.jitter = 1;
+    s.noise = GetParam().model;
+    s.seed = 7;
+    f.configure(s);
+    f.press(1240, 708);
+    const long e = std::lround(*f.exactPosition(Side::Left, 1240, 708));
+    int stray = 0;
+    long widest = 0;
+    double early = 0.0, late = 0.0;
+    constexpr int kFrames = 120;
+    for (int i = 0; i < kFrames; ++i) {
+        const long p = f.report(TouchRequest{}, 0).master[0].position;
+        widest = std::max(widest, std::labs(p - e));
+        stray += std::labs(p - e) > 1;
+        if (i < 20)
+            early += p / 20.0;
+        else if (i >= kFrames - 20)
+            late += p / 20.0;
+    }
+    EXPECT_LE(widest, GetParam().widest);
+    if (GetParam().strayOneIn > 0) {
+        EXPECT_LE(stray * GetParam().strayOneIn, kFrames) << stray;
+    }
+    EXPECT_EQ(std::abs(late - early) >= 1.0, GetParam().moves) << early << " " << late;
+
+    s.jitter = 0;
+    f.configure(s);
+    f.press(1240, 708);
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(f.report(TouchRequest{}, 0).master[0].position, e);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, NoiseModels,
+                         ::testing::Values(NoiseRow{"Uniform", NoiseModel::Uniform, 1, 0, false},
+                                           NoiseRow{"Gauss", NoiseModel::Gaussian, 4, 4, false},
+                                           NoiseRow{"Outliers", NoiseModel::Outliers, 14, 8, false},
+                                           NoiseRow{"Drift", NoiseModel::Drift, 4, 0, true}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(FingersTest, ABiggerOrNearerFingerLeavesAWiderSpot)
+{
+    fingers.press(1240, 708);
+    const uint16_t width = fingers.report(TouchRequest{}, 0).master[0].width;
+    FingerSettings s = fingers.settings();
+    s.fingerMm = 24.0;
+    fingers.configure(s);
+    fingers.press(1240, 708);
+    EXPECT_GT(fingers.report(TouchRequest{}, 0).master[0].width, width + 2);
+    fingers.configure(FingerSettings{.jitter = 0});
+    fingers.press(300, 200);
+    EXPECT_GT(fingers.report(TouchRequest{}, 0).master[0].width, width + 2);
 }
 
 TEST_F(FingersTest, ABlindCameraAndAReflection)
 {
-    FingerSettings s;
-    s.jitter = 0;
-    s.blindRight = true;
-    s.reflection = true;
-    fingers.configure(s);
+    FingerFaults faults;
+    faults.blindRight = true;
+    faults.reflection = true;
+    fingers.setFaults(faults);
     // Nobody touches: only the left camera's reflection.
     TouchSpots t = fingers.report(TouchRequest{}, 0);
     EXPECT_EQ(t.masterCount, 1);
@@ -91,8 +160,7 @@ TEST_F(FingersTest, TheLensTableOfTheUnitVariantPlacesTheSpot)
     fingers.press(960, 540);
     const TouchSpots a = fingers.report(TouchRequest{}, 0);
     const TouchSpots b = fingers.report(TouchRequest{}, 1);
-    const calib::CameraModel modelB(calib::CameraModel::typical(1920, 1080, 1));
-    EXPECT_EQ(b.master[0].position, std::lround(*modelB.sensorPosition(Camera::Left, 960, 540)));
+    EXPECT_EQ(b.master[0].position, exact(Side::Left, 960, 540, 1));
     EXPECT_NE(a.master[0].position, b.master[0].position);
 }
 
@@ -130,10 +198,7 @@ TEST_F(FingersTest, TheAutoFingerTouchesEachTargetItIsAskedAbout)
 
 TEST_F(FingersTest, AFingerThatNeverLifts)
 {
-    FingerSettings s;
-    s.jitter = 0;
-    s.neverLift = true;
-    fingers.configure(s);
+    fingers.setFaults(FingerFaults{.stuck = true});
     fingers.press(300, 300);
     fingers.lift();
     EXPECT_EQ(fingers.report(TouchRequest{}, 0).masterCount, 1);
@@ -142,26 +207,29 @@ TEST_F(FingersTest, AFingerThatNeverLifts)
 TEST(TouchItems, ItemsSetTheFingerAndUnknownOnesAreNamed)
 {
     Fingers f;
-    EXPECT_EQ(applyTouchItems(f, "auto, jitter=2,aim=5,second-finger,seed=9"), "");
+    EXPECT_EQ(applyTouchItems(f, "auto, jitter=2,aim=5,second-finger,seed=9,noise=gauss,finger=15"), "");
     const FingerSettings s = f.settings();
     EXPECT_TRUE(s.autoTouch);
     EXPECT_EQ(s.jitter, 2);
     EXPECT_DOUBLE_EQ(s.aim, 5.0);
     EXPECT_TRUE(s.secondFinger);
     EXPECT_EQ(s.seed, 9u);
-    EXPECT_EQ(applyTouchItems(f, "reflection,jitter=-1,wobble"), "jitter=-1");
-    EXPECT_TRUE(f.settings().reflection);
+    EXPECT_EQ(s.noise, NoiseModel::Gaussian);
+    EXPECT_DOUBLE_EQ(s.fingerMm, 15.0);
+    EXPECT_EQ(applyTouchItems(f, "reflection,jitter=-1,wobble,noise=pink"), "jitter=-1");
+    EXPECT_TRUE(f.faults().reflection);
 }
 
 TEST(TouchItems, FaultItemsReachTheFramesFingers)
 {
     SimulatedFrame frame;
     EXPECT_EQ(applyFaultItems(frame, "blind-left,finger-stuck,edge-spots"), "");
-    const FingerSettings s = frame.fingers().settings();
-    EXPECT_TRUE(s.blindLeft);
-    EXPECT_FALSE(s.blindRight);
-    EXPECT_TRUE(s.neverLift);
-    EXPECT_TRUE(s.edgeSpots);
+    const FingerFaults f = frame.faults().fingers;
+    EXPECT_TRUE(f.blindLeft);
+    EXPECT_FALSE(f.blindRight);
+    EXPECT_TRUE(f.stuck);
+    EXPECT_TRUE(f.edgeSpots);
+    EXPECT_EQ(frame.fingers().faults(), f) << "the fingers take the plan's section";
 }
 
 } // namespace
