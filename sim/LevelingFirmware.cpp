@@ -14,7 +14,7 @@ constexpr int kColumns = OpticalScene::kColumns;
 constexpr int kRowsAbove = 4;        // window rows above the start row
 constexpr int kOrdinaryRows = 8;     // lines 0..7 of an ordinary unit's window
 constexpr int kExtendedRows = 10;    // 4-bit lines of an extended-frame unit
-constexpr int kBrightEnough = 200;   // exposure target of an ordinary unit
+constexpr int kBrightEnough = 197;   // exposure target of an ordinary unit (grey levels above the dark lines)
 constexpr int kVisibleRowMean = 44;  // a searched row must be this bright on average
 constexpr int kLeastContrast = 24;   // a band must stand this far above the dark rows
 constexpr int kLeastColumns = 32;    // shorter runs are not a usable band
@@ -375,21 +375,26 @@ bool LevelingFirmware::exposure(int unit, uint16_t& word, uint16_t& startColumn,
     int first = 0, last = 0;
     if (!findColumns(unit, u.exposureWord, first, last))
         return false;
-    // The shortest exposure at which the middle of the band's columns, each
-    // at the window line that sees it best, is bright enough; else the longest.
+    // The shortest exposure at which the band, on average over its columns,
+    // stands bright enough above the window's dark lines; else the longest.
     const int target = m_extended[idx(unit)] && u.settings.valid ? u.settings.exposureThreshold : kBrightEnough;
     size_t chosen = kExposureScale.size() - 1;
     Row row{};
+    const size_t n = static_cast<size_t>(last - first + 1);
     for (size_t i = 0; i < kExposureScale.size(); ++i) {
         newFrame(unit);
-        std::vector<int> best(static_cast<size_t>(last - first + 1), 0);
+        std::vector<int> top(n, 0), bottom(n, 255);
         for (int line = 0; line < windowLines(unit); ++line) {
             renderRow(unit, u.startLine - kRowsAbove + line, kExposureScale[i], row);
-            for (int c = first; c <= last; ++c)
-                best[static_cast<size_t>(c - first)] = std::max<int>(best[static_cast<size_t>(c - first)], row[static_cast<size_t>(c)]);
+            for (size_t c = 0; c < n; ++c) {
+                top[c] = std::max<int>(top[c], row[c + static_cast<size_t>(first)]);
+                bottom[c] = std::min<int>(bottom[c], row[c + static_cast<size_t>(first)]);
+            }
         }
-        std::nth_element(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(best.size() / 2), best.end());
-        if (best[best.size() / 2] >= target) {
+        double contrast = 0.0;
+        for (size_t c = 0; c < n; ++c)
+            contrast += top[c] - bottom[c];
+        if (contrast / static_cast<double>(n) >= target) {
             chosen = i;
             break;
         }

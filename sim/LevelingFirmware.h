@@ -15,9 +15,10 @@
 //   ReadZones      eight zones over those columns: where each ends and
 //                  which frame line (0..7) sees the band best in it
 //   ReadExposure   the shortest exposure of its scale at which the band, as
-//                  the window sees it, is bright enough (200 grey levels;
-//                  an extended-frame unit takes its settings record's
-//                  threshold), and the columns again
+//                  the window sees it, stands bright enough above the
+//                  window's dark lines (197 grey levels on average; an extended-frame
+//                  unit takes its settings record's threshold), and the
+//                  columns again
 //
 // The window: frame line i of an ordinary unit shows sensor row
 // (start line - 4 + i) for i = 0..7, and line 8 is the start row itself, as

@@ -64,7 +64,7 @@ double OpticalScene::brightness(int unit, int row, int column, uint16_t exposure
     const double d = row - bandRow(unit, column);
     const double cw = columnWeight(v, column);
     // A slow ripple runs along the band, as the room light flickers.
-    const double ripple = 1.0 + 0.03 * std::sin(static_cast<double>(frame) * 0.23 + column * 0.021);
+    const double ripple = 1.0 + 0.02 * std::sin(static_cast<double>(frame) * 0.23 + column * 0.021);
     const double light = 255.0 * v.reflectance / 100.0 * gain(exposure) * ripple * cw *
                          std::exp(-d * d / (2 * kBandSigma * kBandSigma));
     // Below the band the camera sees the screen, above it the dark room.

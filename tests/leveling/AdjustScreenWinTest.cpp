@@ -342,6 +342,7 @@ void AdjustScreenWinTest::debugPanelServesRequests()
     QVERIFY(w->hasDebugPanel());
     QCOMPARE(w->config().lineNum, 11);
     QVERIFY(QTest::qWaitFor([&] { return g_FrameReady.load() == 0 && w->controlsEnabled(); }, kLimitMs));
+    m_frame->eraseSector(sim::Unit::Master, 0x1A000);  // a unit without its settings record
     w->FlashReadButSlot();
     QVERIFY(QTest::qWaitFor([&] { return !MyMessageBox::shownBoxes().isEmpty(); }, kLimitMs));
     QCOMPARE(MyMessageBox::shownBoxes().last().message, QStringLiteral("No Valid Test Para!"));

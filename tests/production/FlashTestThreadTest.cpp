@@ -140,12 +140,13 @@ TEST_F(FlashTest, ALevelingStepThatFailsEndsTheTest)
     frame->setSearchLineResult(sim::Unit::Slave, 641);
     EXPECT_EQ(run(3), (std::vector<int>{3, 2, 0}));
     // The last line still counts (the frame's own answers pinned, as the
-    // scene sees no screen border that far down).
+    // scene sees no screen border that far down). The frame keeps the line
+    // it was set to in its record: the start line bytes are ignored.
     frame->setSearchLineResult(sim::Unit::Slave, 640);
     frame->setLineRange(sim::Unit::Slave, 34, 610);
     frame->setZones(sim::Unit::Slave, {6, 14, 22, 30, 38, 46, 54}, {3, 3, 3, 3, 3, 3, 3, 3});
     frame->setExposure(sim::Unit::Slave, 0x0650);
-    EXPECT_EQ(run(1), (std::vector<int>{3, 0}));
+    EXPECT_EQ(run(1, ignoring(true)), (std::vector<int>{3, 0}));
     frame->answerNextWithStatus(0xFF, 1, 42);  // Master ReadExposure refused
     EXPECT_EQ(run(1), (std::vector<int>{3, 2, 0}));
 }
