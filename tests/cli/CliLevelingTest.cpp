@@ -20,6 +20,35 @@ protected:
         const QByteArray all = f.readAll();
         return all.mid(0x18000, 4096) + all.mid(0x20000 + 0x18000, 4096);
     }
+
+    // The frame line of a saved picture whose middle columns are brightest.
+    int brightestLine(const QString& name)
+    {
+        QFile f(home.path() + "/" + name);
+        if (!f.open(QIODevice::ReadOnly))
+            return -1;
+        const QByteArray bytes = f.readAll();
+        const qsizetype header = QByteArray("P5\n640 9\n255\n").size();
+        int best = 0, bestLine = -1;
+        for (int line = 0; line < 9 && header + (line + 1) * 640 <= bytes.size(); ++line) {
+            int sum = 0;
+            for (int c = 200; c < 400; ++c)
+                sum += static_cast<uint8_t>(bytes[header + line * 640 + c]);
+            if (sum > best) {
+                best = sum;
+                bestLine = line;
+            }
+        }
+        return bestLine;
+    }
+
+    // "<unit> start_line=.. start_column=A end_column=B": {A, B}.
+    static std::pair<int, int> columnsOf(const QString& out, const char* unit)
+    {
+        const QRegularExpression re(QStringLiteral("%1 start_line=\\d+ start_column=(\\d+) end_column=(\\d+)").arg(unit));
+        const QRegularExpressionMatch m = re.match(out);
+        return m.hasMatch() ? std::make_pair(m.captured(1).toInt(), m.captured(2).toInt()) : std::make_pair(-1, -1);
+    }
 };
 
 TEST_F(CliLeveling, LevelsBothUnitsAndPrintsThem)
@@ -90,17 +119,45 @@ TEST_F(CliLeveling, ImageSavesBothCamerasAsPgm)
     ASSERT_TRUE(bytes.startsWith("P5\n640 9\n255\n"));
     EXPECT_EQ(bytes.size(), 13 + 640 * 9);
     // The leveled band is the brightest line in the middle of the frame.
-    int best = 0, bestLine = -1;
-    for (int line = 0; line < 9; ++line) {
-        int sum = 0;
-        for (int c = 200; c < 400; ++c)
-            sum += static_cast<uint8_t>(bytes[13 + line * 640 + c]);
-        if (sum > best) {
-            best = sum;
-            bestLine = line;
-        }
-    }
-    EXPECT_EQ(bestLine, 4);
+    EXPECT_EQ(brightestLine("left.pgm"), 4);
+}
+
+// The camera was knocked: its band grazes row 240 now. Leveling finds it,
+// the frame keeps the new start line, and its images follow it from then on.
+TEST_F(CliLeveling, TheFrameKeepsItsNewStartLine)
+{
+    ASSERT_EQ(cli({"status"}).exitCode, 0);  // leveled in the factory on row 236
+    extraEnvironment["TOVRIN_SIM_SCENE"] = "master.row=240";
+    ASSERT_EQ(cli({"image", "before.pgm", "r.pgm"}).exitCode, 0);
+    EXPECT_EQ(brightestLine("before.pgm"), 7) << "the band left the middle of the window";
+    const CliRun r = cli({"level"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("master start_line=240 ")) << r.out.toStdString();
+    ASSERT_EQ(cli({"image", "after.pgm", "r.pgm"}).exitCode, 0);
+    EXPECT_EQ(brightestLine("after.pgm"), 4);
+}
+
+TEST_F(CliLeveling, ARolledCameraGivesTheColumnsWhereTheBandStaysInTheWindow)
+{
+    extraEnvironment["TOVRIN_SIM_SCENE"] = "master.roll=40";
+    const CliRun r = cli({"level"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // 40 rows across 640 columns: the 8 lines of the window hold the band
+    // for about 130 columns around the middle.
+    const auto [first, last] = columnsOf(r.out, "master");
+    EXPECT_GT(first, 220) << r.out.toStdString();
+    EXPECT_LT(last, 420) << r.out.toStdString();
+    EXPECT_EQ(columnsOf(r.out, "slave"), std::make_pair(34, 610));
+}
+
+TEST_F(CliLeveling, ANoisySensorNoLongerLevelsExactly)
+{
+    const CliRun quiet = cli({"level"});
+    ASSERT_EQ(quiet.exitCode, 0);
+    extraEnvironment["TOVRIN_SIM_SCENE"] = "noise=200";
+    const CliRun noisy = cli({"level"});
+    const QString line = quiet.out.section('\n', 0, 0);
+    EXPECT_FALSE(noisy.out.contains(line)) << noisy.out.toStdString();
 }
 
 TEST_F(CliLeveling, ImageOfAFramePulledOutMidwayFails)

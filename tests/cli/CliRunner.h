@@ -29,7 +29,8 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TOVRIN_HOME", home.path());
         env.insert("TOVRIN_SIM_FLASH", home.path() + "/frame.bin");
-        env.remove("TOVRIN_SIM_FAULTS");
+        for (const char* name : {"TOVRIN_SIM_FAULTS", "TOVRIN_SIM_SCENE", "TOVRIN_SIM_OPTICS", "TOVRIN_SIM_TOUCH"})
+            env.remove(QString::fromLatin1(name));
         env.insert("TOVRIN_SIM_FAST_WAITS", "1");
         if (!faults.isEmpty())
             env.insert("TOVRIN_SIM_FAULTS", faults);
