@@ -132,7 +132,7 @@ int run(int argc, char** argv)
     if (args.simulate) {
         auto frame = sim::makeDefaultSimulatedFrame();
         if (const std::string unknown = sim::applySimulationEnvironment(*frame); !unknown.empty())
-            std::fprintf(stderr, "Tovrin: TOVRIN_SIM_FAULTS: unknown item '%s'\n", unknown.c_str());
+            std::fprintf(stderr, "Tovrin: unknown simulator item: %s\n", unknown.c_str());
         device::setTransport(sim::makeSimTransport(frame));
         // The simulated frame is mounted on this desktop, and the mouse is its
         // finger on the calibration surfaces.

@@ -92,10 +92,12 @@ std::string applySimulationEnvironment(SimulatedFrame& frame)
         return unknown;
     std::string unknown;
     if (const char* touch = std::getenv("TOVRIN_SIM_TOUCH"))
-        unknown = applyTouchItems(frame.fingers(), touch);
-    const char* faults = std::getenv("TOVRIN_SIM_FAULTS");
-    const std::string unknownFault = faults ? applyFaultItems(frame, faults) : std::string();
-    return unknown.empty() ? unknownFault : unknown;
+        if (const std::string item = applyTouchItems(frame.fingers(), touch); !item.empty())
+            unknown = "TOVRIN_SIM_TOUCH " + item;
+    if (const char* faults = std::getenv("TOVRIN_SIM_FAULTS"))
+        if (const std::string item = applyFaultItems(frame, faults); !item.empty() && unknown.empty())
+            unknown = "TOVRIN_SIM_FAULTS " + item;
+    return unknown;
 }
 
 } // namespace tovrin::sim

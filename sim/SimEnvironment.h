@@ -36,7 +36,7 @@ std::string applyFaultItems(SimulatedFrame& frame, std::string_view list);
 std::string applyFrameEnvironment(SimulatedFrame& frame);
 
 // applyFrameEnvironment, then $TOVRIN_SIM_TOUCH, then $TOVRIN_SIM_FAULTS;
-// the first item not understood, if any.
+// the first item not understood, after its variable's name, if any.
 std::string applySimulationEnvironment(SimulatedFrame& frame);
 
 } // namespace tovrin::sim

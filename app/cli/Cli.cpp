@@ -207,7 +207,7 @@ int run(int argc, char** argv)
         auto frame = sim::makeDefaultSimulatedFrame();
         const std::string unknown = sim::applySimulationEnvironment(*frame);
         if (!unknown.empty()) {
-            session.say(QStringLiteral("tovrin-cli: TOVRIN_SIM_FAULTS: unknown item '%1'").arg(QString::fromStdString(unknown)));
+            session.say(QStringLiteral("tovrin-cli: unknown simulator item: %1").arg(QString::fromStdString(unknown)));
             return kExitUsage;
         }
         session.useSimulatedFrame(frame);
