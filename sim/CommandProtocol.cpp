@@ -92,10 +92,20 @@ void serveCommand(FrameCore& core, const uint8_t* report)
         return;
     if (link.dropCommands.test(static_cast<size_t>(number)))
         return;
+    const uint8_t wanted = report[2];
+    const bool workSwitch = number == kSwitchMode && !core.firmware.bootLoader &&
+                            (wanted == kModeWork || wanted == kModeWorkAfterLeveling);
+    const WorkModeFault workFault = workSwitch ? core.faults.firmware.workMode : WorkModeFault::Off;
+    if (workFault == WorkModeFault::Mute)
+        return;
 
     pushForeign(core, number);
     uint8_t* reply = core.usb.push();
     reply[1] = static_cast<uint8_t>(number);
+    if (workFault == WorkModeFault::Refuse) {
+        reply[2] = kStatusRefused;
+        return;
+    }
     if (replacedByStatus(link.answer, number)) {
         reply[2] = link.answer.status;
         return;

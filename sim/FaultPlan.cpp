@@ -44,6 +44,10 @@ bool parseFlag(FaultPlan& plan, std::string_view name)
         f.reflection = true;
     else if (name == "long-stream")
         plan.leveling.longStream = true;
+    else if (name == "refuse-work-mode")
+        plan.firmware.workMode = WorkModeFault::Refuse;
+    else if (name == "mute-work-mode")
+        plan.firmware.workMode = WorkModeFault::Mute;
     else
         return false;
     return true;
@@ -105,10 +109,12 @@ bool parseFaultItem(FaultPlan& plan, std::string_view text)
     const auto count = static_cast<uint64_t>(*n);
     if (item.name == "drop-replies")
         plan.link.dropNext = static_cast<int>(*n);
-    else if (item.name == "drop-command" && *n < 64)
+    else if ((item.name == "drop-command" || item.name == "drop-replies-to") && *n < 64)
         plan.link.dropCommands.set(static_cast<size_t>(*n));
     else if (item.name == "late-replies")
         plan.link.late = static_cast<int>(*n);
+    else if (item.name == "late-at" && count > 0)
+        plan.link.lateAtReportIn = count;
     else if (item.name == "foreign-replies" && *n < 255)
         plan.link.foreignBefore = static_cast<int>(*n);
     else if (item.name == "latency-us")

@@ -37,12 +37,26 @@ struct LinkFaults {
     StatusFault answer;               // replies replaced by a status
     int foreignBefore = 0;            // the next reply comes after N reports of another command
     int late = 0;                     // the next N replies arrive only after the host gave up
+    uint64_t lateAtReportIn = 0;      // the reply to this output report arrives late
     uint64_t vanishAtReportIn = 0;    // pulled out at this output report
     uint64_t vanishAtLineRequestIn = 0;  // pulled out at this line-data request
     std::chrono::microseconds latency{0};  // per report, out and in, on a USB frame clock
     bool realTimeouts = false;        // a missing reply costs the host's whole wait
 
     bool operator==(const LinkFaults&) const = default;
+};
+
+// What the application does with a switch into a work mode (0x22, 0xEE).
+enum class WorkModeFault {
+    Off,     // as it should
+    Refuse,  // refused (status 0xFF); the frame stays in its mode
+    Mute,    // never answered; the frame stays in its mode
+};
+
+struct FirmwareFaults {
+    WorkModeFault workMode = WorkModeFault::Off;
+
+    bool operator==(const FirmwareFaults&) const = default;
 };
 
 struct BootLoaderFaults {
@@ -78,6 +92,7 @@ struct FingerFaults {
 
 struct FaultPlan {
     LinkFaults link;
+    FirmwareFaults firmware;
     BootLoaderFaults bootLoader;
     LevelingFaults leveling;
     FingerFaults fingers;

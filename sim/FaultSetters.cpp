@@ -33,6 +33,11 @@ void SimulatedFrame::answerLate(int count)
     changeFaults([&](FaultPlan& f) { f.link.late = std::max(0, count); });
 }
 
+void SimulatedFrame::answerLateAtOutputReport(uint64_t n)
+{
+    changeFaults([&](FaultPlan& f) { f.link.lateAtReportIn = n; });
+}
+
 void SimulatedFrame::vanishAtOutputReport(uint64_t n)
 {
     changeFaults([&](FaultPlan& f) { f.link.vanishAtReportIn = n; });
@@ -71,6 +76,11 @@ void SimulatedFrame::setBootLoaderNeverReturns(bool never)
 void SimulatedFrame::setBootLoaderMute(bool mute)
 {
     changeFaults([&](FaultPlan& f) { f.bootLoader.mute = mute; });
+}
+
+void SimulatedFrame::setWorkModeFault(WorkModeFault fault)
+{
+    changeFaults([&](FaultPlan& f) { f.firmware.workMode = fault; });
 }
 
 } // namespace tovrin::sim

@@ -1,6 +1,5 @@
 #include "sim/FrameCore.h"
 
-#include "sim/FpgaConfiguration.h"
 
 #include <algorithm>
 #include <vector>
@@ -112,6 +111,16 @@ void FrameCore::powerUpUnits()
         leveling.powerUp(n, bank(u).record(kCalibrationRecordOffset, kCalibrationRecordSize),
                          bank(u).record(kUnitSettingsOffset, kUnitSettingsSize), firmware.extended);
         bank(u).sensor[kSensorModeRegister] = leveling.sensorModeRegister(n);
+    }
+}
+
+void FrameCore::fitSensors()
+{
+    constexpr uint8_t kUpperSearchBit = 0x40;
+    for (Unit u : {Unit::Master, Unit::Slave}) {
+        uint8_t& r = bank(u).sensor[kSensorModeRegister];
+        const uint8_t fitted = leveling.sensorModeRegister(static_cast<int>(unitIndex(u)));
+        r = static_cast<uint8_t>((r & ~kUpperSearchBit) | (fitted & kUpperSearchBit));
     }
 }
 

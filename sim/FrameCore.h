@@ -110,6 +110,9 @@ struct FrameCore {
     void reenumerate(bool bootLoader);
     // The units' leveling firmware reads its records.
     void powerUpUnits();
+    // Bit 6 of sensor register 0x12 says where the unit's band lies; it is
+    // set when the sensor is fitted (a changed scene is another mounting).
+    void fitSensors();
     // Into a work mode: what leveling measured goes into the records.
     void storeLeveling();
     // The plan changed: the parts take their sections.

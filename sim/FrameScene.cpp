@@ -12,6 +12,7 @@ void SimulatedFrame::setScene(const SceneConfig& config)
     Lock lock(core_->mutex);
     core_->scene.configure(config);
     core_->leveling.sceneChanged();
+    core_->fitSensors();
 }
 
 SceneConfig SimulatedFrame::scene() const

@@ -90,19 +90,22 @@ std::optional<std::pair<double, double>> takeableStretch(const Optics& optics, i
         return true;
     };
     std::optional<std::pair<double, double>> best;
-    std::optional<double> runStart;
+    bool inRun = false;
+    double runStart = 0.0;
     constexpr double kStep = 0.5;
     const int steps = static_cast<int>((alongTo - alongFrom) / kStep);
     for (int i = 0; i <= steps + 1; ++i) {
         const double t = alongFrom + i * kStep;
         const bool ok = i <= steps && fits(t);
-        if (ok && !runStart)
+        if (ok && !inRun) {
+            inRun = true;
             runStart = t;
-        if (!ok && runStart) {
+        }
+        if (!ok && inRun) {
             const double end = t - kStep;
-            if (!best || end - *runStart > best->second - best->first)
-                best = std::make_pair(*runStart, end);
-            runStart.reset();
+            if (!best || end - runStart > best->second - best->first)
+                best = std::make_pair(runStart, end);
+            inRun = false;
         }
     }
     if (best && best->second - best->first > 2.0)

@@ -268,6 +268,7 @@ void SimulatedFrame::clearFaults()
         const bool real = f.link.realTimeouts;
         f.link = {};
         f.link.realTimeouts = real;
+        f.firmware = {};
         f.bootLoader = {};
     });
     Lock lock(core_->mutex);

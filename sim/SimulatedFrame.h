@@ -159,7 +159,7 @@ public:
     // Changes the plan under the frame's lock, e.g.
     //   frame.changeFaults([](FaultPlan& f) { f.link.answer = {0xFF, 1, 9}; });
     void changeFaults(const std::function<void(FaultPlan&)>& change);
-    // Ends the link and boot loader faults (real timeouts stay as set).
+    // Ends the link, firmware and boot loader faults (real timeouts stay as set).
     void clearFaults();
 
     // The same as one-line changes of the plan, for the callers written
@@ -169,6 +169,7 @@ public:
     void answerNextWithStatus(uint8_t status, int count = 1, int commandNumber = -1, int after = 0);
     void injectForeignReports(int count);
     void answerLate(int count = 1);
+    void answerLateAtOutputReport(uint64_t n);
     void vanishAtOutputReport(uint64_t n);
     void vanishAtLineDataRequest(uint64_t n);
     void setReportLatency(std::chrono::microseconds latency);
@@ -177,6 +178,8 @@ public:
     void unplugAtDownloadBlock(uint64_t nthFromNow);
     void setBootLoaderNeverReturns(bool never);
     void setBootLoaderMute(bool mute);
+    using WorkModeFault = sim::WorkModeFault;
+    void setWorkModeFault(WorkModeFault fault);
 
     // ---- Added behaviour ----------------------------------------------------
     void addCommandObserver(CommandObserver observer);

@@ -153,6 +153,8 @@ IoResult write(FrameCore& core, Lock& lock, uint64_t handle, const uint8_t* repo
         vanish(core);
         return IoResult::NotConnected;
     }
+    if (strikes(link.lateAtReportIn))
+        ++link.late;
     if (link.latency.count() > 0 && !awaitSlot(core, lock, handle))
         return IoResult::NotConnected;
     const size_t queuedBefore = usb.queued();

@@ -137,7 +137,10 @@ TEST_F(LevelingFirmware, ADimOrBrokenPictureChangesTheExposure)
 TEST_F(LevelingFirmware, UpperBandsSetBit6OfSensorRegister12)
 {
     EXPECT_EQ(frame->sensorRegister(Unit::Master, 0x12) & 0x40, 0);
+    done(command(kMasterCodes.i2cWrite, {0x12, 0x85}));
     scene("master.row=120");
+    EXPECT_EQ(done(command(kMasterCodes.i2cRead, {0x12}))[3], 0xC5) << "the sensor fitted says so; other bits stay";
+    EXPECT_EQ(frame->sensorRegister(Unit::Slave, 0x12) & 0x40, 0) << "the Slave keeps its sensor";
     powerCycle();
     EXPECT_EQ(done(command(kMasterCodes.i2cRead, {0x12}))[3] & 0x40, 0x40);
     EXPECT_EQ(u16At(done(command(kMasterCodes.searchLine, {50, 0, 200, 0})), 3), 120);

@@ -99,6 +99,35 @@ TEST_F(SimFault, ALateReplyArrivesOnlyAfterTheHostGaveUp)
     done(command(kGetStatus));  // later replies come in time
 }
 
+TEST_F(SimFault, ALateReplyAtTheGivenOutputReport)
+{
+    ASSERT_EQ(applyFaultItems(*frame, "late-at=2"), "");
+    done(command(kGetStatus));
+    EXPECT_EQ(send(kWriteMasterFlash).read, IoResult::TimedOut);
+    Report late{};
+    ASSERT_EQ(link->read(late.data(), 0), IoResult::Ok);
+    EXPECT_EQ(late[1], 9);
+    done(command(kGetStatus));
+}
+
+// A calibrated frame that will not go back to work: refused, or silent.
+TEST_F(SimFault, AWorkModeSwitchRefusedOrUnanswered)
+{
+    markCalibrated(*frame, Unit::Master);
+    markCalibrated(*frame, Unit::Slave);
+    ASSERT_EQ(applyFaultItems(*frame, "refuse-work-mode"), "");
+    EXPECT_EQ(statusOf(command(14, {0x22})), 0xFF);
+    EXPECT_EQ(statusOf(command(14, {0xEE})), 0xFF);
+    done(command(14, {0xFF}));
+    EXPECT_EQ(frame->mode(), kModeCalibration);
+    ASSERT_EQ(applyFaultItems(*frame, "mute-work-mode"), "");
+    EXPECT_EQ(send(command(14, {0x22})).read, IoResult::TimedOut);
+    EXPECT_EQ(frame->mode(), kModeCalibration);
+    frame->clearFaults();
+    done(command(14, {0x22}));
+    EXPECT_EQ(frame->mode(), kModeWork);
+}
+
 TEST_F(SimFault, VanishesAtTheGivenOutputReport)
 {
     frame->changeFaults([](FaultPlan& f) { f.link.vanishAtReportIn = 3; });
