@@ -86,8 +86,14 @@ StoredSolution fitSolution(const Optics& optics)
     for (size_t k = 0; k < kLensEntries; ++k)
         s.table[k] = table[k] / 2.0;
     // The solution plane keeps the screen's pixels across scaled to the
-    // pixels down, so that its angles are the glass's angles.
+    // pixels down, so that its angles are the glass's angles; but a camera's
+    // place is stored x 16 in 16 bits, so a wide screen is squeezed across
+    // until the right camera fits (its angles then only roughly the glass's).
     s.scale = optics.config().pixelAspect > 0.0 ? optics.config().pixelAspect : 1.0;
+    const double rightX = optics.camera(Side::Right).x;
+    constexpr double kLargestPlace = 32767.0 / 16.0;
+    if (rightX * s.scale > kLargestPlace)
+        s.scale = std::floor(kLargestPlace / rightX * 1024.0) / 1024.0;
     s.left = fitCamera(optics, Side::Left, s.table, s.scale);
     s.right = fitCamera(optics, Side::Right, s.table, s.scale);
     return s;

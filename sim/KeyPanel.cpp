@@ -189,12 +189,23 @@ KeyPanel::Layout KeyPanel::layOut(const EdgeGroups& groups, const Optics& optics
     return keys;
 }
 
+const KeyPanel::Layout& KeyPanel::layoutLocked(const Optics& optics) const
+{
+    const bool same = m_cache && m_cache->groups == m_groups && m_cache->config == optics.config() &&
+                      m_cache->width == optics.width() && m_cache->height == optics.height() &&
+                      m_cache->family == optics.lensFamily();
+    if (!same)
+        m_cache = Cached{m_groups, optics.config(), optics.width(), optics.height(), optics.lensFamily(),
+                         layOut(m_groups, optics)};
+    return m_cache->layout;
+}
+
 KeyPanel::Layout KeyPanel::layout() const
 {
     // The fingers first, then the panel's own lock (never the other way).
     const Optics optics = m_finger.optics(m_finger.lensFamily());
     std::lock_guard lock(m_mutex);
-    return layOut(m_groups, optics);
+    return layoutLocked(optics);
 }
 
 void KeyPanel::pressWhenPrinted(int edge, int number)
@@ -260,7 +271,7 @@ TargetPlace KeyPanel::readTarget(uint32_t record, const Optics& optics) const
     for (int g = 0; g < group - 1; ++g)
         first += groups[static_cast<size_t>(g)];
     const int index = first + (corner < 2 ? 0 : keys - 1);
-    const auto list = layOut(m_groups, optics)[static_cast<size_t>(edge - 1)];
+    const auto& list = layoutLocked(optics)[static_cast<size_t>(edge - 1)];
     if (index < 0 || index >= static_cast<int>(list.size()))
         return place;
     const PrintedKey& k = list[static_cast<size_t>(index)];

@@ -95,6 +95,9 @@ public:
 private:
     using Layout = std::array<std::vector<PrintedKey>, 4>;
     static Layout layOut(const EdgeGroups& groups, const Optics& optics);
+    // The layout for these optics, laid out again only when they or the
+    // printed keys changed (called with the panel's lock held).
+    const Layout& layoutLocked(const Optics& optics) const;
     Layout layout() const;
     TargetPlace readTarget(uint32_t record, const Optics& optics) const;
 
@@ -103,6 +106,13 @@ private:
     EdgeGroups m_groups;
     std::optional<uint8_t> m_featureId;
     std::optional<std::pair<int, int>> m_pendingPress;
+    struct Cached {
+        EdgeGroups groups;
+        OpticsConfig config;
+        int width = 0, height = 0, family = -1;
+        Layout layout;
+    };
+    mutable std::optional<Cached> m_cache;
 };
 
 // Key target records of the key calibration (ReadTouchPoints bytes 2-5):

@@ -15,7 +15,7 @@ constexpr int kRowsAbove = 4;        // window rows above the start row
 constexpr int kOrdinaryRows = 8;     // lines 0..7 of an ordinary unit's window
 constexpr int kExtendedRows = 10;    // 4-bit lines of an extended-frame unit
 constexpr int kBrightEnough = 197;   // exposure target of an ordinary unit (grey levels above the dark lines)
-constexpr int kVisibleRowMean = 44;  // a searched row must be this bright on average
+constexpr double kLeastVotes = 8.0;  // weighted columns a searched row needs
 constexpr int kLeastContrast = 24;   // a band must stand this far above the dark rows
 constexpr int kLeastColumns = 32;    // shorter runs are not a usable band
 constexpr int kAutoLineReach = 16;   // rows an extended unit looks around its stored line
@@ -286,26 +286,43 @@ bool LevelingFirmware::searchLine(int unit, uint16_t lower, uint16_t upper, uint
         line = *u.pinnedSearch;
         return true;
     }
-    // The firmware scans the asked rows and weighs the middle columns most.
+    // The firmware scans the asked rows (and two beyond each end, for the
+    // dark around them). A column votes for the row where it is lit: where
+    // it is brightest among its neighbours and clearly above the darkest
+    // row at that column. The middle columns weigh most; a rolled band
+    // votes for each row it crosses, most for the one crossing the middle.
     line = kNoLine;
     const int lo = std::max<int>(1, lower), hi = std::min<int>(kColumns, upper);
+    if (lo > hi)
+        return true;
+    const int first = std::max(1, lo - 2), last = std::min(kColumns, hi + 2);
     newFrame(unit);
-    Row row{};
-    double bestScore = -1.0, weights = 0.0;
-    int bestRow = -1;
-    for (int c = 0; c < kColumns; ++c)
-        weights += 1.0 - std::abs(c - 319.5) / 320.0;
-    for (int r = lo; r <= hi; ++r) {
-        renderRow(unit, r, u.exposureWord, row);
-        double score = 0.0;
+    std::vector<Row> rows(static_cast<size_t>(last - first + 1));
+    for (int r = first; r <= last; ++r)
+        renderRow(unit, r, u.exposureWord, rows[static_cast<size_t>(r - first)]);
+    auto at = [&](int r, int c) { return static_cast<int>(rows[static_cast<size_t>(r - first)][static_cast<size_t>(c)]); };
+    std::array<int, kColumns> dark{};
+    dark.fill(255);
+    for (int r = first; r <= last; ++r)
         for (int c = 0; c < kColumns; ++c)
-            score += (1.0 - std::abs(c - 319.5) / 320.0) * row[static_cast<size_t>(c)];
+            dark[static_cast<size_t>(c)] = std::min(dark[static_cast<size_t>(c)], at(r, c));
+    double bestScore = 0.0;
+    int bestRow = -1;
+    for (int r = lo; r <= hi; ++r) {
+        double score = 0.0;
+        for (int c = 0; c < kColumns; ++c) {
+            const int v = at(r, c);
+            const bool lit = v >= dark[static_cast<size_t>(c)] + kLeastContrast && (r == first || v >= at(r - 1, c)) &&
+                             (r == last || v >= at(r + 1, c));
+            if (lit)
+                score += 1.0 - std::abs(c - 319.5) / 320.0;
+        }
         if (score > bestScore) {
             bestScore = score;
             bestRow = r;
         }
     }
-    if (bestRow >= 0 && bestScore / weights >= kVisibleRowMean)
+    if (bestRow >= 0 && bestScore >= kLeastVotes)
         line = static_cast<uint16_t>(bestRow);
     return true;
 }

@@ -5,9 +5,10 @@
 // sensor's noise, a dim band, a rolled camera and a broken data line all
 // show in the answers).
 //
-//   SearchLine     the row inside the asked bounds whose middle columns are
-//                  brightest, when it stands out from the others; 65535
-//                  when no row does (no band there, or too dark to see)
+//   SearchLine     the row inside the asked bounds that most columns (the
+//                  middle ones weighing most) see lit, clearly above the
+//                  dark rows; 65535 when no row is (no band there, or too
+//                  dark to see)
 //   SetLine        moves the window; rows 1..640 are accepted
 //   ReadLineRange  the longest run of columns in which one of the window's
 //                  lines sees the band clearly: where the band leaves the

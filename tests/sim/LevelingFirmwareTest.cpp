@@ -106,6 +106,7 @@ TEST_F(LevelingFirmware, ARolledCameraSeesTheBandInFewerColumns)
     // 40 rows across the sensor: the band stays inside the 8 lines of the
     // window for about 8 / 40 of the columns, around the middle.
     scene("master.roll=40");
+    EXPECT_NEAR(u16At(done(command(kMasterCodes.searchLine, {200, 0, 44, 1})), 3), 236, 1) << "still found";
     const auto narrow = columns(kMasterCodes);
     EXPECT_GT(narrow[0], 230);
     EXPECT_LT(narrow[1], 410);
@@ -128,6 +129,8 @@ TEST_F(LevelingFirmware, ANoisySensorNoLongerLevelsExactly)
 
 TEST_F(LevelingFirmware, ADimOrBrokenPictureChangesTheExposure)
 {
+    scene("slave.reflect=0");
+    EXPECT_EQ(u16At(done(command(kSlaveCodes.searchLine, {200, 0, 44, 1})), 3), 65535) << "no border to find";
     const uint16_t normal = u16At(done(command(kMasterCodes.exposure)), 3);
     ASSERT_TRUE(applySceneFault(*frame, "broken-bit=master:7"));
     const uint16_t broken = u16At(done(command(kMasterCodes.exposure)), 3);
