@@ -1,5 +1,7 @@
 #include "XlsExport.h"
 
+#include "CompoundFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -8,6 +10,8 @@
 
 namespace tovrin::deviceinfo {
 namespace {
+
+constexpr qint64 kMaxWorkbookBytes = qint64{256} << 20;
 
 // Closes a FreeXL handle on every way out.
 struct FreeXlHandle {
@@ -31,6 +35,27 @@ XlsContents readWorkbook(const QString& path)
     XlsContents contents;
     if (!QFileInfo::exists(path))
         return contents;
+    // FreeXL trusts the numbers of the container; a damaged one is found
+    // out here and never handed to it.
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            contents.status = XlsContents::Unreadable;
+            contents.reason = QStringLiteral("a file that cannot be read (%1)").arg(file.errorString());
+            return contents;
+        }
+        if (file.size() > kMaxWorkbookBytes) {
+            contents.status = XlsContents::Unsupported;
+            contents.reason = QStringLiteral("a file of %1 MB, larger than a device information workbook grows").arg(file.size() >> 20);
+            return contents;
+        }
+        QString problem;
+        if (!readCompoundStream(file.readAll(), QStringLiteral("Workbook"), &problem)) {
+            contents.status = XlsContents::Unreadable;
+            contents.reason = QStringLiteral("not a readable Excel 97 workbook (%1)").arg(problem);
+            return contents;
+        }
+    }
     FreeXlHandle xls;
     const QByteArray native = QFile::encodeName(path);
     int rc = freexl_open(native.constData(), &xls.handle);
@@ -139,7 +164,13 @@ ExportOutcome appendRows(const QString& path, const std::vector<QStringList>& ro
             sheet.cells.push_back({contents.usedRows + static_cast<int>(r), c, true, rows[r].at(c), 0});
         }
     }
-    const QByteArray bytes = buildXlsFile(sheet);
+    const std::optional<QByteArray> built = buildXlsFile(sheet);
+    if (!built) {
+        outcome.status = ExportOutcome::Failed;
+        outcome.message = QStringLiteral("%1 was not written: a text is longer than a workbook cell can hold.").arg(name);
+        return outcome;
+    }
+    const QByteArray& bytes = *built;
     if (contents.status == XlsContents::Readable && bytes.size() < QFileInfo(path).size())
         return kept(QStringLiteral("a workbook whose rewrite would be shorter than it (something in it would be lost)"));
 

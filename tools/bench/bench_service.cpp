@@ -96,7 +96,7 @@ int benchXls(int argc, char** argv)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return 1;
-    f.write(deviceinfo::buildXlsFile(sheet));
+    f.write(deviceinfo::buildXlsFile(sheet).value());
     f.close();
     const auto t0 = Clock::now();
     const deviceinfo::ExportOutcome out = deviceinfo::appendRows(path, {typicalRow(rows), typicalRow(rows + 1)});
