@@ -47,6 +47,8 @@ public:
     // file is never left missing or half-written. Returns true when written,
     // false when refused or failed (the file is then as it was).
     bool close();
+    // Closes without writing anything.
+    void discard() { m_open = false; }
 
     // False when the file was found unfit for writing at opening (see above);
     // close() will then write nothing.

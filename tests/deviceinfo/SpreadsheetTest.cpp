@@ -78,6 +78,7 @@ TEST_F(Spreadsheet, TextsBeyondLatin1AndLongOnesSplitAcrossRecords)
     // two (a text beyond Latin-1) - both must come back whole, also when the
     // second starts in a record of its own.
     XlsSheet sheet;
+    sheet.columnWidths = deviceInfoColumnWidths();  // as the tool writes its workbook
     QString wide;
     for (int i = 0; i < 8000; ++i)
         wide += QChar(0x4E00 + i % 500);
@@ -173,38 +174,61 @@ TEST_F(Spreadsheet, AWorkbookBeyondSevenMegabytesNeedsMoreThanTheHeaderFat)
     EXPECT_EQ(x.text(899, 15), QStringLiteral("899/15 ") + QString(512, 'p'));
 }
 
-TEST_F(Spreadsheet, ACorruptFileIsKeptAndSaidSo)
+// A file the tool cannot keep whole when it adds rows is left exactly as it
+// was; the rows go to a new workbook beside it, named with the date, and the
+// outcome says so. A second such file of the day is taken next.
+TEST_F(Spreadsheet, AFileThatCannotBeKeptWholeIsLeftAndTheRowsGoBesideIt)
 {
-    for (const QByteArray& junk : {QByteArray("not a workbook at all"), QByteArray(), QByteArray(4096, '\xD0')}) {
+    const QDate day(2026, 3, 7);
+    QByteArray extended;  // one of ours with more than its cells behind them
+    ASSERT_TRUE(appendRows(path, {row("0x1"), row("0x2")}).ok());
+    extended = bytesOf(path) + QByteArray(2000, '\0');
+    for (const QByteArray& junk : {QByteArray("not a workbook at all"), QByteArray(), QByteArray(4096, '\xD0'), extended}) {
+        QFile::remove("Tovrin_DeviceInfo_2026-03-07.xls");
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(junk);
         f.close();
-        const ExportOutcome out = appendRows(path, {row("0x1")});
-        EXPECT_EQ(out.status, ExportOutcome::Kept);
-        EXPECT_TRUE(out.message.contains("kept unchanged")) << out.message.toStdString();
+        const WorkbookPlan plan = planWorkbook(path, day, 1);
+        ASSERT_TRUE(plan.ok);
+        EXPECT_EQ(plan.path, "Tovrin_DeviceInfo_2026-03-07.xls");
+        const ExportOutcome out = writeRows(plan, {row("0x1")});
+        EXPECT_EQ(out.status, ExportOutcome::Created);
+        EXPECT_TRUE(out.message.contains("kept unchanged") && out.message.contains(plan.path)) << out.message.toStdString();
         EXPECT_EQ(bytesOf(path), junk);
+        EXPECT_EQ(readXls(plan.path).text(0, 0), "0x1");
     }
+    // The dated workbook goes on taking rows; a foreign one of that name is
+    // passed over for the next name.
+    EXPECT_EQ(planWorkbook(path, day, 1).path, "Tovrin_DeviceInfo_2026-03-07.xls");
+    QFile f("Tovrin_DeviceInfo_2026-03-07.xls");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("notes");
+    f.close();
+    EXPECT_EQ(planWorkbook(path, day, 1).path, "Tovrin_DeviceInfo_2026-03-07_2.xls");
 }
 
-TEST_F(Spreadsheet, AWorkbookWhoseRewriteWouldBeShorterIsKept)
+// Workbooks another program saved (kept small in data/samples): never
+// rewritten, whatever they hold.
+TEST_F(Spreadsheet, WorkbooksOfAnotherProgramAreNeverRewritten)
 {
-    // A workbook carrying more than its cells (here trailing bytes standing
-    // for formatting the rewrite would drop) is not replaced by less.
-    ASSERT_TRUE(appendRows(path, {row("0x1"), row("0x2")}).ok());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write(QByteArray(200000, '\0'));
-    f.close();
-    const QByteArray before = bytesOf(path);
-    ASSERT_EQ(readXls(path).error, 0);
-    const ExportOutcome out = appendRows(path, {row("0x3")});
-    EXPECT_EQ(out.status, ExportOutcome::Kept);
-    EXPECT_EQ(bytesOf(path), before);
+    for (const char* name : {"csv-rows.xls", "two-sheets.xls", "date-cell.xls", "formula-and-true.xls"}) {
+        const QByteArray sample = bytesOf(QStringLiteral(TOVRIN_SAMPLE_WORKBOOKS "/") + name);
+        ASSERT_FALSE(sample.isEmpty()) << name;
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(sample);
+        f.close();
+        const WorkbookPlan plan = planWorkbook(path, QDate(2026, 3, 7), 2);
+        ASSERT_TRUE(plan.ok) << name;
+        EXPECT_NE(plan.path, path) << name;
+        EXPECT_FALSE(plan.note.isEmpty()) << name;
+    }
 }
 
 TEST_F(Spreadsheet, AFolderThatCannotBeWrittenIsAFailureNotASuccess)
 {
+    EXPECT_FALSE(planWorkbook("/proc/" + kWorkbookFileName, QDate(2026, 3, 7), 2).ok);
     const ExportOutcome out = appendRows("/proc/" + kWorkbookFileName, {row("0x1")});
     EXPECT_EQ(out.status, ExportOutcome::Failed);
     EXPECT_FALSE(out.message.isEmpty());
