@@ -107,7 +107,10 @@ std::optional<QString> decodeStrict(const QByteArray& bytes, const FileEncoding&
     if (encoding.encoding == Encoding::Utf8) {
         if (!isValidUtf8(body))
             return std::nullopt;
-        return QString::fromUtf8(body);
+        // Every character as it stands, a U+FEFF at the start of the text
+        // included (the file's own mark is dropped above, never a second).
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return QString(decoder.decode(body));
     }
     const auto utf8 = convert(body, "UTF-8", "GBK", true);
     if (!utf8)
@@ -125,7 +128,9 @@ std::optional<QByteArray> encodeStrict(const QString& text, const FileEncoding& 
     if (encoding.encoding == Encoding::Utf8)
         return out + text.toUtf8();
     const auto gbk = convert(text.toUtf8(), "GBK", "UTF-8", true);
-    if (!gbk)
+    // A character whose GBK form reads back as another (GBK has one code for
+    // the two middle dots U+00B7 and U+30FB) has no exact GBK form.
+    if (!gbk || decodeStrict(*gbk, {Encoding::Gbk, false}) != text)
         return std::nullopt;
     return out + *gbk;
 }

@@ -13,6 +13,7 @@
 # coverage) is printed, and the whole log kept in build-fuzz/logs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root="$(pwd)"
 
 seconds="${1:-60}"
 shift || true
@@ -49,20 +50,21 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
 failed=()
 for t in "${targets[@]}"; do
-  exe="build-fuzz/fuzz/fuzz_$t"
+  exe="$root/build-fuzz/fuzz/fuzz_$t"
   if [ ! -x "$exe" ]; then
     echo "fuzz.sh: no target $t" >&2
     failed+=("$t")
     continue
   fi
-  mkdir -p "build-fuzz/corpus/$t" "tests/fuzz/crashes/$t"
-  seeds="tests/fuzz/corpus/$t"
+  # Absolute paths: some targets work in a scratch folder of their own.
+  mkdir -p "$root/build-fuzz/corpus/$t" "$root/tests/fuzz/crashes/$t"
+  seeds="$root/tests/fuzz/corpus/$t"
   [ -d "$seeds" ] || seeds=""
   log="build-fuzz/logs/$t.log"
   echo "== $t: ${seconds}s"
   status=0
   "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="tests/fuzz/crashes/$t/" "build-fuzz/corpus/$t" $seeds >"$log" 2>&1 || status=$?
+    -artifact_prefix="$root/tests/fuzz/crashes/$t/" "$root/build-fuzz/corpus/$t" $seeds >"$log" 2>&1 || status=$?
   grep -E '^#[0-9]+ +(DONE|INITED)' "$log" | tail -1 || true
   grep -E '^stat::number_of_executed_units' "$log" || true
   if [ "$status" -ne 0 ]; then

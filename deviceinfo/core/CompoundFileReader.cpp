@@ -13,7 +13,6 @@ namespace {
 
 constexpr uint32_t kMaxRegularSector = 0xFFFFFFFA;
 constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
-constexpr uint32_t kFreeSect = 0xFFFFFFFF;
 constexpr uint32_t kNoStream = 0xFFFFFFFF;
 constexpr int kDirEntrySize = 128;
 constexpr int kHeaderDifat = 109;

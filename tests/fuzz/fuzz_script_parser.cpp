@@ -51,16 +51,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
     }
-    // Each line parses alone as it did within the script.
-    const QList<QByteArray> lines = bytes.split('\n');
-    if (lines.size() == static_cast<qsizetype>(script.lines.size())) {
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            QByteArray text = lines.at(i);
-            if (text.endsWith('\r'))
-                text.chop(1);
-            const ScriptLine alone = parseScriptLine(text, static_cast<int>(i + 1));
-            FUZZ_CHECK(alone.kind == script.lines[static_cast<size_t>(i)].kind);
-        }
+    // Each line parses alone as it did within the script (lines end with
+    // LF, CR LF or a lone CR).
+    std::vector<QByteArray> lines;
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        lines.push_back(bytes.mid(start, end - start));
+        if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n')
+            ++end;
+        start = end + 1;
     }
+    FUZZ_CHECK(lines.size() == script.lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        FUZZ_CHECK(parseScriptLine(lines[i], static_cast<int>(i + 1)).kind == script.lines[i].kind);
     return 0;
 }

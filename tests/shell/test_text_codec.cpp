@@ -154,6 +154,20 @@ TEST(StrictConversions, ALoneSurrogateIsRefusedWherever)
     EXPECT_EQ(encodeStrict(QString("a") + high + low, {Encoding::Utf8, false}), QByteArray("a\xF0\x9F\x98\x80"));
 }
 
+TEST(StrictConversions, WhatIsEncodedDecodesToTheSameText)
+{
+    // A U+FEFF that begins the text is a character, not the file's mark.
+    const QString feff = QString(QChar(0xFEFF)) + "x";
+    for (bool mark : {false, true}) {
+        const auto bytes = encodeStrict(feff, {Encoding::Utf8, mark});
+        ASSERT_TRUE(bytes);
+        EXPECT_EQ(decodeStrict(*bytes, {Encoding::Utf8, mark}), feff) << mark;
+    }
+    // GBK has one code for two middle dots: the second has no exact form.
+    EXPECT_TRUE(encodeStrict(QString(QChar(0x00B7)), {Encoding::Gbk, false}));
+    EXPECT_FALSE(encodeStrict(QString(QChar(0x30FB)), {Encoding::Gbk, false}));
+}
+
 TEST(StrictConversions, ASettingsFileEndingInACutCharacterIsNotRewritten)
 {
     tovrin::test::InTemporaryFolder folder;
