@@ -42,13 +42,16 @@ TEST_F(DevinfoCli, TwoWritesGiveFourRowsAndTheReadShowsTheLast)
     EXPECT_TRUE(r.out.contains("rows 1-2 of Tovrin_DeviceInfo.xls"));
     r = cli(fields("0x2000"));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const XlsRead x = readXls(workbook());
-    ASSERT_EQ(x.error, 0);
-    ASSERT_EQ(x.rows, 4u);
-    EXPECT_EQ(x.text(0, 0), "0x00001002");
-    EXPECT_EQ(x.text(1, 0), "0x00001003");
-    EXPECT_EQ(x.text(2, 0), "0x00002000");
-    EXPECT_EQ(x.text(3, 11), "0x00001003");  // the Slave's previous ID
+    for (const XlsRead& x : readersOf(workbook())) {
+        ASSERT_EQ(x.error, 0);
+        ASSERT_EQ(x.rows, 4u);
+        EXPECT_EQ(x.sheetName, "DeviceInfo");
+        EXPECT_EQ(x.text(0, 0), "0x00001002");
+        EXPECT_EQ(x.text(1, 0), "0x00001003");
+        EXPECT_EQ(x.text(2, 0), "0x00002000");
+        EXPECT_EQ(x.text(3, 11), "0x00001003");  // the Slave's previous ID
+        EXPECT_EQ(x.text(3, 5), "20260307");
+    }
 
     r = cli({"devinfo", "read"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
