@@ -65,7 +65,7 @@ for t in "${targets[@]}"; do
   status=0
   "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$root/tests/fuzz/crashes/$t/" "$root/build-fuzz/corpus/$t" $seeds >"$log" 2>&1 || status=$?
-  grep -E '^#[0-9]+ +(DONE|INITED)' "$log" | tail -1 || true
+  grep -E '^#[0-9]+[[:space:]]+(DONE|INITED)' "$log" | tail -1 || true
   grep -E '^stat::number_of_executed_units' "$log" || true
   if [ "$status" -ne 0 ]; then
     echo "fuzz.sh: $t failed (exit $status); see $log and tests/fuzz/crashes/$t/" >&2

@@ -259,7 +259,8 @@ void writeGlobals(Stream& out, const XlsSheet& sheet, const std::vector<QString>
 
 bool xlsTextFits(const QString& text)
 {
-    return fitsTwoRecords(text, kMaxRecordData - kSstHeader);
+    // Readers hand texts on as C strings: a NUL would end the text there.
+    return !text.contains(QChar(0)) && fitsTwoRecords(text, kMaxRecordData - kSstHeader);
 }
 
 std::optional<QByteArray> buildWorkbookStream(const XlsSheet& sheet)

@@ -32,7 +32,8 @@ constexpr int kXlsMaxColumns = 256;
 constexpr int kXlsMaxWideText = 8217;     // two bytes per character
 constexpr int kXlsMaxNarrowText = 16436;  // Latin-1, one byte per character
 
-// True when the text can be written into a cell (see above).
+// True when the text can be written into a cell (see above) and holds no
+// NUL character (readers end a text there).
 bool xlsTextFits(const QString& text);
 
 struct XlsCell {

@@ -147,6 +147,10 @@ TEST_F(Spreadsheet, ALongTextReadsBackWholeOrIsRefused)
         EXPECT_EQ(x.text(2, 0), "after") << what;
     }
     EXPECT_GT(accepted, 10);
+    // A NUL would end the text for readers: such a text is refused too.
+    XlsSheet withNul;
+    withNul.cells.push_back({0, 0, true, QString("ab") + QChar(0) + "cd", 0});
+    EXPECT_FALSE(buildXlsFile(withNul));
     // What the header promises is kept.
     for (int n : {kXlsMaxWideText, kXlsMaxNarrowText}) {
         const bool wide = n == kXlsMaxWideText;
