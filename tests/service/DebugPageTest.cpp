@@ -350,6 +350,9 @@ void DebugPageTest::stepRequestsWaitWhileAJobOfThePageRuns()
     page->services->WriteButSlot();
     QVERIFY(page->output().contains(QStringLiteral("Step Debug: the FPGA download is running, please wait for its end.")));
     QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x00});
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+    saveShot(page->grab().toImage(), QStringLiteral("debug-page-step-waits-for-the-download"));
 
     QVERIFY(finished.wait(30000));
     QVERIFY(finished.first().first().toBool());

