@@ -325,10 +325,10 @@ void SimulatedFrame::setScene(const SceneConfig& config)
 
 void SimulatedFrame::fitSensorsLocked()
 {
-    // A unit mounted so that its surface row lies above sensor row 200 has
-    // the sensor variant that says so in bit 6 of its register 0x12 (the
-    // tool then searches rows 50..200 instead of 200..300). The bit is set
-    // at assembly; the other bits of the register are left as they are.
+    // A unit mounted so that the screen surface falls on a sensor row below
+    // 200 has the sensor variant that says so in bit 6 of its register 0x12
+    // (the tool then searches rows 50..200 instead of 200..300). The bit is
+    // set at assembly; the other bits of the register are left as they are.
     constexpr uint8_t kWindowRegister = 0x12;
     constexpr uint8_t kLowWindowBit = 0x40;
     constexpr double kLowWindowEnd = 200;
