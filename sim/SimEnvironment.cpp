@@ -53,6 +53,11 @@ bool applyItem(SimulatedFrame& frame, std::string_view item)
             frame.setBootLoaderMute(true);
             return true;
         }
+        if (name == "refuse-work-mode" || name == "mute-work-mode") {
+            frame.setWorkModeFault(name == "refuse-work-mode" ? SimulatedFrame::WorkModeFault::Refuse
+                                                              : SimulatedFrame::WorkModeFault::Mute);
+            return true;
+        }
         if (name == "blind-left" || name == "blind-right" || name == "finger-stuck" || name == "edge-spots") {
             FingerSettings s = frame.fingers().settings();
             s.blindLeft = s.blindLeft || name == "blind-left";

@@ -79,6 +79,7 @@ SimulatedFrame::SimulatedFrame()
 {
     for (auto& u : units_)
         u = std::make_unique<UnitState>();
+    fitSensorsLocked();
     installFpgaConfiguration(*this);
 }
 
@@ -319,6 +320,23 @@ void SimulatedFrame::setScene(const SceneConfig& config)
 {
     Lock lock(mutex_);
     scene_->configure(config);
+    fitSensorsLocked();
+}
+
+void SimulatedFrame::fitSensorsLocked()
+{
+    // A unit mounted so that the screen surface falls on a sensor row below
+    // 200 has the sensor variant that says so in bit 6 of its register 0x12
+    // (the tool then searches rows 50..200 instead of 200..300). The bit is
+    // set at assembly; the other bits of the register are left as they are.
+    constexpr uint8_t kWindowRegister = 0x12;
+    constexpr uint8_t kLowWindowBit = 0x40;
+    constexpr double kLowWindowEnd = 200;
+    for (Unit u : {Unit::Master, Unit::Slave}) {
+        uint8_t& r = unit(u).sensor[kWindowRegister];
+        const bool low = scene_->config().units[static_cast<size_t>(u)].surfaceRow < kLowWindowEnd;
+        r = static_cast<uint8_t>((r & ~kLowWindowBit) | (low ? kLowWindowBit : 0));
+    }
 }
 
 SceneConfig SimulatedFrame::scene() const
@@ -480,7 +498,14 @@ void SimulatedFrame::clearFaults()
     vanishAt_ = 0;
     vanishAtLineRequest_ = 0;
     latency_ = std::chrono::microseconds(0);
+    workModeFault_ = WorkModeFault::Off;
     loader_->clearFaults();
+}
+
+void SimulatedFrame::setWorkModeFault(WorkModeFault fault)
+{
+    Lock lock(mutex_);
+    workModeFault_ = fault;
 }
 
 // ---- Counters --------------------------------------------------------------------
@@ -752,6 +777,10 @@ void SimulatedFrame::serveCommandLocked(const uint8_t* report)
         return;
     if ((dropCommands_ >> number) & 1)
         return;
+    const bool workSwitch = number == kSwitchMode && !bootLoader_ &&
+                            (report[2] == kModeWork || report[2] == kModeWorkAfterLeveling);
+    if (workSwitch && workModeFault_ == WorkModeFault::Mute)
+        return;
 
     for (int i = std::exchange(foreignNext_, 0); i > 0; --i) {
         uint8_t* foreign = pushReportLocked();
@@ -761,6 +790,10 @@ void SimulatedFrame::serveCommandLocked(const uint8_t* report)
 
     uint8_t* reply = pushReportLocked();
     reply[1] = static_cast<uint8_t>(number);
+    if (workSwitch && workModeFault_ == WorkModeFault::Refuse) {
+        reply[2] = kStatusRefused;
+        return;
+    }
     if (statusNextCount_ > 0 && (statusNextCommand_ < 0 || statusNextCommand_ == number)) {
         if (statusNextAfter_ > 0) {
             --statusNextAfter_;

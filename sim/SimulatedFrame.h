@@ -276,6 +276,10 @@ public:
     // false (default): a read that would wait for a reply that never comes
     // returns TimedOut at once. true: it waits the caller's waitMs.
     void setRealTimeouts(bool real);
+    // Every switch into a work mode (0x22, 0xEE) is refused (status 0xFF) or
+    // gets no reply, and the frame stays in its mode; Off answers them again.
+    enum class WorkModeFault { Off, Refuse, Mute };
+    void setWorkModeFault(WorkModeFault fault);
     void clearFaults();
 
     // ---- Added behaviour ----------------------------------------------------
@@ -364,6 +368,7 @@ private:
     bool applicationBootableLocked() const;
     bool bothCalibratedLocked() const;
     void powerUpSceneLocked();
+    void fitSensorsLocked();
     UnitState& unit(Unit u) { return *units_[static_cast<int>(u)]; }
     const UnitState& unit(Unit u) const { return *units_[static_cast<int>(u)]; }
 
@@ -420,6 +425,7 @@ private:
     std::chrono::microseconds latency_{0};
     std::chrono::steady_clock::time_point lastSlot_{};
     bool realTimeouts_ = false;
+    WorkModeFault workModeFault_ = WorkModeFault::Off;
 
     std::vector<CommandObserver> observers_;
 
