@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 
 namespace tovrin::shell {
@@ -74,7 +75,14 @@ CommentIniWriter::CommentIniWriter(const QString& fileName)
         m_refused = true;
         return;
     }
+    takeBytes(bytes);
+}
+
+void CommentIniWriter::takeBytes(const QByteArray& bytes)
+{
     m_encoding = detectEncoding(bytes);
+    m_plainAscii = !bytes.isEmpty() && std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+    m_plainAscii = m_plainAscii || bytes.isEmpty();
     const std::optional<QString> text = decodeStrict(bytes, m_encoding);
     if (!text) {
         qDebug() << "readIniComment open" << m_target << "failed!: error (cannot decode)";
@@ -91,6 +99,20 @@ CommentIniWriter::CommentIniWriter(const QString& fileName)
     if (!lines.isEmpty() && lines.last().isEmpty())
         m_comments.erase(static_cast<int>(lines.size()) - 1);
     m_ini = IniFile::parse(*text);
+}
+
+std::optional<QByteArray> CommentIniWriter::rewrite(const std::optional<QByteArray>& before,
+                                                    const std::vector<std::pair<QString, QString>>& values)
+{
+    CommentIniWriter w;
+    if (before)
+        w.takeBytes(*before);
+    for (const auto& [key, value] : values)
+        w.setValue(key, value);
+    w.m_open = false;
+    if (w.m_refused)
+        return std::nullopt;
+    return w.render(w.composeText());
 }
 
 CommentIniWriter::~CommentIniWriter()
@@ -113,7 +135,21 @@ bool CommentIniWriter::close()
     m_open = false;
     if (m_refused)
         return false;
+    const std::optional<QByteArray> bytes = render(composeText());
+    if (!bytes) {
+        qDebug() << "WriteIniComment open" << m_target << "failed! (a value the file's encoding cannot hold)";
+        return false;
+    }
+    return replaceFile(*bytes);
+}
 
+bool CommentIniWriter::canHold() const
+{
+    return m_open && !m_refused && render(composeText()).has_value();
+}
+
+QString CommentIniWriter::composeText() const
+{
     // The settings as the INI writer lays them out, then the comments put
     // back at their old line numbers: for each written line advance the
     // counter, and while a comment belongs at the counter, write it first.
@@ -139,13 +175,36 @@ bool CommentIniWriter::close()
         Q_UNUSED(line);
         out += text + '\n';
     }
+    return out;
+}
 
-    const std::optional<QByteArray> bytes = encodeStrict(out, m_encoding);
-    if (!bytes) {
-        qDebug() << "WriteIniComment open" << m_target << "failed! (a value the file's encoding cannot hold)";
-        return false;
+std::optional<QByteArray> CommentIniWriter::render(QString text) const
+{
+    if (auto bytes = renderIn(text, m_encoding))
+        return bytes;
+    // A file of plain ASCII (or a new one) is in no encoding yet: what GBK
+    // cannot hold exactly it takes in UTF-8.
+    if (m_plainAscii && m_encoding.encoding == Encoding::Gbk)
+        return renderIn(text, {Encoding::Utf8, false});
+    return std::nullopt;
+}
+
+std::optional<QByteArray> CommentIniWriter::renderIn(QString text, const FileEncoding& encoding)
+{
+    std::optional<QByteArray> bytes = encodeStrict(text, encoding);
+    // The GBK bytes of some hanzi are valid UTF-8 on their own (一 is d2 bb,
+    // Cyrillic һ in UTF-8): a GBK file holding only such text would be read
+    // as UTF-8, as other letters. A comment whose GBK bytes are no UTF-8
+    // keeps such a file recognisably GBK.
+    if (bytes && encoding.encoding == Encoding::Gbk && detectEncoding(*bytes).encoding != Encoding::Gbk) {
+        text += kGbkMarker + QLatin1Char('\n');
+        bytes = encodeStrict(text, encoding);
     }
-    return replaceFile(*bytes);
+    // What is written must read back as it was meant, or not be written
+    // (a character whose GBK form reads back as another is refused too).
+    if (!bytes || decodeStrict(*bytes, detectEncoding(*bytes)) != text)
+        return std::nullopt;
+    return bytes;
 }
 
 bool CommentIniWriter::replaceFile(const QByteArray& bytes)

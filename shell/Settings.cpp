@@ -8,11 +8,6 @@
 namespace tovrin::shell {
 namespace {
 
-bool sameName(const QString& a, const QString& b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
 // Reads a value as the INI convention writes it: a double-quoted value may
 // hold blanks, separators and the escapes \n, \", \\; anything else is taken
 // up to the end of the line, trimmed.
@@ -83,46 +78,59 @@ IniFile IniFile::parse(const QString& text)
             continue;
         if (line.startsWith('[')) {
             const qsizetype close = line.indexOf(']');
-            const QString name = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
-            auto it = std::find_if(ini.m_groups.begin(), ini.m_groups.end(),
-                                   [&](const Group& g) { return sameName(g.name, name); });
-            if (it == ini.m_groups.end()) {
-                ini.m_groups.push_back({name, {}});
-                current = &ini.m_groups.back();
-            } else {
-                current = &*it;
-            }
+            current = &ini.group(line.mid(1, close < 0 ? -1 : close - 1).trimmed());
             continue;
         }
         const qsizetype eq = line.indexOf('=');
         if (eq <= 0)
             continue;  // garbage line: ignored
-        if (!current) {
-            ini.m_groups.push_back({QStringLiteral("General"), {}});
-            current = &ini.m_groups.back();
-        }
-        const QString key = line.left(eq).trimmed();
-        const QString value = unquote(line.mid(eq + 1));
-        auto e = std::find_if(current->entries.begin(), current->entries.end(),
-                              [&](const Entry& en) { return sameName(en.key, key); });
-        if (e == current->entries.end())
-            current->entries.push_back({key, value});
-        else
-            e->value = value;  // the last one counts
+        if (!current)
+            current = &ini.group(QStringLiteral("General"));
+        set(*current, line.left(eq).trimmed(), unquote(line.mid(eq + 1)));  // the last one counts
     }
     return ini;
 }
 
+IniFile::Group* IniFile::findGroup(const QString& name)
+{
+    const auto it = m_groupIndex.constFind(name.toCaseFolded());
+    return it == m_groupIndex.cend() ? nullptr : &m_groups[*it];
+}
+
+const IniFile::Group* IniFile::findGroup(const QString& name) const
+{
+    const auto it = m_groupIndex.constFind(name.toCaseFolded());
+    return it == m_groupIndex.cend() ? nullptr : &m_groups[*it];
+}
+
+IniFile::Group& IniFile::group(const QString& name)
+{
+    if (Group* g = findGroup(name))
+        return *g;
+    m_groupIndex.insert(name.toCaseFolded(), m_groups.size());
+    m_groups.push_back({name, {}, {}});
+    return m_groups.back();
+}
+
+void IniFile::set(Group& group, const QString& key, const QString& value)
+{
+    const QString folded = key.toCaseFolded();
+    const auto it = group.index.constFind(folded);
+    if (it != group.index.cend()) {
+        group.entries[*it].value = value;
+        return;
+    }
+    group.index.insert(folded, group.entries.size());
+    group.entries.push_back({key, value});
+}
+
 const QString* IniFile::find(const QString& group, const QString& key) const&
 {
-    for (const Group& g : m_groups) {
-        if (!sameName(g.name, group))
-            continue;
-        for (const Entry& e : g.entries)
-            if (sameName(e.key, key))
-                return &e.value;
-    }
-    return nullptr;
+    const Group* g = findGroup(group);
+    if (!g)
+        return nullptr;
+    const auto it = g->index.constFind(key.toCaseFolded());
+    return it == g->index.cend() ? nullptr : &g->entries[*it].value;
 }
 
 QString IniFile::value(const QString& group, const QString& key, const QString& fallback) const
@@ -131,18 +139,26 @@ QString IniFile::value(const QString& group, const QString& key, const QString& 
     return v ? *v : fallback;
 }
 
-void IniFile::setValue(const QString& group, const QString& key, const QString& value)
+void IniFile::setValue(const QString& groupName, const QString& key, const QString& value)
 {
-    auto g = std::find_if(m_groups.begin(), m_groups.end(), [&](const Group& gr) { return sameName(gr.name, group); });
-    if (g == m_groups.end()) {
-        m_groups.push_back({group, {}});
-        g = m_groups.end() - 1;
-    }
-    auto e = std::find_if(g->entries.begin(), g->entries.end(), [&](const Entry& en) { return sameName(en.key, key); });
-    if (e == g->entries.end())
-        g->entries.push_back({key, value});
-    else
-        e->value = value;
+    set(group(groupName), key, value);
+}
+
+QStringList IniFile::groupNames() const
+{
+    QStringList names;
+    for (const Group& g : m_groups)
+        names << g.name;
+    return names;
+}
+
+QStringList IniFile::keys(const QString& groupName) const
+{
+    QStringList out;
+    if (const Group* g = findGroup(groupName))
+        for (const Entry& e : g->entries)
+            out << e.key;
+    return out;
 }
 
 QString IniFile::toText() const

@@ -11,7 +11,9 @@
 
 #include "TextCodec.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace tovrin::shell {
@@ -44,6 +46,9 @@ public:
     QString toText() const;
 
     bool isEmpty() const { return m_groups.empty(); }
+    // Group names and the keys of a group, in file order.
+    QStringList groupNames() const;
+    QStringList keys(const QString& group) const;
 
 private:
     struct Entry {
@@ -53,8 +58,17 @@ private:
     struct Group {
         QString name;
         std::vector<Entry> entries;
+        QHash<QString, size_t> index;  // case-folded key -> entry
     };
+    Group* findGroup(const QString& name);
+    const Group* findGroup(const QString& name) const;
+    Group& group(const QString& name);  // found or appended
+    static void set(Group& group, const QString& key, const QString& value);
+
+    // Lookups go through the indexes, so that reading a file of many keys
+    // stays linear in its size.
     std::vector<Group> m_groups;
+    QHash<QString, size_t> m_groupIndex;  // case-folded name -> group
 };
 
 // Splits "Group/key" into its two parts (a key without a group is in "General").

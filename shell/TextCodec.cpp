@@ -1,7 +1,6 @@
 #include "TextCodec.h"
 
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <iconv.h>
 
@@ -52,7 +51,9 @@ std::optional<QByteArray> convert(const QByteArray& in, const char* to, const ch
 
 bool isValidUtf8(const QByteArray& bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: a character cut at the end is an error, not a wait for
+    // more bytes that never come.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decoded = decoder.decode(bytes);  // decoding is lazy: convert for real
     Q_UNUSED(decoded);
     return !decoder.hasError();
@@ -106,7 +107,10 @@ std::optional<QString> decodeStrict(const QByteArray& bytes, const FileEncoding&
     if (encoding.encoding == Encoding::Utf8) {
         if (!isValidUtf8(body))
             return std::nullopt;
-        return QString::fromUtf8(body);
+        // Every character as it stands, a U+FEFF at the start of the text
+        // included (the file's own mark is dropped above, never a second).
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return QString(decoder.decode(body));
     }
     const auto utf8 = convert(body, "UTF-8", "GBK", true);
     if (!utf8)
@@ -116,18 +120,17 @@ std::optional<QString> decodeStrict(const QByteArray& bytes, const FileEncoding&
 
 std::optional<QByteArray> encodeStrict(const QString& text, const FileEncoding& encoding)
 {
+    // A lone surrogate, wherever it stands, has no form in either encoding
+    // (the encoders would drop it at the end or write "?" for it).
+    if (!text.isValidUtf16())
+        return std::nullopt;
     QByteArray out = encoding.byteOrderMark ? kUtf8Bom : QByteArray();
-    if (encoding.encoding == Encoding::Utf8) {
-        QStringEncoder encoder(QStringEncoder::Utf8);
-        const QByteArray bytes = encoder.encode(text);
-        if (encoder.hasError())  // a lone surrogate has no UTF-8 form
-            return std::nullopt;
-        return out + bytes;
-    }
-    // A QString that is not valid UTF-16 would be turned into U+FFFD here,
-    // which GBK lacks: it is refused below as well.
+    if (encoding.encoding == Encoding::Utf8)
+        return out + text.toUtf8();
     const auto gbk = convert(text.toUtf8(), "GBK", "UTF-8", true);
-    if (!gbk)
+    // A character whose GBK form reads back as another (GBK has one code for
+    // the two middle dots U+00B7 and U+30FB) has no exact GBK form.
+    if (!gbk || decodeStrict(*gbk, {Encoding::Gbk, false}) != text)
         return std::nullopt;
     return out + *gbk;
 }

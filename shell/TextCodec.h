@@ -34,7 +34,8 @@ QString decodeText(const QByteArray& bytes, Encoding encoding);
 QByteArray encodeText(const QString& text, Encoding encoding);
 
 // Strict conversions for the writer: nothing when a byte sequence or a
-// character has no counterpart in the encoding. decodeStrict drops a
+// character has no exact counterpart in the encoding (what encodeStrict
+// gives decodes to the very same text). decodeStrict drops a
 // byte-order mark; encodeStrict writes one when the encoding has it.
 std::optional<QString> decodeStrict(const QByteArray& bytes, const FileEncoding& encoding);
 std::optional<QByteArray> encodeStrict(const QString& text, const FileEncoding& encoding);

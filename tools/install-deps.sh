@@ -9,7 +9,8 @@ PACKAGES=(
   libhidapi-dev libudev-dev
   googletest libgtest-dev libgmock-dev
   umockdev libumockdev-dev
-  libfreexl-dev
+  libfreexl-dev python3-xlrd
+  clang libclang-rt-14-dev
   fonts-crosextra-carlito fonts-dejavu-core fonts-wqy-microhei
 )
 

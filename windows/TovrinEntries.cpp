@@ -109,7 +109,8 @@ maintenance::DebugPageServices* debugServices(EntryContext& c)
     hooks.markNotConnected = c.markNotConnected;
     auto* services = new maintenance::DebugPageServices(
         {page->fpgaPathEdit(), page->scriptPathEdit(), page->regAddrEdit(), page->regValueEdit(), page->sensorBox(),
-         page->slaveBox(), page->outputBox()},
+         page->slaveBox(), page->outputBox(), page->button(DebugPage::ButtonId::Write),
+         page->button(DebugPage::ButtonId::Read)},
         hooks, c.window);
     c.jobs->addWorker({QStringLiteral("Debug page"), [services] { return services->isBusy(); },
                        [services] { services->stopWorkers(); },

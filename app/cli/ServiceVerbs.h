@@ -17,6 +17,17 @@
 
 namespace tovrin::cli {
 
+// The frame stopped answering during a job (g_bDevExist dropped).
+inline bool frameGone() { return device::g_bDevExist.load() == 0; }
+
+// A frame lost in the middle of a job: message 61 and exit 3, whatever the
+// job had said before.
+inline int frameLost(Session& session)
+{
+    session.sayMessage(61);
+    return kExitNoFrame;
+}
+
 // Opens the frame (a frame not yet leveled and calibrated is fine for
 // service work) and switches it to calibration mode. kExitDone or the exit
 // code to return.
@@ -28,21 +39,29 @@ inline int enterServiceMode(Session& session)
     if (outcome.ok)
         return kExitDone;
     shell::LogF("tovrin-cli :Switch to calibration mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    if (outcome.frameLost || outcome.deviceAbsent || frameGone())
+        return frameLost(session);
     session.sayMessage(outcome.messageId >= 0 ? outcome.messageId : 14);
     return kExitFailed;
 }
 
-// Back to work mode after the job; false (with the message said) when the
-// frame refused.
-inline bool leaveServiceMode(Session& session)
+// Back to work mode after the job: kExitDone; kExitFailed with the message
+// said when the frame refused; kExitNoFrame with message 61 when it went.
+inline int leaveServiceModeExit(Session& session)
 {
+    if (frameGone())
+        return frameLost(session);
     const device::ModeSwitchOutcome outcome = device::SwitchModeChecked(device::mode::Work);
     if (outcome.ok)
-        return true;
+        return kExitDone;
     shell::LogF("tovrin-cli :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    if (outcome.frameLost || outcome.deviceAbsent || frameGone())
+        return frameLost(session);
     session.sayMessage(outcome.messageId >= 0 ? outcome.messageId : 19);
-    return false;
+    return kExitFailed;
 }
+
+inline bool leaveServiceMode(Session& session) { return leaveServiceModeExit(session) == kExitDone; }
 
 // Starts the worker and runs the event loop until it has finished and every
 // report it sent before has been delivered.

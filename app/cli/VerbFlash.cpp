@@ -68,15 +68,15 @@ int runFlash(Session& session, const QStringList& arguments)
             (r.code == flashjob::Done ? session.out() : session.err()) << line << Qt::endl;
     });
     runWorker(worker);
-    if (device::g_bDevExist.load() == 0) {
-        session.sayMessage(61);
-        return kExitFailed;
-    }
-    const bool back = leaveServiceMode(session);
+    if (frameGone())
+        return frameLost(session);
+    const int back = leaveServiceModeExit(session);
+    if (back == kExitNoFrame)
+        return back;
     if (done && kind != FlashJobKind::Dump)
-        session.out() << (kind == FlashJobKind::Erase ? "erased" : "written") << ' ' << kFlashImageSize
+        session.out() << (kind == FlashJobKind::Erase ? "erased" : "written and read back") << ' ' << kFlashImageSize
                       << " bytes of " << (*unit == device::Unit::Slave ? "Slave" : "Master") << " flash" << Qt::endl;
-    return done && back ? kExitDone : kExitFailed;
+    return done && back == kExitDone ? kExitDone : kExitFailed;
 }
 
 const CliVerb kFlash{"flash", "dump|erase|fill --unit master|slave [file]",

@@ -27,7 +27,7 @@ int runFpga(Session& session, const QStringList& arguments)
     QObject::connect(&inbox, &ReportInbox::received, &inbox, [&](const ServiceReport& r) {
         if (r.code == fpga::Chunk) {
             // A line per tenth of the file rather than one per chunk.
-            const int percent = r.number * 100 / kFpgaProgressChunks;
+            const int percent = fpgaPercent(r.number, static_cast<int>(r.size));
             if (percent / 10 == lastPercent / 10)
                 return;
             lastPercent = percent;
@@ -40,14 +40,13 @@ int runFpga(Session& session, const QStringList& arguments)
         done = done || r.code == fpga::Done;
     });
     runWorker(worker);
+    if (frameGone())
+        return frameLost(session);
     if (!done) {
-        if (device::g_bDevExist.load() == 0)
-            session.sayMessage(61);
-        else
-            session.say(QStringLiteral("FPGA download failed; the frame stays in calibration mode."));
+        session.say(QStringLiteral("FPGA download failed; the frame stays in calibration mode."));
         return kExitFailed;
     }
-    return leaveServiceMode(session) ? kExitDone : kExitFailed;
+    return leaveServiceModeExit(session);
 }
 
 const CliVerb kFpga{"fpga", "<file>", "write an FPGA configuration file into both units", runFpga};

@@ -1,6 +1,7 @@
 // tovrin-cli prodtest --cycles N [--ignore exposure,columns,linejoin]: the
 // production flash read/write test, unattended, with the exit code of its
-// outcome (0: N cycles and both units' flash never changed).
+// outcome (0: N cycles, every switch into a work mode taken, and both units'
+// flash never changed; 3: the frame went during the test).
 #include "Cli.h"
 
 #include "device/DeviceStatus.h"
@@ -105,7 +106,7 @@ int runProdtest(Session& session, const QStringList& arguments)
 
     if (device::g_bDevExist.load() == 0) {
         session.sayMessage(61);
-        return kExitFailed;
+        return kExitNoFrame;
     }
     if (outcome == kExitDone && (readErrors > 0 || worker.cycle() < cycles)) {
         session.say(QStringLiteral("%1 of %2 cycles compared; flash read errors: %3").arg(worker.cycle() - readErrors).arg(cycles).arg(readErrors));

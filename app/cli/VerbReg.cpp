@@ -48,13 +48,12 @@ int runReg(Session& session, const QStringList& arguments)
     if (!result.ok) {
         session.say(result.statusText);
         session.say(result.outputText.trimmed());
-        if (device::g_bDevExist.load() == 0)
-            return kExitFailed;
-        leaveServiceMode(session);
-        return kExitFailed;
+        if (frameGone())
+            return frameLost(session);
+        return leaveServiceModeExit(session) == kExitNoFrame ? kExitNoFrame : kExitFailed;
     }
     session.out() << result.outputText << Qt::endl;
-    return leaveServiceMode(session) ? kExitDone : kExitFailed;
+    return leaveServiceModeExit(session);
 }
 
 const CliVerb kReg{"reg", "read|write [--sensor] [--unit master|slave] <addr> [value]",

@@ -74,9 +74,35 @@ private:
     QByteArray m_s;
 };
 
+constexpr int kSstHeader = 8;  // total and unique counts before the first text
+
 bool compressible(const QString& s)
 {
     return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+
+// The characters of s that go into a record with `room` bytes left (the
+// text's 3-byte header included), as the writer parts them: whole
+// characters, and never between the two halves of a surrogate pair.
+int firstPart(const QString& s, int room, bool wide)
+{
+    const int charSize = wide ? 2 : 1;
+    int n = std::min<int>((room - 3) / charSize, static_cast<int>(s.size()));
+    if (wide && n < s.size() && n > 1 && s.at(n - 1).isHighSurrogate())
+        --n;
+    return std::max(n, 0);
+}
+
+// True when s, starting with `room` bytes left in the current record, ends
+// in that record or the next.
+bool fitsTwoRecords(const QString& s, int room)
+{
+    const bool wide = !compressible(s);
+    const int charSize = wide ? 2 : 1;
+    if (room < 3 + charSize)
+        return false;
+    const int rest = static_cast<int>(s.size()) - firstPart(s, room, wide);
+    return rest <= (kMaxRecordData - 1) / charSize;
 }
 
 // Short name string: length byte, option byte, characters.
@@ -128,13 +154,10 @@ void writeSst(Stream& out, const std::vector<QString>& strings, uint32_t referen
         const QString& s = strings[i];
         const bool wide = !compressible(s);
         const int charSize = wide ? 2 : 1;
-        // The header (length and option byte) and the first character stay
-        // together. A text that would need three records starts in a record of
-        // its own: readers such as FreeXL follow a text across one record
-        // boundary only.
+        // A text that would need a third record from here starts in a
+        // record of its own (there it needs at most two: xlsTextFits).
         const int room = kMaxRecordData - static_cast<int>(rec.size());
-        const int bytes = 3 + charSize * static_cast<int>(s.size());
-        if (room < 3 + charSize || (bytes > room + kMaxRecordData - 1 && rec.size() > 8))
+        if (rec.size() > kSstHeader && !fitsTwoRecords(s, room))
             flush();
         if (static_cast<int>(i) % dsst == 0)
             marks.push_back({static_cast<uint32_t>(recordStart + 4 + rec.size()),
@@ -234,7 +257,13 @@ void writeGlobals(Stream& out, const XlsSheet& sheet, const std::vector<QString>
 
 } // namespace
 
-QByteArray buildWorkbookStream(const XlsSheet& sheet)
+bool xlsTextFits(const QString& text)
+{
+    // Readers hand texts on as C strings: a NUL would end the text there.
+    return !text.contains(QChar(0)) && fitsTwoRecords(text, kMaxRecordData - kSstHeader);
+}
+
+std::optional<QByteArray> buildWorkbookStream(const XlsSheet& sheet)
 {
     std::vector<XlsCell> cells;
     for (const XlsCell& c : sheet.cells)
@@ -250,7 +279,9 @@ QByteArray buildWorkbookStream(const XlsSheet& sheet)
     for (size_t i = 0; i < cells.size(); ++i) {
         if (!cells[i].isText)
             continue;
-        const QString text = cells[i].text.left(kXlsMaxText);
+        const QString& text = cells[i].text;
+        if (!xlsTextFits(text))
+            return std::nullopt;
         auto it = index.find(text);
         if (it == index.end()) {
             it = index.insert(text, static_cast<uint32_t>(strings.size()));
@@ -321,9 +352,12 @@ QByteArray buildWorkbookStream(const XlsSheet& sheet)
     return stream;
 }
 
-QByteArray buildXlsFile(const XlsSheet& sheet)
+std::optional<QByteArray> buildXlsFile(const XlsSheet& sheet)
 {
-    return buildCompoundFile(QStringLiteral("Workbook"), buildWorkbookStream(sheet));
+    const std::optional<QByteArray> stream = buildWorkbookStream(sheet);
+    if (!stream)
+        return std::nullopt;
+    return buildCompoundFile(QStringLiteral("Workbook"), *stream);
 }
 
 } // namespace tovrin::deviceinfo

@@ -11,22 +11,30 @@
 //   sheet:   BOF(0809, worksheet) COLINFO(007D)... DIMENSIONS(0200)
 //            LABELSST(00FD) / NUMBER(0203) cells by row  WINDOW2(023E)  EOF
 // Record: type u16, length u16 (at most 8224), data. Texts are in the shared
-// string table; one that does not fit its record goes on in CONTINUE
-// records, each starting with its own option byte. A text that would need
-// three records starts in a record of its own (FreeXL reads a text across
-// one record boundary only); texts of up to 16444 bytes (8222 characters
-// beyond Latin-1) therefore read back everywhere.
+// string table; one that does not fit its record goes on in a CONTINUE
+// record, which starts with its own option byte. Readers such as FreeXL
+// follow a text across one record boundary only, so a text that would need
+// a third record starts in a record of its own, and one that would need a
+// third record even there is refused: texts of up to kXlsMaxWideText
+// characters beyond Latin-1, or kXlsMaxNarrowText within it, are written
+// and read back everywhere; a sheet with a longer one is not written at all.
 
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace tovrin::deviceinfo {
 
 constexpr int kXlsMaxRows = 65536;
 constexpr int kXlsMaxColumns = 256;
-constexpr int kXlsMaxText = 32767;
+constexpr int kXlsMaxWideText = 8217;     // two bytes per character
+constexpr int kXlsMaxNarrowText = 16436;  // Latin-1, one byte per character
+
+// True when the text can be written into a cell (see above) and holds no
+// NUL character (readers end a text there).
+bool xlsTextFits(const QString& text);
 
 struct XlsCell {
     int row = 0;
@@ -42,9 +50,11 @@ struct XlsSheet {
     std::vector<int> columnWidths;       // in characters, from column 0 (optional)
 };
 
-// The workbook stream ("Workbook"), padded to at least 4096 bytes.
-QByteArray buildWorkbookStream(const XlsSheet& sheet);
-// The whole .xls file. Cells beyond the sheet's limits are not written.
-QByteArray buildXlsFile(const XlsSheet& sheet);
+// The workbook stream ("Workbook"), padded to at least 4096 bytes; nothing
+// when a text does not fit (xlsTextFits).
+std::optional<QByteArray> buildWorkbookStream(const XlsSheet& sheet);
+// The whole .xls file; nothing when a text does not fit. Cells beyond the
+// sheet's limits are not written.
+std::optional<QByteArray> buildXlsFile(const XlsSheet& sheet);
 
 } // namespace tovrin::deviceinfo

@@ -18,6 +18,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace tovrin::deviceinfo {
 
 constexpr int kCfbSector = 512;
@@ -25,5 +27,14 @@ constexpr int kCfbMiniCutoff = 4096;
 
 // The compound file bytes; stream must be at least kCfbMiniCutoff bytes.
 QByteArray buildCompoundFile(const QString& streamName, const QByteArray& stream);
+
+// The bytes of a stream of a compound file (version 3 or 4), read with
+// every structure checked: header, FAT and DIFAT, directory entries and the
+// chain of every stream (the mini stream's for small ones) must lie inside
+// the file, end, and cover their sizes. Nothing, with what is wrong in
+// problem, for a damaged file: such a file is never handed to a library
+// that trusts its numbers.
+std::optional<QByteArray> readCompoundStream(const QByteArray& file, const QString& streamName,
+                                             QString* problem = nullptr);
 
 } // namespace tovrin::deviceinfo

@@ -1,6 +1,8 @@
 #include "DeviceInfoOps.h"
 
+#include "device/HidLink.h"
 #include "device/UnitOps.h"
+#include "shell/CommentIniWriter.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
 
@@ -54,6 +56,34 @@ bool writeUnit(Unit unit, const DeviceInfo& info, uint32_t& previousId, QString&
         return false;
     }
     return true;
+}
+
+// The frame stopped answering in the job (its last transaction got no
+// reply, or it is no longer there).
+bool frameGone()
+{
+    uint16_t pid = 0;
+    return device::g_bDevExist.load() == 0 || device::CheckHidDevice(pid) != device::kCheckFrameOk;
+}
+
+// Which typed text DeviceInfo.ini cannot hold, for the status line.
+QString iniProblem(const QString& iniFile, const QStringList& typed)
+{
+    shell::CommentIniWriter probe(iniFile);
+    if (!probe.canWrite()) {
+        probe.discard();
+        return QStringLiteral("%1 cannot be written.").arg(iniFile);
+    }
+    for (int f = 0; f < kFieldCount && f < typed.size(); ++f) {
+        probe.setValue(QStringLiteral("DeviceInfo/%1").arg(QLatin1String(fieldKeys()[static_cast<size_t>(f)])), typed.at(f));
+        if (!probe.canHold()) {
+            probe.discard();
+            return QStringLiteral("%1 \"%2\" holds characters %3 cannot keep (its encoding lacks them).")
+                .arg(QLatin1String(fieldKeys()[static_cast<size_t>(f)]), typed.at(f), iniFile);
+        }
+    }
+    probe.discard();
+    return QStringLiteral("%1 cannot hold the texts.").arg(iniFile);
 }
 
 QString clockText(const QTime& t)
@@ -148,6 +178,8 @@ void DeviceInfoThread::run()
     } else {
         result.read = readBothUnits();
         result.status = result.read.status;
+        result.frameLost = (result.read.master.status == UnitInfoRead::ReadFailed ||
+                            result.read.slave.status == UnitInfoRead::ReadFailed) && frameGone();
     }
     Q_EMIT sendResult(result);
 }
@@ -157,13 +189,46 @@ DeviceInfoJobResult DeviceInfoThread::runWrite()
     std::lock_guard lock(m_mutex);
     DeviceInfoJobResult result;
     result.isWrite = true;
+
+    // Everything that could still fail after the frame is written is
+    // checked first: DeviceInfo.ini must hold every text, and a workbook
+    // must be there to take the rows. A refusal here writes nothing.
+    shell::CommentIniWriter ini(m_iniFile);
+    for (int f = 0; f < kFieldCount && f < m_typed.size(); ++f)
+        ini.setValue(QStringLiteral("DeviceInfo/%1").arg(QLatin1String(fieldKeys()[static_cast<size_t>(f)])), m_typed.at(f));
+    if (!ini.canHold()) {
+        ini.discard();
+        result.status = iniProblem(m_iniFile, m_typed) + QStringLiteral(" Nothing was written.\n");
+        return result;
+    }
+    const WorkbookPlan plan = planWorkbook(m_workbookPath, localNow().date(), 2);
+    if (!plan.ok) {
+        ini.discard();
+        result.status = plan.problem + QStringLiteral(" Nothing was written.\n");
+        return result;
+    }
+
     result.write = writeBothUnits(m_master);
     if (!result.write.ok) {
+        ini.discard();
+        result.frameLost = frameGone();
         result.status = result.write.status;
         return result;
     }
-    result.iniSaved = saveIniTexts(m_iniFile, m_typed);
+    // Done only when both units read back exactly what was written.
     result.read = readBothUnits();
+    result.verified = result.read.master.info == std::optional<DeviceInfo>(result.write.master) &&
+                      result.read.slave.info == std::optional<DeviceInfo>(result.write.slave);
+    if (!result.verified) {
+        ini.discard();
+        result.frameLost = frameGone();
+        result.write.ok = false;
+        result.status = result.read.master.info == std::optional<DeviceInfo>(result.write.master)
+                            ? QStringLiteral("Write Slave failed (Read back Slave)!\n")
+                            : QStringLiteral("Write Master failed (Read back Master)!\n");
+        return result;
+    }
+    result.iniSaved = ini.close();
 
     const QTime start = localNow().time();
     QElapsedTimer elapsed;
@@ -174,18 +239,18 @@ DeviceInfoJobResult DeviceInfoThread::runWrite()
     for (const QStringList& row : rows)
         for (int i = 0; i < row.size(); ++i)
             qCDebug(exportLog).noquote() << QString::asprintf("str[%d].len = %d", i, static_cast<int>(row.at(i).size()));
-    result.exportOutcome = appendRows(m_workbookPath, rows);
+    result.exportOutcome = writeRows(plan, rows);
     result.exported = result.exportOutcome.ok();
     qCDebug(exportLog).noquote() << "ReadWriteDeviceInfo::ExcelTemplateExport end  " + clockText(localNow().time());
     qCDebug(exportLog).noquote() << QString::asprintf("ReadWriteDeviceInfo::ExcelTemplateExport start to end  %02d\n",
                                             static_cast<int>(elapsed.elapsed()));
-    if (!result.exported)
+    if (!result.exportOutcome.message.isEmpty())
         shell::LogF("DeviceInfo: %s\n", result.exportOutcome.message.toUtf8().constData());
 
     result.status = QStringLiteral("Write success!\n");
     if (!result.iniSaved)
         result.status += QStringLiteral("%1 could not be saved.\n").arg(m_iniFile);
-    if (!result.exported)
+    if (!result.exportOutcome.message.isEmpty())
         result.status += result.exportOutcome.message + QLatin1Char('\n');
     return result;
 }

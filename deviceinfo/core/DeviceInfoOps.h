@@ -1,7 +1,14 @@
 #pragma once
 // Reading and writing the device information record of both units, and the
-// worker that runs a read, or a whole write (both units, DeviceInfo.ini,
-// read-back, spreadsheet rows), away from the window.
+// worker that runs a read, or a whole write away from the window:
+//
+//   1. checks, before anything is written, that DeviceInfo.ini can hold
+//      every typed text and where the workbook rows will go (XlsExport.h);
+//      a refusal there writes nothing;
+//   2. writes both units (below) and reads both back: done only when they
+//      hold exactly the records written;
+//   3. then saves DeviceInfo.ini and appends the two rows.
+// A frame lost on the way leaves DeviceInfo.ini and the workbook as they were.
 //
 // Write order per unit (Master, then Slave with the next device ID): read
 // the current record (its device ID becomes the unit's previous ID), erase
@@ -58,7 +65,9 @@ WriteOutcome writeBothUnits(const DeviceInfo& master);
 
 struct DeviceInfoJobResult {
     bool isWrite = false;
-    WriteOutcome write;       // write jobs
+    WriteOutcome write;       // write jobs; ok only once both units read back what was written
+    bool verified = false;    // the read-back holds exactly the records written
+    bool frameLost = false;   // the frame stopped answering during the job
     bool iniSaved = false;
     BothRead read;            // the read, or the read-back after a write
     bool exported = false;

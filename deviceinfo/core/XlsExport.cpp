@@ -1,13 +1,21 @@
 #include "XlsExport.h"
 
+#include "CompoundFile.h"
+
+#include "shell/Clock.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <optional>
 
 #include <freexl.h>
 
 namespace tovrin::deviceinfo {
 namespace {
+
+constexpr qint64 kMaxWorkbookBytes = qint64{256} << 20;
 
 // Closes a FreeXL handle on every way out.
 struct FreeXlHandle {
@@ -31,6 +39,27 @@ XlsContents readWorkbook(const QString& path)
     XlsContents contents;
     if (!QFileInfo::exists(path))
         return contents;
+    // FreeXL trusts the numbers of the container; a damaged one is found
+    // out here and never handed to it.
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            contents.status = XlsContents::Unreadable;
+            contents.reason = QStringLiteral("a file that cannot be read (%1)").arg(file.errorString());
+            return contents;
+        }
+        if (file.size() > kMaxWorkbookBytes) {
+            contents.status = XlsContents::Unsupported;
+            contents.reason = QStringLiteral("a file of %1 MB, larger than a device information workbook grows").arg(file.size() >> 20);
+            return contents;
+        }
+        QString problem;
+        if (!readCompoundStream(file.readAll(), QStringLiteral("Workbook"), &problem)) {
+            contents.status = XlsContents::Unreadable;
+            contents.reason = QStringLiteral("not a readable Excel 97 workbook (%1)").arg(problem);
+            return contents;
+        }
+    }
     FreeXlHandle xls;
     const QByteArray native = QFile::encodeName(path);
     int rc = freexl_open(native.constData(), &xls.handle);
@@ -107,51 +136,134 @@ XlsContents readWorkbook(const QString& path)
     return contents;
 }
 
-ExportOutcome appendRows(const QString& path, const std::vector<QStringList>& rows)
+namespace {
+
+// The sheet with the device information sheet's column widths: what a
+// rewrite of the workbook would hold.
+XlsSheet asWritten(XlsSheet sheet)
 {
-    ExportOutcome outcome;
-    const QString name = QFileInfo(path).fileName();
-    XlsContents contents = readWorkbook(path);
-    auto kept = [&](const QString& why) {
-        outcome.status = ExportOutcome::Kept;
-        outcome.message = QStringLiteral("%1 is %2: it was kept unchanged and the rows were not written.").arg(name, why);
-        return outcome;
-    };
+    sheet.columnWidths = deviceInfoColumnWidths();
+    return sheet;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The reason a present file cannot take the rows whole, or nothing when it
+// can: a workbook this tool wrote, unchanged, with room left.
+std::optional<QString> whyNotAppendable(const QString& path, const XlsContents& contents, int newRows)
+{
     switch (contents.status) {
     case XlsContents::Absent:
-        contents.sheet.name = QStringLiteral("DeviceInfo");
-        break;
-    case XlsContents::Readable:
-        break;
+        return std::nullopt;
     case XlsContents::Unreadable:
     case XlsContents::Unsupported:
-        return kept(contents.reason);
+        return contents.reason;
+    case XlsContents::Readable:
+        break;
     }
-    if (contents.usedRows + static_cast<int>(rows.size()) > kXlsMaxRows)
-        return kept(QStringLiteral("full (%1 rows)").arg(kXlsMaxRows));
+    if (contents.usedRows + newRows > kXlsMaxRows)
+        return QStringLiteral("full (%1 rows)").arg(kXlsMaxRows);
+    // Only when writing its cells again gives back the very same file is
+    // nothing in it lost (formats, formulas, booleans, other records).
+    const std::optional<QByteArray> again = buildXlsFile(asWritten(contents.sheet));
+    if (!again || *again != fileBytes(path))
+        return QStringLiteral("a workbook another program saved (its formats, formulas or other cells could not be kept)");
+    return std::nullopt;
+}
 
-    XlsSheet sheet = contents.sheet;
-    sheet.columnWidths = deviceInfoColumnWidths();
+// True when a file can be made at path (the folder takes new files).
+bool canCreate(const QString& path)
+{
+    QSaveFile probe(path);
+    const bool ok = probe.open(QIODevice::WriteOnly);
+    probe.cancelWriting();
+    return ok;
+}
+
+QString datedName(const QString& path, const QDate& day, int n)
+{
+    const QFileInfo info(path);
+    QString name = QStringLiteral("%1_%2").arg(info.completeBaseName(), day.toString(QStringLiteral("yyyy-MM-dd")));
+    if (n > 1)
+        name += QStringLiteral("_%1").arg(n);
+    return path.left(path.size() - info.fileName().size()) + name + QLatin1Char('.') + info.suffix();
+}
+
+constexpr int kMaxDatedWorkbooks = 99;
+
+} // namespace
+
+WorkbookPlan planWorkbook(const QString& path, const QDate& today, int newRows)
+{
+    WorkbookPlan plan;
+    const QString name = QFileInfo(path).fileName();
+    QString firstReason;
+    for (int n = 0; n <= kMaxDatedWorkbooks; ++n) {
+        const QString candidate = n == 0 ? path : datedName(path, today, n);
+        XlsContents contents = readWorkbook(candidate);
+        if (const std::optional<QString> why = whyNotAppendable(candidate, contents, newRows)) {
+            if (n == 0)
+                firstReason = *why;
+            continue;
+        }
+        if (!canCreate(candidate)) {
+            plan.problem = QStringLiteral("%1 cannot be written in its folder.").arg(QFileInfo(candidate).fileName());
+            return plan;
+        }
+        plan.ok = true;
+        plan.path = candidate;
+        plan.created = contents.status == XlsContents::Absent;
+        plan.usedRows = plan.created ? 0 : contents.usedRows;
+        plan.sheet = plan.created ? XlsSheet{} : contents.sheet;
+        if (n > 0)
+            plan.note = QStringLiteral("%1 is %2: it was kept unchanged, and the rows went to %3.")
+                            .arg(name, firstReason, QFileInfo(candidate).fileName());
+        return plan;
+    }
+    plan.problem = QStringLiteral("%1 is %2, and no new workbook beside it could take the rows.").arg(name, firstReason);
+    return plan;
+}
+
+ExportOutcome writeRows(const WorkbookPlan& plan, const std::vector<QStringList>& rows)
+{
+    ExportOutcome outcome;
+    outcome.path = plan.path;
+    const QString name = QFileInfo(plan.path).fileName();
+    if (!plan.ok) {
+        outcome.message = plan.problem;
+        return outcome;
+    }
+    XlsSheet sheet = asWritten(plan.sheet);
     for (size_t r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < rows[r].size() && c < kXlsMaxColumns; ++c) {
             if (rows[r].at(c).isEmpty())
                 continue;
-            sheet.cells.push_back({contents.usedRows + static_cast<int>(r), c, true, rows[r].at(c), 0});
+            sheet.cells.push_back({plan.usedRows + static_cast<int>(r), c, true, rows[r].at(c), 0});
         }
     }
-    const QByteArray bytes = buildXlsFile(sheet);
-    if (contents.status == XlsContents::Readable && bytes.size() < QFileInfo(path).size())
-        return kept(QStringLiteral("a workbook whose rewrite would be shorter than it (something in it would be lost)"));
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        outcome.status = ExportOutcome::Failed;
+    const std::optional<QByteArray> bytes = buildXlsFile(sheet);
+    if (!bytes) {
+        outcome.message = QStringLiteral("%1 was not written: a text is longer than a workbook cell can hold.").arg(name);
+        return outcome;
+    }
+    QSaveFile file(plan.path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit()) {
         outcome.message = QStringLiteral("%1 could not be written (%2); the rows were not written.").arg(name, file.errorString());
         return outcome;
     }
-    outcome.status = contents.status == XlsContents::Absent ? ExportOutcome::Created : ExportOutcome::Appended;
-    outcome.firstRow = contents.usedRows;
+    outcome.status = plan.created ? ExportOutcome::Created : ExportOutcome::Appended;
+    outcome.firstRow = plan.usedRows;
+    outcome.message = plan.note;
     return outcome;
+}
+
+ExportOutcome appendRows(const QString& path, const std::vector<QStringList>& rows)
+{
+    return writeRows(planWorkbook(path, localNow().date(), static_cast<int>(rows.size())), rows);
 }
 
 } // namespace tovrin::deviceinfo

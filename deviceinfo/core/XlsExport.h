@@ -1,20 +1,26 @@
 #pragma once
-// Appending rows to the device information workbook. The file is created
-// when it is absent; when it is present its worksheet is read with FreeXL
-// and written again with every earlier cell and the new rows after the used
-// ones. The new file is written beside the old one and renamed over it, so
-// that a crash leaves one of the two whole.
+// Appending rows to the device information workbook. Where the rows go is
+// decided before anything is written (before the frame, in a write of the
+// device information), and no cell of an existing file is ever lost:
 //
-// A file that is kept unchanged (and said so), never overwritten:
-//   - one that FreeXL cannot read as an Excel 97 workbook (corrupt, or
-//     another kind of file under the name);
-//   - a workbook with more than one sheet, a password, or cells other than
-//     text and numbers (dates, times), which the rewrite could not keep;
-//   - one whose rewrite would be shorter than the file (something would be
-//     lost), or whose rows are all used.
+//   - no file yet: a new workbook is made;
+//   - a workbook this tool wrote, unchanged since (rewriting its cells gives
+//     the very same bytes), with room for the rows: it gets them after its
+//     used rows. The new file is written beside the old one and renamed
+//     over it, so that a crash leaves one of the two whole;
+//   - anything else (a file another program saved, with formats, formulas,
+//     dates, booleans or more sheets; a damaged file; another kind of file;
+//     a full workbook): it is kept exactly as it is, and the rows go to a
+//     new workbook beside it named with the date
+//     ("Tovrin_DeviceInfo_2026-03-07.xls", then "..._2.xls" and so on while
+//     such a file exists and cannot take them either). The outcome says so.
+//
+// The workbook is read with FreeXL only after the tool's own check of its
+// container (CompoundFile.h).
 
 #include "Biff8Workbook.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -35,16 +41,33 @@ struct XlsContents {
 XlsContents readWorkbook(const QString& path);
 
 struct ExportOutcome {
-    enum Status { Created, Appended, Kept, Failed };
+    enum Status { Created, Appended, Failed };
     Status status = Failed;
+    QString path;      // the workbook that took the rows
     int firstRow = 0;  // row index of the first new row
-    QString message;   // for Kept and Failed: what happened, for the status line
+    QString message;   // what the technician must know: the rows went elsewhere (and why), or what failed
     bool ok() const { return status == Created || status == Appended; }
 };
 
 // Column widths (in characters) of the device information sheet.
 std::vector<int> deviceInfoColumnWidths();
 
+// Where rows go, decided before anything is written.
+struct WorkbookPlan {
+    bool ok = false;
+    QString path;          // the workbook that will take the rows
+    QString note;          // why it is not the workbook asked for (empty when it is)
+    QString problem;       // when not ok: why no workbook can take them
+    XlsSheet sheet;        // its cells as they are now
+    int usedRows = 0;
+    bool created = false;  // no such file yet
+};
+WorkbookPlan planWorkbook(const QString& path, const QDate& today, int newRows);
+
+// Writes the rows where the plan says.
+ExportOutcome writeRows(const WorkbookPlan& plan, const std::vector<QStringList>& rows);
+
+// planWorkbook (today) and writeRows in one step.
 ExportOutcome appendRows(const QString& path, const std::vector<QStringList>& rows);
 
 } // namespace tovrin::deviceinfo

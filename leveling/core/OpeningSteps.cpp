@@ -13,6 +13,14 @@ constexpr uint8_t kSensorSearchRegister = 0x12;
 constexpr uint8_t kLowWindowBit = 0x40;
 } // namespace
 
+void chooseSearchWindow()
+{
+    uint8_t value = 0;
+    const bool low = sensorRead(kMaster, kSensorSearchRegister, value) && (value & kLowWindowBit);
+    g_SearchLower = low ? 50 : 200;
+    g_SearchUpper = low ? 200 : 300;
+}
+
 OpeningOutcome openLeveling()
 {
     OpeningOutcome o;
@@ -29,12 +37,9 @@ OpeningOutcome openLeveling()
         return o;
     }
     o.firmwareMismatch = match == 1;
-    uint8_t value = 0;
-    const bool low = sensorRead(kMaster, kSensorSearchRegister, value) && (value & kLowWindowBit);
-    o.searchLower = low ? 50 : 200;
-    o.searchUpper = low ? 200 : 300;
-    g_SearchLower = o.searchLower;
-    g_SearchUpper = o.searchUpper;
+    chooseSearchWindow();
+    o.searchLower = static_cast<uint16_t>(g_SearchLower.load());
+    o.searchUpper = static_cast<uint16_t>(g_SearchUpper.load());
     o.ok = true;
     return o;
 }

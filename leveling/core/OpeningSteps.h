@@ -21,6 +21,13 @@ struct OpeningOutcome {
     uint16_t searchUpper = 300;
 };
 
+// The start-line search window for the Master sensor fitted: 50..200 when
+// bit 6 (0x40) of its register 0x12 reads set, else 200..300 (also when the
+// register cannot be read). Kept in g_SearchLower / g_SearchUpper, which
+// every start-line search of the process uses; the frame must be in
+// calibration mode.
+void chooseSearchWindow();
+
 // Switches to calibration mode, checks the firmware, sets the search window
 // (g_SearchLower / g_SearchUpper: 50..200 when bit 6 of the Master sensor's
 // register 0x12 reads set, else 200..300). When a version cannot be read it

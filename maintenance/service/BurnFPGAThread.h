@@ -1,13 +1,19 @@
 #pragma once
-// Writes an FPGA configuration file into the flash of both camera units:
-// first the Slave, then the Master (FpgaDownload.h tells how the bytes are
-// keyed and laid out). The window switches the frame to calibration mode
-// before it starts the thread, and back to work mode on code 19.
+// Writes an FPGA configuration file into the flash of both camera units,
+// one unit at a time: the Slave's sectors are erased, written and read back,
+// then the Master's (FpgaDownload.h tells how the bytes are keyed and laid
+// out). A download cut short therefore leaves at most one unit without its
+// configuration, and that one with its first page erased, which the FPGA
+// refuses. The window switches the frame to calibration mode before it
+// starts the thread, and back to work mode on code 19.
 //
 // Codes (sendData, and sendReport with the values of the text):
 //   12 the file cannot be opened             17 the first chunk of a unit is about to be written
-//   33 a chunk was written (unit, counter)   18 a flash write failed (unit)
-//   19 both units written (counter)
+//   33 a chunk was written (unit, counter, size: chunks of the file)
+//   18 a flash write failed (unit)
+//   19 both units written and read back (counter)
+//   63 a unit's flash did not read back what was written (unit, number:
+//      flash offset, detail "read" when the read failed, else "differs")
 //   60 the file is empty                     61 the file is larger than the FPGA area (size)
 //   62 the key setting is not one byte (the setting's text)
 // A failed erase, a stop request and a frame that disappears end the run
@@ -15,12 +21,15 @@
 
 #include "ServiceReport.h"
 
+#include "device/UnitAddress.h"
+
 #include <QString>
 #include <QThread>
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 namespace tovrin::maintenance {
 
@@ -33,6 +42,7 @@ constexpr int Chunk = 33;
 constexpr int Empty = 60;
 constexpr int TooLarge = 61;
 constexpr int BadKey = 62;
+constexpr int VerifyFail = 63;
 } // namespace fpga
 
 class BurnFPGAThread : public QThread {
@@ -64,6 +74,8 @@ protected:
 private:
     void report(int code, const QString& unit = {}, int number = 0, qint64 size = 0, const QString& detail = {});
     bool stopped() const;
+    // Erases, writes and reads back one unit; false ends the run.
+    bool downloadUnit(device::Unit unit, const std::vector<uint8_t>& keyed, int chunks);
 
     mutable std::mutex m_mutex;
     QString m_path;

@@ -1,5 +1,7 @@
 #include "FlashJob.h"
 
+#include "FpgaDownload.h"
+
 #include "device/UnitOps.h"
 #include "shell/Log.h"
 
@@ -185,28 +187,101 @@ void FlashJobThread::runFill(Unit unit, const QByteArray& image)
     if (image.size() != static_cast<qsizetype>(kFlashImageSize))
         return;  // the caller checks the file; a wrong image never reaches the frame
     const auto bytes = std::span(reinterpret_cast<const uint8_t*>(image.constData()), kFlashImageSize);
-    for (int s = 0; s < kFlashSectors; ++s) {
+    const auto write = [&](uint32_t at, std::span<const uint8_t> data) {
+        if (device::WriteFromBuffer(device::flashAddress(unit, at), data))
+            return true;
+        shell::LogF("Write Flash: %s 0x%05x failed!\n", nameOf(unit), at);
+        if (device::g_bDevExist.load() != 0)
+            report(flashjob::WriteFail, static_cast<int>(at));
+        return false;
+    };
+    const auto writeAll = [&](const std::vector<FillWrite>& writes) {
+        for (const FillWrite& w : writes) {
+            if (stopped())
+                return false;
+            std::array<uint8_t, kFillPiece> piece;
+            std::copy_n(bytes.begin() + w.offset, w.length, piece.begin());
+            if (w.headErased)
+                std::fill_n(piece.begin(), kFillHead, uint8_t{0xFF});
+            if (!write(w.offset, std::span<const uint8_t>(piece).first(static_cast<size_t>(w.length))))
+                return false;
+        }
+        return true;
+    };
+    for (const FillStep& step : fillPlan()) {
         if (stopped())
             return;
-        const uint32_t sector = static_cast<uint32_t>(s) * kSectorSize;
-        if (!device::EraseBlock(device::flashAddress(unit, sector))) {
-            shell::LogF("Write Flash: erasing %s sector 0x%05x failed!\n", nameOf(unit), sector);
-            if (device::g_bDevExist.load() != 0)
-                report(flashjob::EraseFail, static_cast<int>(sector));
-            return;
-        }
-        // 16 pages of 256 bytes, 8 writes of 32 bytes each, in address order.
-        for (uint32_t at = sector; at < sector + kSectorSize; at += kFillPiece) {
-            if (!device::WriteFromBuffer(device::flashAddress(unit, at), bytes.subspan(at, kFillPiece))) {
-                shell::LogF("Write Flash: %s 0x%05x failed!\n", nameOf(unit), at);
+        if (step.eraseSector) {
+            const uint32_t sector = *step.eraseSector;
+            if (!device::EraseBlock(device::flashAddress(unit, sector))) {
+                shell::LogF("Write Flash: erasing %s sector 0x%05x failed!\n", nameOf(unit), sector);
                 if (device::g_bDevExist.load() != 0)
-                    report(flashjob::WriteFail, static_cast<int>(at));
+                    report(flashjob::EraseFail, static_cast<int>(sector));
                 return;
             }
         }
-        report(flashjob::Progress, s + 1);
+        if (!writeAll(step.writes))
+            return;
+        if (step.sectorsDone > 0)
+            report(flashjob::Progress, step.sectorsDone);
+    }
+    // The fill is done only when the unit reads back the whole image.
+    std::array<uint8_t, kSectorSize> block;
+    for (uint32_t at = 0; at < kFlashImageSize; at += kSectorSize) {
+        if (stopped())
+            return;
+        if (!device::ReadToBuffer(device::flashAddress(unit, at), static_cast<int>(kSectorSize), block)) {
+            shell::LogF("Write Flash: reading %s 0x%05x back failed!\n", nameOf(unit), at);
+            if (device::g_bDevExist.load() != 0)
+                report(flashjob::ReadFail, static_cast<int>(at));
+            return;
+        }
+        const auto expected = bytes.subspan(at, kSectorSize);
+        const auto mismatch = std::mismatch(block.begin(), block.end(), expected.begin());
+        if (mismatch.first != block.end()) {
+            const uint32_t offset = at + static_cast<uint32_t>(mismatch.first - block.begin());
+            shell::LogF("Write Flash: %s 0x%05x reads back 0x%02x, 0x%02x was written!\n", nameOf(unit), offset,
+                        *mismatch.first, *mismatch.second);
+            report(flashjob::VerifyFail, static_cast<int>(offset));
+            return;
+        }
     }
     report(flashjob::Done);
+}
+
+std::vector<FillStep> fillPlan()
+{
+    // Sector by sector: erased, then its 32-byte pieces in address order,
+    // except that each sector's first word (where every record keeps its
+    // valid mark) is written as FF FF FF FF with the first piece and for
+    // real after the last one, so that a fill cut short never leaves a
+    // valid-looking record over a half-written sector. The first page of the
+    // FPGA area (where the FPGA looks for the sync word of its
+    // configuration) waits until the whole area is written, for the same reason.
+    std::vector<FillStep> plan;
+    std::vector<FillWrite> fpgaHead;
+    for (int s = 0; s < kFlashSectors; ++s) {
+        const uint32_t sector = static_cast<uint32_t>(s) * kSectorSize;
+        FillStep step;
+        step.eraseSector = sector;
+        step.sectorsDone = s + 1;
+        const bool fpgaStart = sector == device::flash::kFpgaArea;
+        std::vector<FillWrite>& head = fpgaStart ? fpgaHead : step.writes;
+        head.push_back({sector, kFillPiece, true});
+        for (uint32_t at = sector + kFillPiece; at < sector + kSectorSize; at += kFillPiece)
+            (fpgaStart && at < sector + kFpgaHeadPage ? fpgaHead : step.writes).push_back({at, kFillPiece, false});
+        head.push_back({sector, kFillHead, false});
+        plan.push_back(std::move(step));
+        if (sector + kSectorSize == kFpgaAreaSize) {
+            // The page's pieces from its end backwards (whenever a sync word
+            // can be found, what follows it is in place), its first word last.
+            FillStep last;
+            last.writes.assign(fpgaHead.rbegin() + 1, fpgaHead.rend());
+            last.writes.push_back(fpgaHead.back());
+            plan.push_back(std::move(last));
+        }
+    }
+    return plan;
 }
 
 } // namespace tovrin::maintenance

@@ -9,9 +9,10 @@
 //          and renamed over it only when complete (a full disk or a folder
 //          that cannot be written leaves no half dump, and is said so);
 //   fill:  for each sector: erase it, then write its 4096 bytes as 128
-//          writes of 32 bytes in address order (16 pages of 256 bytes). The
-//          file must be a whole flash image of exactly 131072 bytes; it is
-//          read and checked before anything is erased.
+//          writes of 32 bytes in address order (16 pages of 256 bytes), the
+//          sector's first word written last (fillPlan); then the whole image
+//          is read back. The file must be a whole flash image of exactly
+//          131072 bytes; it is read and checked before anything is erased.
 
 #include "ServiceReport.h"
 
@@ -23,12 +24,30 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 namespace tovrin::maintenance {
 
 constexpr uint32_t kFlashImageSize = device::flash::kSize;  // 131072
 constexpr int kFlashSectors = static_cast<int>(device::flash::kSize / device::flash::kSectorSize);
 constexpr int kFillPiece = 32;
+constexpr int kFillHead = 4;  // the first word of a sector: a record's valid mark
+
+// The writes of a fill, in the order they go out.
+struct FillWrite {
+    uint32_t offset = 0;
+    int length = 0;
+    bool headErased = false;  // the piece's first word goes as FF FF FF FF
+};
+struct FillStep {
+    std::optional<uint32_t> eraseSector;  // erased before the writes
+    std::vector<FillWrite> writes;
+    int sectorsDone = 0;                  // > 0: progress to report after the step
+};
+// Sector by sector, each sector's first word after its other bytes, and the
+// first page of the FPGA area after the rest of that area.
+std::vector<FillStep> fillPlan();
 
 // A flash image file for a fill.
 struct FlashImageFile {
@@ -48,6 +67,7 @@ constexpr int ReadFail = 72;     // number: block offset
 constexpr int WriteFail = 73;    // number: flash offset
 constexpr int FileFail = 74;     // the dump file cannot be written (detail: path)
 constexpr int Progress = 75;     // number: sectors done (0-32)
+constexpr int VerifyFail = 76;   // the flash does not read back the image (number: flash offset)
 } // namespace flashjob
 
 class FlashJobThread : public QThread {

@@ -69,6 +69,13 @@ int fpgaChunkCount(qint64 size)
     return static_cast<int>((size + kFpgaChunk - 1) / kFpgaChunk);
 }
 
+int fpgaPercent(int chunk, int chunks)
+{
+    if (chunks <= 0)
+        return 0;
+    return std::clamp((chunk + 1) * 100 / chunks, 0, 100);
+}
+
 int fpgaSectorCount(qint64 size)
 {
     return static_cast<int>((size + device::flash::kSectorSize - 1) / device::flash::kSectorSize);

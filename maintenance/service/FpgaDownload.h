@@ -13,7 +13,8 @@
 // 62 bytes (chunk i at offset 62 * i). The FPGA area ends where the firmware
 // image information begins (0x10000): a larger file is refused before
 // anything is erased, and every 4096-byte sector the file covers is erased
-// before the first chunk is written.
+// before the first chunk is written. The pieces of the first 256-byte page,
+// where the FPGA looks for the sync word of its configuration, go last.
 
 #include <QByteArray>
 #include <QString>
@@ -27,8 +28,7 @@ namespace tovrin::maintenance {
 
 constexpr uint32_t kFpgaAreaSize = 0x10000;
 constexpr int kFpgaChunk = 62;
-// The progress texts count a full file as 519 chunks.
-constexpr int kFpgaProgressChunks = 519;
+constexpr uint32_t kFpgaHeadPage = 256;
 constexpr uint8_t kDefaultFpgaKey = 0xA5;
 inline constexpr const char* kFpgaKeySetting = "Tovrin_Debug/FPGAKey";
 
@@ -59,6 +59,8 @@ struct FpgaFile {
 FpgaFile loadFpgaFile(const QString& path);
 
 int fpgaChunkCount(qint64 size);   // ceil(size / 62)
+// Progress of chunk index `chunk` of `chunks`: 100 at the last one, never more.
+int fpgaPercent(int chunk, int chunks);
 int fpgaSectorCount(qint64 size);  // ceil(size / 4096)
 
 // One flash write: offset and length. A chunk is written in pieces that

@@ -29,6 +29,9 @@ public:
 
     // The worker's thread: keeps the report and says that reports wait.
     void post(const tovrin::maintenance::ServiceReport& report);
+    // The inbox's thread: hands over every report kept now, at once (a
+    // worker that was stopped and waited for has nothing more to say).
+    void deliverNow() { deliver(); }
 
 Q_SIGNALS:
     // In the inbox's thread, once per report, in the order they were sent.

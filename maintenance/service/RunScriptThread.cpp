@@ -11,6 +11,22 @@
 
 namespace tovrin::maintenance {
 
+namespace {
+
+// What the folder holds under a burst file's name: a link may lead out of
+// the application folder, and a program is never overwritten.
+QString burstFileProblem(const std::string& name)
+{
+    const QFileInfo info(QString::fromStdString(name));
+    if (info.isSymLink())
+        return QStringLiteral("its file %1 is a link, which may lead out of the application folder").arg(info.fileName());
+    if (info.isFile() && info.isExecutable())
+        return QStringLiteral("its file %1 is a program").arg(info.fileName());
+    return {};
+}
+
+} // namespace
+
 RunScriptThread::RunScriptThread(QObject* parent)
     : QThread(parent)
 {
@@ -73,23 +89,29 @@ void RunScriptThread::run()
         report({script::Refused, {}, 0, 0, 0, 0, parsed.reason});
         return;
     }
+    // Every line is checked before the first request goes out: a script
+    // that stopped at its fifth line would leave the frame half set up.
+    int refused = 0;
+    for (const ScriptLine& line : parsed.lines) {
+        QString problem = line.problem;
+        if (line.kind == ScriptLine::Command && !line.command.file.empty())
+            problem = burstFileProblem(line.command.file);
+        if (line.kind == ScriptLine::Malformed || !problem.isEmpty()) {
+            shell::LogF("RunScript: line %d: %s\n", line.number, problem.toUtf8().constData());
+            report({script::LineRefused, {}, 0, 0, line.number, 0, problem});
+            ++refused;
+        }
+    }
+    if (refused > 0) {
+        report({script::Refused, {}, 0, 0, refused, 0,
+                refused == 1 ? QStringLiteral("1 line cannot be run") : QStringLiteral("%1 lines cannot be run").arg(refused)});
+        return;
+    }
     for (const ScriptLine& line : parsed.lines) {
         if (stopped())
             return;
-        switch (line.kind) {
-        case ScriptLine::Blank:
-        case ScriptLine::Skipped:
-            continue;
-        case ScriptLine::Malformed:
-            report({script::LineSkipped, {}, 0, 0, line.number, 0, line.problem});
-            continue;
-        case ScriptLine::Command:
-            if (line.cut)
-                report({script::LineCut, {}, 0, 0, line.number, 0, {}});
-            if (!execute(line.command))
-                return;
-            continue;
-        }
+        if (line.kind == ScriptLine::Command && !execute(line.command))
+            return;
     }
     if (!stopped())
         report({script::Done, {}, 0, 0, 0, 0, {}});

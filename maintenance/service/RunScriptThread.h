@@ -11,10 +11,12 @@
 //   28 i2cwd failed  29 i2crd failed  (each ends the run)
 //   27 a delay begins (number: ms; reported before the pause)
 //   20 the script cannot be opened    30 the end of the script was reached
-//   63 a malformed line was skipped (number: line, detail: what is wrong)
+//   63 a line cannot be run (number: line, detail: what is wrong); every
+//      such line is reported, then 64
 //   64 the script was refused before anything ran (detail: why)
 //   65 a burst file could not be read or written (detail: file); ends the run
-//   66 a line was cut at 511 characters (number: line)
+// The whole script is read and checked before its first request: a script
+// with a line that cannot be run runs nothing.
 // A stop request and a frame that disappears end the run without a code.
 
 #include "ServiceReport.h"
@@ -45,10 +47,9 @@ constexpr int I2cReadFail = 29;
 constexpr int Done = 30;
 constexpr int I2cRead = 31;
 constexpr int I2cWrite = 32;
-constexpr int LineSkipped = 63;
+constexpr int LineRefused = 63;
 constexpr int Refused = 64;
 constexpr int BurstFile = 65;
-constexpr int LineCut = 66;
 } // namespace script
 
 class RunScriptThread : public QThread {

@@ -53,6 +53,35 @@ QString text(QByteArrayView t) { return QString::fromLatin1(t.data(), t.size());
 // The FPGA register port: offsets 0x0000-0xFFFF of either unit.
 bool isRegisterAddress(uint32_t a) { return (a & ~(device::kSlaveBit | 0xFFFFu)) == 0; }
 
+// A unit address as written: the unit bit, a space the units answer a
+// script in (register port, sensor, flash) and an offset that fits the space.
+bool isUnitAddress(uint32_t a)
+{
+    constexpr uint32_t kSpaceBits = 0x03000000u;
+    if ((a & ~(device::kSlaveBit | kSpaceBits | 0x00FFFFFFu)) != 0)
+        return false;
+    const uint32_t offset = a & 0x00FFFFFFu;
+    switch ((a & kSpaceBits) >> 24) {
+    case 0:
+        return offset <= 0xFFFFu;
+    case 1:
+        return offset <= 0xFFu;
+    case 2:
+        return true;
+    default:
+        return false;  // the download channel belongs to the firmware update
+    }
+}
+constexpr const char* kUnitAddressRange =
+    "a unit address: register 0-ffff, sensor 1000000-10000ff, flash 2000000-2ffffff, plus 10000000 for the Slave";
+constexpr const char* kRegisterRange = "an FPGA register, 0-ffff, plus 10000000 for the Slave";
+
+bool endsWithNoCase(QByteArrayView name, const char* suffix)
+{
+    const QByteArrayView s(suffix);
+    return name.size() >= s.size() && name.last(s.size()).compare(s, Qt::CaseInsensitive) == 0;
+}
+
 struct Usage {
     const char* word;
     const char* fields;
@@ -60,24 +89,38 @@ struct Usage {
 
 } // namespace
 
+QString burstFileNameProblem(QByteArrayView name)
+{
+    const QString shown = text(name);
+    if (name.size() > kScriptFileNameMax)
+        return QStringLiteral("its file name %1 is longer than %2 characters").arg(shown).arg(kScriptFileNameMax);
+    // A plain name in the application folder: no folder, no way up or out.
+    for (const char c : name)
+        if (c == '/' || c == '\\' || c == ':')
+            return QStringLiteral("its file name %1 is not a plain file name in the application folder").arg(shown);
+    if (name == "." || name == "..")
+        return QStringLiteral("its file name %1 is not a plain file name in the application folder").arg(shown);
+    // Never the tool's own settings or language texts.
+    if (endsWithNoCase(name, ".ini") || endsWithNoCase(name, ".lrp"))
+        return QStringLiteral("its file name %1 is one of the tool's own settings or language files").arg(shown);
+    return {};
+}
+
 ScriptLine parseScriptLine(QByteArrayView raw, int lineNumber)
 {
     ScriptLine line;
     line.number = lineNumber;
-    QByteArrayView view = raw;
-    if (view.size() > kScriptLineMax) {
-        view = view.first(kScriptLineMax);
-        line.cut = true;
-    }
-    const std::vector<QByteArrayView> t = tokens(view);
-    if (t.empty())
-        return line;  // Blank
-
     auto malformed = [&line](const QString& problem) {
         line.kind = ScriptLine::Malformed;
         line.problem = problem;
         return line;
     };
+    // A longer line would be read in parts, its last field cut: refused whole.
+    if (raw.size() > kScriptLineMax)
+        return malformed(QStringLiteral("it is longer than %1 characters").arg(kScriptLineMax));
+    const std::vector<QByteArrayView> t = tokens(raw);
+    if (t.empty())
+        return line;  // Blank
 
     const std::optional<int64_t> first = decimalField(t[0]);
     if (!first)
@@ -117,13 +160,22 @@ ScriptLine parseScriptLine(QByteArrayView raw, int lineNumber)
     };
     const auto hexAt = [&](size_t i) { return i < t.size() ? hexField(t[i]) : std::nullopt; };
 
+    const auto fileName = [&](QByteArrayView name) -> std::optional<QString> {
+        if (const QString problem = burstFileNameProblem(name); !problem.isEmpty())
+            return problem;
+        return std::nullopt;
+    };
+
     ScriptCommand& c = line.command;
     if (word == "prd" || word == "pwd" || word == "srd" || word == "brd") {
         const auto address = hexAt(2);
         if (!address)
             return needs();
-        if (!isRegisterAddress(*address))
-            return outOfRange("address", t[2], "an FPGA register, 0-ffff, plus 10000000 for the Slave");
+        // prd and brd take any unit address as written (a flash read through
+        // brd is a usual way to save a record); pwd and srd are register requests.
+        const bool asWritten = word == "prd" || word == "brd";
+        if (asWritten ? !isUnitAddress(*address) : !isRegisterAddress(*address))
+            return outOfRange("address", t[2], asWritten ? kUnitAddressRange : kRegisterRange);
         c.address = *address;
         if (word == "srd") {
             c.op = ScriptOp::SingleRead;
@@ -153,8 +205,8 @@ ScriptLine parseScriptLine(QByteArrayView raw, int lineNumber)
                 return needs();
             if (*count < 1 || *count > static_cast<uint32_t>(kBurstReadMax))
                 return outOfRange("count", t[3], "1-270");
-            if (t[4].size() > kScriptFileNameMax)
-                return malformed(QStringLiteral("its file name %1 is longer than %2 characters").arg(text(t[4])).arg(kScriptFileNameMax));
+            if (const auto problem = fileName(t[4]))
+                return malformed(*problem);
             c.op = ScriptOp::BurstRead;
             c.count = static_cast<int>(*count);
             c.file = t[4].toByteArray().toStdString();
@@ -167,17 +219,22 @@ ScriptLine parseScriptLine(QByteArrayView raw, int lineNumber)
             return needs();
         if (*n < 1 || *n > kBurstWriteMax)
             return outOfRange("n", t[2], "1-128");
-        if (!isRegisterAddress(*address))
-            return outOfRange("address", t[3], "an FPGA register, 0-ffff, plus 10000000 for the Slave");
-        if (!isRegisterAddress(*last) || (*last & 0xFFFFu) < (*address & 0xFFFFu) + static_cast<uint32_t>(*n) - 1)
-            return malformed(QStringLiteral("bwd: %1 bytes do not fit the register window %2-%3")
+        if (!isUnitAddress(*address))
+            return outOfRange("address", t[3], kUnitAddressRange);
+        // The window ends in the same unit and space (written in full, or as
+        // a bare offset), n bytes or more after its start.
+        constexpr uint32_t kOffset = 0x00FFFFFFu;
+        const uint32_t end = (*last & ~kOffset) == 0 ? (*address & ~kOffset) | *last : *last;
+        if (!isUnitAddress(end) || (end & ~kOffset) != (*address & ~kOffset) ||
+            (end & kOffset) < (*address & kOffset) + static_cast<uint32_t>(*n) - 1)
+            return malformed(QStringLiteral("bwd: %1 bytes do not fit the window %2-%3")
                                  .arg(*n).arg(text(t[3]), text(t[4])));
-        if (t[5].size() > kScriptFileNameMax)
-            return malformed(QStringLiteral("its file name %1 is longer than %2 characters").arg(text(t[5])).arg(kScriptFileNameMax));
+        if (const auto problem = fileName(t[5]))
+            return malformed(*problem);
         c.op = ScriptOp::BurstWrite;
         c.count = static_cast<int>(*n);
         c.address = *address;
-        c.windowLast = *last;
+        c.windowLast = end;
         c.file = t[5].toByteArray().toStdString();
     } else if (word == "#") {
         const auto ms = t.size() > 2 ? decimalField(t[2]) : std::nullopt;

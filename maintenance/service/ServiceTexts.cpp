@@ -31,11 +31,17 @@ QStringList fpgaTexts(const ServiceReport& r)
         return {QStringLiteral("The FPGA script begins to burn!")};
     case fpga::Chunk:
         return {QString::asprintf("Write %s Fapga process : %d", r.unit.toUtf8().constData(),
-                                  r.number * 100 / kFpgaProgressChunks)};
+                                  fpgaPercent(r.number, static_cast<int>(r.size)))};
     case fpga::WriteFail:
         return {QStringLiteral("g_BurnFPGASucEvent: WaitForSingleObject Failed!\n Download FPGA failed!")};
     case fpga::Done:
         return {QStringLiteral("Success!"), QString::asprintf("Write FPGA Code %dKB Success!", r.number * kFpgaChunk / 1024)};
+    case fpga::VerifyFail:
+        if (r.detail == QLatin1String("read"))
+            return {QString::asprintf("%s flash at 0x%05x could not be read back!\n Download FPGA failed!",
+                                      r.unit.toUtf8().constData(), static_cast<unsigned>(r.number))};
+        return {QString::asprintf("%s flash at 0x%05x does not hold what was written!\n Download FPGA failed!",
+                                  r.unit.toUtf8().constData(), static_cast<unsigned>(r.number))};
     case fpga::Empty:
         return {QStringLiteral("FPGA File is empty: nothing was written!")};
     case fpga::TooLarge:
@@ -83,8 +89,8 @@ QStringList scriptTexts(const ServiceReport& r)
         return {requestText("I2C_Read", r)};
     case script::I2cWrite:
         return {requestText("I2CWrite", r)};
-    case script::LineSkipped:
-        return {QStringLiteral("Script line %1 skipped: %2.").arg(r.number).arg(r.detail)};
+    case script::LineRefused:
+        return {QStringLiteral("Script line %1 cannot be run: %2.").arg(r.number).arg(r.detail)};
     case script::Refused:
         return {QStringLiteral("Script refused: %1; nothing was run.").arg(r.detail)};
     case script::BurstFile:
@@ -92,8 +98,6 @@ QStringList scriptTexts(const ServiceReport& r)
             return {QStringLiteral("BurstWrite: file %1 does not hold %2 bytes, please check it!").arg(r.detail).arg(r.number)};
         return {QStringLiteral("BurstRead: the data could not be written to file %1, please check the folder and the disk!")
                     .arg(r.detail)};
-    case script::LineCut:
-        return {QStringLiteral("Script line %1 is longer than 511 characters: the rest of it was not read.").arg(r.number)};
     default:
         return {};
     }
@@ -109,6 +113,8 @@ QStringList flashJobTexts(FlashJobKind kind, const ServiceReport& r)
         return {QString::asprintf("%s Flash: reading the block at 0x%05x failed!", unit.constData(), r.number)};
     case flashjob::WriteFail:
         return {QString::asprintf("%s Flash: writing at 0x%05x failed!", unit.constData(), r.number)};
+    case flashjob::VerifyFail:
+        return {QString::asprintf("%s Flash: 0x%05x does not read back what was written!", unit.constData(), r.number)};
     case flashjob::FileFail:
         return {QStringLiteral("The flash dump could not be written to %1 (folder not writable or disk full): nothing was saved.")
                     .arg(r.detail)};

@@ -24,6 +24,8 @@ struct DebugPageWidgets {
     QCheckBox* sensor = nullptr;      // "Sensor"
     QCheckBox* slave = nullptr;       // "Slave" (the page's SlaveCButSlot keeps SelectedUnitIsSlave)
     QTextEdit* output = nullptr;      // the text output box
+    QWidget* writeButton = nullptr;   // Step Debug's Write and Read: disabled while a job of the page runs
+    QWidget* readButton = nullptr;
 };
 
 struct DebugPageHooks {

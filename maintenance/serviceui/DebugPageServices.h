@@ -48,6 +48,8 @@ public:
     void previewFrameTaken();
     // A worker of the page is running.
     bool isBusy() const;
+    // Its name ("FPGA download", "script", "flash job"), empty when none runs.
+    QString runningJob() const;
     // Stops the page's workers and waits for them (the window's guard, and close).
     void stopWorkers();
 
@@ -60,6 +62,10 @@ public:
     FlashController* flash() const { return m_flash; }
 
 private:
+    // Step Debug's buttons follow the page's jobs.
+    void updateStepButtons();
+
+    DebugPageWidgets m_widgets;
     DebugPageHooks m_hooks;
     QWidget* m_window;
     FileChooser m_chooser = chooseFileWithDialog;

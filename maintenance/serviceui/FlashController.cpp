@@ -9,6 +9,8 @@
 
 #include <QCheckBox>
 
+#include <utility>
+
 namespace tovrin::maintenance {
 
 namespace msg {
@@ -32,7 +34,7 @@ FlashController::FlashController(const DebugPageWidgets& widgets, const DebugPag
     connect(m_thread, &QThread::finished, this, &FlashController::onFinished, Qt::QueuedConnection);
 }
 
-FlashController::~FlashController() { stop(); }
+FlashController::~FlashController() { stop(true); }
 
 device::Unit FlashController::selectedUnit() const
 {
@@ -41,10 +43,31 @@ device::Unit FlashController::selectedUnit() const
 
 bool FlashController::isRunning() const { return m_thread->isRunning(); }
 
-void FlashController::stop()
+void FlashController::stop(bool quietly)
 {
+    if (!m_thread->isRunning())
+        return;
     m_thread->requestStop();
     m_thread->wait();
+    m_inbox->deliverNow();
+    m_endHandled = true;
+    if (!m_ended && !quietly) {
+        const char* what = "";
+        switch (m_thread->kind()) {
+        case FlashJobKind::Erase:
+            what = "Erase Flash stopped before its end (another job was started): part of the flash is erased.";
+            break;
+        case FlashJobKind::Dump:
+            what = "Read Flash stopped before its end (another job was started): nothing was saved.";
+            break;
+        case FlashJobKind::Fill:
+            what = "Write Flash stopped before its end (another job was started): the flash holds part of the image, "
+                   "please write it again!";
+            break;
+        }
+        appendOutput(m_widgets.output, {QString::fromLatin1(what)});
+    }
+    Q_EMIT finished(m_succeeded);
 }
 
 bool FlashController::begin()
@@ -57,6 +80,7 @@ bool FlashController::begin()
 void FlashController::start()
 {
     m_succeeded = false;
+    m_ended = false;
     m_thread->prepareStart();
     m_thread->start();
 }
@@ -108,6 +132,8 @@ void FlashController::fill(const FileChooser& chooser)
 void FlashController::onReport(const ServiceReport& report)
 {
     const FlashJobKind kind = m_thread->kind();
+    if (report.code != flashjob::Progress)
+        m_ended = true;
     switch (report.code) {
     case flashjob::Done:
         m_succeeded = true;
@@ -116,6 +142,7 @@ void FlashController::onReport(const ServiceReport& report)
         break;
     case flashjob::EraseFail:
     case flashjob::WriteFail:
+    case flashjob::VerifyFail:
         appendOutput(m_widgets.output, flashJobTexts(kind, report));
         m_hooks.showStatus(msg::WriteFailure);
         break;
@@ -133,6 +160,8 @@ void FlashController::onReport(const ServiceReport& report)
 
 void FlashController::onFinished()
 {
+    if (std::exchange(m_endHandled, false))
+        return;
     // A frame that went away is the window's detection's business.
     if (device::g_bDevExist.load() != 0 && !m_hooks.switchMode(device::mode::Work))
         m_hooks.markNotConnected();

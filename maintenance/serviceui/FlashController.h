@@ -26,7 +26,10 @@ public:
     void dump(const FileChooser& chooser);     // ReadFlashSlot()
     void fill(const FileChooser& chooser);     // WriteFlashSlot()
     bool isRunning() const;
-    void stop();
+    // Stop flag, wait. A job stopped before its end (another job was
+    // started) is said in the output box unless quietly; the frame is left
+    // to the job that stopped it.
+    void stop(bool quietly = false);
 
 Q_SIGNALS:
     void finished(bool success);
@@ -44,6 +47,8 @@ private:
     FlashJobThread* m_thread;
     ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
+    bool m_ended = false;       // the job reported its end
+    bool m_endHandled = false;  // stop() has ended the job: its queued finished is stale
 };
 
 } // namespace tovrin::maintenance

@@ -8,6 +8,8 @@
 
 #include <QLineEdit>
 
+#include <utility>
+
 namespace tovrin::maintenance {
 
 FpgaController::FpgaController(const DebugPageWidgets& widgets, const DebugPageHooks& hooks, QWidget* window)
@@ -20,10 +22,10 @@ FpgaController::FpgaController(const DebugPageWidgets& widgets, const DebugPageH
 {
     m_inbox->listenTo(m_thread);
     connect(m_inbox, &ReportInbox::received, this, &FpgaController::onReport);
-    connect(m_thread, &QThread::finished, this, [this] { Q_EMIT finished(m_succeeded); }, Qt::QueuedConnection);
+    connect(m_thread, &QThread::finished, this, &FpgaController::onFinished, Qt::QueuedConnection);
 }
 
-FpgaController::~FpgaController() { stop(); }
+FpgaController::~FpgaController() { stop(true); }
 
 void FpgaController::browse(const FileChooser& chooser)
 {
@@ -50,10 +52,26 @@ void FpgaController::download()
 
 bool FpgaController::isRunning() const { return m_thread->isRunning(); }
 
-void FpgaController::stop()
+void FpgaController::stop(bool quietly)
 {
+    if (!m_thread->isRunning())
+        return;
     m_thread->requestStop();
     m_thread->wait();
+    m_inbox->deliverNow();
+    m_endHandled = true;
+    if (!m_succeeded && !quietly)
+        appendOutput(m_widgets.output,
+                     {QStringLiteral("FPGA download stopped before its end (another job was started): "
+                                     "a unit may hold part of the new FPGA code, please download it again!")});
+    Q_EMIT finished(m_succeeded);
+}
+
+void FpgaController::onFinished()
+{
+    if (std::exchange(m_endHandled, false))
+        return;
+    Q_EMIT finished(m_succeeded);
 }
 
 void FpgaController::onReport(const ServiceReport& report)

@@ -23,7 +23,9 @@ public:
     void browse(const FileChooser& chooser);  // FPGAbrowseButSlot()
     void download();                          // DownloadButSlot()
     bool isRunning() const;
-    void stop();                              // stop flag, wait
+    // Stop flag, wait. A download stopped before its end (another job was
+    // started) is said in the output box unless quietly.
+    void stop(bool quietly = false);
 
 Q_SIGNALS:
     // The run ended: with 19 (true) or otherwise.
@@ -31,6 +33,7 @@ Q_SIGNALS:
 
 private:
     void onReport(const ServiceReport& report);
+    void onFinished();
 
     DebugPageWidgets m_widgets;
     DebugPageHooks m_hooks;
@@ -38,6 +41,7 @@ private:
     BurnFPGAThread* m_thread;
     ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
+    bool m_endHandled = false;  // stop() has ended the run: its queued finished is stale
 };
 
 } // namespace tovrin::maintenance

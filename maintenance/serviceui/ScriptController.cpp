@@ -10,6 +10,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include <utility>
+
 namespace tovrin::maintenance {
 
 ScriptController::ScriptController(const DebugPageWidgets& widgets, const DebugPageHooks& hooks, QWidget* window)
@@ -22,10 +24,10 @@ ScriptController::ScriptController(const DebugPageWidgets& widgets, const DebugP
 {
     m_inbox->listenTo(m_thread);
     connect(m_inbox, &ReportInbox::received, this, &ScriptController::onReport);
-    connect(m_thread, &QThread::finished, this, [this] { Q_EMIT finished(m_succeeded); }, Qt::QueuedConnection);
+    connect(m_thread, &QThread::finished, this, &ScriptController::onFinished, Qt::QueuedConnection);
 }
 
-ScriptController::~ScriptController() { stop(); }
+ScriptController::~ScriptController() { stop(true); }
 
 void ScriptController::browse(const FileChooser& chooser)
 {
@@ -45,6 +47,7 @@ void ScriptController::run()
         return;
     }
     m_succeeded = false;
+    m_ended = false;
     if (m_widgets.slave)
         device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
     m_thread->setScript(m_widgets.scriptPath ? m_widgets.scriptPath->text() : QString());
@@ -54,15 +57,52 @@ void ScriptController::run()
 
 bool ScriptController::isRunning() const { return m_thread->isRunning(); }
 
-void ScriptController::stop()
+void ScriptController::stop(bool quietly)
 {
+    if (!m_thread->isRunning())
+        return;
     m_thread->requestStop();
     m_thread->wait();
+    m_inbox->deliverNow();
+    m_endHandled = true;
+    if (!m_ended && !quietly)
+        appendOutput(m_widgets.output, {QStringLiteral("Script stopped before its end (another job was started): "
+                                                       "the frame stays in calibration mode.")});
+    Q_EMIT finished(m_succeeded);
+}
+
+void ScriptController::onFinished()
+{
+    if (std::exchange(m_endHandled, false))
+        return;
+    Q_EMIT finished(m_succeeded);
 }
 
 void ScriptController::onReport(const ServiceReport& report)
 {
     appendOutput(m_widgets.output, scriptTexts(report));
+    switch (report.code) {
+    case script::Done:
+    case script::OpenFail:
+    case script::Refused:
+    case script::PortReadFail:
+    case script::PortWriteFail:
+    case script::SingleReadFail:
+    case script::BurstReadFail:
+    case script::BurstWriteFail:
+    case script::I2cWriteFail:
+    case script::I2cReadFail:
+    case script::BurstFile:
+        m_ended = true;
+        break;
+    default:
+        break;
+    }
+    if (report.code == script::Refused) {
+        // Nothing ran: the frame goes back to work.
+        if (!m_hooks.switchMode(device::mode::Work))
+            shell::LogF("RunScript :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    }
     if (report.code == script::Done) {
         m_succeeded = true;
         if (!m_hooks.switchMode(device::mode::Work))

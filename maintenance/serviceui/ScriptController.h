@@ -24,13 +24,16 @@ public:
     void browse(const FileChooser& chooser);  // ScriptBrowseButSlot()
     void run();                               // RunScriptButSlot()
     bool isRunning() const;
-    void stop();
+    // Stop flag, wait. A script stopped before its end (another job was
+    // started) is said in the output box unless quietly.
+    void stop(bool quietly = false);
 
 Q_SIGNALS:
     void finished(bool success);
 
 private:
     void onReport(const ServiceReport& report);
+    void onFinished();
 
     DebugPageWidgets m_widgets;
     DebugPageHooks m_hooks;
@@ -38,6 +41,8 @@ private:
     RunScriptThread* m_thread;
     ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
+    bool m_ended = false;       // the run reported its end (done, refused or failed)
+    bool m_endHandled = false;  // stop() has ended the run: its queued finished is stale
 };
 
 } // namespace tovrin::maintenance

@@ -31,6 +31,10 @@ void StepDebugController::request(bool isWrite)
         m_hooks.showStatus(kCommunicateFailed);
         return;
     }
+    if (const QString job = m_runningJob ? m_runningJob() : QString(); !job.isEmpty()) {
+        appendOutput(m_widgets.output, {QStringLiteral("Step Debug: the %1 is running, please wait for its end.").arg(job)});
+        return;
+    }
     if (m_hooks.previewRunning()) {
         // Between two preview frames, never while the preview talks.
         (isWrite ? m_writePending : m_readPending) = true;
@@ -82,6 +86,8 @@ void StepDebugController::perform(bool isWrite)
 
 void StepDebugController::previewFrameTaken()
 {
+    if (m_runningJob && !m_runningJob().isEmpty())
+        return;  // kept until the job has ended
     if (m_writePending) {
         m_writePending = false;
         perform(true);

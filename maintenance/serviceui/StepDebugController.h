@@ -3,11 +3,16 @@
 // register. While the Preview page fetches images, a request is only marked
 // pending and made when the preview reports its next frame taken (its code
 // 10), without mode switches; otherwise the frame is switched to
-// calibration mode for the request and back to work mode after it.
+// calibration mode for the request and back to work mode after it. While a
+// job of the page (FPGA download, script, flash job) talks to the frame, a
+// request is refused with a line that names the job: two talkers at once
+// would mix their commands and replies.
 
 #include "DebugPage.h"
 
 #include <QObject>
+
+#include <functional>
 
 namespace tovrin::maintenance {
 
@@ -22,6 +27,9 @@ public:
     void read();                // ReadButSlot()
     void previewFrameTaken();   // code 10 of the preview: the pending write, then the pending read
 
+    // The name of the page's job that talks to the frame now (empty: none).
+    void setRunningJob(std::function<QString()> runningJob) { m_runningJob = std::move(runningJob); }
+
     bool writePending() const { return m_writePending; }
     bool readPending() const { return m_readPending; }
 
@@ -34,6 +42,7 @@ private:
     DebugPageHooks m_hooks;
     bool m_writePending = false;
     bool m_readPending = false;
+    std::function<QString()> m_runningJob;
 };
 
 } // namespace tovrin::maintenance

@@ -6,6 +6,8 @@
 #include "device/DeviceStatus.h"
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
+#include "leveling/core/LevelingState.h"
+#include "leveling/core/OpeningSteps.h"
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
@@ -14,6 +16,7 @@
 #include <QSaveFile>
 
 #include <array>
+#include <deque>
 
 namespace tovrin::production {
 
@@ -38,12 +41,6 @@ void RWFlashTestThread::setOptions(const FlashTestOptions& options)
     m_options = options;
 }
 
-void RWFlashTestThread::setSearchBounds(SearchBounds bounds)
-{
-    std::lock_guard lock(m_mutex);
-    m_bounds = bounds;
-}
-
 void RWFlashTestThread::setDumpPrefix(const QString& prefix)
 {
     std::lock_guard lock(m_mutex);
@@ -65,33 +62,54 @@ QString RWFlashTestThread::dumpFile(int cycle, bool slave) const
 
 bool RWFlashTestThread::frameGone() const { return device::g_bDevExist.load() == 0; }
 
-bool RWFlashTestThread::dump(int cycle)
+bool RWFlashTestThread::workMode(uint8_t mode)
 {
-    // Calibration mode, with one more try after 100 ms.
+    device::CommandOutcome sent;
+    if (device::SwitchMode(mode, nullptr, sent))
+        return true;
+    shell::LogF("RWFlashTest: Switch to work mode 0x%02x failed (%s)!\n", mode,
+                sent.noReply() ? "no reply" : "refused");
+    if (sent.noReply()) {
+        device::g_bDevExist = 0;
+        device::g_isDeviceCommunicate = 0;
+    }
+    return false;
+}
+
+RWFlashTestThread::DumpOutcome RWFlashTestThread::dump(int cycle)
+{
+    // Calibration mode, with one more try after 100 ms; a failure is a
+    // failed dump like a failed read.
     if (!device::SwitchModeChecked(device::mode::Calibration).ok)
-        return false;
+        return DumpOutcome::ReadFailed;
     std::array<uint8_t, kFlashBlock> block;
     for (bool slave : {false, true}) {
         const device::Unit unit = slave ? device::Unit::Slave : device::Unit::Master;
         QSaveFile file(dumpFile(cycle, slave));
         if (!file.open(QIODevice::WriteOnly)) {
             shell::LogF("RWFlashTest: dump file %s cannot be written\n", file.fileName().toUtf8().constData());
-            return false;
+            return DumpOutcome::ReadFailed;
         }
         for (uint32_t offset = 0; offset < kDumpSize; offset += kFlashBlock) {
             if (m_stop.load() || frameGone())
-                return false;
+                return DumpOutcome::ReadFailed;
             if (!device::ReadToBuffer(device::flashAddress(unit, offset), static_cast<int>(kFlashBlock), block) ||
                 file.write(reinterpret_cast<const char*>(block.data()), kFlashBlock) != static_cast<qint64>(kFlashBlock))
-                return false;
+                return DumpOutcome::ReadFailed;
         }
         if (!file.commit())
-            return false;
+            return DumpOutcome::ReadFailed;
     }
-    return device::SwitchModeChecked(device::mode::Work).ok;
+    return workMode(device::mode::Work) ? DumpOutcome::Done : DumpOutcome::ModeSwitchFailed;
 }
 
-bool RWFlashTestThread::measure(int unit, SearchBounds bounds)
+void RWFlashTestThread::removeDumps(int cycle)
+{
+    for (bool slave : {false, true})
+        QFile::remove(dumpFile(cycle, slave));
+}
+
+bool RWFlashTestThread::measure(int unit)
 {
     using namespace device;
     const auto failed = [] {
@@ -99,7 +117,9 @@ bool RWFlashTestThread::measure(int unit, SearchBounds bounds)
         return false;
     };
     uint32_t line = 0;
-    if (!SearchLine(unit, bounds.lower, bounds.upper, line) || line < 1 || line > kLineMax)
+    const auto lower = static_cast<uint16_t>(leveling::g_SearchLower.load());
+    const auto upper = static_cast<uint16_t>(leveling::g_SearchUpper.load());
+    if (!SearchLine(unit, lower, upper, line) || line < 1 || line > kLineMax)
         return failed();
     if (m_stop.load() || frameGone() || !SetLine(unit, static_cast<uint16_t>(line)))
         return failed();
@@ -140,12 +160,10 @@ int RWFlashTestThread::compare(int cycle, const FlashTestOptions& options)
 void RWFlashTestThread::run()
 {
     FlashTestOptions options;
-    SearchBounds bounds;
     int limit;
     {
         std::lock_guard lock(m_mutex);
         options = m_options;
-        bounds = m_bounds;
         limit = m_limit;
     }
     m_cycle = 0;
@@ -158,11 +176,17 @@ void RWFlashTestThread::run()
 
     if (!sleepMsUnless(kStartWaitMs, &m_stop))
         return;
-    if (!dump(0)) {
+    switch (dump(0)) {
+    case DumpOutcome::Done:
+        break;
+    case DumpOutcome::ModeSwitchFailed:
+        return end(testcode::ModeSwitchFailed);
+    case DumpOutcome::ReadFailed:
         if (m_stop.load())
             return;
         return end(frameGone() ? -1 : testcode::FlashReadError);
     }
+    std::deque<int> passed;  // compared cycles whose dumps are still kept
     while (!m_stop.load()) {
         if (frameGone())
             return end(-1);
@@ -172,32 +196,52 @@ void RWFlashTestThread::run()
         Q_EMIT sendShowData(testcode::CycleStarted);
         if (!device::SwitchModeChecked(device::mode::Calibration).ok)
             return end(frameGone() ? -1 : testcode::ModeSwitchFailed);
+        if (frameGone())
+            return end(-1);
+        leveling::chooseSearchWindow();
         for (int unit : {0, 1}) {
             if (m_stop.load())
                 return;
             if (frameGone())
                 return end(-1);
-            if (!measure(unit, bounds)) {
+            if (!measure(unit)) {
                 if (m_stop.load())
                     return;
                 return end(frameGone() ? -1 : testcode::TestFailed);
             }
         }
-        device::SwitchModeChecked(cycle % 2 == 1 ? device::mode::WorkAfterLeveling : device::mode::Work);
-        if (!dump(cycle)) {
-            if (m_stop.load())
-                return;
+        // A refused switch ends the test; the dump still runs, so that a
+        // flash change (which may be why the frame refuses) is the outcome
+        // that names it.
+        const bool switched = workMode(cycle % 2 == 1 ? device::mode::WorkAfterLeveling : device::mode::Work);
+        if (!switched && frameGone())
+            return end(testcode::ModeSwitchFailed);
+        const DumpOutcome dumped = dump(cycle);
+        if (m_stop.load())
+            return;
+        if (dumped == DumpOutcome::ReadFailed) {
+            if (!switched)
+                return end(testcode::ModeSwitchFailed);
             if (!frameGone())
                 Q_EMIT sendShowData(testcode::FlashReadError);
             continue;
         }
+        if (dumped == DumpOutcome::ModeSwitchFailed && frameGone())
+            return end(testcode::ModeSwitchFailed);
         const int result = compare(cycle, options);
+        if (result > 0)
+            return end(result);
+        if (!switched || dumped == DumpOutcome::ModeSwitchFailed)
+            return end(testcode::ModeSwitchFailed);
         if (result < 0) {
             Q_EMIT sendShowData(testcode::FlashReadError);
             continue;
         }
-        if (result > 0)
-            return end(result);
+        passed.push_back(cycle);
+        if (passed.size() > static_cast<size_t>(kKeptCycles)) {
+            removeDumps(passed.front());
+            passed.pop_front();
+        }
         if (limit > 0 && cycle >= limit)
             return end(-1);
         sleepMsUnless(kCycleWaitMs, &m_stop);

@@ -17,6 +17,19 @@
 // there is nothing to compare with. A later dump that fails is reported and
 // the next cycle begins at once. Between two compared cycles the test waits
 // 30 s (the injected clock); a stop request ends it at the next step.
+//
+// The switches into a work mode are what the test exists for (a frame that
+// changes its flash does so when it enters work mode): one that the frame
+// refuses or does not answer ends the test with 1, then 0, whatever the
+// calibration records hold.
+//
+// The start-line searches use the process-wide search window, chosen each
+// cycle from the Master sensor (leveling/core/OpeningSteps.h).
+//
+// Dumps: the reference (cycle 0) is kept, and so are the dumps of a cycle
+// that failed and those of the last kKeptCycles compared cycles; older
+// dumps of cycles that compared equal are removed (a line that tests for
+// days would otherwise fill its disk at 256 KB per cycle).
 
 #include "FlashTestOptions.h"
 
@@ -39,14 +52,8 @@ constexpr int SlaveDiffers = 5;
 constexpr int FlashReadError = 6;
 } // namespace testcode
 
-// The start-line search window of the leveling measurements (200..300
-// unless the caller knows the sensor wants 50..200).
-struct SearchBounds {
-    uint16_t lower = 200;
-    uint16_t upper = 300;
-};
-
 constexpr int kCycleWaitMs = 30000;
+constexpr int kKeptCycles = 3;
 constexpr int kStartWaitMs = 1000;
 
 class RWFlashTestThread : public QThread {
@@ -57,7 +64,6 @@ public:
 
     // Set before start().
     void setOptions(const FlashTestOptions& options);
-    void setSearchBounds(SearchBounds bounds);
     // The dump file prefix (the log name prefix when not set).
     void setDumpPrefix(const QString& prefix);
     // Cycles after which the test ends by itself (0: until stopped).
@@ -77,15 +83,19 @@ protected:
     void run() override;
 
 private:
-    bool dump(int cycle);
-    bool measure(int unit, SearchBounds bounds);
+    enum class DumpOutcome { Done, ReadFailed, ModeSwitchFailed };
+    DumpOutcome dump(int cycle);
+    // A switch into a work mode that the frame must take (false: refused or
+    // not answered; the frame is marked gone when it did not answer).
+    bool workMode(uint8_t mode);
+    bool measure(int unit);
+    void removeDumps(int cycle);
     // 0 same, 4 / 5 difference (address stored), -1 the files could not be read.
     int compare(int cycle, const FlashTestOptions& options);
     bool frameGone() const;
 
     mutable std::mutex m_mutex;
     FlashTestOptions m_options;
-    SearchBounds m_bounds;
     QString m_prefix;
     int m_limit = 0;
     std::atomic<bool> m_stop{false};

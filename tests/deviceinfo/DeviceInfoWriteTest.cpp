@@ -4,6 +4,9 @@
 
 #include "deviceinfo/core/DeviceInfoOps.h"
 #include "tests/service/ServiceTestSupport.h"
+#include "tests/support/TemporaryFolder.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +131,36 @@ TEST_F(DeviceInfoWrite, AnUnplugAtAnyStepNeverLeavesAValidLookingWrongRecord)
             }()) << at;
         }
     }
+}
+
+// The whole write as the dialog and tovrin-cli run it.
+DeviceInfoJobResult runWriteJob(const DeviceInfo& master, const QString& iniFile, const QString& workbook)
+{
+    DeviceInfoThread worker;
+    QStringList typedTexts = displayTexts(master);
+    worker.setWrite(master, typedTexts, {}, {}, iniFile, workbook);
+    DeviceInfoJobResult result;
+    QObject::connect(&worker, &DeviceInfoThread::sendResult, &worker,
+                     [&result](const DeviceInfoJobResult& r) { result = r; }, Qt::DirectConnection);
+    worker.start();
+    worker.wait();
+    return result;
+}
+
+// When no workbook can take the rows, nothing is written: not the frame,
+// not DeviceInfo.ini.
+TEST_F(DeviceInfoWrite, AWorkbookThatCannotBeWrittenIsFoundBeforeTheFrame)
+{
+    tovrin::test::InTemporaryFolder folder;
+    ASSERT_TRUE(writeBothUnits(typed(0x0100)).ok);
+    WireRecord wire(*frame);
+    const DeviceInfoJobResult r = runWriteJob(typed(0x0200), "DeviceInfo.ini", "/proc/" + kWorkbookFileName);
+    EXPECT_FALSE(r.write.ok);
+    EXPECT_FALSE(r.status.isEmpty());
+    EXPECT_TRUE(r.status.contains(kWorkbookFileName)) << r.status.toStdString();
+    EXPECT_TRUE(wire.withNumber({wire::EraseFlashM, wire::WriteFlashM, wire::EraseFlashS, wire::WriteFlashS}).empty());
+    EXPECT_EQ(decodeRecord(frame->readFlash(sim::Unit::Master, kRecordOffset, kRecordSize))->deviceId, 0x0100u);
+    EXPECT_FALSE(QFile::exists("DeviceInfo.ini"));
 }
 
 TEST_F(DeviceInfoWrite, ReadReportsEachUnitsFailure)

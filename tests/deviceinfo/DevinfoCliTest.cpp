@@ -5,7 +5,13 @@
 
 #include "tests/cli/CliRunner.h"
 
+#include "shell/MessageTexts.h"
+
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+
+#include <cctype>
 
 using namespace tovrin::test;
 
@@ -19,6 +25,14 @@ protected:
                 "EncrypWord=0", "SupportFeature=0xf"};
     }
     QString workbook() { return home.filePath("Tovrin_DeviceInfo.xls"); }
+    // FreeXL's reading and, where it is installed, a second reader's.
+    std::vector<XlsRead> readersOf(const QString& path)
+    {
+        std::vector<XlsRead> out{readXls(path)};
+        if (auto x = readXlsWithXlrd(path))
+            out.push_back(*x);
+        return out;
+    }
 };
 
 TEST_F(DevinfoCli, TwoWritesGiveFourRowsAndTheReadShowsTheLast)
@@ -28,13 +42,16 @@ TEST_F(DevinfoCli, TwoWritesGiveFourRowsAndTheReadShowsTheLast)
     EXPECT_TRUE(r.out.contains("rows 1-2 of Tovrin_DeviceInfo.xls"));
     r = cli(fields("0x2000"));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const XlsRead x = readXls(workbook());
-    ASSERT_EQ(x.error, 0);
-    ASSERT_EQ(x.rows, 4u);
-    EXPECT_EQ(x.text(0, 0), "0x00001002");
-    EXPECT_EQ(x.text(1, 0), "0x00001003");
-    EXPECT_EQ(x.text(2, 0), "0x00002000");
-    EXPECT_EQ(x.text(3, 11), "0x00001003");  // the Slave's previous ID
+    for (const XlsRead& x : readersOf(workbook())) {
+        ASSERT_EQ(x.error, 0);
+        ASSERT_EQ(x.rows, 4u);
+        EXPECT_EQ(x.sheetName, "DeviceInfo");
+        EXPECT_EQ(x.text(0, 0), "0x00001002");
+        EXPECT_EQ(x.text(1, 0), "0x00001003");
+        EXPECT_EQ(x.text(2, 0), "0x00002000");
+        EXPECT_EQ(x.text(3, 11), "0x00001003");  // the Slave's previous ID
+        EXPECT_EQ(x.text(3, 5), "20260307");
+    }
 
     r = cli({"devinfo", "read"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -54,22 +71,148 @@ TEST_F(DevinfoCli, AFieldOutOfRangeWritesNothing)
     EXPECT_EQ(cli({"devinfo", "write", "Colour=red"}).exitCode, 2);
 }
 
-TEST_F(DevinfoCli, AForeignFileAtTheWorkbookPathIsKeptAndSaidSo)
+QByteArray bytesOf(const QString& path)
 {
-    const QByteArray foreign = "this is the factory's own notes file, not a workbook\n";
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The workbooks written beside the one asked for, named with the date.
+QStringList datedWorkbooks(const QDir& home)
+{
+    return home.entryList({"Tovrin_DeviceInfo_*.xls"}, QDir::Files, QDir::Name);
+}
+
+// A workbook the tool cannot keep whole when it adds rows (another kind of
+// file, or one a spreadsheet program wrote: from a CSV, two sheets, a date,
+// a formula and TRUE, 20 rows and more) is left exactly as it was; the rows
+// go to a new workbook beside it, named with the date, and the tool says so.
+class DevinfoForeignWorkbook : public DevinfoCli, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DevinfoForeignWorkbook, IsKeptWholeAndTheRowsGoBesideIt)
+{
+    const QString name = QString::fromLatin1(GetParam());
+    const QByteArray foreign = name == "notes.txt" ? QByteArray("this is the factory's own notes file\n")
+                                                   : bytesOf(QStringLiteral(TOVRIN_SAMPLE_WORKBOOKS "/") + name);
+    ASSERT_FALSE(foreign.isEmpty());
     {
         QFile f(workbook());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(foreign);
     }
-    const CliRun r = cli(fields("0x10"));
+    CliRun r = cli(fields("0x10"));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(bytesOf(workbook()), foreign);
+    QStringList beside = datedWorkbooks(QDir(home.path()));
+    ASSERT_EQ(beside.size(), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(beside.first())) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("rows 1-2 of " + beside.first())) << r.out.toStdString();
+
+    // A second write the same day goes on in the same new workbook.
+    r = cli(fields("0x20"));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(bytesOf(workbook()), foreign);
+    ASSERT_EQ(datedWorkbooks(QDir(home.path())), beside);
+    const QString rows = home.filePath(beside.first());
+    for (const XlsRead& x : readersOf(rows)) {
+        ASSERT_EQ(x.error, 0);
+        ASSERT_EQ(x.rows, 4u);
+        EXPECT_EQ(x.text(0, 0), "0x00000010");
+        EXPECT_EQ(x.text(3, 0), "0x00000021");
+        EXPECT_EQ(x.text(3, 11), "0x00000011");  // the Slave's previous ID
+    }
+    EXPECT_TRUE(cli({"devinfo", "read"}).out.contains("0x00000020"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Workbooks, DevinfoForeignWorkbook,
+                         ::testing::Values("notes.txt", "csv-rows.xls", "two-sheets.xls", "date-cell.xls",
+                                           "formula-and-true.xls"),
+                         [](const auto& row) {
+                             std::string n = row.param;
+                             for (char& c : n)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return n;
+                         });
+
+// A value that DeviceInfo.ini (a GBK file) cannot hold is found before the
+// frame, the workbook or the file is touched.
+TEST_F(DevinfoCli, ATextOutsideGbkIsRefusedBeforeAnythingIsWritten)
+{
+    ASSERT_EQ(cli(fields("0x100")).exitCode, 0);
+    {
+        QFile f(home.filePath("DeviceInfo.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        // "; 设备信息" and a line's own note "中文", in GBK.
+        f.write("; \xC9\xE8\xB1\xB8\xD0\xC5\xCF\xA2\n[DeviceInfo]\nCustomerName=Customer\n"
+                "[Line]\nNote=\xD6\xD0\xCE\xC4\n");
+    }
+    const QByteArray ini = bytesOf(home.filePath("DeviceInfo.ini"));
+    const QByteArray rows = bytesOf(workbook());
+    const CliRun r = cli(fields("0x200") << QString::fromUtf8("FactoryName=Fábrica Ñandú"));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("kept unchanged")) << r.err.toStdString();
-    QFile f(workbook());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), foreign);
-    // The records themselves were written.
-    EXPECT_TRUE(cli({"devinfo", "read"}).out.contains("0x00000010"));
+    EXPECT_TRUE(r.err.contains("FactoryName")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Nothing was written")) << r.err.toStdString();
+    EXPECT_EQ(bytesOf(home.filePath("DeviceInfo.ini")), ini);
+    EXPECT_EQ(bytesOf(workbook()), rows);
+    const CliRun read = cli({"devinfo", "read"});
+    EXPECT_TRUE(read.out.contains("DeviceID:       0x00000100         0x00000101")) << read.out.toStdString();
+    // A text GBK holds goes through, and both the file and the rows keep it.
+    ASSERT_EQ(cli(fields("0x200") << QString::fromUtf8("FactoryName=Fábrica")).exitCode, 0);
+    EXPECT_TRUE(bytesOf(home.filePath("DeviceInfo.ini")).contains("F\xA8\xA2" "brica"));
+}
+
+// A pull at any output report of the write: exit 0 only with both records
+// new and read back, exit 3 with message 61 (or 17 before the frame was
+// found) otherwise; each record is then the old one, the new one or
+// invalid, rows were added only for new records read back, and a clean run
+// afterwards succeeds.
+TEST_F(DevinfoCli, APullAtAnyOutputReportEndsHonestly)
+{
+    ASSERT_EQ(cli(fields("0x100")).exitCode, 0);
+    const QByteArray flash = bytesOf(home.filePath("frame.bin"));
+    const QByteArray rowsBefore = bytesOf(workbook());
+    // How many output reports a clean write sends.
+    extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
+    ASSERT_EQ(cli(fields("0x200")).exitCode, 0);
+    extraEnvironment.remove("TOVRIN_TRACE");
+    int reports = 0;
+    for (const QByteArray& line : bytesOf(home.filePath("trace.txt")).split('\n'))
+        reports += line.contains(" out ") ? 1 : 0;
+    ASSERT_GT(reports, 20);
+    const QString message61 = QString::fromUtf8(tovrin::shell::builtinText(61));
+    const QString message17 = QString::fromUtf8(tovrin::shell::builtinText(17));
+    for (int n = 1; n <= reports; ++n) {
+        {
+            QFile f(home.filePath("frame.bin"));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(flash);
+            QFile w(workbook());
+            ASSERT_TRUE(w.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            w.write(rowsBefore);
+        }
+        const CliRun r = cli(fields("0x200"), QStringLiteral("vanish-at=%1").arg(n));
+        const CliRun read = cli({"devinfo", "read"});
+        const bool masterNew = read.out.contains(QRegularExpression("DeviceID: +0x00000200"));
+        const bool slaveNew = read.out.contains(QRegularExpression("DeviceID: +\\S+ +0x00000201"));
+        if (r.exitCode == 0) {
+            EXPECT_TRUE(masterNew && slaveNew) << n << read.out.toStdString();
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 3) << n << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(message61) || r.err.contains(message17)) << n << ": " << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains(QString::fromUtf8(tovrin::shell::builtinText(19)))) << n;
+        // Old, new or invalid: never a valid record that is neither.
+        for (const QString& id : read.out.split('\n').filter("DeviceID:").value(0).split(' ', Qt::SkipEmptyParts).mid(1))
+            EXPECT_TRUE(id == "0x00000100" || id == "0x00000101" || id == "0x00000200" || id == "0x00000201" || id == "-")
+                << n << ": " << id.toStdString();
+        // Rows are added only for records both units read back.
+        if (bytesOf(workbook()) != rowsBefore) {
+            EXPECT_TRUE(masterNew && slaveNew) << n;
+        }
+        const CliRun again = cli(fields("0x200"));
+        EXPECT_EQ(again.exitCode, 0) << n << ": " << again.err.toStdString();
+    }
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 #include "shell/Clock.h"
 #include "sim/FactoryFrame.h"
 #include "sim/FlashDrift.h"
+#include "sim/SceneItems.h"
 #include "tests/service/ServiceTestSupport.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -103,6 +105,77 @@ TEST_F(FlashTest, EachCycleLevelsBothUnitsThenAlternatesTheWorkMode)
     std::vector<int> two = cycle;
     two.insert(two.end(), cycle.begin(), cycle.end());
     EXPECT_EQ(leveling, two);
+}
+
+TEST_F(FlashTest, AWorkModeSwitchTheFrameRefusesFailsTheTest)
+{
+    // Dump 0 switches to 0xFF and back to 0x22; cycle 1 switches to 0xFF,
+    // then to 0xEE: that one is refused, although the frame still answers
+    // everything else.
+    frame->answerNextWithStatus(0xFF, 1, wire::SwitchMode, 3);
+    sim::addFlashDrift(*frame, sim::Unit::Master, 0x11003, 2);
+    EXPECT_EQ(run(3), (std::vector<int>{3, 1, 0}));
+    EXPECT_EQ(cyclesRun, 1);
+}
+
+TEST_F(FlashTest, AWorkModeSwitchTheFrameRefusesFailsEvenWithoutCalibration)
+{
+    // A frame without valid calibration records refuses work mode as its
+    // normal state; the test cannot do its work on it all the same.
+    frame->eraseSector(sim::Unit::Slave, 0x11000);
+    frame->setWorkModeFault(sim::SimulatedFrame::WorkModeFault::Refuse);
+    EXPECT_EQ(run(2), (std::vector<int>{1, 0}));
+}
+
+TEST_F(FlashTest, AnUnansweredWorkModeSwitchFailsTheTest)
+{
+    frame->setWorkModeFault(sim::SimulatedFrame::WorkModeFault::Mute);
+    EXPECT_EQ(run(2), (std::vector<int>{1, 0}));
+    EXPECT_EQ(device::g_bDevExist.load(), 0);  // no reply: the frame counts as gone
+}
+
+TEST_F(FlashTest, TheSearchWindowFollowsTheMasterSensor)
+{
+    // Both cameras mounted so that the screen lies near sensor row 120: the
+    // frame's sensors say so with bit 6 of register 0x12, and a search of
+    // rows 200..300 would find nothing.
+    sim::applySceneItems(*frame, "master.row=120,slave.row=130");
+    WireRecord wire(*frame);
+    EXPECT_EQ(run(1), (std::vector<int>{3, 0}));
+    int searches = 0;
+    for (const auto& c : wire.commands()) {
+        if (c.number() != 17 && c.number() != 36)
+            continue;
+        ++searches;
+        EXPECT_EQ(c.payload[0] | (c.payload[1] << 8), 50);
+        EXPECT_EQ(c.payload[2] | (c.payload[3] << 8), 200);
+    }
+    EXPECT_EQ(searches, 2);
+}
+
+TEST_F(FlashTest, OnlyTheReferenceTheLastCyclesAndFailedCyclesKeepTheirDumps)
+{
+    const auto kept = [this] {
+        std::vector<int> cycles;
+        for (int c = 0; c <= 12; ++c) {
+            const bool master = QFile::exists(QStringLiteral("%1/run_%2_Flash_Master.bin").arg(folder.path()).arg(c));
+            const bool slave = QFile::exists(QStringLiteral("%1/run_%2_Flash_Slave.bin").arg(folder.path()).arg(c));
+            EXPECT_EQ(master, slave) << "cycle " << c;
+            if (master)
+                cycles.push_back(c);
+        }
+        return cycles;
+    };
+    run(7);
+    EXPECT_EQ(kept(), (std::vector<int>{0, 5, 6, 7}));
+
+    for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
+        QFile::remove(folder.path() + '/' + name);
+    // Switch 1 ends dump 0; cycle c makes switches 2c and 2c + 1: the frame
+    // changes its flash at the tenth, and cycle 5 finds it.
+    sim::addFlashDrift(*frame, sim::Unit::Slave, 0x1F010, 10);
+    EXPECT_EQ(run(12), (std::vector<int>{3, 3, 3, 3, 3, 5, 0}));
+    EXPECT_EQ(kept(), (std::vector<int>{0, 2, 3, 4, 5}));
 }
 
 TEST_F(FlashTest, ThirtySecondsBetweenComparedCyclesThroughTheClock)

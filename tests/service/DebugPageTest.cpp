@@ -50,6 +50,8 @@ public:
         widgets.slave = new QCheckBox(QStringLiteral("Slave"), this);
         widgets.output = new QTextEdit(this);
         widgets.output->setReadOnly(true);
+        widgets.writeButton = new QPushButton(shell::context().text(132), this);
+        widgets.readButton = new QPushButton(shell::context().text(133), this);
         grid->addWidget(new QLabel(shell::context().text(124), this), 0, 0);
         grid->addWidget(widgets.fpgaPath, 0, 1, 1, 4);
         grid->addWidget(new QPushButton(shell::context().text(126), this), 0, 5);
@@ -64,6 +66,8 @@ public:
         row->addWidget(widgets.regValue);
         row->addWidget(widgets.sensor);
         row->addWidget(widgets.slave);
+        row->addWidget(widgets.writeButton);
+        row->addWidget(widgets.readButton);
         grid->addWidget(step, 2, 0, 1, 6);
         grid->addWidget(widgets.output, 3, 0, 1, 6);
         grid->addWidget(status, 4, 0, 1, 6);
@@ -71,6 +75,8 @@ public:
 
         hooks.isConnected = [] { return device::g_bDevExist.load() != 0; };
         hooks.guard = [this] {
+            // As the window's job launcher: every other worker stops first.
+            services->stopWorkers();
             if (device::g_bDevExist.load() != 0)
                 return true;
             statusIds << 14;
@@ -138,6 +144,8 @@ private slots:
     void stepWriteSwitchesModesAndRewritesTheFields();
     void stepRequestsWaitForThePreviewFrame();
     void stepFieldsThatAreNotNumbersNeverReachTheFrame();
+    void stepRequestsWaitWhileAJobOfThePageRuns();
+    void aJobStoppedByAnotherIsSaidSo();
     void fillFileOfTheWrongSizeTouchesNothing();
     void dumpSavesTheSlaveAndSaysSo();
     void eraseOfTheSelectedUnit();
@@ -311,6 +319,64 @@ void DebugPageTest::stepFieldsThatAreNotNumbersNeverReachTheFrame()
     QVERIFY(wire.commands().empty());
     QVERIFY(page->output().contains(QStringLiteral("not a hexadecimal number")));
     QVERIFY(page->output().contains(QStringLiteral("out of range")));
+}
+
+namespace {
+// A download slow enough to be caught running: the frame answers each
+// report after 200 us.
+QString slowFpgaFile(sim::SimulatedFrame& frame)
+{
+    frame.setReportLatency(std::chrono::microseconds(200));
+    QFile f(QStringLiteral("slow.bin"));
+    f.open(QIODevice::WriteOnly);
+    f.write(QByteArray(519 * 62, '\x3c'));
+    return f.fileName();
+}
+} // namespace
+
+void DebugPageTest::stepRequestsWaitWhileAJobOfThePageRuns()
+{
+    OPEN_PAGE();
+    page->widgets.fpgaPath->setText(slowFpgaFile(*m_frame));
+    QSignalSpy finished(page->services->fpga(), &FpgaController::finished);
+    page->services->DownloadButSlot();
+    QVERIFY(page->services->fpga()->isRunning());
+    QVERIFY(!page->widgets.writeButton->isEnabled());
+    QVERIFY(!page->widgets.readButton->isEnabled());
+
+    // Two talkers at once would mix their commands and replies: refused.
+    page->widgets.regAddr->setText(QStringLiteral("46"));
+    page->widgets.regValue->setText(QStringLiteral("5a"));
+    page->services->WriteButSlot();
+    QVERIFY(page->output().contains(QStringLiteral("Step Debug: the FPGA download is running, please wait for its end.")));
+    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x00});
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page.get()));
+    saveShot(page->grab().toImage(), QStringLiteral("debug-page-step-waits-for-the-download"));
+
+    QVERIFY(finished.wait(30000));
+    QVERIFY(finished.first().first().toBool());
+    QVERIFY(page->widgets.writeButton->isEnabled());
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    page->services->WriteButSlot();
+    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x5A});
+}
+
+void DebugPageTest::aJobStoppedByAnotherIsSaidSo()
+{
+    OPEN_PAGE();
+    page->widgets.fpgaPath->setText(slowFpgaFile(*m_frame));
+    page->services->DownloadButSlot();
+    QVERIFY(page->services->fpga()->isRunning());
+    QTest::qWait(100);
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    page->services->EraseFlashSlot();  // the guard stops the download first
+    QVERIFY(page->output().contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
+    QVERIFY(waitFinished(page->services->flash()));
+    QTest::qWait(50);
+    QVERIFY(!page->output().contains(QStringLiteral("Success!")));
+    QCOMPARE(page->statusIds.last(), 15);  // the erase's own end
+    QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x11000, 4), std::vector<uint8_t>(4, 0xFF));
 }
 
 void DebugPageTest::fillFileOfTheWrongSizeTouchesNothing()

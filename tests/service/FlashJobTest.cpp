@@ -94,7 +94,7 @@ TEST_F(FlashJob, DumpTargetThatCannotBeWrittenIsSaidSoAndLeavesNothing)
     EXPECT_TRUE(wire.commands().empty());
 }
 
-TEST_F(FlashJob, FillErasesEachSectorThenWritesItIn128PiecesOf32)
+TEST_F(FlashJob, FillErasesEachSectorThenWritesItsFirstWordLast)
 {
     const auto image = pattern(kFlashImageSize, 9);
     frame->setFlash(sim::Unit::Master, 0, std::vector<uint8_t>(kFlashImageSize, 0x00));  // old data everywhere
@@ -105,20 +105,66 @@ TEST_F(FlashJob, FillErasesEachSectorThenWritesItIn128PiecesOf32)
     ASSERT_EQ(r.list.back().code, flashjob::Done);
     EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0, kFlashImageSize), image);
 
-    const auto commands = wire.withNumber({wire::EraseFlashM, wire::WriteFlashM});
-    ASSERT_EQ(commands.size(), 32u * (1 + 128));
+    // Each sector: erased, its 128 pieces of 32 bytes in address order with
+    // the first word sent as FF FF FF FF, then that word (a record's valid
+    // mark) on its own. The FPGA area's first page (sector 0's first eight
+    // pieces, backwards, and its word) follows the area's last sector.
+    struct Write {
+        uint32_t address;
+        int length;
+        bool operator==(const Write&) const = default;
+    };
+    std::vector<Write> expected;
+    std::vector<Write> fpgaHead;
     for (uint32_t s = 0; s < 32; ++s) {
-        const auto& erase = commands[s * 129];
-        EXPECT_EQ(erase.number(), wire::EraseFlashM);
-        EXPECT_EQ(erase.flashAddress(), s * 4096);
-        for (uint32_t k = 0; k < 128; ++k) {
-            const auto& write = commands[s * 129 + 1 + k];
-            ASSERT_EQ(write.number(), wire::WriteFlashM);
-            EXPECT_EQ(write.flashAddress(), s * 4096 + k * 32);
-            EXPECT_EQ(write.flashLength(), 32);
-            EXPECT_TRUE(std::equal(write.payload.begin() + 4, write.payload.begin() + 36, image.begin() + s * 4096 + k * 32));
+        const uint32_t sector = s * 4096;
+        expected.push_back({sector, -1});  // the erase
+        for (uint32_t k = 0; k < 128; ++k)
+            (s == 0 && k < 8 ? fpgaHead : expected).push_back({sector + k * 32, 32});
+        (s == 0 ? fpgaHead : expected).push_back({sector, 4});
+        if (s == 15) {  // the page backwards, then its first word
+            expected.insert(expected.end(), fpgaHead.rbegin() + 1, fpgaHead.rend());
+            expected.push_back(fpgaHead.back());
         }
     }
+    std::vector<Write> sent;
+    for (const auto& c : wire.withNumber({wire::EraseFlashM, wire::WriteFlashM})) {
+        const bool erase = c.number() == wire::EraseFlashM;
+        sent.push_back({c.flashAddress(), erase ? -1 : c.flashLength()});
+        if (erase)
+            continue;
+        const uint32_t at = c.flashAddress();
+        for (int i = 0; i < c.flashLength(); ++i) {
+            const bool headErased = c.flashLength() == 32 && at % 4096 == 0 && i < 4;
+            ASSERT_EQ(c.payload[4 + static_cast<size_t>(i)], headErased ? 0xFF : image[at + static_cast<uint32_t>(i)])
+                << "write at " << std::hex << at << " byte " << i;
+        }
+    }
+    ASSERT_EQ(sent.size(), expected.size());
+    EXPECT_TRUE(sent == expected);
+    // Then the whole image is read back.
+    uint32_t readBack = 0;
+    for (const auto& c : wire.withNumber({wire::ReadFlashM}))
+        readBack += static_cast<uint32_t>(c.flashLength());
+    EXPECT_EQ(readBack, kFlashImageSize);
+}
+
+TEST_F(FlashJob, AFillThatDoesNotReadBackFails)
+{
+    // The unit loses bit 0 of offset 0x11040 whenever that piece is written.
+    frame->addCommandObserver([](uint8_t code, const uint8_t* payload, std::array<sim::UnitMemory, 2> units) {
+        if ((code & 0x3F) != wire::WriteFlashM || payload[0] != 0x40 || payload[1] != 0x10 || payload[2] != 0x01)
+            return false;
+        units[0].flash[0x11040] &= 0xFE;
+        return true;
+    });
+    FlashJobThread worker;
+    worker.setFill(device::Unit::Master, QByteArray(kFlashImageSize, '\x43'));
+    const Reports r = runJob(worker);
+    EXPECT_EQ(r.count(flashjob::Done), 0);
+    ASSERT_EQ(r.count(flashjob::VerifyFail), 1);
+    EXPECT_EQ(flashJobTexts(FlashJobKind::Fill, r.list.back()),
+              QStringList{"Master Flash: 0x11040 does not read back what was written!"});
 }
 
 TEST_F(FlashJob, FillFileOfAnyOtherSizeIsRefusedBeforeTheFrameIsTouched)

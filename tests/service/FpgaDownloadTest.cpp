@@ -156,28 +156,106 @@ TEST_F(FpgaDownload, BothUnitsHoldTheUnscrambledFileSlaveFirst)
     EXPECT_EQ(r.list.back().code, fpga::Done);
     EXPECT_EQ(fpgaTexts(r.list.back()),
               (QStringList{"Success!", "Write FPGA Code 31KB Success!"}));
-    EXPECT_EQ(fpgaTexts(*r.last(fpga::Chunk)), QStringList{"Write Master Fapga process : 99"});
+    EXPECT_EQ(fpgaTexts(*r.last(fpga::Chunk)), QStringList{"Write Master Fapga process : 100"});
 
     const auto plain = plainOf(file, kDefaultFpgaKey);
     for (sim::Unit u : {sim::Unit::Slave, sim::Unit::Master})
         EXPECT_EQ(frame->readFlash(u, 0, static_cast<uint32_t>(plain.size())), plain);
 
-    // Eight sectors each, all erased before the first write, Slave first.
-    const auto commands = wire.withNumber({wire::EraseFlashM, wire::EraseFlashS, wire::WriteFlashM, wire::WriteFlashS});
-    std::vector<std::pair<int, uint32_t>> erases;
-    size_t firstWrite = commands.size();
-    for (size_t i = 0; i < commands.size(); ++i) {
-        if (commands[i].number() == wire::EraseFlashM || commands[i].number() == wire::EraseFlashS)
-            erases.emplace_back(commands[i].number(), commands[i].flashAddress());
-        else if (firstWrite == commands.size())
-            firstWrite = i;
+    // One unit after the other: the Slave's eight sectors erased, written
+    // and read back before the Master's first erase; in each unit the first
+    // page (where the FPGA looks for its sync word) written last, backwards.
+    const auto commands = wire.withNumber({wire::EraseFlashM, wire::EraseFlashS, wire::WriteFlashM, wire::WriteFlashS,
+                                           wire::ReadFlashM, wire::ReadFlashS});
+    for (const bool slave : {true, false}) {
+        SCOPED_TRACE(slave ? "Slave" : "Master");
+        const int erase = slave ? wire::EraseFlashS : wire::EraseFlashM;
+        const int write = slave ? wire::WriteFlashS : wire::WriteFlashM;
+        const int read = slave ? wire::ReadFlashS : wire::ReadFlashM;
+        std::vector<uint32_t> erases;
+        std::vector<uint32_t> writes;
+        uint32_t readBytes = 0;
+        for (const auto& c : commands) {
+            if (c.number() == erase) {
+                EXPECT_TRUE(writes.empty() && readBytes == 0) << "an erase after the writes began";
+                erases.push_back(c.flashAddress());
+            } else if (c.number() == write) {
+                EXPECT_EQ(readBytes, 0u) << "a write after the read-back began";
+                writes.push_back(c.flashAddress());
+            } else if (c.number() == read) {
+                readBytes += static_cast<uint32_t>(c.flashLength());
+            }
+        }
+        EXPECT_EQ(erases, (std::vector<uint32_t>{0, 4096, 8192, 12288, 16384, 20480, 24576, 28672}));
+        const auto firstHead = std::find_if(writes.begin(), writes.end(), [](uint32_t a) { return a < 256; });
+        EXPECT_TRUE(std::all_of(firstHead, writes.end(), [](uint32_t a) { return a < 256; }));
+        // The pieces of chunks 0-4 below offset 256, from the end of the page backwards.
+        EXPECT_EQ(std::vector<uint32_t>(firstHead, writes.end()),
+                  (std::vector<uint32_t>{248, 244, 186, 182, 124, 120, 62, 58, 0}));
+        EXPECT_EQ(readBytes, static_cast<uint32_t>(plain.size()));
     }
-    ASSERT_EQ(erases.size(), 16u);
-    for (uint32_t s = 0; s < 8; ++s) {
-        EXPECT_EQ(erases[s], std::make_pair(wire::EraseFlashS, s * 4096));
-        EXPECT_EQ(erases[8 + s], std::make_pair(wire::EraseFlashM, s * 4096));
+    const auto lastSlave = std::find_if(commands.rbegin(), commands.rend(), [](const auto& c) {
+        return c.number() == wire::EraseFlashS || c.number() == wire::WriteFlashS || c.number() == wire::ReadFlashS;
+    });
+    const auto firstMaster = std::find_if(commands.begin(), commands.end(), [](const auto& c) {
+        return c.number() == wire::EraseFlashM || c.number() == wire::WriteFlashM || c.number() == wire::ReadFlashM;
+    });
+    EXPECT_LT(commands.rend() - lastSlave, firstMaster - commands.begin() + 1);
+}
+
+TEST_F(FpgaDownload, ProgressEndsAtOneHundredPercentForAnyFileSize)
+{
+    for (const int size : {100, 519 * 62, 65536}) {
+        const Reports r = download(write(fpgaFile(size, kDefaultFpgaKey)));
+        ASSERT_EQ(r.list.back().code, fpga::Done) << size;
+        int last = -1;
+        for (const auto& report : r.list) {
+            if (report.code != fpga::Chunk)
+                continue;
+            const QString text = fpgaTexts(report).first();
+            const int percent = text.section(QLatin1Char(':'), 1).trimmed().toInt();
+            EXPECT_LE(percent, 100) << text.toStdString();
+            last = percent;
+        }
+        EXPECT_EQ(last, 100) << size;
     }
-    EXPECT_EQ(firstWrite, 16u);
+}
+
+TEST_F(FpgaDownload, AFramePulledDuringTheSlavePassLeavesTheMasterCodeAsItWas)
+{
+    const QString oldFile = write(fpgaFile(3000, kDefaultFpgaKey), QStringLiteral("old.bin"));
+    ASSERT_EQ(download(oldFile).list.back().code, fpga::Done);
+    const auto old = frame->readFlash(sim::Unit::Master, 0, 0x10000);
+
+    QByteArray next = fpgaFile(5000, kDefaultFpgaKey);
+    next[100] = static_cast<char>(next[100] ^ 0x11);
+    frame->vanishAtOutputReport(60);  // writing the Slave
+    const Reports r = download(write(next, QStringLiteral("new.bin")));
+    EXPECT_EQ(r.count(fpga::Done), 0);
+    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0, 0x10000), old);
+    // The Slave's area is erased at its start: its FPGA refuses it rather
+    // than loading half a configuration.
+    EXPECT_FALSE(sim::holdsFpgaConfiguration(frame->readFlash(sim::Unit::Slave, 0, 0x10000)));
+}
+
+TEST_F(FpgaDownload, AUnitThatDoesNotReadBackWhatWasWrittenFails)
+{
+    // The Slave's flash loses a bit at 0x400 whenever that page is written.
+    frame->addCommandObserver([](uint8_t code, const uint8_t* payload, std::array<sim::UnitMemory, 2> units) {
+        if ((code & 0x3F) != wire::WriteFlashS || payload[1] != 0x04 || payload[0] != 0x00)
+            return false;
+        units[1].flash[0x400] &= 0xFE;
+        return true;
+    });
+    QByteArray file = fpgaFile(3000, kDefaultFpgaKey);
+    if ((plainOf(file, kDefaultFpgaKey)[0x400] & 1) == 0)  // the bit that is lost must be written as 1
+        file[0x400] = static_cast<char>(file[0x400] ^ 0x01);
+    const Reports r = download(write(file));
+    EXPECT_EQ(r.count(fpga::Done), 0);
+    ASSERT_EQ(r.count(fpga::VerifyFail), 1);
+    EXPECT_EQ(r.last(fpga::VerifyFail)->unit, "Slave");
+    EXPECT_EQ(fpgaTexts(*r.last(fpga::VerifyFail)).first(),
+              "Slave flash at 0x00400 does not hold what was written!\n Download FPGA failed!");
 }
 
 TEST_F(FpgaDownload, StaleBytesBeyondTheFirstSectorAreErasedFirst)

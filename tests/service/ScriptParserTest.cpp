@@ -1,5 +1,6 @@
 // The register script's line forms, parsed without a frame: every field
-// kind, comments, and the lines that are skipped quietly or with a text.
+// kind, comments, the lines that are skipped quietly and the ones that
+// cannot be run.
 
 #include "maintenance/service/ScriptParser.h"
 
@@ -36,6 +37,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Good{"PortRead", "1 prd 12 4", ScriptOp::PortRead, 0x12, 0, 4},
                       Good{"PortReadWithPrefix", "1 prd 0x12 0x4", ScriptOp::PortRead, 0x12, 0, 4},
                       Good{"PortReadSlave", "1 prd 10000012 1", ScriptOp::PortRead, 0x10000012, 0, 1},
+                      // prd takes any unit address as written: flash and sensor too.
+                      Good{"PortReadSlaveFlash", "1 prd 12011000 4", ScriptOp::PortRead, 0x12011000, 0, 4},
+                      Good{"PortReadSensor", "1 prd 1000012 1", ScriptOp::PortRead, 0x01000012, 0, 1},
                       Good{"PortWrite", "1 pwd 35 1f 1", ScriptOp::PortWrite, 0x35, 0x1F, 1},
                       Good{"SingleRead", "1 srd ffff", ScriptOp::SingleRead, 0xFFFF, 0, 0},
                       Good{"SensorWrite", "1 i2cwd 19 1 3a", ScriptOp::I2cWrite, 0x19, 0x3A, 1},
@@ -52,6 +56,18 @@ TEST(ScriptLine, DelayIsDecimal)
     ASSERT_EQ(l.kind, ScriptLine::Command);
     EXPECT_EQ(l.command.op, ScriptOp::Delay);
     EXPECT_EQ(l.command.delayMs, 100);
+}
+
+TEST(ScriptLine, BurstAddressesAreTakenAsWritten)
+{
+    // Saving a unit's calibration record head with brd, writing bytes into flash with bwd.
+    const ScriptLine r = parse("1 brd 2011000 3c cal.bin");
+    ASSERT_EQ(r.kind, ScriptLine::Command) << r.problem.toStdString();
+    EXPECT_EQ(r.command.address, 0x02011000u);
+    EXPECT_EQ(r.command.count, 0x3C);
+    const ScriptLine w = parse("1 bwd 8 1201a000 1201a00f t.bin");
+    ASSERT_EQ(w.kind, ScriptLine::Command) << w.problem.toStdString();
+    EXPECT_EQ(w.command.address, 0x1201A000u);
 }
 
 TEST(ScriptLine, BurstReadAndWriteCarryTheirFile)
@@ -89,7 +105,7 @@ struct Bad {
 };
 class ScriptLineRefusals : public ::testing::TestWithParam<Bad> {};
 
-TEST_P(ScriptLineRefusals, SkippedWithAText)
+TEST_P(ScriptLineRefusals, CannotBeRun)
 {
     const ScriptLine l = parse(GetParam().line);
     EXPECT_EQ(l.kind, ScriptLine::Malformed);
@@ -110,24 +126,40 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"ValueBeyondOneByte", "1 pwd 35 100 1", "value 100 is out of range"},
         Bad{"SensorRegisterBeyondOneByte", "1 i2crd 100 1", "register 100 is out of range"},
         Bad{"FlashAddressIsNoRegister", "1 pwd 2011000 0 1", "address 2011000 is out of range"},
+        Bad{"DownloadChannelIsNotForScripts", "1 prd 3004080 1", "address 3004080 is out of range"},
+        Bad{"ReservedAddressBits", "1 brd 20000000 4 d.bin", "address 20000000 is out of range"},
+        Bad{"RegisterOffsetBeyondThePort", "1 prd 10000 1", "address 10000 is out of range"},
+        Bad{"BurstWindowInAnotherUnit", "1 bwd 4 2000 10002003 t.bin", "do not fit the window"},
+        Bad{"AbsoluteBurstFile", "1 brd 40 10 /etc/passwd", "not a plain file name"},
+        Bad{"BurstFileOneFolderUp", "1 brd 40 10 ../x.bin", "not a plain file name"},
+        Bad{"BurstFileIsTheParent", "1 bwd 4 20 2f ..", "not a plain file name"},
+        Bad{"BurstFileWithBackslash", "1 brd 40 10 ..\\x.bin", "not a plain file name"},
+        Bad{"BurstFileIsTheSettings", "1 brd 40 10 Tovrin.ini", "tool's own settings"},
+        Bad{"BurstFileIsALanguageFile", "1 brd 40 10 texts.LRP", "tool's own settings"},
         Bad{"BurstReadTooLong", "1 brd 40 271 d.bin", "count 271 is out of range"},
         Bad{"ZeroCount", "1 prd 12 0", "count 0 is out of range"},
-        Bad{"BurstWriteBeyondItsWindow", "1 bwd 17 20 2f lut.bin", "do not fit the register window"},
+        Bad{"BurstWriteBeyondItsWindow", "1 bwd 17 20 2f lut.bin", "do not fit the window"},
         Bad{"NegativeDelay", "1 # -5", "delay -5 is out of range"},
         Bad{"DelayIsDecimalOnly", "1 # 1f", "# needs <ms>"},
         Bad{"Beyond32Bits", "1 srd 100000000", "srd needs <addr>"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(ScriptLine, TextBeyond511CharactersIsNeverRun)
+TEST(ScriptLine, ALineBeyond511CharactersIsRefusedWhole)
 {
-    // A command hidden past character 511 of a comment line stays unread.
-    const std::string hidden = "0 " + std::string(509, 'x') + "1 pwd 35 0 1";
-    EXPECT_EQ(parseScriptLine(QByteArrayView(hidden.data(), hidden.size()), 1).kind, ScriptLine::Skipped);
+    // Read in parts, its last field would be cut: "3a" would go out as 3.
+    const std::string cut = "1 i2cwd 19 1" + std::string(498, ' ') + "3a";
+    ASSERT_EQ(cut.size(), 512u);
+    const ScriptLine l = parseScriptLine(QByteArrayView(cut.data(), cut.size()), 4);
+    EXPECT_EQ(l.kind, ScriptLine::Malformed);
+    EXPECT_TRUE(l.problem.contains("longer than 511")) << l.problem.toStdString();
 
-    const std::string longComment = "1 prd 12 4 " + std::string(600, '.');
-    const ScriptLine l = parseScriptLine(QByteArrayView(longComment.data(), longComment.size()), 1);
-    EXPECT_EQ(l.kind, ScriptLine::Command);
-    EXPECT_TRUE(l.cut);
+    // A comment line too: what stands past character 511 would be read as a line of its own.
+    const std::string hidden = "0 " + std::string(509, 'x') + "1 pwd 35 0 1";
+    EXPECT_EQ(parseScriptLine(QByteArrayView(hidden.data(), hidden.size()), 1).kind, ScriptLine::Malformed);
+
+    const std::string longest = "1 prd 12 4 " + std::string(500, '.');
+    ASSERT_EQ(longest.size(), 511u);
+    EXPECT_EQ(parseScriptLine(QByteArrayView(longest.data(), longest.size()), 1).kind, ScriptLine::Command);
 }
 
 TEST(Script, LinesEndWithLfCrLfOrCr)

@@ -8,6 +8,7 @@
 #include "maintenance/service/ServiceTexts.h"
 #include "shell/Clock.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -174,12 +175,52 @@ TEST_F(ScriptRun, AFailingPortReadPrintsTwoLinesAndStops)
     EXPECT_TRUE(wire.withNumber({wire::WriteRegisterM}).empty());
 }
 
-TEST_F(ScriptRun, MalformedLinesAreSkippedWithTheirNumber)
+TEST_F(ScriptRun, AScriptWithLinesThatCannotBeRunRunsNothing)
 {
-    const Reports r = run("read the id\n1 pwd 46 100 1\n1 srd 35\n");
-    EXPECT_EQ(r.codes(), (std::vector<int>{script::LineSkipped, script::LineSkipped, script::SingleRead, script::Done}));
-    EXPECT_EQ(texts(r).first(), "Script line 1 skipped: it does not start with a number.");
-    EXPECT_TRUE(texts(r)[1].startsWith("Script line 2 skipped: pwd value 100 is out of range"));
+    WireRecord wire(*frame);
+    // The good first line must not run either: the script is refused whole.
+    const Reports r = run("1 pwd 46 1f 1\nread the id\n1 pwd 46 100 1\n1 srd 35\n");
+    EXPECT_EQ(r.codes(), (std::vector<int>{script::LineRefused, script::LineRefused, script::Refused}));
+    EXPECT_EQ(texts(r), (QStringList{"Script line 2 cannot be run: it does not start with a number.",
+                                     "Script line 3 cannot be run: pwd value 100 is out of range (one byte, 0-ff).",
+                                     "Script refused: 2 lines cannot be run; nothing was run."}));
+    EXPECT_TRUE(wire.commands().empty());
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x00);
+}
+
+TEST_F(ScriptRun, ALineCutAt511CharactersNeverRuns)
+{
+    WireRecord wire(*frame);
+    const QByteArray line = "1 i2cwd 19 1" + QByteArray(498, ' ') + "3a\n";
+    EXPECT_EQ(run(line).codes(), (std::vector<int>{script::LineRefused, script::Refused}));
+    EXPECT_TRUE(wire.commands().empty());
+    EXPECT_EQ(frame->sensorRegister(sim::Unit::Master, 0x19), 0x00);
+}
+
+TEST_F(ScriptRun, BurstReadSavesFlashBytesFromTheAddressAsWritten)
+{
+    const std::vector<uint8_t> head{0x46, 0x49, 0x57, 0x46, 0xEC, 0x00, 0xB0, 0x04};
+    frame->setFlash(sim::Unit::Slave, 0x11000, head);
+    const Reports r = run("1 brd 12011000 8 cal.bin\n");
+    EXPECT_EQ(r.codes(), std::vector<int>{script::Done});
+    EXPECT_EQ(fileBytes("cal.bin"), QByteArray(reinterpret_cast<const char*>(head.data()), 8));
+}
+
+TEST_F(ScriptRun, BurstFilesStayPlainFilesOfTheApplicationFolder)
+{
+    WireRecord wire(*frame);
+    QFile settings(QStringLiteral("Tovrin.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Tovrin_Config]\n");
+    settings.close();
+    ASSERT_TRUE(QFile::link(QStringLiteral("/tmp"), QStringLiteral("away")));
+    for (const char* line : {"1 brd 10 4 ../up.bin\n", "1 brd 10 4 /tmp/out.bin\n", "1 brd 10 4 Tovrin.ini\n",
+                             "1 brd 10 4 away\n", "1 bwd 2 20 2f tovrin.INI\n"}) {
+        const Reports r = run(QByteArray("1 pwd 46 1 1\n") + line);
+        EXPECT_EQ(r.codes(), (std::vector<int>{script::LineRefused, script::Refused})) << line;
+    }
+    EXPECT_TRUE(wire.commands().empty());
+    EXPECT_EQ(fileBytes("Tovrin.ini"), QByteArray("[Tovrin_Config]\n"));
 }
 
 TEST_F(ScriptRun, BinaryAndHugeScriptsRunNothing)
@@ -203,12 +244,11 @@ TEST_F(ScriptRun, AMissingScriptReportsOpenFail)
 
 TEST_F(ScriptRun, BurstDataThatCannotReachItsFileStopsTheScript)
 {
-    // /dev/full accepts the bytes and loses them; /proc takes no new files.
-    for (const char* target : {"/dev/full", "/proc/t.bin"}) {
-        const Reports r = run(QByteArray("1 brd 10 4 ") + target + "\n1 pwd 46 1 1\n");
-        EXPECT_EQ(r.codes(), std::vector<int>{script::BurstFile}) << target;
-        EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x00);
-    }
+    // A folder of that name takes no bytes.
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("taken")));
+    const Reports r = run("1 brd 10 4 taken\n1 pwd 46 1 1\n");
+    EXPECT_EQ(r.codes(), std::vector<int>{script::BurstFile});
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x00);
 }
 
 TEST_F(ScriptRun, ABurstWriteFromAMissingOrShortFileSendsNothing)

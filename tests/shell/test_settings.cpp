@@ -285,6 +285,25 @@ TEST_F(SettingsTest, LanguageFallbacks)
     EXPECT_EQ(settings::Language.read(), 0);
 }
 
+TEST_F(SettingsTest, ALanguageCountIsBoundByWhatTheFileHolds)
+{
+    // The count says more than the file holds: the names are those the file
+    // describes (a language with a name or a text group), not two billion.
+    put("Tovrin_language.lrp", "[Language]\nLanguageCnt=2147483647\nLanguage_0=English\nLanguage_1=Deutsch\n"
+                               "[Language_2]\n15=x\n");
+    writeSetting("Tovrin_Config/Language", 2);
+    EXPECT_EQ(CheckLanguage(), QStringList({"English", "Deutsch", "0"}));
+    EXPECT_EQ(settings::Language.read(), 2);
+    writeSetting("Tovrin_Config/Language", 3);
+    CheckLanguage();
+    EXPECT_EQ(settings::Language.read(), 0);
+
+    put("Tovrin_language.lrp", "[Language]\nLanguageCnt=-7\nLanguage_0=English\n");
+    writeSetting("Tovrin_Config/Language", 1);
+    EXPECT_EQ(CheckLanguage(), QStringList());
+    EXPECT_EQ(settings::Language.read(), 0);
+}
+
 TEST(ShippedLanguageFile, EveryLanguageHasAllTextsWithTheirPlaceholders)
 {
     const IniFile lrp = IniFile::load(TOVRIN_LANGUAGE_FILE, Encoding::Utf8);

@@ -58,6 +58,20 @@ TEST_P(Scene, SearchLineFindsTheBandInsideTheWindowOnly)
     EXPECT_EQ(search(c, static_cast<uint16_t>(row), static_cast<uint16_t>(row)), row);
 }
 
+TEST_P(Scene, ASensorMountedAboveRow200SaysSoInRegister0x12)
+{
+    // Bit 6 of sensor register 0x12 tells the tool to search rows 50..200.
+    const UnitCodes& c = GetParam();
+    const auto register12 = [&] { return done(command(c.i2cRead, {0x12}))[3]; };
+    EXPECT_EQ(register12() & 0x40, 0) << "the default mounting lies in 200..300";
+    const std::string item = std::string(c.unit == Unit::Master ? "master" : "slave") + ".row=120";
+    ASSERT_EQ(applySceneItems(*frame, item), "");
+    EXPECT_EQ(register12() & 0x40, 0x40);
+    EXPECT_EQ(search(c, 50, 200), 120);
+    EXPECT_EQ(search(c, 200, 300), 65535);
+    EXPECT_EQ(frame->sensorRegister(c.other, 0x12) & 0x40, 0) << "the other unit keeps its sensor";
+}
+
 TEST_P(Scene, ImagesFollowTheStartLine)
 {
     const UnitCodes& c = GetParam();

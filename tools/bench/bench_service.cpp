@@ -32,6 +32,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A full FPGA configuration file: 519 chunks of 62 bytes.
+constexpr int kFullFpgaFile = 519 * maintenance::kFpgaChunk;
+
 int benchFpga(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -45,7 +48,7 @@ int benchFpga(int argc, char** argv)
     QFile file(dir.filePath(QStringLiteral("fpga.bin")));
     if (!file.open(QIODevice::WriteOnly))
         return 1;
-    file.write(QByteArray(maintenance::kFpgaProgressChunks * maintenance::kFpgaChunk, '\x5a'));
+    file.write(QByteArray(kFullFpgaFile, '\x5a'));
     file.close();
 
     frame->setReportLatency(std::chrono::milliseconds(1));
@@ -63,7 +66,7 @@ int benchFpga(int argc, char** argv)
     const uint64_t reports = frame->outputReports() + frame->inputReports() - before;
     device::setTransport(nullptr);
     std::printf("fpga bytes=%d done=%d download_ms=%.0f reports=%llu report_ms=%llu efficiency=%.3f\n",
-                maintenance::kFpgaProgressChunks * maintenance::kFpgaChunk, done ? 1 : 0, ms,
+                kFullFpgaFile, done ? 1 : 0, ms,
                 static_cast<unsigned long long>(reports), static_cast<unsigned long long>(reports),
                 static_cast<double>(reports) / ms);
     return done ? 0 : 1;
@@ -96,7 +99,7 @@ int benchXls(int argc, char** argv)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return 1;
-    f.write(deviceinfo::buildXlsFile(sheet));
+    f.write(deviceinfo::buildXlsFile(sheet).value());
     f.close();
     const auto t0 = Clock::now();
     const deviceinfo::ExportOutcome out = deviceinfo::appendRows(path, {typicalRow(rows), typicalRow(rows + 1)});

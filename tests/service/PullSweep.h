@@ -1,0 +1,133 @@
+#pragma once
+// Pulling the frame out at chosen output reports of a tovrin-cli job: the
+// job's reports are first found in the wire trace of a clean run
+// (TOVRIN_TRACE), then the job is run again from the same flash with
+// TOVRIN_SIM_FAULTS=vanish-at=N for each N, and after each pull once more,
+// clean. The simulated frame keeps both units' flash in the fixture's
+// frame.bin: the Master's 128 KB, then the Slave's.
+
+#include "tests/cli/CliRunner.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+namespace tovrin::test {
+
+constexpr int kUnitFlash = 0x20000;
+
+// One output report of a trace: its number from the start of the run (what
+// vanish-at counts), its command code and payload.
+struct TracedCommand {
+    int index = 0;
+    int number = 0;  // code & 0x3F
+    QByteArray payload;
+    uint32_t flashAddress() const
+    {
+        return static_cast<uint8_t>(payload[0]) | (static_cast<uint8_t>(payload[1]) << 8) |
+               (static_cast<uint8_t>(payload[2]) << 16);
+    }
+};
+
+inline std::vector<TracedCommand> tracedCommands(const QString& path)
+{
+    std::vector<TracedCommand> out;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    int index = 0;
+    while (!f.atEnd()) {
+        const QList<QByteArray> fields = f.readLine().trimmed().split(' ');
+        if (fields.size() != 3 || fields[1] != "out")
+            continue;
+        const QByteArray bytes = QByteArray::fromHex(fields[2]);
+        out.push_back({++index, static_cast<uint8_t>(bytes[1]) & 0x3F, bytes.mid(2)});
+    }
+    return out;
+}
+
+class PullSweep : public CliTest {
+protected:
+    QString flashPath() const { return home.filePath("frame.bin"); }
+    QByteArray flash() const
+    {
+        QFile f(flashPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void setFlash(const QByteArray& bytes)
+    {
+        QFile f(flashPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+    void writeFile(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(home.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QByteArray area(const QByteArray& flash, bool slave, int offset, int size)
+    {
+        return flash.mid((slave ? kUnitFlash : 0) + offset, size);
+    }
+
+    // Runs the job clean from `before` with the trace on; the flash it
+    // leaves and its commands.
+    std::vector<TracedCommand> traceCleanRun(const QStringList& job, const QByteArray& before, QByteArray& after)
+    {
+        setFlash(before);
+        const QString trace = home.filePath("trace.txt");
+        QFile::remove(trace);
+        extraEnvironment["TOVRIN_TRACE"] = trace;
+        const CliRun r = cli(job);
+        extraEnvironment.remove("TOVRIN_TRACE");
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        after = flash();
+        return tracedCommands(trace);
+    }
+
+    // For each N: from `before`, the job pulled at report N (of `reports`
+    // that a clean run sends) fails and leaves flash that passes `check`
+    // (each area old, new or unusable); pulled after the status test (the
+    // first report) it exits 3, the frame being gone. With N beyond its
+    // reports it exits 0 and leaves `after` exactly. Either way a clean run
+    // after it leaves `after`.
+    template <class Check>
+    void sweep(const QStringList& job, const QByteArray& before, const QByteArray& after, int reports,
+               const std::set<int>& at, Check check)
+    {
+        for (const int n : at) {
+            SCOPED_TRACE("vanish-at=" + std::to_string(n));
+            setFlash(before);
+            const CliRun pulled = cli(job, QStringLiteral("vanish-at=%1").arg(n));
+            const QByteArray left = flash();
+            ASSERT_EQ(left.size(), 2 * kUnitFlash);
+            if (n > reports) {
+                EXPECT_EQ(pulled.exitCode, 0) << pulled.err.toStdString();
+                EXPECT_EQ(left, after);
+            } else {
+                if (n == 1)  // the status request: the link counts as broken (message 14)
+                    EXPECT_NE(pulled.exitCode, 0) << pulled.err.toStdString();
+                else
+                    EXPECT_EQ(pulled.exitCode, 3) << pulled.err.toStdString();
+                check(left);
+            }
+            const CliRun again = cli(job);
+            EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+            EXPECT_EQ(flash(), after);
+            if (HasFatalFailure() || ::testing::Test::HasFailure())
+                return;  // one N that fails says it; the rest would repeat it
+        }
+    }
+};
+
+// Every N from first to last.
+inline void addRange(std::set<int>& at, int first, int last)
+{
+    for (int n = std::max(1, first); n <= last; ++n)
+        at.insert(n);
+}
+
+} // namespace tovrin::test
