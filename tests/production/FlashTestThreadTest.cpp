@@ -141,7 +141,10 @@ TEST_F(FlashTest, TheSearchWindowFollowsTheMasterSensor)
     // rows 200..300 would find nothing.
     sim::applySceneItems(*frame, "master.row=120,slave.row=130");
     WireRecord wire(*frame);
-    EXPECT_EQ(run(1), (std::vector<int>{3, 0}));
+    // The frame keeps the start line its leveling found (among bytes 4-7 of
+    // its record) at the first switch into work mode: the cameras were
+    // moved after the factory.
+    EXPECT_EQ(run(1, ignoring(true)), (std::vector<int>{3, 0}));
     int searches = 0;
     for (const auto& c : wire.commands()) {
         if (c.number() != 17 && c.number() != 36)
