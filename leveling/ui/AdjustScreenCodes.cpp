@@ -143,6 +143,7 @@ void AdjustScreenWin::handleImageCode(int code)
 
 void AdjustScreenWin::deviceLost()
 {
+    m_exposing = false;
     if (!device::g_isDeviceCommunicate.load()) {
         setLabel(kMaster, text(14));
         setLabel(kSlave, text(14));
@@ -199,13 +200,9 @@ void AdjustScreenWin::supersedeExposure()
 
 void AdjustScreenWin::handleExposureCode(int code)
 {
-    if (m_exposureStale && code != exposure::DeviceLost)
+    if (m_exposureStale)
         return;  // an exposure of a start line that has changed since: nothing of it counts
     switch (code) {
-    case exposure::DeviceLost:
-        m_exposing = false;
-        deviceLost();
-        break;
     case exposure::MasterReady:
     case exposure::SlaveReady: {
         const int unit = code == exposure::MasterReady ? kMaster : kSlave;
