@@ -93,9 +93,13 @@ int calibrate(Session& session, int targetSeconds)
         return frameGone(mode) ? kExitNoFrame : kExitFailed;
     }
     if (const int refusal = keyCalibrationEntryCheck(); refusal != 0) {
-        device::SwitchModeChecked(device::mode::Work);
+        if (!device::g_bDevExist.load()) {
+            session.sayMessage(61);
+            return kExitNoFrame;
+        }
+        const device::ModeSwitchOutcome back = device::SwitchModeChecked(device::mode::Work);
         session.sayMessage(refusal);
-        return kExitFailed;
+        return frameGone(back) ? kExitNoFrame : kExitFailed;
     }
     records::CalInfo before;
     records::readCalibrationRecord(records::UnitId::Slave, before);
