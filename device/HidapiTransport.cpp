@@ -3,9 +3,13 @@
 #include <hidapi/hidapi.h>
 #include <libudev.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <unistd.h>
@@ -36,6 +40,12 @@ std::vector<uint8_t> readFileBytes(const std::string& path)
     return bytes;
 }
 
+// The report ID of the command collection's reports, both ways.
+constexpr uint8_t kCommandReportId = 3;
+
+// Calls interrupted by signals one after the other before one is given up.
+constexpr int kInterruptedRetries = 100;
+
 int clampWait(uint32_t waitMs)
 {
     return waitMs > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(waitMs);
@@ -44,6 +54,11 @@ int clampWait(uint32_t waitMs)
 } // namespace
 
 HidapiTransport::HidapiTransport() = default;
+
+HidapiTransport::HidapiTransport(std::string nodePath)
+    : m_fixedPath(std::move(nodePath))
+{
+}
 
 HidapiTransport::~HidapiTransport()
 {
@@ -107,6 +122,8 @@ bool HidapiTransport::open(uint16_t& productId)
     closeLocked();
     if (!initHidapi())
         return false;
+    if (!m_fixedPath.empty())
+        return openNodeLocked(m_fixedPath, productId);
 
     const std::vector<HidEntry> entries = enumerateFrameEntries();
     for (const std::string& candidate : frameVendorPaths(entries)) {
@@ -124,6 +141,30 @@ bool HidapiTransport::open(uint16_t& productId)
         return true;
     }
     return false;
+}
+
+bool HidapiTransport::openNodeLocked(const std::string& path, uint16_t& productId)
+{
+    // A link (a udev rule's own name for the node) is followed to the node,
+    // whose sysfs entry tells what it is.
+    std::string node = path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        node = real;
+        std::free(real);
+    }
+    const HidNodeIdentity identity = readNode(node);
+    if (!identity.present || identity.vendorId != kFrameVendorId || !isFrameProductId(identity.productId) ||
+        !identity.vendorCollection)
+        return false;
+    hid_device* dev = hid_open_path(node.c_str());
+    if (!dev)
+        return false;
+    m_device = dev;
+    m_path = node;
+    m_opened = identity;
+    m_open = true;
+    productId = identity.productId;
+    return true;
 }
 
 int HidapiTransport::check(uint16_t& productId)

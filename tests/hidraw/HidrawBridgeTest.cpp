@@ -5,10 +5,12 @@
 #include "tests/support/HidrawBridge.h"
 
 #include <gtest/gtest.h>
+#include <umockdev.h>
 
 #include <array>
 #include <chrono>
 #include <memory>
+#include <vector>
 #include <thread>
 
 using namespace tovrin;
@@ -154,6 +156,109 @@ TEST_F(HidrawBridgeTransport, RestartIntoTheBootLoaderIsAnotherDevice)
     ASSERT_TRUE(transport.open(pid));
     EXPECT_EQ(pid, 0x0055);
     EXPECT_EQ(bridge->enumerations(), 3);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(HidrawBridgeTransport, NamedNodeIsOpenedOnlyWhenItIsTheFrame)
+{
+    // A keyboard beside the frame, at hidraw1.
+    const std::vector<uint8_t> keyboard = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7,
+                                           0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0};
+    gchar* hid = nullptr;
+    gchar* raw = nullptr;
+    bridge->withTestbed([&](UMockdevTestbed* bed) {
+        hid = umockdev_testbed_add_device(bed, "hid", "0003:046D:C31C.0009", nullptr, nullptr, "HID_ID",
+                                          "0003:0000046D:0000C31C", "HID_NAME", "Keyboard", nullptr);
+        std::vector<uint8_t> bytes = keyboard;
+        umockdev_testbed_set_attribute_binary(bed, hid, "report_descriptor", bytes.data(),
+                                              static_cast<gint>(bytes.size()));
+        raw = umockdev_testbed_add_device(bed, "hidraw", "hidraw1", hid, "dev", "245:1", nullptr, "DEVNAME",
+                                          "/dev/hidraw1", nullptr);
+        umockdev_testbed_set_attribute_link(bed, raw, "device", "..");
+    });
+
+    uint16_t pid = 0;
+    device::HidapiTransport keyboardNode("/dev/hidraw1");
+    EXPECT_FALSE(keyboardNode.open(pid));
+    EXPECT_EQ(pid, device::kNoProductId);
+    EXPECT_FALSE(device::HidapiTransport("/dev/hidraw4").open(pid));
+
+    device::HidapiTransport frameNode("/dev/hidraw0");
+    ASSERT_TRUE(frameNode.open(pid));
+    EXPECT_EQ(pid, 0x0055);
+    EXPECT_EQ(frameNode.check(pid), device::kCheckFrameOk);
+    std::array<uint8_t, device::kReportSize> out{3, kGetStatus};
+    ASSERT_EQ(frameNode.write(out.data(), 1000), IoResult::Ok);
+    ASSERT_EQ(frameNode.read(in.data(), 1000), IoResult::Ok);
+    // Pulled out and back, the named node is opened again.
+    frame->unplug();
+    ASSERT_TRUE(bridge->waitUntilMirrored());
+    EXPECT_FALSE(frameNode.open(pid));
+    frame->plug();
+    ASSERT_TRUE(bridge->waitUntilMirrored());
+    EXPECT_TRUE(frameNode.open(pid));
+    frameNode.close();
+
+    bridge->withTestbed([&](UMockdevTestbed* bed) {
+        umockdev_testbed_remove_device(bed, raw);
+        umockdev_testbed_remove_device(bed, hid);
+    });
+    g_free(raw);
+    g_free(hid);
+}
+
+} // namespace
+
+namespace {
+
+// A signal that reaches the tool while it writes a report or waits for one
+// (a child process ending, a timer) interrupts the call before anything
+// moved; the transfer goes on, within the wait it had.
+TEST_F(HidrawBridgeTransport, SignalDuringATransferIsNotAFailure)
+{
+    uint16_t pid = 0;
+    ASSERT_TRUE(transport.open(pid));
+    bridge->interruptNextCalls(1);
+    EXPECT_EQ(send(kGetStatus), IoResult::Ok);
+    bridge->interruptNextCalls(2);
+    ASSERT_EQ(transport.read(in.data(), 1000), IoResult::Ok);
+    EXPECT_EQ(in[1], kGetStatus);
+    EXPECT_EQ(frame->commandsSeen(kGetStatus), 1u);
+
+    // Nothing coming: interrupted or not, the wait ends as a time-out.
+    bridge->interruptNextCalls(3);
+    EXPECT_EQ(transport.read(in.data(), 200), IoResult::TimedOut);
+}
+
+} // namespace
+
+namespace {
+
+// hidraw gives a node every input report of its USB interface. Where the
+// frame's touch-screen collections share the interface with the command
+// collection, their reports (other report IDs) are not replies: a touch
+// report whose bytes happen to read as "GetStatus done" must not be taken
+// for the frame's answer.
+TEST_F(HidrawBridgeTransport, ReportOfAnotherCollectionIsNotAReply)
+{
+    uint16_t pid = 0;
+    ASSERT_TRUE(transport.open(pid));
+    std::array<uint8_t, device::kReportSize> touch{};
+    touch[0] = 1;  // the touch screen's report
+    touch[1] = kGetStatus;
+    touch[2] = 0x22;
+    bridge->injectInputReport(touch);
+    bridge->injectInputReport(touch);
+    ASSERT_EQ(send(kGetStatus), IoResult::Ok);
+    ASSERT_EQ(transport.read(in.data(), 1000), IoResult::Ok);
+    EXPECT_EQ(in[0], 3);
+    EXPECT_EQ(in[1], kGetStatus);
+    // Only touch reports: nothing for the command collection within the wait.
+    bridge->injectInputReport(touch);
+    EXPECT_EQ(transport.read(in.data(), 100), IoResult::TimedOut);
 }
 
 } // namespace

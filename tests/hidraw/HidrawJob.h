@@ -81,6 +81,8 @@ protected:
             sim::writeFactoryContents(*frame);
             frame->flush();
         }
+        if (prepare)
+            prepare(*frame);
         if (!touch.isEmpty()) {
             EXPECT_EQ(sim::applyTouchItems(frame->fingers(), touch.toStdString()), "");
         }
@@ -160,7 +162,11 @@ protected:
     struct Pair {
         JobRun bridge, simulated;
     };
-    Pair runBoth(const QStringList& arguments, const QString& faults = {}, const QString& touch = {})
+    // extraOnSimulated: the number of a command tovrin-cli sends only to
+    // the simulated frame, after the job (the calibration's check on a grid
+    // of touches the simulated finger makes); -1: none.
+    Pair runBoth(const QStringList& arguments, const QString& faults = {}, const QString& touch = {},
+                 int extraOnSimulated = -1)
     {
         Pair p;
         const QByteArray before = flash();
@@ -177,7 +183,11 @@ protected:
         expectWellFormed(bridgeTrace);
         expectWellFormed(simulatedTrace);
         const auto a = commandsOf(bridgeTrace);
-        const auto b = commandsOf(simulatedTrace);
+        auto b = commandsOf(simulatedTrace);
+        if (extraOnSimulated >= 0) {
+            while (b.size() > a.size() && (static_cast<uint8_t>(b.back()[1]) & 0x3F) == extraOnSimulated)
+                b.pop_back();
+        }
         EXPECT_EQ(a.size(), b.size());
         for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
             if (a[i] != b[i]) {
@@ -188,6 +198,25 @@ protected:
         EXPECT_TRUE(afterBridge == afterSimulated) << "the flash the two runs left differs";
         return p;
     }
+
+    // What the tool does to the frame of --simulate by itself (print the
+    // keys, let the finger touch the targets), done here to the frame
+    // behind the bridge.
+    std::function<void(sim::SimulatedFrame&)> prepare;
+
+    void writeFile(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(home.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    QByteArray readFile(const QString& name) const
+    {
+        QFile f(home.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The number of output reports of a run: where "in the middle" is.
+    static size_t commandCount(const JobRun& r) { return commandsOf(readTrace(r.trace)).size(); }
 
     QTemporaryDir home;
     HidrawBridge* lastBridge = nullptr;

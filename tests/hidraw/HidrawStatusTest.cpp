@@ -55,3 +55,19 @@ TEST_F(HidrawStatus, NoFrame)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HidrawStatus, NodeNamedOnTheCommandLine)
+{
+    const JobRun named = runOverBridge({"--device", "/dev/hidraw0", "status"});
+    EXPECT_EQ(named.exitCode, 0) << named.err.toStdString();
+    EXPECT_TRUE(named.out.contains("status: 0 "));
+    EXPECT_EQ(runOverBridge({"status", "--device=/dev/hidraw0"}).exitCode, 0);
+    // Another node: no frame there.
+    EXPECT_EQ(runOverBridge({"status", "--device", "/dev/hidraw7"}).exitCode, 3);
+    EXPECT_EQ(runOverBridge({"status", "--device"}).exitCode, 2);
+    EXPECT_EQ(runOverBridge({"--simulate", "--device", "/dev/hidraw0", "status"}).exitCode, 2);
+}
+
+} // namespace

@@ -83,6 +83,16 @@ struct HidrawBridge::State {
     bool stopping = false;
     std::thread waiter;
 
+    std::deque<std::array<uint8_t, kReportSize>> injected;  // under clientMutex
+    std::atomic<int> interrupts{0};
+    bool interrupted()
+    {
+        int n = interrupts.load();
+        while (n > 0 && !interrupts.compare_exchange_weak(n, n - 1)) {
+        }
+        return n > 0;
+    }
+
     std::atomic<bool> stopMirror{false};
     std::thread mirror;
 
@@ -241,6 +251,10 @@ gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     }
     // The frame takes whole 64-byte reports; what the host wrote is padded
     // or cut to that, as the USB transfer would be.
+    if (s->interrupted()) {
+        umockdev_ioctl_client_complete(client, -1, EINTR);
+        return TRUE;
+    }
     std::array<uint8_t, kReportSize> report{};
     std::memcpy(report.data(), arg->data, static_cast<size_t>(std::min(len, kReportSize)));
     switch (s->frame->writeReport(s->handleOf(client), report.data())) {
@@ -317,10 +331,19 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     const uint64_t handle = s->handleOf(client);
     uint16_t pid = 0;
     if (request == kHidrawBridgeWait) {
+        if (s->interrupted()) {
+            umockdev_ioctl_client_complete(client, -1, EINTR);
+            return TRUE;
+        }
         const long ms = static_cast<long>(*reinterpret_cast<const gulong*>(umockdev_ioctl_client_get_arg(client)->data));
         {
             const std::lock_guard lock(s->clientMutex);
             const auto it = s->clients.find(client);
+            if (it != s->clients.end() && !it->second.hasReport && !s->injected.empty()) {
+                it->second.report = s->injected.front();
+                it->second.hasReport = true;
+                s->injected.pop_front();
+            }
             if (it != s->clients.end() && it->second.hasReport) {
                 umockdev_ioctl_client_complete(client, 1, 0);
                 return TRUE;
@@ -442,9 +465,10 @@ std::string HidrawBridge::nodePath()
     return "/dev/hidraw0";
 }
 
-UMockdevTestbed* HidrawBridge::testbed() const
+void HidrawBridge::withTestbed(const std::function<void(UMockdevTestbed*)>& change)
 {
-    return m->bed;
+    const std::lock_guard lock(m->bedMutex);
+    change(m->bed);
 }
 
 const std::shared_ptr<sim::SimulatedFrame>& HidrawBridge::frame() const
@@ -469,6 +493,17 @@ bool HidrawBridge::waitUntilMirrored(int waitMs) const
         std::this_thread::sleep_for(kMirrorPeriod);
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
+}
+
+void HidrawBridge::interruptNextCalls(int count)
+{
+    m->interrupts = count;
+}
+
+void HidrawBridge::injectInputReport(const std::array<uint8_t, device::kReportSize>& report)
+{
+    const std::lock_guard lock(m->clientMutex);
+    m->injected.push_back(report);
 }
 
 int HidrawBridge::enumerations() const

@@ -28,6 +28,8 @@
 
 #include "sim/SimulatedFrame.h"
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,13 +49,24 @@ public:
 
     // "/dev/hidraw0"
     static std::string nodePath();
-    UMockdevTestbed* testbed() const;
+    // Runs change on the testbed while the bridge leaves it alone (other
+    // devices beside the frame).
+    void withTestbed(const std::function<void(UMockdevTestbed*)>& change);
     const std::shared_ptr<sim::SimulatedFrame>& frame() const;
 
     // Waits until sysfs shows the frame as it is now: on the bus with its
     // current product ID, or gone. False when that did not happen within
     // waitMs.
     bool waitUntilMirrored(int waitMs = 2000) const;
+    // A signal arriving in the host: the next `count` writes and waits for a
+    // report on the node end at once with EINTR, before anything moved.
+    void interruptNextCalls(int count);
+
+    // An input report of another collection of the same USB interface (the
+    // frame's touch screen), which hidraw hands to every reader of the
+    // node: it is read before the frame's next report.
+    void injectInputReport(const std::array<uint8_t, device::kReportSize>& report);
+
     // How many times the frame's devices were added to sysfs so far.
     int enumerations() const;
 

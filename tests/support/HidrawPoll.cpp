@@ -25,6 +25,8 @@ extern "C" int poll(struct pollfd* fds, nfds_t nfds, int timeout)
         const int savedErrno = errno;
         if (fstat(fds[0].fd, &st) == 0 && S_ISREG(st.st_mode)) {
             const int ready = ioctl(fds[0].fd, tovrin::test::kHidrawBridgeWait, static_cast<long>(timeout));
+            if (ready < 0 && errno == EINTR)
+                return -1;  // a signal came first, as poll reports it
             if (ready >= 0 || errno == ENODEV) {
                 const int gone = ready < 0;
                 errno = savedErrno;
