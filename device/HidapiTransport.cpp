@@ -195,9 +195,16 @@ IoResult HidapiTransport::write(const uint8_t* report, uint32_t /*waitMs*/)
     const std::lock_guard lock(m_mutex);
     if (!m_device)
         return IoResult::NotConnected;
-    errno = 0;
-    const int n = hid_write(m_device, report, kReportSize);
-    const int err = errno;
+    int n = -1;
+    int err = 0;
+    // A signal that comes before the report moved interrupts the write (EINTR); it is written again.
+    for (int attempt = 0; attempt < kInterruptedRetries; ++attempt) {
+        errno = 0;
+        n = hid_write(m_device, report, kReportSize);
+        err = errno;
+        if (n >= 0 || err != EINTR)
+            break;
+    }
     if (n == kReportSize)
         return IoResult::Ok;
     if (n >= 0)
@@ -211,14 +218,27 @@ IoResult HidapiTransport::read(uint8_t* report, uint32_t waitMs)
     std::memset(report, 0, kReportSize);
     if (!m_device)
         return IoResult::NotConnected;
-    errno = 0;
-    const int n = hid_read_timeout(m_device, report, kReportSize, clampWait(waitMs));
-    const int err = errno;
-    if (n > 0)
-        return IoResult::Ok;  // a report is always taken as 64 bytes
-    if (n == 0)
-        return IoResult::TimedOut;
-    return errorResult(err);
+    // The wait goes on, for what is left of it, after a signal interrupted
+    // it (EINTR) and after a report of another collection: hidraw hands the
+    // node every input report of the frame's USB interface, its touch
+    // screen's too, and only the command collection's (report ID 3) are
+    // for us, as a handle of that collection alone would see them.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    int wait = clampWait(waitMs);
+    for (int interrupted = 0;;) {
+        errno = 0;
+        const int n = hid_read_timeout(m_device, report, kReportSize, wait);
+        const int err = errno;
+        if (n > 0 && report[0] == kCommandReportId)
+            return IoResult::Ok;  // a report is always taken as 64 bytes
+        if (n == 0)
+            return IoResult::TimedOut;
+        if (n < 0 && (err != EINTR || ++interrupted >= kInterruptedRetries))
+            return errorResult(err);
+        std::memset(report, 0, kReportSize);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        wait = left.count() > 0 ? clampWait(static_cast<uint32_t>(std::min<int64_t>(left.count(), UINT32_MAX))) : 0;
+    }
 }
 
 bool HidapiTransport::getFeature(uint8_t* buffer)
