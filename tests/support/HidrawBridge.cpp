@@ -335,7 +335,10 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
             umockdev_ioctl_client_complete(client, -1, EINTR);
             return TRUE;
         }
-        const long ms = static_cast<long>(*reinterpret_cast<const gulong*>(umockdev_ioctl_client_get_arg(client)->data));
+        // The argument is the wait itself (HidrawWait.h).
+        long ms = 0;
+        UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+        std::memcpy(&ms, arg->data, std::min(sizeof ms, static_cast<size_t>(arg->data_len)));
         {
             const std::lock_guard lock(s->clientMutex);
             const auto it = s->clients.find(client);
