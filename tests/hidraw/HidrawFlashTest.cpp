@@ -48,7 +48,7 @@ TEST_F(HidrawFlash, PulledOutInTheMiddle)
 TEST_F(HidrawFlash, LateReplies)
 {
     const Pair p = dump("late-replies=3");
-    EXPECT_EQ(p.bridge.out, p.simulated.out);
+    EXPECT_EQ(printed(p.bridge.out), printed(p.simulated.out));
 }
 
 } // namespace

@@ -65,6 +65,17 @@ inline std::vector<QByteArray> commandsOf(const std::vector<TraceLine>& trace)
     return out;
 }
 
+// What a job printed, without its progress lines (how many of them come
+// depends on how fast the frame answers).
+inline std::string printed(const QString& out)
+{
+    QStringList kept;
+    for (const QString& line : out.split('\n'))
+        if (!line.startsWith(QLatin1String("saving ")) && !line.startsWith(QLatin1String("progress ")))
+            kept << line;
+    return kept.join('\n').toStdString();
+}
+
 class HidrawJob : public ::testing::Test {
 protected:
     QString flashPath() const { return home.filePath("frame.bin"); }

@@ -37,7 +37,7 @@ TEST_F(HidrawUpdate, PulledOutDuringTheDownloadThenPluggedBack)
 TEST_F(HidrawUpdate, LateReplies)
 {
     const Pair p = runBoth({"update", kPackage}, "late-replies=2");
-    EXPECT_EQ(p.bridge.out, p.simulated.out);
+    EXPECT_EQ(printed(p.bridge.out), printed(p.simulated.out));
 }
 
 } // namespace
