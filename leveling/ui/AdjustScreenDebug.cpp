@@ -66,10 +66,10 @@ void AdjustScreenWin::ClosePreviewSlot()
         return;
     }
     g_PreviewRun = 1;
+    supersedeExposure();
     if (m_exposureThread->isRunning())
-        m_exposureThread->stopExposure();
-    if (m_framesOk && !m_imageThread->isRunning())
-        m_imageThread->startPreview();
+        m_exposureThread->requestStop();
+    resumeLeveling();
 }
 
 void AdjustScreenWin::serveDebugRequest(int code)
