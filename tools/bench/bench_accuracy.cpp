@@ -252,6 +252,20 @@ int benchAccuracy(int argc, char** argv)
         noises = {*n};
     }
 
+    // TOVRIN_BENCH_CAPTURE=vote|average and TOVRIN_BENCH_REFINE=0|1 choose
+    // the capture estimate and the refined solve (else the tool's defaults).
+    const QByteArray capture = qgetenv("TOVRIN_BENCH_CAPTURE");
+    if (capture == "vote")
+        g_CaptureAverage = 0;
+    else if (capture == "average")
+        g_CaptureAverage = 1;
+    if (qEnvironmentVariableIsSet("TOVRIN_BENCH_REFINE"))
+        g_RefineSolve = qEnvironmentVariableIntValue("TOVRIN_BENCH_REFINE") == 1 ? 1 : 0;
+    const int average = g_CaptureAverage.load();
+    std::printf("accuracy capture=%s refine=%d\n",
+                average == 1 ? "average" : average == 0 ? "vote" : "average for 16 points, vote for 4",
+                g_RefineSolve.load());
+
     LogFolder log;
     setSleeper([](int) { std::this_thread::yield(); });
     const auto diagonal = diagonalInches(sizeClassOf(kPanelInches));
