@@ -27,6 +27,7 @@ void CalibrationRunState::startRun(int pointCount, int screenWidth, int screenHe
     leftFound = 0;
     rightFound = 0;
     progress = 0;
+    request = PersonRequest::None;
 }
 
 bool CalibrationRunState::takeBack()
@@ -46,6 +47,16 @@ void loadRunSettings()
     g_WaitFrameCount = shell::settings::waitFrameCount();
     g_CaptureAverage = shell::readInt(QStringLiteral("Tovrin_Debug/CaptureAverage"), 0) == 1 ? 1 : 0;
     g_SaveSample = shell::readInt(QStringLiteral("Tovrin_Debug/SaveSample"), 0) != 0 ? 1 : 0;
+}
+
+int touchPromptMessage(const CalibrationRunState& state)
+{
+    switch (state.request.load()) {
+    case PersonRequest::LiftFinger: return 151;
+    case PersonRequest::OneFinger: return 152;
+    case PersonRequest::None: break;
+    }
+    return 69;
 }
 
 CalibrationRunState& runState()

@@ -58,6 +58,8 @@ private slots:
     void wholeCalibrationEndsOnTheMainPage_data();
     void wholeCalibrationEndsOnTheMainPage();
     void rejectedCalibrationKeepsThePriorData();
+    void aRefusedHandBackIsNotOverwrittenByTheOutcome();
+    void exitDuringTheSaveWaitsAndShowsWhatWasStored();
     void modeButtonRestartsTheRunInFourPoints();
 };
 
@@ -231,6 +233,46 @@ void TovrinUserTest::rejectedCalibrationKeepsThePriorData()
     QCOMPARE(w.statusText(), QStringLiteral("The current calibration data is invalid, restored prior calibration data!"));
     QCOMPARE(m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, 1354), before);
     QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinUserTest::aRefusedHandBackIsNotOverwrittenByTheOutcome()
+{
+    autoTouch(*m_frame, QSize(1920, 1080));
+    TovrinUser w;
+    w.resize(1920, 1080);
+    w.show();
+    QVERIFY(waitForStatus(w, 69));
+    // The records are stored, then the frame will not go back to work.
+    m_frame->changeFaults([](sim::FaultPlan& f) { f.firmware.workMode = sim::WorkModeFault::Refuse; });
+    QVERIFY(QTest::qWaitFor([&] { return w.calibrationFinished(); }, kRunTimeoutMs));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
+    QCOMPARE(w.statusMessageId(), 142);
+    QVERIFY(w.statusText().startsWith(QStringLiteral("Equipment anomalies. Error code: 0x")));
+    QTest::qWait(200);  // nothing that comes later paints over it
+    QCOMPARE(w.statusMessageId(), 142);
+    QVERIFY(logText().contains(QStringLiteral("Switch to work mode failed! g_isSwitchMode=")));
+}
+
+void TovrinUserTest::exitDuringTheSaveWaitsAndShowsWhatWasStored()
+{
+    autoTouch(*m_frame, QSize(1920, 1080));
+    TovrinUser w;
+    w.resize(1920, 1080);
+    w.show();
+    QVERIFY(waitForStatus(w, 69));
+    QVERIFY(QTest::qWaitFor([] { return tovrin::calib::runState().pointIndex.load() >= 16; }, kRunTimeoutMs));
+    m_frame->setReportLatency(std::chrono::milliseconds(2));  // a save that takes a while
+    QVERIFY(waitForStatus(w, 72));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(w.isVisible());  // still saving
+    QVERIFY(QTest::qWaitFor([&] { return w.calibrationFinished(); }, kRunTimeoutMs));
+    m_frame->setReportLatency(std::chrono::milliseconds(0));
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.statusMessageId(), 107);
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(logText().contains(QStringLiteral("Calibration: closing waits for the save to end")));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
 }
 
 void TovrinUserTest::modeButtonRestartsTheRunInFourPoints()
