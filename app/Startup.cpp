@@ -7,6 +7,7 @@
 #include "production/TovrinTest.h"
 #include "shell/AppContext.h"
 #include "shell/CommentIniWriter.h"
+#include "shell/Folders.h"
 #include "shell/Language.h"
 #include "shell/Settings.h"
 #include "sim/FactoryFrame.h"
@@ -23,7 +24,6 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -66,11 +66,7 @@ int chooseFlavour(const QString& firstArgument)
 
 SingleInstance::SingleInstance(const QString& lockFolder)
 {
-    QString folder = lockFolder;
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
+    const QString folder = lockFolder.isEmpty() ? shell::lockFolder() : lockFolder;
     m_path = folder + QStringLiteral("/Tovrin.lock");
     m_lock = std::make_unique<QLockFile>(m_path);
 }
@@ -111,7 +107,9 @@ int run(int argc, char** argv)
 {
     QGuiApplication::setDesktopSettingsAware(false);  // colours and fonts are the skin's, not the desktop's
     QApplication application(argc, argv);
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    // Writable files go to the application folder, or per user when the tool
+    // is installed; the data folder becomes the current one.
+    shell::setUpFolders(QCoreApplication::applicationDirPath());
 
     shell::BuildContext();
     QApplication::setFont(widgets::toQFont(shell::context().applicationFont()));

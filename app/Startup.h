@@ -24,8 +24,8 @@ Arguments parseArguments(const QStringList& arguments, bool simulateFromEnvironm
 // the stored value is used when it is 0, 2, 3 or 4, else 1.
 int chooseFlavour(const QString& firstArgument);
 
-// The per-user single-instance lock, keyed "Tovrin". A lock left by a
-// crashed instance does not block the next start.
+// The per-user single-instance lock, keyed "Tovrin", in shell::lockFolder() unless another
+// is given. A lock left by a crashed instance does not block the next start.
 class SingleInstance {
 public:
     explicit SingleInstance(const QString& lockFolder = QString());
