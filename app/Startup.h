@@ -14,8 +14,9 @@ class QLockFile;
 namespace tovrin::app {
 
 struct Arguments {
-    bool simulate = false;   // --simulate anywhere on the command line, or TOVRIN_SIMULATE=1
-    QString first;           // the first other argument: "-M", "-D", "-U" or anything
+    bool simulate = false;        // --simulate anywhere on the command line, or TOVRIN_SIMULATE=1
+    bool productionTest = false;  // --production-test anywhere: the production test for this start
+    QString first;                // the first other argument: "-M", "-D", "-U" or anything
 };
 
 Arguments parseArguments(const QStringList& arguments, bool simulateFromEnvironment);
