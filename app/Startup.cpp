@@ -1,19 +1,15 @@
 #include "Startup.h"
 
+#include "app/frame/FrameFactory.h"
 #include "calibration/run/Accuracy.h"
 #include "calibration/ui/MouseFinger.h"
-#include "device/HidLink.h"
-#include "device/HidapiTransport.h"
+#include "device/Finger.h"
 #include "production/TovrinTest.h"
 #include "shell/AppContext.h"
 #include "shell/CommentIniWriter.h"
 #include "shell/Folders.h"
 #include "shell/Language.h"
 #include "shell/Settings.h"
-#include "sim/FactoryFrame.h"
-#include "sim/Fingers.h"
-#include "sim/SimEnvironment.h"
-#include "sim/SimTransport.h"
 #include "widgets/Fonts.h"
 #include "widgets/FullScreen.h"
 #include "windows/Tovrin.h"
@@ -118,7 +114,7 @@ int run(int argc, char** argv)
     shell::BuildContext();
     QApplication::setFont(widgets::toQFont(shell::context().applicationFont()));
 
-    const Arguments args = parseArguments(QCoreApplication::arguments(), qgetenv("TOVRIN_SIMULATE") == "1");
+    const Arguments args = parseArguments(QCoreApplication::arguments(), simulateFromEnvironment());
     const int flavour = args.productionTest ? 4 : chooseFlavour(args.first);
     shell::context().toolFlavour = flavour;
 
@@ -132,28 +128,24 @@ int run(int argc, char** argv)
         return 0;
     }
 
-    if (args.simulate) {
-        auto frame = sim::makeDefaultSimulatedFrame();
-        if (const std::string unknown = sim::applySimulationEnvironment(*frame); !unknown.empty())
-            std::fprintf(stderr, "Tovrin: unknown simulator item: %s\n", unknown.c_str());
-        device::setTransport(sim::makeSimTransport(frame));
+    const ChosenFrame frame = makeFrame(FrameChoice{args.simulate, {}});
+    if (!frame.unknownItem.isEmpty())
+        std::fprintf(stderr, "Tovrin: unknown simulator item: %s\n", frame.unknownItem.toLocal8Bit().constData());
+    installFrame(frame);
+    if (const std::shared_ptr<device::Finger> finger = frame.finger) {
         // The simulated frame is mounted on this desktop, and the mouse is its
         // finger on the calibration surfaces.
         if (const QScreen* screen = widgets::frameScreen())
-            frame->fingers().setScreen(screen->geometry().width(), screen->geometry().height());
+            finger->setScreen(screen->geometry().width(), screen->geometry().height());
         calib::ui::MouseFinger::Hands hands;
-        hands.down = [frame](QPointF p) { frame->fingers().press(p.x(), p.y()); };
-        hands.move = [frame](QPointF p) { frame->fingers().move(p.x(), p.y()); };
-        hands.up = [frame] { frame->fingers().lift(); };
+        hands.down = [finger](QPointF p) { finger->press(p.x(), p.y()); };
+        hands.move = [finger](QPointF p) { finger->move(p.x(), p.y()); };
+        hands.up = [finger] { finger->lift(); };
         application.installEventFilter(new calib::ui::MouseFinger(std::move(hands), &application));
         // Where the finger really was is known: every stored calibration is
         // measured on a grid of other touches, for the log.
-        calib::setGridProbe(calib::GridProbe{
-            calib::touchThroughFrame([frame](double x, double y) { frame->fingers().press(x, y); },
-                                     [frame] { frame->fingers().lift(); })});
-    }
-    else {
-        device::setTransport(std::make_shared<device::HidapiTransport>());
+        calib::setGridProbe(calib::GridProbe{calib::touchThroughFrame(
+            [finger](double x, double y) { finger->press(x, y); }, [finger] { finger->lift(); })});
     }
 
     // For scripted runs (and the start-up tests): leave after a while, first
@@ -187,7 +179,7 @@ int run(int argc, char** argv)
         status = application.exec();
     }
     calib::setGridProbe(std::nullopt);
-    device::setTransport(nullptr);
+    removeFrame();
     return status;
 }
 

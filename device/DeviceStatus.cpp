@@ -5,6 +5,7 @@
 #include "HidLink.h"
 #include "UnitAddress.h"
 #include "UnitOps.h"
+#include "shell/AppContext.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
 
@@ -189,6 +190,18 @@ int statusMessageId(int result)
 QString errorWordsText(const QString& message142)
 {
     return message142.arg(QString::number(g_ErrorCodeM.load(), 16), QString::number(g_ErrorCodeS.load(), 16));
+}
+
+QString statusMessageText(int messageId)
+{
+    const QString text = shell::context().text(messageId);
+    return messageId == kEquipmentAnomaliesMessage ? errorWordsText(text) : text;
+}
+
+void markSwitchFailure()
+{
+    g_ErrorCodeM.fetch_or(0x80000000u);
+    g_ErrorCodeS.fetch_or(0x80000000u);
 }
 
 bool versionsMatch(uint32_t master, uint32_t slave)

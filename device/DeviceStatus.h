@@ -75,6 +75,17 @@ ModeSwitchOutcome SwitchModeChecked(uint8_t modeCode);
 // The text of message 142 with both error words: "0x%1, 0x%2" in hexadecimal.
 QString errorWordsText(const QString& message142);
 
+// Message 142, equipment anomalies, carries both error words.
+constexpr int kEquipmentAnomaliesMessage = 142;
+
+// The text of a message of the current language as a status line shows it:
+// message 142 with both error words filled in.
+QString statusMessageText(int messageId);
+
+// A mode switch (or a step of an update) that failed is marked in bit 31 of
+// both error words, which message 142 then shows.
+void markSwitchFailure();
+
 // 0 the firmware of both units matches, 1 it does not, 2 a version could not be read.
 int FirmwareMatches();
 

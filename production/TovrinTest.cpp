@@ -11,6 +11,7 @@
 #include "shell/Language.h"
 #include "shell/Log.h"
 #include "widgets/Fonts.h"
+#include "widgets/WindowKit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -54,7 +55,7 @@ QString addressText(uint32_t address) { return QStringLiteral("%1").arg(address,
 TovrinTest::TovrinTest(QWidget* parent)
     : QDialog(parent)
 {
-    windows::startLog();
+    widgets::startLog();
     shell::CheckLanguage();
 
     setObjectName(QStringLiteral("TovrinTest"));
@@ -264,7 +265,7 @@ void TovrinTest::recvShowData(int value)
         default:
             // Any other result marks both error words as a failed switch
             // does; the flash test stays possible.
-            windows::markSwitchFailure();
+            device::markSwitchFailure();
             [[fallthrough]];
         case device::kStatusReady:
         case device::kStatusHardwareFault:
@@ -349,7 +350,7 @@ void TovrinTest::closeEvent(QCloseEvent* event)
         m_test->requestStop();
         m_test->wait();
         device::CloseHidDevice();
-        windows::endLog();
+        widgets::endLog();
     }
     QDialog::closeEvent(event);
 }

@@ -5,7 +5,8 @@
 // messages, which come from the message list.
 
 #include "production/core/FlashTestOptions.h"
-#include "windows/WindowSupport.h"
+#include "device/FrameDetection.h"
+#include "widgets/WindowKit.h"
 
 #include <QDialog>
 #include <QString>
@@ -73,7 +74,7 @@ private:
     bool m_outcomeShown = false;  // a failed test's text is on show
     bool m_connected = false;
 
-    windows::FrameDetection m_detection;  // last: stopped before anything else goes
+    device::FrameDetection m_detection;  // last: stopped before anything else goes
 };
 
 } // namespace tovrin::production

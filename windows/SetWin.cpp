@@ -7,7 +7,7 @@
 #include "widgets/Button.h"
 #include "widgets/Fonts.h"
 #include "widgets/MyMessageBox.h"
-#include "windows/WindowSupport.h"
+#include "widgets/WindowKit.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -116,7 +116,7 @@ QRadioButton* SetWin::makeRadio(QWidget* parent, const QString& text, const char
 
 void SetWin::buildControls()
 {
-    m_background = skinPixmap(kSkin + QStringLiteral("set.png"));
+    m_background = widgets::skinPixmap(kSkin + QStringLiteral("set.png"));
     const QSize size = m_background.isNull() ? QSize(760, 620) : m_background.size();
     resize(size);
     setFixedSize(size);
@@ -129,7 +129,7 @@ void SetWin::buildControls()
     m_bandHeight = static_cast<int>(size.height() / 8.85);
 
     auto titleButton = [this](const char* normal, const char* pressed, const char* name) {
-        Button* b = makeSkinButton(this, name, kSkin + QLatin1String(normal), kSkin + QLatin1String(normal),
+        Button* b = widgets::makeSkinButton(this, name, kSkin + QLatin1String(normal), kSkin + QLatin1String(normal),
                                    kSkin + QLatin1String(pressed), kSkin + QLatin1String(normal));
         b->setCaptionMode(-1);
         return b;
@@ -212,7 +212,7 @@ void SetWin::buildControls()
 
     auto pushButton = [this](int captionId, const char* name, const QString& normal, const QString& press,
                              const QString& focus) {
-        Button* b = makeSkinButton(this, name, kSkin + normal, kSkin + focus, kSkin + press,
+        Button* b = widgets::makeSkinButton(this, name, kSkin + normal, kSkin + focus, kSkin + press,
                                    kSkin + QStringLiteral("button_Enabled.png"));
         b->setCaptionMode(Button::CaptionCentred);
         b->setCaptionFont(widgets::toQFont(context().buttonFont()));
@@ -340,7 +340,7 @@ void SetWin::ResetButtonSlot()
 void SetWin::showWarning(int messageId)
 {
     QString text = context().text(messageId);
-    if (messageId == kEquipmentAnomaliesMessage)
+    if (messageId == device::kEquipmentAnomaliesMessage)
         text = device::errorWordsText(text);
     MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
     MyMessageBox box(this, context().text(msg::Warning), text, 1, 1);
@@ -432,7 +432,7 @@ void SetWin::closeEvent(QCloseEvent* event)
 
 bool SetWin::event(QEvent* event)
 {
-    if (QKeyEvent* tab = tabKeyPress(event)) {
+    if (QKeyEvent* tab = widgets::tabKeyPress(event)) {
         keyPressEvent(tab);
         return true;
     }

@@ -4,8 +4,10 @@
 #include "TovrinDebugPage.h"
 
 #include "device/HidLink.h"
+#include "device/DeviceStatus.h"
 #include "device/Transport.h"
 #include "device/UnitOps.h"
+#include "maintenance/update/Versions.h"
 #include "shell/CommentIniWriter.h"
 #include "shell/Language.h"
 #include "shell/Log.h"
@@ -53,7 +55,7 @@ Tovrin::Tovrin(QWidget* parent)
     , m_jobs(JobLauncher::Hooks{[this] { return isConnected(); }, [this](int id) { showStatus(id); },
                                 [this] { handleFrameLost(); }, [this] { m_connected = false; }})
 {
-    startLog();
+    widgets::startLog();
     const QStringList languages = shell::CheckLanguage();
     m_shortcuts = m_flavour != 2 && shell::settings::Shortcuts_en.read() == 1;
 
@@ -63,7 +65,7 @@ Tovrin::Tovrin(QWidget* parent)
     setWindowIcon(QIcon(context().skinPath() + QStringLiteral("Tovrin.png")));
     setMouseTracking(true);
 
-    m_background = skinPixmap(QStringLiteral("back_pixmap.png"));
+    m_background = widgets::skinPixmap(QStringLiteral("back_pixmap.png"));
     const QSize backSize = m_background.isNull() ? QSize(1000, 600) : m_background.size();
     resize(backSize);
 
@@ -82,7 +84,7 @@ Tovrin::Tovrin(QWidget* parent)
     m_languageBox->setCurrentIndex(std::clamp(shell::settings::Language.read(), 0, m_languageBox->count() - 1));
     connect(m_languageBox, &QComboBox::activated, this, &Tovrin::LanguageCBoxSlot);
 
-    m_versionLabel = new QLabel(QStringLiteral("V") + kToolVersion, this);
+    m_versionLabel = new QLabel(QStringLiteral("V") + update::kToolVersion, this);
     m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
     m_versionLabel->setStyleSheet(QStringLiteral("color:rgb(255,255,255)"));
 
@@ -131,7 +133,7 @@ Tovrin::~Tovrin() = default;
 
 Button* Tovrin::makeTitleButton(const QString& normal, const QString& pressed, const char* objectName)
 {
-    Button* button = makeSkinButton(this, objectName, normal, normal, pressed, normal);
+    Button* button = widgets::makeSkinButton(this, objectName, normal, normal, pressed, normal);
     button->setCaptionMode(-1);
     return button;
 }
@@ -241,7 +243,7 @@ void Tovrin::showStatusList(const QList<int>& messageIds)
     m_fixedStatus.clear();
     QString text;
     for (int id : messageIds)
-        text += statusMessageText(id);
+        text += device::statusMessageText(id);
     m_statusLabel->setText(text);
     if (!messageIds.isEmpty())
         Q_EMIT statusShown(messageIds.last());
@@ -476,7 +478,7 @@ void Tovrin::closeEvent(QCloseEvent* event)
     device::CloseHidDevice();
     if (connected)
         shell::writeSetting(shell::kSettingsFile, QStringLiteral("ImagePath/imagePath"), QStringLiteral("0"));
-    endLog();
+    widgets::endLog();
     QDialog::closeEvent(event);
 }
 
@@ -485,7 +487,7 @@ void Tovrin::closeEvent(QCloseEvent* event)
 bool Tovrin::event(QEvent* event)
 {
     // The debug page has no tiles: there Tab moves the keyboard focus.
-    if (QKeyEvent* key = m_flavour != 2 ? tabKeyPress(event) : nullptr) {
+    if (QKeyEvent* key = m_flavour != 2 ? widgets::tabKeyPress(event) : nullptr) {
         keyPressEvent(key);
         return true;
     }

@@ -15,7 +15,8 @@
 #include "JobLauncher.h"
 #include "TovrinSkinnedPage.h"
 #include "TovrinEntries.h"
-#include "WindowSupport.h"
+#include "device/FrameDetection.h"
+#include "widgets/WindowKit.h"
 #include "maintenance/update/FirmwareUpdateFlow.h"
 
 #include <QDialog>
@@ -155,7 +156,7 @@ private:
 
     JobLauncher m_jobs;
     update::FirmwareUpdateFlow m_update;
-    FrameDetection m_detection;  // last: stopped before anything else goes
+    device::FrameDetection m_detection;  // last: stopped before anything else goes
 };
 
 } // namespace tovrin::windows

@@ -166,7 +166,7 @@ void Tovrin::AboutButSlot()
     if (!m_jobs.run([&] {
             report = update::readVersionReport(m_flavour == 0);
             if (report.ok)
-                text = update::versionText(report, kToolVersion);
+                text = update::versionText(report, update::kToolVersion);
             return true;
         }))
         return;

@@ -18,7 +18,7 @@ constexpr int Set = 1, Leveling = 2, Versions = 3, Calibrate = 4, Update = 5, Sh
 widgets::Button* makeTile(QWidget* window, const QString& baseName, int captionId, const char* objectName,
                           Captions& captions, QObject* eventFilter)
 {
-    widgets::Button* button = makeSkinButton(window, objectName, baseName + QStringLiteral(".png"),
+    widgets::Button* button = widgets::makeSkinButton(window, objectName, baseName + QStringLiteral(".png"),
                                               baseName + QStringLiteral("1.png"), baseName + QStringLiteral("2.png"),
                                               baseName + QStringLiteral("3.png"));
     button->setCaptionMode(widgets::Button::CaptionBand);

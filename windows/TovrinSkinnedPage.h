@@ -14,7 +14,7 @@
 // "MP_adjustScreen", Update "update"; each with its 1/2/3 looks.
 
 #include "Captions.h"
-#include "WindowSupport.h"
+#include "widgets/WindowKit.h"
 
 class QLabel;
 class QProgressBar;
@@ -28,7 +28,7 @@ struct SkinnedTiles {
     widgets::Button* update = nullptr;
     widgets::Button* about = nullptr;
     widgets::Button* shortcuts = nullptr;
-    FocusRow focus;  // the tiles in Tab order
+    widgets::FocusRow focus;  // the tiles in Tab order
 };
 
 // Builds the tiles of a flavour on the window; eventFilter sees their mouse

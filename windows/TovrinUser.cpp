@@ -1,7 +1,5 @@
 #include "TovrinUser.h"
 
-#include "WindowSupport.h"
-
 #include "calibration/run/Accuracy.h"
 #include "calibration/run/CalibrationEntry.h"
 #include "calibration/run/RunState.h"
@@ -10,6 +8,7 @@
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
+#include "maintenance/update/Versions.h"
 #include "records/CalibrationRecord.h"
 #include "shell/AppContext.h"
 #include "shell/Language.h"
@@ -17,16 +16,15 @@
 #include "widgets/Button.h"
 #include "widgets/Fonts.h"
 #include "widgets/FullScreen.h"
+#include "widgets/WindowKit.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QEventLoop>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -70,7 +68,7 @@ bool frameConnected()
 }
 
 const QString kCaptionStyle = QStringLiteral("color:rgb(0,38,102)");
-const QString kVersionPrefix = QStringLiteral("Tovrin ") + kToolVersion;
+const QString kVersionPrefix = QStringLiteral("Tovrin ") + update::kToolVersion;
 } // namespace
 
 TovrinUser::TovrinUser(QWidget* parent)
@@ -78,7 +76,7 @@ TovrinUser::TovrinUser(QWidget* parent)
     , m_thread16(std::make_unique<calib::CalibrationThread>(0, 0))
     , m_thread4(std::make_unique<calib::FastCalibrationThread>(0, 0))
 {
-    startLog();
+    widgets::startLog();
     shell::CheckLanguage();
 
     setObjectName(QStringLiteral("TovrinUser"));
@@ -136,7 +134,7 @@ TovrinUser::TovrinUser(QWidget* parent)
 
 Button* TovrinUser::makeButton(const char* objectName)
 {
-    Button* button = makeSkinButton(this, objectName, QStringLiteral("button_Normal.png"),
+    Button* button = widgets::makeSkinButton(this, objectName, QStringLiteral("button_Normal.png"),
                                     QStringLiteral("button_Focus.png"), QStringLiteral("button_Press.png"),
                                     QStringLiteral("button_Enabled.png"));
     button->setCaptionMode(Button::CaptionCentred);
@@ -184,7 +182,7 @@ int TovrinUser::fourCalibration() const
 void TovrinUser::showStatus(int messageId, const QString& text)
 {
     m_statusId = messageId;
-    m_statusLabel->setText(text.isNull() ? statusMessageText(messageId) : text);
+    m_statusLabel->setText(text.isNull() ? device::statusMessageText(messageId) : text);
     Q_EMIT statusShown(messageId);
 }
 
@@ -226,7 +224,7 @@ void TovrinUser::recvShowData(int code)
             showStatus(msg::FirmwareMismatch);
             break;
         default:
-            markSwitchFailure();
+            device::markSwitchFailure();
             showStatus(msg::EquipmentAnomalies);
             break;
         }
@@ -279,7 +277,7 @@ void TovrinUser::startWithFrame()
     FourCalib_en = records::readScreenRecord(record) && record.isValid() && record.FourCalib_en == 1 ? 1 : 0;
 
     if (records::readVersionRecord(records::UnitId::Slave))
-        m_versionLabel->setText(kVersionPrefix + QStringLiteral("     ") + firmwareIdText(records::g_ImageVersion[1].load()));
+        m_versionLabel->setText(kVersionPrefix + QStringLiteral("     ") + update::firmwareIdText(records::g_ImageVersion[1].load()));
     else
         m_versionLabel->setText(kVersionPrefix);
 
@@ -443,7 +441,7 @@ bool TovrinUser::handFrameBack()
             return false;
     }
     if (!device::SwitchModeChecked(device::mode::Work).ok) {
-        markSwitchFailure();
+        device::markSwitchFailure();
         showStatus(msg::EquipmentAnomalies);
         shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
         return false;
@@ -521,11 +519,8 @@ void TovrinUser::exitHandling()
 {
     m_detection.close();
     // An environment configuration in progress ends first.
-    for (int step = 0; step < kEnvironmentWaitSteps && !calib::g_CalibEnvironmentDone.load(); ++step) {
-        QEventLoop loop;
-        QTimer::singleShot(kEnvironmentWaitMs, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
+    for (int step = 0; step < kEnvironmentWaitSteps && !calib::g_CalibEnvironmentDone.load(); ++step)
+        widgets::pauseGui(kEnvironmentWaitMs);
     calib::g_CalibEnvironment = 0;
     m_thread16->stopAndWait();
     m_thread4->stopAndWait();
@@ -533,14 +528,14 @@ void TovrinUser::exitHandling()
     m_calibrating = false;
     handFrameBack();
     device::CloseHidDevice();
-    endLog();
+    widgets::endLog();
 }
 
 // ---- Keyboard and mouse ---------------------------------------------------
 
 bool TovrinUser::event(QEvent* event)
 {
-    if (QKeyEvent* key = tabKeyPress(event)) {
+    if (QKeyEvent* key = widgets::tabKeyPress(event)) {
         keyPressEvent(key);
         return true;
     }

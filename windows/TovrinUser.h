@@ -14,7 +14,8 @@
 #include "calibration/run/CalibrationThread.h"
 #include "calibration/ui/CalibrationPainter.h"
 #include "calibration/ui/QualityPage.h"
-#include "windows/WindowSupport.h"
+#include "device/FrameDetection.h"
+#include "widgets/WindowKit.h"
 
 #include <memory>
 
@@ -81,7 +82,7 @@ private:
     widgets::Button* m_calTypeButton = nullptr;
     widgets::Button* m_resetButton = nullptr;
     widgets::Button* m_exitButton = nullptr;
-    FocusRow m_focus{{}, 1};  // the three buttons, the first under the focus look
+    widgets::FocusRow m_focus{{}, 1};  // the three buttons, the first under the focus look
 
     int m_statusId = -1;
     bool m_connected = false;
@@ -95,7 +96,7 @@ private:
     std::unique_ptr<calib::FastCalibrationThread> m_thread4;
     calib::ui::QualityPage* m_quality = nullptr;
 
-    FrameDetection m_detection;  // last: stopped before anything else goes
+    device::FrameDetection m_detection;  // last: stopped before anything else goes
 };
 
 } // namespace tovrin::windows

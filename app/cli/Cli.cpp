@@ -1,20 +1,16 @@
 #include "Cli.h"
 
+#include "app/frame/FrameFactory.h"
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
+#include "device/Finger.h"
 #include "device/HidLink.h"
-#include "device/HidapiTransport.h"
-#include "device/Transport.h"
 #include "device/UnitOps.h"
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
 #include "shell/Folders.h"
 #include "shell/Language.h"
 #include "shell/Log.h"
-#include "sim/FactoryFrame.h"
-#include "sim/SimEnvironment.h"
-#include "sim/SimTransport.h"
-#include "sim/SimulatedFrame.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -48,9 +44,9 @@ Session::~Session()
     m_err.flush();
 }
 
-void Session::useSimulatedFrame(std::shared_ptr<sim::SimulatedFrame> frame)
+void Session::useFinger(std::shared_ptr<device::Finger> finger)
 {
-    m_frame = std::move(frame);
+    m_finger = std::move(finger);
 }
 
 void Session::say(const QString& line)
@@ -179,7 +175,7 @@ int run(int argc, char** argv)
     std::sort(verbs().begin(), verbs().end(),
               [](const CliVerbInfo& a, const CliVerbInfo& b) { return std::strcmp(a.name, b.name) < 0; });
 
-    bool simulate = qgetenv("TOVRIN_SIMULATE") == "1";
+    bool simulate = app::simulateFromEnvironment();
     bool help = false;
     QString node;
     QStringList rest;
@@ -234,23 +230,17 @@ int run(int argc, char** argv)
     shell::setUpFolders(QCoreApplication::applicationDirPath());
     shell::LoadTexts();
 
-    if (simulate) {
-        auto frame = sim::makeDefaultSimulatedFrame();
-        const std::string unknown = sim::applySimulationEnvironment(*frame);
-        if (!unknown.empty()) {
-            session.say(QStringLiteral("tovrin-cli: unknown simulator item: %1").arg(QString::fromStdString(unknown)));
-            return kExitUsage;
-        }
-        session.useSimulatedFrame(frame);
-        // Tests and demonstrations of the simulated frame need not sit out
-        // the frame's real waits (status test, retries, polling).
-        if (qgetenv("TOVRIN_SIM_FAST_WAITS") == "1")
-            setSleeper([](int) { std::this_thread::yield(); });
-        device::setTransport(sim::makeSimTransport(frame));
-    } else {
-        device::setTransport(node.isEmpty() ? std::make_shared<device::HidapiTransport>()
-                                             : std::make_shared<device::HidapiTransport>(node.toStdString()));
+    const app::ChosenFrame frame = app::makeFrame(app::FrameChoice{simulate, node.toStdString()});
+    if (!frame.unknownItem.isEmpty()) {
+        session.say(QStringLiteral("tovrin-cli: unknown simulator item: %1").arg(frame.unknownItem));
+        return kExitUsage;
     }
+    session.useFinger(frame.finger);
+    // Tests and demonstrations of the simulated frame need not sit out
+    // the frame's real waits (status test, retries, polling).
+    if (simulate && qgetenv("TOVRIN_SIM_FAST_WAITS") == "1")
+        setSleeper([](int) { std::this_thread::yield(); });
+    app::installFrame(frame);
 
     shell::PrepareLogFolders();
     shell::WriteLog("Tovrin log start!\n", true);
@@ -258,9 +248,9 @@ int run(int argc, char** argv)
     const int status = verb->run(session, verbArguments);
     shell::WriteLog("Tovrin log end!\n");
     device::CloseHidDevice();
-    device::setTransport(nullptr);
-    if (session.simulatedFrame())
-        session.simulatedFrame()->flush();
+    app::removeFrame();
+    if (frame.flush)
+        frame.flush();
     return status;
 }
 

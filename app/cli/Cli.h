@@ -20,8 +20,8 @@
 #include <memory>
 #include <vector>
 
-namespace tovrin::sim {
-class SimulatedFrame;
+namespace tovrin::device {
+class Finger;
 }
 
 namespace tovrin::cli {
@@ -52,9 +52,9 @@ public:
     void say(const QString& line);
 
     // Running against the simulated frame (--simulate or TOVRIN_SIMULATE=1).
-    bool simulated() const { return static_cast<bool>(m_frame); }
-    // The simulated frame (tests and set-up of --simulate runs); null on a real frame.
-    sim::SimulatedFrame* simulatedFrame() const { return m_frame.get(); }
+    bool simulated() const { return static_cast<bool>(m_finger); }
+    // The simulated frame's finger (device/Finger.h); null on a real frame.
+    device::Finger* finger() const { return m_finger.get(); }
 
     // A file argument of the command line, relative to the folder the
     // command was started in (the tool itself works in its application
@@ -79,13 +79,13 @@ public:
     int requireWorkingFrame(bool notCalibratedAccepted);
 
     // Set up by main(); not for verbs.
-    void useSimulatedFrame(std::shared_ptr<sim::SimulatedFrame> frame);
+    void useFinger(std::shared_ptr<device::Finger> finger);
     void setCallerFolder(const QString& folder) { m_callerFolder = folder; }
 
 private:
     QTextStream m_out;
     QTextStream m_err;
-    std::shared_ptr<sim::SimulatedFrame> m_frame;
+    std::shared_ptr<device::Finger> m_finger;
     QString m_callerFolder;
     bool m_open = false;
     bool m_bootLoader = false;

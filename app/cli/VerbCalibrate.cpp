@@ -33,13 +33,12 @@
 #include "calibration/run/QualityCheck.h"
 #include "calibration/run/RunState.h"
 #include "device/DeviceStatus.h"
+#include "device/Finger.h"
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
 #include "shell/AppContext.h"
 #include "shell/Log.h"
 #include "shell/Settings.h"
-#include "sim/Fingers.h"
-#include "sim/SimulatedFrame.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -171,17 +170,13 @@ int runCalibrate(Session& session, const QStringList& arguments)
     // Calibrating is what a frame that is not yet calibrated needs.
     if (const int ready = session.requireWorkingFrame(true); ready != kExitDone)
         return ready;
-    sim::SimulatedFrame* frame = session.simulatedFrame();
-    if (frame) {
-        frame->fingers().setScreen(width, height);
-        sim::FingerSettings s = frame->fingers().settings();
-        s.autoTouch = true;
-        frame->fingers().configure(s);
+    if (device::Finger* finger = session.finger()) {
+        finger->setScreen(width, height);
+        finger->touchTargetsByItself();
         // The truth is known here: a stored calibration is measured on a
         // grid of other touches, mapped as the frame maps them.
-        sim::Fingers& fingers = frame->fingers();
-        setGridProbe(GridProbe{touchThroughFrame([&fingers](double x, double y) { fingers.press(x, y); },
-                                                 [&fingers] { fingers.lift(); }),
+        setGridProbe(GridProbe{touchThroughFrame([finger](double x, double y) { finger->press(x, y); },
+                                                 [finger] { finger->lift(); }),
                                columns, rows});
     }
 

@@ -4,6 +4,7 @@
 #include "Cli.h"
 
 #include "device/DeviceStatus.h"
+#include "device/Finger.h"
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
 #include "keys/core/KeyCalibrationThread.h"
@@ -13,9 +14,6 @@
 #include "keys/core/KeyTestThread.h"
 #include "records/CalibrationRecord.h"
 #include "shell/Log.h"
-#include "sim/Fingers.h"
-#include "sim/KeyPanel.h"
-#include "sim/SimulatedFrame.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -33,16 +31,13 @@ using namespace tovrin::keys;
 // finger touches each target by itself unless one rests on a key already.
 void printKeysOnSimulatedFrame(Session& session, const KeyConfiguration& configuration, bool autoTouch)
 {
-    sim::SimulatedFrame* frame = session.simulatedFrame();
-    if (!frame)
+    device::Finger* finger = session.finger();
+    if (!finger)
         return;
-    if (!frame->keyPanel().hasPrintedKeys())
-        frame->keyPanel().printKeys(groupSizesByEdge(configuration));
-    if (autoTouch && !frame->fingers().position()) {
-        sim::FingerSettings s = frame->fingers().settings();
-        s.autoTouch = true;
-        frame->fingers().configure(s);
-    }
+    if (!finger->hasPrintedKeys())
+        finger->printKeys(groupSizesByEdge(configuration));
+    if (autoTouch && !finger->isDown())
+        finger->touchTargetsByItself();
 }
 
 void printRectangles(QTextStream& out, const records::CalInfo& r)

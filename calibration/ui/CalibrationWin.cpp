@@ -11,15 +11,14 @@
 #include "widgets/Fonts.h"
 #include "widgets/FullScreen.h"
 #include "widgets/MyMessageBox.h"
+#include "widgets/WindowKit.h"
 
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 
 namespace tovrin::calib::ui {
 
@@ -52,14 +51,6 @@ const QString kCaptionStyle = QStringLiteral("color:rgb(0,38,102)");
 bool frameConnected()
 {
     return device::g_bDevExist.load() && device::g_isDeviceCommunicate.load();
-}
-
-// Waits without freezing the window.
-void waitMs(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 // The screen the frame is on (Tovrin.ini names it; the primary one without).
@@ -348,7 +339,7 @@ void CalibrationWin::closeEvent(QCloseEvent* event)
         m_closing = true;
         // An environment configuration in progress ends first.
         for (int step = 0; step < kEnvironmentWaitSteps && !g_CalibEnvironmentDone.load(); ++step)
-            waitMs(kEnvironmentWaitMs);
+            widgets::pauseGui(kEnvironmentWaitMs);
         g_CalibEnvironment = 0;
         m_thread16->stopAndWait();
         m_thread4->stopAndWait();

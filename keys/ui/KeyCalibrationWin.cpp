@@ -4,7 +4,7 @@
 #include "device/UnitOps.h"
 #include "keys/ui/KeyPainting.h"
 #include "keys/ui/KeyWindowParts.h"
-#include "keys/ui/SimulatedKeys.h"
+#include "keys/ui/FingerKeys.h"
 #include "shell/AppContext.h"
 #include "shell/Log.h"
 #include "widgets/Button.h"
@@ -50,7 +50,7 @@ KeyCalibrationWin::KeyCalibrationWin(QWidget* parent, QSize size)
     p.setColor(QPalette::Window, Qt::white);
     setPalette(p);
     resize(keyWindowSize(size));
-    m_capturedMark = windows::skinPixmap(QStringLiteral("keyCalibration/calibration.png"));
+    m_capturedMark = widgets::skinPixmap(QStringLiteral("keyCalibration/calibration.png"));
 
     m_statusLabel = makeKeyLabel(this, "statusLabel");
     m_testLabel = makeKeyLabel(this, "testLabel");
@@ -108,7 +108,7 @@ void KeyCalibrationWin::showStatus(int messageId, const QString& argument)
     m_statusId = messageId;
     m_statusArgument = argument;
     QString text = context().text(messageId);
-    if (messageId == windows::kEquipmentAnomaliesMessage)
+    if (messageId == device::kEquipmentAnomaliesMessage)
         text = device::errorWordsText(text);
     m_statusLabel->setText(argument.isEmpty() ? text : text.arg(argument));
 }
@@ -192,7 +192,7 @@ void KeyCalibrationWin::CalibrationButSlot()
         refuse(kNoKeyMessage, "Key calibration: the key codes cannot be stored\n");
         return;
     }
-    printSimulatedKeys(m_configuration);
+    printKeysForFinger(m_configuration);
 
     const device::ModeSwitchOutcome modeSwitch = device::SwitchModeChecked(device::mode::Calibration);
     if (!modeSwitch.ok) {
@@ -340,7 +340,7 @@ void KeyCalibrationWin::paintEvent(QPaintEvent*)
 
 bool KeyCalibrationWin::event(QEvent* event)
 {
-    if (QKeyEvent* tab = windows::tabKeyPress(event)) {
+    if (QKeyEvent* tab = widgets::tabKeyPress(event)) {
         keyPressEvent(tab);
         return true;
     }
@@ -381,7 +381,7 @@ bool KeyCalibrationWin::eventFilter(QObject* watched, QEvent* event)
 
 std::optional<QPointF> KeyCalibrationWin::touchPoint(const QPointF& local) const
 {
-    return simulatedKeyTouch(m_depiction, local);
+    return fingerKeyTouch(m_depiction, local);
 }
 
 void KeyCalibrationWin::resizeEvent(QResizeEvent* event)

@@ -14,7 +14,7 @@
 #include "keys/core/KeyCodes.h"
 #include "keys/core/KeyLayout.h"
 #include "keys/core/KeyTestThread.h"
-#include "windows/WindowSupport.h"
+#include "widgets/WindowKit.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -55,7 +55,7 @@ public Q_SLOTS:
 
 protected:
     // With --simulate the mouse touches the frame's printed keys and picture
-    // (SimulatedKeys.h).
+    // (FingerKeys.h).
     std::optional<QPointF> touchPoint(const QPointF& local) const override;
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
@@ -84,7 +84,7 @@ private:
     widgets::Button* m_resetButton = nullptr;
     widgets::Button* m_testButton = nullptr;
     widgets::Button* m_exitButton = nullptr;
-    windows::FocusRow m_focus;
+    widgets::FocusRow m_focus;
     KeyCalibrationThread* m_calibration = nullptr;
     KeyTestThread* m_test = nullptr;
     int m_statusId = -1;

@@ -2,7 +2,7 @@
 
 #include "keys/ui/KeyPainting.h"
 #include "keys/ui/KeyWindowParts.h"
-#include "keys/ui/SimulatedKeys.h"
+#include "keys/ui/FingerKeys.h"
 #include "shell/AppContext.h"
 #include "widgets/Button.h"
 
@@ -36,7 +36,7 @@ KeyTestWin::KeyTestWin(QWidget* parent, QSize size)
     const KeyConfiguration configuration = readKeyConfiguration();
     m_hasKeys = checkConfiguration(configuration) == LayoutCheck::Ok;
     m_depiction = layOutKeys(configuration, width(), height());
-    printSimulatedKeys(configuration);
+    printKeysForFinger(configuration);
 
     m_statusLabel = makeKeyLabel(this, "statusLabel");
     m_instructionLabel = makeKeyLabel(this, "instructionLabel");
@@ -160,7 +160,7 @@ void KeyTestWin::keyPressEvent(QKeyEvent* event)
 
 std::optional<QPointF> KeyTestWin::touchPoint(const QPointF& local) const
 {
-    return simulatedKeyTouch(m_depiction, local);
+    return fingerKeyTouch(m_depiction, local);
 }
 
 void KeyTestWin::resizeEvent(QResizeEvent* event)

@@ -41,7 +41,7 @@ public Q_SLOTS:
 
 protected:
     // With --simulate the mouse touches the frame's printed keys and picture
-    // (SimulatedKeys.h).
+    // (FingerKeys.h).
     std::optional<QPointF> touchPoint(const QPointF& local) const override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -5,7 +5,7 @@
 #include "widgets/Button.h"
 #include "widgets/Fonts.h"
 #include "widgets/FullScreen.h"
-#include "windows/WindowSupport.h"
+#include "widgets/WindowKit.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -25,7 +25,7 @@ QSize keyWindowSize(QSize requested)
 widgets::Button* makeKeyButton(QWidget* parent, int captionId, const char* objectName)
 {
     const QString skin = QStringLiteral("keyCalibration/");
-    widgets::Button* b = windows::makeSkinButton(parent, objectName, skin + QStringLiteral("button_Normal.png"),
+    widgets::Button* b = widgets::makeSkinButton(parent, objectName, skin + QStringLiteral("button_Normal.png"),
                                                  skin + QStringLiteral("button_Focus.png"),
                                                  skin + QStringLiteral("button_Press.png"),
                                                  skin + QStringLiteral("button_Enabled.png"));

@@ -2,7 +2,7 @@
 // and re-adjusting.
 #include "AdjustScreenWin.h"
 
-#include "WindowKit.h"
+#include "widgets/WindowKit.h"
 
 #include "device/UnitOps.h"
 #include "leveling/core/CImagePreviewThread.h"
@@ -242,7 +242,7 @@ void AdjustScreenWin::exposureFinished()
         return;
     if (g_CompressEnable.load() && m_config.touchButtonEnable) {
         bool ok = true;
-        runBesideGui([&] {
+        widgets::runBesideGui([&] {
             ok = sensorWrite(kMaster, 0x00, 0x1C) && sensorWrite(kMaster, 0x10, 0x70) &&
                  sensorWrite(kSlave, 0x00, 0x1C) && sensorWrite(kSlave, 0x10, 0x70);
         });
@@ -262,7 +262,7 @@ void AdjustScreenWin::exposureFinished()
         g_FirstRun = 0;
         m_countdown = kCountdownSeconds;
         m_saveButton->setCaption(countdownCaption(m_countdown));
-        m_timer->start(std::max(1, scaledPause(kCountdownTickMs)));
+        m_timer->start(std::max(1, widgets::scaledPause(kCountdownTickMs)));
     }
 }
 

@@ -3,7 +3,7 @@
 #include "AdjustScreenWin.h"
 
 #include "ImageDebugPanel.h"
-#include "WindowKit.h"
+#include "widgets/WindowKit.h"
 
 #include "device/UnitOps.h"
 #include "leveling/core/CImagePreviewThread.h"
@@ -83,7 +83,7 @@ void AdjustScreenWin::serveDebugRequest(int code)
     QString message;
     switch (code) {
     case kResetFpga:
-        runBesideGui([&] { message = resetFpga(); });
+        widgets::runBesideGui([&] { message = resetFpga(); });
         break;
     case kRegisterWrite:
     case kRegisterRead: {
@@ -91,7 +91,7 @@ void AdjustScreenWin::serveDebugRequest(int code)
         const QString value = m_panel->regValue->text();
         const bool sensor = m_panel->sensor->isChecked();
         RegisterResult r;
-        runBesideGui([&] {
+        widgets::runBesideGui([&] {
             r = code == kRegisterWrite ? writeRegister(address, value, sensor) : readRegister(address, sensor);
         });
         message = r.error;
@@ -104,13 +104,13 @@ void AdjustScreenWin::serveDebugRequest(int code)
     case kFlashWrite: {
         const int unit = m_panel->flashSlave->isChecked() ? kSlave : kMaster;
         const PanelSettings settings = m_panel->settings();
-        runBesideGui([&] { message = flashWriteSettings(unit, settings); });
+        widgets::runBesideGui([&] { message = flashWriteSettings(unit, settings); });
         break;
     }
     case kFlashRead: {
         const int unit = m_panel->flashSlave->isChecked() ? kSlave : kMaster;
         FlashReadResult r;
-        runBesideGui([&] { r = flashReadSettings(unit); });
+        widgets::runBesideGui([&] { r = flashReadSettings(unit); });
         message = r.error;
         if (r.fields)
             m_panel->showSettings(*r.fields);
@@ -120,13 +120,13 @@ void AdjustScreenWin::serveDebugRequest(int code)
         const int unit = m_panel->bkSlave->isChecked() ? kSlave : kMaster;
         const bool white = m_panel->whiteZone->isChecked();
         const bool black = m_panel->blackZone->isChecked();
-        runBesideGui([&] { message = updateBackground(unit, white, black); });
+        widgets::runBesideGui([&] { message = updateBackground(unit, white, black); });
         break;
     }
     case kWriteColumn: {
         const QString ls = m_panel->leftStart->text(), le = m_panel->leftEnd->text();
         const QString rs = m_panel->rightStart->text(), re = m_panel->rightEnd->text();
-        runBesideGui([&] { message = writeColumns(ls, le, rs, re); });
+        widgets::runBesideGui([&] { message = writeColumns(ls, le, rs, re); });
         break;
     }
     default:
@@ -157,7 +157,7 @@ void AdjustScreenWin::runSensorTest()
         return;
     m_sensorTestRunning = true;
     SensorTestResult result;
-    runBesideGui([&] { result = leveling::runSensorTest(); });
+    widgets::runBesideGui([&] { result = leveling::runSensorTest(); });
     m_sensorTestRunning = false;
     if (!result.ok) {
         // The leveling thread stays waiting until the window is left.

@@ -2,7 +2,7 @@
 // Forgo&Exit, a close from outside, and the Save&Exit countdown.
 #include "AdjustScreenWin.h"
 
-#include "WindowKit.h"
+#include "widgets/WindowKit.h"
 
 #include "device/UnitOps.h"
 #include "leveling/core/CImagePreviewThread.h"
@@ -140,7 +140,7 @@ void AdjustScreenWin::saveAndLeave(const FrameBytes& master, const FrameBytes& s
 {
     m_frames.close();
     SaveResult saved;
-    runBesideGui([&] { saved = saveLeveling(m_config.extended, m_config.adjustDebug); });
+    widgets::runBesideGui([&] { saved = saveLeveling(m_config.extended, m_config.adjustDebug); });
     if (!saved.ok) {
         // The frame keeps its old records: no "Leveling completed!".
         widgets::MyMessageBox::setAnswer(0);

@@ -4,7 +4,7 @@
 #include "AdjustScreenWin.h"
 
 #include "ImageDebugPanel.h"
-#include "WindowKit.h"
+#include "widgets/WindowKit.h"
 
 #include "device/DeviceStatus.h"
 #include "device/UnitOps.h"
@@ -40,7 +40,7 @@ QString text(int id) { return shell::context().text(id); }
 
 } // namespace
 
-void AdjustScreenWin::setPauseScale(double scale) { leveling::setPauseScale(scale); }
+void AdjustScreenWin::setPauseScale(double scale) { widgets::setPauseScale(scale); }
 
 AdjustScreenWin::AdjustScreenWin(QWidget* parent)
     : QDialog(parent)
@@ -138,14 +138,14 @@ void AdjustScreenWin::buildWidgets()
     connect(m_leftSlider, &QSlider::valueChanged, this, &AdjustScreenWin::LeftSliderSlot);
     connect(m_rightSlider, &QSlider::valueChanged, this, &AdjustScreenWin::RightSliderSlot);
 
-    m_leftMinus = makeSkinButton(this, QStringLiteral("minus"), QString(), "leftMinusButton");
-    m_leftAdd = makeSkinButton(this, QStringLiteral("add"), QString(), "leftAddButton");
-    m_rightMinus = makeSkinButton(this, QStringLiteral("minus"), QString(), "rightMinusButton");
-    m_rightAdd = makeSkinButton(this, QStringLiteral("add"), QString(), "rightAddButton");
-    m_exposureButton = makeSkinButton(this, QStringLiteral("button"), text(49), "exposureButton");
-    m_readjustButton = makeSkinButton(this, QStringLiteral("button"), text(50), "readjustButton");
-    m_saveButton = makeSkinButton(this, QStringLiteral("button"), text(51), "saveButton");
-    m_exitButton = makeSkinButton(this, QStringLiteral("button"), text(44), "exitButton");
+    m_leftMinus = widgets::makeCaptionButton(this, QStringLiteral("minus"), QString(), "leftMinusButton");
+    m_leftAdd = widgets::makeCaptionButton(this, QStringLiteral("add"), QString(), "leftAddButton");
+    m_rightMinus = widgets::makeCaptionButton(this, QStringLiteral("minus"), QString(), "rightMinusButton");
+    m_rightAdd = widgets::makeCaptionButton(this, QStringLiteral("add"), QString(), "rightAddButton");
+    m_exposureButton = widgets::makeCaptionButton(this, QStringLiteral("button"), text(49), "exposureButton");
+    m_readjustButton = widgets::makeCaptionButton(this, QStringLiteral("button"), text(50), "readjustButton");
+    m_saveButton = widgets::makeCaptionButton(this, QStringLiteral("button"), text(51), "saveButton");
+    m_exitButton = widgets::makeCaptionButton(this, QStringLiteral("button"), text(44), "exitButton");
     connect(m_leftMinus, &widgets::Button::clicked, this, &AdjustScreenWin::LeftMinusSlot);
     connect(m_leftAdd, &widgets::Button::clicked, this, &AdjustScreenWin::LeftAddSlot);
     connect(m_rightMinus, &widgets::Button::clicked, this, &AdjustScreenWin::RightMinusSlot);
@@ -406,7 +406,7 @@ void AdjustScreenWin::moveFocus(int index)
 
 void AdjustScreenWin::pause(int ms, std::function<void()> then)
 {
-    QTimer::singleShot(scaledPause(ms), this, std::move(then));
+    QTimer::singleShot(widgets::scaledPause(ms), this, std::move(then));
 }
 
 // ---- Keyboard and mouse --------------------------------------------------------

@@ -1,6 +1,6 @@
 #include "ImageDebugPanel.h"
 
-#include "WindowKit.h"
+#include "widgets/WindowKit.h"
 
 #include "shell/AppContext.h"
 #include "shell/Settings.h"
@@ -49,7 +49,7 @@ QLabel* label(QWidget* parent, const QString& text)
 
 widgets::Button* button(QWidget* parent, const QString& caption, const char* name)
 {
-    widgets::Button* b = makeSkinButton(parent, QStringLiteral("button"), caption, name);
+    widgets::Button* b = widgets::makeCaptionButton(parent, QStringLiteral("button"), caption, name);
     b->setFixedSize(b->size().isEmpty() ? QSize(120, 34) : QSize(b->width() * 3 / 4, b->height() * 3 / 4));
     return b;
 }

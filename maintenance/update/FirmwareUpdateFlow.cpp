@@ -31,14 +31,6 @@ constexpr int Burning = 39;
 constexpr int EquipmentAnomalies = 142;
 } // namespace msg
 
-// A failed step of the update is shown like a failed mode switch: bit 31 in
-// both error words.
-void markStepFailure()
-{
-    device::g_ErrorCodeM.fetch_or(0x80000000u);
-    device::g_ErrorCodeS.fetch_or(0x80000000u);
-}
-
 bool frameThere() { return device::g_bDevExist.load() != 0; }
 
 } // namespace
@@ -145,7 +137,8 @@ void FirmwareUpdateFlow::start(const QString& path)
         return;
     }
     if (!device::Reboot(kRebootToBootLoader)) {
-        markStepFailure();
+        // A failed step is shown like a failed mode switch.
+        device::markSwitchFailure();
         if (device::LinkState.load() == device::LINK_NO_REPLY) {
             device::g_bDevExist = 0;
             device::g_isDeviceCommunicate = 0;
@@ -173,7 +166,7 @@ void FirmwareUpdateFlow::continuePrepared()
         shell::WriteLog("update: image older than 1.2.0, calibration sectors erased\n");
         if (!eraseSector(Unit::Slave, device::flash::kCalibrationRecord)
             || !eraseSector(Unit::Master, device::flash::kCalibrationRecord)) {
-            markStepFailure();
+            device::markSwitchFailure();
             failDevice(msg::EquipmentAnomalies);
             return;
         }

@@ -9,7 +9,7 @@
 #include "keys/ui/KeyLaunch.h"
 #include "keys/ui/KeyTestWin.h"
 #include "calibration/ui/MouseFinger.h"
-#include "keys/ui/SimulatedKeys.h"
+#include "keys/ui/FingerKeys.h"
 #include "sim/Fingers.h"
 #include "sim/IdealCalibration.h"
 #include "sim/KeyPanel.h"
@@ -119,7 +119,7 @@ private:
     {
         openFrame(true);
         const KeyConfiguration c = readKeyConfiguration();
-        ui::printSimulatedKeys(c);
+        ui::printKeysForFinger(c);
         KeyRunState state;
         KeyCalibrationJob job(layOutKeys(c, 1920, 1080), 1920, 1080, readKeyCodes(), state);
         bool stored = false;

@@ -5,6 +5,7 @@
 
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
+#include "device/Finger.h"
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
 #include "shell/AppContext.h"
@@ -12,6 +13,7 @@
 #include "shell/Language.h"
 #include "shell/Skin.h"
 #include "sim/FactoryFrame.h"
+#include "sim/SimFinger.h"
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 #include "tests/support/QtTestSupport.h"
@@ -82,6 +84,7 @@ inline std::shared_ptr<sim::SimulatedFrame> installFrame(bool factory = true)
     if (factory)
         sim::writeFactoryContents(*frame);
     device::setTransport(sim::makeSimTransport(frame));
+    device::setFinger(sim::makeSimFinger(frame));
     device::g_bDevExist = 0;
     device::g_isDeviceCommunicate = 0;
     device::g_ErrorCodeM = 0;

@@ -1,0 +1,51 @@
+#include "device/FrameDetection.h"
+
+#include "device/UdevMonitor.h"
+
+namespace tovrin::device {
+
+void FrameDetection::watchArrivals(QObject* window)
+{
+    auto* udev = new UdevMonitor(window);
+    QObject::connect(udev, &UdevMonitor::deviceAdded, window, [this](const QString&) {
+        if (!m_closed && !isRunning())
+            restart();
+    });
+}
+
+void FrameDetection::restart()
+{
+    DeviceCheckState = kStateOpen;
+    if (!m_closed && !isRunning()) {
+        m_thread->prepareStart();
+        m_thread->start();
+    }
+}
+
+void FrameDetection::restartIn(uint8_t state)
+{
+    if (m_closed)
+        return;
+    stop();
+    ++m_run;
+    CheckCount = 0;
+    DeviceCheckState = state;
+    m_thread->prepareStart();
+    m_thread->start();
+}
+
+void FrameDetection::close()
+{
+    m_closed = true;
+    stop();
+}
+
+void FrameDetection::stop()
+{
+    if (m_thread) {
+        m_thread->requestStop();
+        m_thread->wait();
+    }
+}
+
+} // namespace tovrin::device
