@@ -181,19 +181,31 @@ void Tovrin::AboutButSlot()
 
 void Tovrin::TestButSlot()
 {
-    if (!m_jobs.guard())
+    if (m_deviceTest.isRunning() || !m_jobs.guard())
         return;
-    const update::DeviceTestReport report = update::runDeviceTest([this](int id) {
-        showStatus(id);
-        repaint();
-    });
+    // The test runs in its worker; the functions wait for its outcome.
+    setDeviceFunctionsEnabled(false);
+    m_deviceTest.startTest();
+}
+
+void Tovrin::deviceTestDone()
+{
+    const update::DeviceTestReport report = m_deviceTest.report();
+    if (report.stopped)
+        return;  // the window is closing, or another job took the frame
     if (report.enter.deviceAbsent) {
         handleFrameLost();
         return;
     }
+    if (!m_connected)
+        return;  // the frame went away meanwhile: the status shows its absence
     showStatusList(report.messages);
     if (report.frameLost)
         m_connected = false;
+    // A frame that stopped answering gets its functions back when the
+    // detection finds it answering again.
+    if (isConnected())
+        setDeviceFunctionsEnabled(true);
 }
 
 void Tovrin::ResetButSlot()

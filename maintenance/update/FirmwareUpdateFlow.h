@@ -18,13 +18,20 @@
 // The owner shows the status messages, the progress and the button states
 // it is told, asks its frame detection to wait when told, and hands over the
 // detection's codes with onDetection().
+//
+// Every step that talks to the frame (the mode switch, the reads, erases and
+// restarts around the transfer, and the transfer itself) runs in a worker
+// thread; the flow goes on in its own thread when the step is done, so a
+// silent frame never holds the owner's event loop.
 
 #include "FirmwareUpdateThread.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace tovrin::update {
@@ -53,6 +60,8 @@ public:
     int progress() const { return m_progress; }
     const QString& packagePath() const { return m_path; }
     uint64_t packageBytes() const { return m_package ? m_package->bytesToSend() : 0; }
+    // The package of the last update started (null before).
+    std::shared_ptr<const UpdatePackage> package() const { return m_package; }
     CFirmwareUpdateThread& thread() { return *m_thread; }
 
     // Checks the package and starts the update (the caller has checked that
@@ -64,7 +73,8 @@ public:
     // status test result, 14 outside an update offers the update).
     bool onDetection(int code);
 
-    // Stops the thread and waits (the owner is going away).
+    // Stops the thread and waits (the owner is going away); a step under
+    // way ends with its request, and nothing follows it.
     void abort();
 
 Q_SIGNALS:
@@ -88,6 +98,10 @@ private:
     void showProgress(int percent);
     void end(Outcome outcome, int messageId);
     void failDevice(int messageId);
+    // Runs step in a thread of its own, then then(result) in this object's
+    // thread, unless the flow ended or was aborted meanwhile.
+    template <typename Result>
+    void runStep(std::function<Result()> step, std::function<void(const Result&)> then);
 
     std::unique_ptr<CFirmwareUpdateThread> m_thread;
     std::shared_ptr<UpdatePackage> m_package;
@@ -96,6 +110,8 @@ private:
     bool m_running = false;
     bool m_prepared = false;
     int m_progress = 0;
+    QPointer<QThread> m_stepThread;
+    unsigned m_stepGeneration = 0;
 };
 
 } // namespace tovrin::update

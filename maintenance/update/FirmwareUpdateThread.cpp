@@ -2,6 +2,7 @@
 
 #include "UpdateSteps.h"
 #include "device/UnitOps.h"
+#include "records/CalibrationRecord.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
 
@@ -51,6 +52,7 @@ void CFirmwareUpdateThread::run()
     }
     setProgress(0);
     bool firmwarePaused = false;
+    std::vector<device::Unit> magicPending;
     for (const UpdateJob& job : m_package->jobs()) {
         if (m_stop.load())
             return;
@@ -78,8 +80,23 @@ void CFirmwareUpdateThread::run()
             Q_EMIT sendData(code::FrameLost);
             return;
         }
+        if (job.kind == JobKind::Firmware)
+            magicPending.push_back(job.unit);
         if (job.progressAfter >= 0)
             setProgress(job.progressAfter);
+    }
+    for (device::Unit unit : magicPending) {
+        if (m_stop.load())
+            return;
+        if (!connected()) {
+            Q_EMIT sendData(code::FrameLost);
+            return;
+        }
+        if (!writeHInfoMagic(unit)) {
+            shell::WriteLog("update: HInfo magic failed\n");
+            Q_EMIT sendData(code::RequestFailed);
+            return;
+        }
     }
     setProgress(kProgressAtEnd);
     shell::WriteLog("update: all jobs done\n");
@@ -110,20 +127,28 @@ int CFirmwareUpdateThread::sendImageJob(const UpdateJob& job, const std::vector<
     const device::Unit unit = job.unit;
     // The sector of the record the image belongs to is read and erased
     // before the image goes out: HInfo for the firmware, the image
-    // information for the second image.
+    // information for the second image. The boot loader version shares the
+    // image information sector and is written back with the new image version.
+    uint32_t bootLoaderVersion = 0xFFFFFFFFu;
     if (job.kind == JobKind::Firmware) {
         std::array<uint8_t, 60> hinfo{};
         if (!readHInfoArea(unit, hinfo) || !eraseSector(unit, device::flash::kImageInfo))
             return code::RequestFailed;
     } else {
-        if (!readImageInformation(unit) || !eraseSector(unit, device::flash::kVersionRecord))
+        if (!readImageInformation(unit))
+            return code::RequestFailed;
+        bootLoaderVersion = records::g_BootloaderVersion[unit == device::Unit::Slave ? 1 : 0].load();
+        if (!eraseSector(unit, device::flash::kVersionRecord))
             return code::RequestFailed;
     }
     if (!sendImage(job.kind, unit, data, [this] { Q_EMIT sendData(code::FirstPacket); }))
         return code::RequestFailed;
-    const bool recorded = job.kind == JobKind::Firmware ? writeHInfo(unit, job.version)
-                                                        : writeImageVersion(unit, job.version);
-    return recorded ? 0 : code::RequestFailed;
+    // The firmware's HInfo gets its magic after all jobs (run()).
+    if (job.kind == JobKind::Firmware)
+        return writeHInfoBody(unit, job.version) ? 0 : code::RequestFailed;
+    if (!writeImageInformation(unit, job.version, bootLoaderVersion))
+        return code::RequestFailed;
+    return 0;
 }
 
 int CFirmwareUpdateThread::sendFlashDataJob(const UpdateJob& job, const std::vector<uint8_t>& data)
