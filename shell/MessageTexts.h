@@ -7,12 +7,12 @@
 
 namespace tovrin::shell {
 
-constexpr int kMessageCount = 151;
+constexpr int kMessageCount = 154;
 
 // The built-in English text of a message id; empty for an id out of range.
 const char* builtinText(int id);
 
-// All 151 built-in English texts in id order.
+// All 154 built-in English texts in id order.
 QStringList builtinTexts();
 
 } // namespace tovrin::shell

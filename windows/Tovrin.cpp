@@ -375,7 +375,10 @@ void Tovrin::recvShowData(int code)
         const bool again = m_reported;
         m_reported = true;
         m_update.setPrepared(false);
-        handleStatusResult(device::g_getStatusError.load(), again);
+        const int result = device::g_getStatusError.load();
+        handleStatusResult(result, again);
+        if (!again && result == device::kStatusNotCalibrated)
+            QTimer::singleShot(0, this, &Tovrin::offerRestore);
         break;
     }
     case device::detection::kBootLoaderOpened:

@@ -123,6 +123,9 @@ private:
 
     // The device test's outcome, in the window's thread.
     void deviceTestDone();
+    // A record left invalid by a write that never finished: asks whether
+    // to write back what the journal saved before it (restore / keep).
+    void offerRestore();
 
     // Detection. keepStatus: the frame answers again after a request that
     // got no reply; the status line keeps what the job showed.

@@ -3,6 +3,7 @@
 #include "UpdateSteps.h"
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
+#include "records/RecordJournal.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
 
@@ -16,6 +17,11 @@ constexpr int kProgressAtEnd = 99;
 constexpr int kPauseBeforeFirmwareMs = 2000;
 
 bool connected() { return device::g_bDevExist.load() != 0; }
+
+records::UnitId recordUnit(device::Unit unit)
+{
+    return unit == device::Unit::Slave ? records::UnitId::Slave : records::UnitId::Master;
+}
 } // namespace
 
 CFirmwareUpdateThread::CFirmwareUpdateThread(QObject* parent)
@@ -138,7 +144,8 @@ int CFirmwareUpdateThread::sendImageJob(const UpdateJob& job, const std::vector<
         if (!readImageInformation(unit))
             return code::RequestFailed;
         bootLoaderVersion = records::g_BootloaderVersion[unit == device::Unit::Slave ? 1 : 0].load();
-        if (!eraseSector(unit, device::flash::kVersionRecord))
+        if (!records::journalBeforeErase(recordUnit(unit), records::RecordKind::Version)
+            || !eraseSector(unit, device::flash::kVersionRecord))
             return code::RequestFailed;
     }
     if (!sendImage(job.kind, unit, data, [this] { Q_EMIT sendData(code::FirstPacket); }))
@@ -148,6 +155,7 @@ int CFirmwareUpdateThread::sendImageJob(const UpdateJob& job, const std::vector<
         return writeHInfoBody(unit, job.version) ? 0 : code::RequestFailed;
     if (!writeImageInformation(unit, job.version, bootLoaderVersion))
         return code::RequestFailed;
+    records::journalWritten(recordUnit(unit), records::RecordKind::Version);
     return 0;
 }
 

@@ -6,7 +6,7 @@ using namespace tovrin::shell;
 
 TEST(MessageTexts, IdOutOfRangeGivesEmptyText)
 {
-    for (int id : {-1, 151, 1000}) {
+    for (int id : {-1, kMessageCount, 1000}) {
         ASSERT_NE(builtinText(id), nullptr);
         EXPECT_STREQ(builtinText(id), "") << "id " << id;
     }

@@ -2,13 +2,16 @@
 // a slow or hung simulated frame: they run beside the window's event loop
 // (it paints and answers Escape meanwhile), the detection never talks to the
 // frame while a job holds it, and a frame that answers again after a failed
-// request keeps the job's message in the status line.
+// request keeps the job's message in the status line. A record left invalid
+// by a write that never finished is offered for restore at detection.
 
 #include "WindowTestSupport.h"
 
+#include "records/RecordJournal.h"
 #include "windows/Tovrin.h"
 #include "windows/UpdateChooser.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -54,6 +57,8 @@ private slots:
     void deviceTestRunsBesideTheEventLoop();
     void failedDeviceTestKeepsItsMessage();
     void updatePreparationRunsBesideTheEventLoop();
+    void unfinishedWriteIsOfferedForRestore_data();
+    void unfinishedWriteIsOfferedForRestore();
 };
 
 void TovrinDeviceTestWindowTest::deviceTestRunsBesideTheEventLoop()
@@ -121,6 +126,44 @@ void TovrinDeviceTestWindowTest::updatePreparationRunsBesideTheEventLoop()
     m_frame->setReportLatency(std::chrono::microseconds(0));
     QVERIFY(waitUntil([&] { return !w.isUpdateRunning() && w.statusMessageId() == 15; }));
     QCOMPARE(m_frame->commandsSeen(kReboot), 2u);
+}
+
+void TovrinDeviceTestWindowTest::unfinishedWriteIsOfferedForRestore_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("restore") << int(MyMessageBox::AnswerOk);
+    QTest::newRow("keep") << int(MyMessageBox::AnswerCancel);
+}
+
+void TovrinDeviceTestWindowTest::unfinishedWriteIsOfferedForRestore()
+{
+    QFETCH(int, answer);
+    namespace records = tovrin::records;
+    QDir(records::journalFolder()).removeRecursively();
+    const auto before = m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, records::kCalInfoSize);
+    // A save that erased the Slave's record and went no further.
+    uint16_t pid = 0;
+    QVERIFY(device::OpenHidDevice(pid));
+    device::g_bDevExist = 1;
+    QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+    QVERIFY(records::eraseCalibrationRecord(records::UnitId::Slave));
+    QVERIFY(!m_frame->calibrationRecordValid(sim::Unit::Slave));
+
+    MyMessageBox::setAutoAnswer(answer);
+    Tovrin w;
+    QVERIFY(waitUntil([&] { return !MyMessageBox::shownBoxes().isEmpty(); }));
+    const auto box = MyMessageBox::shownBoxes().first();
+    QCOMPARE(box.labels, (QStringList{"Restore", "Keep"}));
+    QVERIFY(box.message.contains(QStringLiteral("Restore the records it replaced?")));
+    if (answer == MyMessageBox::AnswerOk) {
+        QVERIFY(waitForStatus(w, 19));
+        QCOMPARE(m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, records::kCalInfoSize), before);
+        QVERIFY(!records::journalHasOpenEntries());
+    } else {
+        QTest::qWait(200);
+        QVERIFY(!m_frame->calibrationRecordValid(sim::Unit::Slave));
+        QVERIFY(records::journalHasOpenEntries());
+    }
 }
 
 QTEST_MAIN(TovrinDeviceTestWindowTest)
