@@ -87,11 +87,13 @@ void DetectionMachine::step()
             CheckCount = 1;
             OpenResult = 2;
             shell::WriteLog("No hid device!(DEVICE_CHECKING:checkDeviceValue == 1)\n");
+        } else if (m_reported && !g_bDevExist.load() && frameHeld()) {
+            // A job still holds the frame and one of its requests went
+            // unanswered: the job decides what that means. Asking for the
+            // status in between would put two talkers on the frame, and a
+            // frame that is merely still enumerated does not answer for it.
         } else if (m_reported && !g_bDevExist.load() && isApplicationProductId(m_productId)) {
-            // A job still holds the frame: its requests go on, and asking for
-            // the status in between would put two talkers on the frame.
-            if (!frameHeld())
-                retestHungFrame();
+            retestHungFrame();
         } else {
             g_isDeviceCommunicate = 1;
             g_bDevExist = 1;

@@ -161,7 +161,7 @@ static const char* const kTexts[154] = {
     /* 150 */ "Cogradient threshold",
     /* 151 */ "Restore",
     /* 152 */ "Keep",
-    /* 153 */ "A save was cut short and left the device's records invalid.\nRestore the records it replaced?",
+    /* 153 */ "A save was cut short and left the records of the device invalid.\nRestore the records it replaced?",
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == kMessageCount,

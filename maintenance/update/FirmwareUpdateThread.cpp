@@ -1,6 +1,8 @@
 #include "FirmwareUpdateThread.h"
 
+#include "ByteOrder.h"
 #include "UpdateSteps.h"
+#include "device/FrameHold.h"
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
 #include "records/RecordJournal.h"
@@ -15,6 +17,7 @@ namespace {
 constexpr int kProgressBeforeFirmware = 8;
 constexpr int kProgressAtEnd = 99;
 constexpr int kPauseBeforeFirmwareMs = 2000;
+constexpr uint32_t kErasedWord = 0xFFFFFFFFu;
 
 bool connected() { return device::g_bDevExist.load() != 0; }
 
@@ -49,6 +52,8 @@ void CFirmwareUpdateThread::setProgress(int percent)
 
 void CFirmwareUpdateThread::run()
 {
+    // The transfer talks to the frame from its first request to its last.
+    const device::FrameHold hold;
     m_progress.store(0);
     if (!m_package)
         return;
@@ -135,7 +140,7 @@ int CFirmwareUpdateThread::sendImageJob(const UpdateJob& job, const std::vector<
     // before the image goes out: HInfo for the firmware, the image
     // information for the second image. The boot loader version shares the
     // image information sector and is written back with the new image version.
-    uint32_t bootLoaderVersion = 0xFFFFFFFFu;
+    uint32_t bootLoaderVersion = kErasedWord;
     if (job.kind == JobKind::Firmware) {
         std::array<uint8_t, 60> hinfo{};
         if (!readHInfoArea(unit, hinfo) || !eraseSector(unit, device::flash::kImageInfo))
@@ -144,6 +149,14 @@ int CFirmwareUpdateThread::sendImageJob(const UpdateJob& job, const std::vector<
         if (!readImageInformation(unit))
             return code::RequestFailed;
         bootLoaderVersion = records::g_BootloaderVersion[unit == device::Unit::Slave ? 1 : 0].load();
+        if (bootLoaderVersion == kErasedWord) {
+            // An update cut off between this sector's erase and its write
+            // left it erased: the journal's copy still knows the boot loader.
+            const std::optional<records::JournalEntry> saved =
+                records::unfinishedWrite(records::journalFrameName(), recordUnit(unit), records::RecordKind::Version);
+            if (saved && saved->valid())
+                bootLoaderVersion = readU32le(saved->bytes.data() + 4);
+        }
         if (!records::journalBeforeErase(recordUnit(unit), records::RecordKind::Version)
             || !eraseSector(unit, device::flash::kVersionRecord))
             return code::RequestFailed;

@@ -75,10 +75,14 @@ TEST_F(KeyStoreJournal, PulledAtEveryReportOfTheStoreTheJournalGivesBackTheRecor
         EXPECT_TRUE(s == oldSlave || s == newSlave);
         EXPECT_TRUE(m == oldMaster || m == newMaster);
 
-        // A clean rerun stores the keys.
-        EXPECT_TRUE(stored(calibrate()));
-        EXPECT_EQ(record(sim::Unit::Slave), newSlave);
-        EXPECT_EQ(record(sim::Unit::Master), newMaster);
+        // A clean rerun stores the keys (after every tenth cut and the last:
+        // each run is a whole key calibration, and what it starts from is
+        // checked above for every cut).
+        if (n % 10 == 0 || n == total) {
+            EXPECT_TRUE(stored(calibrate()));
+            EXPECT_EQ(record(sim::Unit::Slave), newSlave);
+            EXPECT_EQ(record(sim::Unit::Master), newMaster);
+        }
     }
     EXPECT_GT(restores, 0);
 }

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 #include <chrono>
@@ -149,9 +150,31 @@ void TovrinDeviceTestWindowTest::unfinishedWriteIsOfferedForRestore()
     QVERIFY(records::eraseCalibrationRecord(records::UnitId::Slave));
     QVERIFY(!m_frame->calibrationRecordValid(sim::Unit::Slave));
 
-    MyMessageBox::setAutoAnswer(answer);
+    // "Restore": the box is shown for real, photographed and answered;
+    // "Keep": answered at once.
+    QImage shot;
+    QTimer watch;
+    if (answer == MyMessageBox::AnswerOk) {
+        MyMessageBox::setAutoAnswer(std::nullopt);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (MyMessageBox* box = tovrin::test::openBox()) {
+                watch.stop();
+                shot = box->grab().toImage();
+                QTest::keyClick(box, Qt::Key_Return);  // the first button: "Restore"
+            }
+        });
+        watch.start(20);
+    } else {
+        MyMessageBox::setAutoAnswer(answer);
+    }
     Tovrin w;
+    w.show();
     QVERIFY(waitUntil([&] { return !MyMessageBox::shownBoxes().isEmpty(); }));
+    if (answer == MyMessageBox::AnswerOk) {
+        QVERIFY(waitUntil([&] { return !shot.isNull(); }));
+        saveShot(shot, QStringLiteral("tovrin-restore-offer"));
+        MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
+    }
     const auto box = MyMessageBox::shownBoxes().first();
     QCOMPARE(box.labels, (QStringList{"Restore", "Keep"}));
     QVERIFY(box.message.contains(QStringLiteral("Restore the records it replaced?")));
