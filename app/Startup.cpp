@@ -7,6 +7,7 @@
 #include "production/TovrinTest.h"
 #include "shell/AppContext.h"
 #include "shell/CommentIniWriter.h"
+#include "shell/Folders.h"
 #include "shell/Language.h"
 #include "shell/Settings.h"
 #include "sim/FactoryFrame.h"
@@ -22,7 +23,6 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -37,6 +37,10 @@ Arguments parseArguments(const QStringList& arguments, bool simulateFromEnvironm
     for (int i = 1; i < arguments.size(); ++i) {
         if (arguments.at(i) == QLatin1String("--simulate")) {
             a.simulate = true;
+        } else if (arguments.at(i) == QLatin1String("--production-test")) {
+            // The production test's menu entry: flavour 4 has no stored switch,
+            // and a menu start must not change what a plain start runs.
+            a.productionTest = true;
         } else if (!haveFirst) {
             a.first = arguments.at(i);
             haveFirst = true;
@@ -65,11 +69,7 @@ int chooseFlavour(const QString& firstArgument)
 
 SingleInstance::SingleInstance(const QString& lockFolder)
 {
-    QString folder = lockFolder;
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
+    const QString folder = lockFolder.isEmpty() ? shell::lockFolder() : lockFolder;
     m_path = folder + QStringLiteral("/Tovrin.lock");
     m_lock = std::make_unique<QLockFile>(m_path);
 }
@@ -110,13 +110,15 @@ int run(int argc, char** argv)
 {
     QGuiApplication::setDesktopSettingsAware(false);  // colours and fonts are the skin's, not the desktop's
     QApplication application(argc, argv);
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    // Writable files go to the application folder, or per user when the tool
+    // is installed; the data folder becomes the current one.
+    shell::setUpFolders(QCoreApplication::applicationDirPath());
 
     shell::BuildContext();
     QApplication::setFont(widgets::toQFont(shell::context().applicationFont()));
 
     const Arguments args = parseArguments(QCoreApplication::arguments(), qgetenv("TOVRIN_SIMULATE") == "1");
-    const int flavour = chooseFlavour(args.first);
+    const int flavour = args.productionTest ? 4 : chooseFlavour(args.first);
     shell::context().toolFlavour = flavour;
 
     SingleInstance instance;
@@ -153,22 +155,33 @@ int run(int argc, char** argv)
         device::setTransport(std::make_shared<device::HidapiTransport>());
     }
 
-    // For scripted runs (and the start-up tests): leave after a while.
+    // For scripted runs (and the start-up tests): leave after a while, first
+    // saving a picture of the main window when TOVRIN_SCREENSHOT names a file.
+    QWidget* mainWindow = nullptr;
     const int quitAfter = qEnvironmentVariableIntValue("TOVRIN_QUIT_AFTER_MS");
-    if (quitAfter > 0)
-        QTimer::singleShot(quitAfter, &application, [] { QCoreApplication::exit(0); });
+    if (quitAfter > 0) {
+        QTimer::singleShot(quitAfter, &application, [&mainWindow] {
+            const QString picture = qEnvironmentVariable("TOVRIN_SCREENSHOT");
+            if (!picture.isEmpty() && mainWindow && !mainWindow->grab().save(picture))
+                std::fprintf(stderr, "Tovrin: could not save %s\n", picture.toLocal8Bit().constData());
+            QCoreApplication::exit(0);
+        });
+    }
 
     int status = 0;
     if (flavour == 3) {
         auto window = std::make_unique<windows::TovrinUser>();
+        mainWindow = window.get();
         window->show();
         status = application.exec();
     } else if (flavour == 4) {
         auto window = std::make_unique<production::TovrinTest>();
+        mainWindow = window.get();
         window->show();
         status = application.exec();
     } else {
         auto window = std::make_unique<windows::Tovrin>();
+        mainWindow = window.get();
         window->show();
         status = application.exec();
     }

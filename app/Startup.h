@@ -14,8 +14,9 @@ class QLockFile;
 namespace tovrin::app {
 
 struct Arguments {
-    bool simulate = false;   // --simulate anywhere on the command line, or TOVRIN_SIMULATE=1
-    QString first;           // the first other argument: "-M", "-D", "-U" or anything
+    bool simulate = false;        // --simulate anywhere on the command line, or TOVRIN_SIMULATE=1
+    bool productionTest = false;  // --production-test anywhere: the production test for this start
+    QString first;                // the first other argument: "-M", "-D", "-U" or anything
 };
 
 Arguments parseArguments(const QStringList& arguments, bool simulateFromEnvironment);
@@ -24,8 +25,8 @@ Arguments parseArguments(const QStringList& arguments, bool simulateFromEnvironm
 // the stored value is used when it is 0, 2, 3 or 4, else 1.
 int chooseFlavour(const QString& firstArgument);
 
-// The per-user single-instance lock, keyed "Tovrin". A lock left by a
-// crashed instance does not block the next start.
+// The per-user single-instance lock, keyed "Tovrin", in shell::lockFolder() unless another
+// is given. A lock left by a crashed instance does not block the next start.
 class SingleInstance {
 public:
     explicit SingleInstance(const QString& lockFolder = QString());

@@ -37,10 +37,10 @@ public:
     QStringList texts() const;
     void setTexts(QStringList texts);
 
-    QString skinPath() const;                 // "./skin/1920/" and the like
+    QString skinPath() const;                 // "<shared folder>/skin/1920/" and the like
     void setSkinPath(const QString& path);
 
-    // Current log file ("./log/<date>/Tovrin_log_HHMMSS.txt") and the same
+    // Current log file ("<data folder>/log/<date>/Tovrin_log_HHMMSS.txt") and the same
     // path without ".txt", ending in "_", for other files of the same run.
     std::string logFilePath() const;
     std::string logPrefix() const;

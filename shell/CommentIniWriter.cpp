@@ -1,5 +1,7 @@
 #include "CommentIniWriter.h"
 
+#include "Folders.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -41,8 +43,8 @@ QString resolveLinks(const QString& fileName)
 } // namespace
 
 CommentIniWriter::CommentIniWriter(const QString& fileName)
-    : m_fileName(fileName)
-    , m_target(resolveLinks(fileName))
+    : m_fileName(configPath(fileName))
+    , m_target(resolveLinks(m_fileName))
 {
     const QFileInfo info(m_target);
     m_existed = info.exists() || info.isSymLink();

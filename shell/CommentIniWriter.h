@@ -17,7 +17,7 @@
 // renamed over it, so a crash at any moment leaves either the old or the new
 // file whole, never a missing or half-written settings file.
 //
-// Used only from the window thread; one writer at a time.
+// A bare file name is one of the configuration folder. Window thread only; one writer at a time.
 
 #include "Settings.h"
 #include "TextCodec.h"

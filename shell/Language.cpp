@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "CommentIniWriter.h"
+#include "Folders.h"
 #include "MessageTexts.h"
 #include "Settings.h"
 #include "Skin.h"
@@ -24,7 +25,7 @@ QStringList loadTextsFrom(const QString& path, int language)
 
 void LoadTexts()
 {
-    AppContext::instance().setTexts(loadTextsFrom(kLanguageFile, settings::Language.read()));
+    AppContext::instance().setTexts(loadTextsFrom(sharePath(kLanguageFile), settings::Language.read()));
 }
 
 namespace {
@@ -54,7 +55,7 @@ int languagesDescribed(const IniFile& lrp)
 
 QStringList CheckLanguage()
 {
-    const IniFile lrp = IniFile::load(kLanguageFile, Encoding::Utf8);
+    const IniFile lrp = IniFile::load(sharePath(kLanguageFile), Encoding::Utf8);
     // The count is bound by what the file holds: a count of two billion in
     // a file of two languages would otherwise list names without end.
     const int said = toIntOrZero(lrp.value(QStringLiteral("Language"), QStringLiteral("LanguageCnt"), QStringLiteral("0")));

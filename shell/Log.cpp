@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "Clock.h"
+#include "Folders.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -96,7 +97,7 @@ std::string vformat(const char* format, va_list args)
 
 void PrepareLogFolders()
 {
-    const QString logRoot = QDir::currentPath() + "/log";
+    const QString logRoot = dataPath(QStringLiteral("log"));
     QDir().mkpath(logRoot);
     const QDate today = localNow().date();
     QDir().mkpath(logRoot + "/" + logFolderName(today));
@@ -122,15 +123,14 @@ void AppContext::WriteLog(const std::string& text, bool newFile, bool raw)
     if (newFile) {
         const QDate d = now.date();
         const QTime t = now.time();
-        const QString folder = "./log/" + logFolderName(d);
+        const QString folder = dataPath(QStringLiteral("log/")) + logFolderName(d);
         QDir().mkpath(folder);
-        const std::string base = folder.toStdString();
-        char path[256];
-        char prefix[256];
-        std::snprintf(path, sizeof path, "%s/Tovrin_log_%02d%02d%02d.txt", base.c_str(), t.hour(), t.minute(),
-                      t.second());
-        std::snprintf(prefix, sizeof prefix, "%s/Tovrin_log_%02d%02d%02d_", base.c_str(), t.hour(), t.minute(),
-                      t.second());
+        // Built whole, not into a fixed buffer: an installed tool's log lives
+        // under the user's home, whose path may be long.
+        char stem[32];
+        std::snprintf(stem, sizeof stem, "/Tovrin_log_%02d%02d%02d", t.hour(), t.minute(), t.second());
+        const std::string path = folder.toStdString() + stem + ".txt";
+        const std::string prefix = folder.toStdString() + stem + "_";
         {
             std::lock_guard lock(m_mutex);
             m_logFilePath = path;

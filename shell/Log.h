@@ -1,5 +1,5 @@
 #pragma once
-// The dated log. One folder per day under ./log of the application folder,
+// The dated log. One folder per day under log/ of the data folder (Folders.h),
 // one file per start of a main window; every line is one open-append-close so
 // that the file survives a crash and lines of different threads never tear.
 //
@@ -14,7 +14,7 @@ namespace tovrin::shell {
 
 constexpr int kMaxLogLine = 263;
 
-// Creates ./log and today's folder, removes every other folder under ./log
+// Creates log/ and today's folder, removes every other folder under log/
 // except today and the six calendar days before it (read-only files too).
 void PrepareLogFolders();
 

@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include "Folders.h"
+
 #include <QFile>
 #include <QRegularExpression>
 
@@ -61,7 +63,7 @@ QString quoteIfNeeded(const QString& value)
 
 IniFile IniFile::load(const QString& path, Encoding encoding)
 {
-    QFile f(path);
+    QFile f(configPath(path));
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return parse(decodeText(f.readAll(), encoding));

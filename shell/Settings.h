@@ -26,7 +26,7 @@ inline const QString kLanguageFile = QStringLiteral("Tovrin_language.lrp");
 // An INI document: groups and keys in file order; lookups ignore case.
 class IniFile {
 public:
-    // Reads a file; a missing or unreadable file gives an empty document.
+    // Reads a file (a bare name: of the configuration folder); missing or unreadable: empty document.
     static IniFile load(const QString& path, Encoding encoding = Encoding::Auto);
     static IniFile parse(const QString& text);
 

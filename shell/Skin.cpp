@@ -1,5 +1,7 @@
 #include "Skin.h"
 
+#include "Folders.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -12,17 +14,17 @@ SkinChoice skinForScreen(int width, int height)
     const int d = c.portrait ? height : width;
     c.reference = d;
     if (d >= 1600) {
-        c.skinPath = "./skin/1920/";
+        c.skinPath = sharePath(QStringLiteral("skin/1920/"));
         c.buttonFont = {"Calibri", 18};
         c.titleFont = {"Arial black", 17};
         c.applicationFont = {"Calibri", 16};
     } else if (d >= 1280) {
-        c.skinPath = "./skin/1440/";
+        c.skinPath = sharePath(QStringLiteral("skin/1440/"));
         c.buttonFont = {"Calibri", 14};
         c.titleFont = {"Arial black", 13};
         c.applicationFont = {"Calibri", 12};
     } else {
-        c.skinPath = "./skin/1024/";
+        c.skinPath = sharePath(QStringLiteral("skin/1024/"));
         c.buttonFont = {"Calibri", d / 100 + 1};
         c.titleFont = {"Arial black", d / 100};
         c.applicationFont = {"Calibri", d / 100 - 1};

@@ -10,7 +10,7 @@ namespace tovrin::shell {
 struct SkinChoice {
     int portrait = 0;      // 1 when the screen is at least as tall as it is wide
     int reference = 0;     // the width, or the height of a portrait screen
-    QString skinPath;      // "./skin/1024/", "./skin/1440/" or "./skin/1920/"
+    QString skinPath;      // skin/1024/, skin/1440/ or skin/1920/ of the shared folder (Folders.h)
     FontStyle titleFont;    // "Arial black"
     FontStyle buttonFont;   // "Calibri"
     FontStyle applicationFont;

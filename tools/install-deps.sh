@@ -12,6 +12,7 @@ PACKAGES=(
   libfreexl-dev python3-xlrd
   clang libclang-rt-14-dev
   fonts-crosextra-carlito fonts-dejavu-core fonts-wqy-microhei
+  dpkg-dev desktop-file-utils appstream lintian
 )
 
 missing=()

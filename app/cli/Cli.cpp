@@ -8,6 +8,7 @@
 #include "device/UnitOps.h"
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
+#include "shell/Folders.h"
 #include "shell/Language.h"
 #include "shell/Log.h"
 #include "sim/FactoryFrame.h"
@@ -158,9 +159,12 @@ void printHelp(QTextStream& s)
         const QString line = QStringLiteral("  %1 %2").arg(QLatin1String(v.name), QLatin1String(v.synopsis));
         s << line.leftJustified(44) << ' ' << v.summary << '\n';
     }
-    s << "\nThe tool works in its application folder (Tovrin.ini, language file, log/);\n"
-         "TOVRIN_HOME names another one. File arguments are taken relative to the\n"
-         "folder the command is started in.\n";
+    s << "\nThe tool works in its application folder (Tovrin.ini, language file, log/)\n"
+         "when that folder is writable; installed, it keeps Tovrin.ini, Tovrin_Key.ini\n"
+         "and DeviceInfo.ini in $XDG_CONFIG_HOME/tovrin (~/.config/tovrin), logs and\n"
+         "other files it writes in $XDG_DATA_HOME/tovrin (~/.local/share/tovrin).\n"
+         "TOVRIN_HOME names one folder for all of them. File arguments are taken\n"
+         "relative to the folder the command is started in.\n";
     s.flush();
 }
 
@@ -212,10 +216,10 @@ int run(int argc, char** argv)
         return kExitDone;
     }
 
-    // The tool's own folder: INI files, language file and logs live there.
+    // The tool's folders (INI files, language file, logs): the application
+    // folder, per-user folders when installed, or TOVRIN_HOME.
     session.setCallerFolder(QDir::currentPath());
-    const QString home = qEnvironmentVariable("TOVRIN_HOME");
-    QDir::setCurrent(home.isEmpty() ? QCoreApplication::applicationDirPath() : home);
+    shell::setUpFolders(QCoreApplication::applicationDirPath());
     shell::LoadTexts();
 
     if (simulate) {

@@ -9,6 +9,7 @@
 
 #include "deviceinfo/core/DeviceInfoOps.h"
 #include "device/HidLink.h"
+#include "shell/Folders.h"
 #include "shell/Settings.h"
 
 #include <QDir>
@@ -152,7 +153,7 @@ int runDevinfo(Session& session, const QStringList& arguments)
     if (const int entered = enterDevinfo(session); entered != kExitDone)
         return entered;
     DeviceInfoThread worker;
-    worker.setWrite(*parsed.info, typed, {}, {}, shell::kDeviceInfoFile, QDir::current().filePath(kWorkbookFileName));
+    worker.setWrite(*parsed.info, typed, {}, {}, shell::kDeviceInfoFile, QDir(shell::dataPath()).absoluteFilePath(kWorkbookFileName));
     const DeviceInfoJobResult result = runJob(worker);
     if (result.frameLost)
         return lost(session);

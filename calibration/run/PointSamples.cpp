@@ -7,6 +7,7 @@
 #include "leveling/core/LevelingState.h"
 #include "leveling/core/LineTransfer.h"
 #include "leveling/core/SampleData.h"
+#include "shell/Folders.h"
 #include "shell/Log.h"
 
 #include <QDir>
@@ -49,7 +50,7 @@ bool PointSamples::save(const std::function<bool()>& go)
     m_frames->copyPublished(master, slave);
 
     const int counter = leveling::g_SampleCounter.load();
-    const leveling::SampleFolder sample = leveling::prepareSampleFolder(QDir::currentPath(), counter);
+    const leveling::SampleFolder sample = leveling::prepareSampleFolder(QDir(shell::dataPath()).absolutePath(), counter);
     if (!sample.ok || !leveling::writeSampleFrames(sample, master, slave)) {
         shell::LogF("Calibration: sample %03d could not be written\n", counter);
         return false;

@@ -30,7 +30,7 @@ extern std::atomic<int> g_CalibEnvironmentDone;
 // Tovrin_Debug/CaptureAverage, tovrin-cli calibrate --average.
 extern std::atomic<int> g_CaptureAverage;
 // 1: after each captured point the run saves both units' line images under
-// ./SampleData, as the image-debug panel's SaveData does (PointSamples.h);
+// SampleData/ of the data folder, as the image-debug panel's SaveData does (PointSamples.h);
 // a save that fails ends the run as a process failure. Tovrin.ini
 // Tovrin_Debug/SaveSample, default 0.
 extern std::atomic<int> g_SaveSample;

@@ -5,6 +5,7 @@
 
 #include "device/UnitOps.h"
 #include "shell/AppContext.h"
+#include "shell/Folders.h"
 #include "shell/Log.h"
 #include "shell/Settings.h"
 #include "widgets/Fonts.h"
@@ -164,7 +165,7 @@ void ReadWriteDeviceInfo::WriteSlot()
     }
     setBusy(true);
     m_thread->setWrite(*parsed.info, typed, m_masterImage, m_slaveImage, shell::kDeviceInfoFile,
-                       QDir::current().filePath(kWorkbookFileName));
+                       QDir(shell::dataPath()).absoluteFilePath(kWorkbookFileName));
     m_thread->start();
 }
 

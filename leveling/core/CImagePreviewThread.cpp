@@ -40,31 +40,44 @@ void CImagePreviewThread::startPreview()
         return;
     m_stop = false;
     m_exposureAsked = false;
+    m_frameCount = 0;
     g_PreviewRun = 1;
     start();
 }
 
-void CImagePreviewThread::applyStopProcedure()
+void CImagePreviewThread::requestStop()
 {
     m_stop = true;
     g_PreviewRun = 0;
     g_PreviewSucFlag = 0;
     g_OptimumLineFlag = 0;
-    device::g_isDeviceCommunicate = 1;
+}
+
+// The thread's own end: the stop flags, and a lost link settled. Setting
+// g_isDeviceCommunicate here unconditionally would make a frame that
+// stopped answering always read as pulled out.
+void CImagePreviewThread::applyStopProcedure()
+{
+    requestStop();
+    settleLinkLoss();
 }
 
 void CImagePreviewThread::stopPreview()
 {
-    applyStopProcedure();
+    requestStop();
     wait();
     // Once more now that the thread has ended: a request it had in flight
     // may have set the flags again.
-    applyStopProcedure();
+    requestStop();
 }
 
 void CImagePreviewThread::endWith(int code)
 {
     applyStopProcedure();
+    // A step that failed because the frame stopped answering or went away
+    // ends with the loss, not with the step's own complaint.
+    if (!device::g_bDevExist.load() || !device::g_isDeviceCommunicate.load())
+        code = image::DeviceLost;
     Q_EMIT sendData(code);
 }
 
@@ -174,10 +187,8 @@ bool CImagePreviewThread::optimumLineStep()
     if (m_options.extended) {
         if (g_PreviewOnly.load())
             Q_EMIT sendData(image::StoredShown);
-        else if (g_FirstRun.load() && !m_exposureAsked) {
-            m_exposureAsked = true;
-            Q_EMIT sendData(image::ExposureStep);
-        }
+        else if (g_FirstRun.load() && !m_exposureAsked)
+            return askExposure();
         return true;
     }
     if (!g_PreviewOnly.load()) {
@@ -193,10 +204,8 @@ bool CImagePreviewThread::optimumLineStep()
             setZones(unit, zones);
         }
         g_OptimumLineFlag = 1;
-        if (g_FirstRun.load() && !m_exposureAsked) {
-            m_exposureAsked = true;
-            Q_EMIT sendData(image::ExposureStep);
-        }
+        if (g_FirstRun.load() && !m_exposureAsked)
+            return askExposure();
         return true;
     }
     // Preview only: latch a frame in each unit and read its zone registers.
@@ -232,6 +241,18 @@ bool CImagePreviewThread::optimumLineStep()
     return true;
 }
 
+bool CImagePreviewThread::askExposure()
+{
+    m_exposureAsked = true;
+    if (m_options.endAtExposureStep) {
+        applyStopProcedure();
+        Q_EMIT sendData(image::ExposureStep);
+        return false;
+    }
+    Q_EMIT sendData(image::ExposureStep);
+    return true;
+}
+
 bool CImagePreviewThread::fetchFrame()
 {
     if (!serviceRequests())
@@ -261,10 +282,22 @@ bool CImagePreviewThread::fetchFrame()
     }
     if (g_PreviewRun.load() && m_frames.publish())
         Q_EMIT sendData(image::FrameComplete);
+    if (outcome == FetchOutcome::Complete && m_options.frameLimit > 0 && ++m_frameCount >= m_options.frameLimit) {
+        applyStopProcedure();
+        return false;
+    }
     return true;
 }
 
 void CImagePreviewThread::run()
+{
+    runPasses();
+    // However the thread ended (stopped in the middle of a transaction that
+    // got no reply, too), the flags it leaves tell what became of the link.
+    settleLinkLoss();
+}
+
+void CImagePreviewThread::runPasses()
 {
     if (!m_frames.isOpen()) {
         // No frame buffer: nothing may be fetched.

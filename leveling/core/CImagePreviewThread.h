@@ -30,6 +30,12 @@ public:
         int lineNum = 9;           // frame line count (ChunkPlan.h frameLineCount)
         bool adjustDebug = false;  // image-debug panel on (extended devices only)
         bool testSensor = false;   // sensor test before the first pass
+        // The thread ends by itself right after it asked for the exposure
+        // step (code 10), before it sends anything else: a job that
+        // exposes next knows where the frame's conversation stands.
+        bool endAtExposureStep = false;
+        // The thread ends by itself after this many complete frames (0: never).
+        int frameLimit = 0;
     };
 
     CImagePreviewThread(FrameBuffers& frames, const Options& options, QObject* parent = nullptr);
@@ -37,9 +43,14 @@ public:
 
     // Clears the stop flag, sets g_PreviewRun and starts the passes.
     void startPreview();
-    // The stop procedure: stop flag, g_PreviewRun := 0, g_PreviewSucFlag := 0,
-    // g_OptimumLineFlag := 0, g_isDeviceCommunicate := 1; then waits for
-    // the thread to end.
+    // Asks the thread to stop and returns at once: stop flag,
+    // g_PreviewRun := 0, g_PreviewSucFlag := 0, g_OptimumLineFlag := 0. The
+    // thread ends after the transaction it is in (at most that
+    // transaction's wait); a window goes on when it has ended (isRunning).
+    void requestStop();
+    bool stopRequested() const { return m_stop.load(); }
+    // requestStop, then waits for the thread to end (the command line and
+    // tests; never the GUI thread while the frame may be silent).
     void stopPreview();
 
     // How long the thread sleeps after reporting a debug request, and in
@@ -61,12 +72,15 @@ private:
     bool levelingSteps();
     bool optimumLineStep();
     bool fetchFrame();
+    bool askExposure();  // code 10; false when the thread ends there
+    void runPasses();
 
     FrameBuffers& m_frames;
     Options m_options;
     LineTransfer m_transfer{LineTransfer::Policy::Leveling};
     std::atomic<bool> m_stop{false};
     bool m_exposureAsked = false;
+    int m_frameCount = 0;
 };
 
 } // namespace tovrin::leveling

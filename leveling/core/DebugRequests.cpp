@@ -9,6 +9,10 @@
 #include "records/CalibrationRecord.h"
 #include "shell/Log.h"
 
+#include <algorithm>
+#include <array>
+#include <utility>
+
 namespace tovrin::leveling {
 
 namespace {
@@ -58,22 +62,40 @@ std::optional<uint16_t> columnValue(const QString& text)
     return static_cast<uint16_t>(value);
 }
 
-QString writeUnitColumns(int unit, uint16_t start, uint16_t end)
+// One unit's calibration record with new columns, and the record it had.
+struct ColumnWrite {
+    records::UnitId id;
+    records::CalInfo old;
+    bool changed = false;  // erased or written since it was read
+};
+
+bool restoreRecord(const ColumnWrite& w)
 {
-    const records::UnitId id = unit ? records::UnitId::Slave : records::UnitId::Master;
+    if (!records::eraseCalibrationRecord(w.id))
+        return false;
+    const records::CalInfo::Bytes bytes = w.old.encode();
+    const bool erased = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; });
+    return erased || records::writeCalibrationRecord(w.id, w.old);
+}
+
+// Erases and rewrites one unit's record with the columns and reads it back.
+// The failure text, or empty.
+QString writeUnitColumns(int unit, uint16_t start, uint16_t end, ColumnWrite& w)
+{
     const QString prefix = unit ? QStringLiteral("Write S failed:") : QStringLiteral("Write M failed:");
-    records::CalInfo record;
-    if (!records::readCalibrationRecord(id, record))
+    w.id = unit ? records::UnitId::Slave : records::UnitId::Master;
+    if (!records::readCalibrationRecord(w.id, w.old))
         return prefix + QStringLiteral("Read!");
+    records::CalInfo record = w.old;
     record.u10_PROJECT_START = start;
     record.u10_PROJECT_END = end;
-    setColumns(unit, start, end);
-    if (!records::eraseCalibrationRecord(id))
+    w.changed = true;
+    if (!records::eraseCalibrationRecord(w.id))
         return prefix + QStringLiteral("Erase!");
-    if (!records::writeCalibrationRecord(id, record))
+    if (!records::writeCalibrationRecord(w.id, record))
         return prefix + QStringLiteral("Write!");
     records::CalInfo back;
-    if (!records::readCalibrationRecord(id, back))
+    if (!records::readCalibrationRecord(w.id, back) || back.encode() != record.encode())
         return prefix + QStringLiteral("Read_temp!");
     const char* name = unit ? "CalInfo_R" : "CalInfo_L";
     shell::LogF("%s.StImageProcessPara.u10_PROJECT_START=%d, %s.StImageProcessPara.u10_PROJECT_END=%d\n", name,
@@ -140,8 +162,17 @@ QString flashWriteSettings(int unit, const PanelSettings& panel)
     const auto into = byteFromHexText(panel.fingerInto);
     const auto out = byteFromHexText(panel.fingerOut);
     const auto cogradient = byteFromHexText(panel.cogradient);
+    // A threshold that does not fit its byte is refused before anything is
+    // erased; the box names it (the flash itself did not fail).
+    const std::pair<const char*, const QString*> fields[] = {{"Exposure threshold", &panel.exposureThreshold},
+                                                             {"Finger into threshold", &panel.fingerInto},
+                                                             {"Finger out threshold", &panel.fingerOut},
+                                                             {"Cogradient threshold", &panel.cogradient}};
+    for (const auto& [label, field] : fields)
+        if (!byteFromHexText(*field))
+            return QStringLiteral("Flash Write refused: %1 %2 is not a byte!").arg(QLatin1String(label), field->trimmed());
     if (!exposure || !into || !out || !cogradient)
-        return QStringLiteral("Flash Write Error!");  // a threshold that does not fit a byte: nothing erased
+        return QStringLiteral("Flash Write refused!");
     record.expValue = *exposure;
     record.pointValueBegin = *into;
     record.pointValueEnd = *out;
@@ -189,13 +220,18 @@ QString updateBackground(int unit, bool whiteZone, bool blackZone)
         return QStringLiteral("PleaseSelectThe WhiteZone Or BlackZone!");
     const uint32_t address = (unit ? device::kSlaveBit : 0u) | kBackgroundRegister;
     uint8_t value = 0;
-    if (!device::RegisterRead(address, true, value))
-        return {};
+    if (!device::RegisterRead(address, true, value)) {
+        device::markGoneOnNoReply();
+        return QStringLiteral("UpdateBK Read Error!");
+    }
     if (whiteZone)
         value ^= kWhiteZoneBit;
     if (blackZone)
         value ^= kBlackZoneBit;
-    device::PortWrite(address, value, 1, true);
+    if (!device::PortWrite(address, value, 1, true)) {
+        device::markGoneOnNoReply();
+        return QStringLiteral("UpdateBK Write Error!");
+    }
     return {};
 }
 
@@ -210,10 +246,25 @@ QString writeColumns(const QString& leftStart, const QString& leftEnd, const QSt
         return QStringLiteral("Write M failed:Value!");
     if (!rs || !re || *rs > *re)
         return QStringLiteral("Write S failed:Value!");
-    if (QString e = writeUnitColumns(kMaster, *ls, *le); !e.isEmpty())
+    // A refused step puts back every record this request changed (newest
+    // first), as the leveling save does; the columns in hand change only
+    // once both records hold them.
+    std::array<ColumnWrite, 2> writes{};
+    const std::array<std::pair<uint16_t, uint16_t>, 2> columns{{{*ls, *le}, {*rs, *re}}};
+    for (int unit : {kMaster, kSlave}) {
+        const QString e = writeUnitColumns(unit, columns[static_cast<size_t>(unit)].first,
+                                           columns[static_cast<size_t>(unit)].second, writes[static_cast<size_t>(unit)]);
+        if (e.isEmpty())
+            continue;
+        bool restored = true;
+        for (int u = unit; u >= kMaster; --u)
+            if (writes[static_cast<size_t>(u)].changed && device::g_bDevExist.load())
+                restored = restoreRecord(writes[static_cast<size_t>(u)]) && restored;
+        shell::LogF("WriteColumn failed, records restored=%d\n", restored ? 1 : 0);
         return e;
-    if (QString e = writeUnitColumns(kSlave, *rs, *re); !e.isEmpty())
-        return e;
+    }
+    for (int unit : {kMaster, kSlave})
+        setColumns(unit, columns[static_cast<size_t>(unit)].first, columns[static_cast<size_t>(unit)].second);
     return QStringLiteral("Write success!");
 }
 

@@ -3,6 +3,7 @@
 #include "ExposureScale.h"
 #include "LevelingCodes.h"
 #include "LevelingState.h"
+#include "LevelingSteps.h"
 
 #include "device/DeviceOps.h"
 #include "device/UnitOps.h"
@@ -35,6 +36,7 @@ bool ExposureThread::mayGoOn()
     if (m_stop.load())
         return false;
     if (!device::g_bDevExist.load() || !device::g_isDeviceCommunicate.load()) {
+        settleLinkLoss();  // silent or pulled out: the window says which
         Q_EMIT sendData(exposure::DeviceLost);
         m_stop = true;
         return false;
@@ -60,12 +62,23 @@ bool ExposureThread::askUnit(int unit)
 
 void ExposureThread::run()
 {
+    runUnits();
+    settleLinkLoss();
+}
+
+void ExposureThread::runUnits()
+{
     for (int unit : {kMaster, kSlave}) {
         if (!mayGoOn())
             return;
         if (!askUnit(unit)) {
-            // The other unit keeps its earlier result; the window still
-            // counts exposure as done.
+            // A request the frame never answered: the link is lost (code 6,
+            // no 16), not the exposure refused.
+            if (!device::g_bDevExist.load() || !device::g_isDeviceCommunicate.load()) {
+                mayGoOn();
+                return;
+            }
+            // The other unit keeps its earlier result.
             Q_EMIT sendData(unit == kMaster ? exposure::MasterFailed : exposure::SlaveFailed);
             m_stop = true;
             Q_EMIT sendData(exposure::Finished);

@@ -22,7 +22,10 @@ public:
 
     // Clears the stop flag and starts the run.
     void startExposure();
-    // Asks the run to end and waits for it.
+    // Asks the run to end and returns at once; it ends after the request it
+    // is in (a window goes on when it has ended, isRunning).
+    void requestStop() { m_stop = true; }
+    // Asks the run to end and waits for it (command line, tests).
     void stopExposure();
 
 Q_SIGNALS:
@@ -36,6 +39,7 @@ private:
     // lost is reported with code 6).
     bool mayGoOn();
     bool askUnit(int unit);
+    void runUnits();
 
     std::atomic<bool> m_stop{false};
 };

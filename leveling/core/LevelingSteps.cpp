@@ -2,6 +2,8 @@
 
 #include "LevelingState.h"
 
+#include "device/HidLink.h"
+#include "device/Transport.h"
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
 #include "shell/Clock.h"
@@ -162,6 +164,17 @@ bool configureEnvironment()
             return false;
     }
     return true;
+}
+
+void settleLinkLoss()
+{
+    if (device::g_isDeviceCommunicate.load())
+        return;
+    uint16_t pid = 0;
+    if (device::CheckHidDevice(pid) != device::kCheckFrameOk) {
+        device::g_bDevExist = 0;
+        device::g_isDeviceCommunicate = 1;
+    }
 }
 
 bool sensorRead(int unit, uint8_t reg, uint8_t& value)

@@ -70,6 +70,16 @@ void changeStartLine(int unit);
 // read, a start line lies outside 1..640, or SetLine fails.
 bool configureEnvironment();
 
+// After a transaction without reply has cleared the device flags: tells a
+// frame that is still on the bus but no longer answers from one that has
+// left it. The first keeps g_isDeviceCommunicate clear ("not
+// communicating", message 14); for the second g_bDevExist is cleared and
+// g_isDeviceCommunicate set again ("pulled out", message 61), which is how
+// the windows tell the two apart. It asks the transport, so it runs in a
+// worker's thread (or the command line's), never in the GUI thread. Nothing
+// happens while g_isDeviceCommunicate is set.
+void settleLinkLoss();
+
 // Sensor (I2C) register of one unit regardless of the debug page's unit
 // choice; a request without reply marks the frame gone.
 bool sensorRead(int unit, uint8_t reg, uint8_t& value);

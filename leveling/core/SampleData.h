@@ -1,6 +1,6 @@
 #pragma once
 // SaveData of the image-debug panel: each press writes one numbered sample
-// under ./SampleData of the current folder:
+// under SampleData/ of the folder given (the tool passes its data folder, shell/Folders.h):
 //
 //   SampleData/NNN/NNN.png    a picture of the whole window (written by the window)
 //   SampleData/NNN/LNNN.bin   the Master frame, 7040 bytes raw

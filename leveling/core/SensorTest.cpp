@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTime>
 
+#include <utility>
+
 namespace tovrin::leveling {
 
 namespace {
@@ -52,6 +54,46 @@ bool latchSlave()
     return false;
 }
 
+// Puts both sensors back into their picture mode. Tried for every register
+// even after one failed; not tried once the frame is gone (each write would
+// only wait out its time).
+bool restoreSensors()
+{
+    bool all = true;
+    for (int unit : {kMaster, kSlave}) {
+        for (const auto& [reg, value] : {std::pair{kOutputMode, uint8_t{0x70}}, std::pair{kTestPattern, uint8_t{0x11}}}) {
+            if (!linkUp())
+                return false;
+            all = sensorWrite(unit, reg, value) && all;
+        }
+    }
+    return all;
+}
+
+// The data-line steps between switching the sensors to their pattern and
+// back: false at the first failed step.
+bool sampleDataLines(SensorTestResult& r)
+{
+    for (int unit : {kMaster, kSlave}) {
+        if (!sensorWrite(unit, kTestPattern, 7) || !sensorWrite(unit, kOutputMode, 2))
+            return false;
+    }
+    for (int i = 0; i < 2; ++i)
+        if (!latchSlave())
+            return false;
+    for (int unit : {kSlave, kMaster}) {
+        for (int p = 40; p <= 600; p += 80) {
+            uint8_t value = 0;
+            if (!device::PortWrite(unitBits(unit) | kColumnLow, static_cast<uint8_t>(p & 0xFF), 1, true) ||
+                !device::PortWrite(unitBits(unit) | kColumnHigh, static_cast<uint8_t>(p >> 8), 1, true) ||
+                !device::PortRead(unitBits(unit) | kDataLines, 1, value))
+                return false;
+            r.broken[static_cast<size_t>(unit)] |= static_cast<uint8_t>(~value);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 SensorTestResult runSensorTest()
@@ -60,27 +102,12 @@ SensorTestResult runSensorTest()
     QElapsedTimer elapsed;
     elapsed.start();
     logTime("start");
-    for (int unit : {kMaster, kSlave}) {
-        if (!sensorWrite(unit, kTestPattern, 7) || !sensorWrite(unit, kOutputMode, 2))
-            return r;
-    }
-    for (int i = 0; i < 2; ++i)
-        if (!latchSlave())
-            return r;
-    for (int unit : {kSlave, kMaster}) {
-        for (int p = 40; p <= 600; p += 80) {
-            uint8_t value = 0;
-            if (!device::PortWrite(unitBits(unit) | kColumnLow, static_cast<uint8_t>(p & 0xFF), 1, true) ||
-                !device::PortWrite(unitBits(unit) | kColumnHigh, static_cast<uint8_t>(p >> 8), 1, true) ||
-                !device::PortRead(unitBits(unit) | kDataLines, 1, value))
-                return r;
-            r.broken[static_cast<size_t>(unit)] |= static_cast<uint8_t>(~value);
-        }
-    }
-    for (int unit : {kMaster, kSlave}) {
-        if (!sensorWrite(unit, kOutputMode, 0x70) || !sensorWrite(unit, kTestPattern, 0x11))
-            return r;
-    }
+    const bool sampled = sampleDataLines(r);
+    // A camera left in its test pattern sees nothing: the sensors go back
+    // to their picture mode whatever happened above.
+    const bool restored = restoreSensors();
+    if (!sampled || !restored)
+        return r;
     logTime("end");
     qDebug("TestSensorData start to end  %02d\n", static_cast<int>(elapsed.elapsed()));
     r.ok = true;

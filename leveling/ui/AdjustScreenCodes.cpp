@@ -26,7 +26,6 @@ namespace {
 constexpr int kExposurePauseMs = 1000;
 constexpr int kRestartPauseMs = 1000;
 constexpr int kChangeWaitStepMs = 100;
-constexpr int kChangeWaitSteps = 31;
 constexpr int kCountdownSeconds = 5;
 constexpr int kCountdownTickMs = 1000;
 
@@ -58,6 +57,7 @@ void AdjustScreenWin::handleImageCode(int code)
                     g_SearchStartLine.load(), g_StartLineM.load(), g_StartLineS.load());
         clearResultFlags();
         device::g_isDeviceCommunicate = 1;
+        enableReadjustOnly();  // the hint asks for Re-adjusting when line selection fails
         break;
     case window::EnableControls:
         setControlsEnabled(true);
@@ -68,7 +68,7 @@ void AdjustScreenWin::handleImageCode(int code)
         setLabel(kMaster, text(53));
         setLabel(kSlave, text(53));
         shell::LogF("ImagePreviewThread: Config Startline failed! g_OptimumStartLine=%d\n", g_OptimumStartLine.load());
-        setControlsEnabled(false);
+        enableReadjustOnly();
         break;
     case image::Leveled: {
         const QSignalBlocker a(m_leftSlider), b(m_rightSlider);
@@ -78,6 +78,8 @@ void AdjustScreenWin::handleImageCode(int code)
         m_rightValue->setText(QString::number(g_StartLineS.load()));
         setLabel(kMaster, leveledText(kMaster));
         setLabel(kSlave, leveledText(kSlave));
+        m_frameLine[kMaster] = g_StartLineM.load();
+        m_frameLine[kSlave] = g_StartLineS.load();
         setControlsEnabled(true);
         break;
     }
@@ -85,7 +87,7 @@ void AdjustScreenWin::handleImageCode(int code)
         setLabel(kMaster, text(60));
         setLabel(kSlave, text(60));
         shell::LogF("ImagePreviewThread: Search Column failed! g_SearchColumn=%d\n", g_SearchColumn.load());
-        setControlsEnabled(false);
+        enableReadjustOnly();
         break;
     case image::DeviceLost:
         deviceLost();
@@ -94,13 +96,13 @@ void AdjustScreenWin::handleImageCode(int code)
         setLabel(kMaster, text(62));
         setLabel(kSlave, text(62));
         shell::LogF("ImagePreviewThread: Optimalize Line failed! g_OptimumLineFlag=%d\n", g_OptimumLineFlag.load());
-        setControlsEnabled(false);
+        enableReadjustOnly();
         break;
     case image::FrameFailed:
         setLabel(kMaster, text(63));
         setLabel(kSlave, text(63));
         shell::LogF("ImagePreviewThread: GetPreviewData failed! g_PreviewSucFlag=%d\n", g_PreviewSucFlag.load());
-        setControlsEnabled(false);
+        enableReadjustOnly();
         break;
     case image::StoredShown: {
         const QSignalBlocker a(m_leftSlider), b(m_rightSlider);
@@ -109,6 +111,8 @@ void AdjustScreenWin::handleImageCode(int code)
         m_leftValue->setText(QString::number(g_StartLineM.load()));
         m_rightValue->setText(QString::number(g_StartLineS.load()));
         g_FirstRun = 0;
+        m_frameLine[kMaster] = g_StartLineM.load();
+        m_frameLine[kSlave] = g_StartLineS.load();
         setLabel(kMaster, storedLevelingText(kMaster, m_config.extended));
         setLabel(kSlave, storedLevelingText(kSlave, m_config.extended));
         setControlsEnabled(true);
@@ -128,8 +132,7 @@ void AdjustScreenWin::handleImageCode(int code)
         break;
     case image::PreviewOff:
         g_PreviewRun = 0;
-        if (m_imageThread->isRunning())
-            m_imageThread->stopPreview();
+        m_imageThread->requestStop();  // it is ending by itself; nothing to wait for
         break;
     default:
         if (code >= kFirstDebugRequest && code < kFirstDebugRequest + kDebugRequestCount)
@@ -140,6 +143,7 @@ void AdjustScreenWin::handleImageCode(int code)
 
 void AdjustScreenWin::deviceLost()
 {
+    m_exposing = false;
     if (!device::g_isDeviceCommunicate.load()) {
         setLabel(kMaster, text(14));
         setLabel(kSlave, text(14));
@@ -166,24 +170,39 @@ void AdjustScreenWin::startExposure(bool fromButton)
         greyLabels();
     }
     handleImageCode(window::DisableControls);
-    if (m_imageThread->isRunning())
-        m_imageThread->stopPreview();
+    m_exposing = true;
+    m_exposureStale = false;
+    const int run = ++m_exposureRun;
+    // The leveling thread ends after the transaction it is in; exposure
+    // starts once it has ended, so only one thread talks to the frame.
+    m_imageThread->requestStop();
     setLabel(kMaster, text(54));
     setLabel(kSlave, text(54));
     if (g_WindowClosing.load())
         return;
-    pause(kExposurePauseMs, [this] {
-        if (!g_WindowClosing.load())
+    whenWorkersEnded([this, run] {
+        pause(kExposurePauseMs, [this, run] {
+            if (g_WindowClosing.load() || run != m_exposureRun || m_exposureStale)
+                return;  // left, or the start line changed meanwhile
             m_exposureThread->startExposure();
+        });
     });
+}
+
+void AdjustScreenWin::supersedeExposure()
+{
+    if (!m_exposing)
+        return;
+    m_exposing = false;
+    m_exposureStale = true;
+    m_exposureThread->requestStop();
 }
 
 void AdjustScreenWin::handleExposureCode(int code)
 {
+    if (m_exposureStale)
+        return;  // an exposure of a start line that has changed since: nothing of it counts
     switch (code) {
-    case exposure::DeviceLost:
-        deviceLost();
-        break;
     case exposure::MasterReady:
     case exposure::SlaveReady: {
         const int unit = code == exposure::MasterReady ? kMaster : kSlave;
@@ -211,11 +230,14 @@ void AdjustScreenWin::handleExposureCode(int code)
 
 void AdjustScreenWin::exposureFinished()
 {
-    if (m_exposureThread->isRunning())
-        m_exposureThread->stopExposure();
+    m_exposing = false;
     setControlsEnabled(true);
     setSaveEnabled(true);
-    g_ExposureDone = 1;  // also after a failed request: the window may be left
+    // Only both units' exposures make the line exposed: after a failed
+    // request Save&Exit asks for exposure again, and Exposure and
+    // Re-adjusting stay offered.
+    const bool succeeded = g_isExposureSuc.load() == 1;
+    g_ExposureDone = succeeded ? 1 : 0;
     if (g_WindowClosing.load())
         return;
     if (g_CompressEnable.load() && m_config.touchButtonEnable) {
@@ -227,11 +249,11 @@ void AdjustScreenWin::exposureFinished()
         if (!ok)
             return;
     }
-    const bool succeeded = g_isExposureSuc.load() == 1;
     if (succeeded) {
-        pause(kRestartPauseMs, [this] {
-            if (!g_WindowClosing.load() && !m_exposureThread->isRunning())
-                m_imageThread->startPreview();
+        const int run = m_exposureRun;
+        pause(kRestartPauseMs, [this, run] {
+            if (run == m_exposureRun && !m_exposing)
+                resumeLeveling();
         });
     }
     // Only a leveling whose exposure succeeded is saved by the countdown.
@@ -248,8 +270,8 @@ void AdjustScreenWin::exposureFinished()
 
 void AdjustScreenWin::ReAdjustingButSlot()
 {
-    if (g_WindowClosing.load())
-        return;
+    if (g_WindowClosing.load() || !device::g_bDevExist.load() || !device::g_isDeviceCommunicate.load())
+        return;  // nothing to search with: the window says why
     stopCountdown();
     setControlsEnabled(false);
     greyLabels();
@@ -261,6 +283,31 @@ void AdjustScreenWin::ReAdjustingButSlot()
     moveFocus(6);
     setLabel(kMaster, text(48));
     setLabel(kSlave, text(48));
+    supersedeExposure();
+    resumeLeveling();
+}
+
+void AdjustScreenWin::resumeLeveling()
+{
+    if (g_WindowClosing.load() || !m_framesOk)
+        return;
+    if (m_imageThread->isRunning() && !m_imageThread->stopRequested())
+        return;  // it searches or serves the change at its next pass
+    if (m_resumePending)
+        return;
+    m_resumePending = true;
+    whenWorkersEnded([this] {
+        m_resumePending = false;
+        if (!g_WindowClosing.load() && !m_exposing && !m_imageThread->isRunning())
+            m_imageThread->startPreview();
+    });
+}
+
+void AdjustScreenWin::enableReadjustOnly()
+{
+    setControlsEnabled(false);
+    m_readjustButton->setButtonEnabled(true);
+    moveFocus(m_focusIndex);
 }
 
 void AdjustScreenWin::LeftSliderSlot(int value) { changeStartLine(kMaster, value, false); }
@@ -288,6 +335,7 @@ void AdjustScreenWin::stepStartLine(int unit, int delta)
 
 void AdjustScreenWin::changeStartLine(int unit, int newLine, bool fromStepButton)
 {
+    Q_UNUSED(fromStepButton);
     if (g_WindowClosing.load())
         return;
     stopCountdown();
@@ -297,22 +345,26 @@ void AdjustScreenWin::changeStartLine(int unit, int newLine, bool fromStepButton
     (unit == kMaster ? m_leftValue : m_rightValue)->setText(QString::number(newLine));
     g_ExposureDone = 0;
     g_ChangeUnit = unit;
-    if (fromStepButton || !g_FirstRun.load()) {
-        g_PreviewOnly = 0;
-        g_StartLineChangeRequest = 1;
-    }
+    // Every change goes to the frame, the slider's in the first run too:
+    // a line the window shows and the frame does not hold would be saved
+    // as leveled.
+    g_PreviewOnly = 0;
+    g_StartLineChangeRequest = 1;
+    supersedeExposure();
+    resumeLeveling();
     if (m_changeInProgress)
         return;  // the wait that runs shows the outcome of the latest value
     m_changeInProgress = true;
     waitForStartLineChange(unit, 0);
 }
 
-// The worker serves the change between frames; the label says so while it
-// waits, a step at a time, so that the window keeps painting.
+// The worker serves the change between two device steps; the window waits
+// as long as the worker runs (each step bounded by its transaction's wait),
+// a step at a time, so that it keeps painting.
 void AdjustScreenWin::waitForStartLineChange(int unit, int waited)
 {
-    if (g_StartLineChangeRequest.load() && waited < kChangeWaitSteps && !g_WindowClosing.load() &&
-        m_imageThread->isRunning()) {
+    const bool workerComing = m_imageThread->isRunning() || m_resumePending;
+    if (g_StartLineChangeRequest.load() && workerComing && !g_WindowClosing.load()) {
         setLabel(unit, text(48));
         pause(kChangeWaitStepMs, [this, unit, waited] { waitForStartLineChange(unit, waited + 1); });
         return;
@@ -324,13 +376,40 @@ void AdjustScreenWin::finishStartLineChange(int unit)
 {
     m_changeInProgress = false;
     const int served = g_ChangeUnit.load();
-    if (g_OptimumStartLine.load() && g_SearchColumn.load())
-        setLabel(served, leveledText(served));
-    else
-        setLabel(unit, text(53));
-    g_StartLineChangeRequest = 0;
-    if (!g_WindowClosing.load())
-        setControlsEnabled(true);
+    if (g_StartLineChangeRequest.load()) {
+        // The worker ended before it served the change: the frame keeps its
+        // line, and so does the window.
+        g_StartLineChangeRequest = 0;
+        for (int u : {kMaster, kSlave}) {
+            if (startLineOf(u).load() == m_frameLine[u])
+                continue;
+            startLineOf(u) = m_frameLine[u];
+            widgets::MySlider* slider = u == kMaster ? m_leftSlider : m_rightSlider;
+            const QSignalBlocker block(slider);
+            slider->setValue(m_frameLine[u]);
+            (u == kMaster ? m_leftValue : m_rightValue)->setText(QString::number(m_frameLine[u]));
+        }
+        if (!g_WindowClosing.load() && device::g_bDevExist.load() && device::g_isDeviceCommunicate.load())
+            setLabel(unit, text(53));
+        shell::LogF("Start line change not served, the frame keeps %d\n", m_frameLine[unit]);
+    } else if (g_OptimumStartLine.load()) {
+        m_frameLine[served] = startLineOf(served).load();  // SetLine was taken
+        setLabel(served, g_SearchColumn.load() ? leveledText(served) : text(53));
+    } else {
+        // SetLine refused: the frame keeps its line.
+        startLineOf(served) = m_frameLine[served];
+        widgets::MySlider* slider = served == kMaster ? m_leftSlider : m_rightSlider;
+        const QSignalBlocker block(slider);
+        slider->setValue(m_frameLine[served]);
+        (served == kMaster ? m_leftValue : m_rightValue)->setText(QString::number(m_frameLine[served]));
+        setLabel(served, text(53));
+    }
+    if (!g_WindowClosing.load() && device::g_bDevExist.load() && device::g_isDeviceCommunicate.load()) {
+        if (m_imageThread->isRunning())
+            setControlsEnabled(true);
+        else
+            enableReadjustOnly();
+    }
     g_OptimumStartLine = 0;
     g_SearchColumn = 0;
 }

@@ -13,6 +13,7 @@
 #include "leveling/core/SampleData.h"
 #include "leveling/core/SensorTest.h"
 #include "shell/AppContext.h"
+#include "shell/Folders.h"
 #include "widgets/MyMessageBox.h"
 
 #include <QCheckBox>
@@ -65,10 +66,10 @@ void AdjustScreenWin::ClosePreviewSlot()
         return;
     }
     g_PreviewRun = 1;
+    supersedeExposure();
     if (m_exposureThread->isRunning())
-        m_exposureThread->stopExposure();
-    if (m_framesOk && !m_imageThread->isRunning())
-        m_imageThread->startPreview();
+        m_exposureThread->requestStop();
+    resumeLeveling();
 }
 
 void AdjustScreenWin::serveDebugRequest(int code)
@@ -138,7 +139,7 @@ void AdjustScreenWin::serveDebugRequest(int code)
 void AdjustScreenWin::SaveDataButSlot()
 {
     const int counter = g_SampleCounter.load();
-    const SampleFolder sample = prepareSampleFolder(QDir::currentPath(), counter);
+    const SampleFolder sample = prepareSampleFolder(QDir(shell::dataPath()).absolutePath(), counter);
     FrameBytes master{}, slave{};
     m_frames.copyPublished(master, slave);
     const bool ok = sample.ok && grab().save(samplePicturePath(sample)) && writeSampleFrames(sample, master, slave);

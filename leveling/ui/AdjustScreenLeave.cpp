@@ -24,6 +24,7 @@ namespace tovrin::leveling {
 namespace {
 
 constexpr int kLeavePauseMs = 500;
+constexpr int kEndPollMs = 10;
 
 QString text(int id) { return shell::context().text(id); }
 
@@ -48,6 +49,35 @@ void AdjustScreenWin::stopWorkers()
         m_exposureThread->stopExposure();
 }
 
+void AdjustScreenWin::requestStopWorkers()
+{
+    if (m_imageThread && m_imageThread->isRunning())
+        m_imageThread->requestStop();
+    if (m_exposureThread && m_exposureThread->isRunning())
+        m_exposureThread->requestStop();
+}
+
+void AdjustScreenWin::whenWorkersEnded(std::function<void()> then)
+{
+    if (!levelingThreadRunning() && !exposureThreadRunning()) {
+        then();
+        return;
+    }
+    // A worker in a transaction with a silent frame ends only when that
+    // transaction's wait has run out: look again every few milliseconds
+    // instead of waiting for it.
+    auto* poll = new QTimer(this);
+    poll->setInterval(kEndPollMs);
+    connect(poll, &QTimer::timeout, this, [this, poll, then = std::move(then)] {
+        if (levelingThreadRunning() || exposureThreadRunning())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        then();
+    });
+    poll->start();
+}
+
 void AdjustScreenWin::leave(int outcome)
 {
     pause(kLeavePauseMs, [this, outcome] {
@@ -66,11 +96,15 @@ void AdjustScreenWin::ReturnSlot()
     g_ExposureMarkS = 0;
     if (!device::g_bDevExist.load() || !device::g_isDeviceCommunicate.load()) {
         g_WindowClosing = 1;
-        stopWorkers();
-        m_frames.close();
-        m_closed = true;
-        Q_EMIT sendShowData(outcome::DeviceLost);
-        close();
+        setControlsEnabled(false);
+        setSaveEnabled(false);
+        requestStopWorkers();
+        whenWorkersEnded([this] {
+            m_frames.close();
+            m_closed = true;
+            Q_EMIT sendShowData(outcome::DeviceLost);
+            close();
+        });
         return;
     }
     FrameBytes master{}, slave{};
@@ -98,7 +132,12 @@ void AdjustScreenWin::ReturnSlot()
     g_WindowClosing = 1;
     setControlsEnabled(false);
     setSaveEnabled(false);
-    stopWorkers();
+    requestStopWorkers();
+    whenWorkersEnded([this, master, slave] { saveAndLeave(master, slave); });
+}
+
+void AdjustScreenWin::saveAndLeave(const FrameBytes& master, const FrameBytes& slave)
+{
     m_frames.close();
     SaveResult saved;
     runBesideGui([&] { saved = saveLeveling(m_config.extended, m_config.adjustDebug); });
@@ -137,10 +176,12 @@ void AdjustScreenWin::ExitSlot()
     g_WindowClosing = 1;
     setControlsEnabled(false);
     setSaveEnabled(false);
-    stopWorkers();
-    m_frames.close();
-    const bool present = device::g_bDevExist.load() && device::g_isDeviceCommunicate.load();
-    leave(present ? outcome::LeftWithoutSaving : outcome::DeviceLost);
+    requestStopWorkers();
+    whenWorkersEnded([this] {
+        m_frames.close();
+        const bool present = device::g_bDevExist.load() && device::g_isDeviceCommunicate.load();
+        leave(present ? outcome::LeftWithoutSaving : outcome::DeviceLost);
+    });
 }
 
 void AdjustScreenWin::closeEvent(QCloseEvent* event)

@@ -192,6 +192,8 @@ void AdjustScreenWin::openFramesAndRecords()
     }
     clearLastFrames();
     checkStoredLeveling();
+    m_frameLine[kMaster] = g_StartLineM.load();
+    m_frameLine[kSlave] = g_StartLineS.load();
 }
 
 void AdjustScreenWin::startWorkers()
@@ -361,6 +363,7 @@ QString AdjustScreenWin::rightText() const { return m_rightLabel->text(); }
 QString AdjustScreenWin::hintText() const { return m_hint->text(); }
 QString AdjustScreenWin::saveCaption() const { return m_saveButton->caption(); }
 bool AdjustScreenWin::countdownRunning() const { return m_timer->isActive(); }
+bool AdjustScreenWin::readjustEnabled() const { return m_readjustButton->isButtonEnabled(); }
 bool AdjustScreenWin::leftMarkedRed() const { return m_leftRed; }
 bool AdjustScreenWin::rightMarkedRed() const { return m_rightRed; }
 bool AdjustScreenWin::levelingThreadRunning() const { return m_imageThread && m_imageThread->isRunning(); }

@@ -78,6 +78,7 @@ public:
     bool saveEnabled() const;
     int focusIndex() const { return m_focusIndex; }
     bool countdownRunning() const;
+    bool readjustEnabled() const;
     bool leftMarkedRed() const;
     bool rightMarkedRed() const;
     bool levelingThreadRunning() const;
@@ -151,8 +152,22 @@ private:
     void waitForStartLineChange(int unit, int waited);
     void finishStartLineChange(int unit);
     void stepStartLine(int unit, int delta);
-    void stopWorkers();
+    void stopWorkers();          // blocking: the destructor only
+    void requestStopWorkers();   // returns at once
+    // Runs then once neither worker runs any more (at once when none does);
+    // the event loop goes on meanwhile, a worker ends after the
+    // transaction it is in.
+    void whenWorkersEnded(std::function<void()> then);
+    // Lets the leveling thread search or serve a start-line change: a
+    // running thread does it at its next pass; one that has ended (or is
+    // ending) is started again once both workers have ended.
+    void resumeLeveling();
+    // A start-line change or Re-adjusting while an exposure is on its way:
+    // that exposure no longer completes the leveling.
+    void supersedeExposure();
+    void enableReadjustOnly();
     void leave(int outcome);
+    void saveAndLeave(const FrameBytes& master, const FrameBytes& slave);
 
     // Frames (AdjustScreenPaint.cpp).
     void showNewFrame();
@@ -197,6 +212,11 @@ private:
     bool m_rightRed = false;
     bool m_closed = false;
     bool m_changeInProgress = false;
+    bool m_exposing = false;          // from the exposure's start until its end is handled
+    bool m_exposureStale = false;     // the start line changed since that exposure started
+    int m_exposureRun = 0;            // which exposure start a pause belongs to
+    bool m_resumePending = false;     // the leveling thread is to be started again
+    int m_frameLine[2] = {0, 0};      // the start line each unit's frame holds
     bool m_sensorTestRunning = false;
     // Normal view: the card of each unit and its band profile.
     QRect m_cardRect[2];

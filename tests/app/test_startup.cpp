@@ -1,10 +1,12 @@
 // Start-up: arguments, the flavour switch and its memory, the single-instance
-// lock, and a start from another working folder.
+// lock, a start from another working folder, and an installed tool.
 #include "app/Startup.h"
 #include "shell/Settings.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QImage>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -39,6 +41,23 @@ Run runSimulated(const QString& exe, const QString& runtimeDir, int quitAfterMs,
     return {p.exitCode(), p.readAllStandardError()};
 }
 
+QStringList filesUnder(const QString& folder)
+{
+    QStringList names;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << QDir(folder).relativeFilePath(it.next());
+    names.sort();
+    return names;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 } // namespace
 
 class StartupTest : public QObject {
@@ -64,6 +83,9 @@ private Q_SLOTS:
         a = app::parseArguments({"tovrin"}, true);
         QVERIFY(a.simulate);
         QVERIFY(a.first.isEmpty());
+        a = app::parseArguments({"tovrin", "--production-test", "-U"}, false);
+        QVERIFY(a.productionTest);
+        QCOMPARE(a.first, QString("-U"));
     }
 
     void switchIsStoredAndReused()
@@ -148,6 +170,67 @@ private Q_SLOTS:
         const Run run = runSimulated(QStringLiteral(TOVRIN_EXECUTABLE), runtime.path(), 300);
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.standardError.contains("The application is already running."));
+    }
+
+    // An installed tool (share/tovrin beside its bin/) started by a user with
+    // a fresh home and no XDG variables: the shipped defaults are copied into
+    // ~/.config/tovrin, the log goes to ~/.local/share/tovrin, nothing lands
+    // in the install, and the window shows the installed skin. The
+    // production test's menu switch runs that tool without storing it.
+    void anInstalledToolKeepsItsFilesPerUser()
+    {
+        QTemporaryDir root;
+        const QString prefix = root.path() + "/usr";
+        const QString share = prefix + "/share/tovrin";
+        QVERIFY(QDir().mkpath(prefix + "/bin"));
+        QVERIFY(QDir().mkpath(share));
+        const QString exe = prefix + "/bin/tovrin";
+        QVERIFY(QFile::copy(QStringLiteral(TOVRIN_EXECUTABLE), exe));
+        const QString appDir = QFileInfo(QStringLiteral(TOVRIN_EXECUTABLE)).absolutePath();
+        QVERIFY(QFile::link(appDir + "/skin", share + "/skin"));
+        QVERIFY(QFile::copy(QStringLiteral(TOVRIN_SOURCE_DIR "/data/Tovrin_language.lrp"), share + "/Tovrin_language.lrp"));
+        QVERIFY(QFile::copy(QStringLiteral(TOVRIN_SOURCE_DIR "/data/defaults/Tovrin.ini"), share + "/Tovrin.ini"));
+        const QString home = root.path() + "/home";
+        QVERIFY(QDir().mkpath(home));
+        const QStringList installed = filesUnder(prefix);
+        QVERIFY(QDir().mkpath(QStringLiteral(TOVRIN_SCREENSHOT_DIR)));
+        const QString picture = QStringLiteral(TOVRIN_SCREENSHOT_DIR "/installed-engineering.png");
+        QFile::remove(picture);
+
+        const auto start = [&](const QStringList& arguments, const QString& screenshot) {
+            QProcess p;
+            QProcessEnvironment env;  // a fresh session: no XDG variables, no TOVRIN_HOME
+            env.insert("PATH", qEnvironmentVariable("PATH"));
+            env.insert("HOME", home);
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+            env.insert("TOVRIN_QUIT_AFTER_MS", "4000");
+            env.insert("TOVRIN_SIM_FLASH", home + "/frame.bin");
+            if (!screenshot.isEmpty())
+                env.insert("TOVRIN_SCREENSHOT", screenshot);
+            p.setProcessEnvironment(env);
+            p.setWorkingDirectory(root.path());
+            p.start(exe, arguments);
+            return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        };
+
+        QVERIFY(start({"--simulate", "-M"}, picture));
+        const QString ini = home + "/.config/tovrin/Tovrin.ini";
+        QVERIFY(bytesOf(ini).startsWith("; Tovrin.ini"));  // the shipped file, comments and all
+        QVERIFY(bytesOf(ini).contains("ChooseToolEnable=1"));
+        const QStringList logs = filesUnder(home + "/.local/share/tovrin/log").filter(QStringLiteral("Tovrin_log_"));
+        QCOMPARE(logs.size(), 1);
+        QCOMPARE(filesUnder(prefix), installed);
+        QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"home", "usr"}));
+        const QImage shot(picture);
+        QVERIFY(!shot.isNull());
+        QCOMPARE(shot.size(), QImage(appDir + "/skin/1024/back_pixmap.png").size());  // offscreen: 800 x 600
+
+        QVERIFY(start({"--simulate", "--production-test"}, QString()));
+        QVERIFY(bytesOf(ini).contains("ChooseToolEnable=1"));
+        QString said;
+        for (const QString& log : filesUnder(home + "/.local/share/tovrin/log").filter(QStringLiteral("Tovrin_log_")))
+            said += QString::fromUtf8(bytesOf(home + "/.local/share/tovrin/log/" + log));
+        QVERIFY(said.contains("ChooseToolEnable = 4"));
     }
 
 private:

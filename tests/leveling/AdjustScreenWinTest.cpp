@@ -15,6 +15,7 @@
 #include "shell/Language.h"
 #include "shell/Skin.h"
 #include "sim/FactoryFrame.h"
+#include "sim/OpticalScene.h"
 #include "sim/SceneItems.h"
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
@@ -24,12 +25,17 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
 
 using namespace tovrin;
 using namespace tovrin::leveling;
@@ -72,6 +78,11 @@ private slots:
     void unplugShowsPulledOut();
     void sensorTestWarnsAndGoesOn();
     void debugPanelServesRequests();
+    void readjustDuringExposureExposesTheNewLine();
+    void startLineChangeAfterExposureRefusesSave();
+    void silentFrameNeverFreezesTheWindow();
+    void readjustAfterAFailedSearchSearchesAgain();
+    void slowLinkStartLineChangeIsServed();
     void screenshots_data();
     void screenshots();
 
@@ -318,7 +329,7 @@ void AdjustScreenWinTest::unplugShowsPulledOut()
     QVERIFY(!w->controlsEnabled());
     QVERIFY(!w->saveEnabled());
     w->ReturnSlot();
-    QCOMPARE(outcome.count(), 1);
+    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
     QCOMPARE(outcome.first().first().toInt(), 3);
 }
 
@@ -358,6 +369,169 @@ void AdjustScreenWinTest::debugPanelServesRequests()
     w->debugPanel()->closePreview->setChecked(false);
     w->ClosePreviewSlot();
     QVERIFY(w->levelingThreadRunning());
+}
+
+// ---- Start-line changes, exposure and a frame that stops answering ---------------------
+
+namespace {
+
+// The commands the frame executed, by number, in their order.
+struct CommandLog {
+    std::mutex mutex;
+    std::vector<int> numbers;
+
+    static std::shared_ptr<CommandLog> attach(sim::SimulatedFrame& frame)
+    {
+        auto log = std::make_shared<CommandLog>();
+        frame.addCommandObserver([log](uint8_t code, const uint8_t*, std::array<sim::UnitMemory, 2>) {
+            std::lock_guard lock(log->mutex);
+            log->numbers.push_back(code & 0x3F);
+            return false;
+        });
+        return log;
+    }
+    std::vector<int> all()
+    {
+        std::lock_guard lock(mutex);
+        return numbers;
+    }
+};
+
+// Position of the last n in v (-1 when none); of the first n after `from`.
+int lastOf(const std::vector<int>& v, int n)
+{
+    const auto it = std::find(v.rbegin(), v.rend(), n);
+    return it == v.rend() ? -1 : static_cast<int>(v.rend() - it) - 1;
+}
+int firstAfter(const std::vector<int>& v, int from, int n)
+{
+    const auto it = std::find(v.begin() + std::max(0, from + 1), v.end(), n);
+    return it == v.end() ? -1 : static_cast<int>(it - v.begin());
+}
+
+// Ticks every 10 ms and keeps the longest pause of the event loop.
+class Heartbeat {
+public:
+    Heartbeat()
+    {
+        m_clock.start();
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_clock.restart());
+        });
+        m_timer.start(10);
+    }
+    qint64 longestPauseMs() const { return std::max(m_longest, m_clock.elapsed()); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+} // namespace
+
+// Space while the exposure of the first leveling is on its way: that
+// exposure does not complete the new search; the lines found again are
+// exposed before the countdown saves them.
+void AdjustScreenWinTest::readjustDuringExposureExposesTheNewLine()
+{
+    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
+    const auto log = CommandLog::attach(*m_frame);
+    AdjustScreenWin* w = open();
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    QVERIFY(waitText(w, 54));
+    QTest::keyClick(w, Qt::Key_Space);
+    QCOMPARE(g_ExposureDone.load(), 0);
+    QVERIFY(!w->countdownRunning());
+    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
+    QCOMPARE(outcome.first().first().toInt(), 1);
+    const std::vector<int> seen = log->all();
+    const int search = lastOf(seen, 36);       // the Slave's SearchLine of the search Space started
+    QVERIFY(std::count(seen.begin(), seen.end(), 36) >= 2);
+    const int master = firstAfter(seen, search, 42);  // ReadExposure, Master then Slave
+    const int slave = firstAfter(seen, master, 43);
+    const int save = firstAfter(seen, search, 32);    // the Slave screen record's erase
+    QVERIFY2(master > search && slave > master, "the new lines were exposed");
+    QVERIFY2(save > slave, "and saved only then");
+}
+
+// The screenshot of the refusal: exposed, then a start line moved by a
+// step: Save&Exit asks for exposure again.
+void AdjustScreenWinTest::startLineChangeAfterExposureRefusesSave()
+{
+    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
+    AdjustScreenWin* w = open();
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    QVERIFY(QTest::qWaitFor([&] { return w->countdownRunning(); }, kLimitMs));
+    const int line = g_StartLineS.load();
+    w->RightAddSlot();
+    QVERIFY(!w->countdownRunning());
+    QCOMPARE(g_ExposureDone.load(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    QCOMPARE(int(m_frame->startLine(sim::Unit::Slave)), line + 1);
+    w->ReturnSlot();
+    QCOMPARE(w->leftText(), shell::context().text(64));
+    QCOMPARE(w->rightText(), shell::context().text(64));
+    QTest::qWait(60);
+    QCOMPARE(outcome.count(), 0);
+    QVERIFY(w->isVisible());
+    tovrin::test::saveShot(w->grab().toImage(), QStringLiteral("leveling-refused-after-change-1920"));
+}
+
+// A frame that stops answering: the workers end only when their
+// transaction's wait has run out, and the window keeps answering meanwhile;
+// it says the frame no longer communicates (it is still plugged in).
+void AdjustScreenWinTest::silentFrameNeverFreezesTheWindow()
+{
+    AdjustScreenWin* w = open();  // preview only: frames flow
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    m_frame->setRealTimeouts(true);
+    m_frame->dropNextReplies(1 << 30);
+    Heartbeat heartbeat;
+    QTest::qWait(100);  // the leveling thread now waits for a reply that never comes
+    w->ExposureButSlot();
+    QVERIFY2(waitText(w, 14), qPrintable(w->leftText() + QStringLiteral(" | ") + QString::number(heartbeat.longestPauseMs())));
+    QCOMPARE(device::g_isDeviceCommunicate.load(), 0);
+    QVERIFY(!w->controlsEnabled());
+    w->ExitSlot();
+    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
+    QCOMPARE(outcome.first().first().toInt(), 3);
+    QVERIFY2(heartbeat.longestPauseMs() < 100, qPrintable(QString::number(heartbeat.longestPauseMs())));
+}
+
+// The hint asks for Re-adjusting when line selection fails: it searches
+// again, although the leveling thread ended with the failure.
+void AdjustScreenWinTest::readjustAfterAFailedSearchSearchesAgain()
+{
+    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
+    const sim::SceneConfig straight = m_frame->scene();
+    QVERIFY(sim::applySceneFault(*m_frame, "no-line=master"));
+    AdjustScreenWin* w = open();
+    QVERIFY(QTest::qWaitFor([&] { return w->leftText() == shell::context().text(58); }, kLimitMs));
+    QVERIFY(QTest::qWaitFor([&] { return !w->levelingThreadRunning(); }, kLimitMs));
+    QVERIFY(w->readjustEnabled());
+    m_frame->setScene(straight);  // the operator adjusted the optics
+    QTest::keyClick(w, Qt::Key_Space);
+    QVERIFY(waitText(w, 55));
+    QCOMPARE(g_StartLineM.load(), 236);
+}
+
+// On a slow link a frame takes seconds: the change waits for the worker
+// and reaches the frame; the window never shows a line the frame lacks.
+void AdjustScreenWinTest::slowLinkStartLineChangeIsServed()
+{
+    writeIni(QStringLiteral("[Tovrin_Config]\nCompress_en=2\n"));
+    AdjustScreenWin* w = open();
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    m_frame->setReportLatency(std::chrono::microseconds(14000));
+    const int line = g_StartLineS.load();
+    w->RightAddSlot();
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    QCOMPARE(int(m_frame->startLine(sim::Unit::Slave)), line + 1);
+    QCOMPARE(g_StartLineS.load(), line + 1);
+    QVERIFY(w->rightText().contains(QString::number(line + 1)));
+    m_frame->setReportLatency(std::chrono::microseconds(20));
 }
 
 // ---- Screenshots ------------------------------------------------------------------

@@ -101,7 +101,17 @@ TEST_F(Opening, UnreadableRecordSkipsTheCheck)
 
 // ---- Panel requests ------------------------------------------------------------------
 
-class Panel : public SimLevelingTest {};
+class Panel : public SimLevelingTest {
+protected:
+    // Flash read requests one read of a whole calibration record takes.
+    int requestsPerRecordRead()
+    {
+        const uint64_t before = frame->commandsSeen(10);
+        records::CalInfo record;
+        EXPECT_TRUE(records::readCalibrationRecord(records::UnitId::Master, record));
+        return static_cast<int>(frame->commandsSeen(10) - before);
+    }
+};
 
 TEST_F(Panel, FlashReadOfARecordWithoutTestShowsNoValidTestPara)
 {
@@ -136,7 +146,12 @@ TEST_F(Panel, FlashWriteOfAThresholdThatDoesNotFitErasesNothing)
     PanelSettings p;
     p.exposureThreshold = "0x1c2";
     const uint64_t erases = frame->commandsSeen(13);
-    EXPECT_EQ(flashWriteSettings(kMaster, p), "Flash Write Error!");
+    // Nothing was written: the box says the value was refused, not that the flash failed.
+    EXPECT_EQ(flashWriteSettings(kMaster, p), "Flash Write refused: Exposure threshold 0x1c2 is not a byte!");
+    EXPECT_EQ(frame->commandsSeen(13), erases);
+    p.exposureThreshold = "0xc0";
+    p.cogradient = "0x100";
+    EXPECT_EQ(flashWriteSettings(kMaster, p), "Flash Write refused: Cogradient threshold 0x100 is not a byte!");
     EXPECT_EQ(frame->commandsSeen(13), erases);
 }
 
@@ -158,6 +173,16 @@ TEST_F(Panel, UpdateBackgroundWithBothZonesInvertsBits6And7InOneWrite)
     EXPECT_EQ(frame->fpgaRegister(Unit::Slave, 0x35), 0x81);
     EXPECT_EQ(frame->commandsSeen(23), writes + 1);
     EXPECT_EQ(updateBackground(kSlave, false, false), "PleaseSelectThe WhiteZone Or BlackZone!");
+}
+
+TEST_F(Panel, UpdateBackgroundFailuresEndWithTheirBox)
+{
+    frame->setFpgaRegister(Unit::Master, 0x35, 0x01);
+    frame->answerNextWithStatus(0xFF, 1, 6);  // the read of register 0x35
+    EXPECT_EQ(updateBackground(kMaster, true, false), "UpdateBK Read Error!");
+    frame->answerNextWithStatus(0xFF, 1, 4);  // the write back
+    EXPECT_EQ(updateBackground(kMaster, true, false), "UpdateBK Write Error!");
+    EXPECT_EQ(frame->fpgaRegister(Unit::Master, 0x35), 0x01);
 }
 
 TEST_F(Panel, RegisterWriteAndReadShowAddressAndValue)
@@ -213,8 +238,51 @@ TEST_F(Panel, WriteColumnFailuresInTheOrderOfTheSteps)
     EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write S failed:Erase!");
     frame->answerNextWithStatus(0xFF, 1, 9);
     EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write M failed:Write!");
-    EXPECT_FALSE(frame->calibrationRecordValid(Unit::Master)) << "an interrupted write leaves it invalid, not wrong";
+    frame->answerNextWithStatus(0xFF, 1, 10, requestsPerRecordRead());  // the Master's read-back
+    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write M failed:Read_temp!");
 }
+
+// A refused step puts back what the request had changed, as the leveling
+// save does: both records and the columns in hand stay the old ones.
+struct ColumnFailureRow {
+    const char* name;
+    int command;
+    int afterReads;  // whole record reads of this command before the refused one
+    int after;       // then single commands
+    const char* message;
+};
+
+void PrintTo(const ColumnFailureRow& row, std::ostream* os) { *os << row.name; }
+
+class WriteColumnFailure : public Panel, public ::testing::WithParamInterface<ColumnFailureRow> {};
+
+TEST_P(WriteColumnFailure, LeavesTheOldRecordsAndColumns)
+{
+    setColumns(kMaster, 40, 600);
+    setColumns(kSlave, 34, 610);
+    const auto master = frame->readFlash(Unit::Master, 0x11000, 1354);
+    const auto slave = frame->readFlash(Unit::Slave, 0x11000, 1354);
+    ASSERT_TRUE(frame->calibrationRecordValid(Unit::Master));
+    const ColumnFailureRow& row = GetParam();
+    frame->answerNextWithStatus(0xFF, 1, row.command, row.afterReads * requestsPerRecordRead() + row.after);
+    EXPECT_EQ(writeColumns("30", "610", "25", "620"), row.message);
+    EXPECT_EQ(frame->readFlash(Unit::Master, 0x11000, 1354), master);
+    EXPECT_EQ(frame->readFlash(Unit::Slave, 0x11000, 1354), slave);
+    EXPECT_EQ(unitLeveling(kMaster).startColumn, 40);
+    EXPECT_EQ(unitLeveling(kMaster).endColumn, 600);
+    EXPECT_EQ(unitLeveling(kSlave).startColumn, 34);
+    EXPECT_EQ(unitLeveling(kSlave).endColumn, 610);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, WriteColumnFailure,
+    ::testing::Values(ColumnFailureRow{"MasterErase", 13, 0, 0, "Write M failed:Erase!"},
+                      ColumnFailureRow{"MasterWrite", 9, 0, 3, "Write M failed:Write!"},
+                      ColumnFailureRow{"MasterReadBack", 10, 1, 0, "Write M failed:Read_temp!"},
+                      ColumnFailureRow{"SlaveRead", 29, 0, 0, "Write S failed:Read!"},
+                      ColumnFailureRow{"SlaveWrite", 28, 0, 0, "Write S failed:Write!"},
+                      ColumnFailureRow{"SlaveReadBack", 29, 1, 0, "Write S failed:Read_temp!"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Panel, WriteColumnRefusesColumnsOutsideTheSensor)
 {
@@ -254,6 +322,24 @@ TEST_F(SensorData, FailedRequestFailsTheTest)
 {
     frame->answerNextWithStatus(0xFF, 1, 26);
     EXPECT_FALSE(runSensorTest().ok);
+    EXPECT_EQ(frame->sensorRegister(Unit::Master, 0x84), 0x70) << "the Master had been switched to its pattern";
+    EXPECT_EQ(frame->sensorRegister(Unit::Master, 0x38), 0x11);
+}
+
+// A camera left in its test pattern sees nothing: whatever step fails, both
+// sensors are back in their picture mode before the test reports.
+TEST_F(SensorData, FailureAtTheColumnsRestoresBothSensors)
+{
+    for (Unit u : {Unit::Master, Unit::Slave}) {
+        frame->setSensorRegister(u, 0x84, 0x00);
+        frame->setSensorRegister(u, 0x38, 0x00);
+    }
+    frame->answerNextWithStatus(0xFF, 1, 23, 2);  // the Slave's first column write, after its two latches
+    EXPECT_FALSE(runSensorTest().ok);
+    for (Unit u : {Unit::Master, Unit::Slave}) {
+        EXPECT_EQ(frame->sensorRegister(u, 0x84), 0x70) << static_cast<int>(u);
+        EXPECT_EQ(frame->sensorRegister(u, 0x38), 0x11) << static_cast<int>(u);
+    }
 }
 
 // ---- Calibration run's helpers -------------------------------------------------------

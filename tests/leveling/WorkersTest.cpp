@@ -227,6 +227,27 @@ TEST_F(LevelingThread, NoFrameBufferNoFrame)
     EXPECT_TRUE(codes.codes().empty());
 }
 
+// A frame that stops answering is not one that was pulled out: the flags the
+// thread leaves with code 6 tell the two apart (messages 14 and 61).
+TEST_F(LevelingThread, SilentFrameEndsAsNotCommunicating)
+{
+    start();
+    ASSERT_TRUE(codes.waitFor(image::FrameComplete));
+    frame->dropNextReplies(1 << 30);
+    ASSERT_TRUE(codes.waitFor(image::DeviceLost)) << ::testing::PrintToString(codes.codes());
+    EXPECT_EQ(device::g_isDeviceCommunicate.load(), 0) << "still on the bus, no longer answering";
+}
+
+TEST_F(LevelingThread, PulledFrameEndsAsPulledOut)
+{
+    start();
+    ASSERT_TRUE(codes.waitFor(image::FrameComplete));
+    frame->unplug();
+    ASSERT_TRUE(codes.waitFor(image::DeviceLost)) << ::testing::PrintToString(codes.codes());
+    EXPECT_EQ(device::g_bDevExist.load(), 0);
+    EXPECT_EQ(device::g_isDeviceCommunicate.load(), 1);
+}
+
 // ---- Preview only -----------------------------------------------------------------
 
 TEST_F(LevelingThread, PreviewOnlyShowsTheStoredLevelingWithTheZoneRegisters)
@@ -431,12 +452,14 @@ TEST_F(Exposure, SlaveFailureStillFinishes)
     EXPECT_EQ(codes.codes(), (std::vector<int>{exposure::MasterReady, exposure::SlaveFailed, exposure::Finished}));
 }
 
-TEST_F(Exposure, RequestWithoutReplyFailsAndMarksTheFrameGone)
+// A request the frame never answers is a lost link, not a refused exposure:
+// code 6 without 16, and the frame, still plugged in, reads as not communicating.
+TEST_F(Exposure, RequestWithoutReplyIsTheLinkLost)
 {
     frame->dropRepliesTo(42);
     run();
-    EXPECT_EQ(codes.codes(), (std::vector<int>{exposure::MasterFailed, exposure::Finished}));
-    EXPECT_EQ(device::g_bDevExist.load(), 0);
+    EXPECT_EQ(codes.codes(), (std::vector<int>{exposure::DeviceLost}));
+    EXPECT_EQ(device::g_isDeviceCommunicate.load(), 0);
 }
 
 TEST_F(Exposure, DeviceGoneBeforeTheRun)
