@@ -2,6 +2,7 @@
 
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
+#include "shell/Folders.h"
 #include "shell/Log.h"
 
 #include <QDir>
@@ -118,8 +119,9 @@ bool JournalEntry::valid() const
 
 QString journalFolder()
 {
-    // Beside Tovrin.ini and log/, in the folder the tool works in.
-    return QDir::currentPath() + QStringLiteral("/records");
+    // In the data folder, beside log/ (the application folder of a build
+    // tree or a portable copy; the user's data folder of an installed tool).
+    return QDir(shell::dataPath(QStringLiteral("records"))).absolutePath();
 }
 
 QString journalFrameName()

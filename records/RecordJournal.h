@@ -9,7 +9,8 @@
 // written back (restoreEntry), as an ordinary record write that closes the
 // entry.
 //
-// Layout, in the application folder:
+// Layout, in the data folder (shell/Folders.h: the application folder of a
+// build tree or a portable copy, the user's data folder of an installed tool):
 //
 //   records/<frame>/<unit>-<record>-<time>.bin    the record as it was
 //   records/<frame>/<unit>-<record>-<time>.open   while its replacement is unfinished

@@ -150,6 +150,7 @@ void FirmwareUpdateFlow::start(const QString& path)
     Q_EMIT progressChanged(0);
     Q_EMIT progressVisible(true);
     Q_EMIT functionsLocked(true);
+    m_phase = Phase::Starting;
     if (m_prepared) {
         continuePrepared();
         return;
@@ -302,6 +303,9 @@ bool FirmwareUpdateFlow::onDetection(int code)
     switch (m_phase) {
     case Phase::Idle:
         return false;
+    case Phase::Starting:
+        // The steps' own requests tell whether the frame went away.
+        return true;
     case Phase::Preparing:
         if (code == kBootLoaderOpened) {
             device::UpdateExpected = 0;

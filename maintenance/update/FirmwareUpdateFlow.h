@@ -39,7 +39,10 @@ namespace tovrin::update {
 class FirmwareUpdateFlow : public QObject {
     Q_OBJECT
 public:
-    enum class Phase { Idle, Preparing, Transferring, Finishing };
+    // Starting: the first steps (mode switch, version reads, restart into
+    // the boot loader) are under way; the detection's codes meanwhile are
+    // the frame restarting, not news for the owner.
+    enum class Phase { Idle, Starting, Preparing, Transferring, Finishing };
     enum class Outcome {
         Updated,    // the application came back after the update
         Refused,    // the package was not accepted; the frame was not touched

@@ -273,8 +273,9 @@ TEST_F(RecordFlash, InterruptedSaveNeverLeavesAValidWrongRecord)
             EXPECT_EQ(back, oldRecord.fields) << "vanished at report " << n;
         }
         EXPECT_EQ(ok, n > reports) << n;
-        if (!ok)
+        if (!ok) {
             EXPECT_EQ(device::g_bDevExist.load(), 0) << n;
+        }
         device::g_bDevExist = 1;
         device::g_isDeviceCommunicate = 1;
     }
