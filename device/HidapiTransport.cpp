@@ -3,9 +3,13 @@
 #include <hidapi/hidapi.h>
 #include <libudev.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <unistd.h>
@@ -36,6 +40,12 @@ std::vector<uint8_t> readFileBytes(const std::string& path)
     return bytes;
 }
 
+// The report ID of the command collection's reports, both ways.
+constexpr uint8_t kCommandReportId = 3;
+
+// Calls interrupted by signals one after the other before one is given up.
+constexpr int kInterruptedRetries = 100;
+
 int clampWait(uint32_t waitMs)
 {
     return waitMs > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(waitMs);
@@ -44,6 +54,11 @@ int clampWait(uint32_t waitMs)
 } // namespace
 
 HidapiTransport::HidapiTransport() = default;
+
+HidapiTransport::HidapiTransport(std::string nodePath)
+    : m_fixedPath(std::move(nodePath))
+{
+}
 
 HidapiTransport::~HidapiTransport()
 {
@@ -107,6 +122,8 @@ bool HidapiTransport::open(uint16_t& productId)
     closeLocked();
     if (!initHidapi())
         return false;
+    if (!m_fixedPath.empty())
+        return openNodeLocked(m_fixedPath, productId);
 
     const std::vector<HidEntry> entries = enumerateFrameEntries();
     for (const std::string& candidate : frameVendorPaths(entries)) {
@@ -124,6 +141,30 @@ bool HidapiTransport::open(uint16_t& productId)
         return true;
     }
     return false;
+}
+
+bool HidapiTransport::openNodeLocked(const std::string& path, uint16_t& productId)
+{
+    // A link (a udev rule's own name for the node) is followed to the node,
+    // whose sysfs entry tells what it is.
+    std::string node = path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        node = real;
+        std::free(real);
+    }
+    const HidNodeIdentity identity = readNode(node);
+    if (!identity.present || identity.vendorId != kFrameVendorId || !isFrameProductId(identity.productId) ||
+        !identity.vendorCollection)
+        return false;
+    hid_device* dev = hid_open_path(node.c_str());
+    if (!dev)
+        return false;
+    m_device = dev;
+    m_path = node;
+    m_opened = identity;
+    m_open = true;
+    productId = identity.productId;
+    return true;
 }
 
 int HidapiTransport::check(uint16_t& productId)
@@ -154,9 +195,16 @@ IoResult HidapiTransport::write(const uint8_t* report, uint32_t /*waitMs*/)
     const std::lock_guard lock(m_mutex);
     if (!m_device)
         return IoResult::NotConnected;
-    errno = 0;
-    const int n = hid_write(m_device, report, kReportSize);
-    const int err = errno;
+    int n = -1;
+    int err = 0;
+    // A signal that comes before the report moved interrupts the write (EINTR); it is written again.
+    for (int attempt = 0; attempt < kInterruptedRetries; ++attempt) {
+        errno = 0;
+        n = hid_write(m_device, report, kReportSize);
+        err = errno;
+        if (n >= 0 || err != EINTR)
+            break;
+    }
     if (n == kReportSize)
         return IoResult::Ok;
     if (n >= 0)
@@ -170,14 +218,27 @@ IoResult HidapiTransport::read(uint8_t* report, uint32_t waitMs)
     std::memset(report, 0, kReportSize);
     if (!m_device)
         return IoResult::NotConnected;
-    errno = 0;
-    const int n = hid_read_timeout(m_device, report, kReportSize, clampWait(waitMs));
-    const int err = errno;
-    if (n > 0)
-        return IoResult::Ok;  // a report is always taken as 64 bytes
-    if (n == 0)
-        return IoResult::TimedOut;
-    return errorResult(err);
+    // The wait goes on, for what is left of it, after a signal interrupted
+    // it (EINTR) and after a report of another collection: hidraw hands the
+    // node every input report of the frame's USB interface, its touch
+    // screen's too, and only the command collection's (report ID 3) are
+    // for us, as a handle of that collection alone would see them.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    int wait = clampWait(waitMs);
+    for (int interrupted = 0;;) {
+        errno = 0;
+        const int n = hid_read_timeout(m_device, report, kReportSize, wait);
+        const int err = errno;
+        if (n > 0 && report[0] == kCommandReportId)
+            return IoResult::Ok;  // a report is always taken as 64 bytes
+        if (n == 0)
+            return IoResult::TimedOut;
+        if (n < 0 && (err != EINTR || ++interrupted >= kInterruptedRetries))
+            return errorResult(err);
+        std::memset(report, 0, kReportSize);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        wait = left.count() > 0 ? clampWait(static_cast<uint32_t>(std::min<int64_t>(left.count(), UINT32_MAX))) : 0;
+    }
 }
 
 bool HidapiTransport::getFeature(uint8_t* buffer)

@@ -6,7 +6,10 @@
 // byte 0 (our commands use ID 3); the feature report length counts that ID
 // byte; a read that times out leaves nothing pending, a report that arrives
 // late stays queued for the next read; a write blocks until the USB transfer
-// is done or the kernel gives up on it, so waitMs does not bound a write.
+// is done or the kernel gives up on it, so waitMs does not bound a write;
+// a node gets every input report of its USB interface, also those of the
+// frame's other collections (other report IDs), which a read passes over;
+// a signal interrupts a wait or a write (EINTR) without ending the transfer.
 
 #include "device/HidIdentity.h"
 #include "device/Transport.h"
@@ -23,6 +26,11 @@ namespace tovrin::device {
 class HidapiTransport final : public Transport {
 public:
     HidapiTransport();
+    // Opens only the node given ("/dev/hidraw3", or a link to it) instead of
+    // the first frame enumeration finds: for machines with several frames or
+    // with nodes udev does not list. The node must still be a frame's vendor
+    // collection by what sysfs says of it.
+    explicit HidapiTransport(std::string nodePath);
     ~HidapiTransport() override;
 
     HidapiTransport(const HidapiTransport&) = delete;
@@ -49,7 +57,10 @@ public:
 
 private:
     void closeLocked();
+    bool openNodeLocked(const std::string& path, uint16_t& productId);
     IoResult errorResult(int err) const;
+
+    const std::string m_fixedPath;  // the node to open; empty: the first frame found
 
     mutable std::mutex m_mutex;     // guards the handle and what belongs to it
     hid_device_* m_device = nullptr;

@@ -125,6 +125,8 @@ bool parseFaultItem(FaultPlan& plan, std::string_view text)
         plan.link.vanishAtReportIn = count;
     else if (item.name == "vanish-in-frame" && count > 0)
         plan.link.vanishAtLineRequestIn = count;
+    else if (item.name == "vanish-at-feature" && count > 0)
+        plan.link.vanishAtFeatureIn = count;
     else if (item.name == "refuse-block" && count > 0)
         plan.bootLoader.refuseBlockIn = count;
     else if (item.name == "unplug-at-block" && count > 0)

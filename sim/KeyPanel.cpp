@@ -176,7 +176,11 @@ KeyPanel::Layout KeyPanel::layOut(const EdgeGroups& groups, const Optics& optics
         if (std::none_of(edgeGroups.begin(), edgeGroups.end(), [](int k) { return k > 0; }))
             continue;
         const Strip& s = strips[e];
-        const auto stretch = takeableStretch(optics, e + 1, s.alongFrom, s.alongTo, s.crossFrom, s.crossTo);
+        // The top keys sit along the middle half of the top edge, where the
+        // windows draw them: both cameras look along that edge and see every
+        // point of the strip.
+        const auto stretch = e == 3 ? std::make_optional(std::make_pair(0.25 * w, 0.75 * w))
+                                    : takeableStretch(optics, e + 1, s.alongFrom, s.alongTo, s.crossFrom, s.crossTo);
         if (!stretch)
             continue;  // no place on this edge where both cameras take a key
         for (auto [from, to] : alongEdge(edgeGroups, stretch->first, stretch->second)) {

@@ -11,17 +11,19 @@
 // the image-processing window of its unit's record (START..END columns), so
 // a key outside the window of either unit is not reported.
 //
-// Where the keys are printed is the frame's own business, and it prints
-// them only where both cameras can take them: the key calibration keeps, for
-// each camera, only the spots in the part of its line where it looks for
-// that edge's keys (the camera near the keys: positions 0-900; the far one:
-// 600-1220; the left camera is near the left keys, the right camera near
-// the others). So each edge's keys lie in a strip beside the picture, along
-// the stretch of that strip where both cameras see them well inside those
-// parts: the left and right keys along nearly the whole height, the bottom
-// keys towards the Slave corner, the top keys in the small corner between
-// the picture and the Slave camera. Keys of one group are evenly spaced,
-// groups a little further apart. They follow the fingers' screen and optics.
+// Where the keys are printed is the frame's own business. Each edge's keys
+// lie in a strip beside the picture. The left, right and bottom keys are
+// printed only where both cameras can take them: the key calibration keeps,
+// for each camera, only the spots in the part of its line where it looks
+// for that edge's keys (the camera near the keys: positions 0-900; the far
+// one: 600-1220; the left camera is near the left keys, the right camera
+// near the right and bottom ones), so the left and right keys run along
+// nearly the whole height, the bottom keys towards the Slave corner. The
+// top keys are printed along the middle half of the top edge, between the
+// picture and the cameras' height, where a maker prints them and the
+// windows draw them: both cameras look along that edge and see them at the
+// far ends of their lines. Keys of one group are evenly spaced, groups a
+// little further apart. They follow the fingers' screen and optics.
 //
 // The panel reads the key calibration's target records for the fingers, so
 // that the auto finger touches the corner a record names.

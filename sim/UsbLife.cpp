@@ -205,7 +205,13 @@ IoResult read(FrameCore& core, Lock& lock, uint64_t handle, uint8_t* report, uin
 
 bool feature(FrameCore& core, uint64_t handle, uint8_t* buffer)
 {
-    if (!core.usb.alive(handle) || core.firmware.bootLoader || buffer[0] != kKeyReportId)
+    if (!core.usb.alive(handle))
+        return false;
+    if (strikes(core.faults.link.vanishAtFeatureIn)) {
+        vanish(core);
+        return false;
+    }
+    if (core.firmware.bootLoader || buffer[0] != kKeyReportId)
         return false;
     buffer[1] = core.firmware.keyEdge;
     buffer[2] = core.firmware.keyNumber;

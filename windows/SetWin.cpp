@@ -399,11 +399,12 @@ void SetWin::saveEnded(int outcome)
     setButtonsEnabled(true);
     setFocusPosition(m_focus);
     Q_EMIT saveFinished(outcome);
-    if (m_lastSave->succeeded()) {
+    if (m_lastSave->complete()) {
         close();
         return;
     }
-    // Never a silent failure: say what went wrong; the dialog stays open.
+    // Never a silent failure: say what went wrong; the dialog stays open
+    // (settings held but the frame not back at work: Reconnect is here).
     showWarning(settingsjob::saveMessageId(*m_lastSave));
 }
 

@@ -149,10 +149,12 @@ void routeDebugLines(QtMsgType type, const QMessageLogContext& context, const QS
 
 void printHelp(QTextStream& s)
 {
-    s << "usage: tovrin-cli [--simulate] <verb> [arguments]\n\n"
+    s << "usage: tovrin-cli [--simulate | --device <node>] <verb> [arguments]\n\n"
          "Runs one job of the tool on the frame and exits with\n"
          "  0 done, 1 refused or failed, 2 bad usage, 3 no frame.\n\n"
          "  --simulate   use the simulated frame (also TOVRIN_SIMULATE=1)\n"
+         "  --device <node>  open this hidraw node (/dev/hidrawN) instead of the\n"
+         "               first frame found; see /sys/class/hidraw/*/device/uevent\n"
          "  --help       this text; '<verb> --help' for one verb\n\n"
          "Verbs:\n";
     for (const CliVerbInfo& v : verbs()) {
@@ -186,16 +188,29 @@ int run(int argc, char** argv)
 
     bool simulate = qgetenv("TOVRIN_SIMULATE") == "1";
     bool help = false;
+    QString node;
     QStringList rest;
     const QStringList arguments = QCoreApplication::arguments();
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
-        if (a == QLatin1String("--simulate"))
+        if (a == QLatin1String("--simulate")) {
             simulate = true;
-        else if (rest.isEmpty() && (a == QLatin1String("--help") || a == QLatin1String("-h")))
+        } else if (a == QLatin1String("--device") || a.startsWith(QLatin1String("--device="))) {
+            // The node to open, before or after the verb: "--device /dev/hidraw3".
+            if (a.size() > 8)
+                node = a.mid(9);
+            else if (i + 1 < arguments.size())
+                node = arguments.at(++i);
+            if (node.isEmpty()) {
+                Session session;
+                session.say(QStringLiteral("tovrin-cli: --device needs a node, e.g. --device /dev/hidraw0"));
+                return kExitUsage;
+            }
+        } else if (rest.isEmpty() && (a == QLatin1String("--help") || a == QLatin1String("-h"))) {
             help = true;
-        else
+        } else {
             rest << a;
+        }
     }
 
     Session session;
@@ -210,6 +225,10 @@ int run(int argc, char** argv)
         return kExitUsage;
     }
     const QStringList verbArguments = rest.mid(1);
+    if (simulate && !node.isEmpty()) {
+        session.say(QStringLiteral("tovrin-cli: --device names a real frame's node; the simulated frame has none"));
+        return kExitUsage;
+    }
     if (verbArguments.contains(QLatin1String("--help"))) {
         session.out() << "usage: tovrin-cli [--simulate] " << verb->name << ' ' << verb->synopsis << "\n  "
                       << verb->summary << '\n';
@@ -236,7 +255,8 @@ int run(int argc, char** argv)
             setSleeper([](int) { std::this_thread::yield(); });
         device::setTransport(sim::makeSimTransport(frame));
     } else {
-        device::setTransport(std::make_shared<device::HidapiTransport>());
+        device::setTransport(node.isEmpty() ? std::make_shared<device::HidapiTransport>()
+                                             : std::make_shared<device::HidapiTransport>(node.toStdString()));
     }
 
     shell::PrepareLogFolders();

@@ -4,6 +4,7 @@
 #include "Cli.h"
 
 #include "device/DeviceStatus.h"
+#include "device/HidLink.h"
 #include "device/UnitOps.h"
 #include "keys/core/KeyCalibrationThread.h"
 #include "keys/core/KeyCodes.h"
@@ -20,6 +21,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <chrono>
 
 namespace tovrin::cli {
 namespace {
@@ -58,7 +61,16 @@ void printRectangles(QTextStream& out, const records::CalInfo& r)
     out << "  window: START " << r.u10_PROJECT_START << " END " << r.u10_PROJECT_END << '\n';
 }
 
-int calibrate(Session& session)
+// A target that waits longer than this for its touch ends the run (a key
+// the cameras cannot both see is never taken; nobody may be there).
+constexpr int kDefaultTargetSeconds = 60;
+
+bool frameGone(const device::ModeSwitchOutcome& mode)
+{
+    return mode.frameLost || mode.deviceAbsent || !device::g_bDevExist.load();
+}
+
+int calibrate(Session& session, int targetSeconds)
 {
     if (const int opened = session.requireWorkingFrame(false); opened != kExitDone)
         return opened;
@@ -73,15 +85,21 @@ int calibrate(Session& session)
         session.sayMessage(kNoKeyMessage);
         return kExitFailed;
     }
+    if (codes.keepFrameCodes)
+        session.say(QStringLiteral("Tovrin_Key.ini not found: the frame keeps the key codes it holds"));
     const device::ModeSwitchOutcome mode = device::SwitchModeChecked(device::mode::Calibration);
     if (!mode.ok) {
-        session.sayMessage(mode.messageId >= 0 ? mode.messageId : 14);
-        return mode.frameLost || mode.deviceAbsent ? kExitNoFrame : kExitFailed;
+        session.sayMessage(frameGone(mode) ? 61 : mode.messageId >= 0 ? mode.messageId : 14);
+        return frameGone(mode) ? kExitNoFrame : kExitFailed;
     }
     if (const int refusal = keyCalibrationEntryCheck(); refusal != 0) {
-        device::SwitchModeChecked(device::mode::Work);
+        if (!device::g_bDevExist.load()) {
+            session.sayMessage(61);
+            return kExitNoFrame;
+        }
+        const device::ModeSwitchOutcome back = device::SwitchModeChecked(device::mode::Work);
         session.sayMessage(refusal);
-        return kExitFailed;
+        return frameGone(back) ? kExitNoFrame : kExitFailed;
     }
     records::CalInfo before;
     records::readCalibrationRecord(records::UnitId::Slave, before);
@@ -96,9 +114,19 @@ int calibrate(Session& session)
     QEventLoop loop;
     int last = -1;
     int shownPercent = -1;
+    int asked = -1;
     QObject::connect(&job, &KeyCalibrationThread::sendData, &loop, [&](int code) {
-        if (code == keycode::kTargetReady)
+        if (code == keycode::kTargetReady) {
             job.state().repaint = 0;
+            // Which corner of which key to touch next, once per target shown.
+            const int target = job.state().target.load();
+            if (target >= 0 && target < static_cast<int>(depiction.targets.size()) && target != asked) {
+                asked = target;
+                session.out() << "touch: " << describeTarget(depiction.targets[static_cast<size_t>(target)], configuration)
+                              << '\n';
+                session.out().flush();
+            }
+        }
         if (code == keycode::kProgress) {
             const int percent = job.state().progress.load();
             if (percent != shownPercent)
@@ -110,24 +138,45 @@ int calibrate(Session& session)
     }, Qt::QueuedConnection);
     QObject::connect(&job, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     job.prepare(depiction, width, height, codes);
+    job.setTargetLimit(std::chrono::seconds(targetSeconds));
     job.start();
     loop.exec();
     job.wait();
     QCoreApplication::processEvents();  // codes still queued behind finished()
 
-    device::SwitchModeChecked(device::mode::Work);
+    const device::ModeSwitchOutcome work =
+        device::g_bDevExist.load() ? device::SwitchModeChecked(device::mode::Work) : device::ModeSwitchOutcome{};
+    if (!device::g_bDevExist.load() || (!work.ok && frameGone(work))) {
+        session.sayMessage(61);
+        return kExitNoFrame;
+    }
     if (last != keycode::kStored) {
-        session.sayMessage(!device::g_bDevExist.load() ? 61 : last == keycode::kInitFailed ? 70 : 71);
-        return device::g_bDevExist.load() ? kExitFailed : kExitNoFrame;
+        if (const auto target = job.targetNotTaken())
+            session.say(QStringLiteral("not taken within %1 s: %2")
+                            .arg(targetSeconds)
+                            .arg(describeTarget(depiction.targets[static_cast<size_t>(*target)], configuration)));
+        session.sayMessage(last == keycode::kInitFailed ? 70 : 71);
+        return kExitFailed;
     }
     records::CalInfo after;
     if (!records::readCalibrationRecord(records::UnitId::Slave, after)) {
-        session.sayMessage(18);
-        return kExitFailed;
+        const bool gone = !device::g_bDevExist.load();
+        session.sayMessage(gone ? 61 : 18);
+        return gone ? kExitNoFrame : kExitFailed;
     }
     session.out() << "stored: " << (after.leftKeyCount + after.rightKeyCount + after.bottomKeyCount + after.topKeyCount)
-                  << " keys, " << codes.codes.size() << " key codes\n";
+                  << " keys, ";
+    if (codes.keepFrameCodes)
+        session.out() << "the frame's key codes kept\n";
+    else
+        session.out() << codes.codes.size() << " key codes\n";
     printRectangles(session.out(), after);
+    if (!work.ok) {
+        // Stored, but the frame is not in work mode: its keys do nothing yet.
+        session.say(QStringLiteral("the keys are stored, but the frame did not take work mode"));
+        session.sayMessage(work.messageId >= 0 ? work.messageId : 14);
+        return kExitFailed;
+    }
     return kExitDone;
 }
 
@@ -136,16 +185,15 @@ int test(Session& session, int seconds)
     if (const int opened = session.requireWorkingFrame(false); opened != kExitDone)
         return opened;
     printKeysOnSimulatedFrame(session, readKeyConfiguration(), false);
-    if (!device::SwitchModeChecked(device::mode::Work).ok) {
-        session.sayMessage(14);
-        return kExitFailed;
+    if (const device::ModeSwitchOutcome mode = device::SwitchModeChecked(device::mode::Work); !mode.ok) {
+        session.sayMessage(frameGone(mode) ? 61 : 14);
+        return frameGone(mode) ? kExitNoFrame : kExitFailed;
     }
     KeyTestThread job;
     QEventLoop loop;
     QElapsedTimer clock;
     clock.start();
-    bool failedReads = false;
-    bool lost = false;
+    bool failedRead = false;
     QObject::connect(&job, &KeyTestThread::keyChanged, &loop, [&](int edge, int number) {
         const char* name = edge >= kEdgeLeft && edge <= kEdgeTop ? edgeName(static_cast<Edge>(edge)) : nullptr;
         session.out() << clock.elapsed() << " ms: ";
@@ -158,22 +206,27 @@ int test(Session& session, int seconds)
         session.out().flush();
     }, Qt::QueuedConnection);
     QObject::connect(&job, &KeyTestThread::sendData, &loop, [&](int code) {
-        if (code == testcode::kReadFailed && !failedReads) {
-            failedReads = true;
-            session.sayMessage(81);
+        // The frame no longer answers report 7: it was pulled out, or it
+        // cannot show its keys; either way the test ends here.
+        if (code == testcode::kReadFailed && !failedRead) {
+            failedRead = true;
+            job.state().stop = true;
         }
     }, Qt::QueuedConnection);
-    QObject::connect(&job, &QThread::finished, &loop, [&] {
-        lost = !device::g_bDevExist.load();
-        loop.quit();
-    }, Qt::QueuedConnection);
+    QObject::connect(&job, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     QTimer::singleShot(seconds * 1000, &loop, [&] { job.state().stop = true; });
     job.begin();
     loop.exec();
     job.wait();
     QCoreApplication::processEvents();
-    if (lost) {
+    uint16_t productId = 0;
+    const bool gone = !device::g_bDevExist.load() || device::CheckHidDevice(productId) == device::kCheckGone;
+    if (gone) {
         session.sayMessage(61);
+        return kExitNoFrame;
+    }
+    if (failedRead) {
+        session.sayMessage(81);
         return kExitNoFrame;
     }
     return kExitDone;
@@ -181,8 +234,16 @@ int test(Session& session, int seconds)
 
 int runKeys(Session& session, const QStringList& arguments)
 {
-    if (arguments.size() == 1 && arguments.at(0) == QLatin1String("calibrate"))
-        return calibrate(session);
+    if (!arguments.isEmpty() && arguments.at(0) == QLatin1String("calibrate")) {
+        if (arguments.size() == 1)
+            return calibrate(session, kDefaultTargetSeconds);
+        if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--target-seconds")) {
+            bool ok = false;
+            const int seconds = arguments.at(2).toInt(&ok);
+            if (ok && seconds > 0 && seconds <= 3600)
+                return calibrate(session, seconds);
+        }
+    }
     if (arguments.size() == 3 && arguments.at(0) == QLatin1String("test") && arguments.at(1) == QLatin1String("--seconds")) {
         bool ok = false;
         const int seconds = arguments.at(2).toInt(&ok);
@@ -192,8 +253,10 @@ int runKeys(Session& session, const QStringList& arguments)
     return usage(session, "keys");
 }
 
-const CliVerb kKeys{"keys", "calibrate | test --seconds N",
-                    "calibrate the shortcut keys, or print each key the frame reports for N seconds", runKeys};
+const CliVerb kKeys{"keys", "calibrate [--target-seconds N] | test --seconds N",
+                    "calibrate the shortcut keys (each corner waits at most N seconds, 60 by default, for its "
+                    "touch), or print each key the frame reports for N seconds",
+                    runKeys};
 
 } // namespace
 } // namespace tovrin::cli

@@ -98,14 +98,10 @@ int apply(Session& session, const Options& o)
     }
     if (o.points)
         c.fourPoint = *o.points == 4;
-    if (o.touchType) {
-        c.touchTypeEnabled = true;
-        c.touchType = *o.touchType;
-    }
+    if (o.touchType)
+        c.touchType = *o.touchType;  // the choices are there only with AutoCheck (checked before)
     if (o.doubleWriting)
         c.doubleWritingOpen = *o.doubleWriting == 1;
-    if (o.touchType && shell::settings::AutoCheck.read() == 0)
-        session.say(QStringLiteral("touch type chosen while os_check/AutoCheck is 0 in Tovrin.ini"));
 
     const settingsjob::DialogSettings settings = settingsjob::settingsFromControls(c);
     settingsjob::writeDialogSettings(settings);
@@ -122,15 +118,52 @@ int apply(Session& session, const Options& o)
     job.wait();
     const settingsjob::SaveResult result = job.result();
     QTextStream& out = session.out();
-    if (!result.succeeded()) {
-        session.sayMessage(settingsjob::saveMessageId(result));
+    if (result.succeeded()) {
+        out << (result.outcome == settingsjob::SaveOutcome::Unchanged ? "unchanged: nothing written\n"
+                                                                      : "stored: Slave and Master read back equal\n");
+        printRecord(out, slave);
+    }
+    if (!result.complete()) {
+        // Held but not taken (no work mode, no reset) is not done either.
+        if (result.succeeded() && !result.frameLost)
+            session.say(QStringLiteral("the settings are stored, but the frame did not take %1")
+                            .arg(result.workModeOk ? QStringLiteral("the reset") : QStringLiteral("work mode")));
+        session.sayMessage(result.frameLost ? 61 : settingsjob::saveMessageId(result));
         return result.frameLost ? kExitNoFrame : kExitFailed;
     }
-    out << (result.outcome == settingsjob::SaveOutcome::Unchanged ? "unchanged: nothing written\n"
-                                                                  : "stored: Slave and Master read back equal\n");
-    if (!result.workModeOk || !result.resetOk)
-        session.say(QStringLiteral("the frame did not take work mode or the reset afterwards"));
-    printRecord(out, slave);
+    return kExitDone;
+}
+
+// Prints the Slave's record as flash reads are made: in calibration mode,
+// then back to work mode.
+int print(Session& session)
+{
+    const device::ModeSwitchOutcome mode = device::SwitchModeChecked(device::mode::Calibration);
+    if (!mode.ok) {
+        const bool gone = mode.frameLost || mode.deviceAbsent || !device::g_bDevExist.load();
+        session.sayMessage(gone ? 61 : mode.messageId >= 0 ? mode.messageId : 14);
+        return gone ? kExitNoFrame : kExitFailed;
+    }
+    QTextStream& out = session.out();
+    records::ScreenRecord record;
+    const bool read = records::readScreenRecord(record);
+    const device::ModeSwitchOutcome work =
+        device::g_bDevExist.load() ? device::SwitchModeChecked(device::mode::Work) : device::ModeSwitchOutcome{};
+    if (!device::g_bDevExist.load() || work.frameLost) {
+        session.sayMessage(61);
+        return kExitNoFrame;
+    }
+    if (!read) {
+        session.sayMessage(18);
+        return kExitFailed;
+    }
+    printRecord(out, record);
+    printIni(out);
+    if (!work.ok) {
+        session.say(QStringLiteral("the frame did not go back to work mode"));
+        session.sayMessage(work.messageId >= 0 ? work.messageId : 14);
+        return kExitFailed;
+    }
     return kExitDone;
 }
 
@@ -139,20 +172,18 @@ int runSettings(Session& session, const QStringList& arguments)
     Options options;
     if (!parseOptions(arguments, options))
         return usage(session, "settings");
+    // The window offers the touch types only with os_check/AutoCheck=1 and
+    // stores Auto otherwise: a type chosen without it is refused before the
+    // frame is touched.
+    if (options.touchType && shell::settings::AutoCheck.read() == 0) {
+        session.say(QStringLiteral("--touch-type is stored only with os_check/AutoCheck=1 in Tovrin.ini"));
+        return kExitFailed;
+    }
     if (const int opened = session.requireWorkingFrame(true); opened != kExitDone)
         return opened;
     if (options.any())
         return apply(session, options);
-
-    QTextStream& out = session.out();
-    records::ScreenRecord record;
-    if (!records::readScreenRecord(record)) {
-        session.sayMessage(18);
-        return device::g_bDevExist.load() ? kExitFailed : kExitNoFrame;
-    }
-    printRecord(out, record);
-    printIni(out);
-    return kExitDone;
+    return print(session);
 }
 
 const CliVerb kSettings{"settings",

@@ -20,6 +20,23 @@ uint32_t targetRecord(const KeyTarget& target, bool extendedFrame)
            (static_cast<uint32_t>(target.groupKeys & 0xFF) << 16) | (static_cast<uint32_t>(target.index & 0xFF) << 24);
 }
 
+QString describeTarget(const KeyTarget& target, const KeyConfiguration& configuration)
+{
+    if (target.edge < kEdgeLeft || target.edge > kEdgeTop)
+        return QStringLiteral("target of no edge");
+    const EdgeGroups& groups = configuration.edge(target.edge);
+    int key = 1;
+    for (int g = 0; g < target.group - 1 && g < kMaxGroups; ++g)
+        key += groups.keys[static_cast<size_t>(g)];
+    if (target.index >= 2)
+        key += target.groupKeys - 1;
+    return QStringLiteral("%1 key %2 (group %3), %4 corner")
+        .arg(QString::fromLatin1(edgeName(target.edge)).toLower())
+        .arg(key)
+        .arg(target.group)
+        .arg(QLatin1String(target.index % 2 == 0 ? "top-left" : "bottom-right"));
+}
+
 KeyCalibrationJob::KeyCalibrationJob(KeyDepiction depiction, int width, int height, KeyCodes codes,
                                      KeyRunState& state)
     : m_depiction(std::move(depiction))
@@ -32,8 +49,15 @@ KeyCalibrationJob::KeyCalibrationJob(KeyDepiction depiction, int width, int heig
     m_oneDRight.assign(m_depiction.targets.size(), 0);
 }
 
+void KeyCalibrationJob::setTargetLimit(std::chrono::milliseconds limit, KeyRunClock clock)
+{
+    m_limit = limit;
+    m_clock = clock ? std::move(clock) : KeyRunClock([] { return std::chrono::steady_clock::now(); });
+}
+
 void KeyCalibrationJob::run(const std::function<void(int)>& send)
 {
+    m_notTaken.reset();
     const int targets = static_cast<int>(m_depiction.targets.size());
     m_state.startRun(targets, m_width, m_height);
     calib::g_WaitFrameCount = shell::settings::waitFrameCount();
@@ -93,8 +117,29 @@ bool KeyCalibrationJob::capture(const std::function<void(int)>& send)
         return true;
     };
     plan.paceMs = 1;  // the frame's own pace: never ask faster than a frame a millisecond
+    // The time limit counts from when a target is first shown; a target
+    // taken back or shown again after a retry keeps its start.
+    int timedTarget = -1;
+    std::chrono::steady_clock::time_point shownAt{};
+    const auto inTime = [&] {
+        if (!m_limit)
+            return true;
+        const int target = m_state.target.load();
+        if (target < 0)
+            return true;
+        const auto now = m_clock();
+        if (target != timedTarget) {
+            timedTarget = target;
+            shownAt = now;
+            return true;
+        }
+        if (now - shownAt <= *m_limit)
+            return true;
+        m_notTaken = target;
+        return false;
+    };
     calib::CaptureHooks hooks;
-    hooks.go = [this] { return !m_state.stop.load() && device::g_bDevExist.load(); };
+    hooks.go = [this, inTime] { return !m_state.stop.load() && device::g_bDevExist.load() && inTime(); };
     hooks.redraw = [&send] { send(keycode::kTargetReady); };
     hooks.stop = &m_state.stop;
 
@@ -103,6 +148,14 @@ bool KeyCalibrationJob::capture(const std::function<void(int)>& send)
     case calib::CaptureOutcome::Captured:
         return true;
     case calib::CaptureOutcome::Interrupted:
+        if (m_notTaken && !m_state.stop.load() && device::g_bDevExist.load()) {
+            const KeyTarget& t = m_depiction.targets[static_cast<size_t>(*m_notTaken)];
+            shell::LogF("Key calibration failed: KeyCalibIndex[%d] (%s) not taken in %lld ms\n", *m_notTaken,
+                        describeTarget(t, m_depiction.configuration).toUtf8().constData(), static_cast<long long>(m_limit->count()));
+            send(keycode::kProcessFailed);
+            return false;
+        }
+        m_notTaken.reset();
         if (!m_state.stop.load() && !device::g_bDevExist.load())
             send(keycode::kTargetReady);  // the window sees the frame gone and says so
         return false;
@@ -132,16 +185,28 @@ void KeyCalibrationJob::finish(const std::function<void(int)>& send)
     m_state.progress = 0;
     send(keycode::kProgress);
 
-    if (!writeKeyCodeBlock(m_codes.block()))
-        return fail("key code block not stored");
-    if (stopOrGone())
-        return;
-
-    records::CalInfo previous;
+    // Both units' records are read and checked before anything is written:
+    // the key rectangles need the Slave's touch calibration, and a unit
+    // without one would be left so by the store.
+    records::CalInfo previous, previousMaster;
     if (!records::readCalibrationRecord(records::UnitId::Slave, previous))
         return fail("Slave record not read");
     if (!previous.isValid())
         return fail("Slave record has no touch calibration");
+    if (!records::readCalibrationRecord(records::UnitId::Master, previousMaster))
+        return fail("Master record not read");
+    if (!previousMaster.isValid())
+        return fail("Master record has no touch calibration");
+    if (stopOrGone())
+        return;
+
+    if (m_codes.keepFrameCodes)
+        shell::WriteLog("Key calibration: no Tovrin_Key.ini, the frame keeps its key codes\n");
+    else if (!writeKeyCodeBlock(m_codes.block()))
+        return fail("key code block not stored");
+    if (stopOrGone())
+        return;
+
     const calib::TouchMapper mapper = mapperOfRecord(previous);
     shell::LogF("g_ClbInfoR=%f, CalInfo_R.r_fix=%d\n", mapper.r, previous.solution.r_fix);
     if (!mapTargets(m_depiction.targets, m_oneDLeft, m_oneDRight, mapper))
@@ -160,7 +225,7 @@ void KeyCalibrationJob::finish(const std::function<void(int)>& send)
     // Without keys on an edge the area ends at the calibrated picture's edge.
     const int width = previous.ScreenWidth > 0 ? previous.ScreenWidth : m_width;
     const int height = previous.ScreenHight > 0 ? previous.ScreenHight : m_height;
-    const StoreResult result = evaluateAndStore(slave, previous, keyArea(rects, width, height), mapper, hooks);
+    const StoreResult result = evaluateAndStore(slave, previous, previousMaster, keyArea(rects, width, height), mapper, hooks);
     switch (result) {
     case StoreResult::Stored:
         m_state.progress = 100;
@@ -205,7 +270,10 @@ void KeyCalibrationThread::stopAndWait()
 void KeyCalibrationThread::run()
 {
     KeyCalibrationJob job(m_depiction, m_width, m_height, m_codes, m_state);
+    if (m_limit)
+        job.setTargetLimit(*m_limit);
     job.run([this](int code) { Q_EMIT sendData(code); });
+    m_notTaken = job.targetNotTaken();
     m_oneDLeft = job.oneDLeft();
     m_oneDRight = job.oneDRight();
     m_ended.store(true, std::memory_order_release);

@@ -33,9 +33,13 @@
 
 #include <QThread>
 
+#include <QString>
+
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tovrin::keys {
@@ -59,6 +63,13 @@ struct KeyRunState : calib::CalibrationRunState {
 // The record a query carries for one target.
 uint32_t targetRecord(const KeyTarget& target, bool extendedFrame);
 
+// What a person is asked to touch for a target, the key numbered along its
+// edge from 1: "left key 3 (group 1), bottom-right corner".
+QString describeTarget(const KeyTarget& target, const KeyConfiguration& configuration);
+
+// The clock of a run's time limit (steady time by default; tests give their own).
+using KeyRunClock = std::function<std::chrono::steady_clock::time_point()>;
+
 // One key calibration, run in the caller's thread; reports codes through
 // `send`. The window runs it in KeyCalibrationThread, tovrin-cli the same.
 class KeyCalibrationJob {
@@ -68,7 +79,15 @@ public:
     // ends); codes: the checked key codes.
     KeyCalibrationJob(KeyDepiction depiction, int width, int height, KeyCodes codes, KeyRunState& state);
 
+    // A target not taken within `limit` of being shown ends the run with
+    // code 2 (a key the cameras cannot both see, or nobody touching); no
+    // limit by default (the window's user ends a run with Exit).
+    void setTargetLimit(std::chrono::milliseconds limit, KeyRunClock clock = {});
+
     void run(const std::function<void(int)>& send);
+
+    // The target that was not taken in time, when that ended the run.
+    std::optional<int> targetNotTaken() const { return m_notTaken; }
 
     const std::vector<int32_t>& oneDLeft() const { return m_oneDLeft; }
     const std::vector<int32_t>& oneDRight() const { return m_oneDRight; }
@@ -86,6 +105,9 @@ private:
     bool m_extended = false;
     std::vector<int32_t> m_oneDLeft;
     std::vector<int32_t> m_oneDRight;
+    std::optional<std::chrono::milliseconds> m_limit;
+    KeyRunClock m_clock;
+    std::optional<int> m_notTaken;
 };
 
 class KeyCalibrationThread : public QThread {
@@ -96,6 +118,11 @@ public:
 
     // Set before start(): what to calibrate.
     void prepare(const KeyDepiction& depiction, int width, int height, const KeyCodes& codes);
+    // Set before start(): the time a target may wait for its touch (none
+    // unless set).
+    void setTargetLimit(std::chrono::milliseconds limit) { m_limit = limit; }
+    // After the run: the target not taken in time, if that ended it.
+    std::optional<int> targetNotTaken() const { return m_notTaken; }
 
     // Asks the run to end at its next check and waits for it.
     void stopAndWait();
@@ -118,6 +145,8 @@ private:
     int m_height = 0;
     std::vector<int32_t> m_oneDLeft;
     std::vector<int32_t> m_oneDRight;
+    std::optional<std::chrono::milliseconds> m_limit;
+    std::optional<int> m_notTaken;
     std::atomic<bool> m_ended{false};  // run() is over (see stopAndWait)
 };
 

@@ -8,14 +8,20 @@ namespace tovrin::keys {
 
 int keyEdgeType(int edge)
 {
-    return edge == kEdgeLeft ? kLeftKeys : (edge == kEdgeRight ? kRightKeys : kAcrossKeys);
+    switch (edge) {
+    case kEdgeLeft: return kLeftKeys;
+    case kEdgeRight: return kRightKeys;
+    case kEdgeTop: return kTopKeys;
+    default: return kAcrossKeys;
+    }
 }
 
 std::optional<int> chooseKeySpot(calib::SpotReport& spots, calib::Side side, int edgeType)
 {
     const int count = spots.valid();
+    // Top keys: both cameras look along the top edge, neither is near.
     const bool near = (edgeType == kLeftKeys && side == calib::Side::Left) ||
-                      (edgeType != kLeftKeys && side == calib::Side::Right);
+                      ((edgeType == kRightKeys || edgeType == kAcrossKeys) && side == calib::Side::Right);
     const int low = near ? kNearLow : kFarLow;
     const int high = near ? kNearHigh : kFarHigh;
 

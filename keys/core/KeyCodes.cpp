@@ -4,6 +4,10 @@
 #include "shell/Log.h"
 #include "shell/Settings.h"
 
+#include <QFileInfo>
+
+#include <span>
+
 namespace tovrin::keys {
 
 std::vector<uint8_t> KeyCodes::block() const
@@ -38,15 +42,41 @@ bool parseKeyCode(const QString& text, uint16_t& code)
     return true;
 }
 
+bool parseKeyCount(const QString& text, int& count)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    for (QChar c : t) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    bool ok = false;
+    const int v = t.toInt(&ok, 10);
+    if (!ok || v > kMaxKeyCodes)
+        return false;
+    count = v;
+    return true;
+}
+
 KeyCodes readKeyCodes(const QString& file)
 {
     KeyCodes result;
+    if (!QFileInfo::exists(file)) {
+        result.ok = true;
+        result.keepFrameCodes = true;
+        return result;
+    }
     const shell::IniFile ini = shell::IniFile::load(file);
     const QString group = QStringLiteral("Key_Value");
     const QString* countText = ini.find(group, QStringLiteral("KeyCnt"));
-    const int count = countText ? shell::toIntOrZero(*countText) : 0;
-    if (count < 0 || count > kMaxKeyCodes) {
-        result.problem = QStringLiteral("KeyCnt=%1 does not fit the key code block").arg(count);
+    int count = 0;
+    if (!countText) {
+        result.problem = QStringLiteral("KeyCnt is missing");
+        return result;
+    }
+    if (!parseKeyCount(*countText, count)) {
+        result.problem = QStringLiteral("KeyCnt=%1 is not a count of 0 to %2 key codes").arg(*countText).arg(kMaxKeyCodes);
         return result;
     }
     result.codes.reserve(static_cast<size_t>(count));
@@ -66,11 +96,18 @@ KeyCodes readKeyCodes(const QString& file)
 
 bool writeKeyCodeBlock(const std::vector<uint8_t>& block)
 {
-    if (block.empty() || block.size() > device::kSharedBufferSize)
+    if (block.size() < kKeyCodeHeader || block.size() > device::kSharedBufferSize)
         return false;
     if (!device::EraseBlock(kKeyCodeBlockAddress))
         return false;
-    if (!device::WriteFromBuffer(kKeyCodeBlockAddress, block))
+    // The codes first, the header (count, 0) last in a report of its own:
+    // until it is there the block reads FF FF, which the frame takes as no
+    // codes, never as a count over erased or half-written codes.
+    const std::span<const uint8_t> bytes(block);
+    if (block.size() > kKeyCodeHeader &&
+        !device::WriteFromBuffer(kKeyCodeBlockAddress + kKeyCodeHeader, bytes.subspan(kKeyCodeHeader)))
+        return false;
+    if (!device::WriteFromBuffer(kKeyCodeBlockAddress, bytes.first(kKeyCodeHeader)))
         return false;
     std::vector<uint8_t> back(block.size());
     if (!device::ReadToBuffer(kKeyCodeBlockAddress, static_cast<int>(block.size()), back))

@@ -7,6 +7,8 @@
 #include "shell/Log.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 namespace tovrin::keys {
 
@@ -36,6 +38,23 @@ bool storeRecord(UnitId unit, const CalInfo& record, CalInfo& readBack)
     return readBack.encode() == record.encode();
 }
 
+// A store that failed part-way: every unit already touched gets its
+// previous record back while the frame still answers (a unit whose erase or
+// write went through holds an invalid or a new record meanwhile).
+void putBack(std::initializer_list<std::pair<UnitId, const CalInfo*>> units)
+{
+    for (const auto& [unit, previous] : units) {
+        if (!device::g_bDevExist.load())
+            return;
+        CalInfo ignored;
+        const char* name = unit == UnitId::Slave ? "Slave" : "Master";
+        if (storeRecord(unit, *previous, ignored))
+            shell::LogF("Key calibration: records not stored, previous %s record restored\n", name);
+        else
+            shell::LogF("Key calibration: previous %s record not restored\n", name);
+    }
+}
+
 } // namespace
 
 bool acceptKeyWindows(const calib::CornerWindow& w)
@@ -47,8 +66,8 @@ bool acceptKeyWindows(const calib::CornerWindow& w)
     return w.leftStart < 320 && w.leftEnd > 320 && w.rightStart < 320 && w.rightEnd > 320;
 }
 
-StoreResult evaluateAndStore(CalInfo& slave, const CalInfo& previousSlave, const KeyArea& area,
-                             const calib::TouchMapper& mapper, const StoreHooks& hooks)
+StoreResult evaluateAndStore(CalInfo& slave, const CalInfo& previousSlave, const CalInfo& previousMaster,
+                             const KeyArea& area, const calib::TouchMapper& mapper, const StoreHooks& hooks)
 {
     shell::LogF("width=(%d,%d), height=(%d, %d)\n", area.xmin, area.xmax, area.ymin, area.ymax);
     calib::CornerWindow window = calib::SearchCorners(mapper, area);
@@ -75,36 +94,26 @@ StoreResult evaluateAndStore(CalInfo& slave, const CalInfo& previousSlave, const
     if (stopped(hooks))
         return StoreResult::Stopped;
 
-    // Slave: key layout, solution copy and the widened right window.
+    CalInfo master = previousMaster;
+    records::widenWindow(master.u10_PROJECT_START, master.u10_PROJECT_END, window.leftStart, window.leftEnd);
     records::widenWindow(slave.u10_PROJECT_START, slave.u10_PROJECT_END, window.rightStart, window.rightEnd);
-    CalInfo slaveBack;
-    if (!storeRecord(UnitId::Slave, slave, slaveBack))
-        return StoreResult::DeviceFailure;
-    logKeyRectangles(slaveBack, "CalInfo_Rtemp_");
 
-    // Master: its own record with the widened left window.
-    auto restoreSlave = [&] {
-        // The Master step failed after the Slave was stored: put the Slave's
-        // previous record back while the frame still answers.
-        if (!device::g_bDevExist.load())
-            return;
-        CalInfo ignored;
-        if (storeRecord(UnitId::Slave, previousSlave, ignored))
-            shell::WriteLog("Key calibration: Master record not stored, previous Slave record restored\n");
-    };
+    // Slave: key layout, solution copy and the widened right window.
+    CalInfo slaveBack;
+    if (!storeRecord(UnitId::Slave, slave, slaveBack)) {
+        putBack({{UnitId::Slave, &previousSlave}});
+        return StoreResult::DeviceFailure;
+    }
+    logKeyRectangles(slaveBack, "CalInfo_Rtemp_");
     if (stopped(hooks)) {
-        restoreSlave();
+        putBack({{UnitId::Slave, &previousSlave}});
         return StoreResult::Stopped;
     }
-    CalInfo master;
-    if (!records::readCalibrationRecord(UnitId::Master, master) || !master.isValid()) {
-        restoreSlave();
-        return StoreResult::DeviceFailure;
-    }
-    records::widenWindow(master.u10_PROJECT_START, master.u10_PROJECT_END, window.leftStart, window.leftEnd);
+
+    // Master: its own record with the widened left window.
     CalInfo masterBack;
     if (!storeRecord(UnitId::Master, master, masterBack)) {
-        restoreSlave();
+        putBack({{UnitId::Master, &previousMaster}, {UnitId::Slave, &previousSlave}});
         return StoreResult::DeviceFailure;
     }
     progress(hooks, 90);

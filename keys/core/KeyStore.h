@@ -7,8 +7,9 @@
 // Master (widened window).
 //
 // Every record is written so that an interruption leaves it invalid rather
-// than valid and wrong; a failure after the Slave was stored puts the
-// Slave's previous record back when the frame still answers.
+// than valid and wrong; a write that fails part-way puts the previous record
+// of every unit already touched back (the one that failed too) while the
+// frame still answers.
 
 #include "calibration/math/Evaluation.h"
 #include "keys/core/KeyRectangles.h"
@@ -38,9 +39,12 @@ bool acceptKeyWindows(const calib::CornerWindow& w);
 
 // Corner search over the key area, image read and widening, check, and the
 // storage of both records. `slave` is the Slave record as read before the
-// run, with the key layout already applied (applyKeyLayout); `previousSlave`
-// is that record as it was in flash.
-StoreResult evaluateAndStore(records::CalInfo& slave, const records::CalInfo& previousSlave, const KeyArea& area,
+// run, with the key layout already applied (applyKeyLayout);
+// `previousSlave` and `previousMaster` are both units' records as they are
+// in flash, read and checked (both hold a touch calibration) before
+// anything was written.
+StoreResult evaluateAndStore(records::CalInfo& slave, const records::CalInfo& previousSlave,
+                             const records::CalInfo& previousMaster, const KeyArea& area,
                              const calib::TouchMapper& mapper, const StoreHooks& hooks);
 
 } // namespace tovrin::keys

@@ -4,6 +4,7 @@
 // under the finger.
 #include "CliRunner.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 
 using namespace tovrin::test;
@@ -52,7 +53,83 @@ TEST_F(CliSettings, AFrameLostDuringTheWriteIsNotSuccess)
     // the pieces: the frame goes at the second piece.
     const CliRun r = cli({"settings", "--size", "1"}, "vanish-at=8");
     EXPECT_EQ(r.exitCode, 3);
-    EXPECT_TRUE(r.err.contains("Device Communicate failed")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Device has been pulled out, please exit.")) << r.err.toStdString();
+}
+
+// The output reports of a traced run: command code and payload.
+std::vector<std::pair<int, QByteArray>> outputReports(const QString& trace)
+{
+    std::vector<std::pair<int, QByteArray>> out;
+    QFile f(trace);
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    while (!f.atEnd()) {
+        const QList<QByteArray> fields = f.readLine().trimmed().split(' ');
+        if (fields.size() == 3 && fields[1] == "out") {
+            const QByteArray bytes = QByteArray::fromHex(fields[2]);
+            out.emplace_back(static_cast<uint8_t>(bytes[1]), bytes.mid(2));
+        }
+    }
+    return out;
+}
+
+// Printing reads the Slave's flash as every flash job does: in calibration
+// mode, and the frame goes back to work mode after.
+TEST_F(CliSettings, PrintReadsTheRecordInCalibrationModeAndReturnsToWork)
+{
+    const QString trace = home.filePath("trace.txt");
+    extraEnvironment["TOVRIN_TRACE"] = trace;
+    const CliRun r = cli({"settings"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const auto reports = outputReports(trace);
+    int calibration = -1, read = -1, work = -1;
+    for (int i = 0; i < static_cast<int>(reports.size()); ++i) {
+        const auto& [code, payload] = reports[static_cast<size_t>(i)];
+        if (code == 14 && static_cast<uint8_t>(payload[0]) == 0xFF && read < 0)
+            calibration = i;
+        if (code == 29 && payload.left(3) == QByteArray::fromHex("008001"))
+            read = i;
+        if (code == 14 && static_cast<uint8_t>(payload[0]) == 0x22 && read >= 0)
+            work = i;
+    }
+    ASSERT_GE(read, 0);
+    EXPECT_GE(calibration, 0);
+    EXPECT_LT(calibration, read);
+    EXPECT_GT(work, read);
+}
+
+TEST_F(CliSettings, TouchTypeIsStoredOnlyWithAutoCheck)
+{
+    QFile ini(home.filePath("Tovrin.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write("[os_check]\nAutoCheck=0\n");
+    ini.close();
+    const QString before = cli({"settings"}).out;
+    const CliRun refused = cli({"settings", "--touch-type", "2", "--size", "1"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("AutoCheck")) << refused.err.toStdString();
+    EXPECT_EQ(cli({"settings"}).out, before);
+
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write("[os_check]\nAutoCheck=1\n");
+    ini.close();
+    const CliRun stored = cli({"settings", "--touch-type", "2"});
+    EXPECT_EQ(stored.exitCode, 0) << stored.err.toStdString();
+    EXPECT_TRUE(cli({"settings"}).out.contains("touch type: 2"));
+}
+
+// Stored, but the frame never went back to work mode to take the settings:
+// not done.
+TEST_F(CliSettings, SettingsStoredWithoutWorkModeAreNotSuccess)
+{
+    const CliRun r = cli({"settings", "--size", "6"}, "refuse-work-mode");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.contains("stored: Slave and Master read back equal")) << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains("did not take work mode")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Reset failed, please try again!")) << r.err.toStdString();
+    const CliRun again = cli({"settings", "--size", "6"});
+    EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains("unchanged: nothing written"));
 }
 
 class CliKeys : public CliTest {
@@ -68,6 +145,18 @@ protected:
         QFile f(home.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text);
+    }
+    // The frame's flash file: the Master's 128 KB, then the Slave's.
+    QByteArray masterFlash(int offset, int count)
+    {
+        QFile f(home.filePath("frame.bin"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().mid(offset, count) : QByteArray();
+    }
+    void setFlash(const QByteArray& bytes)
+    {
+        QFile f(home.filePath("frame.bin"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
     }
 };
 
@@ -96,6 +185,107 @@ TEST_F(CliKeys, ALayoutBeyondTheRecordIsRefused)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("No shortcut key")) << r.err.toStdString();
     EXPECT_FALSE(r.out.contains("targets"));
+}
+
+TEST_F(CliKeys, AKeyCountThatIsNotANumberStoresNothing)
+{
+    ASSERT_EQ(cli({"keys", "calibrate"}, "ideal-calibration").exitCode, 0);
+    const QByteArray block = masterFlash(0x19000, 6);
+    ASSERT_EQ(block, QByteArray::fromHex("0200001b0070"));
+    for (const char* codes : {"[Key_Value]\nKeyCnt=0x2\nKey_1=1b\nKey_2=1c\n", "[Key_Value]\nKeyCnt=abc\n",
+                              "[Key_Value]\nKey_1=1b\n"}) {
+        write("Tovrin_Key.ini", codes);
+        const CliRun r = cli({"keys", "calibrate"});
+        EXPECT_EQ(r.exitCode, 1) << codes;
+        EXPECT_TRUE(r.err.contains("KeyCnt")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("No shortcut key")) << r.err.toStdString();
+        EXPECT_EQ(masterFlash(0x19000, 6), block) << codes;
+    }
+}
+
+TEST_F(CliKeys, WithoutTheKeyCodeFileTheFrameKeepsItsCodes)
+{
+    ASSERT_EQ(cli({"keys", "calibrate"}, "ideal-calibration").exitCode, 0);
+    const QByteArray block = masterFlash(0x19000, 6);
+    ASSERT_TRUE(QFile::remove(home.filePath("Tovrin_Key.ini")));
+    const CliRun r = cli({"keys", "calibrate"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("the frame keeps the key codes it holds")) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("stored: 11 keys, the frame's key codes kept")) << r.out.toStdString();
+    EXPECT_EQ(masterFlash(0x19000, 6), block);
+}
+
+TEST_F(CliKeys, AsksForEachCornerByItsKey)
+{
+    const CliRun r = cli({"keys", "calibrate"}, "ideal-calibration");
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    for (const char* line : {"touch: left key 1 (group 1), top-left corner\n", "touch: left key 3 (group 1), bottom-right corner\n",
+                             "touch: left key 4 (group 2), top-left corner\n", "touch: right key 4 (group 1), top-left corner\n",
+                             "touch: bottom key 2 (group 1), bottom-right corner\n"})
+        EXPECT_TRUE(r.out.contains(QString::fromLatin1(line))) << line << r.out.toStdString();
+    EXPECT_EQ(r.out.count("touch: "), 16);
+}
+
+// A corner the cameras never both take ends the run after the time given,
+// naming the key; nothing is written.
+TEST_F(CliKeys, ACornerNeverTakenEndsTheRunNamingIt)
+{
+    ASSERT_EQ(cli({"status"}, "ideal-calibration").exitCode, 0);
+    const QByteArray before = masterFlash(0, 2 * 0x20000);
+    QElapsedTimer clock;
+    clock.start();
+    const CliRun r = cli({"keys", "calibrate", "--target-seconds", "1"}, "blind-left");
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("not taken within 1 s: left key 1 (group 1), top-left corner")) << r.err.toStdString();
+    EXPECT_EQ(masterFlash(0, 2 * 0x20000), before);
+    EXPECT_EQ(cli({"keys", "calibrate", "--target-seconds", "0"}).exitCode, 2);
+}
+
+TEST_F(CliKeys, TheKeyTestEndsWhenTheFrameGoes)
+{
+    ASSERT_EQ(cli({"keys", "calibrate"}, "ideal-calibration").exitCode, 0);
+    QElapsedTimer clock;
+    clock.start();
+    const CliRun r = cli({"keys", "test", "--seconds", "30"}, "vanish-at-feature=20");
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(r.err.contains("Device has been pulled out, please exit.")) << r.err.toStdString();
+}
+
+// Pulled out at the last report (the switch back to work mode, after the
+// records are stored): the frame is gone, and the CLI says so.
+TEST_F(CliKeys, AFrameGoneAfterTheStoreIsNoFrame)
+{
+    ASSERT_EQ(cli({"status"}, "ideal-calibration").exitCode, 0);
+    const QByteArray before = masterFlash(0, 2 * 0x20000);
+    const QString trace = home.filePath("trace.txt");
+    extraEnvironment["TOVRIN_TRACE"] = trace;
+    ASSERT_EQ(cli({"keys", "calibrate"}).exitCode, 0);
+    extraEnvironment.remove("TOVRIN_TRACE");
+    QFile f(trace);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const int reports = static_cast<int>(f.readAll().count(" out "));
+    setFlash(before);
+    const CliRun r = cli({"keys", "calibrate"}, QStringLiteral("vanish-at=%1").arg(reports));
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(r.err.contains("Device has been pulled out, please exit.")) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("Read flash info failed")) << r.err.toStdString();
+}
+
+// Keys along the top edge, where the windows draw them: both cameras see
+// them at the far ends of their lines.
+TEST_F(CliKeys, TopKeysCalibrateAndLight)
+{
+    write("Tovrin.ini", "[Top_Key]\nGroupCnt=1\nGroup1_Num=2\n");
+    const CliRun calibrated = cli({"keys", "calibrate", "--target-seconds", "20"}, "ideal-calibration");
+    ASSERT_EQ(calibrated.exitCode, 0) << calibrated.err.toStdString();
+    EXPECT_TRUE(calibrated.out.contains("stored: 2 keys")) << calibrated.out.toStdString();
+    for (const auto& [key, text] : {std::pair{"T1", "top 1"}, std::pair{"T2", "top 2"}}) {
+        const CliRun pressed = cli({"keys", "test", "--seconds", "1"}, QStringLiteral("press-key=%1").arg(key));
+        EXPECT_EQ(pressed.exitCode, 0) << pressed.err.toStdString();
+        EXPECT_TRUE(pressed.out.contains(text)) << key << ": " << pressed.out.toStdString();
+    }
 }
 
 TEST_F(CliKeys, BadUsage)

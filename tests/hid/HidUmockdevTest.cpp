@@ -1,6 +1,7 @@
 // The real hidapi enumeration and udev monitor against a faked sysfs
-// (umockdev). A fake hidraw node cannot be opened for I/O here, so these
-// cases cover what the machine lists and how we pick from it, not transfers.
+// (umockdev). These cases give their nodes no device file, so nothing can be
+// opened: they cover what the machine lists and how we pick from it. Reports
+// through an opened node are the hidraw bridge's tests (tests/hidraw/).
 //
 // Run under umockdev-wrapper; without its preload library the suite reports
 // a skip (exit code 77).

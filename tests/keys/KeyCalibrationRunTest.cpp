@@ -204,6 +204,75 @@ TEST_F(KeyCalibrationRun, ABrokenMasterStepPutsTheSlaveBack)
     EXPECT_EQ(record(sim::Unit::Master), masterBefore);
 }
 
+// The Master's erase goes through, one of its piece writes is refused: both
+// units get their previous records back, and the next run stores.
+TEST_F(KeyCalibrationRun, ARefusedMasterPieceWritePutsBothUnitsBack)
+{
+    const auto slaveBefore = record(sim::Unit::Slave);
+    const auto masterBefore = record(sim::Unit::Master);
+    auto refused = std::make_shared<bool>(false);
+    wire->setBeforeWrite([this, refused](const tovrin::test::WireReport& r) {
+        if (!*refused && r[1] == 9 && r[2] == 0x80 && r[3] == 0x10 && r[4] == 0x01) {
+            *refused = true;
+            frame->answerNextWithStatus(0xFF, 1, 9);
+        }
+    });
+    const auto codes = calibrate();
+    ASSERT_TRUE(*refused);
+    EXPECT_FALSE(contains(codes, keycode::kStored));
+    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
+    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
+    EXPECT_EQ(record(sim::Unit::Master), masterBefore);
+
+    wire->setBeforeWrite({});
+    EXPECT_TRUE(contains(calibrate(), keycode::kStored));
+    EXPECT_TRUE(decoded(sim::Unit::Master).isValid());
+    EXPECT_EQ(decoded(sim::Unit::Slave).leftKeyCount, 5);
+}
+
+// A Slave piece write refused: the Slave gets its record back, the Master
+// is never touched.
+TEST_F(KeyCalibrationRun, ARefusedSlavePieceWritePutsTheSlaveBack)
+{
+    const auto slaveBefore = record(sim::Unit::Slave);
+    const auto masterBefore = record(sim::Unit::Master);
+    auto refused = std::make_shared<bool>(false);
+    wire->setBeforeWrite([this, refused](const tovrin::test::WireReport& r) {
+        if (!*refused && r[1] == 28 && r[2] == 0x40 && r[3] == 0x10 && r[4] == 0x01) {
+            *refused = true;
+            frame->answerNextWithStatus(0xFF, 1, 28);
+        }
+    });
+    const auto codes = calibrate();
+    ASSERT_TRUE(*refused);
+    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
+    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
+    EXPECT_EQ(record(sim::Unit::Master), masterBefore);
+}
+
+// A Master without touch calibration is found before anything is written.
+TEST_F(KeyCalibrationRun, AMasterWithoutTouchCalibrationStopsBeforeAnyWrite)
+{
+    frame->eraseSector(sim::Unit::Master, 0x11000);
+    const auto slaveBefore = record(sim::Unit::Slave);
+    const auto blockBefore = frame->readFlash(sim::Unit::Master, 0x19000, 8);
+    const size_t erasesBefore = frame->commandsSeen(13);
+    const auto codes = calibrate();
+    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
+    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
+    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x19000, 8), blockBefore);
+    EXPECT_EQ(frame->commandsSeen(13), erasesBefore);
+}
+
+// Without Tovrin_Key.ini the frame keeps the key codes it holds.
+TEST_F(KeyCalibrationRun, WithoutTheKeyCodeFileTheBlockStaysAsItIs)
+{
+    QFile::remove(QStringLiteral("Tovrin_Key.ini"));
+    frame->setFlash(sim::Unit::Master, 0x19000, std::vector<uint8_t>{1, 0, 0x12, 0x34});
+    ASSERT_TRUE(contains(calibrate(), keycode::kStored));
+    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x19000, 4), (std::vector<uint8_t>{1, 0, 0x12, 0x34}));
+}
+
 TEST_F(KeyCalibrationRun, AFailedKeyCodeBlockStoresNoRecord)
 {
     const auto slaveBefore = record(sim::Unit::Slave);
@@ -220,12 +289,14 @@ TEST_F(KeyCalibrationRun, WithoutTouchCalibrationNothingIsStored)
 {
     // A Slave record that lost its calibration while the run captured.
     wire->setBeforeWrite([this](const tovrin::test::WireReport& r) {
-        if (r[1] == 13 && r[2] == 0x00 && r[3] == 0x90)  // the key block's erase: the capture is over
+        if (r[1] == 29 && r[2] == 0x00 && r[3] == 0x10 && r[4] == 0x01)  // its first read: the capture is over
             frame->eraseSector(sim::Unit::Slave, 0x11000);
     });
+    const auto blockBefore = frame->readFlash(sim::Unit::Master, 0x19000, 8);
     const auto codes = calibrate();
     EXPECT_EQ(codes.back(), keycode::kProcessFailed);
     EXPECT_EQ(frame->flashByte(sim::Unit::Slave, 0x11000), 0xFF);
+    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x19000, 8), blockBefore);  // nothing written
 }
 
 TEST_F(KeyCalibrationRun, AFailedArmIsAnInitFailure)
@@ -251,6 +322,38 @@ TEST_F(KeyCalibrationRun, AStopEndsTheRunWithoutAWrite)
     EXPECT_FALSE(contains(codes, keycode::kProcessFailed));
     EXPECT_EQ(frame->commandsSeen(13) + frame->commandsSeen(32), 0u);
     EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
+}
+
+// A corner nobody touches (or that the cameras cannot both take) ends the
+// run after the time limit, naming it; the clock is the test's own, so the
+// minute passes in a few thousand queries.
+TEST_F(KeyCalibrationRun, ACornerNeverTakenEndsTheRunAfterTheLimit)
+{
+    autoTouch(false);
+    auto now = std::make_shared<std::chrono::steady_clock::time_point>();
+    runClock = [now] {
+        *now += std::chrono::milliseconds(20);
+        return *now;
+    };
+    targetLimit = std::chrono::seconds(60);
+    const auto slaveBefore = record(sim::Unit::Slave);
+    const size_t queriesBefore = frame->commandsSeen(30);
+    const auto codes = calibrate();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
+    ASSERT_TRUE(notTaken.has_value());
+    EXPECT_EQ(*notTaken, 0);
+    EXPECT_LT(frame->commandsSeen(30) - queriesBefore, 4000u);
+    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
+    const KeyDepiction d = layOutKeys(configuration, kWidth, kHeight);
+    EXPECT_EQ(describeTarget(d.targets[0], configuration), QStringLiteral("left key 1 (group 1), top-left corner"));
+    EXPECT_EQ(describeTarget(d.targets[3], configuration), QStringLiteral("left key 3 (group 1), bottom-right corner"));
+    EXPECT_EQ(describeTarget(d.targets[6], configuration), QStringLiteral("left key 5 (group 2), top-left corner"));
+
+    // With the finger back, the same limit lets a whole run through.
+    autoTouch(true);
+    EXPECT_TRUE(contains(calibrate(), keycode::kStored));
+    EXPECT_FALSE(notTaken.has_value());
 }
 
 TEST_F(KeyCalibrationRun, UnplugAtEveryTransactionAfterTheLastCapture)
@@ -281,7 +384,8 @@ TEST_F(KeyCalibrationRun, UnplugAtEveryTransactionAfterTheLastCapture)
         const auto block = frame->readFlash(sim::Unit::Master, 0x19000, 8);
         EXPECT_TRUE(s == oldSlave || s == newSlave || !valid(s)) << "Slave valid but wrong, unplugged at " << n;
         EXPECT_TRUE(m == oldMaster || m == newMaster || !valid(m)) << "Master valid but wrong, unplugged at " << n;
-        EXPECT_TRUE(block == oldBlock || block == newBlock || block == std::vector<uint8_t>(8, 0xFF)) << n;
+        // The block's header goes last: erased, it reads as no codes.
+        EXPECT_TRUE(block == oldBlock || block == newBlock || (block[0] == 0xFF && block[1] == 0xFF)) << n;
         EXPECT_FALSE(contains(run, keycode::kStored)) << "stored although unplugged at " << n;
         EXPECT_FALSE(device::g_bDevExist.load()) << n;
     }

@@ -58,6 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"right_keys_near_is_the_right_camera", {{300, 5}}, Side::Right, kRightKeys, 300},
         Row{"right_keys_far_is_the_left_camera", {{300, 5}}, Side::Left, kRightKeys, std::nullopt},
         Row{"across_keys_near_is_the_right_camera", {{850, 5}}, Side::Right, kAcrossKeys, 850},
+        // Top keys: both cameras look along the top edge; the Slave camera
+        // sees a key in the middle of it at about 1029 to 1160.
+        Row{"top_keys_far_for_the_right_camera", {{1029, 6}}, Side::Right, kTopKeys, 1029},
+        Row{"top_keys_far_for_the_left_camera", {{1150, 6}}, Side::Left, kTopKeys, 1150},
+        Row{"top_keys_not_near_the_right_camera", {{450, 12}}, Side::Right, kTopKeys, std::nullopt},
         Row{"one_kept_among_others", {{100, 30}, {1000, 6}}, Side::Right, kLeftKeys, 1000},
         // Several kept, at most one at the bezel: the widest if 10 or wider.
         Row{"widest_of_ten_or_more", {{400, 6}, {500, 12}, {700, 11}}, Side::Left, kLeftKeys, 500},
@@ -83,7 +88,7 @@ TEST(KeyChooser, EdgeTypes)
     EXPECT_EQ(keyEdgeType(1), kLeftKeys);
     EXPECT_EQ(keyEdgeType(2), kRightKeys);
     EXPECT_EQ(keyEdgeType(3), kAcrossKeys);
-    EXPECT_EQ(keyEdgeType(4), kAcrossKeys);
+    EXPECT_EQ(keyEdgeType(4), kTopKeys);
 }
 
 TEST(KeyChooser, AnImpossibleCountStaysInsideTheFiveSpots)

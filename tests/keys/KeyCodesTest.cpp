@@ -42,10 +42,20 @@ TEST_F(KeyCodesTest, AMissingCodeIsTheDefault255)
     EXPECT_EQ(c.block(), (std::vector<uint8_t>{2, 0, 0x00, 0x01, 0x02, 0x55}));
 }
 
-TEST_F(KeyCodesTest, NoFileNoCodes)
+TEST_F(KeyCodesTest, WithoutTheFileTheFrameKeepsItsCodes)
 {
     const KeyCodes c = readKeyCodes();
     ASSERT_TRUE(c.ok);
+    EXPECT_TRUE(c.keepFrameCodes);
+    EXPECT_TRUE(c.codes.empty());
+}
+
+TEST_F(KeyCodesTest, ACountOfNoneIsStoredAsNone)
+{
+    write("[Key_Value]\nKeyCnt= 0 \n");
+    const KeyCodes c = readKeyCodes();
+    ASSERT_TRUE(c.ok);
+    EXPECT_FALSE(c.keepFrameCodes);
     EXPECT_EQ(c.block(), (std::vector<uint8_t>{0, 0}));
 }
 
@@ -70,6 +80,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Bad{"count_1000", "[Key_Value]\nKeyCnt=1000\n"},
                       Bad{"count_256", "[Key_Value]\nKeyCnt=256\n"},
                       Bad{"negative_count", "[Key_Value]\nKeyCnt=-2\n"},
+                      Bad{"hexadecimal_count", "[Key_Value]\nKeyCnt=0x2\nKey_1=1b\nKey_2=1c\n"},
+                      Bad{"word_count", "[Key_Value]\nKeyCnt=abc\n"},
+                      Bad{"empty_count", "[Key_Value]\nKeyCnt=\n"},
+                      Bad{"signed_count", "[Key_Value]\nKeyCnt=+2\nKey_1=1b\nKey_2=1c\n"},
+                      Bad{"missing_count", "[Key_Value]\nKey_1=1b\n"},
+                      Bad{"empty_file", ""},
                       Bad{"not_hexadecimal", "[Key_Value]\nKeyCnt=2\nKey_1=1b\nKey_2=enter\n"},
                       Bad{"seventeen_bits", "[Key_Value]\nKeyCnt=1\nKey_1=0x1FFFF\n"},
                       Bad{"empty_code", "[Key_Value]\nKeyCnt=1\nKey_1=\n"},
@@ -96,9 +112,42 @@ TEST_F(KeyCodeBlockWrite, ErasedWrittenAndReadBackAtMaster0x19000)
     EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x19000, 10),
               (std::vector<uint8_t>{3, 0, 0x00, 0x1B, 0x00, 0x70, 0xE0, 0xA5, 0xFF, 0xFF}));
     EXPECT_EQ(frame->commandsSeen(13), 1u);   // one erase
-    EXPECT_EQ(frame->commandsSeen(9), 1u);    // one write
+    EXPECT_EQ(frame->commandsSeen(9), 2u);    // the codes, then the header
     EXPECT_EQ(frame->commandsSeen(28), 0u);   // nothing on the Slave
     EXPECT_EQ(frame->flashByte(sim::Unit::Slave, 0x19000), 0xFF);
+}
+
+// Pulled at any report of the write, the block reads as no codes (its
+// header erased) or as the whole new block: never a count over codes that
+// are erased or half written, even when the codes take two reports.
+TEST_F(KeyCodeBlockWrite, APullNeverLeavesACountOverMissingCodes)
+{
+    std::vector<uint8_t> block{40, 0};
+    for (int k = 0; k < 40; ++k) {
+        block.push_back(static_cast<uint8_t>(k));
+        block.push_back(static_cast<uint8_t>(0xA0 + k));
+    }
+    const std::vector<uint8_t> old{2, 0, 0x00, 0x1B, 0x00, 0x70};
+    for (uint64_t n = 1; n <= 6; ++n) {
+        SCOPED_TRACE(n);
+        frame->plug();
+        uint16_t pid = 0;
+        ASSERT_TRUE(device::OpenHidDevice(pid));
+        device::g_bDevExist = 1;
+        frame->eraseSector(sim::Unit::Master, 0x19000);
+        frame->setFlash(sim::Unit::Master, 0x19000, old);
+        frame->vanishAtOutputReport(n);
+        const bool written = writeKeyCodeBlock(block);
+        frame->plug();
+        const auto left = frame->readFlash(sim::Unit::Master, 0x19000, block.size());
+        if (written) {
+            EXPECT_EQ(left, block);
+            continue;
+        }
+        const bool oldBlock = std::equal(old.begin(), old.end(), left.begin());
+        EXPECT_TRUE(oldBlock || (left[0] == 0xFF && left[1] == 0xFF) || left == block)
+            << "header " << int(left[0]) << " " << int(left[1]);
+    }
 }
 
 TEST_F(KeyCodeBlockWrite, AWriteThatReadsBackWrongFails)

@@ -156,9 +156,10 @@ TEST_F(KeyStoreOnFrame, AnAreaNoColumnsSeeIsRejectedWithoutAWrite)
     records::CalInfo slave;
     ASSERT_TRUE(records::readCalibrationRecord(records::UnitId::Slave, slave));
     const records::CalInfo previous = slave;
+    const records::CalInfo master = decoded(sim::Unit::Master);
     const auto before = frame->readFlash(sim::Unit::Slave, 0x11000, 1354);
     const KeyArea far{20000, 21000, 20000, 21000};
-    EXPECT_EQ(evaluateAndStore(slave, previous, far, mapperOfRecord(slave), {}), StoreResult::Rejected);
+    EXPECT_EQ(evaluateAndStore(slave, previous, master, far, mapperOfRecord(slave), {}), StoreResult::Rejected);
     EXPECT_EQ(frame->commandsSeen(32) + frame->commandsSeen(28) + frame->commandsSeen(13) + frame->commandsSeen(9), 0u);
     EXPECT_EQ(frame->readFlash(sim::Unit::Slave, 0x11000, 1354), before);
 }
@@ -170,7 +171,7 @@ TEST_F(KeyStoreOnFrame, TheWindowsWidenOverTheKeys)
     ASSERT_TRUE(records::readCalibrationRecord(records::UnitId::Master, master));
     const records::CalInfo previous = slave;
     const KeyArea area{-40, 1960, 0, 1120};
-    ASSERT_EQ(evaluateAndStore(slave, previous, area, mapperOfRecord(slave), {}), StoreResult::Stored);
+    ASSERT_EQ(evaluateAndStore(slave, previous, master, area, mapperOfRecord(slave), {}), StoreResult::Stored);
     const records::CalInfo newSlave = decoded(sim::Unit::Slave), newMaster = decoded(sim::Unit::Master);
     EXPECT_LE(newSlave.u10_PROJECT_START, previous.u10_PROJECT_START);
     EXPECT_LE(newMaster.u10_PROJECT_START, master.u10_PROJECT_START);

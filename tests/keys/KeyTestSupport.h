@@ -23,7 +23,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -84,6 +86,8 @@ protected:
     {
         state.stop = false;
         KeyCalibrationJob job(layOutKeys(configuration, kWidth, kHeight), kWidth, kHeight, readKeyCodes(), state);
+        if (targetLimit)
+            job.setTargetLimit(*targetLimit, runClock);
         std::vector<int> codes;
         job.run([&](int code) {
             codes.push_back(code);
@@ -92,6 +96,7 @@ protected:
             if (onCode)
                 onCode(code);
         });
+        notTaken = job.targetNotTaken();
         return codes;
     }
 
@@ -126,6 +131,11 @@ protected:
     std::shared_ptr<tovrin::test::RecordingTransport> wire;
     KeyConfiguration configuration;
     KeyRunState state;
+    // A time limit per target for calibrate(), on this clock; the target
+    // that was not taken in time.
+    std::optional<std::chrono::milliseconds> targetLimit;
+    KeyRunClock runClock;
+    std::optional<int> notTaken;
 };
 
 } // namespace tovrin::keys::test

@@ -272,6 +272,22 @@ private slots:
         QCOMPARE(MyMessageBox::shownBoxes().at(0).message, shell::context().text(14));
     }
 
+    void aRefusedResetAfterTheSaveIsShownAndTheDialogStays()
+    {
+        openFrame();
+        SetWin w;
+        w.show();
+        child<QRadioButton>(w, "sizeRadio2")->setChecked(true);
+        m_frame->answerNextWithStatus(0xFF, 1, 14, 2);  // calibration and work mode taken, the reset refused
+        QVERIFY(save(w));
+        QVERIFY(w.lastSave()->succeeded());
+        QVERIFY(!w.lastSave()->complete());
+        QVERIFY(w.isVisible());
+        QCOMPARE(MyMessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MyMessageBox::shownBoxes().at(0).message, QStringLiteral("Reset failed, please try again!"));
+        QCOMPARE(int(m_frame->readFlash(sim::Unit::Slave, 0x18000, 26)[4]), 2);
+    }
+
     void reconnectSaysWhetherTheResetWorked()
     {
         openFrame();

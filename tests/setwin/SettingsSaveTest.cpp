@@ -235,6 +235,33 @@ TEST_F(SettingsSaveTest, ARefusedSlaveWriteKeepsTheMasterUntouched)
     EXPECT_NE(stored(sim::Unit::Slave)[0], 0x46);
 }
 
+// The records are held, but the frame does not go back to work or does not
+// take the reset that makes its firmware read them: not a complete save.
+TEST_F(SettingsSaveTest, ARefusedResetOrWorkModeIsNotACompleteSave)
+{
+    struct Case {
+        const char* name;
+        int after;  // mode switches let through first: calibration, then work mode
+        bool workModeOk;
+    };
+    for (const Case c : {Case{"reset", 2, true}, Case{"work mode", 1, false}}) {
+        SCOPED_TRACE(c.name);
+        install();
+        const ScreenRecord slave = newSettings(), master = masterOf(newSettings());
+        frame->answerNextWithStatus(0xFF, 1, 14, c.after);
+        const SaveResult result = saveScreenRecords(slave, master);
+        EXPECT_EQ(result.outcome, SaveOutcome::Saved);
+        EXPECT_TRUE(result.succeeded());
+        EXPECT_FALSE(result.complete());
+        EXPECT_EQ(result.workModeOk, c.workModeOk);
+        EXPECT_FALSE(result.resetOk);
+        EXPECT_FALSE(result.frameLost);
+        EXPECT_EQ(saveMessageId(result), 32);
+        EXPECT_EQ(stored(sim::Unit::Slave), bytesOf(slave));
+        EXPECT_EQ(stored(sim::Unit::Master), bytesOf(master));
+    }
+}
+
 TEST_F(SettingsSaveTest, UnplugAtEveryTransactionLeavesOldNewOrInvalidCopies)
 {
     const ScreenRecord slave = newSettings(), master = masterOf(newSettings());

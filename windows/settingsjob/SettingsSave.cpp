@@ -12,10 +12,12 @@ using records::UnitId;
 
 int saveMessageId(const SaveResult& r)
 {
-    if (r.succeeded())
+    if (r.complete())
         return -1;
     if (r.frameLost)
         return 14;
+    if (r.succeeded())
+        return kResetFailedMessage;
     switch (r.outcome) {
     case SaveOutcome::CalibrationModeFailed: return r.modeMessageId >= 0 ? r.modeMessageId : 142;
     case SaveOutcome::ReadFailed: return 18;
@@ -48,7 +50,10 @@ bool lost() { return !device::g_bDevExist.load(); }
 void backToWork(SaveResult& r)
 {
     r.workModeOk = device::SwitchModeChecked(device::mode::Work).ok;
-    r.resetOk = device::SwitchModeChecked(device::mode::Reset).ok;
+    // The reset only makes sense in work mode: without it the frame is left
+    // where it is for the user to reconnect.
+    r.resetOk = r.workModeOk && device::SwitchModeChecked(device::mode::Reset).ok;
+    r.frameLost = lost();
     if (!r.workModeOk || !r.resetOk)
         shell::WriteLog("SetWin: settings stored, but the frame did not take work mode or the reset\n");
 }

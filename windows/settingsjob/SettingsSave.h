@@ -32,18 +32,27 @@ enum class SaveOutcome : int {
     MasterMismatch = 7,
 };
 
+// "Reset failed, please try again!"
+constexpr int kResetFailedMessage = 32;
+
 struct SaveResult {
     SaveOutcome outcome = SaveOutcome::CalibrationModeFailed;
     int modeMessageId = -1;   // what the failed mode switch wants shown (142), if anything
     bool frameLost = false;   // the frame stopped answering or is gone
     bool workModeOk = true;   // after a save: work mode and reset succeeded
     bool resetOk = true;
+    // Both units hold the records (written now, or already).
     bool succeeded() const { return outcome == SaveOutcome::Saved || outcome == SaveOutcome::Unchanged; }
+    // Held, and the frame went back to work mode and took them with the
+    // reset: only then is the save done.
+    bool complete() const { return succeeded() && workModeOk && resetOk; }
 };
 
-// The message a failed save shows: 14 when the frame is gone, 142 for a
-// refused mode switch, 18 for a failed read, 118 "Write failure, please
-// write again!" for a failed or wrong write. -1 for success.
+// The message a save that is not complete shows: 14 when the frame is gone,
+// 142 for a refused mode switch, 18 for a failed read, 118 "Write failure,
+// please write again!" for a failed or wrong write, 32 "Reset failed, please
+// try again!" when the records are held but the frame did not take work mode
+// or the reset. -1 for a complete save.
 int saveMessageId(const SaveResult& result);
 
 // Erases the unit's screen record sector and writes the record (magic last).
