@@ -2,7 +2,9 @@
 
 #include "sim/SimBytes.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tovrin::sim {
 
@@ -49,6 +51,17 @@ StoredSolution readSolution(std::span<const uint8_t> record, size_t at)
     s.scale = s32(p + 376) / 1024.0;
     for (size_t k = 0; k < kLensEntries; ++k)
         s.table[k] = readU16le(record.data() + kLensTableOffset + 2 * k) / 2.0;
+    bool anyBeyondFirst = false, any = false;
+    for (size_t c = 0; c < s.cells.size(); ++c)
+        for (size_t k = 0; k < 8; ++k) {
+            const int32_t q = s32(p + 24 + 32 * c + 4 * k);
+            s.cells[c][k] = q / 1048576.0;
+            any = any || q != 0;
+            anyBeyondFirst = anyBeyondFirst || (c > 0 && q != 0);
+        }
+    for (size_t i = 0; i < s.grid.size(); ++i)
+        s.grid[i] = {s16(p + 312 + 4 * i), s16(p + 314 + 4 * i)};
+    s.cellCount = anyBeyondFirst ? 9 : any ? 1 : 0;
     return s;
 }
 
@@ -83,6 +96,79 @@ std::optional<PlanePoint> mapTouch(const StoredSolution& s, double leftPosition,
     const double bR = s.right.y - s.right.x * mR;
     const double u = (bL - bR) / (mR - mL);
     return PlanePoint{u / s.scale, u * mL + bL};
+}
+
+} // namespace tovrin::sim
+
+namespace tovrin::sim {
+
+namespace {
+
+// How far p lies outside the quadrilateral a-b-c-d (drawn in that order):
+// the largest distance beyond one of its edges, 0 or less inside.
+double outside(const std::array<PlanePoint, 4>& q, PlanePoint p)
+{
+    // The orientation of the corners decides which side of an edge is in.
+    double area = 0.0;
+    for (size_t k = 0; k < 4; ++k) {
+        const PlanePoint& a = q[k];
+        const PlanePoint& b = q[(k + 1) % 4];
+        area += a.x * b.y - b.x * a.y;
+    }
+    const double sign = area >= 0.0 ? 1.0 : -1.0;
+    double worst = -std::numeric_limits<double>::infinity();
+    for (size_t k = 0; k < 4; ++k) {
+        const PlanePoint& a = q[k];
+        const PlanePoint& b = q[(k + 1) % 4];
+        const double len = std::hypot(b.x - a.x, b.y - a.y);
+        if (len == 0.0)
+            continue;
+        // Positive to the outer side of the edge a -> b.
+        const double cross = (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
+        worst = std::max(worst, -sign * cross / len);
+    }
+    return worst;
+}
+
+} // namespace
+
+int correctionCell(const StoredSolution& s, PlanePoint p)
+{
+    if (s.cellCount != 9)
+        return 0;
+    int best = 0;
+    double bestOut = std::numeric_limits<double>::infinity();
+    for (int c = 0; c < 9; ++c) {
+        const size_t i = static_cast<size_t>(4 * (c / 3) + c % 3);
+        const std::array<PlanePoint, 4> q{s.grid[i], s.grid[i + 1], s.grid[i + 5], s.grid[i + 4]};
+        const double out = outside(q, p);
+        if (out <= 0.0)
+            return c;
+        if (out < bestOut) {
+            bestOut = out;
+            best = c;
+        }
+    }
+    return best;
+}
+
+std::optional<PlanePoint> mapCorrected(const StoredSolution& s, double leftPosition, double rightPosition)
+{
+    const std::optional<PlanePoint> p = mapTouch(s, leftPosition, rightPosition);
+    if (!p || s.cellCount == 0)
+        return p;
+    const std::array<double, 8>& h = s.cells[static_cast<size_t>(correctionCell(s, *p))];
+    bool none = true;
+    for (double v : h)
+        none = none && v == 0.0;
+    if (none)
+        return p;
+    const double d = h[6] * p->x + h[7] * p->y + 1.0;
+    const double u = (h[0] * p->x + h[1] * p->y + h[2]) / d;
+    const double v = (h[3] * p->x + h[4] * p->y + h[5]) / d;
+    if (!std::isfinite(u) || !std::isfinite(v))
+        return std::nullopt;
+    return PlanePoint{u, v};
 }
 
 } // namespace tovrin::sim

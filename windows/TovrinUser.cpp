@@ -51,8 +51,9 @@ constexpr int TouchTheCross = 69;
 constexpr int InitFailed = 70;
 constexpr int ProcessFailed = 71;
 constexpr int Saving = 72;
+constexpr int Calibrate = 4;
+constexpr int Test = 8;
 constexpr int Completed = 107;
-constexpr int Warning = 117;
 constexpr int SixteenPoint = 114;
 constexpr int FourPoint = 115;
 constexpr int FirmwareMismatch = 137;
@@ -81,6 +82,8 @@ TovrinUser::TovrinUser(QWidget* parent)
 
     setObjectName(QStringLiteral("TovrinUser"));
     setWindowTitle(QStringLiteral("Tovrin"));
+    m_quality = new calib::ui::QualityPage(this);
+    connect(m_quality, &calib::ui::QualityPage::changed, this, &TovrinUser::showQuality);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowIcon(QIcon(context().skinPath() + QStringLiteral("Tovrin.png")));
     setMouseTracking(true);
@@ -351,17 +354,15 @@ void TovrinUser::recvData(int code)
         update();
         break;
     case calib::code::Stored: {
-        // "Calibrate completed!" with the accuracy at the calibration points;
-        // a maximum far beyond a sound calibration is said out loud.
+        // The records are stored: the window shows how well, and offers the
+        // short check and another calibration; the frame stays in
+        // calibration mode until the window is left.
         const calib::RunReport report = FourCalib_en.load() ? m_thread4->report() : m_thread16->report();
-        QString text = context().text(msg::Completed);
-        if (report.accuracy.count > 0) {
-            text += QLatin1Char('\n') + calib::residualText(report.accuracy);
-            if (calib::residualsFarOff(report.accuracy))
-                text += QLatin1Char('\n') + context().text(msg::Warning);
-        }
         shell::LogF("Calibration points: %s\n", calib::residualText(report.accuracy).toUtf8().constData());
-        finishRun(msg::Completed, text);
+        m_saving = false;
+        m_calibrating = false;
+        m_finished = true;
+        m_quality->begin(report, size());
         break;
     }
     case calib::code::Rejected:
@@ -393,6 +394,34 @@ void TovrinUser::finishRun(int messageId, const QString& text)
     update();
 }
 
+void TovrinUser::showQuality()
+{
+    if (!m_quality->active())
+        return;
+    const bool checking = m_quality->checking();
+    m_statusId = msg::Completed;
+    m_statusLabel->setStyleSheet(m_quality->warning() ? QStringLiteral("color:rgb(255,0,0)") : kCaptionStyle);
+    m_statusLabel->setText(checking ? context().text(msg::TouchTheCross) : m_quality->statusText());
+    m_calTypeButton->setCaption(context().text(msg::Test));
+    m_resetButton->setCaption(context().text(msg::Calibrate));
+    m_calTypeButton->setButtonEnabled(!checking);
+    m_resetButton->setButtonEnabled(!checking);
+    if (m_quality->warning())
+        m_focus.show(2);
+    else
+        m_focus.refresh();
+    update();
+}
+
+void TovrinUser::calibrateAgain()
+{
+    m_quality->end();
+    m_finished = false;
+    m_resetButton->setCaption(context().text(msg::ResetBefore));
+    showStatus(msg::Initializing);
+    startRunOfMode();
+}
+
 void TovrinUser::handFrameBack()
 {
     if (m_handedBack || !isConnected())
@@ -410,6 +439,11 @@ void TovrinUser::handFrameBack()
 void TovrinUser::paintEvent(QPaintEvent* event)
 {
     QDialog::paintEvent(event);
+    if (m_quality->active()) {
+        QPainter p(this);
+        m_quality->paint(p);
+        return;
+    }
     if (!m_calibrating)
         return;
     QPainter p(this);
@@ -420,6 +454,10 @@ void TovrinUser::paintEvent(QPaintEvent* event)
 
 void TovrinUser::CalTypeSlot()
 {
+    if (m_quality->active()) {
+        m_quality->startCheck();
+        return;
+    }
     if (m_finished || m_saving)
         return;
     FourCalib_en = FourCalib_en.load() ? 0 : 1;
@@ -434,6 +472,11 @@ void TovrinUser::CalTypeSlot()
 
 void TovrinUser::ResetSlot()
 {
+    if (m_quality->active()) {
+        if (!m_quality->checking())
+            calibrateAgain();
+        return;
+    }
     if (m_calibrating && !m_saving)
         runState().takeBack();
     m_resetButton->setButtonEnabled(m_calibrating && !m_saving && runState().pointIndex.load() > 0);
@@ -462,6 +505,7 @@ void TovrinUser::exitHandling()
     calib::g_CalibEnvironment = 0;
     m_thread16->stopAndWait();
     m_thread4->stopAndWait();
+    m_quality->end();
     m_calibrating = false;
     handFrameBack();
     device::CloseHidDevice();
@@ -486,7 +530,9 @@ void TovrinUser::keyPressEvent(QKeyEvent* event)
         ReturnSlot();
         return;
     case Qt::Key_Backspace:
-        ResetSlot();
+        // "Reset Before" only: on the quality page the button calibrates again.
+        if (!m_quality->active())
+            ResetSlot();
         return;
     case Qt::Key_Tab:
         m_focus.next();

@@ -13,6 +13,7 @@
 
 #include "calibration/run/CalibrationThread.h"
 #include "calibration/ui/CalibrationPainter.h"
+#include "calibration/ui/QualityPage.h"
 #include "windows/WindowSupport.h"
 
 #include <memory>
@@ -36,6 +37,7 @@ public:
     bool calibrationFinished() const { return m_finished; }
     calib::CalibrationThread& sixteenPointThread() { return *m_thread16; }
     calib::FastCalibrationThread& fourPointThread() { return *m_thread4; }
+    calib::ui::QualityPage& qualityPage() { return *m_quality; }
 
 Q_SIGNALS:
     void statusShown(int messageId);
@@ -65,6 +67,8 @@ private:
     void startCalibrationRun();
     void startRunOfMode();
     void finishRun(int messageId, const QString& text = {});
+    void showQuality();
+    void calibrateAgain();
     void handFrameBack();
     bool running() const;
     void noFrame();
@@ -86,6 +90,7 @@ private:
     calib::ui::CalibrationPainter m_painter;
     std::unique_ptr<calib::CalibrationThread> m_thread16;
     std::unique_ptr<calib::FastCalibrationThread> m_thread4;
+    calib::ui::QualityPage* m_quality = nullptr;
 
     FrameDetection m_detection;  // last: stopped before anything else goes
 };

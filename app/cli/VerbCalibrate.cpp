@@ -3,11 +3,12 @@
 // the finger touches every target by itself (auto touch); on a real frame a
 // person touches the targets of a screen of the given size.
 //
-//   tovrin-cli [--simulate] calibrate [--points 16|4] [--screen WxH] [--grid CxR] [--average]
+//   tovrin-cli [--simulate] calibrate [--points 16|4] [--screen WxH] [--grid CxR] [--average|--vote]
 //
-// --average takes each captured position as the mean of the held frames
-// instead of the vote of the spot choice (Tovrin_Debug/CaptureAverage=1 in
-// Tovrin.ini does the same for the windows).
+// --average takes each captured position as the robust mean of the hold,
+// --vote as the vote of the spot choice (Tovrin_Debug/CaptureAverage=1 or 0
+// in Tovrin.ini does the same for the windows); without either, 16-point
+// runs take the mean and 4-point runs the vote.
 //
 // Prints the stored block, the image windows and the accuracy at the
 // calibration points; on the simulated frame also the dense-grid figure.
@@ -18,6 +19,7 @@
 #include "calibration/run/CalibrationEntry.h"
 #include "calibration/run/CalibrationThread.h"
 #include "calibration/run/FrameMapping.h"
+#include "calibration/run/QualityCheck.h"
 #include "calibration/run/RunState.h"
 #include "device/DeviceStatus.h"
 #include "device/UnitOps.h"
@@ -66,7 +68,7 @@ void printBlock(QTextStream& out, const RunReport& r)
 int runCalibrate(Session& session, const QStringList& arguments)
 {
     int points = 16, width = 1920, height = 1080, columns = 15, rows = 9;
-    bool average = false;
+    int average = -1;  // Tovrin.ini decides
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
         const QString value = i + 1 < arguments.size() ? arguments.at(i + 1) : QString();
@@ -74,7 +76,9 @@ int runCalibrate(Session& session, const QStringList& arguments)
             points = value.toInt();
             ++i;
         } else if (a == QLatin1String("--average")) {
-            average = true;
+            average = 1;
+        } else if (a == QLatin1String("--vote")) {
+            average = 0;
         } else if (a == QLatin1String("--screen") && parseSize(value, width, height)) {
             ++i;
         } else if (a == QLatin1String("--grid") && parseSize(value, columns, rows) && columns > 0 && rows > 0 &&
@@ -109,8 +113,8 @@ int runCalibrate(Session& session, const QStringList& arguments)
     }
     FourCalib_en = points == 4 ? 1 : 0;
     loadRunSettings();
-    if (average)
-        g_CaptureAverage = 1;
+    if (average >= 0)
+        g_CaptureAverage = average;
 
     std::unique_ptr<CalibrationThread> thread;
     if (points == 4)
@@ -150,6 +154,12 @@ int runCalibrate(Session& session, const QStringList& arguments)
         status = kExitDone;
         printBlock(out, report);
         out << "calibration points: " << residualText(report.accuracy) << '\n';
+        {
+            // The figures the windows show after a calibration, in mm too.
+            const QualityFigures q = qualityOf(report.accuracy, configuredMmPerPixel(width, height));
+            logQuality(q);
+            out << "quality: " << qualityText(q) << '\n';
+        }
         if (residualsFarOff(report.accuracy))
             session.say(shell::context().text(117) + QStringLiteral(": ") + residualText(report.accuracy));
         if (report.grid)
@@ -188,7 +198,7 @@ int runCalibrate(Session& session, const QStringList& arguments)
     return status;
 }
 
-const CliVerb kCalibrate{"calibrate", "[--points 16|4] [--screen WxH] [--grid CxR] [--average]",
+const CliVerb kCalibrate{"calibrate", "[--points 16|4] [--screen WxH] [--grid CxR] [--average|--vote]",
                          "touch calibration (auto touch on the simulated frame)", runCalibrate};
 
 } // namespace

@@ -78,7 +78,7 @@ LinearResult solveProjective(const CellCorners& k, std::array<double, 8>& h)
 
 bool toQ20(double h, std::int32_t& out)
 {
-    const double scaled = std::trunc(h * 1048576.0 + 0.5);
+    const double scaled = std::round(h * 1048576.0);
     if (!std::isfinite(scaled) || scaled < std::numeric_limits<std::int32_t>::min() ||
         scaled > std::numeric_limits<std::int32_t>::max())
         return false;

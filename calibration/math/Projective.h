@@ -26,8 +26,8 @@ struct CellCorners {
 // h1-h8 of a cell; Singular when the corners do not span a quadrilateral.
 LinearResult solveProjective(const CellCorners& corners, std::array<double, 8>& h);
 
-// h x 2^20 + 0.5, truncated toward zero; false when the value is not finite
-// or does not fit 32 bits (it is then not stored).
+// h x 2^20 to the nearest whole number (halves away from zero); false when
+// the value is not finite or does not fit 32 bits (it is then not stored).
 bool toQ20(double h, std::int32_t& out);
 
 } // namespace tovrin::calib

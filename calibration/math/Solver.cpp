@@ -1,6 +1,7 @@
 #include "calibration/math/Solver.h"
 
 #include "calibration/math/Projective.h"
+#include "calibration/math/Refine.h"
 #include "shell/Log.h"
 
 #include <algorithm>
@@ -572,6 +573,24 @@ SolveStatus CalibSolver::search(const Input& input, const SolveHooks& hooks, con
     m_rightOffset = keepOffR;
     m_bestError = choice.error;
 
+    if (options.refine) {
+        std::array<RefinePoint, Form::kPoints> points{};
+        for (int p = 0; p < Form::kPoints; ++p) {
+            const auto i = static_cast<std::size_t>(p);
+            points[i] = {input.oneDLeft[i], input.oneDRight[static_cast<std::size_t>(Form::mirror(p))],
+                         double(targets[i].x), double(targets[i].y)};
+        }
+        const RefineResult refined = refineSolution(m_table, m_block, points);
+        shell::LogF("%s refined: %s, squared error %.1f -> %.1f\n", m_name.c_str(),
+                    refined.improved ? "taken" : "kept the search's", refined.before, refined.after);
+        if (refined.improved) {
+            // From here on the solution is what is stored.
+            m_bestR = m_currentR = m_block.r_fix / 1024.0;
+            m_leftOffset = m_block.LCam.L_Angle_fix / 1024.0;
+            m_rightOffset = m_block.RCam.L_Angle_fix / 1024.0;
+        }
+    }
+
     const SolveStatus built = buildCorrection<Form>(input);
     if (built != SolveStatus::Ok)
         return built;
@@ -603,14 +622,29 @@ SolveStatus CalibSolver::buildCorrection(const Input& input)
     StPoint16 eval[StClbInfo::kEvalPoints] = {};
     std::int32_t x[StClbInfo::kCells][StClbInfo::kCoefficients] = {};
 
-    // The parallel-ray marker is no evaluation point.
+    // The corrections act on what the frame computes: the points mapped
+    // with the camera parts and the scale as they are stored (positions
+    // x 16, offsets x 1024, r_fix), not with the search's doubles; the
+    // truncated r_fix alone moves a point on the right edge of a 4K screen
+    // by pixels. Each cell is fitted to these points as they are; only the
+    // stored evaluation points, which merely tell the frame the cell a
+    // touch falls in, are rounded to the nearest pixel.
+    const double storedR = m_block.r_fix / 1024.0;
+    const double storedOffL = m_block.LCam.L_Angle_fix / 1024.0;
+    const double storedOffR = m_block.RCam.L_Angle_fix / 1024.0;
+    double px[Form::kPoints] = {}, py[Form::kPoints] = {};
     for (int i = 0; i < Form::kPoints; ++i) {
-        const MapResult m = mapPoint<Form>(*this, input, i, true);
-        if (m.parallel()) {
+        const MapResult m = mapTouch(m_table, m_block.LCam, m_block.RCam, storedOffL, storedOffR, storedR,
+                                     input.oneDLeft[static_cast<std::size_t>(i)],
+                                     input.oneDRight[static_cast<std::size_t>(Form::mirror(i))]);
+        // The parallel-ray marker is no evaluation point.
+        if (m.parallel() || !std::isfinite(m.x) || !std::isfinite(m.y)) {
             shell::LogF("BuildCorrection: point %d has parallel rays\n", i);
             return SolveStatus::NoSolution;
         }
-        if (!fitsS16(m.x, eval[i].x) || !fitsS16(m.y, eval[i].y))
+        px[i] = m.x;
+        py[i] = m.y;
+        if (!fitsS16(std::round(px[i]), eval[i].x) || !fitsS16(std::round(py[i]), eval[i].y))
             return SolveStatus::OutOfRange;
     }
     // Cells: corners i, i + 1, i + w, i + w + 1 of a grid w points wide.
@@ -624,8 +658,8 @@ SolveStatus CalibSolver::buildCorrection(const Input& input)
             CellCorners k;
             for (int n = 0; n < 4; ++n) {
                 const auto c = static_cast<std::size_t>(corner[n]);
-                k.x[static_cast<std::size_t>(n)] = eval[c].x;
-                k.y[static_cast<std::size_t>(n)] = eval[c].y;
+                k.x[static_cast<std::size_t>(n)] = px[c];
+                k.y[static_cast<std::size_t>(n)] = py[c];
                 k.u[static_cast<std::size_t>(n)] = targets[c].x;
                 k.v[static_cast<std::size_t>(n)] = targets[c].y;
             }

@@ -109,6 +109,9 @@ struct SolveHooks {
 struct SolveOptions {
     int firstScaleStep = 0;
     int lastScaleStep = 150;
+    // After the search, refine the camera parts and the scale continuously
+    // over all captured points (Refine.h); the search itself is unchanged.
+    bool refine = false;
 };
 constexpr int kScaleSteps = 151;
 constexpr int kOffsetSteps = 101;

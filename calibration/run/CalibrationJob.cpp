@@ -145,8 +145,7 @@ RunReport CalibrationJob::run()
 
 bool CalibrationJob::capture()
 {
-    TouchCapture touches(m_report.variant,
-                         g_CaptureAverage.load() ? CapturePosition::Average : CapturePosition::Vote);
+    TouchCapture touches(m_report.variant, capturePositionFor(m_grid.kind));
     TargetPlan plan;
     plan.targets = m_grid.points;
     plan.query = [this](int i) {
@@ -238,6 +237,8 @@ bool CalibrationJob::solveAndStore()
     hooks.progress = progress;
     hooks.stopRequested = [this] { return check() != Check::Go; };
     SolveStatus status;
+    SolveOptions options;
+    options.refine = g_RefineSolve.load() == 1;
     const auto solveStart = Clock::now();
     if (m_grid.kind == GridKind::Sixteen) {
         CalibInput16 in;
@@ -245,7 +246,7 @@ bool CalibrationJob::solveAndStore()
         in.height = m_height;
         in.oneDLeft = m_report.oneDLeft;
         in.oneDRight = m_report.oneDRight;
-        status = solver.Solve16(in, hooks);
+        status = solver.Solve16(in, hooks, options);
     } else {
         CalibInput4 in;
         in.width = m_width;
@@ -254,7 +255,7 @@ bool CalibrationJob::solveAndStore()
             in.oneDLeft[static_cast<size_t>(k)] = m_report.oneDLeft[static_cast<size_t>(k)];
             in.oneDRight[static_cast<size_t>(k)] = m_report.oneDRight[static_cast<size_t>(k)];
         }
-        status = solver.Solve4(in, hooks);
+        status = solver.Solve4(in, hooks, options);
     }
     m_report.solveMs = std::chrono::duration<double, std::milli>(Clock::now() - solveStart).count();
     if (status == SolveStatus::Stopped) {

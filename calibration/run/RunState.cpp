@@ -1,5 +1,7 @@
 #include "calibration/run/RunState.h"
 
+#include "calibration/run/CalibrationGrid.h"
+#include "calibration/run/TouchCapture.h"
 #include "shell/Settings.h"
 
 namespace tovrin::calib {
@@ -10,7 +12,8 @@ std::atomic<int> g_CalDataInitSuc{0};
 std::atomic<int> g_CalibrationProcessSuc{1};
 std::atomic<int> g_CalibEnvironment{0};
 std::atomic<int> g_CalibEnvironmentDone{1};
-std::atomic<int> g_CaptureAverage{0};
+std::atomic<int> g_CaptureAverage{-1};
+std::atomic<int> g_RefineSolve{0};
 std::atomic<int> g_SaveSample{0};
 
 void CalibrationRunState::startRun(int pointCount, int screenWidth, int screenHeight)
@@ -44,8 +47,18 @@ bool CalibrationRunState::takeBack()
 void loadRunSettings()
 {
     g_WaitFrameCount = shell::settings::waitFrameCount();
-    g_CaptureAverage = shell::readInt(QStringLiteral("Tovrin_Debug/CaptureAverage"), 0) == 1 ? 1 : 0;
+    const int average = shell::readInt(QStringLiteral("Tovrin_Debug/CaptureAverage"), -1);
+    g_CaptureAverage = average == 0 || average == 1 ? average : -1;
+    g_RefineSolve = shell::readInt(QStringLiteral("Tovrin_Debug/RefineSolve"), 0) == 1 ? 1 : 0;
     g_SaveSample = shell::readInt(QStringLiteral("Tovrin_Debug/SaveSample"), 0) != 0 ? 1 : 0;
+}
+
+CapturePosition capturePositionFor(GridKind kind)
+{
+    const int average = g_CaptureAverage.load();
+    if (average == 0 || average == 1)
+        return average == 1 ? CapturePosition::Average : CapturePosition::Vote;
+    return kind == GridKind::Sixteen ? CapturePosition::Average : CapturePosition::Vote;
 }
 
 CalibrationRunState& runState()

@@ -24,11 +24,17 @@ extern std::atomic<int> g_CalibrationProcessSuc;
 // tells a closing window that this configuration is over.
 extern std::atomic<int> g_CalibEnvironment;
 extern std::atomic<int> g_CalibEnvironmentDone;
-// How a captured position is taken from the held frames: 0 the vote of the
-// spot choice (the stored algorithm, the default), 1 the mean of the held
-// frames (CapturePosition of TouchCapture.h). Tovrin.ini
-// Tovrin_Debug/CaptureAverage, tovrin-cli calibrate --average.
+// How a captured position is taken from the held frames (CapturePosition of
+// TouchCapture.h): 0 the vote of the spot choice, 1 the robust mean of the
+// hold, -1 (no setting) the robust mean for the 16-point calibration and the
+// vote for the 4-point one: on every optics variant and noise model of
+// tovrin-bench accuracy the mean places 16-point touches better, while four
+// points alone do not always gain from it. Tovrin.ini
+// Tovrin_Debug/CaptureAverage, tovrin-cli calibrate --average / --vote.
 extern std::atomic<int> g_CaptureAverage;
+// 1: the solve refines the search's result continuously over all captured
+// points (SolveOptions::refine). Tovrin.ini Tovrin_Debug/RefineSolve.
+extern std::atomic<int> g_RefineSolve;
 // 1: after each captured point the run saves both units' line images under
 // SampleData/ of the data folder, as the image-debug panel's SaveData does (PointSamples.h);
 // a save that fails ends the run as a process failure. Tovrin.ini
@@ -57,6 +63,11 @@ struct CalibrationRunState {
 };
 
 CalibrationRunState& runState();
+
+enum class CapturePosition;
+enum class GridKind;
+// The capture estimate of a run of the given kind under g_CaptureAverage.
+CapturePosition capturePositionFor(GridKind kind);
 
 // g_WaitFrameCount, g_CaptureAverage and g_SaveSample from Tovrin.ini,
 // before a run.

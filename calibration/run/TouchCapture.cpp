@@ -87,18 +87,13 @@ void TouchCapture::logTable(int index, const char* name, const PointTable& t) co
     }
 }
 
-namespace {
-
-// The mean position over the held frames of the spot chosen at `chosen`:
-// in each frame the spot nearest to it, when within 2 half pixels.
-std::uint16_t averagedPosition(const TouchHistory& history, int held, std::uint16_t chosen)
+std::uint16_t HoldTrack::robustPosition(std::uint16_t chosen) const
 {
-    long sum = 0;
+    std::array<int, kMaxHeldFrames> values{};
     int n = 0;
-    const int frames = std::min(held, kHistoryFrames);
-    for (int f = kHistoryFrames - frames; f < kHistoryFrames; ++f) {
-        const SpotReport& r = history.frames[static_cast<size_t>(f)];
-        int best = -1, bestDistance = 3;
+    for (int f = 0; f < count; ++f) {
+        const SpotReport& r = frames[static_cast<size_t>(f)];
+        int best = -1, bestDistance = kGate + 1;
         for (int i = 0; i < r.valid(); ++i) {
             const int d = std::abs(int(r.spots[static_cast<size_t>(i)].position) - int(chosen));
             if (d < bestDistance) {
@@ -106,17 +101,19 @@ std::uint16_t averagedPosition(const TouchHistory& history, int held, std::uint1
                 best = i;
             }
         }
-        if (best >= 0) {
-            sum += r.spots[static_cast<size_t>(best)].position;
-            ++n;
-        }
+        if (best >= 0)
+            values[static_cast<size_t>(n++)] = r.spots[static_cast<size_t>(best)].position;
     }
     if (n == 0)
         return chosen;
-    return static_cast<std::uint16_t>((2 * sum + n) / (2 * n));  // nearest, halves up
+    std::sort(values.begin(), values.begin() + n);
+    const int trim = n / 4;
+    long sum = 0;
+    for (int i = trim; i < n - trim; ++i)
+        sum += values[static_cast<size_t>(i)];
+    const long kept = n - 2 * trim;
+    return static_cast<std::uint16_t>((2 * sum + kept) / (2 * kept));  // nearest, halves up
 }
-
-} // namespace
 
 void TouchCapture::startRun()
 {
@@ -132,6 +129,8 @@ void TouchCapture::restartHold()
     m_held = 0;
     m_historyLeft.clear();
     m_historyRight.clear();
+    m_trackLeft.clear();
+    m_trackRight.clear();
 }
 
 void TouchCapture::addBackground(const TouchFrame& frame)
@@ -148,9 +147,13 @@ int TouchCapture::feed(const TouchFrame& frame, int logIndex)
     if (++m_held == 1) {
         m_historyLeft.clear();
         m_historyRight.clear();
+        m_trackLeft.clear();
+        m_trackRight.clear();
     }
     m_historyLeft.push(frame.left);
     m_historyRight.push(frame.right);
+    m_trackLeft.push(frame.left);
+    m_trackRight.push(frame.right);
     if (frame.left.valid() >= 2 || frame.right.valid() >= 2) {
         const std::string prefix = "(g_WaitFrameCount=" + std::to_string(m_held) + ")";
         logSpots(prefix.c_str(), logIndex, "OneD_leftPoint", frame.left);
@@ -194,9 +197,9 @@ TouchCapture::Choice TouchCapture::chooseWith(const SpotChooser& chooser, int lo
     c.rightFound = c.right.flag == 1;
     if (m_method == CapturePosition::Average) {
         if (c.leftFound)
-            c.left.position = averagedPosition(m_historyLeft, m_held, c.left.position);
+            c.left.position = m_trackLeft.robustPosition(c.left.position);
         if (c.rightFound)
-            c.right.position = averagedPosition(m_historyRight, m_held, c.right.position);
+            c.right.position = m_trackRight.robustPosition(c.right.position);
     }
     logFlaggedSpots(logIndex, "OneD_leftPoint", m_sortedLeft);
     logFlaggedSpots(logIndex, "OneD_rightPoint", m_sortedRight);

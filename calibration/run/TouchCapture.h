@@ -54,8 +54,32 @@ int readTouchFrame(std::uint8_t pointIndex, std::uint32_t screenPosition, std::u
 
 // How the position of a chosen spot is taken from the held frames.
 enum class CapturePosition {
-    Vote,     // the vote of the spot choice: the position seen most often (the stored algorithm)
-    Average,  // the mean over the held frames of the chosen spot, to the nearest half pixel
+    Vote,     // the vote of the spot choice: the position seen most often in the last 20 frames
+    Average,  // a robust mean over the whole hold of the chosen spot, to the nearest half pixel
+};
+
+// Frames of one hold kept for the robust mean (the longest hold a run asks
+// for: CalibTime 500 gives 120 frames).
+constexpr int kMaxHeldFrames = 120;
+
+// The chosen spot's position in every frame of a hold: one value per frame,
+// the reported spot nearest to the chosen position when within `gate` half
+// pixels of it (a spot farther off is another thing, or the finger's
+// reflection). The estimate is the mean of the middle half of the sorted
+// values (a quarter trimmed at each end: single jumps and the tails of the
+// noise go, the rest is averaged), to the nearest half pixel; the chosen
+// position itself when no frame has it.
+struct HoldTrack {
+    std::array<SpotReport, kMaxHeldFrames> frames{};
+    int count = 0;
+    void clear() { count = 0; }
+    void push(const SpotReport& report)
+    {
+        if (count < kMaxHeldFrames)
+            frames[static_cast<std::size_t>(count++)] = report;
+    }
+    static constexpr int kGate = 8;
+    std::uint16_t robustPosition(std::uint16_t chosen) const;
 };
 
 class TouchCapture {
@@ -129,6 +153,7 @@ private:
     BackgroundList m_bgLeft, m_bgRight;
     PointTable m_tableLeft, m_tableRight;
     TouchHistory m_historyLeft, m_historyRight;
+    HoldTrack m_trackLeft, m_trackRight;
     SpotReport m_sortedLeft, m_sortedRight;
     int m_held = 0;
 };

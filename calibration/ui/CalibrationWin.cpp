@@ -35,6 +35,8 @@ constexpr int TouchTheCross = 69;
 constexpr int InitFailed = 70;
 constexpr int ProcessFailed = 71;
 constexpr int Saving = 72;
+constexpr int Test = 8;
+constexpr int Calibrate = 4;
 constexpr int Completed = 107;
 constexpr int Warning = 117;
 constexpr int SixteenPoint = 114;
@@ -98,6 +100,9 @@ CalibrationWin::CalibrationWin(QWidget* parent, QSize screen)
     connect(m_typeButton, &Button::clicked, this, &CalibrationWin::CalTypeSlot);
     connect(m_resetButton, &Button::clicked, this, &CalibrationWin::ResetSlot);
     connect(m_exitButton, &Button::clicked, this, &CalibrationWin::ReturnSlot);
+
+    m_quality = new QualityPage(this);
+    connect(m_quality, &QualityPage::changed, this, &CalibrationWin::showQuality);
 
     for (CalibrationThread* t : {static_cast<CalibrationThread*>(m_thread16.get()),
                                  static_cast<CalibrationThread*>(m_thread4.get())})
@@ -241,19 +246,12 @@ void CalibrationWin::recvData(int code)
         update();
         if (code != code::Stored)
             break;
-        // The report of the calibration points goes with the completion; one
-        // far beyond a sound calibration is not kept quiet.
+        // The records are stored: the opener hears it now; the window stays
+        // with the calibration's quality and the short check.
         const RunReport report = FourCalib_en.load() ? m_thread4->report() : m_thread16->report();
         shell::LogF("Calibration points: %s\n", residualText(report.accuracy).toUtf8().constData());
-        if (residualsFarOff(report.accuracy)) {
-            widgets::MyMessageBox::setAnswer(0);
-            widgets::MyMessageBox box(this, shell::context().text(msg::Warning),
-                                      shell::context().text(msg::Completed) + QLatin1Char('\n') +
-                                          residualText(report.accuracy),
-                                      1, 1, QString(), QString(), QString());
-        }
         Q_EMIT sendShowData(9);
-        close();
+        m_quality->begin(report, m_screen);
         break;
     }
     case code::Rejected:
@@ -269,8 +267,38 @@ void CalibrationWin::recvData(int code)
     }
 }
 
+void CalibrationWin::showQuality()
+{
+    if (!m_quality->active())
+        return;
+    const bool checking = m_quality->checking();
+    m_status->setStyleSheet(m_quality->warning() ? QStringLiteral("color:rgb(255,0,0)") : kCaptionStyle);
+    m_statusId = msg::Completed;
+    m_status->setText(checking ? shell::context().text(msg::TouchTheCross) : m_quality->statusText());
+    m_typeButton->setCaption(shell::context().text(msg::Test));
+    m_resetButton->setCaption(shell::context().text(msg::Calibrate));
+    m_typeButton->setButtonEnabled(!checking);
+    m_resetButton->setButtonEnabled(!checking);
+    // A failed check puts the focus look on "Calibrate".
+    showFocus(m_quality->warning() ? 2 : m_focus);
+    update();
+}
+
+void CalibrationWin::calibrateAgain()
+{
+    m_quality->end();
+    m_typeButton->setCaption(shell::context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
+    m_resetButton->setCaption(shell::context().text(msg::ResetBefore));
+    showStatus(msg::Initializing);
+    startRunOfMode();
+}
+
 void CalibrationWin::CalTypeSlot()
 {
+    if (m_quality->active()) {
+        m_quality->startCheck();
+        return;
+    }
     FourCalib_en = FourCalib_en.load() ? 0 : 1;
     m_typeButton->setCaption(shell::context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
     // A running worker notices and ends with code 6; without one the run of
@@ -283,6 +311,11 @@ void CalibrationWin::CalTypeSlot()
 
 void CalibrationWin::ResetSlot()
 {
+    if (m_quality->active()) {
+        if (!m_quality->checking())
+            calibrateAgain();
+        return;
+    }
     if (!m_saving)
         runState().takeBack();
     refreshButtons();
@@ -304,6 +337,7 @@ void CalibrationWin::closeEvent(QCloseEvent* event)
         g_CalibEnvironment = 0;
         m_thread16->stopAndWait();
         m_thread4->stopAndWait();
+        m_quality->end();
         if (frameConnected()) {
             keepCalibrationMode(FourCalib_en.load());
             Q_EMIT sendShowData(2);
@@ -318,6 +352,10 @@ void CalibrationWin::paintEvent(QPaintEvent* event)
 {
     QDialog::paintEvent(event);
     QPainter p(this);
+    if (m_quality->active()) {
+        m_quality->paint(p);
+        return;
+    }
     m_painter.paint(p, rect(), calibrationLayout(size(), m_painter.pictureSize()),
                     shell::context().toolFlavour.load() == 2);
 }
@@ -352,7 +390,9 @@ void CalibrationWin::keyPressEvent(QKeyEvent* event)
         ReturnSlot();
         return;
     case Qt::Key_Backspace:
-        ResetSlot();
+        // "Reset Before" only: on the quality page the button calibrates again.
+        if (!m_quality->active())
+            ResetSlot();
         return;
     case Qt::Key_Tab:
         showFocus(m_focus % 3 + 1);

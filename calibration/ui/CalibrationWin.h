@@ -2,13 +2,16 @@
 // The calibration window: full screen, on top of everything, white, with one
 // target after another. It owns the 16-point and the 4-point worker and runs
 // the one of the chosen mode (FourCalib_en); three buttons switch the mode,
-// take the last point back ("Reset Before") and leave. When it closes it
-// keeps the chosen mode in the Slave's screen record and tells its opener
-// (sendShowData): 9 stored, 8 rejected, then 2 (frame connected, back to work
-// mode) or 3 (frame gone).
+// take the last point back ("Reset Before") and leave. Once the records are
+// stored it tells its opener (9) and shows the calibration's quality with
+// the short check (QualityPage.h); its first two buttons then check and
+// calibrate again. When it closes it keeps the chosen mode in the Slave's
+// screen record and tells its opener (sendShowData): 8 rejected, then 2
+// (frame connected, back to work mode) or 3 (frame gone).
 
 #include "calibration/run/CalibrationThread.h"
 #include "calibration/ui/CalibrationPainter.h"
+#include "calibration/ui/QualityPage.h"
 
 #include <QDialog>
 
@@ -37,6 +40,7 @@ public:
     QString statusText() const;
     CalibrationThread& sixteenPointThread() { return *m_thread16; }
     FastCalibrationThread& fourPointThread() { return *m_thread4; }
+    QualityPage& qualityPage() { return *m_quality; }
 
 Q_SIGNALS:
     void sendShowData(int code);
@@ -64,6 +68,8 @@ private:
     void refreshButtons();
     void showFocus(int place);
     bool running() const;
+    void showQuality();
+    void calibrateAgain();
 
     QSize m_screen;
     QLabel* m_status = nullptr;
@@ -77,6 +83,7 @@ private:
     CalibrationPainter m_painter;
     std::unique_ptr<CalibrationThread> m_thread16;
     std::unique_ptr<FastCalibrationThread> m_thread4;
+    QualityPage* m_quality = nullptr;
 };
 
 } // namespace tovrin::calib::ui

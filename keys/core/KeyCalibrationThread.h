@@ -121,8 +121,12 @@ public:
     // Set before start(): the time a target may wait for its touch (none
     // unless set).
     void setTargetLimit(std::chrono::milliseconds limit) { m_limit = limit; }
-    // After the run: the target not taken in time, if that ended it.
-    std::optional<int> targetNotTaken() const { return m_notTaken; }
+    // After the run (wait() returned): the target not taken in time, if that
+    // ended it. Read through the end flag, as a race checker can see it.
+    std::optional<int> targetNotTaken() const
+    {
+        return m_ended.load(std::memory_order_acquire) ? m_notTaken : std::nullopt;
+    }
 
     // Asks the run to end at its next check and waits for it.
     void stopAndWait();

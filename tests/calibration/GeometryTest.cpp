@@ -37,16 +37,28 @@ protected:
         double h[8];
         for (int n = 0; n < 8; ++n)
             h[n] = x[n] / 1048576.0;
+        const auto map = [&](double mx, double my) {
+            const double d = h[6] * mx + h[7] * my + 1.0;
+            return std::pair{(h[0] * mx + h[1] * my + h[2]) / d, (h[3] * mx + h[4] * my + h[5]) / d};
+        };
+        // The cells are fitted to the unrounded points; the evaluation
+        // points are those rounded to the nearest pixel, so the cell takes
+        // an evaluation point as far from its target as half a pixel in x
+        // and y moves it through the cell. And Q20 keeps h7, h8 to half of
+        // 2^-20: the denominator may be off by (|x| + |y|) 2^-21, a pixel or
+        // two at the far edge of a large screen.
+        const auto [u, v] = map(measured.x, measured.y);
         const double d = h[6] * measured.x + h[7] * measured.y + 1.0;
-        // Q20 as "+ 0.5, then toward zero" is off by up to 1.5 x 2^-20 for a
-        // negative coefficient (-5.49 units are stored as -4): with h7, h8
-        // only a few units large, the denominator may be off by
-        // (|x| + |y|) x 1.5 x 2^-20, several pixels on a large screen.
-        const double bound = 1.0 + (std::abs(measured.x) + std::abs(measured.y)) *
-                                       std::max(double(target.x), double(target.y)) / 1048576.0 * 1.6 /
-                                       std::fabs(d);
-        EXPECT_NEAR((h[0] * measured.x + h[1] * measured.y + h[2]) / d, target.x, bound);
-        EXPECT_NEAR((h[3] * measured.x + h[4] * measured.y + h[5]) / d, target.y, bound);
+        const double q20 = (std::abs(measured.x) + std::abs(measured.y) + 1.0) / 2097152.0 / std::fabs(d);
+        double boundU = 0.01 + std::fabs(u) * q20, boundV = 0.01 + std::fabs(v) * q20;
+        for (const double dx : {-0.5, 0.5})
+            for (const double dy : {-0.5, 0.5}) {
+                const auto [a, b] = map(measured.x + dx, measured.y + dy);
+                boundU = std::max(boundU, std::fabs(a - u) + 0.01 + std::fabs(u) * q20);
+                boundV = std::max(boundV, std::fabs(b - v) + 0.01 + std::fabs(v) * q20);
+            }
+        EXPECT_NEAR(u, target.x, boundU);
+        EXPECT_NEAR(v, target.y, boundV);
     }
     static double diagonal(const ScreenRow& row) { return std::hypot(double(row.width), double(row.height)); }
 };

@@ -236,15 +236,22 @@ RefSolution solveAny(int variant, int width, int height, const std::array<std::i
     b.RCam = keep.RCam;
     b.r_fix = static_cast<std::int32_t>(std::trunc(keepR * 1024.0));
 
-    // Correction: mapped points, then one projective transform per cell.
+    // Correction: the points as the frame maps them with the stored fields
+    // (positions x 16, offsets and scale / 1024), one projective transform
+    // per cell fitted to them unrounded, each coefficient x 2^20 to the
+    // nearest whole number; the evaluation points are those points to the
+    // nearest pixel.
+    double px[16] = {}, py[16] = {};
     for (std::size_t i = 0; i < N; ++i) {
-        const MapResult m = mapWith(tb, b, keepOffL, keepOffR, keepR, left[i],
-                                    right[static_cast<std::size_t>(mirror(static_cast<int>(i)))]);
+        const MapResult m = mapWith(tb, b, b.LCam.L_Angle_fix / 1024.0, b.RCam.L_Angle_fix / 1024.0, b.r_fix / 1024.0,
+                                    left[i], right[static_cast<std::size_t>(mirror(static_cast<int>(i)))]);
         if (m.x == MapResult::kParallel && m.y == MapResult::kParallel) {
             out.status = SolveStatus::NoSolution;  // no position, no evaluation point
             return out;
         }
-        if (!toS16(m.x, b.EvalPt[i].x) || !toS16(m.y, b.EvalPt[i].y)) {
+        px[i] = m.x;
+        py[i] = m.y;
+        if (!toS16(std::round(px[i]), b.EvalPt[i].x) || !toS16(std::round(py[i]), b.EvalPt[i].y)) {
             out.status = SolveStatus::OutOfRange;
             return out;
         }
@@ -256,8 +263,8 @@ RefSolution solveAny(int variant, int width, int height, const std::array<std::i
             const int corners[4] = {i, i + 1, i + w, i + w + 1};
             CellCorners cc;
             for (int c = 0; c < 4; ++c) {
-                cc.x[static_cast<std::size_t>(c)] = b.EvalPt[corners[c]].x;
-                cc.y[static_cast<std::size_t>(c)] = b.EvalPt[corners[c]].y;
+                cc.x[static_cast<std::size_t>(c)] = px[corners[c]];
+                cc.y[static_cast<std::size_t>(c)] = py[corners[c]];
                 cc.u[static_cast<std::size_t>(c)] = pts[static_cast<std::size_t>(corners[c])].x;
                 cc.v[static_cast<std::size_t>(c)] = pts[static_cast<std::size_t>(corners[c])].y;
             }
@@ -266,11 +273,14 @@ RefSolution solveAny(int variant, int width, int height, const std::array<std::i
                 out.status = SolveStatus::Singular;
                 return out;
             }
-            for (int c = 0; c < 8; ++c)
-                if (!toQ20(h[static_cast<std::size_t>(c)], b.X[(w - 1) * row + col][c])) {
+            for (int c = 0; c < 8; ++c) {
+                const double q = std::round(h[static_cast<std::size_t>(c)] * 1048576.0);
+                if (!(q >= -2147483648.0 && q <= 2147483647.0)) {
                     out.status = SolveStatus::OutOfRange;
                     return out;
                 }
+                b.X[(w - 1) * row + col][c] = static_cast<std::int32_t>(q);
+            }
         }
     out.status = SolveStatus::Ok;
     out.block = b;

@@ -365,16 +365,22 @@ TEST(Projective, PivotingSolvesAZeroLeadingEntry)
     EXPECT_DOUBLE_EQ(x[1], 2.0);
 }
 
-TEST(Projective, Q20RoundsHalfUpThenTruncatesTowardZero)
+TEST(Projective, Q20RoundsToTheNearestStep)
 {
+    // A negative coefficient is rounded as a positive one: "+ 0.5, then
+    // toward zero" would store -0.3 as -314572 (-314572.8 is nearer -314573).
     std::int32_t q = 0;
     ASSERT_TRUE(toQ20(-0.3, q));
-    EXPECT_EQ(q, -314572);  // -314572.8 + 0.5 = -314572.3
+    EXPECT_EQ(q, -314573);
     ASSERT_TRUE(toQ20(0.3, q));
     EXPECT_EQ(q, 314573);
+    ASSERT_TRUE(toQ20(-5.49 / 1048576.0, q));
+    EXPECT_EQ(q, -5);
+    ASSERT_TRUE(toQ20(-5.51 / 1048576.0, q));
+    EXPECT_EQ(q, -6);
     EXPECT_FALSE(toQ20(2048.0, q));  // 2^31 does not fit
     EXPECT_TRUE(toQ20(-2048.0, q));
-    EXPECT_EQ(q, -2147483647 - 1 + 1);  // -2^31 + 0.5 truncates to -2^31 + 1
+    EXPECT_EQ(q, -2147483647 - 1);
     EXPECT_FALSE(toQ20(std::nan(""), q));
 }
 

@@ -85,6 +85,26 @@ TEST(HeldFrames, AveragingTakesTheMeanOfTheHeldFrames)
     EXPECT_LE(voted, 602);
 }
 
+TEST(HeldFrames, TheRobustMeanTrimsJumpsAndTakesTheWholeHold)
+{
+    // 40 frames: a reflection-like jump of 7 half pixels in two of them, and
+    // the spot creeping from 600 to 603 while held. The vote sees only the
+    // last 20 frames; the robust mean the whole hold, the jumps trimmed.
+    TouchCapture vote(0), mean(0, CapturePosition::Average);
+    vote.startRun();
+    mean.startRun();
+    for (int i = 0; i < 40; ++i) {
+        const int p = (i == 5 || i == 15) ? 607 : 600 + i / 10;
+        vote.feed(both(p, 900), 0);
+        mean.feed(both(p, 900), 0);
+    }
+    // Sorted: 600 x 9, 601 x 9, 602 x 10, 603 x 10, 607 x 2; the middle
+    // twenty are 601 x 8, 602 x 10, 603 x 2, mean 601.7: 602. The vote
+    // keeps where the spot has crept to.
+    EXPECT_EQ(mean.choose(5, columnTypeOf16(5), 5).left.position, 602);
+    EXPECT_EQ(vote.choose(5, columnTypeOf16(5), 5).left.position, 603);
+}
+
 class TouchWire : public tovrin::test::SimLinkTest {
 protected:
     // The frame answers from a script, one entry per request, and keeps

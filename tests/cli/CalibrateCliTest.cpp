@@ -28,6 +28,10 @@ TEST_F(CalibrateCli, SixteenPointsAreStoredAndMeasured)
     EXPECT_TRUE(r.out.contains("outcome: stored"));
     EXPECT_TRUE(r.out.contains("block: r_fix="));
     EXPECT_TRUE(r.out.contains("calibration points: mean"));
+    // The figures the windows show, in millimetres too where the screen-size
+    // class names a panel (the default class 3: 56-65 inches).
+    EXPECT_TRUE(r.out.contains("quality: mean ")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(" mm), worst ")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("grid 15x9: mean"));
     EXPECT_TRUE(r.out.contains("Calibrate completed!"));
     EXPECT_TRUE(slaveRecord().startsWith("FIWF"));

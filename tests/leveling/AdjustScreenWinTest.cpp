@@ -83,6 +83,7 @@ private slots:
     void silentFrameNeverFreezesTheWindow();
     void readjustAfterAFailedSearchSearchesAgain();
     void slowLinkStartLineChangeIsServed();
+    void unservedStartLineChangeShowsTheFramesLineAgain();
     void screenshots_data();
     void screenshots();
 
@@ -532,6 +533,26 @@ void AdjustScreenWinTest::slowLinkStartLineChangeIsServed()
     QCOMPARE(g_StartLineS.load(), line + 1);
     QVERIFY(w->rightText().contains(QString::number(line + 1)));
     m_frame->setReportLatency(std::chrono::microseconds(20));
+}
+
+// The worker ends (the frame pulled out) while a change waits for it: the
+// window goes back to the line the frame holds.
+void AdjustScreenWinTest::unservedStartLineChangeShowsTheFramesLineAgain()
+{
+    AdjustScreenWin* w = open();
+    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
+    m_frame->setRealTimeouts(true);
+    m_frame->dropRepliesTo(0);  // line data: the worker waits for a line that never comes
+    QTest::qWait(100);
+    const int line = g_StartLineS.load();
+    w->RightAddSlot();
+    QTest::qWait(50);
+    QCOMPARE(g_StartLineChangeRequest.load(), 1);
+    m_frame->unplug();
+    QVERIFY(waitText(w, 61));
+    QVERIFY(QTest::qWaitFor([&] { return g_StartLineChangeRequest.load() == 0; }, kLimitMs));
+    QCOMPARE(g_StartLineS.load(), line);
+    QCOMPARE(w->rightSlider()->value(), line);
 }
 
 // ---- Screenshots ------------------------------------------------------------------

@@ -63,7 +63,7 @@ private:
 private slots:
     void backspaceAtPointZeroDoesNothing();
     void codesShowTheirTexts();
-    void aWholeRunClosesWithNineThenTwo();
+    void aWholeRunShowsItsQualityThenClosesWithNineThenTwo();
     void modeButtonRestartsInFourPoints();
     void escapeKeepsTheChosenMode();
     void aFramePulledOutShows61AndClosesWithThree();
@@ -108,7 +108,7 @@ void CalibrationWinTest::codesShowTheirTexts()
     QCOMPARE(w.statusText(), QStringLiteral("Device has been pulled out, please exit."));
 }
 
-void CalibrationWinTest::aWholeRunClosesWithNineThenTwo()
+void CalibrationWinTest::aWholeRunShowsItsQualityThenClosesWithNineThenTwo()
 {
     openFrame(QSize(1920, 1080), true);
     auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
@@ -118,12 +118,34 @@ void CalibrationWinTest::aWholeRunClosesWithNineThenTwo()
     QPointer<CalibrationWin> alive(w);
     w->show();
     w->start();
-    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, kRunTimeoutMs));
-    QCOMPARE(shown, (QList<int>{9, 2}));
+    // Stored: the opener hears it at once; the window shows the quality.
+    QVERIFY(QTest::qWaitFor([&] { return w->qualityPage().active(); }, kRunTimeoutMs));
+    QCOMPARE(shown, QList<int>{9});
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
+    QVERIFY2(w->statusText().startsWith(QStringLiteral("Calibrate completed!\ncalibration points: mean ")),
+             qPrintable(w->statusText()));
+    QCOMPARE(button(*w, "calTypeButton")->caption(), QStringLiteral("Test"));
+    QCOMPARE(button(*w, "resetBeforeButton")->caption(), QStringLiteral("Calibrate"));
+    saveShot(w->grab().toImage(), QStringLiteral("calibration-quality"));
+
+    // The short check, the finger touching each of its targets.
+    QTest::mouseClick(button(*w, "calTypeButton"), Qt::LeftButton, {}, QPoint(10, 10));
+    QVERIFY(QTest::qWaitFor([&] { return w->qualityPage().checked(); }, kRunTimeoutMs));
+    const auto& check = w->qualityPage().checkReport();
+    QCOMPARE(static_cast<int>(check.points.size()), 5);
+    QVERIFY(check.passed());
+    QVERIFY2(w->statusText().contains(QStringLiteral("\ncheck: 5 touches, worst ")), qPrintable(w->statusText()));
+    QVERIFY(w->statusText().endsWith(QStringLiteral("bound 12 px: passed")));
+    saveShot(w->grab().toImage(), QStringLiteral("calibration-check"));
+
+    w->ReturnSlot();
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, kDeviceTimeoutMs));
+    QCOMPARE(shown, (QList<int>{9, 2}));
     QVERIFY(logText().contains(QStringLiteral("CalInfo_L.SENSORInfoFlag=0x46574946")));
     QVERIFY(logText().contains(QStringLiteral("Calibration points: mean")));
+    QVERIFY(logText().contains(QStringLiteral("Calibration quality: 16 calibration points, mean ")));
+    QVERIFY(logText().contains(QStringLiteral("Calibration check: 5 touches, worst ")));
 }
 
 void CalibrationWinTest::modeButtonRestartsInFourPoints()

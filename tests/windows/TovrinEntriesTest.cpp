@@ -151,7 +151,11 @@ void TovrinEntriesTest::aWholeCalibrationFromTheCalibrateButton()
     auto* calibration = w.findChild<tovrin::calib::ui::CalibrationWin*>();
     QVERIFY2(calibration, qPrintable(QStringLiteral("status %1").arg(w.statusMessageId())));
     QPointer<tovrin::calib::ui::CalibrationWin> alive(calibration);
-    QVERIFY(QTest::qWaitFor([&] { return alive.isNull() || !alive->isVisible(); }, kRunTimeoutMs));
+    // Stored: the window shows the calibration's quality until it is left.
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull() || alive->qualityPage().active(); }, kRunTimeoutMs));
+    QVERIFY(!alive.isNull());
+    alive->ReturnSlot();
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull() || !alive->isVisible(); }, kDeviceTimeoutMs));
     QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
     QCOMPARE(w.statusMessageId(), 107);  // "Calibrate completed!"
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));

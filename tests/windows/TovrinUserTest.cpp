@@ -6,6 +6,7 @@
 #include "WindowTestSupport.h"
 
 #include "calibration/run/RunState.h"
+#include "shell/CommentIniWriter.h"
 #include "sim/Fingers.h"
 #include "widgets/Button.h"
 #include "windows/TovrinUser.h"
@@ -57,6 +58,7 @@ private slots:
     void tabCyclesThreeButtons();
     void wholeCalibrationEndsOnTheMainPage_data();
     void wholeCalibrationEndsOnTheMainPage();
+    void aFailedCheckOffersTheCalibrationAgain();
     void rejectedCalibrationKeepsThePriorData();
     void modeButtonRestartsTheRunInFourPoints();
 };
@@ -202,19 +204,56 @@ void TovrinUserTest::wholeCalibrationEndsOnTheMainPage()
 
     QVERIFY(QTest::qWaitFor([&] { return w.calibrationFinished(); }, kRunTimeoutMs));
     QCOMPARE(w.statusMessageId(), 107);
-    QVERIFY(w.statusText().startsWith(QStringLiteral("Calibrate completed!\nmean ")));
+    QVERIFY2(w.statusText().startsWith(QStringLiteral("Calibrate completed!\ncalibration points: mean ")),
+             qPrintable(w.statusText()));
     QVERIFY(w.statusText().contains(QStringLiteral(" px")));
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
-    QCOMPARE(m_frame->mode(), sim::kModeWork);  // handed back at once
-    QVERIFY(w.isVisible());                      // the outcome stays on the page
-    QVERIFY(!button(w, "calTypeButton")->isButtonEnabled());
+    QVERIFY(w.isVisible());  // the outcome stays on the page, with its quality
+    QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("Test"));
+    QCOMPARE(button(w, "resetBeforeButton")->caption(), QStringLiteral("Calibrate"));
     QVERIFY(button(w, "exitButton")->isButtonEnabled());
     saveShot(w.grab().toImage(), name + QStringLiteral("-completed"));
 
+    // The short check: the finger touches each check target; every touch
+    // shows its error, the status line the check's figures.
+    QTest::mouseClick(button(w, "calTypeButton"), Qt::LeftButton, {}, QPoint(10, 10));
+    QVERIFY(QTest::qWaitFor([&] { return w.qualityPage().checked(); }, kRunTimeoutMs));
+    QCOMPARE(static_cast<int>(w.qualityPage().checkReport().points.size()), 5);
+    for (const auto& p : w.qualityPage().checkReport().points)
+        QVERIFY(p.seen);
+    QVERIFY2(w.statusText().contains(QStringLiteral("\ncheck: 5 touches, worst ")), qPrintable(w.statusText()));
+    saveShot(w.grab().toImage(), name + QStringLiteral("-check"));
+    QVERIFY(logText().contains(QStringLiteral("Calibration quality: 16 calibration points, mean ")));
+    QVERIFY(logText().contains(QStringLiteral("Calibration check: 5 touches, worst ")));
+
     QTest::keyClick(&w, Qt::Key_Escape);
     QVERIFY(!w.isVisible());
+    QCOMPARE(m_frame->mode(), sim::kModeWork);  // handed back on the way out
     QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
+void TovrinUserTest::aFailedCheckOffersTheCalibrationAgain()
+{
+    // A bound of one pixel no check passes: the status warns and the focus
+    // look sits on "Calibrate"; pressing it starts a new run.
+    QVERIFY(tovrin::shell::writeSetting(QStringLiteral("Tovrin_Config/CheckBound"), 1));
+    autoTouch(*m_frame, QSize(1920, 1080));
+    TovrinUser w;
+    w.resize(1920, 1080);
+    w.show();
+    QVERIFY(QTest::qWaitFor([&] { return w.calibrationFinished(); }, kRunTimeoutMs));
+    w.CalTypeSlot();
+    QVERIFY(QTest::qWaitFor([&] { return w.qualityPage().checked(); }, kRunTimeoutMs));
+    QVERIFY(w.qualityPage().warning());
+    QVERIFY2(w.statusText().startsWith(QStringLiteral("warning: Calibrate completed!")), qPrintable(w.statusText()));
+    QVERIFY(w.statusText().endsWith(QStringLiteral("bound 1 px: failed")));
+    QCOMPARE(button(w, "resetBeforeButton")->currentLook(), tovrin::widgets::Button::Look::Focus);
+    saveShot(w.grab().toImage(), QStringLiteral("user-check-failed"));
+    w.ResetSlot();
+    QVERIFY(!w.qualityPage().active());
+    QVERIFY(waitForStatus(w, 69));
+    QCOMPARE(button(w, "resetBeforeButton")->caption(), QStringLiteral("Reset Before"));
 }
 
 void TovrinUserTest::rejectedCalibrationKeepsThePriorData()

@@ -1,0 +1,338 @@
+// tovrin-bench accuracy [seeds] [optics] [WxH]: how well a calibration
+// places touches, as the user will feel them.
+//
+// For each optics variant of the simulated frame (nominal, typical, worst),
+// each noise model of its finger (uniform, gauss, outliers, drift; +-1 half
+// pixel), each screen (1366x768, 1920x1080, 2560x1440, 3840x2160,
+// 1080x1920) and both calibrations (16 and 4 points), whole calibration
+// runs (one per seed) store their records in the frame. Then a 40 x 30 grid
+// of other touches, each in the middle of its grid cell, is touched: the
+// simulator's optics say where each camera sees the finger (to the half
+// pixel the frame reports, without noise: what is measured is the
+// calibration, not the noise of one touch), and the simulator's own
+// reading of the stored record maps it as the firmware does. Errors against
+// the finger, pooled over the seeds:
+//   mean_px p95_px max_px     the corrected touch (what the frame reports)
+//   mean_mm p95_mm max_mm     the same on a panel of the diagonal the
+//                             screen-size class of the frame's 65-inch
+//                             panel stands for
+//   uncorrected_mean_px       the cameras alone, without the cell corrections
+//   floor_mean_px floor_max_px
+//                             the best records the frame can hold for its
+//                             optics (camera parts only, the simulator's own
+//                             fit): what the cameras alone cannot beat
+// and the last line sums up the "typical" optics with the default noise:
+//   accuracy mean_1080_px=.. max_1080_px=.. mean_4k_px=.. max_4k_px=..
+//            mean_4pt_over_16pt=<the worst ratio over the screens>
+#include "Bench.h"
+
+#include "calibration/run/Accuracy.h"
+#include "calibration/run/CalibrationJob.h"
+#include "calibration/run/FrameMapping.h"
+#include "calibration/run/RunState.h"
+#include "device/DeviceStatus.h"
+#include "device/HidLink.h"
+#include "device/UnitOps.h"
+#include "shell/Clock.h"
+#include "shell/Log.h"
+#include "sim/FactoryFrame.h"
+#include "sim/IdealCalibration.h"
+#include "sim/Fingers.h"
+#include "sim/SimTransport.h"
+#include "sim/SimulatedFrame.h"
+#include "sim/TouchMapping.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace tovrin;
+using namespace tovrin::calib;
+
+namespace {
+
+constexpr int kColumns = 40;
+constexpr int kRows = 30;
+constexpr double kPanelInches = 65.0;
+
+struct Screen {
+    int width;
+    int height;
+};
+constexpr Screen kScreens[] = {{1366, 768}, {1920, 1080}, {2560, 1440}, {3840, 2160}, {1080, 1920}};
+constexpr const char* kOptics[] = {"nominal", "typical", "worst"};
+constexpr sim::NoiseModel kNoises[] = {sim::NoiseModel::Uniform, sim::NoiseModel::Gaussian, sim::NoiseModel::Outliers,
+                                       sim::NoiseModel::Drift};
+
+// The screen-size class a panel diagonal falls in (0 up to 30 inches, then
+// 31-42, 43-55, 56-65, 66-75, 76-85, 86-95, 7 from 96).
+int sizeClassOf(double inches)
+{
+    static constexpr double kUpper[] = {30.5, 42.5, 55.5, 65.5, 75.5, 85.5, 95.5};
+    int c = 0;
+    while (c < 7 && inches > kUpper[c])
+        ++c;
+    return c;
+}
+
+struct LogFolder {
+    QTemporaryDir dir;
+    QString previous = QDir::currentPath();
+    LogFolder()
+    {
+        // TOVRIN_BENCH_KEEP_LOG=1 keeps the runs' log and says where it is.
+        if (qEnvironmentVariableIntValue("TOVRIN_BENCH_KEEP_LOG") == 1) {
+            dir.setAutoRemove(false);
+            std::fprintf(stderr, "accuracy: log in %s\n", qPrintable(dir.path()));
+        }
+        QDir::setCurrent(dir.path());
+        shell::PrepareLogFolders();
+        shell::WriteLog("Tovrin log start!\n", true);
+    }
+    ~LogFolder() { QDir::setCurrent(previous); }
+};
+
+struct Errors {
+    std::vector<double> corrected;
+    std::vector<double> uncorrected;
+    int missed = 0;
+    int runs = 0;
+    int failed = 0;
+
+    static double mean(const std::vector<double>& v)
+    {
+        double s = 0.0;
+        for (double d : v)
+            s += d;
+        return v.empty() ? 0.0 : s / static_cast<double>(v.size());
+    }
+    static double percentile(std::vector<double> v, double q)
+    {
+        if (v.empty())
+            return 0.0;
+        std::sort(v.begin(), v.end());
+        const size_t k = std::min(v.size() - 1, static_cast<size_t>(std::ceil(q * static_cast<double>(v.size()))) - 1);
+        return v[k];
+    }
+    double meanPx() const { return mean(corrected); }
+    double maxPx() const { return corrected.empty() ? 0.0 : *std::max_element(corrected.begin(), corrected.end()); }
+};
+
+class Frame {
+public:
+    explicit Frame(const sim::OpticsConfig& optics) { m_frame->fingers().setOptics(optics); }
+    ~Frame() { device::setTransport(nullptr); }
+
+    bool open()
+    {
+        sim::writeFactoryContents(*m_frame);
+        device::setTransport(sim::makeSimTransport(m_frame));
+        uint16_t pid = 0;
+        if (!device::OpenHidDevice(pid))
+            return false;
+        device::g_bDevExist = 1;
+        device::g_isDeviceCommunicate = 1;
+        device::ExtendedFrameDevice = 0;
+        return device::SwitchModeChecked(device::mode::Calibration).ok;
+    }
+
+    // One whole calibration run; the stored record's solution as the
+    // simulated firmware reads it.
+    std::optional<sim::StoredSolution> calibrate(GridKind kind, const Screen& screen, sim::NoiseModel noise,
+                                                 unsigned seed)
+    {
+        m_frame->fingers().setScreen(screen.width, screen.height);
+        sim::FingerSettings s;
+        s.autoTouch = true;
+        s.jitter = 1;
+        s.noise = noise;
+        s.seed = seed;
+        m_frame->fingers().configure(s);
+        FourCalib_en = kind == GridKind::Four ? 1 : 0;
+        g_WaitFrameCount = 40;
+        auto images = makeDeviceFrameImages();
+        CalibrationJob job(kind, screen.width, screen.height, *images, {});
+        const RunReport r = job.run();
+        if (r.outcome != RunOutcome::Stored) {
+            std::fprintf(stderr, "accuracy: %dx%d %d points seed %u not stored (%s: %s)\n", screen.width,
+                         screen.height, kind == GridKind::Four ? 4 : 16, seed, runOutcomeName(r.outcome),
+                         r.reason.c_str());
+            return std::nullopt;
+        }
+        const auto record = m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset,
+                                               sim::kCalibrationRecordSize);
+        return sim::readSolution(record, sim::kSolutionOffset);
+    }
+
+
+    // Where the cameras see a finger at (x, y), to the half pixel.
+    std::optional<sim::FingerSight> sight(double x, double y)
+    {
+        sim::Fingers& f = m_frame->fingers();
+        f.press(x, y);
+        auto seen = f.sight(0);
+        f.lift();
+        if (!seen || !seen->left || !seen->right)
+            return std::nullopt;
+        return seen;
+    }
+
+    // The best records the frame can hold for its optics (camera parts
+    // only, the simulator's own fit): what no calibration of this kind can
+    // beat without the cell corrections.
+    // A 40 x 30 grid of touches mapped through a solution as the simulated
+    // firmware maps them.
+    void touchGrid(const sim::StoredSolution& solution, const Screen& screen, Errors& out)
+    {
+        for (int r = 0; r < kRows; ++r)
+            for (int c = 0; c < kColumns; ++c) {
+                const double x = (c + 0.5) * screen.width / kColumns;
+                const double y = (r + 0.5) * screen.height / kRows;
+                const auto seen = sight(x, y);
+                const auto p = seen ? sim::mapCorrected(solution, *seen->left, *seen->right) : std::nullopt;
+                const auto raw = seen ? sim::mapTouch(solution, *seen->left, *seen->right) : std::nullopt;
+                if (!p || !raw) {
+                    ++out.missed;
+                    continue;
+                }
+                out.corrected.push_back(std::hypot(p->x - x, p->y - y));
+                out.uncorrected.push_back(std::hypot(raw->x - x, raw->y - y));
+            }
+    }
+
+    Errors floorOf(const Screen& screen)
+    {
+        m_frame->fingers().setScreen(screen.width, screen.height);
+        const sim::StoredSolution best = sim::fitSolution(m_frame->fingers().optics(0));
+        Errors e;
+        touchGrid(best, screen, e);
+        return e;
+    }
+
+private:
+    std::shared_ptr<sim::SimulatedFrame> m_frame = std::make_shared<sim::SimulatedFrame>();
+};
+
+bool parseScreen(const char* text, Screen& s)
+{
+    return std::sscanf(text, "%dx%d", &s.width, &s.height) == 2 && s.width > 0 && s.height > 0;
+}
+
+int benchAccuracy(int argc, char** argv)
+{
+    const int seeds = argc >= 2 ? std::max(1, std::atoi(argv[1])) : 3;
+    std::vector<std::string> optics(std::begin(kOptics), std::end(kOptics));
+    if (argc >= 3 && std::strcmp(argv[2], "all") != 0)
+        optics = {argv[2]};
+    std::vector<Screen> screens(std::begin(kScreens), std::end(kScreens));
+    if (argc >= 4 && std::strcmp(argv[3], "all") != 0) {
+        Screen s{};
+        if (!parseScreen(argv[3], s)) {
+            std::fprintf(stderr, "accuracy: screen as WxH, e.g. 1920x1080\n");
+            return 2;
+        }
+        screens = {s};
+    }
+    std::vector<sim::NoiseModel> noises(std::begin(kNoises), std::end(kNoises));
+    if (argc >= 5 && std::strcmp(argv[4], "all") != 0) {
+        const auto n = sim::noiseModelNamed(argv[4]);
+        if (!n) {
+            std::fprintf(stderr, "accuracy: noise uniform, gauss, outliers or drift\n");
+            return 2;
+        }
+        noises = {*n};
+    }
+
+    // TOVRIN_BENCH_CAPTURE=vote|average and TOVRIN_BENCH_REFINE=0|1 choose
+    // the capture estimate and the refined solve (else the tool's defaults).
+    const QByteArray capture = qgetenv("TOVRIN_BENCH_CAPTURE");
+    if (capture == "vote")
+        g_CaptureAverage = 0;
+    else if (capture == "average")
+        g_CaptureAverage = 1;
+    if (qEnvironmentVariableIsSet("TOVRIN_BENCH_REFINE"))
+        g_RefineSolve = qEnvironmentVariableIntValue("TOVRIN_BENCH_REFINE") == 1 ? 1 : 0;
+    const int average = g_CaptureAverage.load();
+    std::printf("accuracy capture=%s refine=%d\n",
+                average == 1 ? "average" : average == 0 ? "vote" : "average for 16 points, vote for 4",
+                g_RefineSolve.load());
+
+    LogFolder log;
+    setSleeper([](int) { std::this_thread::yield(); });
+    const auto diagonal = diagonalInches(sizeClassOf(kPanelInches));
+
+    // typical / uniform: 16- and 4-point figures per screen for the summary.
+    std::map<std::pair<int, int>, double> typical16, typical4;
+    double max1080 = -1.0, max4k = -1.0;
+    for (const std::string& name : optics) {
+        const auto config = sim::opticsVariant(name);
+        if (!config) {
+            std::fprintf(stderr, "accuracy: no optics variant %s\n", name.c_str());
+            return 2;
+        }
+        Frame frame(*config);
+        if (!frame.open()) {
+            std::fprintf(stderr, "accuracy: the simulated frame did not open\n");
+            return 1;
+        }
+        for (sim::NoiseModel noise : noises)
+            for (const Screen& screen : screens)
+                for (GridKind kind : {GridKind::Sixteen, GridKind::Four}) {
+                    Errors e;
+                    for (int seed = 1; seed <= seeds; ++seed) {
+                        const auto solution = frame.calibrate(kind, screen, noise, static_cast<unsigned>(seed));
+                        ++e.runs;
+                        if (!solution) {
+                            ++e.failed;
+                            continue;
+                        }
+                        frame.touchGrid(*solution, screen, e);
+                    }
+                    const double mmPerPx =
+                        diagonal ? *diagonal * 25.4 / std::hypot(double(screen.width), double(screen.height)) : 0.0;
+                    const double mean = e.meanPx(), p95 = Errors::percentile(e.corrected, 0.95), max = e.maxPx();
+                    const int points = kind == GridKind::Four ? 4 : 16;
+                    const Errors best = frame.floorOf(screen);
+                    std::printf("accuracy optics=%s noise=%s screen=%dx%d points=%d mean_px=%.2f p95_px=%.2f "
+                                "max_px=%.2f mean_mm=%.2f p95_mm=%.2f max_mm=%.2f uncorrected_mean_px=%.2f "
+                                "floor_mean_px=%.2f floor_max_px=%.2f runs=%d failed=%d missed=%d\n",
+                                name.c_str(), sim::noiseModelName(noise), screen.width, screen.height, points, mean,
+                                p95, max, mean * mmPerPx, p95 * mmPerPx, max * mmPerPx,
+                                Errors::mean(e.uncorrected), best.meanPx(), best.maxPx(), e.runs, e.failed, e.missed);
+                    std::fflush(stdout);
+                    if (name == "typical" && noise == sim::NoiseModel::Uniform && e.failed == 0) {
+                        (kind == GridKind::Sixteen ? typical16 : typical4)[{screen.width, screen.height}] = mean;
+                        if (kind == GridKind::Sixteen && screen.width == 1920 && screen.height == 1080)
+                            max1080 = max;
+                        if (kind == GridKind::Sixteen && screen.width == 3840 && screen.height == 2160)
+                            max4k = max;
+                    }
+                }
+    }
+    if (typical16.empty())
+        return 0;
+    double ratio = 0.0;
+    for (const auto& [size, mean16] : typical16)
+        if (const auto it = typical4.find(size); it != typical4.end() && mean16 > 0.0)
+            ratio = std::max(ratio, it->second / mean16);
+    const auto at = [&](int w, int h) {
+        const auto it = typical16.find({w, h});
+        return it == typical16.end() ? -1.0 : it->second;
+    };
+    std::printf("accuracy mean_1080_px=%.2f max_1080_px=%.2f mean_4k_px=%.2f max_4k_px=%.2f mean_4pt_over_16pt=%.2f\n",
+                at(1920, 1080), max1080, at(3840, 2160), max4k, ratio);
+    return 0;
+}
+
+const tovrin::bench::BenchMode kAccuracy{"accuracy", "[seeds] [optics|all] [WxH|all] [noise|all]", benchAccuracy};
+
+} // namespace
