@@ -15,6 +15,7 @@
 #include "sim/SimEnvironment.h"
 #include "sim/SimTransport.h"
 #include "widgets/Fonts.h"
+#include "widgets/FullScreen.h"
 #include "windows/Tovrin.h"
 #include "windows/TovrinUser.h"
 
@@ -138,7 +139,7 @@ int run(int argc, char** argv)
         device::setTransport(sim::makeSimTransport(frame));
         // The simulated frame is mounted on this desktop, and the mouse is its
         // finger on the calibration surfaces.
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
+        if (const QScreen* screen = widgets::frameScreen())
             frame->fingers().setScreen(screen->geometry().width(), screen->geometry().height());
         calib::ui::MouseFinger::Hands hands;
         hands.down = [frame](QPointF p) { frame->fingers().press(p.x(), p.y()); };
@@ -172,7 +173,7 @@ int run(int argc, char** argv)
     if (flavour == 3) {
         auto window = std::make_unique<windows::TovrinUser>();
         mainWindow = window.get();
-        window->show();
+        widgets::showFullScreenOn(window.get());
         status = application.exec();
     } else if (flavour == 4) {
         auto window = std::make_unique<production::TovrinTest>();

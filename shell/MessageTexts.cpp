@@ -7,7 +7,7 @@ namespace {
 // Built-in English texts, indexed by message id. The spelling, spacing and
 // line breaks are the program's own and are shown to the user as they stand;
 // translations live in the language file, not here.
-static const char* const kTexts[154] = {
+static const char* const kTexts[kMessageCount] = {
     /*   0 */ "Device checking,please wait...",
     /*   1 */ "Set",
     /*   2 */ "Leveling",
@@ -159,9 +159,11 @@ static const char* const kTexts[154] = {
     /* 148 */ "Finger out threshold",
     /* 149 */ "Exposure threshold",
     /* 150 */ "Cogradient threshold",
-    /* 151 */ "Restore",
-    /* 152 */ "Keep",
-    /* 153 */ "A save was cut short and left the records of the device invalid.\nRestore the records it replaced?",
+    /* 151 */ "Please lift your finger from the screen.",
+    /* 152 */ "Please touch the center of the cross with one finger only.",
+    /* 153 */ "Restore",
+    /* 154 */ "Keep",
+    /* 155 */ "A save was cut short and left the records of the device invalid.\nRestore the records it replaced?",
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == kMessageCount,

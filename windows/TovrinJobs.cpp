@@ -26,7 +26,7 @@ namespace {
 namespace msg {
 constexpr int Versions = 3, CheckCompleted = 15, ReadFlashFailed = 18, CalibrationInvalid = 19;
 constexpr int ResetFailed = 32, ResetSucceeded = 33, NoSetting = 45;
-constexpr int WriteFailed = 118, Warning = 117, Restore = 151, Keep = 152, RestoreQuestion = 153;
+constexpr int WriteFailed = 118, Warning = 117, Restore = 153, Keep = 154, RestoreQuestion = 155;
 } // namespace msg
 } // namespace
 

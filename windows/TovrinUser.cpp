@@ -16,6 +16,7 @@
 #include "shell/Log.h"
 #include "widgets/Button.h"
 #include "widgets/Fonts.h"
+#include "widgets/FullScreen.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -122,7 +123,8 @@ TovrinUser::TovrinUser(QWidget* parent)
                                         static_cast<calib::CalibrationThread*>(m_thread4.get())})
         connect(t, &calib::CalibrationThread::sendData, this, &TovrinUser::recvData, Qt::QueuedConnection);
 
-    const QScreen* screen = QGuiApplication::primaryScreen();
+    // It covers the screen the frame is on.
+    const QScreen* screen = widgets::frameScreen();
     setGeometry(screen ? screen->geometry() : QRect(0, 0, 1920, 1080));
 
     setButtonsEnabled(false);
@@ -332,8 +334,10 @@ void TovrinUser::recvData(int code)
     }
     switch (code) {
     case calib::code::PointReady:
-        if (calib::g_CalDataInitSuc.load())
-            showStatus(msg::TouchTheCross);
+        if (calib::g_CalDataInitSuc.load()) {
+            if (const int prompt = calib::touchPromptMessage(runState()); prompt != m_statusId)
+                showStatus(prompt);
+        }
         setButtonsEnabled(!m_saving);
         update();
         break;
@@ -386,8 +390,10 @@ void TovrinUser::finishRun(int messageId, const QString& text)
     m_finished = true;
     m_thread16->stopAndWait();
     m_thread4->stopAndWait();
-    handFrameBack();
-    showStatus(messageId, text);
+    // A frame that would not go back to work mode is what the page says
+    // (message 142, shown by the hand-back): not a completed calibration.
+    if (handFrameBack())
+        showStatus(messageId, text);
     m_calTypeButton->setButtonEnabled(false);
     m_resetButton->setButtonEnabled(false);
     m_focus.show(3);
@@ -422,18 +428,27 @@ void TovrinUser::calibrateAgain()
     startRunOfMode();
 }
 
-void TovrinUser::handFrameBack()
+bool TovrinUser::handFrameBack()
 {
     if (m_handedBack || !isConnected())
-        return;
+        return true;
     m_handedBack = true;
-    // Keep the chosen calibration mode for the next start.
-    calib::keepCalibrationMode(FourCalib_en.load());
+    // Keep the chosen calibration mode for the next start. A frame that
+    // took neither that nor work mode has not finished the calibration.
+    const bool kept = calib::keepCalibrationMode(FourCalib_en.load());
+    if (!kept) {
+        shell::LogF("Calibration: the screen record could not be written back\n");
+        showStatus(device::g_bDevExist.load() ? msg::ProcessFailed : msg::PulledOut);
+        if (!device::g_bDevExist.load())
+            return false;
+    }
     if (!device::SwitchModeChecked(device::mode::Work).ok) {
         markSwitchFailure();
         showStatus(msg::EquipmentAnomalies);
         shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        return false;
     }
+    return kept;
 }
 
 void TovrinUser::paintEvent(QPaintEvent* event)
@@ -488,6 +503,15 @@ void TovrinUser::ReturnSlot() { close(); }
 
 void TovrinUser::closeEvent(QCloseEvent* event)
 {
+    if (m_saving && running()) {
+        // The save goes on to its end; the page then says what was stored
+        // and the exit button leaves.
+        event->ignore();
+        if (!m_closeAfterSave)
+            shell::LogF("Calibration: closing waits for the save to end\n");
+        m_closeAfterSave = true;
+        return;
+    }
     if (!m_detection.isClosed())
         exitHandling();
     QDialog::closeEvent(event);

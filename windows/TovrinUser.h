@@ -69,7 +69,9 @@ private:
     void finishRun(int messageId, const QString& text = {});
     void showQuality();
     void calibrateAgain();
-    void handFrameBack();
+    // Keeps the chosen mode in the screen record and switches the frame to
+    // work mode; false (message 142 shown) when the frame refused.
+    bool handFrameBack();
     bool running() const;
     void noFrame();
     void exitHandling();
@@ -85,6 +87,7 @@ private:
     bool m_connected = false;
     bool m_calibrating = false;  // a run is shown (targets painted)
     bool m_saving = false;
+    bool m_closeAfterSave = false;  // an exit asked for during the save
     bool m_finished = false;
     bool m_handedBack = false;   // screen record and work mode done
     calib::ui::CalibrationPainter m_painter;

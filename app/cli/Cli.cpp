@@ -17,6 +17,7 @@
 #include "sim/SimulatedFrame.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -24,6 +25,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace tovrin::cli {
@@ -182,7 +184,13 @@ int usage(Session& session, const char* verbName)
 
 int run(int argc, char** argv)
 {
-    QCoreApplication application(argc, argv);
+    // Only a job that names a screen needs the screens (and a display or the
+    // offscreen platform): every other one runs without a window system.
+    bool screens = false;
+    for (int i = 1; i < argc; ++i)
+        screens = screens || std::strcmp(argv[i], "--screen-name") == 0;
+    std::unique_ptr<QCoreApplication> app =
+        screens ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     std::sort(verbs().begin(), verbs().end(),
               [](const CliVerbInfo& a, const CliVerbInfo& b) { return std::strcmp(a.name, b.name) < 0; });
 

@@ -3,7 +3,11 @@
 // the finger touches every target by itself (auto touch); on a real frame a
 // person touches the targets of a screen of the given size.
 //
-//   tovrin-cli [--simulate] calibrate [--points 16|4] [--screen WxH] [--grid CxR] [--average|--vote]
+//   tovrin-cli [--simulate] calibrate [--points 16|4] [--screen WxH | --screen-name NAME] [--grid CxR] [--average|--vote]
+//
+// --screen-name takes the size of the screen of that name (the one the
+// frame is on; the names are the system's, e.g. "HDMI-1"), which needs a
+// display (or QT_QPA_PLATFORM=offscreen).
 //
 // --average takes each captured position as the robust mean of the hold,
 // --vote as the vote of the spot choice (Tovrin_Debug/CaptureAverage=1 or 0
@@ -12,7 +16,14 @@
 //
 // Prints the stored block, the image windows and the accuracy at the
 // calibration points; on the simulated frame also the dense-grid figure.
-// Exit 0 when stored, 1 when rejected (the prior data kept) or failed.
+// Exit 0 when stored and the frame handed back (the mode kept in the screen
+// record, work mode), 1 when rejected (the prior data kept), failed or
+// stopped, 3 when the frame went away.
+//
+// What the run asks of the person (lift the finger, touch with one finger)
+// goes to standard error as it is asked. An interrupt (SIGINT, SIGTERM)
+// stops the run; during the save it waits for the save's end, and the log
+// and standard error say whether the new calibration was stored.
 #include "Cli.h"
 
 #include "calibration/run/Accuracy.h"
@@ -31,10 +42,14 @@
 #include "sim/SimulatedFrame.h"
 
 #include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 
 namespace tovrin::cli {
 namespace {
@@ -43,6 +58,57 @@ using namespace tovrin::calib;
 
 // A person who has not touched anything for this long has gone away.
 constexpr int kIdleLimitMs = 120000;
+constexpr int kInterruptPollMs = 50;
+
+std::atomic<int> g_interrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void onInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+// SIGINT and SIGTERM set g_interrupted while it lives.
+class InterruptWatch {
+public:
+    InterruptWatch()
+    {
+        g_interrupted = 0;
+        struct sigaction a = {};
+        a.sa_handler = onInterrupt;
+        sigemptyset(&a.sa_mask);
+        sigaction(SIGINT, &a, &m_oldInt);
+        sigaction(SIGTERM, &a, &m_oldTerm);
+    }
+    ~InterruptWatch()
+    {
+        sigaction(SIGINT, &m_oldInt, nullptr);
+        sigaction(SIGTERM, &m_oldTerm, nullptr);
+    }
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+private:
+    struct sigaction m_oldInt = {};
+    struct sigaction m_oldTerm = {};
+};
+
+const QScreen* screenCalled(const QString& name)
+{
+    for (const QScreen* s : QGuiApplication::screens())
+        if (s->name() == name)
+            return s;
+    return nullptr;
+}
+
+QStringList screenNames()
+{
+    QStringList names;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        for (const QScreen* s : QGuiApplication::screens())
+            names << s->name();
+    return names;
+}
 
 bool parseSize(const QString& text, int& a, int& b)
 {
@@ -79,6 +145,19 @@ int runCalibrate(Session& session, const QStringList& arguments)
             average = 1;
         } else if (a == QLatin1String("--vote")) {
             average = 0;
+        } else if (a == QLatin1String("--screen-name") && !value.isEmpty()) {
+            // The targets are that screen's: its size.
+            const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                                        ? screenCalled(value)
+                                        : nullptr;
+            if (!screen) {
+                session.say(QStringLiteral("calibrate: no screen is called %1 (screens: %2)")
+                                .arg(value, screenNames().join(QStringLiteral(", "))));
+                return kExitUsage;
+            }
+            width = screen->geometry().width();
+            height = screen->geometry().height();
+            ++i;
         } else if (a == QLatin1String("--screen") && parseSize(value, width, height)) {
             ++i;
         } else if (a == QLatin1String("--grid") && parseSize(value, columns, rows) && columns > 0 && rows > 0 &&
@@ -125,25 +204,77 @@ int runCalibrate(Session& session, const QStringList& arguments)
     QTimer idle;
     idle.setSingleShot(true);
     int lastIndex = -1;
+    bool saving = false;
+    PersonRequest asked = PersonRequest::None;
     QObject::connect(thread.get(), &CalibrationThread::sendData, &loop, [&](int code) {
         runState().repaint = 0;
         if (const int index = runState().pointIndex.load(); index != lastIndex) {
             lastIndex = index;
             idle.start(kIdleLimitMs);
         }
-        if (code == code::Progress)
+        if (code == code::Progress) {
+            saving = true;
             idle.start(kIdleLimitMs);
+        }
+        // What the person is asked, once each time it changes.
+        if (const PersonRequest now = runState().request.load(); now != asked) {
+            asked = now;
+            if (now != PersonRequest::None)
+                session.sayMessage(touchPromptMessage(runState()));
+        }
     }, Qt::QueuedConnection);
     QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
     QObject::connect(&idle, &QTimer::timeout, &loop, [&] {
-        session.say(QStringLiteral("calibrate: no touch was taken for %1 s; stopped").arg(kIdleLimitMs / 1000));
+        if (runState().request.load() == PersonRequest::LiftFinger)
+            session.say(QStringLiteral("calibrate: the finger stayed down for %1 s; stopped").arg(kIdleLimitMs / 1000));
+        else
+            session.say(QStringLiteral("calibrate: no touch was taken for %1 s; stopped").arg(kIdleLimitMs / 1000));
         thread->requestStop();
     });
+    InterruptWatch interrupts;
+    bool interrupted = false;
+    QTimer interruptPoll;
+    QObject::connect(&interruptPoll, &QTimer::timeout, &loop, [&] {
+        if (interrupted || !g_interrupted.load())
+            return;
+        interrupted = true;
+        // Stopping a save half way could leave the frame without any
+        // calibration: the save goes on to its end.
+        if (saving) {
+            shell::LogF("Calibration: interrupted during the save; waiting for its end\n");
+            session.say(QStringLiteral("calibrate: interrupted; waiting for the save to end"));
+        } else {
+            shell::LogF("Calibration: interrupted\n");
+            thread->requestStop();
+        }
+    });
+    interruptPoll.start(kInterruptPollMs);
     idle.start(kIdleLimitMs);
     thread->startRun();
     loop.exec();
     thread->wait();
     const RunReport report = thread->report();
+    if (interrupted) {
+        const bool stored = report.outcome == RunOutcome::Stored;
+        shell::LogF("Calibration: interrupted; %s\n",
+                    stored ? "the new calibration was stored" : "nothing new was stored");
+        session.say(stored ? QStringLiteral("calibrate: interrupted; the new calibration was stored")
+                           : QStringLiteral("calibrate: interrupted; nothing new was stored"));
+    }
+
+    // Hand the frame back as the calibration window does: the chosen mode
+    // kept, work mode. A run is completed only when that worked too.
+    setGridProbe(std::nullopt);
+    bool kept = false, handedBack = false;
+    if (device::g_bDevExist.load()) {
+        kept = keepCalibrationMode(FourCalib_en.load());
+        if (!kept)
+            shell::LogF("Calibration: the screen record could not be written back\n");
+        handedBack = device::SwitchModeChecked(device::mode::Work).ok;
+        if (!handedBack)
+            shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    }
+    const bool gone = !device::g_bDevExist.load();
 
     QTextStream& out = session.out();
     out << "points: " << points << " (" << width << 'x' << height << ")\n";
@@ -151,7 +282,6 @@ int runCalibrate(Session& session, const QStringList& arguments)
     int status = kExitFailed;
     switch (report.outcome) {
     case RunOutcome::Stored: {
-        status = kExitDone;
         printBlock(out, report);
         out << "calibration points: " << residualText(report.accuracy) << '\n';
         {
@@ -164,7 +294,17 @@ int runCalibrate(Session& session, const QStringList& arguments)
             session.say(shell::context().text(117) + QStringLiteral(": ") + residualText(report.accuracy));
         if (report.grid)
             out << gridText(*report.grid) << '\n';
-        out << shell::context().text(107) << '\n';
+        if (gone) {
+            session.sayMessage(61);
+        } else if (!kept) {
+            session.say(QStringLiteral("calibrate: the calibration was stored, but the screen record could not be "
+                                       "written back"));
+        } else if (!handedBack) {
+            session.sayMessage(142);
+        } else {
+            status = kExitDone;
+            out << shell::context().text(107) << '\n';
+        }
         break;
     }
     case RunOutcome::Rejected:
@@ -187,18 +327,10 @@ int runCalibrate(Session& session, const QStringList& arguments)
         break;
     }
 
-    setGridProbe(std::nullopt);
-    // Hand the frame back as the calibration window does: the chosen mode
-    // kept, work mode.
-    if (device::g_bDevExist.load()) {
-        keepCalibrationMode(FourCalib_en.load());
-        if (!device::SwitchModeChecked(device::mode::Work).ok)
-            shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-    }
-    return status;
+    return gone ? kExitNoFrame : status;
 }
 
-const CliVerb kCalibrate{"calibrate", "[--points 16|4] [--screen WxH] [--grid CxR] [--average|--vote]",
+const CliVerb kCalibrate{"calibrate", "[--points 16|4] [--screen WxH | --screen-name NAME] [--grid CxR] [--average|--vote]",
                          "touch calibration (auto touch on the simulated frame)", runCalibrate};
 
 } // namespace

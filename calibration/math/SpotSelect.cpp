@@ -104,10 +104,27 @@ struct Decision {
 
 } // namespace
 
-Spot FalsePotDel(const BackgroundList& background, SpotReport& sorted, Side side, int columnType,
-                 PointTable& table, int pointIndex, SpotMode mode, int variantFlag)
+bool splitFinger(const Spot& a, const Spot& b)
 {
-    int debugTemp[6] = {0, 0, 0, 0, 0, 0};
+    if (!inMiddleRange(a) || !inMiddleRange(b))
+        return false;
+    const int gap = std::abs(int(a.position) - int(b.position)) - a.width - b.width;
+    const int wMax = std::max(a.width, b.width), wMin = std::min(a.width, b.width);
+    const int sMax = std::max(a.strength, b.strength), sMin = std::min(a.strength, b.strength);
+    return gap < 64 && wMax < 3 * wMin && wMin >= 9 && sMax < 2 * sMin;
+}
+
+void logFalsePotDelTrail(const FalsePotDelTrail& debugTemp)
+{
+    shell::LogF("FalsePotDel:debugTemp[0] = %d, debugTemp[1] = %d, debugTemp[2] = %d, debugTemp[3] = %d, "
+                "debugTemp[4] = %d, debugTemp[5] = %d\n",
+                debugTemp[0], debugTemp[1], debugTemp[2], debugTemp[3], debugTemp[4], debugTemp[5]);
+}
+
+Spot FalsePotDel(const BackgroundList& background, SpotReport& sorted, Side side, int columnType,
+                 PointTable& table, int pointIndex, SpotMode mode, int variantFlag, FalsePotDelTrail* trail)
+{
+    FalsePotDelTrail debugTemp{};
     const int n = sorted.valid();
     Spot* spots = sorted.spots.data();
     const bool capture = mode == SpotMode::Capture;
@@ -119,9 +136,10 @@ Spot FalsePotDel(const BackgroundList& background, SpotReport& sorted, Side side
             table.position[static_cast<std::size_t>(pointIndex)] = result.position;
             table.set[static_cast<std::size_t>(pointIndex)] = true;
         }
-        shell::LogF("FalsePotDel:debugTemp[0] = %d, debugTemp[1] = %d, debugTemp[2] = %d, debugTemp[3] = %d, "
-                    "debugTemp[4] = %d, debugTemp[5] = %d\n",
-                    debugTemp[0], debugTemp[1], debugTemp[2], debugTemp[3], debugTemp[4], debugTemp[5]);
+        if (trail)
+            *trail = debugTemp;
+        else
+            logFalsePotDelTrail(debugTemp);
         return result;
     };
     auto isSet = [&](int i) { return i >= 0 && i < kGridPoints && table.set[static_cast<std::size_t>(i)]; };
@@ -247,11 +265,8 @@ Spot FalsePotDel(const BackgroundList& background, SpotReport& sorted, Side side
         const Spot& b = spots[candidates[1]];
         const bool nearPoint = (left && pointIndex == 0) || (!left && pointIndex == 3);
         // A finger close to its camera can show as two spots with a gap.
-        if (variantFlag == 0 && nearPoint && inMiddleRange(a) && inMiddleRange(b)) {
-            const int gap = std::abs(int(a.position) - int(b.position)) - a.width - b.width;
-            const int wMax = std::max(a.width, b.width), wMin = std::min(a.width, b.width);
-            const int sMax = std::max(a.strength, b.strength), sMin = std::min(a.strength, b.strength);
-            if (gap < 64 && wMax < 3 * wMin && wMin >= 9 && sMax < 2 * sMin) {
+        if (variantFlag == 0 && nearPoint) {
+            if (splitFinger(a, b)) {
                 const int wFar = b.position > a.position ? b.width : a.width;
                 const int wNear = b.position > a.position ? a.width : b.width;
                 const int merged = (int(a.position) + int(b.position) + wFar - wNear) / 2;

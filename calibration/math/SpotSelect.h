@@ -85,9 +85,21 @@ SpotReport VoteAndSort(const TouchHistory& history);
 // the sorted spots; sets each spot's flag (deleted or not) and, in capture
 // mode, stores the chosen position in the point table. The result's flag is 1
 // when a spot was chosen. variantFlag 0 allows the merge of a split finger.
-// Logs the decision trail as "FalsePotDel:debugTemp[0] = ...".
+// Logs the decision trail as "FalsePotDel:debugTemp[0] = ..."; with
+// `trail` the trail goes there instead and the caller decides whether to log
+// it (the release wait checks every frame and logs only what changed).
+using FalsePotDelTrail = std::array<int, 6>;
 Spot FalsePotDel(const BackgroundList& background, SpotReport& sorted, Side side, int columnType,
-                 PointTable& table, int pointIndex, SpotMode mode, int variantFlag);
+                 PointTable& table, int pointIndex, SpotMode mode, int variantFlag,
+                 FalsePotDelTrail* trail = nullptr);
+// The trail's log line.
+void logFalsePotDelTrail(const FalsePotDelTrail& debugTemp);
+
+// Two spots of one finger close to its camera (the merge test of the
+// generic choice: both in the middle range, a gap below 64, widths within
+// three times of each other, the smaller at least 9, strengths within two
+// times).
+bool splitFinger(const Spot& a, const Spot& b);
 
 constexpr int kRangeLow = 51;      // positions below are the frame's edge
 constexpr int kRangeLimit = 1220;  // positions from here on are beyond the screen

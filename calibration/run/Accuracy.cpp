@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <mutex>
 
 namespace tovrin::calib {
@@ -84,28 +85,69 @@ void logGridFigure(const GridFigure& g)
     shell::LogF("Calibration accuracy %s\n", gridText(g).toUtf8().constData());
 }
 
-TouchAt touchThroughFrame(std::function<void(double, double)> place, std::function<void()> lift)
+FrameTouch touchThroughFrame(std::function<void(double, double)> place, std::function<void()> lift)
 {
-    return [place = std::move(place), lift = std::move(lift)](double x, double y, std::int32_t& left,
-                                                             std::int32_t& right) {
+    return [place = std::move(place), lift = std::move(lift)](double x, double y, TouchFrame& frame) {
         place(x, y);
-        TouchFrame frame;
         const int result = readTouchFrame(0, packScreenPosition(static_cast<int>(x), static_cast<int>(y)),
                                           kReleaseFree, frame);
         lift();
-        if (result != 2)
+        return result != 3;
+    };
+}
+
+std::optional<std::int32_t> pickedSpot(const SpotReport& spots, const BackgroundList& background,
+                                       std::optional<std::pair<int, int>> window)
+{
+    const Spot* best = nullptr;
+    const int nb = std::clamp(background.count, 0, kBackgroundSpots);
+    for (int i = 0; i < spots.valid(); ++i) {
+        const Spot& s = spots.spots[static_cast<size_t>(i)];
+        if (s.position < kRangeLow || s.position >= kRangeLimit)
+            continue;
+        if (window && window->first < window->second &&
+            (s.position < 2 * window->first || s.position > 2 * window->second))
+            continue;
+        bool known = false;
+        for (int k = 0; k < nb && !known; ++k) {
+            const Spot& bg = background.spots[static_cast<size_t>(k)];
+            known = std::abs(int(s.position) - int(bg.position)) <= 1 && std::abs(int(s.width) - int(bg.width)) < 2;
+        }
+        if (!known && (!best || s.width > best->width))
+            best = &s;
+    }
+    if (!best)
+        return std::nullopt;
+    return static_cast<std::int32_t>(best->position);
+}
+
+TouchAt pickedTouch(FrameTouch touch, SpotPick pick)
+{
+    return [touch = std::move(touch), pick = std::move(pick)](double x, double y, std::int32_t& left,
+                                                             std::int32_t& right) {
+        TouchFrame frame;
+        if (!touch(x, y, frame) || frame.result != 2)
             return false;
-        auto widest = [](const SpotReport& r) {
-            const Spot* best = &r.spots[0];
-            for (int i = 1; i < r.valid(); ++i)
-                if (r.spots[static_cast<size_t>(i)].width > best->width)
-                    best = &r.spots[static_cast<size_t>(i)];
-            return static_cast<std::int32_t>(best->position);
-        };
-        left = widest(frame.left);
-        right = widest(frame.right);
+        std::optional<std::pair<int, int>> leftWindow, rightWindow;
+        if (pick.windows) {
+            leftWindow = std::make_pair(pick.windows->leftStart, pick.windows->leftEnd);
+            rightWindow = std::make_pair(pick.windows->rightStart, pick.windows->rightEnd);
+        }
+        const auto l = pickedSpot(frame.left, pick.left, leftWindow);
+        const auto r = pickedSpot(frame.right, pick.right, rightWindow);
+        if (!l || !r)
+            return false;
+        left = *l;
+        right = *r;
         return true;
     };
+}
+
+GridFigure measureGrid(const FrameMapping& mapping, int width, int height, int columns, int rows,
+                       const FrameTouch& touch, std::optional<double> diagonalInches, bool corrected,
+                       const SpotPick& pick)
+{
+    return measureGrid(mapping, width, height, columns, rows, pickedTouch(touch, pick), diagonalInches, corrected);
 }
 
 namespace {

@@ -12,7 +12,9 @@
 // maximum is far beyond what a sound calibration gives.
 
 #include "calibration/math/Solver.h"
+#include "calibration/run/CalibrationStore.h"
 #include "calibration/run/FrameMapping.h"
+#include "calibration/run/TouchCapture.h"
 
 #include <QString>
 
@@ -60,17 +62,43 @@ GridFigure measureGrid(const FrameMapping& mapping, int width, int height, int c
 QString gridText(const GridFigure& figure);
 void logGridFigure(const GridFigure& figure);
 
+// Places the finger at (x, y), reads one frame of spots and lifts it;
+// false when the frame did not answer.
+using FrameTouch = std::function<bool(double x, double y, TouchFrame& frame)>;
+
 // One touch through the frame's own reports: place the finger, read one
-// frame of spots (ReadTouchPoints), lift; each camera's widest spot is the
-// finger.
-TouchAt touchThroughFrame(std::function<void(double x, double y)> place, std::function<void()> lift);
+// frame of spots (ReadTouchPoints), lift.
+FrameTouch touchThroughFrame(std::function<void(double x, double y)> place, std::function<void()> lift);
+
+// Which reported spot of a camera the frame takes for the finger: one it
+// looks at (inside the position range a finger can have and, when known,
+// the unit's image window START..END) that is not a spot the run saw
+// without a touch (its background list, matched as the spot choice matches
+// it); among several the widest. Never a reflection or an edge spot just
+// because it is wider than the finger.
+struct SpotPick {
+    BackgroundList left;   // Master
+    BackgroundList right;  // Slave
+    std::optional<ImageWindows> windows;
+};
+std::optional<std::int32_t> pickedSpot(const SpotReport& spots, const BackgroundList& background,
+                                       std::optional<std::pair<int, int>> window);
+
+// A frame touch whose spots are picked as the frame would pick them.
+TouchAt pickedTouch(FrameTouch touch, SpotPick pick);
+
+// measureGrid with each touch read through the frame and picked by `pick`.
+GridFigure measureGrid(const FrameMapping& mapping, int width, int height, int columns, int rows,
+                       const FrameTouch& touch, std::optional<double> diagonalInches = std::nullopt,
+                       bool corrected = true, const SpotPick& pick = {});
 
 // Where the truth is known (the simulated frame), start-up installs a probe
 // and every stored calibration is measured on a columns x rows grid right
-// after its records are read back; the figure goes to the log and into the
-// run's report. None is installed on a real frame.
+// after its records are read back, the spots picked with the run's
+// background and the stored image windows; the figure goes to the log and
+// into the run's report. None is installed on a real frame.
 struct GridProbe {
-    TouchAt touch;
+    FrameTouch touch;
     int columns = 15;
     int rows = 9;
 };

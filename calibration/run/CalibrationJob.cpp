@@ -156,7 +156,18 @@ bool CalibrationJob::capture()
     // lifted; right after a point the old finger is still down.
     plan.touchRelease = kReleaseFree;
     plan.firstReleaseAfter = kReleaseHeld;
-    plan.choose = [this](TouchCapture& t, int i) { return t.choose(m_grid.gridIndex(i), m_grid.columnType(i), i); };
+    plan.paceMs = kTouchFramePeriodMs;
+    plan.choose = [this](TouchCapture& t, int i) {
+        // Spots the background does not explain beside the finger: no
+        // choice among them is taken (a second finger, or one never seen
+        // before the run).
+        if (t.moreThanOneFinger(m_grid.gridIndex(i))) {
+            TouchCapture::Choice refused;
+            refused.moreFingers = true;
+            return refused;
+        }
+        return t.choose(m_grid.gridIndex(i), m_grid.columnType(i), i);
+    };
     plan.stillHeld = [this](TouchCapture& t, const TouchFrame& frame, int previous) {
         return t.stillHeld(frame, m_grid.gridIndex(previous), m_grid.columnType(previous));
     };
@@ -175,6 +186,8 @@ bool CalibrationJob::capture()
     TargetCapture targets(touches, runState(), std::move(plan), std::move(hooks));
     const CaptureOutcome outcome = targets.run();
     m_report.reports = targets.queries();
+    m_report.backgroundLeft = touches.background(Side::Left);
+    m_report.backgroundRight = touches.background(Side::Right);
     switch (outcome) {
     case CaptureOutcome::Captured:
         return true;
@@ -213,8 +226,15 @@ void CalibrationJob::measureGrid(const StoreResult& stored)
     records::ScreenRecord screen;
     const bool haveScreen = records::readScreenRecord(screen) && screen.isValid();
     const FrameMapping mapping(stored.slave.solution, m_report.variant);
+    // The frame's spot of each touch: inside the stored windows, not one the
+    // run saw without a touch.
+    SpotPick pick;
+    pick.left = m_report.backgroundLeft;
+    pick.right = m_report.backgroundRight;
+    pick.windows = ImageWindows{stored.master.u10_PROJECT_START, stored.master.u10_PROJECT_END,
+                                stored.slave.u10_PROJECT_START, stored.slave.u10_PROJECT_END};
     m_report.grid = calib::measureGrid(mapping, m_width, m_height, probe->columns, probe->rows, probe->touch,
-                                       haveScreen ? diagonalInches(screen.Screen_Size) : std::nullopt);
+                                       haveScreen ? diagonalInches(screen.Screen_Size) : std::nullopt, true, pick);
     logGridFigure(*m_report.grid);
 }
 

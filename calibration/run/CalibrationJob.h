@@ -69,6 +69,8 @@ struct RunReport {
     AccuracyReport accuracy;                   // calibration points against their targets
     std::optional<GridFigure> grid;            // a grid of other touches (simulated frame only)
     ImageWindows windows;
+    BackgroundList backgroundLeft;             // spots seen without a touch, at the end of the capture
+    BackgroundList backgroundRight;
     int reports = 0;                           // ReadTouchPoints sent
     double solveMs = 0.0;
     double cornerMs = 0.0;

@@ -30,6 +30,7 @@ void CalibrationRunState::startRun(int pointCount, int screenWidth, int screenHe
     leftFound = 0;
     rightFound = 0;
     progress = 0;
+    request = PersonRequest::None;
 }
 
 bool CalibrationRunState::takeBack()
@@ -51,6 +52,16 @@ void loadRunSettings()
     g_CaptureAverage = average == 0 || average == 1 ? average : -1;
     g_RefineSolve = shell::readInt(QStringLiteral("Tovrin_Debug/RefineSolve"), 0) == 1 ? 1 : 0;
     g_SaveSample = shell::readInt(QStringLiteral("Tovrin_Debug/SaveSample"), 0) != 0 ? 1 : 0;
+}
+
+int touchPromptMessage(const CalibrationRunState& state)
+{
+    switch (state.request.load()) {
+    case PersonRequest::LiftFinger: return 151;
+    case PersonRequest::OneFinger: return 152;
+    case PersonRequest::None: break;
+    }
+    return 69;
 }
 
 CapturePosition capturePositionFor(GridKind kind)

@@ -41,6 +41,13 @@ extern std::atomic<int> g_RefineSolve;
 // Tovrin_Debug/SaveSample, default 0.
 extern std::atomic<int> g_SaveSample;
 
+// What the run asks of the person at the target, besides touching it.
+enum class PersonRequest : int {
+    None = 0,
+    LiftFinger = 1,  // the finger of the point just taken stays down
+    OneFinger = 2,   // the touch showed more fingers than one: touch again with one
+};
+
 struct CalibrationRunState {
     std::atomic<int> points{16};        // 16 or 4
     std::atomic<int> width{0};          // screen of the run, pixels
@@ -54,6 +61,7 @@ struct CalibrationRunState {
     std::atomic<int> leftFound{0};      // the last attempt found a point, per camera
     std::atomic<int> rightFound{0};
     std::atomic<int> progress{0};       // saving, percent
+    std::atomic<PersonRequest> request{PersonRequest::None};
 
     // A fresh run of `pointCount` points on a width x height screen.
     void startRun(int pointCount, int screenWidth, int screenHeight);
@@ -63,6 +71,11 @@ struct CalibrationRunState {
 };
 
 CalibrationRunState& runState();
+
+// The text a window shows while a run waits at a target: message 69
+// "Please touch the center of the cross ...", 151 "Please lift your finger
+// from the screen." or 152 "... with one finger only." by the run's request.
+int touchPromptMessage(const CalibrationRunState& state);
 
 enum class CapturePosition;
 enum class GridKind;

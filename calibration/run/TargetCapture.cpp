@@ -118,12 +118,20 @@ CaptureOutcome TargetCapture::targets()
         m_state.rightFound = choice.rightFound ? 1 : 0;
         m_touches.restartHold();
         m_state.heldFrames = 0;
+        if (choice.moreFingers) {
+            // Which spot is the finger would be a guess: the person is asked
+            // to touch with one finger, and the hold starts again.
+            m_state.request = PersonRequest::OneFinger;
+            showTarget(i);
+            continue;
+        }
         if (!choice.both()) {
             // A camera found nothing: the person touches again.
             showTarget(i);
             continue;
         }
         m_touches.keepChoice(i);
+        m_state.request = PersonRequest::None;
         if (m_plan.kept && !m_plan.kept(i, choice)) {
             m_failure = "the captured target could not be kept";
             return CaptureOutcome::KeepFailed;
@@ -139,6 +147,7 @@ CaptureOutcome TargetCapture::targets()
         // The next target is shown; the finger of the previous one must go first.
         const int previous = i - 1;
         const TargetQuery q = m_plan.query(i);
+        int stayed = 0;  // frames the finger has stayed since its point was taken
         const ReleaseResult released = waitForRelease(
             q.pointIndex, q.position, m_plan.firstReleaseAfter,
             [&](const TouchFrame& seen) { return m_plan.stillHeld && m_plan.stillHeld(m_touches, seen, previous); },
@@ -152,9 +161,15 @@ CaptureOutcome TargetCapture::targets()
             [&](const TouchFrame& seen) {
                 m_state.leftCount = seen.left.valid();
                 m_state.rightCount = seen.right.valid();
+                // A finger that stays long after its point was taken is
+                // asked to lift; the next target waits for that.
+                if (seen.result == 2 && ++stayed == kLiftRequestFrames)
+                    m_state.request = PersonRequest::LiftFinger;
                 if (m_plan.paceMs > 0)
                     sleepMs(m_plan.paceMs);
             });
+        if (m_state.request.load() == PersonRequest::LiftFinger)
+            m_state.request = PersonRequest::None;
         if (released == ReleaseResult::Failed)
             return failed("a touch query of the release wait failed");
     }

@@ -12,6 +12,10 @@
 //      found nothing; the choice kept; 200 ms; then, before the next target,
 //      the release wait for the finger to leave.
 //
+// The run state's request tells the person what else is needed: to touch
+// with one finger (a hold that showed more fingers is not taken), or to
+// lift the finger of the point just taken when it stays down.
+//
 // What differs between the runs is in the plan: what each query carries,
 // the release bytes, how a spot is chosen, how the finger of the previous
 // target is recognised, and what is done with a kept choice. The window
@@ -35,6 +39,14 @@ constexpr int kIdlePasses = 100;
 // Frames before the first target: background from the third one.
 constexpr int kBackgroundFrames = 61;
 constexpr int kPointPauseMs = 200;
+// The frame answers at most one report a millisecond (its interrupt
+// endpoint's interval): a run asks no faster, while it waits for a touch
+// and while it waits for the finger to leave.
+constexpr int kTouchFramePeriodMs = 1;
+// A person lifts the finger within a moment of the next target showing; a
+// finger still down after two seconds' worth of frames is asked to lift
+// (PersonRequest::LiftFinger in the run state) until it does.
+constexpr int kLiftRequestFrames = 2000 / kTouchFramePeriodMs;
 
 // ArmTouchData for a run: success sets g_CalDataInitSuc and
 // g_isDeviceCommunicate; failure clears g_CalDataInitSuc, and a transaction

@@ -220,9 +220,58 @@ void TouchCapture::keepChoice(int logIndex)
     }
     AccumulateDeletedSpots(m_sortedLeft, m_bgLeft);
     AccumulateDeletedSpots(m_sortedRight, m_bgRight);
+    m_lastRelease = {};  // the release wait of this point begins
     shell::LogF("(64 array)leftPointTotal = %d, rightPointTotal = %d\n", m_bgLeft.count, m_bgRight.count);
     logBackground("left", "leftBefore", m_bgLeft);
     logBackground("right", "rightBefore", m_bgRight);
+}
+
+namespace {
+
+int unexplainedSpots(const SpotReport& r, const BackgroundList& background, bool nearCamera)
+{
+    std::array<Spot, kMaxSpots> left{};
+    int n = 0;
+    const int nb = std::clamp(background.count, 0, kBackgroundSpots);
+    for (int i = 0; i < r.valid(); ++i) {
+        const Spot& s = r.spots[static_cast<size_t>(i)];
+        if (s.position < kRangeLow || s.position >= kRangeLimit)
+            continue;
+        bool known = false;
+        for (int k = 0; k < nb && !known; ++k) {
+            const Spot& bg = background.spots[static_cast<size_t>(k)];
+            known = std::abs(int(s.position) - int(bg.position)) <= 1 && std::abs(int(s.width) - int(bg.width)) < 2;
+        }
+        if (!known)
+            left[static_cast<size_t>(n++)] = s;
+    }
+    if (n == 2 && nearCamera && splitFinger(left[0], left[1]))
+        return 1;
+    return n;
+}
+
+} // namespace
+
+bool TouchCapture::moreThanOneFinger(int gridIndex) const
+{
+    const int frames = std::min(m_held, kHistoryFrames);
+    if (frames == 0)
+        return false;
+    int seen[2] = {0, 0};
+    for (int f = kHistoryFrames - frames; f < kHistoryFrames; ++f) {
+        const auto at = static_cast<size_t>(f);
+        // The split of a finger close to its camera is merged only where the
+        // spot choice merges it (variant 0, the point nearest that camera).
+        if (unexplainedSpots(m_historyLeft.frames[at], m_bgLeft, m_variant == 0 && gridIndex == 0) >= 2)
+            ++seen[0];
+        if (unexplainedSpots(m_historyRight.frames[at], m_bgRight, m_variant == 0 && gridIndex == 3) >= 2)
+            ++seen[1];
+    }
+    if (4 * seen[0] <= frames && 4 * seen[1] <= frames)
+        return false;
+    shell::LogF("%s: more spots than one finger at point %d: left in %d, right in %d of %d held frames\n", m_logName,
+                gridIndex, seen[0], seen[1], frames);
+    return true;
 }
 
 bool TouchCapture::stillHeld(const TouchFrame& frame, int previousIndex, int columnType)
@@ -234,10 +283,22 @@ bool TouchCapture::stillHeld(const TouchFrame& frame, int previousIndex, int col
     right.push(frame.right);
     SpotReport sortedLeft = VoteAndSort(left);
     SpotReport sortedRight = VoteAndSort(right);
-    const Spot l = FalsePotDel(m_bgLeft, sortedLeft, Side::Left, columnType, m_tableLeft, previousIndex,
-                               SpotMode::Release, m_variant);
-    const Spot r = FalsePotDel(m_bgRight, sortedRight, Side::Right, columnType, m_tableRight, previousIndex,
-                               SpotMode::Release, m_variant);
+    ReleaseCheck l, r;
+    l.flag = FalsePotDel(m_bgLeft, sortedLeft, Side::Left, columnType, m_tableLeft, previousIndex,
+                         SpotMode::Release, m_variant, &l.trail)
+                 .flag;
+    r.flag = FalsePotDel(m_bgRight, sortedRight, Side::Right, columnType, m_tableRight, previousIndex,
+                         SpotMode::Release, m_variant, &r.trail)
+                 .flag;
+    // A finger held for seconds is checked at every frame: the log keeps
+    // the changes, not thousands of equal lines.
+    for (size_t side = 0; side < 2; ++side) {
+        const ReleaseCheck& now = side == 0 ? l : r;
+        if (now == m_lastRelease[side])
+            continue;
+        m_lastRelease[side] = now;
+        logFalsePotDelTrail(now.trail);
+    }
     return l.flag == 1 && r.flag == 1;
 }
 

@@ -109,6 +109,8 @@ public:
         Spot right;
         bool leftFound = false;
         bool rightFound = false;
+        // The held frames showed more than one finger: nothing is taken.
+        bool moreFingers = false;
         bool both() const { return leftFound && rightFound; }
     };
     // At the end of a hold: each camera's spot for grid point gridIndex of
@@ -123,13 +125,25 @@ public:
     using SpotChooser = std::function<Spot(SpotReport& sorted, Side side)>;
     Choice choose(const SpotChooser& chooser, int logIndex);
 
+    // At the end of a hold at grid point gridIndex: whether the held frames
+    // show more spots on a camera than one finger and the background list
+    // explain. A spot is explained when it lies outside the position range
+    // a finger can have or matches a background spot (the background
+    // removal of the spot choice); two spots of one finger close to its
+    // camera count once. More than a quarter of the held frames showing a
+    // second unexplained spot means a second finger (or a spot the frame has
+    // never shown without a touch): the choice among them would be a guess.
+    bool moreThanOneFinger(int gridIndex) const;
+
     // The target is taken: the spots the choice deleted are background from
     // now on. Logs the point tables (when the choice used them) and the
     // background lists.
     void keepChoice(int logIndex);
 
     // During the release wait: whether the finger of grid point
-    // previousIndex is still seen by both cameras.
+    // previousIndex is still seen by both cameras. The wait asks this every
+    // frame for as long as the finger stays: each camera's check is logged
+    // only when its outcome differs from the one before.
     bool stillHeld(const TouchFrame& frame, int previousIndex, int columnType);
 
     // Points from gridIndex on are to be captured again: their entries of
@@ -156,6 +170,14 @@ private:
     HoldTrack m_trackLeft, m_trackRight;
     SpotReport m_sortedLeft, m_sortedRight;
     int m_held = 0;
+    // The last logged release check of each camera (flag, then its trail);
+    // cleared when a release wait begins.
+    struct ReleaseCheck {
+        int flag = -1;
+        FalsePotDelTrail trail{};
+        bool operator==(const ReleaseCheck&) const = default;
+    };
+    std::array<ReleaseCheck, 2> m_lastRelease{};
 };
 
 enum class ReleaseResult { Released, Failed, Interrupted };

@@ -22,6 +22,7 @@
 //   }
 
 #include "calibration/ui/CalibrationWin.h"
+#include "widgets/FullScreen.h"
 
 #include <functional>
 
@@ -44,7 +45,7 @@ CalibrationWin* openCalibration(Window* mainWindow, void (Window::*recvShowData)
     if (!win)
         return nullptr;
     QObject::connect(win, &CalibrationWin::sendShowData, mainWindow, recvShowData, Qt::QueuedConnection);
-    win->show();
+    widgets::showFullScreenOn(win);
     win->start();
     return win;
 }

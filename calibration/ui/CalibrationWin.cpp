@@ -9,6 +9,7 @@
 #include "shell/Log.h"
 #include "widgets/Button.h"
 #include "widgets/Fonts.h"
+#include "widgets/FullScreen.h"
 #include "widgets/MyMessageBox.h"
 
 #include <QCloseEvent>
@@ -61,17 +62,18 @@ void waitMs(int ms)
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-QSize desktopSize()
+// The screen the frame is on (Tovrin.ini names it; the primary one without).
+QRect frameScreenGeometry()
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry().size() : QSize(1920, 1080);
+    const QScreen* screen = widgets::frameScreen();
+    return screen ? screen->geometry() : QRect(0, 0, 1920, 1080);
 }
 
 } // namespace
 
 CalibrationWin::CalibrationWin(QWidget* parent, QSize screen)
     : QDialog(parent)
-    , m_screen(screen.isEmpty() ? desktopSize() : screen)
+    , m_screen(screen.isEmpty() ? frameScreenGeometry().size() : screen)
     , m_thread16(std::make_unique<CalibrationThread>(m_screen.width(), m_screen.height()))
     , m_thread4(std::make_unique<FastCalibrationThread>(m_screen.width(), m_screen.height()))
 {
@@ -108,7 +110,7 @@ CalibrationWin::CalibrationWin(QWidget* parent, QSize screen)
                                  static_cast<CalibrationThread*>(m_thread4.get())})
         connect(t, &CalibrationThread::sendData, this, &CalibrationWin::recvData, Qt::QueuedConnection);
 
-    setGeometry(QRect(QPoint(0, 0), m_screen));
+    setGeometry(QRect(screen.isEmpty() ? frameScreenGeometry().topLeft() : QPoint(0, 0), m_screen));
     showStatus(msg::Initializing);
     m_typeButton->setButtonEnabled(false);
     m_resetButton->setButtonEnabled(false);
@@ -190,6 +192,7 @@ void CalibrationWin::start()
 void CalibrationWin::startRunOfMode()
 {
     m_saving = false;
+    m_stored = false;
     loadRunSettings();
     const bool four = FourCalib_en.load() != 0;
     runState().startRun(four ? 4 : 16, m_screen.width(), m_screen.height());
@@ -221,7 +224,8 @@ void CalibrationWin::recvData(int code)
     switch (code) {
     case code::PointReady:
         if (g_CalDataInitSuc.load()) {
-            showStatus(msg::TouchTheCross);
+            if (const int prompt = touchPromptMessage(runState()); prompt != m_statusId)
+                showStatus(prompt);
             m_typeButton->setButtonEnabled(true);
         }
         refreshButtons();
@@ -255,6 +259,7 @@ void CalibrationWin::recvData(int code)
         break;
     }
     case code::Rejected:
+        m_saving = false;
         Q_EMIT sendShowData(8);
         close();
         break;
@@ -329,6 +334,16 @@ void CalibrationWin::ReturnSlot()
 
 void CalibrationWin::closeEvent(QCloseEvent* event)
 {
+    if (!m_closing && m_saving && running()) {
+        // The save goes on to its end (stopping it half way could leave the
+        // frame without calibration); what it stored is told then, by the
+        // codes that end it.
+        event->ignore();
+        if (!m_closeAfterSave)
+            shell::LogF("Calibration: closing waits for the save to end\n");
+        m_closeAfterSave = true;
+        return;
+    }
     if (!m_closing) {
         m_closing = true;
         // An environment configuration in progress ends first.
@@ -339,9 +354,15 @@ void CalibrationWin::closeEvent(QCloseEvent* event)
         m_thread4->stopAndWait();
         m_quality->end();
         if (frameConnected()) {
-            keepCalibrationMode(FourCalib_en.load());
-            Q_EMIT sendShowData(2);
+            const bool kept = keepCalibrationMode(FourCalib_en.load());
+            if (m_stored && kept)
+                Q_EMIT sendShowData(9);
+            else if (m_stored)
+                shell::LogF("Calibration: stored, but the screen record could not be written back\n");
+            Q_EMIT sendShowData(frameConnected() ? 2 : 3);
         } else {
+            if (m_stored)
+                shell::LogF("Calibration: stored, but the frame was gone before it was handed back\n");
             Q_EMIT sendShowData(3);
         }
     }

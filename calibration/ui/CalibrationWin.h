@@ -8,6 +8,8 @@
 // calibrate again. When it closes it keeps the chosen mode in the Slave's
 // screen record and tells its opener (sendShowData): 8 rejected, then 2
 // (frame connected, back to work mode) or 3 (frame gone).
+// A close asked for during the save waits for the save's end, and the
+// codes then tell what was stored.
 
 #include "calibration/run/CalibrationThread.h"
 #include "calibration/ui/CalibrationPainter.h"
@@ -28,8 +30,8 @@ namespace tovrin::calib::ui {
 class CalibrationWin : public QDialog {
     Q_OBJECT
 public:
-    // screen: the desktop to calibrate, in pixels (the primary screen when
-    // empty); the window covers it.
+    // screen: the size to calibrate, in pixels; empty: the frame's screen
+    // (widgets/FullScreen.h), which the window then covers.
     explicit CalibrationWin(QWidget* parent = nullptr, QSize screen = {});
     ~CalibrationWin() override;
 
@@ -80,6 +82,8 @@ private:
     int m_statusId = -1;
     bool m_closing = false;
     bool m_saving = false;
+    bool m_stored = false;          // the worker stored the records (code 4)
+    bool m_closeAfterSave = false;  // a close asked for during the save
     CalibrationPainter m_painter;
     std::unique_ptr<CalibrationThread> m_thread16;
     std::unique_ptr<FastCalibrationThread> m_thread4;

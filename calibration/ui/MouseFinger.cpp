@@ -11,10 +11,11 @@ namespace {
 
 const char* const kTouchSurface = "tovrinTouchSurface";
 
-// Screen pixels of the primary screen, as the calibration targets are.
+// Pixels of the screen the surface covers (the frame's screen), as the
+// calibration targets are.
 QPointF screenPoint(const QWidget* surface, const QPointF& local)
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QScreen* screen = surface->screen();
     const QPointF global = surface->mapToGlobal(local);
     return screen ? global - QPointF(screen->geometry().topLeft()) : global;
 }

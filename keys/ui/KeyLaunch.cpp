@@ -6,6 +6,7 @@
 #include "keys/ui/KeyCalibrationWin.h"
 #include "keys/ui/KeyTestWin.h"
 #include "shell/Log.h"
+#include "widgets/FullScreen.h"
 
 namespace tovrin::keys::ui {
 
@@ -24,7 +25,7 @@ void runModal(Window& window, const std::function<void(int)>& showData)
 {
     if (showData)
         QObject::connect(&window, &Window::sendShowData, &window, [showData](int code) { showData(code); });
-    window.showFullScreen();
+    widgets::showFullScreenOn(&window);
     window.exec();
 }
 

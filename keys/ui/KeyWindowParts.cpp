@@ -4,6 +4,7 @@
 #include "shell/AppContext.h"
 #include "widgets/Button.h"
 #include "widgets/Fonts.h"
+#include "widgets/FullScreen.h"
 #include "windows/WindowSupport.h"
 
 #include <QGuiApplication>
@@ -16,7 +17,7 @@ QSize keyWindowSize(QSize requested)
 {
     if (requested.isValid() && !requested.isEmpty())
         return requested;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
+    if (const QScreen* screen = widgets::frameScreen())
         return screen->geometry().size();
     return {1920, 1080};
 }

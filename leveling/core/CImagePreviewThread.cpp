@@ -36,8 +36,9 @@ CImagePreviewThread::~CImagePreviewThread()
 
 void CImagePreviewThread::startPreview()
 {
-    if (isRunning())
+    if (isRunning() || !m_ended.load(std::memory_order_acquire))
         return;
+    m_ended.store(false, std::memory_order_relaxed);
     m_stop = false;
     m_exposureAsked = false;
     m_frameCount = 0;
@@ -295,6 +296,7 @@ void CImagePreviewThread::run()
     // However the thread ended (stopped in the middle of a transaction that
     // got no reply, too), the flags it leaves tell what became of the link.
     settleLinkLoss();
+    m_ended.store(true, std::memory_order_release);
 }
 
 void CImagePreviewThread::runPasses()

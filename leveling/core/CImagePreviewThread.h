@@ -79,6 +79,10 @@ private:
     Options m_options;
     LineTransfer m_transfer{LineTransfer::Policy::Leveling};
     std::atomic<bool> m_stop{false};
+    // Set as the last act of run(): a restart reads it before it touches the
+    // thread's fields, so the old run's writes are ordered before the new ones
+    // in a way a race checker sees (isRunning() goes through Qt's own lock).
+    std::atomic<bool> m_ended{true};
     bool m_exposureAsked = false;
     int m_frameCount = 0;
 };

@@ -19,8 +19,9 @@ ExposureThread::~ExposureThread() { stopExposure(); }
 
 void ExposureThread::startExposure()
 {
-    if (isRunning())
+    if (isRunning() || !m_ended.load(std::memory_order_acquire))
         return;
+    m_ended.store(false, std::memory_order_relaxed);
     m_stop = false;
     start();
 }
@@ -64,6 +65,7 @@ void ExposureThread::run()
 {
     runUnits();
     settleLinkLoss();
+    m_ended.store(true, std::memory_order_release);
 }
 
 void ExposureThread::runUnits()

@@ -42,6 +42,8 @@ private:
     void runUnits();
 
     std::atomic<bool> m_stop{false};
+    // Set as the last act of run(); read by a restart (see CImagePreviewThread).
+    std::atomic<bool> m_ended{true};
 };
 
 } // namespace tovrin::leveling

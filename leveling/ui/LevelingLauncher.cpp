@@ -1,5 +1,7 @@
 #include "LevelingLauncher.h"
 
+#include "widgets/FullScreen.h"
+
 namespace tovrin::leveling {
 
 LevelingOpening openLevelingWindow(QWidget* mainWindow, AdjustScreenWin*& previous)
@@ -10,7 +12,7 @@ LevelingOpening openLevelingWindow(QWidget* mainWindow, AdjustScreenWin*& previo
         return o;
     delete previous;
     previous = new AdjustScreenWin(mainWindow);
-    previous->showFullScreen();
+    widgets::showFullScreenOn(previous);
     o.window = previous;
     return o;
 }

@@ -67,6 +67,9 @@ private slots:
     void modeButtonRestartsInFourPoints();
     void escapeKeepsTheChosenMode();
     void aFramePulledOutShows61AndClosesWithThree();
+    void twoFingersAreAskedToTouchWithOne();
+    void aFingerThatStaysIsAskedToLift();
+    void closingDuringTheSaveWaitsAndTellsWhatWasStored();
     void mousePressInSimulationCapturesAPoint_data();
     void mousePressInSimulationCapturesAPoint();
     void entryRefusesWithoutCommunication();
@@ -195,6 +198,67 @@ void CalibrationWinTest::aFramePulledOutShows61AndClosesWithThree()
     QVERIFY(waitForStatus(*w, 61));
     w->ReturnSlot();
     QCOMPARE(shown, QList<int>{3});
+}
+
+void CalibrationWinTest::twoFingersAreAskedToTouchWithOne()
+{
+    openFrame(QSize(1920, 1080), true);
+    sim::FingerSettings s = m_frame->fingers().settings();
+    s.secondFinger = true;
+    m_frame->fingers().configure(s);
+    CalibrationWin w(nullptr, QSize(1920, 1080));
+    w.show();
+    w.start();
+    QVERIFY(waitForStatus(w, 152));
+    QCOMPARE(w.statusText(), QStringLiteral("Please touch the center of the cross with one finger only."));
+    QCOMPARE(runState().pointIndex.load(), 0);  // nothing taken
+    saveShot(w.grab().toImage(), QStringLiteral("calibration-one-finger"));
+    // One finger: the point is taken and the usual text is back.
+    s.secondFinger = false;
+    m_frame->fingers().configure(s);
+    QVERIFY(QTest::qWaitFor([] { return runState().pointIndex.load() >= 1; }, kRunTimeoutMs));
+    QVERIFY(waitForStatus(w, 69));
+}
+
+void CalibrationWinTest::aFingerThatStaysIsAskedToLift()
+{
+    openFrame(QSize(1920, 1080), true);
+    m_frame->changeFaults([](sim::FaultPlan& f) { f.fingers.stuck = true; });
+    CalibrationWin w(nullptr, QSize(1920, 1080));
+    w.show();
+    w.start();
+    QVERIFY(waitForStatus(w, 151));
+    QCOMPARE(w.statusText(), QStringLiteral("Please lift your finger from the screen."));
+    QCOMPARE(runState().pointIndex.load(), 1);
+    saveShot(w.grab().toImage(), QStringLiteral("calibration-lift-finger"));
+    m_frame->changeFaults([](sim::FaultPlan& f) { f.fingers.stuck = false; });
+    QVERIFY(QTest::qWaitFor([] { return runState().pointIndex.load() >= 2; }, kRunTimeoutMs));
+}
+
+void CalibrationWinTest::closingDuringTheSaveWaitsAndTellsWhatWasStored()
+{
+    openFrame(QSize(1920, 1080), true);
+    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    QList<int> shown;
+    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
+    QPointer<CalibrationWin> alive(w);
+    w->show();
+    w->start();
+    QVERIFY(QTest::qWaitFor([] { return runState().pointIndex.load() >= 16; }, kRunTimeoutMs));
+    m_frame->setReportLatency(std::chrono::milliseconds(2));  // a save that takes a while
+    QVERIFY(waitForStatus(*w, 72));
+    QTest::keyClick(w, Qt::Key_Escape);
+    QVERIFY(!alive.isNull());
+    QVERIFY(w->isVisible());  // still saving
+    QVERIFY(QTest::qWaitFor([&] { return shown.contains(9); }, kRunTimeoutMs));  // stored, and told
+    m_frame->setReportLatency(std::chrono::milliseconds(0));
+    QTest::keyClick(w, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, kRunTimeoutMs));
+    QCOMPARE(shown, (QList<int>{9, 2}));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
+    QVERIFY(logText().contains(QStringLiteral("Calibration: closing waits for the save to end")));
 }
 
 void CalibrationWinTest::mousePressInSimulationCapturesAPoint_data()

@@ -60,6 +60,7 @@ private slots:
     void wholeCalibrationEndsOnTheMainPage();
     void aFailedCheckOffersTheCalibrationAgain();
     void rejectedCalibrationKeepsThePriorData();
+    void exitDuringTheSaveWaitsAndShowsWhatWasStored();
     void modeButtonRestartsTheRunInFourPoints();
 };
 
@@ -270,6 +271,27 @@ void TovrinUserTest::rejectedCalibrationKeepsThePriorData()
     QCOMPARE(w.statusText(), QStringLiteral("The current calibration data is invalid, restored prior calibration data!"));
     QCOMPARE(m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, 1354), before);
     QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinUserTest::exitDuringTheSaveWaitsAndShowsWhatWasStored()
+{
+    autoTouch(*m_frame, QSize(1920, 1080));
+    TovrinUser w;
+    w.resize(1920, 1080);
+    w.show();
+    QVERIFY(waitForStatus(w, 69));
+    QVERIFY(QTest::qWaitFor([] { return tovrin::calib::runState().pointIndex.load() >= 16; }, kRunTimeoutMs));
+    m_frame->setReportLatency(std::chrono::milliseconds(2));  // a save that takes a while
+    QVERIFY(waitForStatus(w, 72));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(w.isVisible());  // still saving
+    QVERIFY(QTest::qWaitFor([&] { return w.calibrationFinished(); }, kRunTimeoutMs));
+    m_frame->setReportLatency(std::chrono::milliseconds(0));
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.statusMessageId(), 107);
+    QVERIFY(logText().contains(QStringLiteral("Calibration: closing waits for the save to end")));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
 }
 
 void TovrinUserTest::modeButtonRestartsTheRunInFourPoints()

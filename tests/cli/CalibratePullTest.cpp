@@ -1,0 +1,130 @@
+// tovrin-cli calibrate pulled out at output reports of the job: exit 0 only
+// when the frame holds exactly what a clean run leaves; otherwise each
+// record (both calibration records, the Slave's screen record) is the old
+// one, the new one or reads as invalid, and a clean run afterwards succeeds.
+// Swept: from the last image lines before the save to the end (the save,
+// its read-back, the grid of touches, the screen record, work mode) the
+// first two and the last two reports of every step, and every 100th report
+// of the capture before it.
+#include "tests/service/PullSweep.h"
+
+#include <cstdio>
+
+using namespace tovrin::test;
+
+namespace {
+
+constexpr int kCalibrationRecord = 0x11000;
+constexpr int kScreenRecord = 0x18000;
+constexpr int kSector = 0x1000;
+
+class CalibratePull : public PullSweep, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CalibratePull, EveryPullLeavesOldNewOrInvalidRecordsAndExitsZeroOnlyWhenDone)
+{
+    const QStringList job{"calibrate", "--points", QString::fromLatin1(GetParam()), "--grid", "3x2"};
+    ASSERT_EQ(cli({"status"}).exitCode, 0);  // the factory frame, saved
+    const QByteArray before = flash();
+    QByteArray after;
+    const auto commands = traceCleanRun(job, before, after);
+    ASSERT_GT(commands.size(), 100u);
+    const int last = static_cast<int>(commands.size());
+
+    // The capture is a run of touch queries (30); the first other request
+    // after it begins the end of the job (the image windows' last lines,
+    // then the save).
+    int firstTouch = 0, tail = 0;
+    for (const TracedCommand& c : commands) {
+        if (c.number == 30 && firstTouch == 0)
+            firstTouch = c.index;
+        if (firstTouch > 0 && c.number != 30 && tail == 0)
+            tail = c.index;
+    }
+    ASSERT_GT(tail, 0);
+    // From there on every step's first two reports and its last two (a
+    // step: the same request over and over, the two halves of a line
+    // request counting as one), then one beyond the end; before it every
+    // 100th report of the capture.
+    std::set<int> at;
+    const auto step = [](int number) { return number <= 1 ? 0 : number; };
+    for (size_t k = 0; k < commands.size(); ++k) {
+        const TracedCommand& c = commands[k];
+        if (c.index < tail - 2)
+            continue;
+        const bool starts = k == 0 || step(commands[k - 1].number) != step(c.number);
+        const bool ends = k + 1 == commands.size() || step(commands[k + 1].number) != step(c.number);
+        if (starts)
+            addRange(at, c.index, c.index + 1);
+        if (ends)
+            addRange(at, c.index - 1, c.index);
+    }
+    at.insert(last + 1);
+    for (int n = 1; n < tail; n += 100)
+        at.insert(n);
+    ASSERT_GT(at.size(), 30u);
+    std::printf("%d reports, %zu pulls\n", last, at.size());
+
+    struct Area {
+        const char* name;
+        bool slave;
+        int offset;
+    };
+    const Area areas[] = {{"Master calibration record", false, kCalibrationRecord},
+                          {"Slave calibration record", true, kCalibrationRecord},
+                          {"Slave screen record", true, kScreenRecord}};
+    for (const int n : at) {
+        SCOPED_TRACE("vanish-at=" + std::to_string(n));
+        setFlash(before);
+        const CliRun pulled = cli(job, QStringLiteral("vanish-at=%1").arg(n));
+        const QByteArray left = flash();
+        ASSERT_EQ(left.size(), 2 * kUnitFlash);
+        if (n > last) {
+            EXPECT_EQ(pulled.exitCode, 0) << pulled.err.toStdString();
+            EXPECT_EQ(left, after);
+        } else {
+            if (n == 1) {  // the status request: the link counts as broken (message 14)
+                EXPECT_NE(pulled.exitCode, 0) << pulled.err.toStdString();
+            } else {
+                EXPECT_EQ(pulled.exitCode, 3) << pulled.err.toStdString();
+            }
+            EXPECT_FALSE(pulled.out.contains("Calibrate completed!"));
+        }
+        bool invalidLeft = false;
+        for (const Area& a : areas) {
+            const QByteArray now = area(left, a.slave, a.offset, kSector);
+            const bool invalid = now.left(4) == QByteArray(4, '\xff');
+            invalidLeft = invalidLeft || invalid;
+            EXPECT_TRUE(now == area(before, a.slave, a.offset, kSector) ||
+                        now == area(after, a.slave, a.offset, kSector) || invalid)
+                << a.name << " is neither the old nor the new one, and reads valid";
+        }
+        // Nothing else of either unit changed.
+        for (bool slave : {false, true}) {
+            QByteArray rest = area(left, slave, 0, kUnitFlash), old = area(before, slave, 0, kUnitFlash);
+            for (int offset : {kCalibrationRecord, kScreenRecord}) {
+                rest.replace(offset, kSector, QByteArray(kSector, '\0'));
+                old.replace(offset, kSector, QByteArray(kSector, '\0'));
+            }
+            EXPECT_EQ(rest, old) << (slave ? "Slave" : "Master") << " flash changed outside its records";
+        }
+        // A clean run afterwards succeeds; from records that are old or
+        // new it leaves exactly what a clean run leaves. (A record the pull
+        // left erased has lost its leveling part, which a calibration keeps
+        // as read: that frame is leveled again.)
+        const CliRun again = cli(job);
+        EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+        const QByteArray done = flash();
+        for (bool slave : {false, true})
+            EXPECT_TRUE(area(done, slave, kCalibrationRecord, 4) == QByteArray("FIWF"));
+        if (!invalidLeft) {
+            EXPECT_EQ(done, after);
+        }
+        if (::testing::Test::HasFailure())
+            return;  // one N that fails says it; the rest would repeat it
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, CalibratePull, ::testing::Values("16", "4"),
+                         [](const auto& row) { return std::string("points") + row.param; });
+
+} // namespace

@@ -1,0 +1,172 @@
+// Full-screen windows on a computer with two screens (the offscreen
+// platform given two: OffscreenA, the primary one at (0,0), and OffscreenB,
+// 1024 x 768 at (1920,120)): Tovrin.ini names the screen the frame is on,
+// and the calibration, leveling, key calibration and key test windows each
+// cover exactly that screen; the calibration's targets and the captured
+// points are in its coordinates.
+
+#include "WindowTestSupport.h"
+
+#include "calibration/run/RunState.h"
+#include "calibration/ui/CalibrationLauncher.h"
+#include "calibration/ui/CalibrationWin.h"
+#include "calibration/ui/MouseFinger.h"
+#include "keys/ui/KeyLaunch.h"
+#include "keys/ui/KeyTestWin.h"
+#include "leveling/ui/AdjustScreenWin.h"
+#include "leveling/ui/LevelingLauncher.h"
+#include "sim/Fingers.h"
+#include "widgets/FullScreen.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QtTest>
+
+using tovrin::calib::runState;
+using tovrin::calib::ui::CalibrationWin;
+using namespace tovrin::windows::test;
+namespace calib = tovrin::calib;
+namespace device = tovrin::device;
+namespace sim = tovrin::sim;
+namespace widgets = tovrin::widgets;
+
+namespace {
+
+void nameFrameScreen(const QString& name)
+{
+    QFile f(QStringLiteral("Tovrin.ini"));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QStringLiteral("[Tovrin_Config]\nFrameScreen=%1\n").arg(name).toUtf8());
+}
+
+QScreen* screenB() { return widgets::screenNamed(QStringLiteral("OffscreenB")); }
+
+} // namespace
+
+class FullScreenTest : public WindowTest {
+    Q_OBJECT
+public:
+    FullScreenTest() : WindowTest(1) {}
+
+private:
+    void openFrame(QSize screen)
+    {
+        m_frame->fingers().setScreen(screen.width(), screen.height());
+        sim::FingerSettings s;
+        s.jitter = 1;
+        m_frame->fingers().configure(s);
+        uint16_t pid = 0;
+        QVERIFY(device::OpenHidDevice(pid));
+        device::g_bDevExist = 1;
+        device::g_isDeviceCommunicate = 1;
+        QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+        calib::FourCalib_en = 0;
+    }
+
+private slots:
+    void twoScreensAreThere();
+    void theFramesScreenIsNamedInTheSettings();
+    void calibrationCoversTheFramesScreenAndTakesItsPoints();
+    void levelingCoversTheFramesScreen();
+    void keyTestCoversTheFramesScreen();
+};
+
+void FullScreenTest::twoScreensAreThere()
+{
+    QCOMPARE(QGuiApplication::screens().size(), 2);
+    QVERIFY(screenB());
+    QCOMPARE(screenB()->geometry(), QRect(1920, 120, 1024, 768));
+    QVERIFY(QGuiApplication::primaryScreen() != screenB());
+}
+
+void FullScreenTest::theFramesScreenIsNamedInTheSettings()
+{
+    QCOMPARE(widgets::frameScreen(), QGuiApplication::primaryScreen());
+    nameFrameScreen(QStringLiteral("OffscreenB"));
+    QCOMPARE(widgets::frameScreen(), screenB());
+    nameFrameScreen(QStringLiteral("HDMI-9"));  // gone: the primary one
+    QCOMPARE(widgets::frameScreen(), QGuiApplication::primaryScreen());
+}
+
+void FullScreenTest::calibrationCoversTheFramesScreenAndTakesItsPoints()
+{
+    nameFrameScreen(QStringLiteral("OffscreenB"));
+    openFrame(QSize(1024, 768));
+    // The mouse is the finger, as under --simulate.
+    calib::ui::MouseFinger::Hands hands;
+    auto frame = m_frame;
+    hands.down = [frame](QPointF p) { frame->fingers().press(p.x(), p.y()); };
+    hands.move = [frame](QPointF p) { frame->fingers().move(p.x(), p.y()); };
+    hands.up = [frame] { frame->fingers().lift(); };
+    calib::ui::MouseFinger hook(std::move(hands));
+    qApp->installEventFilter(&hook);
+
+    auto* w = new CalibrationWin(nullptr);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<CalibrationWin> alive(w);
+    widgets::showFullScreenOn(w);
+    w->start();
+    QCOMPARE(w->geometry(), screenB()->geometry());
+    QCOMPARE(w->screen(), screenB());
+    QVERIFY(waitForStatus(*w, 69));
+    QCOMPARE(runState().width.load(), 1024);
+    QCOMPARE(runState().height.load(), 768);
+
+    // The first target of that screen, touched where it is drawn.
+    const QPoint first(1024 / 16, 768 / 32);
+    QTest::mousePress(w, Qt::LeftButton, {}, first);
+    const auto at = m_frame->fingers().position();
+    QVERIFY(at);
+    QCOMPARE(QPointF(at->x, at->y), QPointF(first));
+    QVERIFY(QTest::qWaitFor([] { return runState().pointIndex.load() == 1; }, kDeviceTimeoutMs));
+    QTest::mouseRelease(w, Qt::LeftButton, {}, first);
+    qApp->removeEventFilter(&hook);
+    w->close();
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, kDeviceTimeoutMs));
+}
+
+void FullScreenTest::levelingCoversTheFramesScreen()
+{
+    nameFrameScreen(QStringLiteral("OffscreenB"));
+    device::g_bDevExist = 1;
+    device::g_isDeviceCommunicate = 1;
+    uint16_t pid = 0;
+    QVERIFY(device::OpenHidDevice(pid));
+    tovrin::leveling::AdjustScreenWin* previous = nullptr;
+    const tovrin::leveling::LevelingOpening o = tovrin::leveling::openLevelingWindow(nullptr, previous);
+    QVERIFY(o.window);
+    std::unique_ptr<tovrin::leveling::AdjustScreenWin> owned(o.window);
+    QCOMPARE(o.window->geometry(), screenB()->geometry());
+    QCOMPARE(o.window->screen(), screenB());
+    QVERIFY(o.window->isFullScreen());
+}
+
+void FullScreenTest::keyTestCoversTheFramesScreen()
+{
+    nameFrameScreen(QStringLiteral("OffscreenB"));
+    device::g_bDevExist = 1;
+    device::g_isDeviceCommunicate = 1;
+    uint16_t pid = 0;
+    QVERIFY(device::OpenHidDevice(pid));
+    QRect seen;
+    const QScreen* on = nullptr;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* keyTest = qobject_cast<tovrin::keys::ui::KeyTestWin*>(w); keyTest && keyTest->isVisible()) {
+                seen = keyTest->geometry();
+                on = keyTest->screen();
+                keyTest->close();
+            }
+        }
+    });
+    look.start(100);
+    tovrin::keys::ui::runKeyTest(nullptr, {});
+    look.stop();
+    QCOMPARE(seen, screenB()->geometry());
+    QCOMPARE(on, screenB());
+}
+
+QTEST_MAIN(FullScreenTest)
+#include "FullScreenTest.moc"
