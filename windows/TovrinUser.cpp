@@ -512,12 +512,19 @@ void TovrinUser::closeEvent(QCloseEvent* event)
         m_closeAfterSave = true;
         return;
     }
-    if (!m_detection.isClosed())
-        exitHandling();
+    if (!m_detection.isClosed() && !exitHandling()) {
+        // The frame was not handed back: what went wrong stays on the page
+        // (the window's end is the program's end); the next exit leaves.
+        m_calTypeButton->setButtonEnabled(false);
+        m_resetButton->setButtonEnabled(false);
+        m_focus.show(3);
+        event->ignore();
+        return;
+    }
     QDialog::closeEvent(event);
 }
 
-void TovrinUser::exitHandling()
+bool TovrinUser::exitHandling()
 {
     m_detection.close();
     // An environment configuration in progress ends first.
@@ -531,9 +538,10 @@ void TovrinUser::exitHandling()
     m_thread4->stopAndWait();
     m_quality->end();
     m_calibrating = false;
-    handFrameBack();
+    const bool handedBack = handFrameBack();
     device::CloseHidDevice();
     endLog();
+    return handedBack;
 }
 
 // ---- Keyboard and mouse ---------------------------------------------------
