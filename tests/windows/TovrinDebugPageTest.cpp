@@ -327,8 +327,9 @@ void TovrinDebugPageTest::deviceTestNamesTheFailedGroups()
     m_frame->dropRepliesTo(23);  // the Slave's register writes
     device::g_bDevExist = 1;
     w.TestButSlot();
+    // The test runs in its worker.
+    QVERIFY(QTest::qWaitFor([&] { return w.statusMessageIds() == QList<int>{26, 30}; }, kDeviceTimeoutMs));
     QCOMPARE(shown.first().at(0).toInt(), 24);
-    QCOMPARE(w.statusMessageIds(), (QList<int>{26, 30}));
     QCOMPARE(w.statusText(), QStringLiteral("The left sensor communication bad!The right FPGA communication bad!"));
     QVERIFY(logText().contains(QStringLiteral("Imageversion:0x01020005, bootloader version=0x01000007\n")));
 }
@@ -338,7 +339,7 @@ void TovrinDebugPageTest::deviceTestPassesAndReturnsToWork()
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
     button(w, Id::Test)->click();
-    QCOMPARE(w.statusMessageIds(), QList<int>{31});
+    QVERIFY(waitForStatus(w, 31));
     QCOMPARE(m_frame->mode(), sim::kModeWork);
     QVERIFY(w.isConnected());
 }
