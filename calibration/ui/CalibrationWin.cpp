@@ -147,7 +147,8 @@ Button* CalibrationWin::makeButton(const char* objectName, int captionId)
 void CalibrationWin::placeWidgets()
 {
     const CalibrationLayout l = calibrationLayout(size(), m_painter.pictureSize());
-    m_status->setGeometry(l.status);
+    // The quality page has a target of its own in the middle of the screen.
+    m_status->setGeometry(m_quality->active() ? QualityPage::statusArea(size()) : l.status);
     const int bw = m_exitButton->width(), bh = m_exitButton->height();
     const int gap = bw / 4;
     int x = l.buttons.x() - (3 * bw + 2 * gap) / 2;
@@ -280,6 +281,7 @@ void CalibrationWin::showQuality()
 {
     if (!m_quality->active())
         return;
+    placeWidgets();
     const bool checking = m_quality->checking();
     m_status->setStyleSheet(m_quality->warning() ? QStringLiteral("color:rgb(255,0,0)") : kCaptionStyle);
     m_statusId = msg::Completed;
@@ -296,6 +298,7 @@ void CalibrationWin::showQuality()
 void CalibrationWin::calibrateAgain()
 {
     m_quality->end();
+    placeWidgets();
     m_typeButton->setCaption(shell::context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
     m_resetButton->setCaption(shell::context().text(msg::ResetBefore));
     showStatus(msg::Initializing);
@@ -374,6 +377,7 @@ bool CalibrationWin::handBack()
     m_thread16->stopAndWait();
     m_thread4->stopAndWait();
     m_quality->end();
+    placeWidgets();
     if (!frameConnected()) {
         if (m_stored)
             shell::LogF("Calibration: stored, but the frame was gone before it was handed back\n");

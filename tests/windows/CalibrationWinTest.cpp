@@ -144,6 +144,7 @@ void CalibrationWinTest::aWholeRunShowsItsQualityThenClosesWithNineThenTwo()
     QVERIFY(check.passed());
     QVERIFY2(w->statusText().contains(QStringLiteral("\ncheck: 5 touches, worst ")), qPrintable(w->statusText()));
     QVERIFY(w->statusText().endsWith(QStringLiteral("bound 12 px: passed")));
+    QCOMPARE(marksUnderWidgets(*w), QStringList());
     saveShot(w->grab().toImage(), QStringLiteral("calibration-check"));
 
     w->ReturnSlot();

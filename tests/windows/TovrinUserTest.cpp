@@ -226,6 +226,7 @@ void TovrinUserTest::wholeCalibrationEndsOnTheMainPage()
     for (const auto& p : w.qualityPage().checkReport().points)
         QVERIFY(p.seen);
     QVERIFY2(w.statusText().contains(QStringLiteral("\ncheck: 5 touches, worst ")), qPrintable(w.statusText()));
+    QCOMPARE(marksUnderWidgets(w), QStringList());
     saveShot(w.grab().toImage(), name + QStringLiteral("-check"));
     QVERIFY(logText().contains(QStringLiteral("Calibration quality: 16 calibration points, mean ")));
     QVERIFY(logText().contains(QStringLiteral("Calibration check: 5 touches, worst ")));
