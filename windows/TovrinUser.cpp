@@ -72,16 +72,15 @@ const QString kVersionPrefix = QStringLiteral("Tovrin ") + update::kToolVersion;
 } // namespace
 
 TovrinUser::TovrinUser(QWidget* parent)
-    : QDialog(parent)
-    , m_thread16(std::make_unique<calib::CalibrationThread>(0, 0))
-    , m_thread4(std::make_unique<calib::FastCalibrationThread>(0, 0))
+    // The workers learn the screen when the frame is found; the first
+    // button is under the focus look from the start.
+    : CalibrationDialog(parent, QSize(0, 0), 1)
 {
     widgets::startLog();
     shell::CheckLanguage();
 
     setObjectName(QStringLiteral("TovrinUser"));
     setWindowTitle(QStringLiteral("Tovrin"));
-    m_quality = new calib::ui::QualityPage(this);
     connect(m_quality, &calib::ui::QualityPage::changed, this, &TovrinUser::showQuality);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowIcon(QIcon(context().skinPath() + QStringLiteral("Tovrin.png")));
@@ -107,14 +106,14 @@ TovrinUser::TovrinUser(QWidget* parent)
     m_versionLabel->setAlignment(Qt::AlignRight | Qt::AlignBottom);
     m_versionLabel->setFont(widgets::toQFont(context().applicationFont()));
 
-    m_calTypeButton = makeButton("calTypeButton");
-    m_resetButton = makeButton("resetBeforeButton");
-    m_exitButton = makeButton("exitButton");
-    m_focus.buttons = {m_calTypeButton, m_resetButton, m_exitButton};
-    m_calTypeButton->setCaption(context().text(msg::FourPoint));
+    Button* type = makeButton("calTypeButton");
+    Button* reset = makeButton("resetBeforeButton");
+    Button* exit = makeButton("exitButton");
+    setButtons(type, reset, exit);
+    m_typeButton->setCaption(context().text(msg::FourPoint));
     m_resetButton->setCaption(context().text(msg::ResetBefore));
     m_exitButton->setCaption(context().text(msg::Exit));
-    connect(m_calTypeButton, &Button::clicked, this, &TovrinUser::CalTypeSlot);
+    connect(m_typeButton, &Button::clicked, this, &TovrinUser::CalTypeSlot);
     connect(m_resetButton, &Button::clicked, this, &TovrinUser::ResetSlot);
     connect(m_exitButton, &Button::clicked, this, &TovrinUser::ReturnSlot);
     for (calib::CalibrationThread* t : {static_cast<calib::CalibrationThread*>(m_thread16.get()),
@@ -189,7 +188,7 @@ void TovrinUser::showStatus(int messageId, const QString& text)
 
 void TovrinUser::setButtonsEnabled(bool enabled)
 {
-    m_calTypeButton->setButtonEnabled(enabled);
+    m_typeButton->setButtonEnabled(enabled);
     m_resetButton->setButtonEnabled(enabled && m_calibrating && runState().pointIndex.load() > 0);
     // The exit button stays usable: on a touch screen it is the only way out.
     m_exitButton->setButtonEnabled(true);
@@ -295,15 +294,10 @@ void TovrinUser::startCalibrationRun()
     startRunOfMode();
 }
 
-bool TovrinUser::running() const
-{
-    return m_thread16->isRunning() || m_thread4->isRunning();
-}
-
 void TovrinUser::startRunOfMode()
 {
     const bool four = FourCalib_en.load() != 0;
-    m_calTypeButton->setCaption(context().text(four ? msg::SixteenPoint : msg::FourPoint));
+    m_typeButton->setCaption(context().text(four ? msg::SixteenPoint : msg::FourPoint));
     m_saving = false;
     m_calibrating = true;
     calib::loadRunSettings();
@@ -351,7 +345,7 @@ void TovrinUser::recvData(int code)
     case calib::code::Progress:
         m_saving = true;
         showStatus(msg::Saving, context().text(msg::Saving).arg(runState().progress.load()));
-        m_calTypeButton->setButtonEnabled(false);
+        m_typeButton->setButtonEnabled(false);
         m_resetButton->setButtonEnabled(false);
         m_focus.refresh();
         update();
@@ -393,7 +387,7 @@ void TovrinUser::finishRun(int messageId, const QString& text)
     // (message 142, shown by the hand-back): not a completed calibration.
     if (handFrameBack())
         showStatus(messageId, text);
-    m_calTypeButton->setButtonEnabled(false);
+    m_typeButton->setButtonEnabled(false);
     m_resetButton->setButtonEnabled(false);
     m_focus.show(3);
     update();
@@ -408,9 +402,9 @@ void TovrinUser::showQuality()
     m_statusId = msg::Completed;
     m_statusLabel->setStyleSheet(m_quality->warning() ? QStringLiteral("color:rgb(255,0,0)") : kCaptionStyle);
     m_statusLabel->setText(checking ? context().text(msg::TouchTheCross) : m_quality->statusText());
-    m_calTypeButton->setCaption(context().text(msg::Test));
+    m_typeButton->setCaption(context().text(msg::Test));
     m_resetButton->setCaption(context().text(msg::Calibrate));
-    m_calTypeButton->setButtonEnabled(!checking);
+    m_typeButton->setButtonEnabled(!checking);
     m_resetButton->setButtonEnabled(!checking);
     if (m_quality->warning())
         m_focus.show(2);
@@ -477,7 +471,7 @@ void TovrinUser::CalTypeSlot()
     if (m_finished || m_saving)
         return;
     FourCalib_en = FourCalib_en.load() ? 0 : 1;
-    m_calTypeButton->setCaption(context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
+    m_typeButton->setCaption(context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
     // A running worker notices and ends with code 6; a run that has not
     // started (or failed) starts in the new mode here.
     if (m_calibrating && !running()) {
@@ -516,7 +510,7 @@ void TovrinUser::closeEvent(QCloseEvent* event)
     if (!m_detection.isClosed() && !exitHandling()) {
         // The frame was not handed back: what went wrong stays on the page
         // (the window's end is the program's end); the next exit leaves.
-        m_calTypeButton->setButtonEnabled(false);
+        m_typeButton->setButtonEnabled(false);
         m_resetButton->setButtonEnabled(false);
         m_focus.show(3);
         event->ignore();
@@ -541,61 +535,6 @@ bool TovrinUser::exitHandling()
     device::CloseHidDevice();
     widgets::endLog();
     return handedBack;
-}
-
-// ---- Keyboard and mouse ---------------------------------------------------
-
-bool TovrinUser::event(QEvent* event)
-{
-    if (QKeyEvent* key = widgets::tabKeyPress(event)) {
-        keyPressEvent(key);
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void TovrinUser::keyPressEvent(QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        ReturnSlot();
-        return;
-    case Qt::Key_Backspace:
-        // "Reset Before" only: on the quality page the button calibrates again.
-        if (!m_quality->active())
-            ResetSlot();
-        return;
-    case Qt::Key_Tab:
-        m_focus.next();
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // Away from the buttons the keys still press the last one under the look.
-        m_focus.press(std::clamp(m_focus.place, 1, 3));
-        return;
-    default:
-        QWidget::keyPressEvent(event);
-    }
-}
-
-bool TovrinUser::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        if (const int place = m_focus.placeOf(watched)) {
-            if (place != m_focus.place)
-                m_focus.show(place);
-            return event->type() == QEvent::MouseMove;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-void TovrinUser::mouseMoveEvent(QMouseEvent* event)
-{
-    // Away from the buttons no button keeps the focus look.
-    for (Button* b : m_focus.buttons)
-        b->setFocusLook(false);
-    QDialog::mouseMoveEvent(event);
 }
 
 } // namespace tovrin::windows

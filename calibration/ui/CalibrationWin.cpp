@@ -16,7 +16,6 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
@@ -65,10 +64,8 @@ QRect frameScreenGeometry()
 } // namespace
 
 CalibrationWin::CalibrationWin(QWidget* parent, QSize screen)
-    : QDialog(parent)
+    : CalibrationDialog(parent, screen.isEmpty() ? frameScreenGeometry().size() : screen, 0)
     , m_screen(screen.isEmpty() ? frameScreenGeometry().size() : screen)
-    , m_thread16(std::make_unique<CalibrationThread>(m_screen.width(), m_screen.height()))
-    , m_thread4(std::make_unique<FastCalibrationThread>(m_screen.width(), m_screen.height()))
 {
     setObjectName(QStringLiteral("CalibrationWin"));
     setWindowTitle(QStringLiteral("Tovrin"));
@@ -89,14 +86,14 @@ CalibrationWin::CalibrationWin(QWidget* parent, QSize screen)
     m_status->setFont(widgets::toQFont(shell::context().buttonFont()));
     m_status->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    m_typeButton = makeButton("calTypeButton", FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint);
-    m_resetButton = makeButton("resetBeforeButton", msg::ResetBefore);
-    m_exitButton = makeButton("exitButton", msg::Exit);
+    Button* type = makeButton("calTypeButton", FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint);
+    Button* reset = makeButton("resetBeforeButton", msg::ResetBefore);
+    Button* exit = makeButton("exitButton", msg::Exit);
+    setButtons(type, reset, exit);
     connect(m_typeButton, &Button::clicked, this, &CalibrationWin::CalTypeSlot);
     connect(m_resetButton, &Button::clicked, this, &CalibrationWin::ResetSlot);
     connect(m_exitButton, &Button::clicked, this, &CalibrationWin::ReturnSlot);
 
-    m_quality = new QualityPage(this);
     connect(m_quality, &QualityPage::changed, this, &CalibrationWin::showQuality);
 
     for (CalibrationThread* t : {static_cast<CalibrationThread*>(m_thread16.get()),
@@ -171,11 +168,6 @@ void CalibrationWin::showStatus(int messageId, const QString& text)
     m_status->setText(text.isNull() ? shell::context().text(messageId) : text);
 }
 
-bool CalibrationWin::running() const
-{
-    return m_thread16->isRunning() || m_thread4->isRunning();
-}
-
 void CalibrationWin::start()
 {
     m_typeButton->setCaption(shell::context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
@@ -205,7 +197,7 @@ void CalibrationWin::startRunOfMode()
 void CalibrationWin::refreshButtons()
 {
     m_resetButton->setButtonEnabled(!m_saving && runState().pointIndex.load() > 0);
-    showFocus(m_focus);
+    m_focus.refresh();
 }
 
 void CalibrationWin::recvData(int code)
@@ -241,7 +233,7 @@ void CalibrationWin::recvData(int code)
         m_saving = true;
         m_typeButton->setButtonEnabled(false);
         m_resetButton->setButtonEnabled(false);
-        showFocus(m_focus);
+        m_focus.refresh();
         update();
         if (code != code::Stored)
             break;
@@ -282,7 +274,10 @@ void CalibrationWin::showQuality()
     m_typeButton->setButtonEnabled(!checking);
     m_resetButton->setButtonEnabled(!checking);
     // A failed check puts the focus look on "Calibrate".
-    showFocus(m_quality->warning() ? 2 : m_focus);
+    if (m_quality->warning())
+        m_focus.show(2);
+    else
+        m_focus.refresh();
     update();
 }
 
@@ -382,7 +377,7 @@ bool CalibrationWin::handBack()
     // and works again: this window switches it back itself to know.
     m_typeButton->setButtonEnabled(false);
     m_resetButton->setButtonEnabled(false);
-    showFocus(3);
+    m_focus.show(3);
     if (!kept) {
         shell::LogF("Calibration: stored, but the screen record could not be written back\n");
         showStatus(device::g_bDevExist.load() ? msg::ProcessFailed : msg::PulledOut);
@@ -411,77 +406,6 @@ void CalibrationWin::paintEvent(QPaintEvent* event)
     }
     m_painter.paint(p, rect(), calibrationLayout(size(), m_painter.pictureSize()),
                     shell::context().toolFlavour.load() == 2);
-}
-
-// ---- Keyboard and mouse ---------------------------------------------------
-
-void CalibrationWin::showFocus(int place)
-{
-    m_focus = place;
-    int n = 1;
-    for (Button* b : {m_typeButton, m_resetButton, m_exitButton})
-        b->setFocusLook(n++ == place);
-}
-
-bool CalibrationWin::event(QEvent* event)
-{
-    // Tab moves the focus look over the buttons, not the keyboard focus.
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            keyPressEvent(key);
-            return true;
-        }
-    }
-    return QDialog::event(event);
-}
-
-void CalibrationWin::keyPressEvent(QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        ReturnSlot();
-        return;
-    case Qt::Key_Backspace:
-        // "Reset Before" only: on the quality page the button calibrates again.
-        if (!m_quality->active())
-            ResetSlot();
-        return;
-    case Qt::Key_Tab:
-        showFocus(m_focus % 3 + 1);
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: {
-        Button* buttons[] = {m_typeButton, m_resetButton, m_exitButton};
-        if (m_focus >= 1 && m_focus <= 3 && buttons[m_focus - 1]->isButtonEnabled())
-            Q_EMIT buttons[m_focus - 1]->clicked();
-        return;
-    }
-    default:
-        QDialog::keyPressEvent(event);
-    }
-}
-
-bool CalibrationWin::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::MouseMove) {
-        int n = 1;
-        for (Button* b : {m_typeButton, m_resetButton, m_exitButton}) {
-            if (watched == b) {
-                showFocus(n);
-                break;
-            }
-            ++n;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-void CalibrationWin::mouseMoveEvent(QMouseEvent* event)
-{
-    // Away from the buttons none keeps the focus look.
-    showFocus(0);
-    QDialog::mouseMoveEvent(event);
 }
 
 } // namespace tovrin::calib::ui

@@ -14,23 +14,13 @@
 // A close asked for during the save waits for the save's end, and the
 // codes then tell what was stored.
 
-#include "calibration/run/CalibrationThread.h"
-#include "calibration/ui/CalibrationPainter.h"
-#include "calibration/ui/QualityPage.h"
-
-#include <QDialog>
-
-#include <memory>
+#include "calibration/ui/CalibrationDialog.h"
 
 class QLabel;
 
-namespace tovrin::widgets {
-class Button;
-}
-
 namespace tovrin::calib::ui {
 
-class CalibrationWin : public QDialog {
+class CalibrationWin : public CalibrationDialog {
     Q_OBJECT
 public:
     // screen: the size to calibrate, in pixels; empty: the frame's screen
@@ -41,28 +31,20 @@ public:
     // Starts the run of the chosen mode.
     void start();
 
-    int statusMessageId() const { return m_statusId; }
     QString statusText() const;
-    CalibrationThread& sixteenPointThread() { return *m_thread16; }
-    FastCalibrationThread& fourPointThread() { return *m_thread4; }
-    QualityPage& qualityPage() { return *m_quality; }
 
 Q_SIGNALS:
     void sendShowData(int code);
 
 public Q_SLOTS:
     void recvData(int code);
-    void CalTypeSlot();
-    void ReturnSlot();
-    void ResetSlot();
+    void CalTypeSlot() override;
+    void ReturnSlot() override;
+    void ResetSlot() override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -71,29 +53,16 @@ private:
     void showStatus(int messageId, const QString& text = {});
     void startRunOfMode();
     void refreshButtons();
-    void showFocus(int place);
-    bool running() const;
     void showQuality();
     void calibrateAgain();
     bool handBack();
 
     QSize m_screen;
     QLabel* m_status = nullptr;
-    widgets::Button* m_typeButton = nullptr;
-    widgets::Button* m_resetButton = nullptr;
-    widgets::Button* m_exitButton = nullptr;
-    int m_focus = 0;  // 0 none, 1-3 the buttons
-    int m_statusId = -1;
     bool m_closing = false;
-    bool m_saving = false;
-    bool m_stored = false;          // the worker stored the records (code 4)
-    bool m_leaving = false;         // workers stopped, the frame handed back once
-    bool m_completed = false;       // stored, mode kept and back in work mode
-    bool m_closeAfterSave = false;  // a close asked for during the save
-    CalibrationPainter m_painter;
-    std::unique_ptr<CalibrationThread> m_thread16;
-    std::unique_ptr<FastCalibrationThread> m_thread4;
-    QualityPage* m_quality = nullptr;
+    bool m_stored = false;     // the worker stored the records (code 4)
+    bool m_leaving = false;    // workers stopped, the frame handed back once
+    bool m_completed = false;  // stored, mode kept and back in work mode
 };
 
 } // namespace tovrin::calib::ui
