@@ -22,6 +22,7 @@ using tovrin::widgets::MyMessageBox;
 using tovrin::windows::TovrinUser;
 using namespace tovrin::windows::test;
 namespace sim = tovrin::sim;
+namespace device = tovrin::device;
 
 namespace {
 
