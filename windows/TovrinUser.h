@@ -49,6 +49,8 @@ private:
     void showStatus(int messageId, const QString& text = {});
     void setButtonsEnabled(bool enabled);
     void startWithFrame();
+    // After a save cut short: restore the records it replaced, or keep.
+    void offerRestore();
     void startCalibrationRun();
     void startRunOfMode();
     void finishRun(int messageId, const QString& text = {});
@@ -65,6 +67,7 @@ private:
     QLabel* m_statusLabel = nullptr;
     QLabel* m_versionLabel = nullptr;
     bool m_connected = false;
+    bool m_offerRestore = false;  // the frame reported itself not calibrated
     bool m_calibrating = false;  // a run is shown (targets painted)
     bool m_finished = false;
     bool m_handedBack = false;   // screen record and work mode done
