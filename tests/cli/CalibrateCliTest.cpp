@@ -14,14 +14,7 @@ namespace {
 class CalibrateCli : public CliTest {
 protected:
     // The flash the runs of this fixture share: Slave calibration record.
-    QByteArray slaveRecord()
-    {
-        QFile f(home.path() + "/frame.bin");
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray all = f.readAll();
-        return all.mid(0x20000 + 0x11000, 1354);
-    }
+    QByteArray slaveRecord() const { return flash(1, 0x11000, 1354); }
 };
 
 TEST_F(CalibrateCli, SixteenPointsAreStoredAndMeasured)

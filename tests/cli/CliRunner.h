@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QHash>
 
+#include "tests/support/Files.h"
+
 #include <gtest/gtest.h>
 
 namespace tovrin::test {
@@ -26,19 +28,7 @@ protected:
     CliRun cli(const QStringList& arguments, const QString& faults = {}, int timeoutMs = 60000)
     {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TOVRIN_HOME", home.path());
-        env.insert("TOVRIN_SIM_FLASH", home.path() + "/frame.bin");
-        for (const char* name : {"TOVRIN_SIM_FAULTS", "TOVRIN_SIM_SCENE", "TOVRIN_SIM_OPTICS", "TOVRIN_SIM_TOUCH"})
-            env.remove(QString::fromLatin1(name));
-        env.insert("TOVRIN_SIM_FAST_WAITS", "1");
-        if (!faults.isEmpty())
-            env.insert("TOVRIN_SIM_FAULTS", faults);
-        for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
-            env.insert(it.key(), it.value());
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(home.path());
-        p.start(QStringLiteral(TOVRIN_CLI_EXECUTABLE), QStringList{"--simulate"} + arguments);
+        start(p, arguments, faults);
         if (!p.waitForFinished(timeoutMs)) {
             p.kill();
             p.waitForFinished();
@@ -47,6 +37,36 @@ protected:
         }
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
+
+    // Starts tovrin-cli --simulate on this fixture's folder and flash file,
+    // none of the caller's simulator settings, faults in TOVRIN_SIM_FAULTS.
+    void start(QProcess& p, const QStringList& arguments, const QString& faults = {}, const QString& touch = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TOVRIN_HOME", home.path());
+        env.insert("TOVRIN_SIM_FLASH", home.path() + "/frame.bin");
+        for (const char* name : {"TOVRIN_SIM_FAULTS", "TOVRIN_SIM_SCENE", "TOVRIN_SIM_OPTICS", "TOVRIN_SIM_TOUCH"})
+            env.remove(QString::fromLatin1(name));
+        env.insert("TOVRIN_SIM_FAST_WAITS", "1");
+        if (!faults.isEmpty())
+            env.insert("TOVRIN_SIM_FAULTS", faults);
+        if (!touch.isEmpty())
+            env.insert("TOVRIN_SIM_TOUCH", touch);
+        for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
+            env.insert(it.key(), it.value());
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(home.path());
+        p.start(QStringLiteral(TOVRIN_CLI_EXECUTABLE), QStringList{"--simulate"} + arguments);
+    }
+
+    // Files of the application folder, and the frame's flash file: the
+    // Master's 128 KB, then the Slave's.
+    void writeFile(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(tovrin::test::writeFile(home.filePath(name), bytes)); }
+    QByteArray readFile(const QString& name) const { return tovrin::test::readFile(home.filePath(name)); }
+    QString flashPath() const { return home.filePath("frame.bin"); }
+    QByteArray flash() const { return readFile("frame.bin"); }
+    QByteArray flash(int unit, int offset, int count) const { return flash().mid(unit * 0x20000 + offset, count); }
+    void setFlash(const QByteArray& bytes) { writeFile("frame.bin", bytes); }
 
     QTemporaryDir home;
     QHash<QString, QString> extraEnvironment;

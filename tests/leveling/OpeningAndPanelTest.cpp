@@ -11,6 +11,7 @@
 #include "leveling/core/SensorTest.h"
 #include "records/CalibrationRecord.h"
 #include "sim/SceneItems.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -232,18 +233,9 @@ TEST_F(Panel, WriteColumnStoresBothRecordsAndTheColumns)
     EXPECT_EQ(unitLeveling(kSlave).endColumn, 620);
 }
 
-TEST_F(Panel, WriteColumnFailuresInTheOrderOfTheSteps)
-{
-    frame->answerNextWithStatus(0xFF, 1, 32);
-    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write S failed:Erase!");
-    frame->answerNextWithStatus(0xFF, 1, 9);
-    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write M failed:Write!");
-    frame->answerNextWithStatus(0xFF, 1, 10, requestsPerRecordRead());  // the Master's read-back
-    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write M failed:Read_temp!");
-}
-
-// A refused step puts back what the request had changed, as the leveling
-// save does: both records and the columns in hand stay the old ones.
+// A refused step names itself and puts back what the request had changed,
+// as the leveling save does: both records and the columns in hand stay the
+// old ones.
 struct ColumnFailureRow {
     const char* name;
     int command;
@@ -276,7 +268,8 @@ TEST_P(WriteColumnFailure, LeavesTheOldRecordsAndColumns)
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, WriteColumnFailure,
-    ::testing::Values(ColumnFailureRow{"MasterErase", 13, 0, 0, "Write M failed:Erase!"},
+    ::testing::Values(ColumnFailureRow{"SlaveErase", 32, 0, 0, "Write S failed:Erase!"},
+                      ColumnFailureRow{"MasterErase", 13, 0, 0, "Write M failed:Erase!"},
                       ColumnFailureRow{"MasterWrite", 9, 0, 3, "Write M failed:Write!"},
                       ColumnFailureRow{"MasterReadBack", 10, 1, 0, "Write M failed:Read_temp!"},
                       ColumnFailureRow{"SlaveRead", 29, 0, 0, "Write S failed:Read!"},
@@ -369,10 +362,7 @@ TEST(SampleData, NumbersFrom000AndMovesAnEarlierSetAside)
 {
     tovrin::test::InTemporaryFolder folder;
     QDir().mkpath("SampleData/000");
-    QFile old("SampleData/000/L000.bin");
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("earlier");
-    old.close();
+    ASSERT_TRUE(tovrin::test::writeFile("SampleData/000/L000.bin", "earlier"));
 
     FrameBytes a{}, b{};
     a[0] = 7;

@@ -14,6 +14,7 @@
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 #include "tests/support/RecordingTransport.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,9 +71,7 @@ inline std::vector<uint8_t> assemble(const PackageItems& items)
 inline QString writeFile(const QTemporaryDir& dir, const QString& name, const std::vector<uint8_t>& bytes)
 {
     const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    EXPECT_TRUE(tovrin::test::writeFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))));
     return path;
 }
 
