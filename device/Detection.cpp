@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "DeviceStatus.h"
+#include "FrameHold.h"
 #include "HidLink.h"
 #include "Transport.h"
 #include "UnitOps.h"
@@ -20,6 +21,7 @@ std::atomic<int> UpdateExpected{0};
 namespace {
 constexpr int kGoodChecksBeforeReport = 8;
 constexpr int kUpdateTries = 30;
+constexpr int kBootLoaderSightings = 4;  // 2 s of tries in a row
 } // namespace
 
 DetectionMachine::DetectionMachine(Variant variant, std::function<void(int)> report, const std::atomic<bool>* stop)
@@ -85,6 +87,11 @@ void DetectionMachine::step()
             CheckCount = 1;
             OpenResult = 2;
             shell::WriteLog("No hid device!(DEVICE_CHECKING:checkDeviceValue == 1)\n");
+        } else if (m_reported && !g_bDevExist.load() && frameHeld()) {
+            // A job still holds the frame and one of its requests went
+            // unanswered: the job decides what that means. Asking for the
+            // status in between would put two talkers on the frame, and a
+            // frame that is merely still enumerated does not answer for it.
         } else if (m_reported && !g_bDevExist.load() && isApplicationProductId(m_productId)) {
             retestHungFrame();
         } else {
@@ -116,7 +123,16 @@ void DetectionMachine::step()
         bool found = false;
         if (OpenHidDevice(m_productId)) {
             found = wantBootLoader ? m_productId == kBootLoaderProductId : isApplicationProductId(m_productId);
+            // Restarted into its application, a frame that keeps coming back
+            // as its boot loader has an application that does not start: it
+            // is there, and reported as the boot loader it is (a single
+            // sighting may still be the boot loader going away).
+            if (!wantBootLoader && m_productId == kBootLoaderProductId)
+                found = ++m_bootLoaderSightings >= kBootLoaderSightings;
+            else
+                m_bootLoaderSightings = 0;
             if (found) {
+                m_bootLoaderSightings = 0;
                 if (!moveState(state, kStateReport))
                     break;
                 if (!wantBootLoader) {
@@ -125,6 +141,8 @@ void DetectionMachine::step()
                 }
                 OpenResult = 1;
             }
+        } else {
+            m_bootLoaderSightings = 0;
         }
         pause(500);
         // A frame found on the last try is still reported as found.

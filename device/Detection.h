@@ -68,6 +68,7 @@ private:
     const std::atomic<bool>* m_stop;
     bool m_reported = false;
     uint16_t m_productId = 255;
+    int m_bootLoaderSightings = 0;  // state 4: tries in a row that found the boot loader
 };
 
 // The thread around the machine. Stop with requestStop() and wait().

@@ -4,8 +4,6 @@
 #include "Trace.h"
 #include "shell/Log.h"
 
-#include <QDebug>
-
 #include <cstring>
 
 namespace tovrin::device {
@@ -36,11 +34,11 @@ bool settle(IoResult r)
     case IoResult::TimedOut:
         shell::LogF("GetOverlappedResult_Tov failed! ret=%d\n", kErrorIoPending);
         IoTimedOut.store(1);
-        qDebug("000GetOverlappedResult_Tov:ret =%d", 1);
+        shell::LogF("000GetOverlappedResult_Tov:ret =%d\n", 1);
         return false;
     case IoResult::NotConnected:
         shell::LogF("GetOverlappedResult_Tov failed! \nret=%d ERROR_DEVICE_NOT_CONNECTED!\n", kErrorDeviceNotConnected);
-        qDebug("111GetOverlappedResult_Tov:ret =%d", kErrorDeviceNotConnected);
+        shell::LogF("111GetOverlappedResult_Tov:ret =%d\n", kErrorDeviceNotConnected);
         return false;
     case IoResult::Failed:
         break;
@@ -108,7 +106,7 @@ bool WriteHidDevice(const uint8_t* report)
         traceReport(TraceDirection::Out, report, kReportSize);
         return true;
     }
-    qDebug("Write File Error!");
+    shell::WriteLog("Write File Error!\n");
     shell::WriteLog("WriteHidDevice failed. Device communicates failed!\n");
     return false;
 }
@@ -123,7 +121,7 @@ bool ReadHidDevice(uint8_t* report)
         traceReport(TraceDirection::In, report, kReportSize);
         return true;
     }
-    qDebug("Read File Error!");
+    shell::WriteLog("Read File Error!\n");
     shell::WriteLog("ReadHidDevice failed. Device communicates failed!\n");
     return false;
 }

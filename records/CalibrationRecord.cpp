@@ -1,5 +1,7 @@
 #include "CalibrationRecord.h"
 
+#include "RecordJournal.h"
+
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
 #include "shell/Log.h"
@@ -58,8 +60,9 @@ void getRects(const uint8_t* p, std::span<KeyRect> rects)
 Unit toUnit(UnitId u) { return u == UnitId::Slave ? Unit::Slave : Unit::Master; }
 
 // Writes a record piecewise: first word as 0xFFFFFFFF with the first piece,
-// the other 32-byte pieces in address order, the real first word last. Any
-// failed write ends the save; the record then reads as invalid.
+// the other 32-byte pieces in address order, a read-back of them all, the
+// real first word last. Any failed write, or pieces that read back other
+// than sent, end the save; the record then reads as invalid.
 bool writePiecewise(uint32_t base, std::span<const uint8_t> record, size_t pieces)
 {
     std::vector<uint8_t> buffer(pieces * kPiece, 0);
@@ -71,6 +74,14 @@ bool writePiecewise(uint32_t base, std::span<const uint8_t> record, size_t piece
         if (!device::WriteFromBuffer(base + static_cast<uint32_t>(kPiece * k),
                                      std::span<const uint8_t>(buffer).subspan(kPiece * k, kPiece)))
             return false;
+    }
+    std::vector<uint8_t> back(buffer.size(), 0);
+    if (!device::ReadToBuffer(base, static_cast<int>(back.size()), back))
+        return false;
+    if (back != buffer) {
+        shell::LogF("%s record at 0x%05x reads back other than written; left invalid\n", device::CurrentUnitName(),
+                    base & 0xFFFFFFu);
+        return false;
     }
     return device::WriteFromBuffer(base, std::span<const uint8_t>(first, 4));
 }
@@ -175,15 +186,34 @@ bool readCalibrationRecord(UnitId unit, CalInfo& out)
     return true;
 }
 
+bool eraseRecord(UnitId unit, RecordKind kind)
+{
+    // The journal keeps what the sector holds before it is gone.
+    if (!journalBeforeErase(unit, kind))
+        return false;
+    return device::EraseBlock(device::flashAddress(toUnit(unit), placeOf(kind).offset));
+}
+
+bool writeRecordBytes(UnitId unit, RecordKind kind, std::span<const uint8_t> bytes)
+{
+    const RecordPlace& place = placeOf(kind);
+    if (place.pieces == 0 || bytes.size() != place.size)
+        return false;
+    if (!writePiecewise(device::flashAddress(toUnit(unit), place.offset), bytes, place.pieces))
+        return false;
+    journalWritten(unit, kind);
+    return true;
+}
+
 bool eraseCalibrationRecord(UnitId unit)
 {
-    return device::EraseBlock(device::flashAddress(toUnit(unit), device::flash::kCalibrationRecord));
+    return eraseRecord(unit, RecordKind::Calibration);
 }
 
 bool writeCalibrationRecord(UnitId unit, const CalInfo& record)
 {
     const CalInfo::Bytes bytes = record.encode();
-    return writePiecewise(device::flashAddress(toUnit(unit), device::flash::kCalibrationRecord), bytes, 43);
+    return writeRecordBytes(unit, RecordKind::Calibration, bytes);
 }
 
 bool readScreenRecord(ScreenRecord& out)
@@ -198,13 +228,13 @@ bool readScreenRecord(ScreenRecord& out)
 
 bool eraseScreenRecord(UnitId unit)
 {
-    return device::EraseBlock(device::flashAddress(toUnit(unit), device::flash::kScreenRecord));
+    return eraseRecord(unit, RecordKind::Screen);
 }
 
 bool writeScreenRecord(UnitId unit, const ScreenRecord& record)
 {
     const ScreenRecord::Bytes bytes = record.encode();
-    return writePiecewise(device::flashAddress(toUnit(unit), device::flash::kScreenRecord), bytes, 9);
+    return writeRecordBytes(unit, RecordKind::Screen, bytes);
 }
 
 bool readVersionRecord(UnitId unit)

@@ -11,7 +11,7 @@
 namespace tovrin::shell {
 
 // The texts of language `language` from the language file at `path`, in id
-// order (153 entries).
+// order (one per message id).
 QStringList loadTextsFrom(const QString& path, int language);
 
 // Loads the texts of the language chosen in Tovrin.ini into the context.

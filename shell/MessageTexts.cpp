@@ -161,6 +161,9 @@ static const char* const kTexts[kMessageCount] = {
     /* 150 */ "Cogradient threshold",
     /* 151 */ "Please lift your finger from the screen.",
     /* 152 */ "Please touch the center of the cross with one finger only.",
+    /* 153 */ "Restore",
+    /* 154 */ "Keep",
+    /* 155 */ "A save was cut short and left the records of the device invalid.\nRestore the records it replaced?",
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == kMessageCount,

@@ -1,5 +1,5 @@
 #pragma once
-// The built-in English message texts, indexed by message id (0-152). Windows
+// The built-in English message texts, indexed by message id (0-155). Windows
 // show texts only by id through the application context, which holds the
 // texts of the current language; these are the defaults of every language.
 
@@ -7,12 +7,12 @@
 
 namespace tovrin::shell {
 
-constexpr int kMessageCount = 153;
+constexpr int kMessageCount = 156;
 
 // The built-in English text of a message id; empty for an id out of range.
 const char* builtinText(int id);
 
-// All 153 built-in English texts in id order.
+// All 156 built-in English texts in id order.
 QStringList builtinTexts();
 
 } // namespace tovrin::shell

@@ -90,6 +90,15 @@ bool BootLoader::applicationBootable(const std::array<uint32_t, 2>& hinfoMagic) 
     return true;
 }
 
+bool BootLoader::receivedAny() const
+{
+    for (const UnitState& u : units_)
+        for (const Slot& s : u.ports)
+            if (s.state == Program::Received)
+                return true;
+    return false;
+}
+
 BootLoader::Program BootLoader::programState(Unit unit, int port) const { return slot(unit, port).state; }
 std::vector<uint8_t> BootLoader::program(Unit unit, int port) const { return slot(unit, port).program; }
 DownloadedImage BootLoader::inProgress(Unit unit, int port) const { return slot(unit, port).receiving; }

@@ -63,6 +63,9 @@ public:
     // each unit's flash at 0x10000).
     bool applicationBootable(const std::array<uint32_t, 2>& hinfoMagic) const;
 
+    // A program has been received on some port since the loader's state began.
+    bool receivedAny() const;
+
     // What the loader holds.
     Program programState(Unit unit, int port) const;
     std::vector<uint8_t> program(Unit unit, int port) const;

@@ -32,6 +32,8 @@ bool parseFlag(FaultPlan& plan, std::string_view name)
         plan.bootLoader.neverReturns = true;
     else if (name == "bootloader-mute")
         plan.bootLoader.mute = true;
+    else if (name == "new-application-dead")
+        plan.bootLoader.newApplicationDead = true;
     else if (name == "blind-left")
         f.blindLeft = true;
     else if (name == "blind-right")

@@ -65,6 +65,7 @@ struct BootLoaderFaults {
     uint64_t vanishAtBlockIn = 0;  // the frame is pulled out at this block
     bool neverReturns = false;   // after a restart into the boot loader the frame never shows up
     bool mute = false;           // the boot loader enumerates but never answers
+    bool newApplicationDead = false;  // an application the boot loader received never starts
 
     bool operator==(const BootLoaderFaults&) const = default;
 };

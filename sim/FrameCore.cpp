@@ -88,7 +88,8 @@ void FrameCore::startFirmware(bool bootLoader, std::chrono::steady_clock::time_p
     // The application starts in work mode only with both units calibrated;
     // the boot loader has no working mode. Neither keeps touch data armed.
     // The boot loader keeps the frame when the application cannot start.
-    firmware.bootLoader = bootLoader || !applicationBootable();
+    firmware.bootLoader = bootLoader || !applicationBootable()
+                          || (faults.bootLoader.newApplicationDead && loader.receivedAny());
     usb.visibleFrom = visibleFrom;
     firmware.mode = firmware.bootLoader ? 0 : bothCalibrated() ? kModeWork : kModeCalibration;
     firmware.touchArmed = false;

@@ -2,6 +2,7 @@
 
 #include "device/DeviceOps.h"
 #include "device/DeviceStatus.h"
+#include "device/FrameHold.h"
 #include "shell/Log.h"
 
 namespace tovrin::windows {
@@ -73,6 +74,8 @@ bool JobLauncher::workMode() { return switchMode(device::mode::Work); }
 
 bool JobLauncher::run(const std::function<bool()>& job)
 {
+    // The job talks to the frame from the first switch to the last.
+    const device::FrameHold hold;
     if (!guard() || !calibrationMode())
         return false;
     if (!job())

@@ -115,6 +115,11 @@ Tovrin::Tovrin(QWidget* parent)
     }
     placeTitleBand();
     connectUpdateFlow();
+    connect(&m_deviceTest, &update::DeviceTestThread::showTesting, this, &Tovrin::showStatus, Qt::QueuedConnection);
+    connect(&m_deviceTest, &update::DeviceTestThread::testDone, this, &Tovrin::deviceTestDone, Qt::QueuedConnection);
+    // Closing (or another job) stops the test between two of its groups.
+    m_jobs.addWorker({QStringLiteral("Device test"), [this] { return m_deviceTest.isRunning(); },
+                      [this] { m_deviceTest.stopAndWait(); }});
     retranslate();
 
     // Until the frame has been checked every device function waits.
@@ -186,9 +191,12 @@ void Tovrin::connectUpdateFlow()
         else
             setDeviceFunctionsEnabled(true);
     });
-    connect(&m_update, &FirmwareUpdateFlow::waitForFrame, this,
-            [this](uint8_t state) { m_detection.restartIn(state); });
+    connect(&m_update, &FirmwareUpdateFlow::waitForFrame, this, [this](uint8_t state) {
+        m_reported = false;
+        m_detection.restartIn(state);
+    });
     connect(&m_update, &FirmwareUpdateFlow::frameLost, this, [this] {
+        m_reported = false;
         device::g_bDevExist = 0;
         m_connected = false;
         setOnlyUpdateEnabled();
@@ -270,9 +278,10 @@ bool Tovrin::isConnected() const { return m_connected && device::g_bDevExist.loa
 
 // ---- Detection --------------------------------------------------------------
 
-void Tovrin::handleStatusResult(int result)
+void Tovrin::handleStatusResult(int result, bool keepStatus)
 {
-    showStatus(device::statusMessageId(result));
+    if (!keepStatus)
+        showStatus(device::statusMessageId(result));
     switch (result) {
     case device::kStatusNoLink:
         m_connected = false;
@@ -298,6 +307,7 @@ void Tovrin::handleStatusResult(int result)
 
 void Tovrin::handleFrameLost()
 {
+    m_reported = false;
     device::g_bDevExist = 0;
     m_connected = false;
     m_update.setPrepared(false);
@@ -317,6 +327,7 @@ void Tovrin::handleLostDuringUpdate()
             return;
         device::UpdateExpected = 0;
         m_detection.restart();
+        m_reported = false;
         m_connected = false;
         m_update.setPrepared(false);
         m_progress->hide();
@@ -349,6 +360,7 @@ void Tovrin::recvShowData(int code)
         ResetButSlot();
         break;
     case device::detection::kAppeared:
+        m_reported = false;
         showStatus(msg::Checking);
         break;
     case 8:
@@ -357,15 +369,24 @@ void Tovrin::recvShowData(int code)
     case 9:
         showStatus(msg::CalibrateCompleted);
         break;
-    case device::detection::kApplicationOpened:
+    case device::detection::kApplicationOpened: {
+        // A second report of the same frame: it stopped answering during a
+        // job and answers again. The job's own message stays.
+        const bool again = m_reported;
+        m_reported = true;
         m_update.setPrepared(false);
-        handleStatusResult(device::g_getStatusError.load());
+        const int result = device::g_getStatusError.load();
+        handleStatusResult(result, again);
+        if (!again && result == device::kStatusNotCalibrated)
+            QTimer::singleShot(0, this, &Tovrin::offerRestore);
         break;
+    }
     case device::detection::kBootLoaderOpened:
         // A frame in its boot loader (an update that was cut short, or a
         // unit without firmware) can only be updated, and the update starts
         // from there: it is already prepared.
         m_connected = true;
+        m_reported = false;
         m_update.setPrepared(true);
         showStatus(msg::NotReady);
         setOnlyUpdateEnabled();

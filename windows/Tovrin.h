@@ -16,6 +16,7 @@
 #include "TovrinSkinnedPage.h"
 #include "TovrinEntries.h"
 #include "WindowSupport.h"
+#include "maintenance/update/DeviceTest.h"
 #include "maintenance/update/FirmwareUpdateFlow.h"
 
 #include <QDialog>
@@ -120,8 +121,15 @@ private:
     void setDeviceFunctionsEnabled(bool enabled);
     void setOnlyUpdateEnabled();
 
-    // Detection.
-    void handleStatusResult(int result);
+    // The device test's outcome, in the window's thread.
+    void deviceTestDone();
+    // A record left invalid by a write that never finished: asks whether
+    // to write back what the journal saved before it (restore / keep).
+    void offerRestore();
+
+    // Detection. keepStatus: the frame answers again after a request that
+    // got no reply; the status line keeps what the job showed.
+    void handleStatusResult(int result, bool keepStatus = false);
     void handleFrameLost();
     void handleLostDuringUpdate();
 
@@ -150,11 +158,13 @@ private:
     QList<int> m_statusIds;
     QString m_fixedStatus;  // a status that is no message (shown while m_statusIds is empty)
     bool m_connected = false;
+    bool m_reported = false;  // the detection has reported this frame's status test
     std::optional<QPoint> m_dragOffset;
     std::function<void(int)> m_workerCodes;  // a debug worker's codes arriving at recvData
 
     JobLauncher m_jobs;
     update::FirmwareUpdateFlow m_update;
+    update::DeviceTestThread m_deviceTest;
     FrameDetection m_detection;  // last: stopped before anything else goes
 };
 

@@ -10,6 +10,7 @@
 #include "device/UnitOps.h"
 #include "maintenance/update/DeviceTest.h"
 #include "maintenance/update/Versions.h"
+#include "records/RecordJournal.h"
 #include "shell/Log.h"
 #include "widgets/MyMessageBox.h"
 
@@ -25,6 +26,7 @@ namespace {
 namespace msg {
 constexpr int Versions = 3, CheckCompleted = 15, ReadFlashFailed = 18, CalibrationInvalid = 19;
 constexpr int ResetFailed = 32, ResetSucceeded = 33, NoSetting = 45;
+constexpr int WriteFailed = 118, Warning = 117, Restore = 153, Keep = 154, RestoreQuestion = 155;
 } // namespace msg
 } // namespace
 
@@ -181,19 +183,58 @@ void Tovrin::AboutButSlot()
 
 void Tovrin::TestButSlot()
 {
-    if (!m_jobs.guard())
+    if (m_deviceTest.isRunning() || !m_jobs.guard())
         return;
-    const update::DeviceTestReport report = update::runDeviceTest([this](int id) {
-        showStatus(id);
-        repaint();
-    });
+    // The test runs in its worker; the functions wait for its outcome.
+    setDeviceFunctionsEnabled(false);
+    m_deviceTest.startTest();
+}
+
+void Tovrin::deviceTestDone()
+{
+    const update::DeviceTestReport report = m_deviceTest.report();
+    if (report.stopped)
+        return;  // the window is closing, or another job took the frame
     if (report.enter.deviceAbsent) {
         handleFrameLost();
         return;
     }
+    if (!m_connected)
+        return;  // the frame went away meanwhile: the status shows its absence
     showStatusList(report.messages);
     if (report.frameLost)
         m_connected = false;
+    // A frame that stopped answering gets its functions back when the
+    // detection finds it answering again.
+    if (isConnected())
+        setDeviceFunctionsEnabled(true);
+}
+
+void Tovrin::offerRestore()
+{
+    // Only an unfinished write in the journal is worth asking the frame about.
+    if (!records::journalHasOpenEntries() || m_update.running() || m_deviceTest.isRunning() || !isConnected())
+        return;
+    std::vector<records::JournalEntry> plan;
+    if (!m_jobs.run([&] {
+            plan = records::restorePlan(records::checkRecords());
+            return true;
+        })
+        || plan.empty())
+        return;
+    MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
+    MyMessageBox ask(this, context().text(msg::Warning), context().text(msg::RestoreQuestion), 1, 2,
+                     context().text(msg::Restore), context().text(msg::Keep));
+    if (MyMessageBox::answer() != MyMessageBox::AnswerOk)
+        return;
+    bool restored = true;
+    m_jobs.run([&] {
+        for (const records::JournalEntry& e : plan)
+            restored = records::restoreEntry(e) && restored;
+        return restored;
+    });
+    if (isConnected())
+        showStatus(restored ? msg::CalibrationInvalid : msg::WriteFailed);
 }
 
 void Tovrin::ResetButSlot()

@@ -49,7 +49,9 @@ QString choosePackage(QWidget* parent)
                 return {};
         }
         MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
-        MyMessageBox box(parent, ctx.text(msg::Update), ctx.text(msg::File) + path + ctx.text(msg::SureToUpdate), 1, 3,
+        // The file's name: a whole path does not fit the box.
+        const QString name = QFileInfo(path).fileName();
+        MyMessageBox box(parent, ctx.text(msg::Update), ctx.text(msg::File) + name + ctx.text(msg::SureToUpdate), 1, 3,
                          ctx.text(msg::Reelection), ctx.text(msg::UpdateButton), ctx.text(msg::Cancel));
         switch (MyMessageBox::answer()) {
         case MyMessageBox::AnswerOk:

@@ -134,6 +134,21 @@ const CliVerbInfo* findVerb(const QString& name)
     return nullptr;
 }
 
+// Standard error carries the messages a production script reads; debug
+// lines of the libraries belong in the log with everything else the tool
+// notes along the way.
+void routeDebugLines(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg) {
+        std::string line = message.toStdString();
+        if (line.empty() || line.back() != '\n')
+            line += '\n';
+        shell::WriteLog(line);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
 void printHelp(QTextStream& s)
 {
     s << "usage: tovrin-cli [--simulate | --device <node>] <verb> [arguments]\n\n"
@@ -254,9 +269,11 @@ int run(int argc, char** argv)
 
     shell::PrepareLogFolders();
     shell::WriteLog("Tovrin log start!\n", true);
+    qInstallMessageHandler(routeDebugLines);
     shell::LogF("tovrin-cli %s\n", verb->name);
     const int status = verb->run(session, verbArguments);
     shell::WriteLog("Tovrin log end!\n");
+    qInstallMessageHandler(nullptr);
     device::CloseHidDevice();
     device::setTransport(nullptr);
     if (session.simulatedFrame())

@@ -2,11 +2,13 @@
 // the same flow as the engineering window's Update button. Prints the
 // status texts and a progress line whenever the progress grows; a frame
 // found in its boot loader (an earlier update cut short) is updated from
-// there.
+// there. Exit 0 only when the application came back and holds what the
+// package brought; a frame cut off on the way is finished by the next run.
 #include "Cli.h"
 
 #include "device/DeviceStatus.h"
 #include "maintenance/update/HeadlessUpdate.h"
+#include "maintenance/update/UpdateReadBack.h"
 #include "shell/AppContext.h"
 
 namespace tovrin::cli {
@@ -37,6 +39,18 @@ int runUpdate(Session& session, const QStringList& arguments)
     const update::HeadlessOutcome result = run.run(path, session.inBootLoader());
     switch (result.outcome) {
     case Outcome::Updated: {
+        // Done only when the application, back, holds what was sent.
+        switch (update::readBackUpdate(*run.flow().package())) {
+        case update::ReadBack::Matches:
+            break;
+        case update::ReadBack::NoFrame:
+            session.sayMessage(17);
+            return kExitNoFrame;
+        case update::ReadBack::Differs:
+        case update::ReadBack::Failed:
+            session.sayMessage(36);
+            return kExitFailed;
+        }
         out << "updated\n";
         const int status = device::g_getStatusError.load();
         out << "status: " << status << ' ' << shell::context().text(device::statusMessageId(status)).trimmed() << '\n';

@@ -1,6 +1,7 @@
 #include "DeviceTest.h"
 
 #include "Versions.h"
+#include "device/FrameHold.h"
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
 
@@ -39,22 +40,30 @@ bool fpgaGroup(Unit unit)
 
 } // namespace
 
-QList<int> runCheckGroups()
+QList<int> runCheckGroups(const std::atomic<bool>* stop)
 {
+    struct Group {
+        bool (*run)(Unit);
+        Unit unit;
+        int message;
+    };
+    static constexpr Group kGroups[] = {
+        {sensorGroup, Unit::Master, 26}, {fpgaGroup, Unit::Master, 27},
+        {sensorGroup, Unit::Slave, 29},  {fpgaGroup, Unit::Slave, 30},
+    };
     QList<int> failed;
-    if (!sensorGroup(Unit::Master))
-        failed << 26;
-    if (!fpgaGroup(Unit::Master))
-        failed << 27;
-    if (!sensorGroup(Unit::Slave))
-        failed << 29;
-    if (!fpgaGroup(Unit::Slave))
-        failed << 30;
+    for (const Group& g : kGroups) {
+        if (stop && stop->load())
+            break;
+        if (!g.run(g.unit))
+            failed << g.message;
+    }
     return failed;
 }
 
-DeviceTestReport runDeviceTest(const std::function<void(int)>& showTesting)
+DeviceTestReport runDeviceTest(const std::function<void(int)>& showTesting, const std::atomic<bool>* stop)
 {
+    const device::FrameHold hold;
     DeviceTestReport r;
     r.enter = device::SwitchModeChecked(device::mode::Calibration);
     if (!r.enter.ok) {
@@ -68,7 +77,11 @@ DeviceTestReport runDeviceTest(const std::function<void(int)>& showTesting)
     r.versionLogError = logVersions();
     if (showTesting)
         showTesting(24);
-    r.failedGroups = runCheckGroups();
+    r.failedGroups = runCheckGroups(stop);
+    if (stop && stop->load()) {
+        r.stopped = true;
+        return r;
+    }
     if (!r.failedGroups.isEmpty()) {
         r.messages = r.failedGroups;
         return r;
@@ -80,6 +93,46 @@ DeviceTestReport runDeviceTest(const std::function<void(int)>& showTesting)
         r.frameLost = true;
     }
     return r;
+}
+
+DeviceTestThread::DeviceTestThread(QObject* parent)
+    : QThread(parent)
+{
+}
+
+DeviceTestThread::~DeviceTestThread()
+{
+    stopAndWait();
+}
+
+void DeviceTestThread::stopAndWait()
+{
+    requestStop();
+    wait();
+}
+
+void DeviceTestThread::startTest()
+{
+    if (isRunning())
+        return;
+    m_stop.store(false);
+    start();
+}
+
+DeviceTestReport DeviceTestThread::report() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_report;
+}
+
+void DeviceTestThread::run()
+{
+    const DeviceTestReport r = runDeviceTest([this](int id) { Q_EMIT showTesting(id); }, &m_stop);
+    {
+        std::lock_guard lock(m_mutex);
+        m_report = r;
+    }
+    Q_EMIT testDone();
 }
 
 } // namespace tovrin::update

@@ -18,8 +18,11 @@
 #include "device/DeviceStatus.h"
 
 #include <QList>
+#include <QThread>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 
 namespace tovrin::update {
 
@@ -29,16 +32,49 @@ struct DeviceTestReport {
     QList<int> failedGroups;          // 26, 27, 29, 30 in group order
     QList<int> messages;              // what the status line shows at the end
     bool frameLost = false;           // the frame no longer counts as connected
-    bool passed() const { return enter.ok && failedGroups.isEmpty() && !frameLost; }
+    bool stopped = false;             // asked to stop before the last group
+    bool passed() const { return enter.ok && failedGroups.isEmpty() && !frameLost && !stopped; }
 };
 
 // The four check groups alone; the message ids of the groups that failed.
-QList<int> runCheckGroups();
+// A stop request is looked at between the groups.
+QList<int> runCheckGroups(const std::atomic<bool>* stop = nullptr);
 
 // The whole test: calibration mode (on failure both error words get bit 31
 // and the result is message 142), the version log, showTesting(24), the
 // groups, and the way back to work mode (a refusal there is message 19 and
-// the frame is taken as not connected).
-DeviceTestReport runDeviceTest(const std::function<void(int)>& showTesting);
+// the frame is taken as not connected). The test holds the frame while it
+// runs (device/FrameHold.h): a request that goes unanswered does not bring
+// the detection's status test in between the groups.
+DeviceTestReport runDeviceTest(const std::function<void(int)>& showTesting, const std::atomic<bool>* stop = nullptr);
+
+// The device test for a window: in a worker thread, since one hung sensor
+// write alone takes its 20 s. showTesting carries message 24, testDone
+// tells that report() holds the outcome. Stopped (the window closes)
+// between two groups.
+class DeviceTestThread : public QThread {
+    Q_OBJECT
+public:
+    explicit DeviceTestThread(QObject* parent = nullptr);
+    ~DeviceTestThread() override;  // stops and waits
+
+    void requestStop() { m_stop.store(true); }
+    void stopAndWait();
+    // Starts a test unless one runs.
+    void startTest();
+    DeviceTestReport report() const;
+
+Q_SIGNALS:
+    void showTesting(int messageId);
+    void testDone();
+
+protected:
+    void run() override;
+
+private:
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_mutex;
+    DeviceTestReport m_report;
+};
 
 } // namespace tovrin::update

@@ -6,6 +6,7 @@
 #include "device/DeviceOps.h"
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
+#include "device/FrameHold.h"
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
 #include "shell/CommentIniWriter.h"
@@ -60,8 +61,32 @@ FirmwareUpdateFlow::~FirmwareUpdateFlow()
     abort();
 }
 
+template <typename Result>
+void FirmwareUpdateFlow::runStep(std::function<Result()> step, std::function<void(const Result&)> then)
+{
+    auto result = std::make_shared<Result>();
+    const unsigned generation = ++m_stepGeneration;
+    QThread* thread = QThread::create([step = std::move(step), result] {
+        // The frame is this step's alone: a request that goes unanswered
+        // does not bring the detection's status test in between.
+        const device::FrameHold hold;
+        *result = step();
+    });
+    thread->setParent(this);
+    m_stepThread = thread;
+    connect(thread, &QThread::finished, this, [this, thread, result, then = std::move(then), generation] {
+        thread->deleteLater();
+        if (generation == m_stepGeneration)
+            then(*result);
+    }, Qt::QueuedConnection);
+    thread->start();
+}
+
 void FirmwareUpdateFlow::abort()
 {
+    ++m_stepGeneration;
+    if (m_stepThread)
+        m_stepThread->wait();
     m_thread->stopAndWait();
     if (m_phase != Phase::Idle)
         device::UpdateExpected = 0;
@@ -79,6 +104,7 @@ void FirmwareUpdateFlow::showProgress(int percent)
 
 void FirmwareUpdateFlow::end(Outcome outcome, int messageId)
 {
+    ++m_stepGeneration;
     m_phase = Phase::Idle;
     m_running = false;
     device::UpdateExpected = 0;
@@ -106,7 +132,7 @@ void FirmwareUpdateFlow::failDevice(int messageId)
 
 void FirmwareUpdateFlow::start(const QString& path)
 {
-    if (m_phase != Phase::Idle)
+    if (m_phase != Phase::Idle || m_running)
         return;
     UpdatePackage::LoadOutcome loaded;
     std::optional<UpdatePackage> package = UpdatePackage::load(path, loaded);
@@ -124,6 +150,7 @@ void FirmwareUpdateFlow::start(const QString& path)
     Q_EMIT progressChanged(0);
     Q_EMIT progressVisible(true);
     Q_EMIT functionsLocked(true);
+    m_phase = Phase::Starting;
     if (m_prepared) {
         continuePrepared();
         return;
@@ -131,54 +158,84 @@ void FirmwareUpdateFlow::start(const QString& path)
 
     Q_EMIT statusChanged(msg::Preparing);
     showProgress(1);
-    const device::ModeSwitchOutcome mode = device::SwitchModeChecked(device::mode::Calibration);
-    if (!mode.ok) {
-        shell::LogF("update :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-        if (mode.deviceAbsent || !frameThere())
-            end(Outcome::FrameLost, msg::NotDetected);
-        else
-            end(Outcome::Failed, mode.messageId);
-        return;
-    }
-    if (!readImageInformation(Unit::Slave) || !readImageInformation(Unit::Master)) {
-        failDevice(msg::NotReady);
-        return;
-    }
-    if (!device::Reboot(kRebootToBootLoader)) {
-        markStepFailure();
-        if (device::LinkState.load() == device::LINK_NO_REPLY) {
+    struct Preparation {
+        device::ModeSwitchOutcome mode;
+        bool versionsRead = false;
+        bool restarted = false;
+    };
+    runStep<Preparation>([] {
+        Preparation p;
+        p.mode = device::SwitchModeChecked(device::mode::Calibration);
+        if (!p.mode.ok) {
+            shell::LogF("update :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+            return p;
+        }
+        p.versionsRead = readImageInformation(Unit::Slave) && readImageInformation(Unit::Master);
+        if (!p.versionsRead)
+            return p;
+        p.restarted = device::Reboot(kRebootToBootLoader);
+        if (!p.restarted && device::LinkState.load() == device::LINK_NO_REPLY) {
             device::g_bDevExist = 0;
             device::g_isDeviceCommunicate = 0;
         }
-        end(frameThere() ? Outcome::Failed : Outcome::FrameLost, msg::EquipmentAnomalies);
-        return;
-    }
-    shell::WriteLog("update: the frame restarts into its boot loader\n");
-    m_phase = Phase::Preparing;
-    device::UpdateExpected = 1;
-    Q_EMIT waitForFrame(device::kStateWaitBootLoader);
+        return p;
+    }, [this](const Preparation& p) {
+        if (!p.mode.ok) {
+            if (p.mode.deviceAbsent || !frameThere())
+                end(Outcome::FrameLost, msg::NotDetected);
+            else
+                end(Outcome::Failed, p.mode.messageId);
+            return;
+        }
+        if (!p.versionsRead) {
+            failDevice(msg::NotReady);
+            return;
+        }
+        if (!p.restarted) {
+            markStepFailure();
+            end(frameThere() ? Outcome::Failed : Outcome::FrameLost, msg::EquipmentAnomalies);
+            return;
+        }
+        shell::WriteLog("update: the frame restarts into its boot loader\n");
+        m_phase = Phase::Preparing;
+        device::UpdateExpected = 1;
+        Q_EMIT waitForFrame(device::kStateWaitBootLoader);
+    });
 }
 
 void FirmwareUpdateFlow::continuePrepared()
 {
     // The calibration of a frame older than 1.2.0 does not suit the new
     // firmware: its calibration sectors are erased before the images go out.
-    if (!readImageInformation(Unit::Master) || !readImageInformation(Unit::Slave)) {
-        failDevice(msg::UpdateFailed);
-        return;
-    }
-    const bool older = records::g_ImageVersion[0].load() < kVersionWithNewCalibration
-                       || records::g_ImageVersion[1].load() < kVersionWithNewCalibration;
-    if (older) {
-        shell::WriteLog("update: image older than 1.2.0, calibration sectors erased\n");
-        if (!eraseSector(Unit::Slave, device::flash::kCalibrationRecord)
-            || !eraseSector(Unit::Master, device::flash::kCalibrationRecord)) {
+    struct Check {
+        bool versionsRead = false;
+        bool erased = true;
+    };
+    runStep<Check>([] {
+        Check c;
+        c.versionsRead = readImageInformation(Unit::Master) && readImageInformation(Unit::Slave);
+        if (!c.versionsRead)
+            return c;
+        const bool older = records::g_ImageVersion[0].load() < kVersionWithNewCalibration
+                           || records::g_ImageVersion[1].load() < kVersionWithNewCalibration;
+        if (older) {
+            shell::WriteLog("update: image older than 1.2.0, calibration sectors erased\n");
+            c.erased = eraseSector(Unit::Slave, device::flash::kCalibrationRecord)
+                       && eraseSector(Unit::Master, device::flash::kCalibrationRecord);
+        }
+        return c;
+    }, [this](const Check& c) {
+        if (!c.versionsRead) {
+            failDevice(msg::UpdateFailed);
+            return;
+        }
+        if (!c.erased) {
             markStepFailure();
             failDevice(msg::EquipmentAnomalies);
             return;
         }
-    }
-    startTransfer();
+        startTransfer();
+    });
 }
 
 void FirmwareUpdateFlow::startTransfer()
@@ -222,20 +279,22 @@ void FirmwareUpdateFlow::onThreadCode(int code)
 
 void FirmwareUpdateFlow::finish()
 {
-    m_running = false;
     shell::writeSetting(shell::kSettingsFile, QStringLiteral("ImagePath/imagePath"), m_path);
-    Q_EMIT functionsLocked(false);
     Q_EMIT statusChanged(msg::Preparing);
-    if (!device::Reboot(kRebootToApplication))
-        Q_EMIT statusChanged(msg::EnvironmentFailed);
-    m_thread->stopAndWait();
-    // Whatever the frame comes back as, the detection tells: the prepared
-    // mark returns with a boot loader that shows up again.
-    m_prepared = false;
-    m_phase = Phase::Finishing;
-    device::UpdateExpected = 1;
-    shell::WriteLog("update: the frame restarts into its application\n");
-    Q_EMIT waitForFrame(device::kStateWaitApplication);
+    m_thread->stopAndWait();  // it has sent its last code and is ending
+    runStep<bool>([] { return device::Reboot(kRebootToApplication); }, [this](const bool& restarted) {
+        m_running = false;
+        Q_EMIT functionsLocked(false);
+        if (!restarted)
+            Q_EMIT statusChanged(msg::EnvironmentFailed);
+        // Whatever the frame comes back as, the detection tells: the prepared
+        // mark returns with a boot loader that shows up again.
+        m_prepared = false;
+        m_phase = Phase::Finishing;
+        device::UpdateExpected = 1;
+        shell::WriteLog("update: the frame restarts into its application\n");
+        Q_EMIT waitForFrame(device::kStateWaitApplication);
+    });
 }
 
 bool FirmwareUpdateFlow::onDetection(int code)
@@ -244,6 +303,9 @@ bool FirmwareUpdateFlow::onDetection(int code)
     switch (m_phase) {
     case Phase::Idle:
         return false;
+    case Phase::Starting:
+        // The steps' own requests tell whether the frame went away.
+        return true;
     case Phase::Preparing:
         if (code == kBootLoaderOpened) {
             device::UpdateExpected = 0;
@@ -266,8 +328,10 @@ bool FirmwareUpdateFlow::onDetection(int code)
             return false;  // the owner shows the new status test result
         }
         if (code == kBootLoaderOpened) {
-            // The application does not start: the frame stays updatable.
-            end(Outcome::Failed, -1);
+            // The new application does not start: the frame is there, in
+            // its boot loader, and the next update starts from it.
+            m_prepared = true;
+            end(Outcome::Failed, msg::NotReady);
             return false;  // the owner offers the update again
         }
         if (code == kNoFrame || code == kLostDuringUpdate) {

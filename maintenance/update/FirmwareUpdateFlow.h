@@ -18,13 +18,20 @@
 // The owner shows the status messages, the progress and the button states
 // it is told, asks its frame detection to wait when told, and hands over the
 // detection's codes with onDetection().
+//
+// Every step that talks to the frame (the mode switch, the reads, erases and
+// restarts around the transfer, and the transfer itself) runs in a worker
+// thread; the flow goes on in its own thread when the step is done, so a
+// silent frame never holds the owner's event loop.
 
 #include "FirmwareUpdateThread.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace tovrin::update {
@@ -32,7 +39,10 @@ namespace tovrin::update {
 class FirmwareUpdateFlow : public QObject {
     Q_OBJECT
 public:
-    enum class Phase { Idle, Preparing, Transferring, Finishing };
+    // Starting: the first steps (mode switch, version reads, restart into
+    // the boot loader) are under way; the detection's codes meanwhile are
+    // the frame restarting, not news for the owner.
+    enum class Phase { Idle, Starting, Preparing, Transferring, Finishing };
     enum class Outcome {
         Updated,    // the application came back after the update
         Refused,    // the package was not accepted; the frame was not touched
@@ -53,6 +63,8 @@ public:
     int progress() const { return m_progress; }
     const QString& packagePath() const { return m_path; }
     uint64_t packageBytes() const { return m_package ? m_package->bytesToSend() : 0; }
+    // The package of the last update started (null before).
+    std::shared_ptr<const UpdatePackage> package() const { return m_package; }
     CFirmwareUpdateThread& thread() { return *m_thread; }
 
     // Checks the package and starts the update (the caller has checked that
@@ -64,7 +76,8 @@ public:
     // status test result, 14 outside an update offers the update).
     bool onDetection(int code);
 
-    // Stops the thread and waits (the owner is going away).
+    // Stops the thread and waits (the owner is going away); a step under
+    // way ends with its request, and nothing follows it.
     void abort();
 
 Q_SIGNALS:
@@ -88,6 +101,10 @@ private:
     void showProgress(int percent);
     void end(Outcome outcome, int messageId);
     void failDevice(int messageId);
+    // Runs step in a thread of its own, then then(result) in this object's
+    // thread, unless the flow ended or was aborted meanwhile.
+    template <typename Result>
+    void runStep(std::function<Result()> step, std::function<void(const Result&)> then);
 
     std::unique_ptr<CFirmwareUpdateThread> m_thread;
     std::shared_ptr<UpdatePackage> m_package;
@@ -96,6 +113,8 @@ private:
     bool m_running = false;
     bool m_prepared = false;
     int m_progress = 0;
+    QPointer<QThread> m_stepThread;
+    unsigned m_stepGeneration = 0;
 };
 
 } // namespace tovrin::update

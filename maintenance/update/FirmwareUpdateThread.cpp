@@ -1,7 +1,11 @@
 #include "FirmwareUpdateThread.h"
 
+#include "ByteOrder.h"
 #include "UpdateSteps.h"
+#include "device/FrameHold.h"
 #include "device/UnitOps.h"
+#include "records/CalibrationRecord.h"
+#include "records/RecordJournal.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
 
@@ -13,8 +17,14 @@ namespace {
 constexpr int kProgressBeforeFirmware = 8;
 constexpr int kProgressAtEnd = 99;
 constexpr int kPauseBeforeFirmwareMs = 2000;
+constexpr uint32_t kErasedWord = 0xFFFFFFFFu;
 
 bool connected() { return device::g_bDevExist.load() != 0; }
+
+records::UnitId recordUnit(device::Unit unit)
+{
+    return unit == device::Unit::Slave ? records::UnitId::Slave : records::UnitId::Master;
+}
 } // namespace
 
 CFirmwareUpdateThread::CFirmwareUpdateThread(QObject* parent)
@@ -42,6 +52,8 @@ void CFirmwareUpdateThread::setProgress(int percent)
 
 void CFirmwareUpdateThread::run()
 {
+    // The transfer talks to the frame from its first request to its last.
+    const device::FrameHold hold;
     m_progress.store(0);
     if (!m_package)
         return;
@@ -51,6 +63,7 @@ void CFirmwareUpdateThread::run()
     }
     setProgress(0);
     bool firmwarePaused = false;
+    std::vector<device::Unit> magicPending;
     for (const UpdateJob& job : m_package->jobs()) {
         if (m_stop.load())
             return;
@@ -78,8 +91,23 @@ void CFirmwareUpdateThread::run()
             Q_EMIT sendData(code::FrameLost);
             return;
         }
+        if (job.kind == JobKind::Firmware)
+            magicPending.push_back(job.unit);
         if (job.progressAfter >= 0)
             setProgress(job.progressAfter);
+    }
+    for (device::Unit unit : magicPending) {
+        if (m_stop.load())
+            return;
+        if (!connected()) {
+            Q_EMIT sendData(code::FrameLost);
+            return;
+        }
+        if (!writeHInfoMagic(unit)) {
+            shell::WriteLog("update: HInfo magic failed\n");
+            Q_EMIT sendData(code::RequestFailed);
+            return;
+        }
     }
     setProgress(kProgressAtEnd);
     shell::WriteLog("update: all jobs done\n");
@@ -110,20 +138,38 @@ int CFirmwareUpdateThread::sendImageJob(const UpdateJob& job, const std::vector<
     const device::Unit unit = job.unit;
     // The sector of the record the image belongs to is read and erased
     // before the image goes out: HInfo for the firmware, the image
-    // information for the second image.
+    // information for the second image. The boot loader version shares the
+    // image information sector and is written back with the new image version.
+    uint32_t bootLoaderVersion = kErasedWord;
     if (job.kind == JobKind::Firmware) {
         std::array<uint8_t, 60> hinfo{};
         if (!readHInfoArea(unit, hinfo) || !eraseSector(unit, device::flash::kImageInfo))
             return code::RequestFailed;
     } else {
-        if (!readImageInformation(unit) || !eraseSector(unit, device::flash::kVersionRecord))
+        if (!readImageInformation(unit))
+            return code::RequestFailed;
+        bootLoaderVersion = records::g_BootloaderVersion[unit == device::Unit::Slave ? 1 : 0].load();
+        if (bootLoaderVersion == kErasedWord) {
+            // An update cut off between this sector's erase and its write
+            // left it erased: the journal's copy still knows the boot loader.
+            const std::optional<records::JournalEntry> saved =
+                records::unfinishedWrite(records::journalFrameName(), recordUnit(unit), records::RecordKind::Version);
+            if (saved && saved->valid())
+                bootLoaderVersion = readU32le(saved->bytes.data() + 4);
+        }
+        if (!records::journalBeforeErase(recordUnit(unit), records::RecordKind::Version)
+            || !eraseSector(unit, device::flash::kVersionRecord))
             return code::RequestFailed;
     }
     if (!sendImage(job.kind, unit, data, [this] { Q_EMIT sendData(code::FirstPacket); }))
         return code::RequestFailed;
-    const bool recorded = job.kind == JobKind::Firmware ? writeHInfo(unit, job.version)
-                                                        : writeImageVersion(unit, job.version);
-    return recorded ? 0 : code::RequestFailed;
+    // The firmware's HInfo gets its magic after all jobs (run()).
+    if (job.kind == JobKind::Firmware)
+        return writeHInfoBody(unit, job.version) ? 0 : code::RequestFailed;
+    if (!writeImageInformation(unit, job.version, bootLoaderVersion))
+        return code::RequestFailed;
+    records::journalWritten(recordUnit(unit), records::RecordKind::Version);
+    return 0;
 }
 
 int CFirmwareUpdateThread::sendFlashDataJob(const UpdateJob& job, const std::vector<uint8_t>& data)

@@ -13,6 +13,13 @@
 // once) and the connection (code 8). The firmware jobs A1/A2 are preceded by
 // progress 8 and a pause of 2000 ms; after each job the progress of the job
 // table is shown, at the end 99.
+//
+// What lets the boot loader start the new application goes out last: a
+// firmware job leaves its unit's HInfo without the magic, and the magic of
+// Master, then Slave, is written only after every other job (second images,
+// image information, flash data) is in flash. A frame cut off anywhere
+// before stays in its boot loader, and the next update starts from there;
+// it never starts an application with half-written data behind it.
 
 #include "UpdatePackage.h"
 

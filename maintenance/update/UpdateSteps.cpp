@@ -5,8 +5,7 @@
 #include "Transfers.h"
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
-
-#include <QtGlobal>
+#include "shell/Log.h"
 
 namespace tovrin::update {
 
@@ -50,7 +49,7 @@ bool sendImage(JobKind kind, Unit unit, std::span<const uint8_t> image, const st
             beforeFirst();
         first = false;
         if (!device::DownloadBlock(image.subspan(p.offset, p.size), downloadPort(kind))) {
-            qDebug("g_UpdateImageSucEvent: WaitForSingleObject Failed!\n Download Image failed!\n");
+            shell::WriteLog("g_UpdateImageSucEvent: WaitForSingleObject Failed!\n Download Image failed!\n");
             ok = false;
             break;
         }
@@ -59,21 +58,30 @@ bool sendImage(JobKind kind, Unit unit, std::span<const uint8_t> image, const st
     return ok;
 }
 
-bool writeHInfo(Unit unit, uint32_t firmwareVersion)
+bool writeHInfoBody(Unit unit, uint32_t firmwareVersion)
 {
     const std::array<uint8_t, kHInfoSize> record = encodeHInfo(firmwareVersion);
     const uint32_t at = device::flashAddress(unit, device::flash::kImageInfo);
-    return device::WriteFromBuffer(at + kHInfoBodyOffset, std::span(record).subspan(kHInfoBodyOffset))
-           && device::WriteFromBuffer(at, std::span(record).first(kHInfoBodyOffset));
+    return device::WriteFromBuffer(at + kHInfoBodyOffset, std::span(record).subspan(kHInfoBodyOffset));
 }
 
-bool writeImageVersion(Unit unit, uint32_t version)
+bool writeHInfoMagic(Unit unit)
 {
-    uint8_t word[4];
-    writeU32le(word, version);
-    if (!device::WriteFromBuffer(device::flashAddress(unit, device::flash::kVersionRecord), word))
+    uint8_t magic[kHInfoBodyOffset];
+    writeU32le(magic, kHInfoMagic);
+    return device::WriteFromBuffer(device::flashAddress(unit, device::flash::kImageInfo), magic);
+}
+
+bool writeImageInformation(Unit unit, uint32_t imageVersion, uint32_t bootLoaderVersion)
+{
+    uint8_t words[8];
+    writeU32le(words, imageVersion);
+    writeU32le(words + 4, bootLoaderVersion);
+    if (!device::WriteFromBuffer(device::flashAddress(unit, device::flash::kVersionRecord), words))
         return false;
-    records::g_ImageVersion[unit == Unit::Slave ? 1 : 0] = version;
+    const int u = unit == Unit::Slave ? 1 : 0;
+    records::g_ImageVersion[u] = imageVersion;
+    records::g_BootloaderVersion[u] = bootLoaderVersion;
     return true;
 }
 

@@ -23,10 +23,15 @@ bool eraseSector(device::Unit unit, uint32_t offset);
 // packet by packet. beforeFirst runs once before the first packet.
 bool sendImage(JobKind kind, device::Unit unit, std::span<const uint8_t> image, const std::function<void()>& beforeFirst);
 
-// Writes the HInfo record of a firmware version, its magic last.
-bool writeHInfo(device::Unit unit, uint32_t firmwareVersion);
-// Writes a unit's image version at 0x13000 and remembers it.
-bool writeImageVersion(device::Unit unit, uint32_t version);
+// The HInfo record of a firmware version in two steps: the 34 bytes from
+// offset 4 at 0x10004, and later the four magic bytes at 0x10000 that let
+// the boot loader start the application.
+bool writeHInfoBody(device::Unit unit, uint32_t firmwareVersion);
+bool writeHInfoMagic(device::Unit unit);
+// Writes a unit's image information at 0x13000: the new image version and
+// the boot loader version the sector held before it was erased (the boot
+// loader is not part of the update, its version stays). Remembers both.
+bool writeImageInformation(device::Unit unit, uint32_t imageVersion, uint32_t bootLoaderVersion);
 
 // Erases every sector the data cover, then writes them in the page chunks.
 bool writeFlashData(device::Unit unit, uint32_t destination, std::span<const uint8_t> data);

@@ -122,7 +122,9 @@ TEST_F(StoreTest, ARecordThatReadsBackGarbledIsLeftInvalid)
     ASSERT_TRUE(device::OpenHidDevice(pid));
     const StoreResult r = store(solved);
     EXPECT_EQ(r.outcome, StoreOutcome::Failed);
-    EXPECT_NE(r.reason.find("differs"), std::string::npos) << r.reason;
+    // The record write reads its pieces back before the validity word goes
+    // out: the garbled Slave record never becomes valid.
+    EXPECT_NE(r.reason.find("Slave record"), std::string::npos) << r.reason;
     EXPECT_FALSE(validRecord(recordBytes(*frame, sim::Unit::Slave)));
     EXPECT_FALSE(validRecord(recordBytes(*frame, sim::Unit::Master)));
 }

@@ -4,6 +4,8 @@
 #include "CliRunner.h"
 #include "tests/support/Files.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -14,6 +16,16 @@ namespace {
 class CliUpdate : public CliTest {
 protected:
     const QString package = QStringLiteral(TOVRIN_SAMPLE_PACKAGE);
+
+    // Every log file of the application folder, one after the other.
+    QString logText() const
+    {
+        QString text;
+        QDirIterator it(home.filePath("log"), {"*"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            text += QString::fromUtf8(tovrin::test::readFile(it.next()));
+        return text;
+    }
 };
 
 // The numbers of the "progress N%" lines, in order.
@@ -67,6 +79,9 @@ TEST_F(CliUpdate, RefusedPacketLeavesTheFrameInItsBootLoaderForTheNextRun)
     const CliRun cut = cli({"update", package}, "refuse-block=40");
     EXPECT_EQ(cut.exitCode, 1);
     EXPECT_TRUE(cut.err.contains("Update failed, please exit and try again!"));
+    // The transfer's debug lines are for the log; standard error holds the messages only.
+    EXPECT_FALSE(cut.err.contains("g_UpdateImageSucEvent")) << cut.err.toStdString();
+    EXPECT_TRUE(logText().contains("g_UpdateImageSucEvent: WaitForSingleObject Failed!"));
     const CliRun status = cli({"status"});
     EXPECT_TRUE(status.out.contains("product: 0x0042"));
     const CliRun again = cli({"update", package});
@@ -80,6 +95,8 @@ TEST_F(CliUpdate, UnpluggedMidwayIsNoFrameAndTheNextRunFinishes)
     const CliRun cut = cli({"update", package}, "unplug-at-block=100");
     EXPECT_EQ(cut.exitCode, 3);
     EXPECT_TRUE(cut.err.contains("Device not detected, please check the connection."));
+    EXPECT_FALSE(cut.err.contains("GetOverlappedResult")) << cut.err.toStdString();
+    EXPECT_TRUE(logText().contains("111GetOverlappedResult_Tov:ret =1167"));
     const CliRun again = cli({"update", package});
     EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
 }
@@ -99,6 +116,19 @@ TEST_F(CliUpdate, BadPackagesAndMissingFrames)
     EXPECT_EQ(cli({"update"}).exitCode, 2);
     // The frame was never touched: it still runs its old firmware.
     EXPECT_TRUE(cli({"versions"}).out.contains("1.2.5"));
+}
+
+TEST_F(CliUpdate, NewApplicationThatDoesNotStartIsAFailureNotAMissingFrame)
+{
+    const CliRun r = cli({"update", package}, "new-application-dead");
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("The device is not ready, please update the firmware.")) << r.err.toStdString();
+    // Powered up again, the frame waits in its boot loader (its new
+    // application still does not start): the next run updates from there.
+    const CliRun again = cli({"update", package}, "bootloader,new-application-dead");
+    EXPECT_TRUE(again.out.startsWith("firmware: boot loader, updating from there\n")) << again.out.toStdString();
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(cli({"update", package}).exitCode, 0);
 }
 
 TEST_F(CliUpdate, BootLoaderThatNeverComesBack)

@@ -175,10 +175,7 @@ TEST_F(Spreadsheet, AFileThatCannotBeKeptWholeIsLeftAndTheRowsGoBesideIt)
     extended = tovrin::test::readFile(path) + QByteArray(2000, '\0');
     for (const QByteArray& junk : {QByteArray("not a workbook at all"), QByteArray(), QByteArray(4096, '\xD0'), extended}) {
         QFile::remove("Tovrin_DeviceInfo_2026-03-07.xls");
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(junk);
-        f.close();
+        ASSERT_TRUE(tovrin::test::writeFile(path, junk));
         const WorkbookPlan plan = planWorkbook(path, day, 1);
         ASSERT_TRUE(plan.ok);
         EXPECT_EQ(plan.path, "Tovrin_DeviceInfo_2026-03-07.xls");

@@ -9,6 +9,8 @@
 #include "leveling/core/OpeningSteps.h"
 #include "leveling/core/SampleData.h"
 #include "leveling/core/SensorTest.h"
+#include "device/UnitAddress.h"
+#include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
 #include "sim/SceneItems.h"
 #include "tests/support/Files.h"
@@ -110,6 +112,15 @@ protected:
         const uint64_t before = frame->commandsSeen(10);
         records::CalInfo record;
         EXPECT_TRUE(records::readCalibrationRecord(records::UnitId::Master, record));
+        return static_cast<int>(frame->commandsSeen(10) - before);
+    }
+    // The record write reads its 32-byte pieces back (1376 bytes) before
+    // the validity word.
+    int requestsPerPieceReadBack()
+    {
+        const uint64_t before = frame->commandsSeen(10);
+        std::vector<uint8_t> pieces(1376);
+        EXPECT_TRUE(device::ReadToBuffer(device::flashAddress(device::Unit::Master, 0x11000), 1376, pieces));
         return static_cast<int>(frame->commandsSeen(10) - before);
     }
 };
@@ -239,8 +250,9 @@ TEST_F(Panel, WriteColumnStoresBothRecordsAndTheColumns)
 struct ColumnFailureRow {
     const char* name;
     int command;
-    int afterReads;  // whole record reads of this command before the refused one
-    int after;       // then single commands
+    int afterReads;      // whole record reads of this command before the refused one
+    int afterReadBacks;  // then read-backs of a record write's pieces
+    int after;           // then single commands
     const char* message;
 };
 
@@ -256,7 +268,9 @@ TEST_P(WriteColumnFailure, LeavesTheOldRecordsAndColumns)
     const auto slave = frame->readFlash(Unit::Slave, 0x11000, 1354);
     ASSERT_TRUE(frame->calibrationRecordValid(Unit::Master));
     const ColumnFailureRow& row = GetParam();
-    frame->answerNextWithStatus(0xFF, 1, row.command, row.afterReads * requestsPerRecordRead() + row.after);
+    frame->answerNextWithStatus(0xFF, 1, row.command,
+                                row.afterReads * requestsPerRecordRead()
+                                    + row.afterReadBacks * requestsPerPieceReadBack() + row.after);
     EXPECT_EQ(writeColumns("30", "610", "25", "620"), row.message);
     EXPECT_EQ(frame->readFlash(Unit::Master, 0x11000, 1354), master);
     EXPECT_EQ(frame->readFlash(Unit::Slave, 0x11000, 1354), slave);
@@ -268,13 +282,16 @@ TEST_P(WriteColumnFailure, LeavesTheOldRecordsAndColumns)
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, WriteColumnFailure,
-    ::testing::Values(ColumnFailureRow{"SlaveErase", 32, 0, 0, "Write S failed:Erase!"},
-                      ColumnFailureRow{"MasterErase", 13, 0, 0, "Write M failed:Erase!"},
-                      ColumnFailureRow{"MasterWrite", 9, 0, 3, "Write M failed:Write!"},
-                      ColumnFailureRow{"MasterReadBack", 10, 1, 0, "Write M failed:Read_temp!"},
-                      ColumnFailureRow{"SlaveRead", 29, 0, 0, "Write S failed:Read!"},
-                      ColumnFailureRow{"SlaveWrite", 28, 0, 0, "Write S failed:Write!"},
-                      ColumnFailureRow{"SlaveReadBack", 29, 1, 0, "Write S failed:Read_temp!"}),
+    // Before a unit's read-back: its read, the journal's copy of the record
+    // (and, on the Master, of the device information's head) and the
+    // write's read of its pieces.
+    ::testing::Values(ColumnFailureRow{"SlaveErase", 32, 0, 0, 0, "Write S failed:Erase!"},
+                      ColumnFailureRow{"MasterErase", 13, 0, 0, 0, "Write M failed:Erase!"},
+                      ColumnFailureRow{"MasterWrite", 9, 0, 0, 3, "Write M failed:Write!"},
+                      ColumnFailureRow{"MasterReadBack", 10, 2, 1, 1, "Write M failed:Read_temp!"},
+                      ColumnFailureRow{"SlaveRead", 29, 0, 0, 0, "Write S failed:Read!"},
+                      ColumnFailureRow{"SlaveWrite", 28, 0, 0, 0, "Write S failed:Write!"},
+                      ColumnFailureRow{"SlaveReadBack", 29, 2, 1, 0, "Write S failed:Read_temp!"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Panel, WriteColumnRefusesColumnsOutsideTheSensor)

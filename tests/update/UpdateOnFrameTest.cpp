@@ -99,7 +99,10 @@ TEST_F(UpdateOnFrame, WholeUpdateBringsTheNewVersions)
     ASSERT_TRUE(v.ok);
     EXPECT_EQ(v.image[0], 0x01020007u);
     EXPECT_EQ(v.image[1], 0x01020008u);
-    EXPECT_EQ(v.bootLoader[1], kErasedVersionWord) << "the second image rewrites the whole version sector";
+    // The second image rewrites the image information sector; the boot
+    // loader version in it is not the update's to change.
+    EXPECT_EQ(v.bootLoader[0], 0x01000007u);
+    EXPECT_EQ(v.bootLoader[1], 0x01000007u);
     for (sim::Unit unit : {sim::Unit::Master, sim::Unit::Slave}) {
         const auto hinfo = frame->readFlash(unit, 0x10000, 38);
         EXPECT_EQ(decodeHInfo(std::span<const uint8_t, 38>(hinfo.data(), 38)), decodeHInfo(encodeHInfo(0x01020006)));
@@ -148,7 +151,9 @@ TEST_F(UpdateOnFrame, WireFollowsTheCommandTable)
     EXPECT_TRUE(std::all_of(masterFirmware.begin() + 130, masterFirmware.end(), [](uint8_t b) { return b == 0; }));
 
     // Master: HInfo area read (10) and erased (13) before the first packet;
-    // after the last one the 34-byte body at 0x10004 (9), then the magic at 0x10000.
+    // after the last one the 34-byte body at 0x10004 (9); the magic at
+    // 0x10000 only once everything else is in flash: Master's, then Slave's
+    // (28), are the last flash writes before the restart into the application.
     size_t firstPacket = 0;
     while ((wire[firstPacket][1] & 0x3F) != 47)
         ++firstPacket;
@@ -157,9 +162,19 @@ TEST_F(UpdateOnFrame, WireFollowsTheCommandTable)
         --erase;
     EXPECT_EQ(flashAt(wire[erase]), 0x10000u);
     std::vector<Report> hinfoWrites;
-    for (size_t i = firstPacket; i < wire.size() && hinfoWrites.size() < 2; ++i)
+    for (size_t i = firstPacket; i < wire.size() && hinfoWrites.empty(); ++i)
         if (wire[i][1] == 9)
             hinfoWrites.push_back(wire[i]);
+    std::vector<Report> flashWrites;
+    for (const Report& r : wire)
+        if (r[1] == 9 || r[1] == 28)
+            flashWrites.push_back(r);
+    ASSERT_GE(flashWrites.size(), 2u);
+    hinfoWrites.push_back(flashWrites[flashWrites.size() - 2]);
+    const Report slaveMagic = flashWrites.back();
+    EXPECT_EQ(slaveMagic[1], 28);
+    EXPECT_EQ(flashAt(slaveMagic), 0x10000u);
+    EXPECT_EQ(std::string(slaveMagic.begin() + 6, slaveMagic.begin() + 10), "AGPF");
     ASSERT_EQ(hinfoWrites.size(), 2u);
     EXPECT_EQ(flashAt(hinfoWrites[0]), 0x10004u);
     EXPECT_EQ(hinfoWrites[0][5], 34);
@@ -228,6 +243,28 @@ INSTANTIATE_TEST_SUITE_P(Versions, CalibrationErase,
                                            VersionRow{"slaveOld", 0x01020005, 0x0101007F, true},
                                            VersionRow{"erasedWords", 0xFFFFFFFF, 0xFFFFFFFF, false}),
                          [](const ::testing::TestParamInfo<VersionRow>& row) { return std::string(row.param.name); });
+
+TEST_F(UpdateOnFrame, BootLoaderVersionSurvivesTheSecondImages)
+{
+    // A boot loader 1.1.9 on both units, image 1.2.5.
+    for (sim::Unit unit : {sim::Unit::Master, sim::Unit::Slave}) {
+        frame->eraseSector(unit, 0x13000);
+        frame->programFlash(unit, 0x13000, std::array<uint8_t, 8>{0x05, 0x00, 0x02, 0x01, 0x09, 0x00, 0x01, 0x01});
+    }
+    PackageItems items;
+    items.secondMaster = item(100, 2, 0x01020007);
+    items.secondSlave = item(100, 3, 0x01020008);
+    HeadlessUpdate u;
+    ASSERT_EQ(u.run(writePackage(items), false, kLimitMs).outcome, Outcome::Updated);
+    EXPECT_EQ(flashWord(*frame, sim::Unit::Master, 0x13000), 0x01020007u);
+    EXPECT_EQ(flashWord(*frame, sim::Unit::Slave, 0x13000), 0x01020008u);
+    EXPECT_EQ(flashWord(*frame, sim::Unit::Master, 0x13004), 0x01010009u);
+    EXPECT_EQ(flashWord(*frame, sim::Unit::Slave, 0x13004), 0x01010009u);
+    const VersionReport v = readVersionReport(false);
+    ASSERT_TRUE(v.ok);
+    EXPECT_EQ(v.bootLoader[0], 0x01010009u);
+    EXPECT_EQ(v.bootLoader[1], 0x01010009u);
+}
 
 TEST_F(UpdateOnFrame, FlashDataLongerThanASectorErasesEverySectorItTouches)
 {
@@ -417,6 +454,29 @@ TEST_F(UpdateOnFrame, BootLoaderThatNeverAnswersLeavesAnUpdatableFrame)
     ASSERT_EQ(detectFromStart(), device::detection::kApplicationOpened);
     HeadlessUpdate again;
     EXPECT_EQ(again.run(path, false, kLimitMs).outcome, Outcome::Updated);
+}
+
+TEST_F(UpdateOnFrame, NewApplicationThatDoesNotStartLeavesAnUpdatableFrame)
+{
+    frame->changeFaults([](sim::FaultPlan& f) { f.bootLoader.newApplicationDead = true; });
+    const QString path = writePackage(fullItems());
+    HeadlessUpdate u;
+    std::vector<int> codes;
+    u.onDetection = [&](int code) { codes.push_back(code); };
+    const HeadlessOutcome r = u.run(path, false, kLimitMs);
+    // The frame came back, in its boot loader: not a lost frame.
+    EXPECT_EQ(r.outcome, Outcome::Failed);
+    EXPECT_EQ(r.messageId, 16);
+    EXPECT_EQ(codes.back(), device::detection::kBootLoaderOpened);
+    EXPECT_TRUE(u.flow().prepared());
+    EXPECT_TRUE(frame->inBootLoader());
+    EXPECT_EQ(device::UpdateExpected.load(), 0);
+
+    // The next update starts from the boot loader.
+    frame->clearFaults();
+    HeadlessUpdate again;
+    EXPECT_EQ(again.run(path, u.flow().prepared(), kLimitMs).outcome, Outcome::Updated);
+    EXPECT_FALSE(frame->inBootLoader());
 }
 
 TEST_F(UpdateOnFrame, BootLoaderThatNeverComesBackIsReportedAsGone)

@@ -67,6 +67,7 @@ private slots:
     void childWindowClosingWithTheFrameThereChangesNothing();
     void setRefusesAFirmwareWithoutSettings();
     void erasedBootLoaderShownAsFactoryVersion();
+    void versionsSayWhyTheFrameWouldNotSwitch();
     void resetSucceedsOrFails();
     void jobsWithoutFrameAskToReconnect();
     void languageChangeRedrawsStatus();
@@ -316,6 +317,18 @@ void TovrinWindowTest::erasedBootLoaderShownAsFactoryVersion()
     QVERIFY2(boxes[0].message.contains(QStringLiteral("(M)FirmwareID: 1.1.34\n")), qPrintable(boxes[0].message));
     QVERIFY(boxes[0].message.endsWith(QStringLiteral("BootloaderID: 1.0.7")));
     QVERIFY(logText().contains(QStringLiteral("BootloaderID: V1.0.7\n")));
+}
+
+void TovrinWindowTest::versionsSayWhyTheFrameWouldNotSwitch()
+{
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    // Both tries of the switch into calibration mode refused.
+    m_frame->answerNextWithStatus(sim::kStatusRefused, 2, 14);
+    w.AboutButSlot();
+    QVERIFY(MyMessageBox::shownBoxes().isEmpty());
+    QCOMPARE(w.statusMessageId(), 142);
+    QVERIFY(w.statusText().startsWith(QStringLiteral("Equipment anomalies. Error code: 0x80000000")));
 }
 
 void TovrinWindowTest::resetSucceedsOrFails()

@@ -1,0 +1,91 @@
+// tovrin-cli records on the simulated frame: the journal a settings save
+// leaves, and a save pulled out at the very last write of a record, found
+// invalid by "records check" and given back by "records restore".
+#include "CliRunner.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+using namespace tovrin::test;
+
+namespace {
+
+class CliRecords : public CliTest {
+protected:
+    // The number (from 1) of the last output report of the trace that
+    // writes Master flash at this offset.
+    int lastMasterFlashWrite(const QString& traceFile, uint32_t offset) const
+    {
+        QFile f(traceFile);
+        if (!f.open(QIODevice::ReadOnly))
+            return -1;
+        int n = 0;
+        int found = -1;
+        const QString address = QStringLiteral("%1%2%3")
+                                    .arg(offset & 0xFF, 2, 16, QLatin1Char('0'))
+                                    .arg((offset >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+                                    .arg((offset >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
+        while (!f.atEnd()) {
+            const QStringList parts = QString::fromLatin1(f.readLine()).trimmed().split(QLatin1Char(' '));
+            if (parts.size() != 3 || parts[1] != QLatin1String("out"))
+                continue;
+            ++n;
+            // Report id, command 9 (Master flash write), the address bytes.
+            if (parts[2].mid(0, 4) == QLatin1String("0309") && parts[2].mid(4, 6) == address)
+                found = n;
+        }
+        return found;
+    }
+};
+
+TEST_F(CliRecords, AFactoryFrameHasAllRecordsAndAnEmptyJournal)
+{
+    const CliRun check = cli({"records", "check"});
+    EXPECT_EQ(check.exitCode, 0) << check.err.toStdString();
+    EXPECT_EQ(check.out, QStringLiteral("master calibration: valid\nmaster screen: valid\n"
+                                        "slave calibration: valid\nslave screen: valid\n"));
+    EXPECT_TRUE(cli({"records", "list"}).out.startsWith("the journal is empty"));
+    EXPECT_EQ(cli({"records", "restore", "--unit", "slave"}).out, QStringLiteral("nothing to restore\n"));
+    EXPECT_EQ(cli({"records", "restore", "--unit", "left"}).exitCode, 2);
+    EXPECT_EQ(cli({"records"}).exitCode, 2);
+    EXPECT_EQ(cli({"records", "check"}, "unplugged").exitCode, 3);
+}
+
+TEST_F(CliRecords, APulledSaveIsFoundAndRestored)
+{
+    // A clean save first: its trace tells where the Master's screen record
+    // gets its validity word, and the journal holds both units' old records.
+    extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
+    ASSERT_EQ(cli({"settings", "--size", "3"}).exitCode, 0);
+    extraEnvironment.remove("TOVRIN_TRACE");
+    const int validityWord = lastMasterFlashWrite(home.filePath("trace.txt"), 0x18000);
+    ASSERT_GT(validityWord, 0);
+    const CliRun list = cli({"records", "list"});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out.count(QRegularExpression(QStringLiteral("^\\S+ (master|slave) screen \\S+ \\S+ done valid$"),
+                                                QRegularExpression::MultilineOption)),
+              2)
+        << list.out.toStdString();
+
+    // The same save, pulled out just as the last word goes out.
+    const CliRun cut = cli({"settings", "--size", "5"}, QStringLiteral("vanish-at=%1").arg(validityWord));
+    EXPECT_NE(cut.exitCode, 0);
+    const CliRun check = cli({"records", "check"});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_TRUE(check.out.contains(QRegularExpression(QStringLiteral("^master screen: invalid, restorable from "),
+                                                      QRegularExpression::MultilineOption)))
+        << check.out.toStdString();
+    EXPECT_TRUE(check.out.contains("slave screen: valid\n"));
+
+    const CliRun restore = cli({"records", "restore", "--unit", "master"});
+    EXPECT_EQ(restore.exitCode, 0) << restore.err.toStdString();
+    EXPECT_TRUE(restore.out.startsWith("restored master screen from ")) << restore.out.toStdString();
+    EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
+
+    // A clean rerun of the job.
+    EXPECT_EQ(cli({"settings", "--size", "5"}).exitCode, 0);
+    EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
+    EXPECT_TRUE(cli({"settings"}).out.contains("  screen size class: 5\n"));
+}
+
+} // namespace
