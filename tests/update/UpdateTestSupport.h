@@ -9,6 +9,7 @@
 #include "device/HidLink.h"
 #include "device/Transport.h"
 #include "device/UnitOps.h"
+#include "maintenance/update/DetectionWait.h"
 #include "maintenance/update/PackageWriter.h"
 #include "sim/FactoryFrame.h"
 #include "sim/SimTransport.h"
@@ -17,8 +18,10 @@
 #include "tests/support/Files.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -58,6 +61,26 @@ inline PackageItems fullItems(size_t firmware = 130, size_t second = 62, size_t 
     items.flashE = item(flash, 5);
     items.flashF = item(flash, 6);
     return items;
+}
+
+// Finds the frame again from the start, as a new start of the tool does;
+// returns the detection's report (the wait only keeps a broken run from
+// hanging).
+inline int detectFromStart(int limitMs = 60000)
+{
+    DetectionWait wait;
+    int code = 0;
+    QEventLoop loop;
+    QObject::connect(&wait, &DetectionWait::reported, &loop, [&](int c) {
+        if (c == device::detection::kAppeared)
+            return;
+        code = c;
+        loop.quit();
+    });
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    wait.start(device::kStateOpen);
+    loop.exec();
+    return code;
 }
 
 inline std::vector<uint8_t> assemble(const PackageItems& items)
