@@ -17,7 +17,7 @@ protected:
     CliRun interruptedOnceSaid(const QString& faults, const QString& awaited, const QString& touch = {})
     {
         QProcess p;
-        start(p, {"calibrate"}, faults, touch);
+        startCli(p, {"calibrate"}, faults, touch);
         EXPECT_TRUE(p.waitForStarted());
         QByteArray err;
         QElapsedTimer t;
@@ -35,15 +35,6 @@ protected:
         err += p.readAllStandardError();
         EXPECT_TRUE(said) << "never said: " << awaited.toStdString() << "\n" << err.toStdString();
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(err)};
-    }
-
-    QString logText() const
-    {
-        QString all;
-        QDirIterator it(home.path() + "/log", QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            all += QString::fromUtf8(tovrin::test::readFile(it.next()));
-        return all;
     }
 };
 

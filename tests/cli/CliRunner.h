@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QDir>
+#include <QDirIterator>
 #include <QHash>
 
 #include "tests/support/Files.h"
@@ -24,23 +26,8 @@ struct CliRun {
 
 class CliTest : public ::testing::Test {
 protected:
-    // Runs tovrin-cli --simulate with arguments; faults go to TOVRIN_SIM_FAULTS.
-    CliRun cli(const QStringList& arguments, const QString& faults = {}, int timeoutMs = 60000)
-    {
-        QProcess p;
-        start(p, arguments, faults);
-        if (!p.waitForFinished(timeoutMs)) {
-            p.kill();
-            p.waitForFinished();
-            ADD_FAILURE() << "tovrin-cli " << arguments.join(' ').toStdString() << " did not finish";
-            return {};
-        }
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
-
-    // Starts tovrin-cli --simulate on this fixture's folder and flash file,
-    // none of the caller's simulator settings, faults in TOVRIN_SIM_FAULTS.
-    void start(QProcess& p, const QStringList& arguments, const QString& faults = {}, const QString& touch = {})
+    // Starts tovrin-cli --simulate with arguments; faults go to TOVRIN_SIM_FAULTS.
+    void startCli(QProcess& p, const QStringList& arguments, const QString& faults = {}, const QString& touch = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TOVRIN_HOME", home.path());
@@ -59,6 +46,28 @@ protected:
         p.start(QStringLiteral(TOVRIN_CLI_EXECUTABLE), QStringList{"--simulate"} + arguments);
     }
 
+    // Waits for a started tovrin-cli to end (killed after timeoutMs).
+    CliRun finish(QProcess& p, const QStringList& arguments, int timeoutMs = 60000)
+    {
+        if (!p.waitForFinished(timeoutMs)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "tovrin-cli " << arguments.join(' ').toStdString() << " did not finish";
+            return {};
+        }
+        if (p.exitStatus() != QProcess::NormalExit)
+            ADD_FAILURE() << "tovrin-cli " << arguments.join(' ').toStdString() << " crashed or was killed";
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    // Runs tovrin-cli --simulate with arguments to its end.
+    CliRun cli(const QStringList& arguments, const QString& faults = {}, int timeoutMs = 60000)
+    {
+        QProcess p;
+        startCli(p, arguments, faults);
+        return finish(p, arguments, timeoutMs);
+    }
+
     // Files of the application folder, and the frame's flash file: the
     // Master's 128 KB, then the Slave's.
     void writeFile(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(tovrin::test::writeFile(home.filePath(name), bytes)); }
@@ -67,6 +76,16 @@ protected:
     QByteArray flash() const { return readFile("frame.bin"); }
     QByteArray flash(int unit, int offset, int count) const { return flash().mid(unit * 0x20000 + offset, count); }
     void setFlash(const QByteArray& bytes) { writeFile("frame.bin", bytes); }
+
+    // Every log file of the application folder, one after the other.
+    QString logText() const
+    {
+        QString text;
+        QDirIterator it(home.filePath("log"), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            text += QString::fromUtf8(tovrin::test::readFile(it.next()));
+        return text;
+    }
 
     QTemporaryDir home;
     QHash<QString, QString> extraEnvironment;

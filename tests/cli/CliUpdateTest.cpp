@@ -16,16 +16,6 @@ namespace {
 class CliUpdate : public CliTest {
 protected:
     const QString package = QStringLiteral(TOVRIN_SAMPLE_PACKAGE);
-
-    // Every log file of the application folder, one after the other.
-    QString logText() const
-    {
-        QString text;
-        QDirIterator it(home.filePath("log"), {"*"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            text += QString::fromUtf8(tovrin::test::readFile(it.next()));
-        return text;
-    }
 };
 
 // The numbers of the "progress N%" lines, in order.
