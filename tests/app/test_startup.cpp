@@ -2,6 +2,7 @@
 // lock, a start from another working folder, and an installed tool.
 #include "app/Startup.h"
 #include "shell/Settings.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -50,12 +51,6 @@ QStringList filesUnder(const QString& folder)
         names << QDir(folder).relativeFilePath(it.next());
     names.sort();
     return names;
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -113,10 +108,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, stored);
         QFETCH(int, flavour);
-        QFile f("Tovrin.ini");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(("[Tovrin_Config]\nChooseToolEnable=" + stored + "\n").toUtf8());
-        f.close();
+        QVERIFY(tovrin::test::writeFile("Tovrin.ini", ("[Tovrin_Config]\nChooseToolEnable=" + stored + "\n").toUtf8()));
         QCOMPARE(app::chooseFlavour(QString()), flavour);
     }
 
@@ -129,10 +121,7 @@ private Q_SLOTS:
 
         // A lock file left by a process that no longer runs.
         QTemporaryDir other;
-        QFile stale(other.path() + "/Tovrin.lock");
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.write("999999\nTovrin\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        stale.close();
+        QVERIFY(tovrin::test::writeFile(other.path() + "/Tovrin.lock", "999999\nTovrin\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
         app::SingleInstance third(other.path());
         QVERIFY(third.acquire());
     }
@@ -215,8 +204,8 @@ private Q_SLOTS:
 
         QVERIFY(start({"--simulate", "-M"}, picture));
         const QString ini = home + "/.config/tovrin/Tovrin.ini";
-        QVERIFY(bytesOf(ini).startsWith("; Tovrin.ini"));  // the shipped file, comments and all
-        QVERIFY(bytesOf(ini).contains("ChooseToolEnable=1"));
+        QVERIFY(tovrin::test::readFile(ini).startsWith("; Tovrin.ini"));  // the shipped file, comments and all
+        QVERIFY(tovrin::test::readFile(ini).contains("ChooseToolEnable=1"));
         const QStringList logs = filesUnder(home + "/.local/share/tovrin/log").filter(QStringLiteral("Tovrin_log_"));
         QCOMPARE(logs.size(), 1);
         QCOMPARE(filesUnder(prefix), installed);
@@ -226,10 +215,10 @@ private Q_SLOTS:
         QCOMPARE(shot.size(), QImage(appDir + "/skin/1024/back_pixmap.png").size());  // offscreen: 800 x 600
 
         QVERIFY(start({"--simulate", "--production-test"}, QString()));
-        QVERIFY(bytesOf(ini).contains("ChooseToolEnable=1"));
+        QVERIFY(tovrin::test::readFile(ini).contains("ChooseToolEnable=1"));
         QString said;
         for (const QString& log : filesUnder(home + "/.local/share/tovrin/log").filter(QStringLiteral("Tovrin_log_")))
-            said += QString::fromUtf8(bytesOf(home + "/.local/share/tovrin/log/" + log));
+            said += QString::fromUtf8(tovrin::test::readFile(home + "/.local/share/tovrin/log/" + log));
         QVERIFY(said.contains("ChooseToolEnable = 4"));
     }
 

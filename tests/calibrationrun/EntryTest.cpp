@@ -5,6 +5,7 @@
 #include "RunFixture.h"
 
 #include "calibration/run/CalibrationEntry.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 
@@ -13,9 +14,7 @@ namespace {
 
 void writeIni(const char* text)
 {
-    QFile f(QStringLiteral("Tovrin.ini"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), text));
 }
 
 records::ScreenRecord screenRecord(const sim::SimulatedFrame& frame, sim::Unit unit)

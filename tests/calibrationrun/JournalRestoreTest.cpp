@@ -6,7 +6,6 @@
 
 #include "RunFixture.h"
 
-#include "calibration/run/CalibrationStore.h"
 #include "records/RecordJournal.h"
 
 #include <QDir>
@@ -16,36 +15,8 @@
 namespace tovrin::calib::test {
 namespace {
 
-struct Solved {
-    TouchMapper mapper;
-    records::StClbInfo block;
-};
-
-Solved solveFactoryFrame(sim::Fingers& fingers)
-{
-    CalibInput16 in;
-    in.width = kWidth;
-    in.height = kHeight;
-    const auto targets = screenPoints16(kWidth, kHeight);
-    for (int i = 0; i < 16; ++i) {
-        const ScreenPoint p = targets[static_cast<size_t>(i)];
-        in.oneDLeft[static_cast<size_t>(i)] = static_cast<int32_t>(std::lround(*fingers.exactPosition(sim::Side::Left, p.x, p.y)));
-        in.oneDRight[static_cast<size_t>(mirror16(i))] =
-            static_cast<int32_t>(std::lround(*fingers.exactPosition(sim::Side::Right, p.x, p.y)));
-    }
-    CalibSolver solver(0);
-    EXPECT_EQ(solver.Solve16(in), SolveStatus::Ok);
-    return {solver.mapper(), solver.block()};
-}
-
-class JournalRestore : public RunTest {
+class JournalRestore : public StoreFixture {
 protected:
-    StoreResult store(const Solved& s)
-    {
-        auto images = makeDeviceFrameImages();
-        return evaluateAndStore(s.mapper, s.block, kWidth, kHeight, 0, *images, {});
-    }
-
     void fresh()
     {
         frame = std::make_shared<sim::SimulatedFrame>();

@@ -4,6 +4,7 @@
 // changes one thing of.
 
 #include "calibration/run/CalibrationJob.h"
+#include "calibration/run/CalibrationStore.h"
 #include "calibration/run/RunState.h"
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -107,6 +109,39 @@ protected:
     std::atomic<bool> stop{false};
     std::vector<int> codes;
     std::vector<uint8_t> oldMaster, oldSlave;
+};
+
+// A solve of the factory frame's targets as its unnoisy finger gives them.
+struct Solved {
+    TouchMapper mapper;
+    records::StClbInfo block;
+};
+
+inline Solved solveFactoryFrame(sim::Fingers& fingers)
+{
+    CalibInput16 in;
+    in.width = kWidth;
+    in.height = kHeight;
+    const auto targets = screenPoints16(kWidth, kHeight);
+    for (int i = 0; i < 16; ++i) {
+        const ScreenPoint p = targets[static_cast<size_t>(i)];
+        in.oneDLeft[static_cast<size_t>(i)] = static_cast<int32_t>(std::lround(*fingers.exactPosition(sim::Side::Left, p.x, p.y)));
+        in.oneDRight[static_cast<size_t>(mirror16(i))] =
+            static_cast<int32_t>(std::lround(*fingers.exactPosition(sim::Side::Right, p.x, p.y)));
+    }
+    CalibSolver solver(0);
+    EXPECT_EQ(solver.Solve16(in), SolveStatus::Ok);
+    return {solver.mapper(), solver.block()};
+}
+
+// The evaluation and storage step of a run, on the fixture's frame.
+class StoreFixture : public RunTest {
+protected:
+    StoreResult store(const Solved& s, StoreSteps steps = {})
+    {
+        auto images = makeDeviceFrameImages();
+        return evaluateAndStore(s.mapper, s.block, kWidth, kHeight, 0, *images, steps);
+    }
 };
 
 } // namespace tovrin::calib::test

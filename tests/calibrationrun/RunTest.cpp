@@ -7,6 +7,7 @@
 #include "calibration/math/LensTable.h"
 #include "calibration/run/Accuracy.h"
 #include "device/DeviceOps.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 
@@ -307,10 +308,7 @@ class CalibTime : public RunTest, public ::testing::WithParamInterface<CalibTime
 
 TEST_P(CalibTime, APointNeedsTheClampedNumberOfHeldFrames)
 {
-    QFile f(QStringLiteral("Tovrin.ini"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(GetParam().ini);
-    f.close();
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), GetParam().ini));
     loadRunSettings();
     ASSERT_EQ(g_WaitFrameCount.load(), GetParam().frames);
     // The longest hold seen before the first point was taken.

@@ -7,6 +7,7 @@
 
 #include "leveling/core/FrameBuffers.h"
 #include "leveling/core/LevelingState.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,17 +21,9 @@ constexpr int kFrameBytes = 7040;
 // A pixel no scene would make: line, column and unit in it.
 uint8_t pixel(int unit, int line, int column) { return static_cast<uint8_t>(column * 3 + line * 29 + unit * 101); }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void writeText(const QString& path, const char* text)
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
+    ASSERT_TRUE(tovrin::test::writeFile(path, text));
 }
 
 class SampleTest : public RunTest {
@@ -85,15 +78,15 @@ TEST_F(SampleTest, EachPointsFramesAreSavedLikeThePanelsSamples)
     const RunReport r = run();
     ASSERT_EQ(r.outcome, RunOutcome::Stored) << r.reason;
     for (int n = 0; n < 16; ++n) {
-        EXPECT_EQ(readAll(sampleFile(n, 'L')), expectedFrame(0)) << "point " << n;
-        EXPECT_EQ(readAll(sampleFile(n, 'R')), expectedFrame(1)) << "point " << n;
+        EXPECT_EQ(tovrin::test::readFile(sampleFile(n, 'L')), expectedFrame(0)) << "point " << n;
+        EXPECT_EQ(tovrin::test::readFile(sampleFile(n, 'R')), expectedFrame(1)) << "point " << n;
     }
     EXPECT_FALSE(QFile::exists(sampleFile(16, 'L')));
     EXPECT_EQ(leveling::g_SampleCounter.load(), 16);
     const QStringList aside =
         QDir().entryList({QStringLiteral("SampleData-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(readAll(aside.at(0) + QStringLiteral("/000/L000.bin")), QByteArray("earlier"));
+    EXPECT_EQ(tovrin::test::readFile(aside.at(0) + QStringLiteral("/000/L000.bin")), QByteArray("earlier"));
     // Both units' frames, 95 plain chunks each, after every point; then the
     // last lines of the image windows (11 chunks each).
     EXPECT_EQ(lineRequests(), 16u * 2 * 95 + 2 * 11);
@@ -105,7 +98,7 @@ TEST_F(SampleTest, TheNumberingGoesOnFromThePanels)
     ASSERT_EQ(run(GridKind::Four).outcome, RunOutcome::Stored);
     EXPECT_FALSE(QFile::exists(sampleFile(4, 'L')));
     for (int n = 5; n < 9; ++n)
-        EXPECT_EQ(readAll(sampleFile(n, 'R')), expectedFrame(1)) << n;
+        EXPECT_EQ(tovrin::test::readFile(sampleFile(n, 'R')), expectedFrame(1)) << n;
     EXPECT_EQ(leveling::g_SampleCounter.load(), 9);
 }
 

@@ -17,27 +17,7 @@ namespace {
 class CalibrateCli : public CliTest {
 protected:
     // The flash the runs of this fixture share: Slave calibration record.
-    QByteArray slaveRecord()
-    {
-        QFile f(home.path() + "/frame.bin");
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray all = f.readAll();
-        return all.mid(0x20000 + 0x11000, 1354);
-    }
-
-    // Everything the runs of this fixture logged.
-    QString logText()
-    {
-        QString text;
-        QDirIterator it(home.path() + "/log", {"*.txt"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            QFile f(it.next());
-            if (f.open(QIODevice::ReadOnly))
-                text += QString::fromUtf8(f.readAll());
-        }
-        return text;
-    }
+    QByteArray slaveRecord() const { return flash(1, 0x11000, 1354); }
 
     // Waits until the log holds `line` (false after timeoutMs).
     bool waitForLog(const QString& line, int timeoutMs = 30000)

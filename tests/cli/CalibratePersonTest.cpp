@@ -17,18 +17,7 @@ protected:
     CliRun interruptedOnceSaid(const QString& faults, const QString& awaited, const QString& touch = {})
     {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TOVRIN_HOME", home.path());
-        env.insert("TOVRIN_SIM_FLASH", home.path() + "/frame.bin");
-        for (const char* name : {"TOVRIN_SIM_FAULTS", "TOVRIN_SIM_SCENE", "TOVRIN_SIM_OPTICS", "TOVRIN_SIM_TOUCH"})
-            env.remove(QString::fromLatin1(name));
-        env.insert("TOVRIN_SIM_FAST_WAITS", "1");
-        env.insert("TOVRIN_SIM_FAULTS", faults);
-        if (!touch.isEmpty())
-            env.insert("TOVRIN_SIM_TOUCH", touch);
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(home.path());
-        p.start(QStringLiteral(TOVRIN_CLI_EXECUTABLE), QStringList{"--simulate", "calibrate"});
+        startCli(p, {"calibrate"}, faults, touch);
         EXPECT_TRUE(p.waitForStarted());
         QByteArray err;
         QElapsedTimer t;
@@ -46,18 +35,6 @@ protected:
         err += p.readAllStandardError();
         EXPECT_TRUE(said) << "never said: " << awaited.toStdString() << "\n" << err.toStdString();
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(err)};
-    }
-
-    QString logText() const
-    {
-        QString all;
-        QDirIterator it(home.path() + "/log", QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            QFile f(it.next());
-            if (f.open(QIODevice::ReadOnly))
-                all += QString::fromUtf8(f.readAll());
-        }
-        return all;
     }
 };
 

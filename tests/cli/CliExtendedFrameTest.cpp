@@ -14,23 +14,9 @@ protected:
     void SetUp() override
     {
         extraEnvironment["TOVRIN_SIM_SCENE"] = "extended";
-        write("Tovrin.ini", "[Left_Key]\nGroupCnt=1\nGroup1_Num=2\n[Right_Key]\nGroupCnt=1\nGroup1_Num=2\n"
-                            "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n[Top_Key]\nGroupCnt=1\nGroup1_Num=2\n");
-        write("Tovrin_Key.ini", "[Key_Value]\nKeyCnt=2\nKey_1=0x1b\nKey_2=70\n");
-    }
-    void write(const char* name, const char* text)
-    {
-        QFile f(home.filePath(QString::fromLatin1(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-    }
-    // Bytes of the frame's flash file (Master's 128 KB, then Slave's).
-    QByteArray flash(int unit, int offset, int count)
-    {
-        QFile f(home.filePath("frame.bin"));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return f.readAll().mid(unit * 0x20000 + offset, count);
+        writeFile("Tovrin.ini", "[Left_Key]\nGroupCnt=1\nGroup1_Num=2\n[Right_Key]\nGroupCnt=1\nGroup1_Num=2\n"
+                                "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n[Top_Key]\nGroupCnt=1\nGroup1_Num=2\n");
+        writeFile("Tovrin_Key.ini", "[Key_Value]\nKeyCnt=2\nKey_1=0x1b\nKey_2=70\n");
     }
 };
 

@@ -12,22 +12,12 @@ namespace {
 
 class CliLeveling : public CliTest {
 protected:
-    QByteArray screenRecords()
-    {
-        QFile f(home.path() + "/frame.bin");
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray all = f.readAll();
-        return all.mid(0x18000, 4096) + all.mid(0x20000 + 0x18000, 4096);
-    }
+    QByteArray screenRecords() const { return flash(0, 0x18000, 4096) + flash(1, 0x18000, 4096); }
 
     // The frame line of a saved picture whose middle columns are brightest.
     int brightestLine(const QString& name)
     {
-        QFile f(home.path() + "/" + name);
-        if (!f.open(QIODevice::ReadOnly))
-            return -1;
-        const QByteArray bytes = f.readAll();
+        const QByteArray bytes = readFile(name);
         const qsizetype header = QByteArray("P5\n640 9\n255\n").size();
         int best = 0, bestLine = -1;
         for (int line = 0; line < 9 && header + (line + 1) * 640 <= bytes.size(); ++line) {
@@ -113,9 +103,7 @@ TEST_F(CliLeveling, ImageSavesBothCamerasAsPgm)
 {
     const CliRun r = cli({"image", "left.pgm", "right.pgm"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    QFile left(home.path() + "/left.pgm");
-    ASSERT_TRUE(left.open(QIODevice::ReadOnly));
-    const QByteArray bytes = left.readAll();
+    const QByteArray bytes = readFile("left.pgm");
     ASSERT_TRUE(bytes.startsWith("P5\n640 9\n255\n"));
     EXPECT_EQ(bytes.size(), 13 + 640 * 9);
     // The leveled band is the brightest line in the middle of the frame.

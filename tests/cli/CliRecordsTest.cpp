@@ -2,6 +2,7 @@
 // leaves, and a save pulled out at the very last write of a record, found
 // invalid by "records check" and given back by "records restore".
 #include "CliRunner.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -109,9 +110,7 @@ TEST_P(CliRecordsOfEveryJob, APullAtTheRecordsHeadIsRestored)
     extraEnvironment.insert("TOVRIN_SIM_SCENE", job.scene);
     for (const auto& [name, text] : {std::pair{"Tovrin.ini", "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n"},
                                      std::pair{"Tovrin_Key.ini", "[Key_Value]\nKeyCnt=2\nKey_1=0x1b\nKey_2=70\n"}}) {
-        QFile f(home.filePath(QString::fromLatin1(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
+        ASSERT_TRUE(tovrin::test::writeFile(home.filePath(QString::fromLatin1(name)), text));
     }
     // Two clean runs, the second traced: it starts from the state the pulled
     // run starts from, so its reports are the pulled run's.

@@ -8,7 +8,11 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QDir>
+#include <QDirIterator>
 #include <QHash>
+
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +27,7 @@ struct CliRun {
 class CliTest : public ::testing::Test {
 protected:
     // Starts tovrin-cli --simulate with arguments; faults go to TOVRIN_SIM_FAULTS.
-    void startCli(QProcess& p, const QStringList& arguments, const QString& faults = {})
+    void startCli(QProcess& p, const QStringList& arguments, const QString& faults = {}, const QString& touch = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TOVRIN_HOME", home.path());
@@ -33,6 +37,8 @@ protected:
         env.insert("TOVRIN_SIM_FAST_WAITS", "1");
         if (!faults.isEmpty())
             env.insert("TOVRIN_SIM_FAULTS", faults);
+        if (!touch.isEmpty())
+            env.insert("TOVRIN_SIM_TOUCH", touch);
         for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
             env.insert(it.key(), it.value());
         p.setProcessEnvironment(env);
@@ -60,6 +66,25 @@ protected:
         QProcess p;
         startCli(p, arguments, faults);
         return finish(p, arguments, timeoutMs);
+    }
+
+    // Files of the application folder, and the frame's flash file: the
+    // Master's 128 KB, then the Slave's.
+    void writeFile(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(tovrin::test::writeFile(home.filePath(name), bytes)); }
+    QByteArray readFile(const QString& name) const { return tovrin::test::readFile(home.filePath(name)); }
+    QString flashPath() const { return home.filePath("frame.bin"); }
+    QByteArray flash() const { return readFile("frame.bin"); }
+    QByteArray flash(int unit, int offset, int count) const { return flash().mid(unit * 0x20000 + offset, count); }
+    void setFlash(const QByteArray& bytes) { writeFile("frame.bin", bytes); }
+
+    // Every log file of the application folder, one after the other.
+    QString logText() const
+    {
+        QString text;
+        QDirIterator it(home.filePath("log"), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            text += QString::fromUtf8(tovrin::test::readFile(it.next()));
+        return text;
     }
 
     QTemporaryDir home;

@@ -3,6 +3,7 @@
 // calibration with the simulated finger, and the key test printing the key
 // under the finger.
 #include "CliRunner.h"
+#include "tests/support/Files.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -100,19 +101,14 @@ TEST_F(CliSettings, PrintReadsTheRecordInCalibrationModeAndReturnsToWork)
 
 TEST_F(CliSettings, TouchTypeIsStoredOnlyWithAutoCheck)
 {
-    QFile ini(home.filePath("Tovrin.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ini.write("[os_check]\nAutoCheck=0\n");
-    ini.close();
+    writeFile("Tovrin.ini", "[os_check]\nAutoCheck=0\n");
     const QString before = cli({"settings"}).out;
     const CliRun refused = cli({"settings", "--touch-type", "2", "--size", "1"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains("AutoCheck")) << refused.err.toStdString();
     EXPECT_EQ(cli({"settings"}).out, before);
 
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ini.write("[os_check]\nAutoCheck=1\n");
-    ini.close();
+    writeFile("Tovrin.ini", "[os_check]\nAutoCheck=1\n");
     const CliRun stored = cli({"settings", "--touch-type", "2"});
     EXPECT_EQ(stored.exitCode, 0) << stored.err.toStdString();
     EXPECT_TRUE(cli({"settings"}).out.contains("touch type: 2"));
@@ -136,27 +132,9 @@ class CliKeys : public CliTest {
 protected:
     void SetUp() override
     {
-        write("Tovrin.ini", "[Left_Key]\nGroupCnt=2\nGroup1_Num=3\nGroup2_Num=2\n"
-                            "[Right_Key]\nGroupCnt=1\nGroup1_Num=4\n[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n");
-        write("Tovrin_Key.ini", "[Key_Value]\nKeyCnt=2\nKey_1=0x1b\nKey_2=70\n");
-    }
-    void write(const char* name, const char* text)
-    {
-        QFile f(home.filePath(QString::fromLatin1(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-    }
-    // The frame's flash file: the Master's 128 KB, then the Slave's.
-    QByteArray masterFlash(int offset, int count)
-    {
-        QFile f(home.filePath("frame.bin"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll().mid(offset, count) : QByteArray();
-    }
-    void setFlash(const QByteArray& bytes)
-    {
-        QFile f(home.filePath("frame.bin"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        writeFile("Tovrin.ini", "[Left_Key]\nGroupCnt=2\nGroup1_Num=3\nGroup2_Num=2\n"
+                                "[Right_Key]\nGroupCnt=1\nGroup1_Num=4\n[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n");
+        writeFile("Tovrin_Key.ini", "[Key_Value]\nKeyCnt=2\nKey_1=0x1b\nKey_2=70\n");
     }
 };
 
@@ -180,7 +158,7 @@ TEST_F(CliKeys, CalibrateThenTestTheTouchedKey)
 
 TEST_F(CliKeys, ALayoutBeyondTheRecordIsRefused)
 {
-    write("Tovrin.ini", "[Top_Key]\nGroupCnt=1\nGroup1_Num=3\n");
+    writeFile("Tovrin.ini", "[Top_Key]\nGroupCnt=1\nGroup1_Num=3\n");
     const CliRun r = cli({"keys", "calibrate"}, "ideal-calibration");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("No shortcut key")) << r.err.toStdString();
@@ -190,29 +168,29 @@ TEST_F(CliKeys, ALayoutBeyondTheRecordIsRefused)
 TEST_F(CliKeys, AKeyCountThatIsNotANumberStoresNothing)
 {
     ASSERT_EQ(cli({"keys", "calibrate"}, "ideal-calibration").exitCode, 0);
-    const QByteArray block = masterFlash(0x19000, 6);
+    const QByteArray block = flash(0, 0x19000, 6);
     ASSERT_EQ(block, QByteArray::fromHex("0200001b0070"));
     for (const char* codes : {"[Key_Value]\nKeyCnt=0x2\nKey_1=1b\nKey_2=1c\n", "[Key_Value]\nKeyCnt=abc\n",
                               "[Key_Value]\nKey_1=1b\n"}) {
-        write("Tovrin_Key.ini", codes);
+        writeFile("Tovrin_Key.ini", codes);
         const CliRun r = cli({"keys", "calibrate"});
         EXPECT_EQ(r.exitCode, 1) << codes;
         EXPECT_TRUE(r.err.contains("KeyCnt")) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("No shortcut key")) << r.err.toStdString();
-        EXPECT_EQ(masterFlash(0x19000, 6), block) << codes;
+        EXPECT_EQ(flash(0, 0x19000, 6), block) << codes;
     }
 }
 
 TEST_F(CliKeys, WithoutTheKeyCodeFileTheFrameKeepsItsCodes)
 {
     ASSERT_EQ(cli({"keys", "calibrate"}, "ideal-calibration").exitCode, 0);
-    const QByteArray block = masterFlash(0x19000, 6);
+    const QByteArray block = flash(0, 0x19000, 6);
     ASSERT_TRUE(QFile::remove(home.filePath("Tovrin_Key.ini")));
     const CliRun r = cli({"keys", "calibrate"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("the frame keeps the key codes it holds")) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("stored: 11 keys, the frame's key codes kept")) << r.out.toStdString();
-    EXPECT_EQ(masterFlash(0x19000, 6), block);
+    EXPECT_EQ(flash(0, 0x19000, 6), block);
 }
 
 TEST_F(CliKeys, AsksForEachCornerByItsKey)
@@ -231,14 +209,14 @@ TEST_F(CliKeys, AsksForEachCornerByItsKey)
 TEST_F(CliKeys, ACornerNeverTakenEndsTheRunNamingIt)
 {
     ASSERT_EQ(cli({"status"}, "ideal-calibration").exitCode, 0);
-    const QByteArray before = masterFlash(0, 2 * 0x20000);
+    const QByteArray before = flash();
     QElapsedTimer clock;
     clock.start();
     const CliRun r = cli({"keys", "calibrate", "--target-seconds", "1"}, "blind-left");
     EXPECT_LT(clock.elapsed(), 20000);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("not taken within 1 s: left key 1 (group 1), top-left corner")) << r.err.toStdString();
-    EXPECT_EQ(masterFlash(0, 2 * 0x20000), before);
+    EXPECT_EQ(flash(), before);
     EXPECT_EQ(cli({"keys", "calibrate", "--target-seconds", "0"}).exitCode, 2);
 }
 
@@ -258,7 +236,7 @@ TEST_F(CliKeys, TheKeyTestEndsWhenTheFrameGoes)
 TEST_F(CliKeys, AFrameGoneAfterTheStoreIsNoFrame)
 {
     ASSERT_EQ(cli({"status"}, "ideal-calibration").exitCode, 0);
-    const QByteArray before = masterFlash(0, 2 * 0x20000);
+    const QByteArray before = flash();
     const QString trace = home.filePath("trace.txt");
     extraEnvironment["TOVRIN_TRACE"] = trace;
     ASSERT_EQ(cli({"keys", "calibrate"}).exitCode, 0);
@@ -277,7 +255,7 @@ TEST_F(CliKeys, AFrameGoneAfterTheStoreIsNoFrame)
 // them at the far ends of their lines.
 TEST_F(CliKeys, TopKeysCalibrateAndLight)
 {
-    write("Tovrin.ini", "[Top_Key]\nGroupCnt=1\nGroup1_Num=2\n");
+    writeFile("Tovrin.ini", "[Top_Key]\nGroupCnt=1\nGroup1_Num=2\n");
     const CliRun calibrated = cli({"keys", "calibrate", "--target-seconds", "20"}, "ideal-calibration");
     ASSERT_EQ(calibrated.exitCode, 0) << calibrated.err.toStdString();
     EXPECT_TRUE(calibrated.out.contains("stored: 2 keys")) << calibrated.out.toStdString();

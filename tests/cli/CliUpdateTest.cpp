@@ -2,6 +2,7 @@
 // production line reads from them, and an update cut short by the frame
 // followed by a second run that finds the frame in its boot loader.
 #include "CliRunner.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -15,19 +16,6 @@ namespace {
 class CliUpdate : public CliTest {
 protected:
     const QString package = QStringLiteral(TOVRIN_SAMPLE_PACKAGE);
-
-    // Every log file of the application folder, one after the other.
-    QString logText() const
-    {
-        QString text;
-        QDirIterator it(home.filePath("log"), {"*"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            QFile f(it.next());
-            if (f.open(QIODevice::ReadOnly))
-                text += QString::fromUtf8(f.readAll());
-        }
-        return text;
-    }
 };
 
 // The numbers of the "progress N%" lines, in order.
@@ -105,10 +93,7 @@ TEST_F(CliUpdate, UnpluggedMidwayIsNoFrameAndTheNextRunFinishes)
 
 TEST_F(CliUpdate, BadPackagesAndMissingFrames)
 {
-    QFile shortFile(home.filePath("short.bin"));
-    ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
-    shortFile.write(QByteArray(40, '\1'));
-    shortFile.close();
+    ASSERT_TRUE(tovrin::test::writeFile(home.filePath("short.bin"), QByteArray(40, '\1')));
     const CliRun missing = cli({"update", home.filePath("missing.bin")});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains("Failed to open the file"));

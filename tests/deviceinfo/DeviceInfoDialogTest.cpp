@@ -9,6 +9,7 @@
 #include "shell/Log.h"
 #include "shell/TextCodec.h"
 #include "tests/windows/WindowTestSupport.h"
+#include "tests/support/Files.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,9 +33,7 @@ QByteArray lineImage(int seed)
 
 void writeIni(const QByteArray& text)
 {
-    QFile f(QStringLiteral("DeviceInfo.ini"));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("DeviceInfo.ini"), text));
 }
 
 bool waitForJob(ReadWriteDeviceInfo& dialog)

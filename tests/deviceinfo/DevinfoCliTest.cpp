@@ -6,6 +6,7 @@
 #include "tests/cli/CliRunner.h"
 
 #include "shell/MessageTexts.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,12 +72,6 @@ TEST_F(DevinfoCli, AFieldOutOfRangeWritesNothing)
     EXPECT_EQ(cli({"devinfo", "write", "Colour=red"}).exitCode, 2);
 }
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The workbooks written beside the one asked for, named with the date.
 QStringList datedWorkbooks(const QDir& home)
 {
@@ -93,16 +88,14 @@ TEST_P(DevinfoForeignWorkbook, IsKeptWholeAndTheRowsGoBesideIt)
 {
     const QString name = QString::fromLatin1(GetParam());
     const QByteArray foreign = name == "notes.txt" ? QByteArray("this is the factory's own notes file\n")
-                                                   : bytesOf(QStringLiteral(TOVRIN_SAMPLE_WORKBOOKS "/") + name);
+                                                   : tovrin::test::readFile(QStringLiteral(TOVRIN_SAMPLE_WORKBOOKS "/") + name);
     ASSERT_FALSE(foreign.isEmpty());
     {
-        QFile f(workbook());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(foreign);
+        ASSERT_TRUE(tovrin::test::writeFile(workbook(), foreign));
     }
     CliRun r = cli(fields("0x10"));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(bytesOf(workbook()), foreign);
+    EXPECT_EQ(tovrin::test::readFile(workbook()), foreign);
     QStringList beside = datedWorkbooks(QDir(home.path()));
     ASSERT_EQ(beside.size(), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(beside.first())) << r.err.toStdString();
@@ -111,7 +104,7 @@ TEST_P(DevinfoForeignWorkbook, IsKeptWholeAndTheRowsGoBesideIt)
     // A second write the same day goes on in the same new workbook.
     r = cli(fields("0x20"));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(bytesOf(workbook()), foreign);
+    EXPECT_EQ(tovrin::test::readFile(workbook()), foreign);
     ASSERT_EQ(datedWorkbooks(QDir(home.path())), beside);
     const QString rows = home.filePath(beside.first());
     for (const XlsRead& x : readersOf(rows)) {
@@ -147,19 +140,19 @@ TEST_F(DevinfoCli, ATextOutsideGbkIsRefusedBeforeAnythingIsWritten)
         f.write("; \xC9\xE8\xB1\xB8\xD0\xC5\xCF\xA2\n[DeviceInfo]\nCustomerName=Customer\n"
                 "[Line]\nNote=\xD6\xD0\xCE\xC4\n");
     }
-    const QByteArray ini = bytesOf(home.filePath("DeviceInfo.ini"));
-    const QByteArray rows = bytesOf(workbook());
+    const QByteArray ini = tovrin::test::readFile(home.filePath("DeviceInfo.ini"));
+    const QByteArray rows = tovrin::test::readFile(workbook());
     const CliRun r = cli(fields("0x200") << QString::fromUtf8("FactoryName=Fábrica Ñandú"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("FactoryName")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("Nothing was written")) << r.err.toStdString();
-    EXPECT_EQ(bytesOf(home.filePath("DeviceInfo.ini")), ini);
-    EXPECT_EQ(bytesOf(workbook()), rows);
+    EXPECT_EQ(tovrin::test::readFile(home.filePath("DeviceInfo.ini")), ini);
+    EXPECT_EQ(tovrin::test::readFile(workbook()), rows);
     const CliRun read = cli({"devinfo", "read"});
     EXPECT_TRUE(read.out.contains("DeviceID:       0x00000100         0x00000101")) << read.out.toStdString();
     // A text GBK holds goes through, and both the file and the rows keep it.
     ASSERT_EQ(cli(fields("0x200") << QString::fromUtf8("FactoryName=Fábrica")).exitCode, 0);
-    EXPECT_TRUE(bytesOf(home.filePath("DeviceInfo.ini")).contains("F\xA8\xA2" "brica"));
+    EXPECT_TRUE(tovrin::test::readFile(home.filePath("DeviceInfo.ini")).contains("F\xA8\xA2" "brica"));
 }
 
 // A pull at any output report of the write: exit 0 only with both records
@@ -170,26 +163,22 @@ TEST_F(DevinfoCli, ATextOutsideGbkIsRefusedBeforeAnythingIsWritten)
 TEST_F(DevinfoCli, APullAtAnyOutputReportEndsHonestly)
 {
     ASSERT_EQ(cli(fields("0x100")).exitCode, 0);
-    const QByteArray flash = bytesOf(home.filePath("frame.bin"));
-    const QByteArray rowsBefore = bytesOf(workbook());
+    const QByteArray flash = tovrin::test::readFile(home.filePath("frame.bin"));
+    const QByteArray rowsBefore = tovrin::test::readFile(workbook());
     // How many output reports a clean write sends.
     extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
     ASSERT_EQ(cli(fields("0x200")).exitCode, 0);
     extraEnvironment.remove("TOVRIN_TRACE");
     int reports = 0;
-    for (const QByteArray& line : bytesOf(home.filePath("trace.txt")).split('\n'))
+    for (const QByteArray& line : tovrin::test::readFile(home.filePath("trace.txt")).split('\n'))
         reports += line.contains(" out ") ? 1 : 0;
     ASSERT_GT(reports, 20);
     const QString message61 = QString::fromUtf8(tovrin::shell::builtinText(61));
     const QString message17 = QString::fromUtf8(tovrin::shell::builtinText(17));
     for (int n = 1; n <= reports; ++n) {
         {
-            QFile f(home.filePath("frame.bin"));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write(flash);
-            QFile w(workbook());
-            ASSERT_TRUE(w.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            w.write(rowsBefore);
+            ASSERT_TRUE(tovrin::test::writeFile(home.filePath("frame.bin"), flash));
+            ASSERT_TRUE(tovrin::test::writeFile(workbook(), rowsBefore));
         }
         const CliRun r = cli(fields("0x200"), QStringLiteral("vanish-at=%1").arg(n));
         const CliRun read = cli({"devinfo", "read"});
@@ -207,7 +196,7 @@ TEST_F(DevinfoCli, APullAtAnyOutputReportEndsHonestly)
             EXPECT_TRUE(id == "0x00000100" || id == "0x00000101" || id == "0x00000200" || id == "0x00000201" || id == "-")
                 << n << ": " << id.toStdString();
         // Rows are added only for records both units read back.
-        if (bytesOf(workbook()) != rowsBefore) {
+        if (tovrin::test::readFile(workbook()) != rowsBefore) {
             EXPECT_TRUE(masterNew && slaveNew) << n;
         }
         const CliRun again = cli(fields("0x200"));

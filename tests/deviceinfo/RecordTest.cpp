@@ -4,6 +4,7 @@
 #include "deviceinfo/core/DeviceInfoRecord.h"
 #include "deviceinfo/core/SpreadsheetRow.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 
@@ -164,10 +165,7 @@ TEST(DeviceInfoIni, KeepsTheTypedTextWholeAndItsComments)
 TEST(DeviceInfoIni, HexadecimalFieldsAreShownWithEightDigits)
 {
     tovrin::test::InTemporaryFolder folder;
-    QFile f("DeviceInfo.ini");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[DeviceInfo]\nDeviceID=1001\nSupportFeature=0x3\nManufDate=20260307\nEncrypWord=secret\n");
-    f.close();
+    ASSERT_TRUE(tovrin::test::writeFile("DeviceInfo.ini", "[DeviceInfo]\nDeviceID=1001\nSupportFeature=0x3\nManufDate=20260307\nEncrypWord=secret\n"));
     const QStringList t = loadIniTexts("DeviceInfo.ini");
     EXPECT_EQ(t[DeviceID], "0x00001001");
     EXPECT_EQ(t[SupportFeature], "0x00000003");

@@ -8,6 +8,7 @@
 #include "deviceinfo/core/CompoundFile.h"
 #include "deviceinfo/core/XlsExport.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 
@@ -23,12 +24,6 @@ QStringList row(const QString& id, int extraLength = 0)
     QStringList r{id, "0x00000001", "Factory", "Customer", "Producer", "20260307", "B1", "L2", "0x00000000",
                   "Model", "0x00000003", "0x00000000", "0x40", "0x01", "0:1/2/3", QString(extraLength, 'A')};
     return r;
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 class Spreadsheet : public ::testing::Test {
@@ -84,10 +79,7 @@ TEST_F(Spreadsheet, TextsBeyondLatin1AndLongOnesSplitAcrossRecords)
         wide += QChar(0x4E00 + i % 500);
     sheet.cells = {{0, 0, true, wide, 0}, {0, 1, true, QString(16000, 'z'), 0}, {1, 0, true, QString::fromUtf8("工厂"), 0},
                    {1, 1, false, {}, 2.5}, {1, 2, false, {}, -7}};
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(buildXlsFile(sheet).value());
-    f.close();
+    ASSERT_TRUE(tovrin::test::writeFile(path, buildXlsFile(sheet).value()));
     const auto x = readXls(path);
     ASSERT_EQ(x.error, 0);
     EXPECT_EQ(x.text(0, 0), wide);
@@ -137,10 +129,7 @@ TEST_F(Spreadsheet, ALongTextReadsBackWholeOrIsRefused)
         if (!file)
             continue;
         ++accepted;
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(*file);
-        f.close();
+        ASSERT_TRUE(tovrin::test::writeFile(path, *file));
         const auto x = readXls(path);
         ASSERT_EQ(x.error, 0) << what;
         EXPECT_EQ(x.text(1, 0), text) << what;
@@ -168,10 +157,7 @@ TEST_F(Spreadsheet, AWorkbookBeyondSevenMegabytesNeedsMoreThanTheHeaderFat)
             sheet.cells.push_back({r, c, true, QStringLiteral("%1/%2 ").arg(r).arg(c) + QString(512, QChar('a' + c)), 0});
     const QByteArray file = buildXlsFile(sheet).value();
     ASSERT_GT(file.size(), 109 * 128 * 512);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(file);
-    f.close();
+    ASSERT_TRUE(tovrin::test::writeFile(path, file));
     const auto x = readXls(path);
     ASSERT_EQ(x.error, 0);
     EXPECT_EQ(x.rows, 900u);
@@ -186,29 +172,23 @@ TEST_F(Spreadsheet, AFileThatCannotBeKeptWholeIsLeftAndTheRowsGoBesideIt)
     const QDate day(2026, 3, 7);
     QByteArray extended;  // one of ours with more than its cells behind them
     ASSERT_TRUE(appendRows(path, {row("0x1"), row("0x2")}).ok());
-    extended = bytesOf(path) + QByteArray(2000, '\0');
+    extended = tovrin::test::readFile(path) + QByteArray(2000, '\0');
     for (const QByteArray& junk : {QByteArray("not a workbook at all"), QByteArray(), QByteArray(4096, '\xD0'), extended}) {
         QFile::remove("Tovrin_DeviceInfo_2026-03-07.xls");
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(junk);
-        f.close();
+        ASSERT_TRUE(tovrin::test::writeFile(path, junk));
         const WorkbookPlan plan = planWorkbook(path, day, 1);
         ASSERT_TRUE(plan.ok);
         EXPECT_EQ(plan.path, "Tovrin_DeviceInfo_2026-03-07.xls");
         const ExportOutcome out = writeRows(plan, {row("0x1")});
         EXPECT_EQ(out.status, ExportOutcome::Created);
         EXPECT_TRUE(out.message.contains("kept unchanged") && out.message.contains(plan.path)) << out.message.toStdString();
-        EXPECT_EQ(bytesOf(path), junk);
+        EXPECT_EQ(tovrin::test::readFile(path), junk);
         EXPECT_EQ(readXls(plan.path).text(0, 0), "0x1");
     }
     // The dated workbook goes on taking rows; a foreign one of that name is
     // passed over for the next name.
     EXPECT_EQ(planWorkbook(path, day, 1).path, "Tovrin_DeviceInfo_2026-03-07.xls");
-    QFile f("Tovrin_DeviceInfo_2026-03-07.xls");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("notes");
-    f.close();
+    ASSERT_TRUE(tovrin::test::writeFile("Tovrin_DeviceInfo_2026-03-07.xls", "notes"));
     EXPECT_EQ(planWorkbook(path, day, 1).path, "Tovrin_DeviceInfo_2026-03-07_2.xls");
 }
 
@@ -217,12 +197,9 @@ TEST_F(Spreadsheet, AFileThatCannotBeKeptWholeIsLeftAndTheRowsGoBesideIt)
 TEST_F(Spreadsheet, WorkbooksOfAnotherProgramAreNeverRewritten)
 {
     for (const char* name : {"csv-rows.xls", "two-sheets.xls", "date-cell.xls", "formula-and-true.xls"}) {
-        const QByteArray sample = bytesOf(QStringLiteral(TOVRIN_SAMPLE_WORKBOOKS "/") + name);
+        const QByteArray sample = tovrin::test::readFile(QStringLiteral(TOVRIN_SAMPLE_WORKBOOKS "/") + name);
         ASSERT_FALSE(sample.isEmpty()) << name;
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(sample);
-        f.close();
+        ASSERT_TRUE(tovrin::test::writeFile(path, sample));
         const WorkbookPlan plan = planWorkbook(path, QDate(2026, 3, 7), 2);
         ASSERT_TRUE(plan.ok) << name;
         EXPECT_NE(plan.path, path) << name;
@@ -281,10 +258,7 @@ TEST_F(Spreadsheet, ADamagedCompoundFileNeverReachesTheReader)
         QString problem;
         EXPECT_FALSE(readCompoundStream(bytes, "Workbook", &problem)) << what;
         EXPECT_FALSE(problem.isEmpty()) << what;
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-        f.close();
+        ASSERT_TRUE(tovrin::test::writeFile(path, bytes));
         EXPECT_EQ(readWorkbook(path).status, XlsContents::Unreadable) << what;
     }
 }

@@ -14,6 +14,7 @@
 #include "device/Transport.h"
 #include "device/UnitOps.h"
 #include "shell/Clock.h"
+#include "tests/support/Files.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -268,17 +269,7 @@ inline const QString& scratchFolder()
     return path;
 }
 
-inline void writeFile(const QString& name, const QByteArray& bytes)
-{
-    QFile f(name);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
-}
-
-inline QByteArray readFile(const QString& name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+inline void writeFile(const QString& name, const QByteArray& bytes) { (void)test::writeFile(name, bytes); }
+using test::readFile;
 
 } // namespace tovrin::fuzz

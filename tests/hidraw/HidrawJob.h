@@ -10,6 +10,7 @@
 #include "sim/Fingers.h"
 #include "sim/SimEnvironment.h"
 #include "sim/SimulatedFrame.h"
+#include "tests/support/Files.h"
 #include "tests/support/HidrawBridge.h"
 
 #include <QFile>
@@ -152,17 +153,8 @@ protected:
             writeFile("frame.bin.loader", s.loader);
     }
 
-    QByteArray flash() const
-    {
-        QFile f(flashPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    void setFlash(const QByteArray& bytes)
-    {
-        QFile f(flashPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
+    QByteArray flash() const { return tovrin::test::readFile(flashPath()); }
+    void setFlash(const QByteArray& bytes) { ASSERT_TRUE(tovrin::test::writeFile(flashPath(), bytes)); }
 
     // Every report on the wire is a whole report: 64 bytes out with report
     // ID 3, 64 bytes in, feature reports of 3 bytes with ID 7.
@@ -243,17 +235,8 @@ protected:
     // behind the bridge.
     std::function<void(sim::SimulatedFrame&)> prepare;
 
-    void writeFile(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(home.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    QByteArray readFile(const QString& name) const
-    {
-        QFile f(home.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void writeFile(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(tovrin::test::writeFile(home.filePath(name), bytes)); }
+    QByteArray readFile(const QString& name) const { return tovrin::test::readFile(home.filePath(name)); }
     // The number of output reports of a run: where "in the middle" is.
     static size_t commandCount(const JobRun& r) { return commandsOf(readTrace(r.trace)).size(); }
 

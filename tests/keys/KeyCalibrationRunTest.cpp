@@ -9,9 +9,9 @@
 #include "sim/SimBytes.h"
 #include "sim/Fingers.h"
 
-#include <optional>
-
 #include <algorithm>
+#include <array>
+#include <optional>
 
 using namespace tovrin;
 using namespace tovrin::keys;
@@ -188,33 +188,28 @@ TEST_F(KeyCalibrationRun, ALingeringFingerIsNotTakenForTheNextCorner)
     }
 }
 
-TEST_F(KeyCalibrationRun, ABrokenMasterStepPutsTheSlaveBack)
-{
-    const auto slaveBefore = record(sim::Unit::Slave);
-    const auto masterBefore = record(sim::Unit::Master);
-    // The Master record's erase is refused (the frame still answers).
-    wire->setBeforeWrite([this](const tovrin::test::WireReport& r) {
-        if (r[1] == 13 && r[2] == 0x00 && r[3] == 0x10 && r[4] == 0x01)
-            frame->answerNextWithStatus(0xFF, 1, 13);
-    });
-    const auto codes = calibrate();
-    EXPECT_FALSE(contains(codes, keycode::kStored));
-    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
-    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
-    EXPECT_EQ(record(sim::Unit::Master), masterBefore);
-}
+// A store refused part-way (the frame still answers): the run fails and
+// both units keep, or get back, their previous records; the next run stores.
+struct RefusedWrite {
+    const char* name;
+    uint8_t command;
+    std::array<uint8_t, 3> address;  // flash address bytes of the refused report
+    bool masterKept;
+};
 
-// The Master's erase goes through, one of its piece writes is refused: both
-// units get their previous records back, and the next run stores.
-TEST_F(KeyCalibrationRun, ARefusedMasterPieceWritePutsBothUnitsBack)
+class KeyStoreRefused : public CalibratedFrameTest, public ::testing::WithParamInterface<RefusedWrite> {};
+
+TEST_P(KeyStoreRefused, PutsTheRecordsBack)
 {
+    const RefusedWrite& row = GetParam();
     const auto slaveBefore = record(sim::Unit::Slave);
     const auto masterBefore = record(sim::Unit::Master);
     auto refused = std::make_shared<bool>(false);
-    wire->setBeforeWrite([this, refused](const tovrin::test::WireReport& r) {
-        if (!*refused && r[1] == 9 && r[2] == 0x80 && r[3] == 0x10 && r[4] == 0x01) {
+    wire->setBeforeWrite([this, refused, row](const tovrin::test::WireReport& r) {
+        if (!*refused && r[1] == row.command && r[2] == row.address[0] && r[3] == row.address[1] &&
+            r[4] == row.address[2]) {
             *refused = true;
-            frame->answerNextWithStatus(0xFF, 1, 9);
+            frame->answerNextWithStatus(0xFF, 1, row.command);
         }
     });
     const auto codes = calibrate();
@@ -222,7 +217,8 @@ TEST_F(KeyCalibrationRun, ARefusedMasterPieceWritePutsBothUnitsBack)
     EXPECT_FALSE(contains(codes, keycode::kStored));
     EXPECT_EQ(codes.back(), keycode::kProcessFailed);
     EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
-    EXPECT_EQ(record(sim::Unit::Master), masterBefore);
+    if (row.masterKept)
+        EXPECT_EQ(record(sim::Unit::Master), masterBefore);
 
     wire->setBeforeWrite({});
     EXPECT_TRUE(contains(calibrate(), keycode::kStored));
@@ -230,25 +226,13 @@ TEST_F(KeyCalibrationRun, ARefusedMasterPieceWritePutsBothUnitsBack)
     EXPECT_EQ(decoded(sim::Unit::Slave).leftKeyCount, 5);
 }
 
-// A Slave piece write refused: the Slave gets its record back, the Master
-// is never touched.
-TEST_F(KeyCalibrationRun, ARefusedSlavePieceWritePutsTheSlaveBack)
-{
-    const auto slaveBefore = record(sim::Unit::Slave);
-    const auto masterBefore = record(sim::Unit::Master);
-    auto refused = std::make_shared<bool>(false);
-    wire->setBeforeWrite([this, refused](const tovrin::test::WireReport& r) {
-        if (!*refused && r[1] == 28 && r[2] == 0x40 && r[3] == 0x10 && r[4] == 0x01) {
-            *refused = true;
-            frame->answerNextWithStatus(0xFF, 1, 28);
-        }
-    });
-    const auto codes = calibrate();
-    ASSERT_TRUE(*refused);
-    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
-    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
-    EXPECT_EQ(record(sim::Unit::Master), masterBefore);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Steps, KeyStoreRefused,
+    ::testing::Values(RefusedWrite{"masterErase", 13, {0x00, 0x10, 0x01}, true},
+                      RefusedWrite{"masterPieceWrite", 9, {0x80, 0x10, 0x01}, true},
+                      RefusedWrite{"slavePieceWrite", 28, {0x40, 0x10, 0x01}, true},
+                      RefusedWrite{"keyCodeBlock", 9, {0x00, 0x90, 0x01}, false}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // A Master without touch calibration is found before anything is written.
 TEST_F(KeyCalibrationRun, AMasterWithoutTouchCalibrationStopsBeforeAnyWrite)
@@ -271,18 +255,6 @@ TEST_F(KeyCalibrationRun, WithoutTheKeyCodeFileTheBlockStaysAsItIs)
     frame->setFlash(sim::Unit::Master, 0x19000, std::vector<uint8_t>{1, 0, 0x12, 0x34});
     ASSERT_TRUE(contains(calibrate(), keycode::kStored));
     EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x19000, 4), (std::vector<uint8_t>{1, 0, 0x12, 0x34}));
-}
-
-TEST_F(KeyCalibrationRun, AFailedKeyCodeBlockStoresNoRecord)
-{
-    const auto slaveBefore = record(sim::Unit::Slave);
-    wire->setBeforeWrite([this](const tovrin::test::WireReport& r) {
-        if (r[1] == 9 && r[2] == 0x00 && r[3] == 0x90 && r[4] == 0x01)
-            frame->answerNextWithStatus(0xFF, 1, 9);
-    });
-    const auto codes = calibrate();
-    EXPECT_EQ(codes.back(), keycode::kProcessFailed);
-    EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
 }
 
 TEST_F(KeyCalibrationRun, WithoutTouchCalibrationNothingIsStored)

@@ -5,6 +5,7 @@
 
 #include "tests/support/SimLinkTest.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 
@@ -19,9 +20,7 @@ class KeyCodesTest : public ::testing::Test {
 protected:
     void write(const char* text)
     {
-        QFile f(QStringLiteral("Tovrin_Key.ini"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
+        ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("Tovrin_Key.ini"), text));
     }
     test::InTemporaryFolder folder;
 };

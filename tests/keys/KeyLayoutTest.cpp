@@ -4,6 +4,7 @@
 #include "keys/core/KeyLayout.h"
 
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 
@@ -162,10 +163,7 @@ TEST(KeyLayout, KeyLookupNeverLeavesTheLayout)
 TEST(KeyLayout, ReadFromTheIni)
 {
     tovrin::test::InTemporaryFolder folder;
-    QFile f(QStringLiteral("Tovrin.ini"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[left_key]\nGroupCnt=2\nGroup1_Num=3\nGroup2_Num=x\n[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n");
-    f.close();
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), "[left_key]\nGroupCnt=2\nGroup1_Num=3\nGroup2_Num=x\n[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n"));
     const KeyConfiguration c = readKeyConfiguration();
     EXPECT_EQ(c.edge(kEdgeLeft).groupCount, 2);
     EXPECT_EQ(c.edge(kEdgeLeft).keys[0], 3);

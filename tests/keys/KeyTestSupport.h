@@ -18,6 +18,7 @@
 #include "sim/SimulatedFrame.h"
 #include "tests/support/RecordingTransport.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 
@@ -42,9 +43,7 @@ inline const char* kThreeCodes = "[Key_Value]\nKeyCnt=3\nKey_1=0x1b\nKey_2=70\nK
 
 inline void writeFile(const char* name, const char* text)
 {
-    QFile f(QString::fromLatin1(name));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
+    ASSERT_TRUE(tovrin::test::writeFile(QString::fromLatin1(name), text));
 }
 
 class CalibratedFrameTest : public ::testing::Test {

@@ -15,6 +15,7 @@
 #include "sim/KeyPanel.h"
 #include "tests/support/RecordingTransport.h"
 #include "widgets/Button.h"
+#include "tests/support/Files.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -37,9 +38,7 @@ const char* kCodes = "[Key_Value]\nKeyCnt=3\nKey_1=0x1b\nKey_2=70\nKey_3=0xE0\n"
 
 void writeFile(const char* name, const char* text)
 {
-    QFile f(QString::fromLatin1(name));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
+    QVERIFY(tovrin::test::writeFile(QString::fromLatin1(name), text));
 }
 
 QSize windowOf(int screen) { return screen >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }

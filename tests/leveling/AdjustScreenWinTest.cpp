@@ -22,6 +22,7 @@
 #include "tests/support/QtTestSupport.h"
 #include "widgets/MyMessageBox.h"
 #include "widgets/MySlider.h"
+#include "tests/support/Files.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -47,9 +48,7 @@ constexpr int kLimitMs = 30000;  // only guards a broken run
 
 void writeIni(const QString& text)
 {
-    QFile f(QStringLiteral("Tovrin.ini"));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text.toUtf8());
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), text.toUtf8()));
 }
 
 QSize screenOf(int screenClass) { return screenClass >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }

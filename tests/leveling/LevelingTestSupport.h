@@ -16,6 +16,7 @@
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 #include <QString>
@@ -37,9 +38,7 @@ using sim::Unit;
 // Writes Tovrin.ini in the current folder.
 inline void writeIni(const QString& text)
 {
-    QFile f(QStringLiteral("Tovrin.ini"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text.toUtf8());
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), text.toUtf8()));
 }
 
 // The codes a worker reports, as they come (from the worker's thread).

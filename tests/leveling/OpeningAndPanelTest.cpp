@@ -13,6 +13,7 @@
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
 #include "sim/SceneItems.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -243,20 +244,9 @@ TEST_F(Panel, WriteColumnStoresBothRecordsAndTheColumns)
     EXPECT_EQ(unitLeveling(kSlave).endColumn, 620);
 }
 
-TEST_F(Panel, WriteColumnFailuresInTheOrderOfTheSteps)
-{
-    frame->answerNextWithStatus(0xFF, 1, 32);
-    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write S failed:Erase!");
-    frame->answerNextWithStatus(0xFF, 1, 9);
-    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write M failed:Write!");
-    // The Master's read-back: after its read, the journal's copy (the device
-    // information's head, the record) and the write's own read of its pieces.
-    frame->answerNextWithStatus(0xFF, 1, 10, 2 * requestsPerRecordRead() + 1 + requestsPerPieceReadBack());
-    EXPECT_EQ(writeColumns("30", "610", "25", "620"), "Write M failed:Read_temp!");
-}
-
-// A refused step puts back what the request had changed, as the leveling
-// save does: both records and the columns in hand stay the old ones.
+// A refused step names itself and puts back what the request had changed,
+// as the leveling save does: both records and the columns in hand stay the
+// old ones.
 struct ColumnFailureRow {
     const char* name;
     int command;
@@ -296,7 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
     // (and, for each unit's copy, the device information's head of the
     // Master and, that being blank here, of the Slave: the frame's name) and
     // the write's read of its pieces.
-    ::testing::Values(ColumnFailureRow{"MasterErase", 13, 0, 0, 0, "Write M failed:Erase!"},
+    ::testing::Values(ColumnFailureRow{"SlaveErase", 32, 0, 0, 0, "Write S failed:Erase!"},
+                      ColumnFailureRow{"MasterErase", 13, 0, 0, 0, "Write M failed:Erase!"},
                       ColumnFailureRow{"MasterWrite", 9, 0, 0, 3, "Write M failed:Write!"},
                       ColumnFailureRow{"MasterReadBack", 10, 2, 1, 1, "Write M failed:Read_temp!"},
                       ColumnFailureRow{"SlaveRead", 29, 0, 0, 1, "Write S failed:Read!"},
@@ -389,10 +380,7 @@ TEST(SampleData, NumbersFrom000AndMovesAnEarlierSetAside)
 {
     tovrin::test::InTemporaryFolder folder;
     QDir().mkpath("SampleData/000");
-    QFile old("SampleData/000/L000.bin");
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("earlier");
-    old.close();
+    ASSERT_TRUE(tovrin::test::writeFile("SampleData/000/L000.bin", "earlier"));
 
     FrameBytes a{}, b{};
     a[0] = 7;

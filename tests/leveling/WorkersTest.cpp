@@ -47,6 +47,16 @@ protected:
         SimLevelingTest::TearDown();
     }
 
+    // Starts the thread, takes its first whole frame and stops it: the frame
+    // it published.
+    void firstFrame(FrameBytes& a, FrameBytes& b, CImagePreviewThread::Options options = {})
+    {
+        start(options);
+        ASSERT_TRUE(codes.waitFor(image::FrameComplete));
+        thread->stopPreview();
+        frames.copyPublished(a, b);
+    }
+
     // Waits for a complete frame handed over after the given code.
     bool takeFrame(FrameBytes& a, FrameBytes& b)
     {
@@ -101,11 +111,8 @@ TEST_F(LevelingThread, OrdinaryUnitLevelsToTheBandAndAsksForExposure)
 TEST_F(LevelingThread, PackedFrameDecodesToTheCamerasPicture)
 {
     pinPictures(9);
-    start();
-    ASSERT_TRUE(codes.waitFor(image::FrameComplete));
-    thread->stopPreview();
     FrameBytes a{}, b{};
-    frames.copyPublished(a, b);
+    firstFrame(a, b);
     // The frame packs 8 grey levels: each pixel is its level's value.
     for (int line = 0; line < 9; ++line) {
         const auto m = frame->linePixels(Unit::Master, line);
@@ -119,11 +126,8 @@ TEST_F(LevelingThread, PlainFrameIsTheCamerasPictureExactly)
 {
     g_CompressEnable = 0;
     pinPictures(9);
-    start();
-    ASSERT_TRUE(codes.waitFor(image::FrameComplete));
-    thread->stopPreview();
     FrameBytes a{}, b{};
-    frames.copyPublished(a, b);
+    firstFrame(a, b);
     for (int line = 0; line < 9; ++line) {
         const auto s = frame->linePixels(Unit::Slave, line);
         ASSERT_TRUE(std::equal(s.begin(), s.end(), b.begin() + line * 640)) << line;
@@ -392,11 +396,8 @@ TEST_F(ExtendedLevelingThread, OnlyLastLineRefreshesTheLastLine)
     o.adjustDebug = true;
     g_OnlyLastLine = 1;
     pinPictures(11);
-    start(o);
-    ASSERT_TRUE(codes.waitFor(image::FrameComplete));
-    thread->stopPreview();
     FrameBytes a{}, b{};
-    frames.copyPublished(a, b);
+    firstFrame(a, b, o);
     const auto last = frame->linePixels(Unit::Master, 10);
     EXPECT_TRUE(std::equal(last.begin(), last.end(), a.begin() + 6400)) << "the last line came";
     const auto first = frame->linePixels(Unit::Master, 0);

@@ -3,6 +3,7 @@
 // anything is erased.
 
 #include "ServiceTestSupport.h"
+#include "tests/support/Files.h"
 
 #include "maintenance/service/FlashJob.h"
 #include "maintenance/service/ServiceTexts.h"
@@ -30,11 +31,6 @@ std::vector<uint8_t> pattern(size_t n, uint8_t seed)
 class FlashJob : public tovrin::test::SimLinkTest {
 protected:
     Reports runJob(FlashJobThread& worker) { return tovrin::test::runWorker(worker); }
-    QByteArray fileBytes(const QString& name)
-    {
-        QFile f(name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     tovrin::test::InTemporaryFolder folder;
 };
 
@@ -48,7 +44,7 @@ TEST_F(FlashJob, DumpIsThirtyTwoBlocksOfFourKilobytesInOrder)
     const Reports r = runJob(worker);
     EXPECT_EQ(r.list.back().code, flashjob::Done);
     EXPECT_EQ(r.count(flashjob::Progress), 32);
-    const QByteArray file = fileBytes("slave.bin");
+    const QByteArray file = tovrin::test::readFile("slave.bin");
     ASSERT_EQ(file.size(), static_cast<qsizetype>(kFlashImageSize));
     EXPECT_TRUE(std::equal(contents.begin(), contents.end(), reinterpret_cast<const uint8_t*>(file.constData())));
 
@@ -70,14 +66,11 @@ TEST_F(FlashJob, DumpIsThirtyTwoBlocksOfFourKilobytesInOrder)
 
 TEST_F(FlashJob, DumpReplacesAnExistingFileRatherThanAppending)
 {
-    QFile old(QStringLiteral("old.bin"));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write(QByteArray(1000, 'x'));
-    old.close();
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("old.bin"), QByteArray(1000, 'x')));
     FlashJobThread worker;
-    worker.setDump(device::Unit::Master, old.fileName());
+    worker.setDump(device::Unit::Master, QStringLiteral("old.bin"));
     EXPECT_EQ(runJob(worker).list.back().code, flashjob::Done);
-    EXPECT_EQ(QFile(old.fileName()).size(), static_cast<qint64>(kFlashImageSize));
+    EXPECT_EQ(QFile(QStringLiteral("old.bin")).size(), static_cast<qint64>(kFlashImageSize));
 }
 
 TEST_F(FlashJob, DumpTargetThatCannotBeWrittenIsSaidSoAndLeavesNothing)
@@ -170,14 +163,11 @@ TEST_F(FlashJob, AFillThatDoesNotReadBackFails)
 TEST_F(FlashJob, FillFileOfAnyOtherSizeIsRefusedBeforeTheFrameIsTouched)
 {
     for (qsizetype size : {qsizetype{0}, qsizetype{4096}, qsizetype{kFlashImageSize - 1}, qsizetype{kFlashImageSize + 1}}) {
-        QFile f(QStringLiteral("image.bin"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(QByteArray(size, '\x11'));
-        f.close();
-        const FlashImageFile image = loadFlashImage(f.fileName());
+        ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("image.bin"), QByteArray(size, '\x11')));
+        const FlashImageFile image = loadFlashImage(QStringLiteral("image.bin"));
         EXPECT_EQ(image.status, FlashImageFile::WrongSize) << size;
         EXPECT_TRUE(image.bytes.isEmpty());
-        EXPECT_TRUE(flashImageProblem(f.fileName(), image).contains(QString::number(size)));
+        EXPECT_TRUE(flashImageProblem(QStringLiteral("image.bin"), image).contains(QString::number(size)));
     }
     EXPECT_EQ(loadFlashImage(QStringLiteral("missing.bin")).status, FlashImageFile::CannotOpen);
 }

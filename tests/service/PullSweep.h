@@ -51,24 +51,6 @@ inline std::vector<TracedCommand> tracedCommands(const QString& path)
 
 class PullSweep : public CliTest {
 protected:
-    QString flashPath() const { return home.filePath("frame.bin"); }
-    QByteArray flash() const
-    {
-        QFile f(flashPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    void setFlash(const QByteArray& bytes)
-    {
-        QFile f(flashPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
-    void writeFile(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(home.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
     static QByteArray area(const QByteArray& flash, bool slave, int offset, int size)
     {
         return flash.mid((slave ? kUnitFlash : 0) + offset, size);

@@ -7,6 +7,7 @@
 #include "maintenance/service/ScriptParser.h"
 #include "maintenance/service/ServiceTexts.h"
 #include "shell/Clock.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,12 +37,9 @@ protected:
     }
     Reports run(const QByteArray& text)
     {
-        QFile f(QStringLiteral("script.ini"));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        f.close();
+        EXPECT_TRUE(tovrin::test::writeFile(QStringLiteral("script.ini"), text));
         RunScriptThread worker;
-        worker.setScript(f.fileName());
+        worker.setScript(QStringLiteral("script.ini"));
         return tovrin::test::runWorker(worker);
     }
     QStringList texts(const Reports& r)
@@ -50,11 +48,6 @@ protected:
         for (const auto& report : r.list)
             out << scriptTexts(report);
         return out;
-    }
-    QByteArray fileBytes(const QString& name)
-    {
-        QFile f(name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     tovrin::test::InTemporaryFolder folder;
 };
@@ -123,11 +116,8 @@ TEST_F(ScriptRun, TheDelayTextComesBeforeThePause)
         order.push_back("sleep " + std::to_string(ms));
     });
     RunScriptThread worker;
-    QFile f(QStringLiteral("delay.ini"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("1 # 40\n");
-    f.close();
-    worker.setScript(f.fileName());
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("delay.ini"), "1 # 40\n"));
+    worker.setScript(QStringLiteral("delay.ini"));
     QObject::connect(&worker, &RunScriptThread::sendReport, &worker,
                      [&](const ServiceReport& r) {
                          std::lock_guard lock(m);
@@ -148,16 +138,13 @@ TEST_F(ScriptRun, TwoBurstReadsToOneFileAppendAndAnotherFileStartsAnew)
         frame->setFpgaRegister(sim::Unit::Master, static_cast<uint16_t>(0x10 + a), static_cast<uint8_t>(a + 1));
     const Reports r = run("1 brd 10 4 append.bin\n1 brd 12 2 append.bin\n1 brd 10 2 fresh.bin\n");
     EXPECT_EQ(r.codes(), std::vector<int>{script::Done});
-    EXPECT_EQ(fileBytes("append.bin"), QByteArray("\x01\x02\x03\x04\x03\x04", 6));
-    EXPECT_EQ(fileBytes("fresh.bin"), QByteArray("\x01\x02", 2));
+    EXPECT_EQ(tovrin::test::readFile("append.bin"), QByteArray("\x01\x02\x03\x04\x03\x04", 6));
+    EXPECT_EQ(tovrin::test::readFile("fresh.bin"), QByteArray("\x01\x02", 2));
 }
 
 TEST_F(ScriptRun, BurstWriteSendsTheFileToTheRegisterWindow)
 {
-    QFile lut(QStringLiteral("lut.bin"));
-    ASSERT_TRUE(lut.open(QIODevice::WriteOnly));
-    lut.write("\x09\x08\x07\x06", 4);
-    lut.close();
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("lut.bin"), "\x09\x08\x07\x06"));
     const Reports r = run("1 bwd 3 10000020 2f lut.bin\n");
     EXPECT_EQ(r.codes(), std::vector<int>{script::Done});
     EXPECT_EQ(frame->fpgaRegister(sim::Unit::Slave, 0x20), 9);
@@ -203,16 +190,13 @@ TEST_F(ScriptRun, BurstReadSavesFlashBytesFromTheAddressAsWritten)
     frame->setFlash(sim::Unit::Slave, 0x11000, head);
     const Reports r = run("1 brd 12011000 8 cal.bin\n");
     EXPECT_EQ(r.codes(), std::vector<int>{script::Done});
-    EXPECT_EQ(fileBytes("cal.bin"), QByteArray(reinterpret_cast<const char*>(head.data()), 8));
+    EXPECT_EQ(tovrin::test::readFile("cal.bin"), QByteArray(reinterpret_cast<const char*>(head.data()), 8));
 }
 
 TEST_F(ScriptRun, BurstFilesStayPlainFilesOfTheApplicationFolder)
 {
     WireRecord wire(*frame);
-    QFile settings(QStringLiteral("Tovrin.ini"));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write("[Tovrin_Config]\n");
-    settings.close();
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), "[Tovrin_Config]\n"));
     ASSERT_TRUE(QFile::link(QStringLiteral("/tmp"), QStringLiteral("away")));
     for (const char* line : {"1 brd 10 4 ../up.bin\n", "1 brd 10 4 /tmp/out.bin\n", "1 brd 10 4 Tovrin.ini\n",
                              "1 brd 10 4 away\n", "1 bwd 2 20 2f tovrin.INI\n"}) {
@@ -220,7 +204,7 @@ TEST_F(ScriptRun, BurstFilesStayPlainFilesOfTheApplicationFolder)
         EXPECT_EQ(r.codes(), (std::vector<int>{script::LineRefused, script::Refused})) << line;
     }
     EXPECT_TRUE(wire.commands().empty());
-    EXPECT_EQ(fileBytes("Tovrin.ini"), QByteArray("[Tovrin_Config]\n"));
+    EXPECT_EQ(tovrin::test::readFile("Tovrin.ini"), QByteArray("[Tovrin_Config]\n"));
 }
 
 TEST_F(ScriptRun, BinaryAndHugeScriptsRunNothing)
@@ -254,10 +238,7 @@ TEST_F(ScriptRun, BurstDataThatCannotReachItsFileStopsTheScript)
 TEST_F(ScriptRun, ABurstWriteFromAMissingOrShortFileSendsNothing)
 {
     WireRecord wire(*frame);
-    QFile shortFile(QStringLiteral("short.bin"));
-    ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
-    shortFile.write("\x01", 1);
-    shortFile.close();
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("short.bin"), "\x01"));
     EXPECT_EQ(run("1 bwd 2 20 2f short.bin\n").codes(), std::vector<int>{script::BurstFile});
     EXPECT_EQ(run("1 bwd 2 20 2f none.bin\n").codes(), std::vector<int>{script::BurstFile});
     EXPECT_TRUE(wire.withNumber({wire::WriteRegisterM}).empty());

@@ -38,14 +38,7 @@ QByteArray fpgaFileFor(const QByteArray& configuration)
 // The FPGA configures itself only from a sync word in the first 256 bytes.
 bool fpgaWouldLoad(const QByteArray& area) { return area.left(256).contains(QByteArray("\xaa\x99\x55\x66", 4)); }
 
-class ServiceCli : public PullSweep {
-protected:
-    QByteArray readFile(const QString& name)
-    {
-        QFile f(home.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-};
+class ServiceCli : public PullSweep {};
 
 TEST_F(ServiceCli, RegisterWrittenOnTheSlaveReadsBackThere)
 {

@@ -6,6 +6,7 @@
 
 #include "shell/Settings.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 
@@ -23,9 +24,7 @@ using Bytes = std::array<uint8_t, 26>;
 
 void writeIni(const QString& text)
 {
-    QFile f(QStringLiteral("Tovrin.ini"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text.toUtf8());
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), text.toUtf8()));
 }
 
 const char* const kBaselineIni = "[Tovrin_Config]\n"
@@ -159,7 +158,9 @@ records::ScreenRecord deviceRecord()
     return r;
 }
 
-int valueOf(const std::vector<std::pair<QString, int>>& writes, const char* key)
+using Writes = std::vector<std::pair<QString, int>>;
+
+int valueOf(const Writes& writes, const char* key)
 {
     for (const auto& [k, v] : writes)
         if (k == QLatin1String(key))
@@ -168,43 +169,39 @@ int valueOf(const std::vector<std::pair<QString, int>>& writes, const char* key)
     return -1;
 }
 
-TEST_F(ScreenSettingsTest, ARecordWithItsMagicIsMirrored)
-{
-    const auto writes = iniFromDeviceRecord(deviceRecord());
-    EXPECT_EQ(valueOf(writes, "Tovrin_ScreenInfo/Vertical_Mode"), 4);
-    EXPECT_EQ(valueOf(writes, "Tovrin_ScreenInfo/Screen_Direction"), 1);
-    EXPECT_EQ(valueOf(writes, "Tovrin_Config/FiveCalibration_en"), 1);
-    EXPECT_EQ(valueOf(writes, "Tovrin_ScreenInfo/Screen_Size"), 6);
-    EXPECT_EQ(valueOf(writes, "OperationMode/OperationMode"), 1);
-    EXPECT_EQ(valueOf(writes, "Tovrin_Config/CalibWay"), 2);
-    EXPECT_EQ(valueOf(writes, "ImageMode/ImageMode"), 0);
-    EXPECT_EQ(valueOf(writes, "Smoothness/smoothness"), 2);
-    EXPECT_EQ(valueOf(writes, "Tovrin_Config/FourCalib_en"), 1);
-    EXPECT_EQ(valueOf(writes, "os_check/TouchType"), 2);
-}
+struct MirrorRow {
+    const char* name;
+    void (*change)(records::ScreenRecord&);
+    std::vector<std::pair<const char*, int>> expected;
+};
 
-TEST_F(ScreenSettingsTest, NoRotationMeansLandscape)
+class MirrorRecord : public ScreenSettingsTest, public ::testing::WithParamInterface<MirrorRow> {};
+
+TEST_P(MirrorRecord, IntoTheIni)
 {
     records::ScreenRecord r = deviceRecord();
-    r.Vertical_Mode = 0;
-    const auto writes = iniFromDeviceRecord(r);
-    EXPECT_EQ(valueOf(writes, "Tovrin_ScreenInfo/Screen_Direction"), 0);
-    EXPECT_EQ(valueOf(writes, "Tovrin_ScreenInfo/Vertical_Mode"), 0);
+    GetParam().change(r);
+    const Writes writes = iniFromDeviceRecord(r);
+    for (const auto& [key, value] : GetParam().expected)
+        EXPECT_EQ(valueOf(writes, key), value) << key;
 }
 
-TEST_F(ScreenSettingsTest, ARecordWithoutMagicGivesTheDefaults)
-{
-    records::ScreenRecord r = deviceRecord();
-    r.flag = 0x41434947;  // one bit off
-    const auto writes = iniFromDeviceRecord(r);
-    EXPECT_EQ(valueOf(writes, "Tovrin_ScreenInfo/Screen_Size"), 3);
-    EXPECT_EQ(valueOf(writes, "Tovrin_ScreenInfo/Screen_Direction"), 0);
-    EXPECT_EQ(valueOf(writes, "Tovrin_ScreenInfo/Vertical_Mode"), 0);
-    EXPECT_EQ(valueOf(writes, "Smoothness/smoothness"), 1);
-    EXPECT_EQ(valueOf(writes, "ImageMode/ImageMode"), 1);
-    EXPECT_EQ(valueOf(writes, "Tovrin_Config/CalibWay"), 1);
-    EXPECT_EQ(valueOf(writes, "Tovrin_Config/FourCalib_en"), 0);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Records, MirrorRecord,
+    ::testing::Values(
+        MirrorRow{"withItsMagic", [](records::ScreenRecord&) {},
+                  {{"Tovrin_ScreenInfo/Vertical_Mode", 4}, {"Tovrin_ScreenInfo/Screen_Direction", 1},
+                   {"Tovrin_Config/FiveCalibration_en", 1}, {"Tovrin_ScreenInfo/Screen_Size", 6},
+                   {"OperationMode/OperationMode", 1}, {"Tovrin_Config/CalibWay", 2}, {"ImageMode/ImageMode", 0},
+                   {"Smoothness/smoothness", 2}, {"Tovrin_Config/FourCalib_en", 1}, {"os_check/TouchType", 2}}},
+        MirrorRow{"noRotationMeansLandscape", [](records::ScreenRecord& r) { r.Vertical_Mode = 0; },
+                  {{"Tovrin_ScreenInfo/Screen_Direction", 0}, {"Tovrin_ScreenInfo/Vertical_Mode", 0}}},
+        // One bit off the magic: the defaults.
+        MirrorRow{"withoutMagic", [](records::ScreenRecord& r) { r.flag = 0x41434947; },
+                  {{"Tovrin_ScreenInfo/Screen_Size", 3}, {"Tovrin_ScreenInfo/Screen_Direction", 0},
+                   {"Tovrin_ScreenInfo/Vertical_Mode", 0}, {"Smoothness/smoothness", 1}, {"ImageMode/ImageMode", 1},
+                   {"Tovrin_Config/CalibWay", 1}, {"Tovrin_Config/FourCalib_en", 0}}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(ScreenSettingsTest, AFailedReadWritesNothing)
 {

@@ -8,6 +8,7 @@
 #include "sim/SimBytes.h"
 #include "widgets/Button.h"
 #include "windows/SetWin.h"
+#include "tests/support/Files.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -43,9 +44,7 @@ std::vector<uint8_t> screenRecord(uint8_t size, uint8_t rotation, uint8_t touchT
 
 void writeIni(const QString& text)
 {
-    QFile f(QStringLiteral("Tovrin.ini"));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text.toUtf8());
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), text.toUtf8()));
 }
 
 template <class T>
@@ -77,13 +76,12 @@ void onNextBox(std::function<void(MyMessageBox*)> grab)
 
 } // namespace
 
-class SetWinTest : public QObject {
+class SetWinTest : public WindowTest {
     Q_OBJECT
+public:
+    SetWinTest() : WindowTest(1) {}
 
 private:
-    std::unique_ptr<AppFolder> m_folder;
-    std::shared_ptr<sim::SimulatedFrame> m_frame;
-
     void openFrame(const std::vector<uint8_t>& slaveRecord = {})
     {
         m_frame = installFrame(true);
@@ -105,25 +103,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        m_folder = std::make_unique<AppFolder>();
-        QVERIFY2(m_folder->isValid(), "the generated skin is missing from the application folder");
-        useFastWaits();
-    }
-    void init()
-    {
-        useScreen(1920);
-        QFile::remove(QStringLiteral("Tovrin.ini"));
-        MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
-        MyMessageBox::clearShownBoxes();
-    }
-    void cleanup()
-    {
-        device::setTransport(nullptr);
-        m_frame.reset();
-    }
-
     void aRecordWithoutMagicShowsTheDefaults()
     {
         openFrame(std::vector<uint8_t>(26, 0xFF));

@@ -8,6 +8,7 @@
 #include "shell/Log.h"
 #include "shell/Settings.h"
 #include "shell/Skin.h"
+#include "tests/support/Files.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <QDir>
@@ -18,6 +19,8 @@
 #include <gtest/gtest.h>
 
 using namespace tovrin::shell;
+using tovrin::test::readFile;
+using tovrin::test::writeFile;
 
 namespace {
 
@@ -44,18 +47,7 @@ FolderFacts buildTree()
     return f;
 }
 
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(bytes);
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+void put(const QString& path, const QByteArray& bytes) { ASSERT_TRUE(writeFile(path, bytes)) << path.toStdString(); }
 
 // Puts the process's folders back to "." when a test ends.
 struct KeepFolders {
@@ -65,80 +57,74 @@ struct KeepFolders {
 
 } // namespace
 
-TEST(Folders, AWritableApplicationFolderKeepsEverythingAsBefore)
-{
-    const Folders f = decideFolders(buildTree());
-    EXPECT_FALSE(f.perUser);
-    EXPECT_EQ(f.config, "/src/tovrin/build/bin");
-    EXPECT_EQ(f.data, "/src/tovrin/build/bin");
-    EXPECT_EQ(f.share, "/src/tovrin/build/bin");
-    EXPECT_EQ(f.lock, "/run/user/1000") << "one instance per user, whichever copy it is";
+// ---- Where each role goes, from the facts ------------------------------------
 
-    FolderFacts noRuntime = buildTree();
-    noRuntime.xdgRuntimeDir.clear();
-    EXPECT_EQ(decideFolders(noRuntime).lock, "/src/tovrin/build/bin");
+namespace {
+
+const QString kTree = "/src/tovrin/build/bin";
+const QString kConfig = "/home/tech/.config/tovrin";
+const QString kData = "/home/tech/.local/share/tovrin";
+const QString kRun = "/run/user/1000";
+const QString kHome = "/srv/line3/tovrin";
+
+struct FolderRow {
+    const char* name;
+    void (*change)(FolderFacts&);  // of an installed tool's facts
+    Folders expected;
+};
+
+class DecideFolders : public ::testing::TestWithParam<FolderRow> {};
+
+TEST_P(DecideFolders, FromTheFacts)
+{
+    FolderFacts facts = installed();
+    GetParam().change(facts);
+    const Folders d = decideFolders(facts);
+    const Folders& e = GetParam().expected;
+    EXPECT_EQ(d.perUser, e.perUser);
+    EXPECT_EQ(d.config, e.config);
+    EXPECT_EQ(d.data, e.data);
+    EXPECT_EQ(d.share, e.share);
+    EXPECT_EQ(d.lock, e.lock);
 }
 
-TEST(Folders, AReadOnlyApplicationFolderWritesPerUser)
+void missingXdg(FolderFacts& f, const QString& value)
 {
-    const Folders f = decideFolders(installed());
-    EXPECT_TRUE(f.perUser);
-    EXPECT_EQ(f.config, "/home/tech/.config/tovrin");
-    EXPECT_EQ(f.data, "/home/tech/.local/share/tovrin");
-    EXPECT_EQ(f.share, "/usr/share/tovrin");
-    EXPECT_EQ(f.lock, "/run/user/1000");
-
-    // A read-only portable copy (a mounted medium) reads its shipped files
-    // beside the executable and writes per user.
-    FolderFacts medium = installed();
-    medium.appDir = "/media/stick/tovrin";
-    medium.shareBeside = false;
-    const Folders m = decideFolders(medium);
-    EXPECT_TRUE(m.perUser);
-    EXPECT_EQ(m.share, "/media/stick/tovrin");
-    EXPECT_EQ(m.config, "/home/tech/.config/tovrin");
+    f.xdgConfigHome = f.xdgDataHome = f.xdgRuntimeDir = value;
 }
 
-TEST(Folders, AnInstallPrefixWritesPerUserEvenWhenWritable)
-{
-    // root running the installed tool, a prefix under the user's home, or an
-    // unpacked package: the folder is writable but is an install, not a copy.
-    FolderFacts f = installed();
-    f.appDir = "/tmp/root/usr/bin";
-    f.appDirWritable = true;
-    const Folders d = decideFolders(f);
-    EXPECT_TRUE(d.perUser);
-    EXPECT_EQ(d.share, "/tmp/root/usr/share/tovrin");
-    EXPECT_EQ(d.data, "/home/tech/.local/share/tovrin");
-}
+} // namespace
 
-TEST(Folders, TovrinHomeOverridesAll)
-{
-    for (FolderFacts f : {installed(), buildTree()}) {
-        f.tovrinHome = "/srv/line3/tovrin/";
-        const Folders d = decideFolders(f);
-        EXPECT_FALSE(d.perUser);
-        EXPECT_EQ(d.config, "/srv/line3/tovrin");
-        EXPECT_EQ(d.data, "/srv/line3/tovrin");
-        EXPECT_EQ(d.share, "/srv/line3/tovrin");
-        EXPECT_EQ(d.lock, "/srv/line3/tovrin");
-    }
-}
-
-TEST(Folders, MissingXdgVariablesFallBackToHome)
-{
-    // Unset, empty and relative values all count as missing.
-    for (const QString& value : {QString(), QString(""), QString("relative/config")}) {
-        FolderFacts f = installed();
-        f.xdgConfigHome = value;
-        f.xdgDataHome = value;
-        f.xdgRuntimeDir = value;
-        const Folders d = decideFolders(f);
-        EXPECT_EQ(d.config, "/home/tech/.config/tovrin") << value.toStdString();
-        EXPECT_EQ(d.data, "/home/tech/.local/share/tovrin");
-        EXPECT_EQ(d.lock, "/home/tech/.local/share/tovrin") << "no runtime folder: the lock goes with the data";
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Facts, DecideFolders,
+    ::testing::Values(
+        // A writable application folder keeps everything as before; one
+        // instance per user, whichever copy it is.
+        FolderRow{"buildTree", [](FolderFacts& f) { f = buildTree(); }, {kTree, kTree, kTree, kRun, false}},
+        FolderRow{"buildTreeWithoutRuntimeFolder", [](FolderFacts& f) { f = buildTree(), f.xdgRuntimeDir.clear(); },
+                  {kTree, kTree, kTree, kTree, false}},
+        // A read-only application folder writes per user.
+        FolderRow{"installed", [](FolderFacts&) {}, {kConfig, kData, "/usr/share/tovrin", kRun, true}},
+        // A read-only portable copy (a mounted medium) reads its shipped
+        // files beside the executable.
+        FolderRow{"readOnlyMedium", [](FolderFacts& f) { f.appDir = "/media/stick/tovrin", f.shareBeside = false; },
+                  {kConfig, kData, "/media/stick/tovrin", kRun, true}},
+        // root running the installed tool, a prefix under the user's home, an
+        // unpacked package: writable, but an install, not a copy.
+        FolderRow{"writableInstallPrefix", [](FolderFacts& f) { f.appDir = "/tmp/root/usr/bin", f.appDirWritable = true; },
+                  {kConfig, kData, "/tmp/root/usr/share/tovrin", kRun, true}},
+        // TOVRIN_HOME overrides all.
+        FolderRow{"tovrinHomeInstalled", [](FolderFacts& f) { f.tovrinHome = "/srv/line3/tovrin/"; },
+                  {kHome, kHome, kHome, kHome, false}},
+        FolderRow{"tovrinHomeBuildTree", [](FolderFacts& f) { f = buildTree(), f.tovrinHome = "/srv/line3/tovrin/"; },
+                  {kHome, kHome, kHome, kHome, false}},
+        // Unset, empty and relative XDG values count as missing: home, and
+        // without a runtime folder the lock goes with the data.
+        FolderRow{"xdgUnset", [](FolderFacts& f) { missingXdg(f, QString()); }, {kConfig, kData, "/usr/share/tovrin", kData, true}},
+        FolderRow{"xdgEmpty", [](FolderFacts& f) { missingXdg(f, QString("")); }, {kConfig, kData, "/usr/share/tovrin", kData, true}},
+        FolderRow{"xdgRelative", [](FolderFacts& f) { missingXdg(f, QString("relative/config")); },
+                  {kConfig, kData, "/usr/share/tovrin", kData, true}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(Folders, FactsComeFromTheFileSystemAndTheEnvironment)
 {
@@ -172,14 +158,14 @@ TEST(Folders, FirstStartCopiesTheShippedIniFilesButNeverOverTheUsers)
 
     ASSERT_TRUE(prepareFolders(f));
     EXPECT_TRUE(QFileInfo(f.data).isDir());
-    EXPECT_EQ(bytesOf(f.config + "/Tovrin.ini"), "; shipped\n[Tovrin_Config]\nChooseToolEnable=1\n");
+    EXPECT_EQ(readFile(f.config + "/Tovrin.ini"), "; shipped\n[Tovrin_Config]\nChooseToolEnable=1\n");
     EXPECT_TRUE(QFileInfo(f.config + "/Tovrin.ini").isWritable()) << "the copy is the user's to change";
     EXPECT_TRUE(QFile::exists(f.config + "/Tovrin_Key.ini"));
     EXPECT_FALSE(QFile::exists(f.config + "/DeviceInfo.ini")) << "nothing shipped, nothing copied";
 
     put(f.config + "/Tovrin.ini", "[Tovrin_Config]\nChooseToolEnable=3\n");
     ASSERT_TRUE(prepareFolders(f));
-    EXPECT_EQ(bytesOf(f.config + "/Tovrin.ini"), "[Tovrin_Config]\nChooseToolEnable=3\n");
+    EXPECT_EQ(readFile(f.config + "/Tovrin.ini"), "[Tovrin_Config]\nChooseToolEnable=3\n");
 
     // One application folder copies nothing: its files are already in place.
     Folders portable{root.filePath("app"), root.filePath("app"), f.share, root.filePath("app"), false};
@@ -212,7 +198,7 @@ TEST(Folders, SettingsTextsSkinsAndLogsUseTheirFolders)
     put(f.config + "/Tovrin.ini", "[Tovrin_Config]\nLanguage=1\nCalibTime=55\n");
     EXPECT_EQ(settings::CalibTime.read(), 55);
     ASSERT_TRUE(writeSetting("Tovrin_Config/ChooseToolEnable", 3));
-    EXPECT_TRUE(bytesOf(f.config + "/Tovrin.ini").contains("ChooseToolEnable=3"));
+    EXPECT_TRUE(readFile(f.config + "/Tovrin.ini").contains("ChooseToolEnable=3"));
 
     put(f.share + "/Tovrin_language.lrp", "[Language]\nLanguageCnt=2\n[Language_1]\n52=Schon offen.\n");
     LoadTexts();

@@ -3,6 +3,7 @@
 #include "shell/Clock.h"
 #include "shell/Log.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,9 +122,7 @@ TEST_F(LogTest, PrepareRemovesLinksButNeverWhatTheyPointTo)
     // A technician's folder outside the log, with a read-only file.
     QDir().mkpath("elsewhere/sub");
     for (const char* name : {"elsewhere/keep.txt", "elsewhere/sub/deep.txt"}) {
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("x");
+        ASSERT_TRUE(tovrin::test::writeFile(name, "x"));
     }
     QFile::setPermissions("elsewhere/keep.txt", QFileDevice::ReadOwner);
     const QString target = QDir("elsewhere").absolutePath();

@@ -6,6 +6,7 @@
 #include "shell/MessageTexts.h"
 #include "shell/Settings.h"
 #include "shell/TextCodec.h"
+#include "tests/support/Files.h"
 #include "tests/support/TemporaryFolder.h"
 
 #include <QDir>
@@ -27,17 +28,8 @@ class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
     void TearDown() override { CommentIniWriter::setBeforeReplaceHook({}); }
-    static void put(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    static QByteArray get(const QString& name)
-    {
-        QFile f(name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    static void put(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(tovrin::test::writeFile(name, bytes)); }
+    static QByteArray get(const QString& name) { return tovrin::test::readFile(name); }
     tovrin::test::InTemporaryFolder folder;
 };
 

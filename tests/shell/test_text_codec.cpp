@@ -5,6 +5,7 @@
 #include "shell/Settings.h"
 #include "shell/TextCodec.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
 #include <QFile>
 
@@ -42,12 +43,6 @@ std::vector<QString> gb2312Characters()
     }
     iconv_close(cd);
     return out;
-}
-
-QByteArray fileBytes(const QString& name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void putFile(const QString& name, const QByteArray& bytes)
@@ -122,10 +117,10 @@ TEST(SettingsFile, AFolderNamedOneIsFoundAgain)
     const QString path = QString::fromUtf8("/home/tech/\xE4\xB8\x80/fpga.bin");
     ASSERT_TRUE(writeSetting(kSettingsFile, "ImagePath/imagePath", path));
     EXPECT_EQ(readText("ImagePath/imagePath", QString()), path);
-    EXPECT_TRUE(fileBytes("Tovrin.ini").contains("\xD2\xBB"));  // still GBK
+    EXPECT_TRUE(tovrin::test::readFile("Tovrin.ini").contains("\xD2\xBB"));  // still GBK
     ASSERT_TRUE(writeSetting("Tovrin_Config/Language", 1));
     EXPECT_EQ(readText("ImagePath/imagePath", QString()), path);
-    EXPECT_EQ(fileBytes("Tovrin.ini").count("\xB1\xE0\xC2\xEB"), 1);  // the GBK comment, once
+    EXPECT_EQ(tovrin::test::readFile("Tovrin.ini").count("\xB1\xE0\xC2\xEB"), 1);  // the GBK comment, once
 }
 
 TEST(StrictConversions, ACutCharacterAtTheEndIsRefused)
@@ -175,7 +170,7 @@ TEST(StrictConversions, ASettingsFileEndingInACutCharacterIsNotRewritten)
     const QByteArray before(raw, sizeof raw - 1);
     putFile("Tovrin.ini", before);
     EXPECT_FALSE(writeSetting("Tovrin_Config/Language", 1));
-    EXPECT_EQ(fileBytes("Tovrin.ini"), before);
+    EXPECT_EQ(tovrin::test::readFile("Tovrin.ini"), before);
 }
 
 } // namespace

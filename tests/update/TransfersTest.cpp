@@ -10,7 +10,6 @@
 #include <numeric>
 
 using namespace tovrin::update;
-using tovrin::device::Unit;
 
 namespace {
 
@@ -57,15 +56,6 @@ TEST(ImagePackets, LongImageHasOneFirstOneLastAndCoversEveryByte)
     EXPECT_EQ(next, 4000u);
 }
 
-TEST(DownloadAddress, PortUnitAndFlags)
-{
-    // Unit addresses of the download channel as the device operations take them.
-    EXPECT_EQ(downloadAddress(JobKind::Firmware, Unit::Master, 0x80), 0x03004080u);
-    EXPECT_EQ(downloadAddress(JobKind::Firmware, Unit::Slave, 0x00), 0x13004000u);
-    EXPECT_EQ(downloadAddress(JobKind::SecondImage, Unit::Master, 0x40), 0x03008040u);
-    EXPECT_EQ(downloadAddress(JobKind::SecondImage, Unit::Slave, 0x80), 0x13008080u);
-}
-
 namespace {
 
 struct ChunkRow {
@@ -87,13 +77,10 @@ TEST_P(FlashChunks, PagesOfFiveChunksAndAShorterLastPage)
     for (const Chunk& c : chunks) {
         sizes.push_back(c.size);
         EXPECT_EQ(c.source, source) << "the data are taken in order";
+        // Chunk k of page p lands at destination + 256 p + 58 k, inside its page.
+        EXPECT_EQ(c.destination, 0x16000u + source);
+        EXPECT_LE((source % 256) + c.size, 256u);
         source += c.size;
-        // Chunk k of page p at destination + 256 p + 58 k.
-        const uint32_t page = (c.destination - 0x16000) / 256;
-        const uint32_t inPage = (c.destination - 0x16000) % 256;
-        EXPECT_EQ(inPage % 58, 0u);
-        EXPECT_LE(inPage + c.size, 256u);
-        (void)page;
     }
     EXPECT_EQ(sizes, row.sizes);
     EXPECT_EQ(source, row.length);
@@ -108,16 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ChunkRow{"pageAndOneChunk", 314, {58, 58, 58, 58, 24, 58}},
                       ChunkRow{"pageAndAChunkAndOne", 315, {58, 58, 58, 58, 24, 58, 1}}),
     [](const ::testing::TestParamInfo<ChunkRow>& row) { return std::string(row.param.name); });
-
-TEST(FlashChunks, ChunkAddresses)
-{
-    const auto chunks = flashDataChunks(0x17000, 300);
-    ASSERT_EQ(chunks.size(), 6u);
-    EXPECT_EQ(chunks[0].destination, 0x17000u);
-    EXPECT_EQ(chunks[4].destination, 0x17000u + 4 * 58);
-    EXPECT_EQ(chunks[5].destination, 0x17100u);
-    EXPECT_EQ(chunks[5].size, 44u);
-}
 
 TEST(FlashChunks, EverySectorTheDataTouchIsErased)
 {

@@ -44,25 +44,6 @@ bool startsWith(const std::vector<uint8_t>& whole, const std::vector<uint8_t>& p
     return whole.size() >= part.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
-// Finds the frame again from the start, as a new start of the tool does;
-// returns the detection's report.
-int detectFromStart()
-{
-    DetectionWait wait;
-    int code = 0;
-    QEventLoop loop;
-    QObject::connect(&wait, &DetectionWait::reported, &loop, [&](int c) {
-        if (c == device::detection::kAppeared)
-            return;
-        code = c;
-        loop.quit();
-    });
-    QTimer::singleShot(kLimitMs, &loop, &QEventLoop::quit);
-    wait.start(device::kStateOpen);
-    loop.exec();
-    return code;
-}
-
 class UpdateOnFrame : public FrameTest {
 protected:
     QString writePackage(const PackageItems& items, const QString& name = QStringLiteral("update.bin"))

@@ -96,24 +96,7 @@ protected:
         sim::writeFactoryContents(*frame);
         tap = std::make_shared<WireTap>(sim::makeSimTransport(frame));
         device::setTransport(tap);
-        return detect();
-    }
-
-    static int detect()
-    {
-        DetectionWait wait;
-        int code = 0;
-        QEventLoop loop;
-        QObject::connect(&wait, &DetectionWait::reported, &loop, [&](int c) {
-            if (c == device::detection::kAppeared)
-                return;
-            code = c;
-            loop.quit();
-        });
-        QTimer::singleShot(kLimitMs, &loop, &QEventLoop::quit);
-        wait.start(device::kStateOpen);
-        loop.exec();
-        return code;
+        return detectFromStart();
     }
 
     // One run of tovrin-cli update: true when it would exit 0.
@@ -160,7 +143,7 @@ TEST_F(UpdatePull, AtEveryOutputReportTheNextPlainUpdateFinishes)
             EXPECT_TRUE(after.flash[0] == factory.flash[0] || after == clean);
             EXPECT_TRUE(after.flash[1] == factory.flash[1] || after == clean);
         }
-        const int found = detect();
+        const int found = detectFromStart();
         ASSERT_TRUE(found == device::detection::kApplicationOpened || found == device::detection::kBootLoaderOpened)
             << found;
         EXPECT_TRUE(updateRun(path, found == device::detection::kBootLoaderOpened)) << "the next plain update";

@@ -9,15 +9,19 @@
 #include "device/HidLink.h"
 #include "device/Transport.h"
 #include "device/UnitOps.h"
+#include "maintenance/update/DetectionWait.h"
 #include "maintenance/update/PackageWriter.h"
 #include "sim/FactoryFrame.h"
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 #include "tests/support/RecordingTransport.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -59,6 +63,26 @@ inline PackageItems fullItems(size_t firmware = 130, size_t second = 62, size_t 
     return items;
 }
 
+// Finds the frame again from the start, as a new start of the tool does;
+// returns the detection's report (the wait only keeps a broken run from
+// hanging).
+inline int detectFromStart(int limitMs = 60000)
+{
+    DetectionWait wait;
+    int code = 0;
+    QEventLoop loop;
+    QObject::connect(&wait, &DetectionWait::reported, &loop, [&](int c) {
+        if (c == device::detection::kAppeared)
+            return;
+        code = c;
+        loop.quit();
+    });
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    wait.start(device::kStateOpen);
+    loop.exec();
+    return code;
+}
+
 inline std::vector<uint8_t> assemble(const PackageItems& items)
 {
     std::string error;
@@ -70,9 +94,7 @@ inline std::vector<uint8_t> assemble(const PackageItems& items)
 inline QString writeFile(const QTemporaryDir& dir, const QString& name, const std::vector<uint8_t>& bytes)
 {
     const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    EXPECT_TRUE(tovrin::test::writeFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))));
     return path;
 }
 

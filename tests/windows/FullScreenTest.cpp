@@ -17,6 +17,7 @@
 #include "leveling/ui/LevelingLauncher.h"
 #include "sim/Fingers.h"
 #include "widgets/FullScreen.h"
+#include "tests/support/Files.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -36,9 +37,7 @@ namespace {
 
 void nameFrameScreen(const QString& name)
 {
-    QFile f(QStringLiteral("Tovrin.ini"));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(QStringLiteral("[Tovrin_Config]\nFrameScreen=%1\n").arg(name).toUtf8());
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), QStringLiteral("[Tovrin_Config]\nFrameScreen=%1\n").arg(name).toUtf8()));
 }
 
 QScreen* screenB() { return widgets::screenNamed(QStringLiteral("OffscreenB")); }

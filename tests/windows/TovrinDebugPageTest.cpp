@@ -313,6 +313,7 @@ void TovrinDebugPageTest::previewThreadShowsTheCameras()
     }
     QVERIFY(bright > 0);
     QVERIFY(red >= 72);
+    saveShot(w.grab().toImage(), QStringLiteral("tovrin-flavour2-preview"));
     button(w, Id::Preview)->click();
     QVERIFY(!page->isRunning());
     QCOMPARE(m_frame->mode(), sim::kModeWork);

@@ -9,6 +9,7 @@
 #include "widgets/Button.h"
 #include "windows/Tovrin.h"
 #include "windows/UpdateChooser.h"
+#include "tests/support/Files.h"
 
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -196,10 +197,7 @@ void TovrinUpdateWindowTest::badPackageShowsItsMessage()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, message);
-    QFile file(QStringLiteral("bad.bin"));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    file.close();
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("bad.bin"), bytes));
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
     windows::setPackageFileDialog([](QWidget*) { return QStringLiteral("bad.bin"); });

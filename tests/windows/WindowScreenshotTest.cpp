@@ -1,6 +1,9 @@
 // Renders the main windows offscreen with the 1920 and the 1024 skin on a
 // ready simulated frame and keeps the pictures under <build>/screenshots/
-// for a person to look at; fails when a picture is missing or blank.
+// for a person to look at; fails when a picture is missing or blank. The
+// engineering window is shown in its three flavours in English and
+// Simplified Chinese, ready, tabbed, without a frame and in the middle of a
+// firmware update (the debug page's Preview page is shown by its own test).
 
 #include "WindowTestSupport.h"
 
@@ -9,27 +12,45 @@
 #include "shell/Language.h"
 #include "widgets/Button.h"
 #include "windows/Tovrin.h"
+#include "windows/TovrinEntries.h"
 #include "windows/TovrinUser.h"
+#include "windows/UpdateChooser.h"
 
 #include <QCheckBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QtTest>
 
 using tovrin::production::TovrinTest;
+using tovrin::widgets::MyMessageBox;
 using tovrin::windows::Tovrin;
 using tovrin::windows::TovrinUser;
 using namespace tovrin::windows::test;
 namespace shell = tovrin::shell;
+namespace windows = tovrin::windows;
 
 namespace {
 
+const QString kSample = QStringLiteral(TOVRIN_SAMPLE_PACKAGE);
+
 QSize screenSize(int screenClass) { return screenClass >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }
 
-// One row per screen class, named after the picture.
-void screenRows(const char* name)
+void useLanguage(int language)
+{
+    QVERIFY(shell::writeSetting(QStringLiteral("Tovrin_Config/Language"), language));
+    shell::LoadTexts();
+}
+
+// One row per screen class (and Chinese on the 1920 skin), named after the
+// picture.
+void screenRows(const char* name, bool chinese = false)
 {
     QTest::addColumn<int>("screen");
+    QTest::addColumn<int>("language");
     for (int screen : {1920, 1024})
-        QTest::addRow(name, screen) << screen;
+        QTest::addRow("%s-%d", name, screen) << screen << 0;
+    if (chinese)
+        QTest::addRow("%s-1920-zh", name) << 1920 << 1;
 }
 
 } // namespace
@@ -38,6 +59,13 @@ class WindowScreenshotTest : public WindowTest {
     Q_OBJECT
 public:
     WindowScreenshotTest() : WindowTest(1) {}
+
+protected:
+    void cleanupOne() override
+    {
+        windows::setPackageFileDialog({});
+        useLanguage(0);
+    }
 
 private slots:
     void engineering_data();
@@ -48,36 +76,55 @@ private slots:
     void productionTest();
     void versionsBox_data();
     void versionsBox();
-    void chinese();
 };
 
 void WindowScreenshotTest::engineering_data()
 {
     QTest::addColumn<int>("screen");
+    QTest::addColumn<int>("language");
     QTest::addColumn<int>("flavour");
-    for (int screen : {1920, 1024}) {
-        for (int flavour : {0, 1, 2})
-            QTest::addRow("tovrin-flavour%d-%d", flavour, screen) << screen << flavour;
+    for (int flavour : {0, 1, 2}) {
+        for (int screen : {1920, 1024})
+            QTest::addRow("tovrin-flavour%d-%d", flavour, screen) << screen << 0 << flavour;
+        QTest::addRow("tovrin-flavour%d-1920-zh", flavour) << 1920 << 1 << flavour;
     }
 }
 
 void WindowScreenshotTest::engineering()
 {
     QFETCH(int, screen);
+    QFETCH(int, language);
     QFETCH(int, flavour);
     useScreen(screen);
+    useLanguage(language);
     shell::context().toolFlavour = flavour;
+    m_frame->setReportLatency(std::chrono::milliseconds(1));  // an update slow enough to be seen
     Tovrin w;
     w.show();
     QVERIFY(waitForStatus(w, 15));
+    // The CJK font resolves and the captions fit their tiles.
+    QVERIFY(language == 0 || w.statusText() != QLatin1String("Devices check completed."));
     const QString name = QString::fromLatin1(QTest::currentDataTag());
     saveShot(w.grab().toImage(), name);
-    if (flavour != 2) {
+
+    if (screen == 1920) {
+        windows::setPackageFileDialog([](QWidget*) { return kSample; });
+        MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
+        auto* bar = w.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        w.FirmwareUpdateButSlot();
+        QVERIFY2(QTest::qWaitFor([&] { return bar->value() >= 32; }, kDeviceTimeoutMs), qPrintable(w.statusText()));
+        QVERIFY(bar->isVisible());
+        saveShot(w.grab().toImage(), name + QStringLiteral("-updating"));
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY(QTest::qWaitFor([&] { return !w.isUpdateRunning() && w.statusMessageId() == 15; }, kDeviceTimeoutMs));
+        MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
+    }
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    if (flavour != 2 && language == 0) {
         // The focus look after two Tabs, and a disabled page without a frame.
         QTest::keyClick(&w, Qt::Key_Tab);
         QTest::keyClick(&w, Qt::Key_Tab);
-        const QImage tabbed = w.grab().toImage();
-        saveShot(tabbed, name + QStringLiteral("-tab"));
+        saveShot(w.grab().toImage(), name + QStringLiteral("-tab"));
         m_frame->unplug();
         QVERIFY(waitForStatus(w, 17));
         saveShot(w.grab().toImage(), name + QStringLiteral("-noframe"));
@@ -86,13 +133,15 @@ void WindowScreenshotTest::engineering()
 
 void WindowScreenshotTest::user_data()
 {
-    screenRows("tovrinuser-%d");
+    screenRows("tovrinuser");
 }
 
 void WindowScreenshotTest::user()
 {
     QFETCH(int, screen);
+    QFETCH(int, language);
     useScreen(screen);
+    useLanguage(language);
     shell::context().toolFlavour = 3;
     TovrinUser w;
     w.resize(screenSize(screen));
@@ -103,13 +152,15 @@ void WindowScreenshotTest::user()
 
 void WindowScreenshotTest::productionTest_data()
 {
-    screenRows("tovrintest-%d");
+    screenRows("tovrintest");
 }
 
 void WindowScreenshotTest::productionTest()
 {
     QFETCH(int, screen);
+    QFETCH(int, language);
     useScreen(screen);
+    useLanguage(language);
     shell::context().toolFlavour = 4;
     TovrinTest w;
     w.show();
@@ -123,35 +174,19 @@ void WindowScreenshotTest::productionTest()
 
 void WindowScreenshotTest::versionsBox_data()
 {
-    screenRows("versions-box-%d");
+    screenRows("versions-box", true);
 }
 
 void WindowScreenshotTest::versionsBox()
 {
     QFETCH(int, screen);
+    QFETCH(int, language);
     useScreen(screen);
-    shell::context().toolFlavour = 1;
+    useLanguage(language);
     Tovrin w;
     w.show();
     QVERIFY(waitForStatus(w, 15));
     saveShot(grabVersionBox(w), QString::fromLatin1(QTest::currentDataTag()));
-}
-
-// The engineering window in Simplified Chinese: the CJK font resolves and
-// the captions fit their tiles.
-void WindowScreenshotTest::chinese()
-{
-    useScreen(1920);
-    shell::context().toolFlavour = 1;
-    QVERIFY(shell::writeSetting(QStringLiteral("Tovrin_Config/Language"), 1));
-    shell::LoadTexts();
-    Tovrin w;
-    w.show();
-    QVERIFY(waitForStatus(w, 15));
-    QVERIFY(w.statusText() != QLatin1String("Devices check completed."));
-    saveShot(w.grab().toImage(), QStringLiteral("tovrin-flavour1-1920-zh"));
-    QVERIFY(shell::writeSetting(QStringLiteral("Tovrin_Config/Language"), 0));
-    shell::LoadTexts();
 }
 
 QTEST_MAIN(WindowScreenshotTest)
