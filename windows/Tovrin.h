@@ -16,7 +16,7 @@
 #include "TovrinSkinnedPage.h"
 #include "TovrinEntries.h"
 #include "WindowSupport.h"
-#include "maintenance/update/DeviceTest.h"
+#include "maintenance/check/DeviceTest.h"
 #include "maintenance/update/FirmwareUpdateFlow.h"
 
 #include <QDialog>
@@ -164,7 +164,7 @@ private:
 
     JobLauncher m_jobs;
     update::FirmwareUpdateFlow m_update;
-    update::DeviceTestThread m_deviceTest;
+    check::DeviceTestThread m_deviceTest;
     FrameDetection m_detection;  // last: stopped before anything else goes
 };
 

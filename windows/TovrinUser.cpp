@@ -298,7 +298,7 @@ void TovrinUser::startCalibrationRun()
 
 bool TovrinUser::running() const
 {
-    return m_thread16->isRunning() || m_thread4->isRunning();
+    return !m_thread16->hasEnded() || !m_thread4->hasEnded();
 }
 
 void TovrinUser::startRunOfMode()
@@ -315,10 +315,10 @@ void TovrinUser::startRunOfMode()
         t->setScreen(width(), height());
     if (four) {
         m_thread16->stopAndWait();
-        m_thread4->startRun();
+        m_thread4->startWork();
     } else {
         m_thread4->stopAndWait();
-        m_thread16->startRun();
+        m_thread16->startWork();
     }
     setButtonsEnabled(true);
     update();

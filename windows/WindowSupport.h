@@ -131,8 +131,7 @@ public:
     {
         device::DeviceCheckState = device::kStateOpen;
         if (!m_closed && !isRunning()) {
-            m_thread->prepareStart();
-            m_thread->start();
+            m_thread->startWork();
         }
     }
 
@@ -147,8 +146,7 @@ public:
         ++m_run;
         device::CheckCount = 0;
         device::DeviceCheckState = state;
-        m_thread->prepareStart();
-        m_thread->start();
+        m_thread->startWork();
     }
 
     bool isRunning() const { return m_thread->isRunning(); }

@@ -178,7 +178,7 @@ void CalibrationWin::showStatus(int messageId, const QString& text)
 
 bool CalibrationWin::running() const
 {
-    return m_thread16->isRunning() || m_thread4->isRunning();
+    return !m_thread16->hasEnded() || !m_thread4->hasEnded();
 }
 
 void CalibrationWin::start()
@@ -198,10 +198,10 @@ void CalibrationWin::startRunOfMode()
     runState().startRun(four ? 4 : 16, m_screen.width(), m_screen.height());
     if (four) {
         m_thread16->stopAndWait();
-        m_thread4->startRun();
+        m_thread4->startWork();
     } else {
         m_thread4->stopAndWait();
-        m_thread16->startRun();
+        m_thread16->startWork();
     }
     refreshButtons();
     update();

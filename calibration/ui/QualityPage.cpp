@@ -48,7 +48,7 @@ void QualityPage::end()
 
 bool QualityPage::checking() const
 {
-    return m_thread->isRunning();
+    return !m_thread->hasEnded();
 }
 
 void QualityPage::startCheck()

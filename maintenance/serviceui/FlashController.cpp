@@ -81,8 +81,7 @@ void FlashController::start()
 {
     m_succeeded = false;
     m_ended = false;
-    m_thread->prepareStart();
-    m_thread->start();
+    m_thread->startWork();
 }
 
 void FlashController::erase()

@@ -46,8 +46,7 @@ void FpgaController::download()
     }
     m_succeeded = false;
     m_thread->setFile(m_widgets.fpgaPath ? m_widgets.fpgaPath->text() : QString());
-    m_thread->prepareStart();
-    m_thread->start();
+    m_thread->startWork();
 }
 
 bool FpgaController::isRunning() const { return m_thread->isRunning(); }

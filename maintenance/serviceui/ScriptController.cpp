@@ -51,8 +51,7 @@ void ScriptController::run()
     if (m_widgets.slave)
         device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
     m_thread->setScript(m_widgets.scriptPath ? m_widgets.scriptPath->text() : QString());
-    m_thread->prepareStart();
-    m_thread->start();
+    m_thread->startWork();
 }
 
 bool ScriptController::isRunning() const { return m_thread->isRunning(); }
