@@ -13,6 +13,9 @@ PACKAGES=(
   clang libclang-rt-14-dev
   fonts-crosextra-carlito fonts-dejavu-core fonts-wqy-microhei
   dpkg-dev desktop-file-utils appstream lintian
+  # an X server without a window manager, to try the full-screen windows
+  # as a kiosk session shows them (xwd takes the pictures)
+  xvfb xdotool x11-apps
 )
 
 missing=()

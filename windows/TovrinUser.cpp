@@ -161,7 +161,8 @@ void TovrinUser::placeWidgets()
         b->move(x, l.buttons.y() - bh / 2);
         x += bw + gap;
     }
-    m_statusLabel->setGeometry(l.status);
+    // The quality page has a target of its own in the middle of the screen.
+    m_statusLabel->setGeometry(m_quality->active() ? calib::ui::QualityPage::statusArea(size()) : l.status);
     const int margin = std::max(8, w / 60);
     m_versionLabel->setGeometry(w / 2, h - h / 8 - margin, w / 2 - margin, h / 8);
 }
@@ -404,6 +405,7 @@ void TovrinUser::showQuality()
 {
     if (!m_quality->active())
         return;
+    placeWidgets();
     const bool checking = m_quality->checking();
     m_statusId = msg::Completed;
     m_statusLabel->setStyleSheet(m_quality->warning() ? QStringLiteral("color:rgb(255,0,0)") : kCaptionStyle);
@@ -422,6 +424,7 @@ void TovrinUser::showQuality()
 void TovrinUser::calibrateAgain()
 {
     m_quality->end();
+    placeWidgets();
     m_finished = false;
     m_resetButton->setCaption(context().text(msg::ResetBefore));
     showStatus(msg::Initializing);
@@ -512,12 +515,19 @@ void TovrinUser::closeEvent(QCloseEvent* event)
         m_closeAfterSave = true;
         return;
     }
-    if (!m_detection.isClosed())
-        exitHandling();
+    if (!m_detection.isClosed() && !exitHandling()) {
+        // The frame was not handed back: what went wrong stays on the page
+        // (the window's end is the program's end); the next exit leaves.
+        m_calTypeButton->setButtonEnabled(false);
+        m_resetButton->setButtonEnabled(false);
+        m_focus.show(3);
+        event->ignore();
+        return;
+    }
     QDialog::closeEvent(event);
 }
 
-void TovrinUser::exitHandling()
+bool TovrinUser::exitHandling()
 {
     m_detection.close();
     // An environment configuration in progress ends first.
@@ -530,10 +540,12 @@ void TovrinUser::exitHandling()
     m_thread16->stopAndWait();
     m_thread4->stopAndWait();
     m_quality->end();
+    placeWidgets();
     m_calibrating = false;
-    handFrameBack();
+    const bool handedBack = handFrameBack();
     device::CloseHidDevice();
     endLog();
+    return handedBack;
 }
 
 // ---- Keyboard and mouse ---------------------------------------------------

@@ -74,7 +74,9 @@ private:
     bool handFrameBack();
     bool running() const;
     void noFrame();
-    void exitHandling();
+    // Stops the run, hands the frame back, closes the link and the log;
+    // false when the frame was not handed back (the page says why).
+    bool exitHandling();
 
     QLabel* m_statusLabel = nullptr;
     QLabel* m_versionLabel = nullptr;

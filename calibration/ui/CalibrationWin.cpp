@@ -4,6 +4,7 @@
 #include "calibration/run/CalibrationEntry.h"
 #include "calibration/run/RunState.h"
 #include "calibration/ui/MouseFinger.h"
+#include "device/DeviceStatus.h"
 #include "device/UnitOps.h"
 #include "shell/AppContext.h"
 #include "shell/Log.h"
@@ -41,6 +42,7 @@ constexpr int Calibrate = 4;
 constexpr int Completed = 107;
 constexpr int Warning = 117;
 constexpr int SixteenPoint = 114;
+constexpr int EquipmentAnomalies = 142;
 constexpr int FourPoint = 115;
 } // namespace msg
 
@@ -145,7 +147,8 @@ Button* CalibrationWin::makeButton(const char* objectName, int captionId)
 void CalibrationWin::placeWidgets()
 {
     const CalibrationLayout l = calibrationLayout(size(), m_painter.pictureSize());
-    m_status->setGeometry(l.status);
+    // The quality page has a target of its own in the middle of the screen.
+    m_status->setGeometry(m_quality->active() ? QualityPage::statusArea(size()) : l.status);
     const int bw = m_exitButton->width(), bh = m_exitButton->height();
     const int gap = bw / 4;
     int x = l.buttons.x() - (3 * bw + 2 * gap) / 2;
@@ -171,7 +174,8 @@ void CalibrationWin::showStatus(int messageId, const QString& text)
     m_statusId = messageId;
     // Failures stand out in red; instructions and progress are in the skin's blue.
     const bool failure = messageId == msg::CommunicateFailed || messageId == msg::PulledOut ||
-                         messageId == msg::InitFailed || messageId == msg::ProcessFailed || messageId == 19;
+                         messageId == msg::InitFailed || messageId == msg::ProcessFailed || messageId == 19 ||
+                         messageId == msg::EquipmentAnomalies;
     m_status->setStyleSheet(failure ? QStringLiteral("color:rgb(255,0,0)") : kCaptionStyle);
     m_status->setText(text.isNull() ? shell::context().text(messageId) : text);
 }
@@ -215,7 +219,7 @@ void CalibrationWin::refreshButtons()
 
 void CalibrationWin::recvData(int code)
 {
-    if (m_closing)
+    if (m_closing || m_leaving)
         return;
     if (!frameConnected()) {
         showStatus(msg::PulledOut);
@@ -250,11 +254,12 @@ void CalibrationWin::recvData(int code)
         update();
         if (code != code::Stored)
             break;
-        // The records are stored: the opener hears it now; the window stays
-        // with the calibration's quality and the short check.
+        // The records are stored: the window stays with the calibration's
+        // quality and the short check; the opener hears of it when the frame
+        // has been handed back.
+        m_stored = true;
         const RunReport report = FourCalib_en.load() ? m_thread4->report() : m_thread16->report();
         shell::LogF("Calibration points: %s\n", residualText(report.accuracy).toUtf8().constData());
-        Q_EMIT sendShowData(9);
         m_quality->begin(report, m_screen);
         break;
     }
@@ -276,6 +281,7 @@ void CalibrationWin::showQuality()
 {
     if (!m_quality->active())
         return;
+    placeWidgets();
     const bool checking = m_quality->checking();
     m_status->setStyleSheet(m_quality->warning() ? QStringLiteral("color:rgb(255,0,0)") : kCaptionStyle);
     m_statusId = msg::Completed;
@@ -292,6 +298,7 @@ void CalibrationWin::showQuality()
 void CalibrationWin::calibrateAgain()
 {
     m_quality->end();
+    placeWidgets();
     m_typeButton->setCaption(shell::context().text(FourCalib_en.load() ? msg::SixteenPoint : msg::FourPoint));
     m_resetButton->setCaption(shell::context().text(msg::ResetBefore));
     showStatus(msg::Initializing);
@@ -345,28 +352,62 @@ void CalibrationWin::closeEvent(QCloseEvent* event)
         return;
     }
     if (!m_closing) {
-        m_closing = true;
-        // An environment configuration in progress ends first.
-        for (int step = 0; step < kEnvironmentWaitSteps && !g_CalibEnvironmentDone.load(); ++step)
-            waitMs(kEnvironmentWaitMs);
-        g_CalibEnvironment = 0;
-        m_thread16->stopAndWait();
-        m_thread4->stopAndWait();
-        m_quality->end();
-        if (frameConnected()) {
-            const bool kept = keepCalibrationMode(FourCalib_en.load());
-            if (m_stored && kept)
-                Q_EMIT sendShowData(9);
-            else if (m_stored)
-                shell::LogF("Calibration: stored, but the screen record could not be written back\n");
-            Q_EMIT sendShowData(frameConnected() ? 2 : 3);
-        } else {
-            if (m_stored)
-                shell::LogF("Calibration: stored, but the frame was gone before it was handed back\n");
-            Q_EMIT sendShowData(3);
+        if (!handBack()) {
+            // Why it is not completed stays on the window; the next close leaves.
+            event->ignore();
+            return;
         }
+        m_closing = true;
+        if (m_completed)
+            Q_EMIT sendShowData(9);
+        Q_EMIT sendShowData(frameConnected() ? 2 : 3);
     }
     QDialog::closeEvent(event);
+}
+
+bool CalibrationWin::handBack()
+{
+    if (m_leaving)
+        return true;
+    m_leaving = true;
+    // An environment configuration in progress ends first.
+    for (int step = 0; step < kEnvironmentWaitSteps && !g_CalibEnvironmentDone.load(); ++step)
+        waitMs(kEnvironmentWaitMs);
+    g_CalibEnvironment = 0;
+    m_thread16->stopAndWait();
+    m_thread4->stopAndWait();
+    m_quality->end();
+    placeWidgets();
+    if (!frameConnected()) {
+        if (m_stored)
+            shell::LogF("Calibration: stored, but the frame was gone before it was handed back\n");
+        return true;
+    }
+    const bool kept = keepCalibrationMode(FourCalib_en.load());
+    // Without a stored calibration the opener switches the frame back (2).
+    if (!m_stored)
+        return true;
+    // A stored calibration is completed only once the frame holds the mode
+    // and works again: this window switches it back itself to know.
+    m_typeButton->setButtonEnabled(false);
+    m_resetButton->setButtonEnabled(false);
+    showFocus(3);
+    if (!kept) {
+        shell::LogF("Calibration: stored, but the screen record could not be written back\n");
+        showStatus(device::g_bDevExist.load() ? msg::ProcessFailed : msg::PulledOut);
+        return false;
+    }
+    const device::ModeSwitchOutcome back = device::SwitchModeChecked(device::mode::Work);
+    if (!back.ok) {
+        shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        if (back.messageId == msg::EquipmentAnomalies)
+            showStatus(back.messageId, device::errorWordsText(shell::context().text(back.messageId)));
+        else
+            showStatus(device::g_bDevExist.load() ? msg::CommunicateFailed : msg::PulledOut);
+        return false;
+    }
+    m_completed = true;
+    return true;
 }
 
 void CalibrationWin::paintEvent(QPaintEvent* event)

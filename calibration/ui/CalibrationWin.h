@@ -3,11 +3,14 @@
 // target after another. It owns the 16-point and the 4-point worker and runs
 // the one of the chosen mode (FourCalib_en); three buttons switch the mode,
 // take the last point back ("Reset Before") and leave. Once the records are
-// stored it tells its opener (9) and shows the calibration's quality with
-// the short check (QualityPage.h); its first two buttons then check and
-// calibrate again. When it closes it keeps the chosen mode in the Slave's
-// screen record and tells its opener (sendShowData): 8 rejected, then 2
-// (frame connected, back to work mode) or 3 (frame gone).
+// stored it shows the calibration's quality with the short check
+// (QualityPage.h); its first two buttons then check and calibrate again.
+// When it closes it keeps the chosen mode in the Slave's screen record and
+// tells its opener (sendShowData): 8 rejected; 9 completed, only after a
+// stored run once the frame holds the mode and is back in work mode (the
+// window switches it itself); then 2 (frame connected, back to work mode)
+// or 3 (frame gone). A stored run the frame would not take back shows why
+// and stays until it is closed again.
 // A close asked for during the save waits for the save's end, and the
 // codes then tell what was stored.
 
@@ -72,6 +75,7 @@ private:
     bool running() const;
     void showQuality();
     void calibrateAgain();
+    bool handBack();
 
     QSize m_screen;
     QLabel* m_status = nullptr;
@@ -83,6 +87,8 @@ private:
     bool m_closing = false;
     bool m_saving = false;
     bool m_stored = false;          // the worker stored the records (code 4)
+    bool m_leaving = false;         // workers stopped, the frame handed back once
+    bool m_completed = false;       // stored, mode kept and back in work mode
     bool m_closeAfterSave = false;  // a close asked for during the save
     CalibrationPainter m_painter;
     std::unique_ptr<CalibrationThread> m_thread16;

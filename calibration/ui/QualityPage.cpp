@@ -4,7 +4,11 @@
 #include "shell/AppContext.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace tovrin::calib::ui {
 
@@ -12,6 +16,14 @@ namespace {
 constexpr int kCompleted = 107;  // "Calibrate completed!"
 constexpr int kWarning = 117;    // "warning"
 constexpr int kCrossArm = 18;
+constexpr int kLabelGap = 6;
+
+QFont markFont()
+{
+    QFont f;
+    f.setPixelSize(16);
+    return f;
+}
 } // namespace
 
 QualityPage::QualityPage(QObject* parent)
@@ -81,6 +93,46 @@ QString QualityPage::statusText() const
     return t;
 }
 
+QString QualityPage::markText(const CheckPoint& c) const
+{
+    QString label = QStringLiteral("%1 px").arg(c.errorPx, 0, 'f', 1);
+    if (m_figures.mmPerPixel)
+        label += QStringLiteral(" / %1 mm").arg(c.errorPx * *m_figures.mmPerPixel, 0, 'f', 1);
+    return label;
+}
+
+QRect QualityPage::labelRect(int i) const
+{
+    const CheckPoint& c = m_check.points[static_cast<size_t>(i)];
+    const QSize text = QFontMetrics(markFont()).size(Qt::TextSingleLine, markText(c));
+    const int x = c.target.x, y = c.target.y;
+    const int left = x < m_screen.width() / 2 ? x - kCrossArm - kLabelGap - text.width() : x + kCrossArm + kLabelGap;
+    return QRect(left, y - kLabelGap - text.height(), text.width(), text.height());
+}
+
+QRect QualityPage::markArea(int i) const
+{
+    const CheckPoint& c = m_check.points[static_cast<size_t>(i)];
+    const QRect cross(c.target.x - kCrossArm, c.target.y - kCrossArm, 2 * kCrossArm + 1, 2 * kCrossArm + 1);
+    return c.seen ? cross.united(labelRect(i)) : cross;
+}
+
+QRect QualityPage::statusArea(QSize size)
+{
+    const std::vector<ScreenPoint> targets = checkTargets(size.width(), size.height());
+    int topRow = size.height(), middle = 0;
+    for (const ScreenPoint& t : targets) {
+        topRow = std::min<int>(topRow, t.y);
+        if (std::abs(t.y - size.height() / 2) < std::abs(middle - size.height() / 2))
+            middle = t.y;
+    }
+    const int labelHeight = QFontMetrics(markFont()).height();
+    const int top = topRow + kCrossArm + kLabelGap;
+    const int bottom = middle - kCrossArm - 2 * kLabelGap - labelHeight;
+    const int width = size.width() * 8 / 10;
+    return QRect((size.width() - width) / 2, top, width, std::max(0, bottom - top));
+}
+
 void QualityPage::paint(QPainter& p) const
 {
     if (!m_active || m_check.points.empty())
@@ -89,9 +141,7 @@ void QualityPage::paint(QPainter& p) const
     const int current = running ? checkRunState().target.load() : -1;
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    QFont f = p.font();
-    f.setPixelSize(16);
-    p.setFont(f);
+    p.setFont(markFont());
     for (int i = 0; i < static_cast<int>(m_check.points.size()); ++i) {
         const CheckPoint& c = m_check.points[static_cast<size_t>(i)];
         const QPointF at(c.target.x, c.target.y);
@@ -102,13 +152,9 @@ void QualityPage::paint(QPainter& p) const
         if (!c.seen)
             continue;
         const bool within = c.errorPx <= m_check.boundPx;
-        const QColor mark = within ? QColor(0, 150, 40) : QColor(255, 0, 0);
-        p.setPen(QPen(mark, 2));
+        p.setPen(QPen(within ? QColor(0, 150, 40) : QColor(255, 0, 0), 2));
         p.drawEllipse(QPointF(c.x, c.y), 5, 5);
-        QString label = QStringLiteral("%1 px").arg(c.errorPx, 0, 'f', 1);
-        if (m_figures.mmPerPixel)
-            label += QStringLiteral(" / %1 mm").arg(c.errorPx * *m_figures.mmPerPixel, 0, 'f', 1);
-        p.drawText(at + QPointF(kCrossArm + 6, -6), label);
+        p.drawText(labelRect(i), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, markText(c));
     }
     p.restore();
 }

@@ -16,6 +16,7 @@
 #include "calibration/run/QualityCheck.h"
 
 #include <QObject>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -50,8 +51,14 @@ public:
     const QualityFigures& figures() const { return m_figures; }
 
     // The check's targets (the current one as a cross, the others grey) and
-    // each touched target's error.
+    // each touched target's error, beside it on the side away from the
+    // screen's middle (the buttons sit between the bottom targets).
     void paint(QPainter& painter) const;
+    // What the paint of check target i covers: its cross and its error.
+    QRect markArea(int i) const;
+    // Where the window's status text goes while the page is shown: between
+    // the top row of check targets and the middle one, clear of both.
+    static QRect statusArea(QSize size);
 
 Q_SIGNALS:
     // Texts, targets or the buttons' state changed.
@@ -59,6 +66,8 @@ Q_SIGNALS:
 
 private:
     void recvCheck(int code);
+    QString markText(const CheckPoint& point) const;
+    QRect labelRect(int i) const;
 
     bool m_active = false;
     bool m_checked = false;

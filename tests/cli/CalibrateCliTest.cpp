@@ -2,10 +2,13 @@
 // touching every target by itself, its report, and its refusals.
 #include "CliRunner.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <algorithm>
+#include <csignal>
 
 using namespace tovrin::test;
 
@@ -22,7 +25,76 @@ protected:
         const QByteArray all = f.readAll();
         return all.mid(0x20000 + 0x11000, 1354);
     }
+
+    // Everything the runs of this fixture logged.
+    QString logText()
+    {
+        QString text;
+        QDirIterator it(home.path() + "/log", {"*.txt"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile f(it.next());
+            if (f.open(QIODevice::ReadOnly))
+                text += QString::fromUtf8(f.readAll());
+        }
+        return text;
+    }
+
+    // Waits until the log holds `line` (false after timeoutMs).
+    bool waitForLog(const QString& line, int timeoutMs = 30000)
+    {
+        for (int waited = 0; waited < timeoutMs; waited += 10) {
+            if (logText().contains(line))
+                return true;
+            QThread::msleep(10);
+        }
+        return false;
+    }
 };
+
+struct Interruption {
+    const char* name;
+    int signal;
+    const char* logLine;  // sent once the log holds it
+    bool stored;
+};
+
+class CalibrateInterrupted : public CalibrateCli, public ::testing::WithParamInterface<Interruption> {};
+
+// A slow link (3 ms a report) keeps the save going long enough to be
+// interrupted in the middle: it goes on to its end and is reported as stored;
+// an interruption while the points are taken stores nothing.
+TEST_P(CalibrateInterrupted, SaysWhetherAnythingWasStored)
+{
+    const Interruption& i = GetParam();
+    ASSERT_EQ(cli({"status"}).exitCode, 0);  // the factory frame, saved
+    const QByteArray before = slaveRecord();
+    const QStringList args{"calibrate", "--points", "4"};
+    QProcess p;
+    startCli(p, args, "latency-us=3000");
+    ASSERT_TRUE(waitForLog(QString::fromLatin1(i.logLine))) << logText().toStdString();
+    ::kill(static_cast<pid_t>(p.processId()), i.signal);
+    const CliRun r = finish(p, args);
+    if (i.stored) {
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("calibrate: interrupted; waiting for the save to end")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("calibrate: interrupted; the new calibration was stored")) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains("Calibrate completed!"));
+        EXPECT_NE(slaveRecord(), before);
+        EXPECT_TRUE(slaveRecord().startsWith("FIWF"));
+    } else {
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("calibrate: interrupted; nothing new was stored")) << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains("Calibrate completed!"));
+        EXPECT_EQ(slaveRecord(), before);
+    }
+    EXPECT_EQ(cli({"status"}).exitCode, 0);  // back in work mode
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CalibrateInterrupted,
+                         ::testing::Values(Interruption{"SaveSigint", SIGINT, "Left_Start=", true},
+                                           Interruption{"SaveSigterm", SIGTERM, "Left_Start=", true},
+                                           Interruption{"CaptureSigint", SIGINT, "CalibIndex[1]", false}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(CalibrateCli, SixteenPointsAreStoredAndMeasured)
 {

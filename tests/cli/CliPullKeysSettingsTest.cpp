@@ -90,32 +90,20 @@ TEST_F(CliPullKeysSettings, KeyCalibrationPulledAtEveryReportOfTheStore)
         at.insert(n);
     addRange(at, firstErase - 40, reports + 1);
 
-    for (const int n : at) {
-        SCOPED_TRACE("vanish-at=" + std::to_string(n));
-        setFlash(before);
-        const CliRun pulled = cli(job, QStringLiteral("vanish-at=%1").arg(n));
-        const QByteArray left = flash();
-        ASSERT_EQ(left.size(), 2 * kUnitFlash);
-        if (n > reports) {
-            EXPECT_EQ(pulled.exitCode, 0) << pulled.err.toStdString();
-            EXPECT_EQ(left, after);
-        } else {
-            if (n == 1)  // the status request: the link counts as broken (message 14)
-                EXPECT_NE(pulled.exitCode, 0) << pulled.err.toStdString();
-            else
-                EXPECT_EQ(pulled.exitCode, 3) << pulled.err.toStdString();
-            expectOldNewOrInvalid(before, after, left, kCalibrationRecord, kCalibrationRecordSize, kCalibrationMagic,
-                                  "calibration record");
-            const QByteArray header = area(left, false, kKeyCodeBlock, 2);
-            EXPECT_TRUE(area(left, false, kKeyCodeBlock, 62) == area(before, false, kKeyCodeBlock, 62) ||
-                        area(left, false, kKeyCodeBlock, 62) == area(after, false, kKeyCodeBlock, 62) ||
-                        header == QByteArray(2, '\xff'))
-                << "key code block with a count over codes it does not hold";
-            expectOnlyAreasChanged(before, left, {{kCalibrationRecord, 0x1000}, {kKeyCodeBlock, 0x1000}});
-        }
+    SweepChecks checks;
+    checks.struck = [&](const QByteArray& left, const CliRun&) {
+        expectOldNewOrInvalid(before, after, left, kCalibrationRecord, kCalibrationRecordSize, kCalibrationMagic,
+                              "calibration record");
+        const QByteArray header = area(left, false, kKeyCodeBlock, 2);
+        EXPECT_TRUE(area(left, false, kKeyCodeBlock, 62) == area(before, false, kKeyCodeBlock, 62) ||
+                    area(left, false, kKeyCodeBlock, 62) == area(after, false, kKeyCodeBlock, 62) ||
+                    header == QByteArray(2, '\xff'))
+            << "key code block with a count over codes it does not hold";
+        expectOnlyAreasChanged(before, left, {{kCalibrationRecord, 0x1000}, {kKeyCodeBlock, 0x1000}});
+    };
+    checks.again = [&](const QByteArray& left, const CliRun& again) {
         const bool usable = area(left, false, kCalibrationRecord, 4) == kCalibrationMagic &&
                             area(left, true, kCalibrationRecord, 4) == kCalibrationMagic;
-        const CliRun again = cli(job);
         if (usable) {
             EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
             EXPECT_EQ(flash(), after);
@@ -123,9 +111,8 @@ TEST_F(CliPullKeysSettings, KeyCalibrationPulledAtEveryReportOfTheStore)
             EXPECT_EQ(again.exitCode, 1) << again.err.toStdString();
             EXPECT_EQ(flash(), left) << "a refused run wrote something";
         }
-        if (::testing::Test::HasFailure())
-            return;
-    }
+    };
+    sweep(job, before, after, reports, at, checks);
 }
 
 } // namespace

@@ -22,10 +22,9 @@ struct CliRun {
 
 class CliTest : public ::testing::Test {
 protected:
-    // Runs tovrin-cli --simulate with arguments; faults go to TOVRIN_SIM_FAULTS.
-    CliRun cli(const QStringList& arguments, const QString& faults = {}, int timeoutMs = 60000)
+    // Starts tovrin-cli --simulate with arguments; faults go to TOVRIN_SIM_FAULTS.
+    void startCli(QProcess& p, const QStringList& arguments, const QString& faults = {})
     {
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TOVRIN_HOME", home.path());
         env.insert("TOVRIN_SIM_FLASH", home.path() + "/frame.bin");
@@ -39,13 +38,28 @@ protected:
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(home.path());
         p.start(QStringLiteral(TOVRIN_CLI_EXECUTABLE), QStringList{"--simulate"} + arguments);
+    }
+
+    // Waits for a started tovrin-cli to end (killed after timeoutMs).
+    CliRun finish(QProcess& p, const QStringList& arguments, int timeoutMs = 60000)
+    {
         if (!p.waitForFinished(timeoutMs)) {
             p.kill();
             p.waitForFinished();
             ADD_FAILURE() << "tovrin-cli " << arguments.join(' ').toStdString() << " did not finish";
             return {};
         }
+        if (p.exitStatus() != QProcess::NormalExit)
+            ADD_FAILURE() << "tovrin-cli " << arguments.join(' ').toStdString() << " crashed or was killed";
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    // Runs tovrin-cli --simulate with arguments to its end.
+    CliRun cli(const QStringList& arguments, const QString& faults = {}, int timeoutMs = 60000)
+    {
+        QProcess p;
+        startCli(p, arguments, faults);
+        return finish(p, arguments, timeoutMs);
     }
 
     QTemporaryDir home;

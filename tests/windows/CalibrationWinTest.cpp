@@ -11,6 +11,7 @@
 #include "calibration/ui/CalibrationWin.h"
 #include "calibration/ui/MouseFinger.h"
 #include "shell/Log.h"
+#include "sim/FaultPlan.h"
 #include "sim/Fingers.h"
 #include "widgets/Button.h"
 
@@ -70,6 +71,8 @@ private slots:
     void twoFingersAreAskedToTouchWithOne();
     void aFingerThatStaysIsAskedToLift();
     void closingDuringTheSaveWaitsAndTellsWhatWasStored();
+    void aStoredRunNotHandedBackIsNotCompleted_data();
+    void aStoredRunNotHandedBackIsNotCompleted();
     void mousePressInSimulationCapturesAPoint_data();
     void mousePressInSimulationCapturesAPoint();
     void entryRefusesWithoutCommunication();
@@ -121,9 +124,10 @@ void CalibrationWinTest::aWholeRunShowsItsQualityThenClosesWithNineThenTwo()
     QPointer<CalibrationWin> alive(w);
     w->show();
     w->start();
-    // Stored: the opener hears it at once; the window shows the quality.
+    // Stored: the window shows the quality; the opener hears of it when the
+    // frame has been handed back.
     QVERIFY(QTest::qWaitFor([&] { return w->qualityPage().active(); }, kRunTimeoutMs));
-    QCOMPARE(shown, QList<int>{9});
+    QVERIFY(shown.isEmpty());
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
     QVERIFY2(w->statusText().startsWith(QStringLiteral("Calibrate completed!\ncalibration points: mean ")),
@@ -140,6 +144,7 @@ void CalibrationWinTest::aWholeRunShowsItsQualityThenClosesWithNineThenTwo()
     QVERIFY(check.passed());
     QVERIFY2(w->statusText().contains(QStringLiteral("\ncheck: 5 touches, worst ")), qPrintable(w->statusText()));
     QVERIFY(w->statusText().endsWith(QStringLiteral("bound 12 px: passed")));
+    QCOMPARE(marksUnderWidgets(*w), QStringList());
     saveShot(w->grab().toImage(), QStringLiteral("calibration-check"));
 
     w->ReturnSlot();
@@ -251,7 +256,7 @@ void CalibrationWinTest::closingDuringTheSaveWaitsAndTellsWhatWasStored()
     QTest::keyClick(w, Qt::Key_Escape);
     QVERIFY(!alive.isNull());
     QVERIFY(w->isVisible());  // still saving
-    QVERIFY(QTest::qWaitFor([&] { return shown.contains(9); }, kRunTimeoutMs));  // stored, and told
+    QVERIFY(QTest::qWaitFor([&] { return w->qualityPage().active(); }, kRunTimeoutMs));  // stored
     m_frame->setReportLatency(std::chrono::milliseconds(0));
     QTest::keyClick(w, Qt::Key_Escape);
     QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, kRunTimeoutMs));
@@ -259,6 +264,42 @@ void CalibrationWinTest::closingDuringTheSaveWaitsAndTellsWhatWasStored()
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
     QVERIFY(logText().contains(QStringLiteral("Calibration: closing waits for the save to end")));
+}
+
+void CalibrationWinTest::aStoredRunNotHandedBackIsNotCompleted_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("messageId");
+    QTest::newRow("screen record unreadable") << QStringLiteral("refuse=3@29") << 71;
+    QTest::newRow("work mode refused") << QStringLiteral("refuse-work-mode") << 142;
+}
+
+void CalibrationWinTest::aStoredRunNotHandedBackIsNotCompleted()
+{
+    // The records are stored, then the frame will not take the screen record
+    // back or go back to work: the window says so and stays until it is left
+    // again; the opener never hears "completed" (9).
+    QFETCH(QString, fault);
+    QFETCH(int, messageId);
+    openFrame(QSize(1920, 1080), true);
+    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    QList<int> shown;
+    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
+    QPointer<CalibrationWin> alive(w);
+    w->show();
+    w->start();
+    QVERIFY(QTest::qWaitFor([&] { return w->qualityPage().active(); }, kRunTimeoutMs));
+    m_frame->changeFaults([&](sim::FaultPlan& f) { QVERIFY(sim::parseFaultItem(f, fault.toStdString())); });
+    w->ReturnSlot();
+    QTest::qWait(200);
+    QVERIFY(!alive.isNull() && w->isVisible());
+    QCOMPARE(w->statusMessageId(), messageId);
+    QVERIFY2(!w->statusText().contains(QStringLiteral("completed")), qPrintable(w->statusText()));
+    QVERIFY(shown.isEmpty());
+    w->ReturnSlot();
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, kDeviceTimeoutMs));
+    QCOMPARE(shown, QList<int>{2});
 }
 
 void CalibrationWinTest::mousePressInSimulationCapturesAPoint_data()

@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QtTest>
 
@@ -41,6 +42,31 @@ void nameFrameScreen(const QString& name)
 }
 
 QScreen* screenB() { return widgets::screenNamed(QStringLiteral("OffscreenB")); }
+
+// The desktop of both screens (grey, outlined, named) with the window drawn
+// where it lies: a picture of the placement.
+QImage desktopWith(QWidget& window)
+{
+    QRect all;
+    for (const QScreen* s : QGuiApplication::screens())
+        all |= s->geometry();
+    QImage desktop(all.size(), QImage::Format_RGB32);
+    desktop.fill(QColor(40, 40, 40));
+    QPainter p(&desktop);
+    p.translate(-all.topLeft());
+    for (const QScreen* s : QGuiApplication::screens())
+        p.fillRect(s->geometry(), QColor(90, 90, 90));
+    p.drawImage(window.geometry().topLeft(), window.grab().toImage());
+    p.setPen(QPen(Qt::yellow, 4));
+    QFont f = p.font();
+    f.setPixelSize(40);
+    p.setFont(f);
+    for (const QScreen* s : QGuiApplication::screens()) {
+        p.drawRect(s->geometry().adjusted(2, 2, -2, -2));
+        p.drawText(s->geometry().adjusted(20, 20, -20, -20), Qt::AlignRight | Qt::AlignBottom, s->name());
+    }
+    return desktop;
+}
 
 } // namespace
 
@@ -112,6 +138,7 @@ void FullScreenTest::calibrationCoversTheFramesScreenAndTakesItsPoints()
     QVERIFY(waitForStatus(*w, 69));
     QCOMPARE(runState().width.load(), 1024);
     QCOMPARE(runState().height.load(), 768);
+    saveShot(desktopWith(*w), QStringLiteral("fullscreen-calibration-screenB"));
 
     // The first target of that screen, touched where it is drawn.
     const QPoint first(1024 / 16, 768 / 32);
@@ -140,6 +167,7 @@ void FullScreenTest::levelingCoversTheFramesScreen()
     QCOMPARE(o.window->geometry(), screenB()->geometry());
     QCOMPARE(o.window->screen(), screenB());
     QVERIFY(o.window->isFullScreen());
+    saveShot(desktopWith(*o.window), QStringLiteral("fullscreen-leveling-screenB"));
 }
 
 void FullScreenTest::keyTestCoversTheFramesScreen()

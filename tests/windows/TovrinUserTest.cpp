@@ -7,6 +7,7 @@
 
 #include "calibration/run/RunState.h"
 #include "shell/CommentIniWriter.h"
+#include "sim/FaultPlan.h"
 #include "sim/Fingers.h"
 #include "widgets/Button.h"
 #include "windows/TovrinUser.h"
@@ -60,6 +61,7 @@ private slots:
     void wholeCalibrationEndsOnTheMainPage();
     void aFailedCheckOffersTheCalibrationAgain();
     void rejectedCalibrationKeepsThePriorData();
+    void aRefusedHandBackIsNotOverwrittenByTheOutcome();
     void exitDuringTheSaveWaitsAndShowsWhatWasStored();
     void modeButtonRestartsTheRunInFourPoints();
 };
@@ -224,6 +226,7 @@ void TovrinUserTest::wholeCalibrationEndsOnTheMainPage()
     for (const auto& p : w.qualityPage().checkReport().points)
         QVERIFY(p.seen);
     QVERIFY2(w.statusText().contains(QStringLiteral("\ncheck: 5 touches, worst ")), qPrintable(w.statusText()));
+    QCOMPARE(marksUnderWidgets(w), QStringList());
     saveShot(w.grab().toImage(), name + QStringLiteral("-check"));
     QVERIFY(logText().contains(QStringLiteral("Calibration quality: 16 calibration points, mean ")));
     QVERIFY(logText().contains(QStringLiteral("Calibration check: 5 touches, worst ")));
@@ -271,6 +274,27 @@ void TovrinUserTest::rejectedCalibrationKeepsThePriorData()
     QCOMPARE(w.statusText(), QStringLiteral("The current calibration data is invalid, restored prior calibration data!"));
     QCOMPARE(m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, 1354), before);
     QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+void TovrinUserTest::aRefusedHandBackIsNotOverwrittenByTheOutcome()
+{
+    autoTouch(*m_frame, QSize(1920, 1080));
+    TovrinUser w;
+    w.resize(1920, 1080);
+    w.show();
+    QVERIFY(QTest::qWaitFor([&] { return w.calibrationFinished(); }, kRunTimeoutMs));
+    QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
+    // Stored; then the frame will not go back to work. Leaving says so, and
+    // the page stays until it is left again.
+    m_frame->changeFaults([](sim::FaultPlan& f) { f.firmware.workMode = sim::WorkModeFault::Refuse; });
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QTest::qWait(200);  // nothing that comes later paints over it
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.statusMessageId(), 142);
+    QVERIFY2(w.statusText().startsWith(QStringLiteral("Equipment anomalies. Error code: 0x")), qPrintable(w.statusText()));
+    QVERIFY(logText().contains(QStringLiteral("Switch to work mode failed! g_isSwitchMode=")));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
 }
 
 void TovrinUserTest::exitDuringTheSaveWaitsAndShowsWhatWasStored()

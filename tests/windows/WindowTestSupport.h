@@ -109,6 +109,22 @@ bool waitForStatus(Window& w, int id)
     return QTest::qWaitFor([&] { return w.statusMessageId() == id; }, kDeviceTimeoutMs);
 }
 
+// The quality page's marks (each check target's cross and error) that lie
+// under the window's status label or one of its buttons; empty when none.
+template <typename Window>
+QStringList marksUnderWidgets(Window& w)
+{
+    QStringList under;
+    const auto& page = w.qualityPage();
+    for (int i = 0; i < static_cast<int>(page.checkReport().points.size()); ++i)
+        for (const char* name : {"statusLabel", "calTypeButton", "resetBeforeButton", "exitButton"}) {
+            const QWidget* widget = w.template findChild<QWidget*>(QString::fromLatin1(name));
+            if (widget && widget->isVisible() && widget->geometry().intersects(page.markArea(i)))
+                under << QStringLiteral("target %1 under %2").arg(i).arg(QString::fromLatin1(name));
+        }
+    return under;
+}
+
 // The end-user window shows the firmware version once the frame is ready.
 template <typename Window>
 bool waitForFirmware(Window& w)
