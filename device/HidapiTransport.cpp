@@ -27,6 +27,20 @@ bool initHidapi()
     return ok;
 }
 
+// The device's serial number string, kept to printable ASCII (it names a
+// folder); empty when the device has none.
+std::string readSerial(hid_device* dev)
+{
+    wchar_t text[128] = {};
+    if (hid_get_serial_number_string(dev, text, 127) != 0)
+        return {};
+    std::string out;
+    for (const wchar_t* p = text; *p; ++p)
+        if ((*p >= L'0' && *p <= L'9') || (*p >= L'A' && *p <= L'Z') || (*p >= L'a' && *p <= L'z') || *p == L'-' || *p == L'_')
+            out += static_cast<char>(*p);
+    return out;
+}
+
 std::vector<uint8_t> readFileBytes(const std::string& path)
 {
     std::vector<uint8_t> bytes;
@@ -136,6 +150,7 @@ bool HidapiTransport::open(uint16_t& productId)
         m_device = dev;
         m_path = candidate;
         m_opened = readNode(candidate);
+        m_serial = readSerial(dev);
         m_open = true;
         productId = pid;
         return true;
@@ -162,6 +177,7 @@ bool HidapiTransport::openNodeLocked(const std::string& path, uint16_t& productI
     m_device = dev;
     m_path = node;
     m_opened = identity;
+    m_serial = readSerial(dev);
     m_open = true;
     productId = identity.productId;
     return true;
@@ -263,6 +279,7 @@ void HidapiTransport::closeLocked()
     m_device = nullptr;
     m_path.clear();
     m_opened = {};
+    m_serial.clear();
     m_open = false;
 }
 
@@ -275,6 +292,12 @@ std::string HidapiTransport::path() const
 {
     const std::lock_guard lock(m_mutex);
     return m_path;
+}
+
+std::string HidapiTransport::serialNumber() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_serial;
 }
 
 } // namespace tovrin::device

@@ -47,6 +47,8 @@ public:
     // Node path of the open device ("/dev/hidraw3"); empty when closed.
     std::string path() const;
 
+    std::string serialNumber() const override;
+
     // Every collection hidapi lists for the frame's vendor ID, as entries for
     // the decisions of HidIdentity.h. Empty when hidapi cannot start.
     static std::vector<HidEntry> enumerateFrameEntries();
@@ -66,6 +68,7 @@ private:
     hid_device_* m_device = nullptr;
     std::string m_path;
     HidNodeIdentity m_opened;       // the node as it was when opened
+    std::string m_serial;           // read once when opened
     std::atomic<bool> m_open{false};
 };
 

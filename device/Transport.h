@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace tovrin::device {
 
@@ -93,6 +94,10 @@ public:
     virtual void close() = 0;
 
     virtual bool isOpen() const = 0;
+
+    // The USB serial number of the open device (empty when closed or when the
+    // device has none).
+    virtual std::string serialNumber() const { return {}; }
 };
 
 } // namespace tovrin::device

@@ -1,5 +1,6 @@
 #include "RecordJournal.h"
 
+#include "device/HidLink.h"
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
 #include "shell/Folders.h"
@@ -13,13 +14,20 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <initializer_list>
+#include <memory>
 #include <mutex>
+#include <string>
 
 namespace tovrin::records {
 
 namespace {
 
 constexpr uint32_t kDeviceInfoMagic = 0x44455649;  // "IVED" in byte order
+constexpr uint32_t kSettingsMagic = 0x54534554;    // "TEST"
+constexpr uint32_t kSettingsSize = 15;
+constexpr uint32_t kDeviceInfoSize = 120;
+constexpr uint32_t kKeyCodesSize = 2 + 2 * 255;  // count, 0, then up to 255 codes
 constexpr const char* kTimeFormat = "yyyyMMdd-HHmmss-zzz";
 
 uint32_t word(const uint8_t* p)
@@ -33,7 +41,7 @@ device::Unit toUnit(UnitId u) { return u == UnitId::Slave ? device::Unit::Slave 
 // The frame each record's last save went to: the entry is closed there
 // without asking the frame again once its new record is in.
 std::mutex g_frameMutex;
-QString g_savedTo[2][3];
+QString g_savedTo[2][6];
 
 QString& savedTo(UnitId unit, RecordKind kind)
 {
@@ -44,7 +52,13 @@ const RecordPlace kPlaces[] = {
     {device::flash::kCalibrationRecord, static_cast<uint32_t>(kCalInfoSize), kSensorInfoFlag, 43, "calibration"},
     {device::flash::kScreenRecord, static_cast<uint32_t>(kScreenRecordSize), kScreenInfoFlag, 9, "screen"},
     {device::flash::kVersionRecord, static_cast<uint32_t>(kVersionRecordSize), 0, 0, "version"},
+    {device::flash::kLevelingSettings, kSettingsSize, kSettingsMagic, 0, "settings"},
+    {device::flash::kShortcutKeys, kKeyCodesSize, 0, 0, "keys", 2},
+    {device::flash::kDeviceInfo, kDeviceInfoSize, kDeviceInfoMagic, 0, "devinfo"},
 };
+
+constexpr RecordKind kAllKinds[] = {RecordKind::Calibration, RecordKind::Screen,   RecordKind::Version,
+                                    RecordKind::Settings,    RecordKind::KeyCodes, RecordKind::DeviceInfo};
 
 QString entryPrefix(UnitId unit, RecordKind kind)
 {
@@ -80,7 +94,8 @@ void prune(const QString& frameFolder, UnitId unit, RecordKind kind)
 
 std::optional<JournalEntry> readEntry(const QString& path)
 {
-    static const QRegularExpression name(QStringLiteral("^(master|slave)-(calibration|screen|version)-(\\d{8}-\\d{6}-\\d{3})\\.bin$"));
+    static const QRegularExpression name(
+        QStringLiteral("^(master|slave)-(calibration|screen|version|settings|keys|devinfo)-(\\d{8}-\\d{6}-\\d{3})\\.bin$"));
     const QFileInfo info(path);
     const QRegularExpressionMatch m = name.match(info.fileName());
     if (!m.hasMatch())
@@ -90,9 +105,9 @@ std::optional<JournalEntry> readEntry(const QString& path)
     e.frame = info.dir().dirName();
     e.unit = m.captured(1) == QLatin1String("slave") ? UnitId::Slave : UnitId::Master;
     const QString kind = m.captured(2);
-    e.kind = kind == QLatin1String("calibration") ? RecordKind::Calibration
-             : kind == QLatin1String("screen")    ? RecordKind::Screen
-                                                  : RecordKind::Version;
+    for (RecordKind k : kAllKinds)
+        if (kind == QLatin1String(placeOf(k).name))
+            e.kind = k;
     e.time = QDateTime::fromString(m.captured(3), QString::fromLatin1(kTimeFormat));
     e.open = QFile::exists(openMarker(path));
     QFile f(path);
@@ -103,18 +118,50 @@ std::optional<JournalEntry> readEntry(const QString& path)
     return e;
 }
 
+QString frameNameFrom(std::initializer_list<device::Unit> units)
+{
+    for (device::Unit unit : units) {
+        uint8_t head[8] = {};
+        if (device::ReadToBuffer(device::flashAddress(unit, device::flash::kDeviceInfo), 8, head)
+            && word(head) == kDeviceInfoMagic)
+            return QStringLiteral("id-") + QStringLiteral("%1").arg(word(head + 4), 8, 16, QLatin1Char('0')).toUpper();
+    }
+    // A frame without its device information is known by its USB serial
+    // number (printable letters and digits only: it names a folder).
+    if (const std::shared_ptr<device::Transport> transport = device::currentTransport()) {
+        const std::string serial = transport->serialNumber();
+        if (!serial.empty())
+            return QStringLiteral("usb-") + QString::fromStdString(serial);
+    }
+    return QStringLiteral("unknown");
+}
+
 } // namespace
 
 const RecordPlace& placeOf(RecordKind kind) { return kPlaces[static_cast<int>(kind)]; }
 
 const char* unitText(UnitId unit) { return unit == UnitId::Slave ? "slave" : "master"; }
 
-bool JournalEntry::valid() const
+QString journalFrameName()
+{
+    // The Master's device information, else the Slave's (a write of the
+    // device information cut short leaves one of them readable).
+    return frameNameFrom({device::Unit::Master, device::Unit::Slave});
+}
+
+bool recordBytesValid(RecordKind kind, std::span<const uint8_t> bytes)
 {
     const RecordPlace& place = placeOf(kind);
-    if (bytes.size() != place.size)
+    if (bytes.size() < place.headSize)
         return false;
+    if (kind == RecordKind::KeyCodes)
+        return bytes[0] != 0xFF && bytes[1] == 0 && bytes.size() >= 2u + 2u * bytes[0];
     return place.validityWord == 0 || word(bytes.data()) == place.validityWord;
+}
+
+bool JournalEntry::valid() const
+{
+    return bytes.size() == placeOf(kind).size && recordBytesValid(kind, bytes);
 }
 
 QString journalFolder()
@@ -124,18 +171,15 @@ QString journalFolder()
     return QDir(shell::dataPath(QStringLiteral("records"))).absolutePath();
 }
 
-QString journalFrameName()
-{
-    uint8_t head[8] = {};
-    if (device::ReadToBuffer(device::flashAddress(device::Unit::Master, device::flash::kDeviceInfo), 8, head)
-        && word(head) == kDeviceInfoMagic)
-        return QStringLiteral("id-") + QStringLiteral("%1").arg(word(head + 4), 8, 16, QLatin1Char('0')).toUpper();
-    return QStringLiteral("unknown");
-}
+// The frame's name from the device information of the units in `units`.
 
 bool journalBeforeErase(UnitId unit, RecordKind kind)
 {
-    const QString frame = journalFrameName();
+    // A unit's device information is kept under the name the frame shows
+    // when that very record is lost: the other unit's.
+    const QString frame = kind == RecordKind::DeviceInfo ? frameNameFrom({toUnit(unit) == device::Unit::Master ? device::Unit::Slave
+                                                                                                            : device::Unit::Master})
+                                                         : journalFrameName();
     const QString folder = journalFolder() + QLatin1Char('/') + frame;
     {
         std::lock_guard lock(g_frameMutex);
@@ -229,15 +273,22 @@ std::vector<RecordState> checkRecords(std::optional<UnitId> only)
     for (UnitId unit : {UnitId::Master, UnitId::Slave}) {
         if (only && *only != unit)
             continue;
-        for (RecordKind kind : {RecordKind::Calibration, RecordKind::Screen}) {
+        for (RecordKind kind : kAllKinds) {
+            if (kind == RecordKind::Version)
+                continue;
             RecordState s;
             s.unit = unit;
             s.kind = kind;
-            const RecordPlace& place = placeOf(kind);
-            uint8_t head[4] = {};
-            s.read = device::ReadToBuffer(device::flashAddress(toUnit(unit), place.offset), 4, head);
-            s.valid = s.read && word(head) == place.validityWord;
             s.unfinished = unfinishedWrite(frame, unit, kind);
+            // Records beyond the two every frame holds (an older frame has no
+            // leveling settings, the key codes may never have been written)
+            // are looked at only when a write of theirs was cut short.
+            if (kind != RecordKind::Calibration && kind != RecordKind::Screen && !s.unfinished)
+                continue;
+            const RecordPlace& place = placeOf(kind);
+            std::vector<uint8_t> bytes(place.size);
+            s.read = device::ReadToBuffer(device::flashAddress(toUnit(unit), place.offset), static_cast<int>(place.size), bytes);
+            s.valid = s.read && recordBytesValid(kind, bytes);
             out.push_back(std::move(s));
         }
     }
@@ -271,13 +322,44 @@ std::vector<JournalEntry> restorePlan(const std::vector<RecordState>& states)
     return plan;
 }
 
+bool writeWholeRecord(UnitId unit, RecordKind kind, std::span<const uint8_t> bytes)
+{
+    const RecordPlace& place = placeOf(kind);
+    if (bytes.size() < place.headSize)
+        return false;
+    // The key codes end with the last code: what lies behind it stays erased.
+    if (kind == RecordKind::KeyCodes && bytes[0] != 0xFF)
+        bytes = bytes.first(std::min<size_t>(bytes.size(), 2u + 2u * bytes[0]));
+    const uint32_t base = device::flashAddress(toUnit(unit), place.offset);
+    const std::span<const uint8_t> rest = bytes.subspan(place.headSize);
+    if (!rest.empty()) {
+        if (!device::WriteFromBuffer(base + place.headSize, rest))
+            return false;
+        std::vector<uint8_t> back(rest.size());
+        if (!device::ReadToBuffer(base + place.headSize, static_cast<int>(back.size()), back)
+            || !std::equal(back.begin(), back.end(), rest.begin()))
+            return false;
+    }
+    const std::span<const uint8_t> head = bytes.first(place.headSize);
+    std::vector<uint8_t> back(head.size());
+    if (!device::WriteFromBuffer(base, head) || !device::ReadToBuffer(base, static_cast<int>(back.size()), back)
+        || !std::equal(back.begin(), back.end(), head.begin()))
+        return false;
+    journalWritten(unit, kind);
+    return true;
+}
+
 bool restoreEntry(const JournalEntry& entry)
 {
     if (!entry.valid() || entry.kind == RecordKind::Version)
         return false;
     shell::LogF("journal: restoring the %s %s record of %s\n", unitText(entry.unit), placeOf(entry.kind).name,
                 entry.time.toString(QString::fromLatin1(kTimeFormat)).toLatin1().constData());
-    return eraseRecord(entry.unit, entry.kind) && writeRecordBytes(entry.unit, entry.kind, entry.bytes);
+    if (!eraseRecord(entry.unit, entry.kind))
+        return false;
+    if (placeOf(entry.kind).pieces == 0)
+        return writeWholeRecord(entry.unit, entry.kind, entry.bytes);
+    return writeRecordBytes(entry.unit, entry.kind, entry.bytes);
 }
 
 } // namespace tovrin::records

@@ -1,8 +1,10 @@
 #pragma once
 // A host-side copy of every record the tool replaces in a unit's flash.
 //
-// The record writes of this library (and the update's image information)
-// save the record they are about to replace before its sector is erased,
+// Every record write of the tool (calibration and screen records here, the
+// update's image information, the leveling settings, the key codes and the
+// device information in their own libraries) saves the record it is about to
+// replace before its sector is erased,
 // as an open entry, and close the entry once the new record is in flash,
 // read back and made valid. A pull in between leaves the unit's record
 // invalid and the entry open: the record that was there before can be
@@ -16,8 +18,9 @@
 //   records/<frame>/<unit>-<record>-<time>.open   while its replacement is unfinished
 //
 // <frame> is "id-XXXXXXXX" from the Master's device information when it is
-// valid, else "unknown"; <unit> "master" or "slave"; <record>
-// "calibration", "screen" or "version"; <time> yyyyMMdd-HHmmss-zzz (local).
+// valid, else "usb-<serial>" from the USB serial number, else "unknown";
+// <unit> "master" or "slave"; <record> "calibration", "screen", "version",
+// "settings", "keys" or "devinfo"; <time> yyyyMMdd-HHmmss-zzz (local).
 // Ten entries are kept per frame, unit and record.
 //
 // A write whose entry is still open (its earlier attempt never finished)
@@ -36,7 +39,7 @@
 
 namespace tovrin::records {
 
-enum class RecordKind { Calibration, Screen, Version };
+enum class RecordKind { Calibration, Screen, Version, Settings, KeyCodes, DeviceInfo };
 
 struct RecordPlace {
     uint32_t offset = 0;
@@ -44,6 +47,7 @@ struct RecordPlace {
     uint32_t validityWord = 0;  // 0: the record has none
     uint32_t pieces = 0;        // 32-byte pieces of a piecewise write (zero-filled past the record)
     const char* name = "";
+    uint32_t headSize = 4;      // bytes written last, after the rest read back
 };
 const RecordPlace& placeOf(RecordKind kind);
 const char* unitText(UnitId unit);  // "master", "slave"
@@ -68,6 +72,11 @@ QString journalFolder();
 
 // The frame's name in the journal; reads the Master's device information.
 QString journalFrameName();
+
+// Whether a record's bytes (as saved or as read) make a valid record of its
+// kind: its validity word, or for the key codes a count byte with a zero
+// beside it.
+bool recordBytesValid(RecordKind kind, std::span<const uint8_t> bytes);
 
 // Hooks of the record writes. Before the erase: keeps what the unit holds
 // (false only when it could not be read: then nothing may be erased).
@@ -112,6 +121,13 @@ bool writeRecordBytes(UnitId unit, RecordKind kind, std::span<const uint8_t> byt
 // two units then go back to one calibration together, never one unit with
 // the new calibration and the other with the old.
 std::vector<JournalEntry> restorePlan(const std::vector<RecordState>& states);
+
+// The records written by other libraries (settings, key codes, device
+// information): the journal's copy is made before the erase and closed once
+// the new record read back (journalBeforeErase / journalWritten); a restore
+// writes them back as they were saved: all but the head, read-back, then the
+// head (the validity word, or the key codes' count) last.
+bool writeWholeRecord(UnitId unit, RecordKind kind, std::span<const uint8_t> bytes);
 
 // Writes an entry's record back: erase, pieces, read-back, validity word
 // last, itself journalled. True when it read back whole.

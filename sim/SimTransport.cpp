@@ -73,4 +73,9 @@ std::shared_ptr<device::Transport> makeSimTransport(std::shared_ptr<SimulatedFra
     return std::make_shared<SimTransport>(std::move(frame));
 }
 
+std::string SimTransport::serialNumber() const
+{
+    return isOpen() ? frame_->serialNumber() : std::string{};
+}
+
 } // namespace tovrin::sim

@@ -25,6 +25,7 @@ public:
     bool getFeature(uint8_t* buffer) override;
     void close() override;
     bool isOpen() const override;
+    std::string serialNumber() const override;
 
     const std::shared_ptr<SimulatedFrame>& frame() const { return frame_; }
 

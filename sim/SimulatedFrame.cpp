@@ -100,6 +100,18 @@ void SimulatedFrame::setApplicationProductId(uint16_t pid)
     core_->usb.applicationPid = pid;
 }
 
+void SimulatedFrame::setSerialNumber(std::string serial)
+{
+    Lock lock(core_->mutex);
+    core_->usb.serial = std::move(serial);
+}
+
+std::string SimulatedFrame::serialNumber() const
+{
+    Lock lock(core_->mutex);
+    return core_->usb.serial;
+}
+
 uint16_t SimulatedFrame::productId() const
 {
     Lock lock(core_->mutex);

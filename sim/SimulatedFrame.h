@@ -75,6 +75,9 @@ public:
     void setVendorCollectionPresent(bool present);
     // Product ID shown while the application runs (0x0055, 0x0066, 0x4B55, 0x4B66).
     void setApplicationProductId(uint16_t pid);
+    // The USB serial number string the frame reports (empty: none).
+    void setSerialNumber(std::string serial);
+    std::string serialNumber() const;
     // Product ID currently shown (0x0042 while the boot loader runs).
     uint16_t productId() const;
     bool inBootLoader() const;

@@ -37,6 +37,7 @@ public:
     bool plugged = true;
     bool vendorCollection = true;
     uint16_t applicationPid = 0x0055;
+    std::string serial;  // the USB serial number string; none by default
     uint64_t epoch = 1;  // handles opened in an older epoch are dead
     std::chrono::milliseconds reenumerationDelay{0};
     Clock::time_point visibleFrom{};

@@ -11,12 +11,14 @@
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
+#include "records/RecordJournal.h"
 #include "shell/AppContext.h"
 #include "shell/Language.h"
 #include "shell/Log.h"
 #include "widgets/Button.h"
 #include "widgets/Fonts.h"
 #include "widgets/FullScreen.h"
+#include "widgets/MyMessageBox.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -29,6 +31,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace tovrin::windows {
 
@@ -59,6 +63,7 @@ constexpr int SixteenPoint = 114;
 constexpr int FourPoint = 115;
 constexpr int FirmwareMismatch = 137;
 constexpr int EquipmentAnomalies = 142;
+constexpr int Warning = 117, Restore = 153, Keep = 154, RestoreQuestion = 155;
 } // namespace msg
 
 constexpr int kEnvironmentWaitMs = 100;
@@ -215,6 +220,7 @@ void TovrinUser::recvShowData(int code)
         case device::kStatusReady:
         case device::kStatusHardwareFault:
         case device::kStatusNotCalibrated:
+            m_offerRestore = result == device::kStatusNotCalibrated;
             startWithFrame();
             return;
         case device::kStatusNoLink:
@@ -275,6 +281,9 @@ void TovrinUser::startWithFrame()
         }
     }
 
+    if (std::exchange(m_offerRestore, false))
+        offerRestore();
+
     // The 16/4-point choice is kept in the Slave's screen record.
     records::ScreenRecord record;
     FourCalib_en = records::readScreenRecord(record) && record.isValid() && record.FourCalib_en == 1 ? 1 : 0;
@@ -285,6 +294,25 @@ void TovrinUser::startWithFrame()
         m_versionLabel->setText(kVersionPrefix);
 
     startCalibrationRun();
+}
+
+void TovrinUser::offerRestore()
+{
+    // Only an unfinished write in the journal is worth asking the frame about.
+    if (!records::journalHasOpenEntries())
+        return;
+    const std::vector<records::JournalEntry> plan = records::restorePlan(records::checkRecords());
+    if (plan.empty())
+        return;
+    widgets::MyMessageBox::setAnswer(widgets::MyMessageBox::AnswerCancel);
+    widgets::MyMessageBox ask(this, context().text(msg::Warning), context().text(msg::RestoreQuestion), 1, 2,
+                              context().text(msg::Restore), context().text(msg::Keep));
+    if (widgets::MyMessageBox::answer() != widgets::MyMessageBox::AnswerOk)
+        return;
+    bool restored = true;
+    for (const records::JournalEntry& e : plan)
+        restored = records::restoreEntry(e) && restored;
+    shell::LogF("journal: %s\n", restored ? "the replaced records were restored" : "a restore failed");
 }
 
 void TovrinUser::startCalibrationRun()

@@ -64,6 +64,8 @@ private:
     void showStatus(int messageId, const QString& text = {});
     void setButtonsEnabled(bool enabled);
     void startWithFrame();
+    // After a save cut short: restore the records it replaced, or keep.
+    void offerRestore();
     void startCalibrationRun();
     void startRunOfMode();
     void finishRun(int messageId, const QString& text = {});
@@ -87,6 +89,7 @@ private:
 
     int m_statusId = -1;
     bool m_connected = false;
+    bool m_offerRestore = false;  // the frame reported itself not calibrated
     bool m_calibrating = false;  // a run is shown (targets painted)
     bool m_saving = false;
     bool m_closeAfterSave = false;  // an exit asked for during the save

@@ -2,6 +2,7 @@
 
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
+#include "records/RecordJournal.h"
 #include "shell/CommentIniWriter.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
@@ -38,7 +39,8 @@ bool writeUnit(Unit unit, const DeviceInfo& info, uint32_t& previousId, QString&
     }
     previousId = current.info ? current.info->deviceId : 0;
     const uint32_t sector = device::flashAddress(unit, kRecordOffset);
-    if (!device::EraseBlock(sector)) {
+    const records::UnitId id = unit == Unit::Master ? records::UnitId::Master : records::UnitId::Slave;
+    if (!records::journalBeforeErase(id, records::RecordKind::DeviceInfo) || !device::EraseBlock(sector)) {
         failure = writeFailure(unit, "Erase");
         return false;
     }
@@ -55,6 +57,9 @@ bool writeUnit(Unit unit, const DeviceInfo& info, uint32_t& previousId, QString&
         failure = QStringLiteral("Write %1 failed (Write %1 head)!\n").arg(QLatin1String(nameOf(unit)));
         return false;
     }
+    std::array<uint8_t, kRecordSize> back{};
+    if (device::ReadToBuffer(sector, static_cast<int>(back.size()), back) && back == record)
+        records::journalWritten(id, records::RecordKind::DeviceInfo);
     return true;
 }
 

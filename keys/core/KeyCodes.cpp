@@ -1,6 +1,7 @@
 #include "keys/core/KeyCodes.h"
 
 #include "device/UnitOps.h"
+#include "records/RecordJournal.h"
 #include "shell/Log.h"
 #include "shell/Settings.h"
 
@@ -98,7 +99,8 @@ bool writeKeyCodeBlock(const std::vector<uint8_t>& block)
 {
     if (block.size() < kKeyCodeHeader || block.size() > device::kSharedBufferSize)
         return false;
-    if (!device::EraseBlock(kKeyCodeBlockAddress))
+    if (!records::journalBeforeErase(records::UnitId::Master, records::RecordKind::KeyCodes)
+        || !device::EraseBlock(kKeyCodeBlockAddress))
         return false;
     // The codes first, the header (count, 0) last in a report of its own:
     // until it is there the block reads FF FF, which the frame takes as no
@@ -117,6 +119,7 @@ bool writeKeyCodeBlock(const std::vector<uint8_t>& block)
                     static_cast<int>(block.size()));
         return false;
     }
+    records::journalWritten(records::UnitId::Master, records::RecordKind::KeyCodes);
     return true;
 }
 

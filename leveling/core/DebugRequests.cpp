@@ -7,6 +7,7 @@
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
 #include "records/CalibrationRecord.h"
+#include "records/RecordJournal.h"
 #include "shell/Log.h"
 
 #include <algorithm>
@@ -181,10 +182,14 @@ QString flashWriteSettings(int unit, const PanelSettings& panel)
     record.autoUpdateBk = panel.autoUpdateBk ? 1 : 0;
     record.autoImageEval = panel.autoImageEval ? 1 : 0;
     record.autoStartLine = panel.autoStartLine ? 1 : 0;
-    if (!device::EraseBlock(settingsAddress(unit)))
+    const records::UnitId id = unit ? records::UnitId::Slave : records::UnitId::Master;
+    if (!records::journalBeforeErase(id, records::RecordKind::Settings) || !device::EraseBlock(settingsAddress(unit)))
         return QStringLiteral("Flash Erase Error!");
     if (!device::WriteFromBuffer(settingsAddress(unit), record.encode()))
         return QStringLiteral("Flash Write Error!");
+    LevelingSettingsRecord::Bytes back{};
+    if (device::ReadToBuffer(settingsAddress(unit), kLevelingSettingsSize, back) && back == record.encode())
+        records::journalWritten(id, records::RecordKind::Settings);
     return {};
 }
 

@@ -4,6 +4,7 @@
 
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
+#include "records/RecordJournal.h"
 #include "shell/Log.h"
 #include "shell/Settings.h"
 
@@ -64,11 +65,16 @@ bool isErased(std::span<const uint8_t> bytes)
     return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; });
 }
 
+UnitId unitId(int unit) { return unit ? UnitId::Slave : UnitId::Master; }
+
 bool restoreSettings(int unit, const LevelingSettingsRecord::Bytes& old)
 {
-    if (!device::EraseBlock(settingsAddress(unit)))
+    if (!records::journalBeforeErase(unitId(unit), records::RecordKind::Settings) || !device::EraseBlock(settingsAddress(unit)))
         return false;
-    return isErased(old) || device::WriteFromBuffer(settingsAddress(unit), old);
+    if (!isErased(old) && !device::WriteFromBuffer(settingsAddress(unit), old))
+        return false;
+    records::journalWritten(unitId(unit), records::RecordKind::Settings);
+    return true;
 }
 
 bool restoreScreen(int unit, const ScreenRecord::Bytes& old)
@@ -171,13 +177,15 @@ SaveResult saveLeveling(bool extended, bool adjustDebug)
             for (int unit : {0, 1}) {
                 const auto old = unit ? oldSlave : oldMaster;
                 journal.add([unit, old] { return restoreSettings(unit, old); });
-                if (!device::EraseBlock(settingsAddress(unit)) || !device::WriteFromBuffer(settingsAddress(unit), bytes))
+                if (!records::journalBeforeErase(unitId(unit), records::RecordKind::Settings)
+                    || !device::EraseBlock(settingsAddress(unit)) || !device::WriteFromBuffer(settingsAddress(unit), bytes))
                     return fail(Step::WriteSettings, journal);
             }
             for (int unit : {0, 1}) {
                 LevelingSettingsRecord::Bytes back{};
                 if (!device::ReadToBuffer(settingsAddress(unit), kLevelingSettingsSize, back) || back != bytes)
                     return fail(Step::WriteSettings, journal);
+                records::journalWritten(unitId(unit), records::RecordKind::Settings);
             }
         }
     }

@@ -2,6 +2,7 @@
 
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
+#include "records/RecordJournal.h"
 #include "shell/Log.h"
 
 #include <algorithm>
@@ -54,7 +55,8 @@ ThresholdWrite writeFingerThreshold(uint8_t threshold)
     for (Unit unit : {Unit::Master, Unit::Slave}) {
         const char* name = unit == Unit::Master ? "Master" : "Slave";
         const uint32_t address = device::flashAddress(unit, kLevelingRecordOffset);
-        if (!device::EraseBlock(address)) {
+        const records::UnitId id = unit == Unit::Master ? records::UnitId::Master : records::UnitId::Slave;
+        if (!records::journalBeforeErase(id, records::RecordKind::Settings) || !device::EraseBlock(address)) {
             result.label = QStringLiteral("%1 Flash Erase Error!").arg(QLatin1String(name));
             return result;
         }
@@ -62,6 +64,9 @@ ThresholdWrite writeFingerThreshold(uint8_t threshold)
             result.label = QStringLiteral("%1 Flash Write Error!").arg(QLatin1String(name));
             return result;
         }
+        LevelingRecord back{};
+        if (device::ReadToBuffer(address, static_cast<int>(back.size()), back) && back == record)
+            records::journalWritten(id, records::RecordKind::Settings);
         (unit == Unit::Master ? result.masterWritten : result.slaveWritten) = true;
     }
     shell::LogF("Finger into threshold 0x%02x written to both units\n", threshold);

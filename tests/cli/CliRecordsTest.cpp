@@ -88,4 +88,61 @@ TEST_F(CliRecords, APulledSaveIsFoundAndRestored)
     EXPECT_TRUE(cli({"settings"}).out.contains("  screen size class: 5\n"));
 }
 
+// Every job that writes a record keeps the record it replaces: pulled out
+// as the head of the new record goes out, the frame is given its old
+// record back by "records restore", and the job then runs clean.
+struct JournalledJob {
+    const char* name;
+    QStringList arguments;
+    const char* scene;
+    uint32_t offset;     // the Master record whose head is the pull point
+    const char* record;  // as "records check" names it
+};
+
+void PrintTo(const JournalledJob& job, std::ostream* os) { *os << job.name; }
+
+class CliRecordsOfEveryJob : public CliRecords, public ::testing::WithParamInterface<JournalledJob> {};
+
+TEST_P(CliRecordsOfEveryJob, APullAtTheRecordsHeadIsRestored)
+{
+    const JournalledJob& job = GetParam();
+    extraEnvironment.insert("TOVRIN_SIM_SCENE", job.scene);
+    for (const auto& [name, text] : {std::pair{"Tovrin.ini", "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n"},
+                                     std::pair{"Tovrin_Key.ini", "[Key_Value]\nKeyCnt=2\nKey_1=0x1b\nKey_2=70\n"}}) {
+        QFile f(home.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    // Two clean runs, the second traced: it starts from the state the pulled
+    // run starts from, so its reports are the pulled run's.
+    ASSERT_EQ(cli(job.arguments, "ideal-calibration").exitCode, 0);
+    extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
+    ASSERT_EQ(cli(job.arguments, "ideal-calibration").exitCode, 0);
+    extraEnvironment.remove("TOVRIN_TRACE");
+    const int head = lastMasterFlashWrite(home.filePath("trace.txt"), job.offset);
+    ASSERT_GT(head, 0);
+
+    EXPECT_NE(cli(job.arguments, QStringLiteral("ideal-calibration,vanish-at=%1").arg(head)).exitCode, 0);
+    const CliRun check = cli({"records", "check"});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_TRUE(check.out.contains(QStringLiteral("master %1: invalid, restorable from ").arg(QLatin1String(job.record))))
+        << check.out.toStdString();
+
+    const CliRun restore = cli({"records", "restore"});
+    EXPECT_EQ(restore.exitCode, 0) << restore.out.toStdString() << restore.err.toStdString();
+    EXPECT_TRUE(restore.out.contains(QStringLiteral("restored master %1 from ").arg(QLatin1String(job.record))));
+    EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
+    EXPECT_EQ(cli(job.arguments, "ideal-calibration").exitCode, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, CliRecordsOfEveryJob,
+    ::testing::Values(JournalledJob{"devinfo",
+                                    {"devinfo", "write", "DeviceID=0x1001", "InfoVersion=1", "FactoryName=Works",
+                                     "ManufDate=20260307", "EncrypWord=0", "SupportFeature=0xf"},
+                                    "ordinary", 0x1F000, "devinfo"},
+                      JournalledJob{"keys", {"keys", "calibrate"}, "ordinary", 0x19000, "keys"},
+                      JournalledJob{"level", {"level"}, "extended", 0x1A000, "settings"}),
+    [](const ::testing::TestParamInfo<JournalledJob>& row) { return std::string(row.param.name); });
+
 } // namespace

@@ -293,14 +293,15 @@ TEST_P(WriteColumnFailure, LeavesTheOldRecordsAndColumns)
 INSTANTIATE_TEST_SUITE_P(
     Steps, WriteColumnFailure,
     // Before a unit's read-back: its read, the journal's copy of the record
-    // (and, on the Master, of the device information's head) and the
-    // write's read of its pieces.
+    // (and, for each unit's copy, the device information's head of the
+    // Master and, that being blank here, of the Slave: the frame's name) and
+    // the write's read of its pieces.
     ::testing::Values(ColumnFailureRow{"MasterErase", 13, 0, 0, 0, "Write M failed:Erase!"},
                       ColumnFailureRow{"MasterWrite", 9, 0, 0, 3, "Write M failed:Write!"},
                       ColumnFailureRow{"MasterReadBack", 10, 2, 1, 1, "Write M failed:Read_temp!"},
-                      ColumnFailureRow{"SlaveRead", 29, 0, 0, 0, "Write S failed:Read!"},
+                      ColumnFailureRow{"SlaveRead", 29, 0, 0, 1, "Write S failed:Read!"},
                       ColumnFailureRow{"SlaveWrite", 28, 0, 0, 0, "Write S failed:Write!"},
-                      ColumnFailureRow{"SlaveReadBack", 29, 2, 1, 0, "Write S failed:Read_temp!"}),
+                      ColumnFailureRow{"SlaveReadBack", 29, 2, 1, 2, "Write S failed:Read_temp!"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Panel, WriteColumnRefusesColumnsOutsideTheSensor)

@@ -2,6 +2,7 @@
 // hand-built arrays at the documented offsets, the torn-write-safe save on
 // the simulated frame, acceptance and widening rules.
 #include "records/CalibrationRecord.h"
+#include "records/RecordJournal.h"
 
 #include "device/Command.h"
 #include "device/HidLink.h"
@@ -209,6 +210,18 @@ protected:
         return eraseCalibrationRecord(unit) && writeCalibrationRecord(unit, r);
     }
 };
+
+TEST_F(RecordFlash, TheJournalNamesTheFrameByItsDeviceInformationElseItsUsbSerial)
+{
+    EXPECT_EQ(journalFrameName(), QStringLiteral("unknown"));
+    frame->setSerialNumber("FT0042");
+    EXPECT_EQ(journalFrameName(), QStringLiteral("usb-FT0042"));
+    // A write of the device information cut short on the Master leaves the
+    // Slave's: the frame keeps its name.
+    const uint8_t info[8] = {0x49, 0x56, 0x45, 0x44, 0x78, 0x56, 0x34, 0x12};
+    frame->setFlash(sim::Unit::Slave, 0x1F000, info);
+    EXPECT_EQ(journalFrameName(), QStringLiteral("id-12345678"));
+}
 
 TEST_F(RecordFlash, SaveAndReadBackBothUnits)
 {

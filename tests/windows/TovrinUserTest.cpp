@@ -6,12 +6,15 @@
 #include "WindowTestSupport.h"
 
 #include "calibration/run/RunState.h"
+#include "records/CalibrationRecord.h"
+#include "records/RecordJournal.h"
 #include "shell/CommentIniWriter.h"
 #include "sim/FaultPlan.h"
 #include "sim/Fingers.h"
 #include "widgets/Button.h"
 #include "windows/TovrinUser.h"
 
+#include <QDir>
 #include <QtTest>
 
 using tovrin::widgets::Button;
@@ -19,6 +22,7 @@ using tovrin::widgets::MyMessageBox;
 using tovrin::windows::TovrinUser;
 using namespace tovrin::windows::test;
 namespace sim = tovrin::sim;
+namespace device = tovrin::device;
 
 namespace {
 
@@ -64,6 +68,7 @@ private slots:
     void aRefusedHandBackIsNotOverwrittenByTheOutcome();
     void exitDuringTheSaveWaitsAndShowsWhatWasStored();
     void modeButtonRestartsTheRunInFourPoints();
+    void anUnfinishedWriteIsRestoredBeforeTheRun();
 };
 
 void TovrinUserTest::readyFramePreparedForCalibration()
@@ -328,6 +333,28 @@ void TovrinUserTest::modeButtonRestartsTheRunInFourPoints()
                             kDeviceTimeoutMs));
     QCOMPARE(tovrin::calib::runState().points.load(), 4);
     QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("16 point"));
+}
+
+void TovrinUserTest::anUnfinishedWriteIsRestoredBeforeTheRun()
+{
+    namespace records = tovrin::records;
+    QDir(records::journalFolder()).removeRecursively();
+    const auto before = m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, records::kCalInfoSize);
+    // A save that erased the Slave's record and went no further.
+    uint16_t pid = 0;
+    QVERIFY(device::OpenHidDevice(pid));
+    device::g_bDevExist = 1;
+    QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+    QVERIFY(records::eraseCalibrationRecord(records::UnitId::Slave));
+    QVERIFY(!m_frame->calibrationRecordValid(sim::Unit::Slave));
+
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
+    TovrinUser w;
+    QVERIFY(waitForStatus(w, 69));  // the run starts after the restore
+    QCOMPARE(MyMessageBox::shownBoxes().size(), 1);
+    QCOMPARE(MyMessageBox::shownBoxes().first().labels, (QStringList{"Restore", "Keep"}));
+    QCOMPARE(m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, records::kCalInfoSize), before);
+    QVERIFY(!records::journalHasOpenEntries());
 }
 
 QTEST_MAIN(TovrinUserTest)
