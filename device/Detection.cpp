@@ -221,28 +221,20 @@ void DetectionMachine::retestHungFrame()
 }
 
 DetectionThread::DetectionThread(DetectionMachine::Variant variant, QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
     , m_variant(variant)
 {
 }
 
-DetectionThread::~DetectionThread()
-{
-    requestStop();
-    wait();
-    // wait() orders the thread's end before this, with a lock a race checker
-    // cannot see; the flag says the same in a way it can.
-    (void)m_ended.load(std::memory_order_acquire);
-}
+DetectionThread::~DetectionThread() { stopAndWait(); }
 
-void DetectionThread::run()
+void DetectionThread::work()
 {
     DetectionMachine machine(
-        m_variant, [this](int code) { Q_EMIT sendShowData(code); }, &m_stop);
-    while (!m_stop.load())
+        m_variant, [this](int code) { Q_EMIT sendShowData(code); }, stopFlag());
+    while (!stopRequested())
         machine.step();
     DeviceCheckState = kStateOpen;
-    m_ended.store(true, std::memory_order_release);
 }
 
 } // namespace tovrin::device

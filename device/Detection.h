@@ -13,7 +13,7 @@
 //   14 a frame in its boot loader was opened
 //   15 no frame, or a device that is not the frame
 
-#include <QThread>
+#include "jobs/Worker.h"
 
 #include <atomic>
 #include <cstdint>
@@ -71,27 +71,21 @@ private:
     int m_bootLoaderSightings = 0;  // state 4: tries in a row that found the boot loader
 };
 
-// The thread around the machine. Stop with requestStop() and wait().
-class DetectionThread : public QThread {
+// The thread around the machine (jobs/Worker.h: startWork, requestStop).
+class DetectionThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit DetectionThread(DetectionMachine::Variant variant, QObject* parent = nullptr);
     ~DetectionThread() override;
 
-    void requestStop() { m_stop.store(true); }
-    // Clears the stop flag; call before start() when restarting.
-    void prepareStart() { m_stop.store(false); }
-
 Q_SIGNALS:
     void sendShowData(int code);
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
     DetectionMachine::Variant m_variant;
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_ended{false};  // run() is over (see the destructor)
 };
 
 class GetDeviceConfigThread : public DetectionThread {

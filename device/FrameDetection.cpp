@@ -17,8 +17,7 @@ void FrameDetection::restart()
 {
     DeviceCheckState = kStateOpen;
     if (!m_closed && !isRunning()) {
-        m_thread->prepareStart();
-        m_thread->start();
+        m_thread->startWork();
     }
 }
 
@@ -30,8 +29,7 @@ void FrameDetection::restartIn(uint8_t state)
     ++m_run;
     CheckCount = 0;
     DeviceCheckState = state;
-    m_thread->prepareStart();
-    m_thread->start();
+    m_thread->startWork();
 }
 
 void FrameDetection::close()

@@ -317,8 +317,7 @@ void TovrinTest::StartTestSlot()
     m_test->requestStop();
     m_test->wait();
     m_test->setOptions(m_options);
-    m_test->prepareStart();
-    m_test->start();
+    m_test->startWork();
 }
 
 void TovrinTest::CloseTestSlot()

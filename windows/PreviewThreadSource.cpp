@@ -42,13 +42,13 @@ bool PreviewThreadSource::start()
     const bool extended = device::ExtendedFrameDevice.load() != 0;
     m_lines = leveling::frameLineCount(extended, shell::settings::LineNum.read(), false);
     m_thread.setFrameLayout(m_lines, extended);
-    m_thread.startPreview();
+    m_thread.startWork();
     return true;
 }
 
 void PreviewThreadSource::stop()
 {
-    m_thread.stopPreview();
+    m_thread.stopAndWait();
     m_frames.close();
 }
 

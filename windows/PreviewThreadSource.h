@@ -21,7 +21,7 @@ public:
 
     bool start() override;
     void stop() override;
-    bool isRunning() const override { return m_thread.isRunning(); }
+    bool isRunning() const override { return !m_thread.hasEnded(); }
     void setCompressed(bool compressed) override { m_thread.setCompression(compressed); }
     bool takeFrame(PreviewFrame& frame) override;
 

@@ -361,7 +361,7 @@ void SetWin::ResetButSlot()
 
 bool SetWin::isSaving() const
 {
-    return m_saveThread && m_saveThread->isRunning();
+    return m_saveThread && !m_saveThread->hasEnded();
 }
 
 void SetWin::setButtonsEnabled(bool enabled)
@@ -389,7 +389,7 @@ void SetWin::OKButtonSlot()
     }
     setButtonsEnabled(false);
     m_saveThread->prepare(slave, master);
-    m_saveThread->start();
+    m_saveThread->startWork();
 }
 
 void SetWin::saveEnded(int outcome)

@@ -115,10 +115,10 @@ Tovrin::Tovrin(QWidget* parent)
     }
     placeTitleBand();
     connectUpdateFlow();
-    connect(&m_deviceTest, &update::DeviceTestThread::showTesting, this, &Tovrin::showStatus, Qt::QueuedConnection);
-    connect(&m_deviceTest, &update::DeviceTestThread::testDone, this, &Tovrin::deviceTestDone, Qt::QueuedConnection);
+    connect(&m_deviceTest, &check::DeviceTestThread::showTesting, this, &Tovrin::showStatus, Qt::QueuedConnection);
+    connect(&m_deviceTest, &check::DeviceTestThread::testDone, this, &Tovrin::deviceTestDone, Qt::QueuedConnection);
     // Closing (or another job) stops the test between two of its groups.
-    m_jobs.addWorker({QStringLiteral("Device test"), [this] { return m_deviceTest.isRunning(); },
+    m_jobs.addWorker({QStringLiteral("Device test"), [this] { return !m_deviceTest.hasEnded(); },
                       [this] { m_deviceTest.stopAndWait(); }});
     retranslate();
 

@@ -16,7 +16,7 @@
 #include "TovrinSkinnedPage.h"
 #include "TovrinEntries.h"
 #include "device/FrameDetection.h"
-#include "maintenance/update/DeviceTest.h"
+#include "maintenance/check/DeviceTest.h"
 #include "widgets/WindowKit.h"
 #include "maintenance/update/FirmwareUpdateFlow.h"
 
@@ -165,7 +165,7 @@ private:
 
     JobLauncher m_jobs;
     update::FirmwareUpdateFlow m_update;
-    update::DeviceTestThread m_deviceTest;
+    check::DeviceTestThread m_deviceTest;
     device::FrameDetection m_detection;  // last: stopped before anything else goes
 };
 

@@ -8,7 +8,7 @@
 #include "UpdateChooser.h"
 
 #include "device/UnitOps.h"
-#include "maintenance/update/DeviceTest.h"
+#include "maintenance/check/DeviceTest.h"
 #include "maintenance/update/Versions.h"
 #include "records/RecordJournal.h"
 #include "shell/Log.h"
@@ -183,16 +183,16 @@ void Tovrin::AboutButSlot()
 
 void Tovrin::TestButSlot()
 {
-    if (m_deviceTest.isRunning() || !m_jobs.guard())
+    if (!m_deviceTest.hasEnded() || !m_jobs.guard())
         return;
     // The test runs in its worker; the functions wait for its outcome.
     setDeviceFunctionsEnabled(false);
-    m_deviceTest.startTest();
+    m_deviceTest.startWork();
 }
 
 void Tovrin::deviceTestDone()
 {
-    const update::DeviceTestReport report = m_deviceTest.report();
+    const check::DeviceTestReport report = m_deviceTest.report();
     if (report.stopped)
         return;  // the window is closing, or another job took the frame
     if (report.enter.deviceAbsent) {
@@ -213,7 +213,7 @@ void Tovrin::deviceTestDone()
 void Tovrin::offerRestore()
 {
     // Only an unfinished write in the journal is worth asking the frame about.
-    if (!records::journalHasOpenEntries() || m_update.running() || m_deviceTest.isRunning() || !isConnected())
+    if (!records::journalHasOpenEntries() || m_update.running() || !m_deviceTest.hasEnded() || !isConnected())
         return;
     std::vector<records::JournalEntry> plan;
     if (!m_jobs.run([&] {

@@ -336,10 +336,10 @@ void TovrinUser::startRunOfMode()
         t->setScreen(width(), height());
     if (four) {
         m_thread16->stopAndWait();
-        m_thread4->startRun();
+        m_thread4->startWork();
     } else {
         m_thread4->stopAndWait();
-        m_thread16->startRun();
+        m_thread16->startWork();
     }
     setButtonsEnabled(true);
     update();

@@ -8,10 +8,10 @@
 #include "device/DeviceStatus.h"
 #include "device/UnitOps.h"
 #include "device/UnitAddress.h"
+#include "jobs/Worker.h"
 #include "shell/Log.h"
 
 #include <QEventLoop>
-#include <QThread>
 
 #include <optional>
 
@@ -65,12 +65,12 @@ inline bool leaveServiceMode(Session& session) { return leaveServiceModeExit(ses
 
 // Starts the worker and runs the event loop until it has finished and every
 // report it sent before has been delivered.
-inline void runWorker(QThread& worker)
+inline void runWorker(jobs::Worker& worker)
 {
     QEventLoop loop;
-    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    worker.start();
-    loop.exec();
+    QObject::connect(&worker, &jobs::Worker::ended, &loop, &QEventLoop::quit);
+    if (worker.startWork())
+        loop.exec();
 }
 
 // "master" or "slave".

@@ -245,7 +245,7 @@ int runCalibrate(Session& session, const QStringList& arguments)
     });
     interruptPoll.start(kInterruptPollMs);
     idle.start(kIdleLimitMs);
-    thread->startRun();
+    thread->startWork();
     loop.exec();
     thread->wait();
     const RunReport report = thread->report();

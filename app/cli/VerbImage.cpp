@@ -58,9 +58,9 @@ int fetchOneFrame(Session& session, const QString& left, const QString& right, b
             loop.quit();
         }
     }, Qt::QueuedConnection);
-    thread.startPreview();
+    thread.startWork();
     loop.exec();
-    thread.stopPreview();
+    thread.stopAndWait();
     FrameBytes a{}, b{};
     if (!got || !frames.take(a, b)) {
         session.sayMessage(device::g_bDevExist.load() ? 63 : 61);

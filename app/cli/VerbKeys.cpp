@@ -134,7 +134,7 @@ int calibrate(Session& session, int targetSeconds)
     QObject::connect(&job, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     job.prepare(depiction, width, height, codes);
     job.setTargetLimit(std::chrono::seconds(targetSeconds));
-    job.start();
+    job.startWork();
     loop.exec();
     job.wait();
     QCoreApplication::processEvents();  // codes still queued behind finished()
@@ -205,12 +205,12 @@ int test(Session& session, int seconds)
         // cannot show its keys; either way the test ends here.
         if (code == testcode::kReadFailed && !failedRead) {
             failedRead = true;
-            job.state().stop = true;
+            job.requestStop();
         }
     }, Qt::QueuedConnection);
     QObject::connect(&job, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    QTimer::singleShot(seconds * 1000, &loop, [&] { job.state().stop = true; });
-    job.begin();
+    QTimer::singleShot(seconds * 1000, &loop, [&] { job.requestStop(); });
+    job.startWork();
     loop.exec();
     job.wait();
     QCoreApplication::processEvents();

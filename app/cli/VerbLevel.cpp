@@ -150,9 +150,9 @@ int runLevelingThread(Session& session, FrameBuffers& frames, const CImagePrevie
     // its codes are all delivered before the loop ends.
     QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     watchdog.start(kWatchdogMs);
-    thread.startPreview();
+    thread.startWork();
     loop.exec();
-    thread.stopPreview();
+    thread.stopAndWait();
     if (failure == 0 && !done)
         failure = linkLost() ? kLinkLost : 63;
     return failure;
@@ -182,9 +182,9 @@ int expose()
         }
     }, Qt::QueuedConnection);
     QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    thread.startExposure();
+    thread.startWork();
     loop.exec();
-    thread.stopExposure();
+    thread.stopAndWait();
     if (failure == 0 && (!finished || g_isExposureSuc.load() != 1))
         failure = linkLost() ? kLinkLost : 56;
     g_ExposureDone = failure == 0 ? 1 : 0;

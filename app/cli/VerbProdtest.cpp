@@ -100,8 +100,7 @@ int runProdtest(Session& session, const QStringList& arguments)
     });
     QEventLoop loop;
     QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    worker.prepareStart();
-    worker.start();
+    worker.startWork();
     loop.exec();
 
     if (device::g_bDevExist.load() == 0) {

@@ -113,7 +113,7 @@ int apply(Session& session, const Options& o)
     QObject::connect(&job, &settingsjob::SettingsSaveThread::sendData, &loop, [&loop](int) { loop.quit(); },
                      Qt::QueuedConnection);
     job.prepare(slave, master);
-    job.start();
+    job.startWork();
     loop.exec();
     job.wait();
     const settingsjob::SaveResult result = job.result();

@@ -3,7 +3,7 @@
 // button runs it.
 #include "Cli.h"
 
-#include "maintenance/update/DeviceTest.h"
+#include "maintenance/check/DeviceTest.h"
 #include "shell/AppContext.h"
 
 namespace tovrin::cli {
@@ -16,7 +16,7 @@ int runTest(Session& session, const QStringList& arguments)
     if (const int opened = session.openFrame(false); opened != kExitDone)
         return opened;
     QTextStream& out = session.out();
-    const update::DeviceTestReport report = update::runDeviceTest([&](int id) {
+    const check::DeviceTestReport report = check::runDeviceTest([&](int id) {
         out << shell::context().text(id).trimmed() << Qt::endl;
     });
     if (!report.enter.ok) {

@@ -3,7 +3,7 @@
 namespace tovrin::calib {
 
 CalibrationThread::CalibrationThread(int width, int height, QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
     , m_width(width)
     , m_height(height)
     , m_images(makeDeviceFrameImages())
@@ -29,27 +29,8 @@ void CalibrationThread::setScreen(int width, int height)
 
 void CalibrationThread::setFrameImages(std::shared_ptr<FrameImages> images)
 {
-    if (!isRunning() && images)
+    if (hasEnded() && images)
         m_images = std::move(images);
-}
-
-void CalibrationThread::startRun()
-{
-    if (isRunning())
-        return;
-    m_stop = false;
-    start();
-}
-
-void CalibrationThread::requestStop()
-{
-    m_stop = true;
-}
-
-void CalibrationThread::stopAndWait()
-{
-    requestStop();
-    wait();
 }
 
 RunReport CalibrationThread::report() const
@@ -58,11 +39,11 @@ RunReport CalibrationThread::report() const
     return m_report;
 }
 
-void CalibrationThread::run()
+void CalibrationThread::work()
 {
     CalibrationJob::Hooks hooks;
     hooks.send = [this](int c) { Q_EMIT sendData(c); };
-    hooks.stop = &m_stop;
+    hooks.stop = stopFlag();
     hooks.threadName = threadName();
     hooks.ended = [this](const RunReport& report) {
         std::lock_guard lock(m_reportMutex);

@@ -6,11 +6,12 @@
 //
 // Codes go out with sendData(int), connected queued to the window's
 // recvData(int). The worker holds no widget and shares with the window only
-// the run state of RunState.h.
+// the run state of RunState.h. A run starts with startWork() and ends at its
+// next step once asked to stop (jobs/Worker.h).
 
 #include "calibration/run/CalibrationJob.h"
 
-#include <QThread>
+#include "jobs/Worker.h"
 
 #include <atomic>
 #include <memory>
@@ -18,7 +19,7 @@
 
 namespace tovrin::calib {
 
-class CalibrationThread : public QThread {
+class CalibrationThread : public jobs::Worker {
     Q_OBJECT
 public:
     // The screen to calibrate (the desktop, in pixels).
@@ -29,25 +30,15 @@ public:
     // The line-image operations of the run (the device's by default).
     void setFrameImages(std::shared_ptr<FrameImages> images);
 
-    // Starts a run (a running one goes on).
-    void startRun();
-    // Asks the run to end at its next step; stopAndWait() waits for it.
-    void requestStop();
-    void stopAndWait();
-
     // The report of the last run that ended.
     RunReport report() const;
 
-Q_SIGNALS:
-    void sendData(int code);
-
 protected:
-    void run() override;
+    void work() override;
     virtual GridKind kind() const { return GridKind::Sixteen; }
     virtual const char* threadName() const { return "CalibrationThread"; }
 
 private:
-    std::atomic<bool> m_stop{false};
     std::atomic<int> m_width;
     std::atomic<int> m_height;
     std::shared_ptr<FrameImages> m_images;

@@ -180,7 +180,7 @@ CheckReport runCheck(const records::StClbInfo& block, int variant, int width, in
 }
 
 CheckThread::CheckThread(QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
 {
 }
 
@@ -191,13 +191,12 @@ CheckThread::~CheckThread()
 
 void CheckThread::startCheck(const records::StClbInfo& block, int variant, int width, int height)
 {
-    if (isRunning())
+    if (!hasEnded())
         return;
     m_block = block;
     m_variant = variant;
     m_width = width;
     m_height = height;
-    m_stop = false;
     {
         std::lock_guard lock(m_mutex);
         m_report = {};
@@ -205,13 +204,7 @@ void CheckThread::startCheck(const records::StClbInfo& block, int variant, int w
         for (const ScreenPoint& t : checkTargets(width, height))
             m_report.points.push_back({t, false, 0.0, 0.0, 0.0});
     }
-    start();
-}
-
-void CheckThread::stopAndWait()
-{
-    m_stop = true;
-    wait();
+    startWork();
 }
 
 CheckReport CheckThread::report() const
@@ -220,10 +213,10 @@ CheckReport CheckThread::report() const
     return m_report;
 }
 
-void CheckThread::run()
+void CheckThread::work()
 {
     const CheckReport r = runCheck(
-        m_block, m_variant, m_width, m_height, [this](int c) { Q_EMIT sendData(c); }, &m_stop,
+        m_block, m_variant, m_width, m_height, [this](int c) { Q_EMIT sendData(c); }, stopFlag(),
         [this](int i, const CheckPoint& p) {
             std::lock_guard lock(m_mutex);
             if (i >= 0 && i < static_cast<int>(m_report.points.size()))

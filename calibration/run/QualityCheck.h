@@ -21,8 +21,9 @@
 #include "calibration/run/Accuracy.h"
 #include "records/ClbInfo.h"
 
+#include "jobs/Worker.h"
+
 #include <QString>
-#include <QThread>
 
 #include <atomic>
 #include <functional>
@@ -86,7 +87,7 @@ constexpr int Failed = 2;
 constexpr int DeviceLost = 3;
 } // namespace checkcode
 
-class CheckThread : public QThread {
+class CheckThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit CheckThread(QObject* parent = nullptr);
@@ -95,18 +96,13 @@ public:
     // Checks the stored block of a width x height calibration (the frame in
     // calibration mode).
     void startCheck(const records::StClbInfo& block, int variant, int width, int height);
-    void stopAndWait();
 
     CheckReport report() const;
 
-Q_SIGNALS:
-    void sendData(int code);
-
 protected:
-    void run() override;
+    void work() override;
 
 private:
-    std::atomic<bool> m_stop{false};
     records::StClbInfo m_block;
     int m_variant = 0;
     int m_width = 0;

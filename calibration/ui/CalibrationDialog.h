@@ -50,7 +50,7 @@ protected:
     // The buttons, in the order of the focus row; the window makes them
     // (and has them send their events to its eventFilter).
     void setButtons(widgets::Button* type, widgets::Button* reset, widgets::Button* exit);
-    bool running() const { return m_thread16->isRunning() || m_thread4->isRunning(); }
+    bool running() const { return !m_thread16->hasEnded() || !m_thread4->hasEnded(); }
 
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

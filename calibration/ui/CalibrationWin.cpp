@@ -185,10 +185,10 @@ void CalibrationWin::startRunOfMode()
     runState().startRun(four ? 4 : 16, m_screen.width(), m_screen.height());
     if (four) {
         m_thread16->stopAndWait();
-        m_thread4->startRun();
+        m_thread4->startWork();
     } else {
         m_thread4->stopAndWait();
-        m_thread16->startRun();
+        m_thread16->startWork();
     }
     refreshButtons();
     update();

@@ -60,7 +60,7 @@ void QualityPage::end()
 
 bool QualityPage::checking() const
 {
-    return m_thread->isRunning();
+    return !m_thread->hasEnded();
 }
 
 void QualityPage::startCheck()

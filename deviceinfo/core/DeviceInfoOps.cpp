@@ -144,12 +144,12 @@ WriteOutcome writeBothUnits(const DeviceInfo& master)
 }
 
 DeviceInfoThread::DeviceInfoThread(QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
 {
     qRegisterMetaType<DeviceInfoJobResult>("tovrin::deviceinfo::DeviceInfoJobResult");
 }
 
-DeviceInfoThread::~DeviceInfoThread() { wait(); }
+DeviceInfoThread::~DeviceInfoThread() { stopAndWait(); }
 
 void DeviceInfoThread::setRead()
 {
@@ -170,7 +170,7 @@ void DeviceInfoThread::setWrite(const DeviceInfo& master, const QStringList& typ
     m_workbookPath = workbookPath;
 }
 
-void DeviceInfoThread::run()
+void DeviceInfoThread::work()
 {
     bool write;
     {

@@ -23,10 +23,10 @@
 #include "XlsExport.h"
 
 #include "device/UnitAddress.h"
+#include "jobs/Worker.h"
 
 #include <QLoggingCategory>
 #include <QMetaType>
-#include <QThread>
 
 #include <atomic>
 #include <mutex>
@@ -75,7 +75,9 @@ struct DeviceInfoJobResult {
     QString status;           // the dialog's status text
 };
 
-class DeviceInfoThread : public QThread {
+// A read or a write runs to its end once started (a write cut short would
+// leave the frame and DeviceInfo.ini apart); stop requests are not looked at.
+class DeviceInfoThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit DeviceInfoThread(QObject* parent = nullptr);
@@ -87,10 +89,11 @@ public:
                   const UnitImage& slaveImage, const QString& iniFile, const QString& workbookPath);
 
 Q_SIGNALS:
+    // In the worker's thread, as the job's last act.
     void sendResult(const tovrin::deviceinfo::DeviceInfoJobResult& result);
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
     DeviceInfoJobResult runWrite();

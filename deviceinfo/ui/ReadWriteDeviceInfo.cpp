@@ -117,7 +117,7 @@ ReadWriteDeviceInfo::~ReadWriteDeviceInfo() { m_thread->wait(); }
 
 QString ReadWriteDeviceInfo::statusText() const { return m_statusLabel->text(); }
 
-bool ReadWriteDeviceInfo::isBusy() const { return m_thread->isRunning() || !m_readButton->isEnabled(); }
+bool ReadWriteDeviceInfo::isBusy() const { return !m_thread->hasEnded() || !m_readButton->isEnabled(); }
 
 void ReadWriteDeviceInfo::showStatus(const QString& text)
 {
@@ -143,7 +143,7 @@ void ReadWriteDeviceInfo::ReadSlot()
     }
     setBusy(true);
     m_thread->setRead();
-    m_thread->start();
+    m_thread->startWork();
 }
 
 void ReadWriteDeviceInfo::WriteSlot()
@@ -166,7 +166,7 @@ void ReadWriteDeviceInfo::WriteSlot()
     setBusy(true);
     m_thread->setWrite(*parsed.info, typed, m_masterImage, m_slaveImage, shell::kDeviceInfoFile,
                        QDir(shell::dataPath()).absoluteFilePath(kWorkbookFileName));
-    m_thread->start();
+    m_thread->startWork();
 }
 
 void ReadWriteDeviceInfo::fillColumn(std::array<QLineEdit*, kFieldCount>& column, const std::optional<DeviceInfo>& info)

@@ -243,7 +243,7 @@ void KeyCalibrationJob::finish(const std::function<void(int)>& send)
 }
 
 KeyCalibrationThread::KeyCalibrationThread(QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
 {
 }
 
@@ -255,19 +255,9 @@ void KeyCalibrationThread::prepare(const KeyDepiction& depiction, int width, int
     m_width = width;
     m_height = height;
     m_codes = codes;
-    m_state.stop = false;
 }
 
-void KeyCalibrationThread::stopAndWait()
-{
-    m_state.stop = true;
-    wait();
-    // wait() orders the thread's end before what follows, with a lock a race
-    // checker cannot see; the flag says the same in a way it can.
-    (void)m_ended.load(std::memory_order_acquire);
-}
-
-void KeyCalibrationThread::run()
+void KeyCalibrationThread::work()
 {
     KeyCalibrationJob job(m_depiction, m_width, m_height, m_codes, m_state);
     if (m_limit)
@@ -276,7 +266,6 @@ void KeyCalibrationThread::run()
     m_notTaken = job.targetNotTaken();
     m_oneDLeft = job.oneDLeft();
     m_oneDRight = job.oneDRight();
-    m_ended.store(true, std::memory_order_release);
 }
 
 } // namespace tovrin::keys

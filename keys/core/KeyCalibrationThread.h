@@ -31,7 +31,7 @@
 #include "keys/core/KeyCodes.h"
 #include "keys/core/KeyLayout.h"
 
-#include <QThread>
+#include "jobs/Worker.h"
 
 #include <QString>
 
@@ -110,36 +110,30 @@ private:
     std::optional<int> m_notTaken;
 };
 
-class KeyCalibrationThread : public QThread {
+// KeyCalibrationJob in a worker (jobs/Worker.h); the worker's stop request
+// is the run state's stop flag.
+class KeyCalibrationThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit KeyCalibrationThread(QObject* parent = nullptr);
     ~KeyCalibrationThread() override;
 
-    // Set before start(): what to calibrate.
+    // Set before startWork(): what to calibrate.
     void prepare(const KeyDepiction& depiction, int width, int height, const KeyCodes& codes);
-    // Set before start(): the time a target may wait for its touch (none
+    // Set before startWork(): the time a target may wait for its touch (none
     // unless set).
     void setTargetLimit(std::chrono::milliseconds limit) { m_limit = limit; }
-    // After the run (wait() returned): the target not taken in time, if that
-    // ended it. Read through the end flag, as a race checker can see it.
-    std::optional<int> targetNotTaken() const
-    {
-        return m_ended.load(std::memory_order_acquire) ? m_notTaken : std::nullopt;
-    }
-
-    // Asks the run to end at its next check and waits for it.
-    void stopAndWait();
+    // After the run: the target not taken in time, if that ended it.
+    std::optional<int> targetNotTaken() const { return hasEnded() ? m_notTaken : std::nullopt; }
 
     KeyRunState& state() { return m_state; }
     const std::vector<int32_t>& oneDLeft() const { return m_oneDLeft; }
     const std::vector<int32_t>& oneDRight() const { return m_oneDRight; }
 
-Q_SIGNALS:
-    void sendData(int code);
-
 protected:
-    void run() override;
+    void work() override;
+    void beforeRun() override { m_state.stop = false; }
+    void stopping() override { m_state.stop = true; }
 
 private:
     KeyRunState m_state;
@@ -151,7 +145,6 @@ private:
     std::vector<int32_t> m_oneDRight;
     std::optional<std::chrono::milliseconds> m_limit;
     std::optional<int> m_notTaken;
-    std::atomic<bool> m_ended{false};  // run() is over (see stopAndWait)
 };
 
 } // namespace tovrin::keys

@@ -50,25 +50,13 @@ void runKeyTest(KeyTestState& state, const std::function<void(int)>& send,
 }
 
 KeyTestThread::KeyTestThread(QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
 {
 }
 
 KeyTestThread::~KeyTestThread() { stopAndWait(); }
 
-void KeyTestThread::begin()
-{
-    m_state.stop = false;
-    start();
-}
-
-void KeyTestThread::stopAndWait()
-{
-    m_state.stop = true;
-    wait();
-}
-
-void KeyTestThread::run()
+void KeyTestThread::work()
 {
     runKeyTest(
         m_state, [this](int code) { Q_EMIT sendData(code); },

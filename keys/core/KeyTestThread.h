@@ -11,7 +11,7 @@
 //   0 repaint the pressed key (also sent once when the frame is gone)
 //   5 the report could not be read    6 the test runs
 
-#include <QThread>
+#include "jobs/Worker.h"
 
 #include <atomic>
 #include <cstdint>
@@ -56,23 +56,23 @@ struct KeyTestState {
 void runKeyTest(KeyTestState& state, const std::function<void(int)>& send,
                 const std::function<void(const PressedKey&)>& changed = {});
 
-class KeyTestThread : public QThread {
+// runKeyTest in a worker (jobs/Worker.h); the worker's stop request is the
+// state's stop flag.
+class KeyTestThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit KeyTestThread(QObject* parent = nullptr);
     ~KeyTestThread() override;
 
-    // Clears the stop request and starts polling.
-    void begin();
-    void stopAndWait();
     KeyTestState& state() { return m_state; }
 
 Q_SIGNALS:
-    void sendData(int code);
     void keyChanged(int edge, int number);
 
 protected:
-    void run() override;
+    void work() override;
+    void beforeRun() override { m_state.stop = false; }
+    void stopping() override { m_state.stop = true; }
 
 private:
     KeyTestState m_state;

@@ -66,7 +66,7 @@ KeyCalibrationWin::KeyCalibrationWin(QWidget* parent, QSize size)
             m_test->stopAndWait();
             m_test->state().edge = 0;
             m_test->state().number = 0;
-            m_test->begin();
+            m_test->startWork();
             update();
         }
     });
@@ -202,7 +202,7 @@ void KeyCalibrationWin::CalibrationButSlot()
     }
     showStatus(msg::Initializing);
     m_calibration->prepare(m_depiction, width(), height(), codes);
-    m_calibration->start();
+    m_calibration->startWork();
     update();
 }
 
@@ -220,7 +220,7 @@ void KeyCalibrationWin::enterTestMode()
         shell::WriteLog("Key calibration: the frame did not take work mode for the key test\n");
     m_test->state().edge = 0;
     m_test->state().number = 0;
-    m_test->begin();
+    m_test->startWork();
     update();
 }
 
@@ -330,7 +330,7 @@ void KeyCalibrationWin::paintEvent(QPaintEvent*)
         for (int i = 0; i < std::min(index, count); ++i)
             scene.captured.push_back(m_depiction.targets[static_cast<size_t>(i)].depiction);
         scene.capturedMark = m_capturedMark;
-        if (run.target.load() >= 0 && !m_saving && index >= 0 && index < count && m_calibration->isRunning())
+        if (run.target.load() >= 0 && !m_saving && index >= 0 && index < count && !m_calibration->hasEnded())
             scene.target = m_depiction.targets[static_cast<size_t>(index)].depiction;
     } else {
         scene.pressed = shownKey();

@@ -54,7 +54,7 @@ KeyTestWin::KeyTestWin(QWidget* parent, QSize size)
     }
     m_thread = new KeyTestThread(this);
     connect(m_thread, &KeyTestThread::sendData, this, &KeyTestWin::recvData, Qt::QueuedConnection);
-    m_thread->begin();
+    m_thread->startWork();
 }
 
 KeyTestWin::~KeyTestWin()

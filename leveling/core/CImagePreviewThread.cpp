@@ -22,33 +22,23 @@ bool markOnFailure(bool ok)
 } // namespace
 
 CImagePreviewThread::CImagePreviewThread(FrameBuffers& frames, const Options& options, QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
     , m_frames(frames)
     , m_options(options)
 {
 }
 
-CImagePreviewThread::~CImagePreviewThread()
-{
-    m_stop = true;
-    wait();
-}
+CImagePreviewThread::~CImagePreviewThread() { stopAndWait(); }
 
-void CImagePreviewThread::startPreview()
+void CImagePreviewThread::beforeRun()
 {
-    if (isRunning() || !m_ended.load(std::memory_order_acquire))
-        return;
-    m_ended.store(false, std::memory_order_relaxed);
-    m_stop = false;
     m_exposureAsked = false;
     m_frameCount = 0;
     g_PreviewRun = 1;
-    start();
 }
 
-void CImagePreviewThread::requestStop()
+void CImagePreviewThread::stopping()
 {
-    m_stop = true;
     g_PreviewRun = 0;
     g_PreviewSucFlag = 0;
     g_OptimumLineFlag = 0;
@@ -63,15 +53,6 @@ void CImagePreviewThread::applyStopProcedure()
     settleLinkLoss();
 }
 
-void CImagePreviewThread::stopPreview()
-{
-    requestStop();
-    wait();
-    // Once more now that the thread has ended: a request it had in flight
-    // may have set the flags again.
-    requestStop();
-}
-
 void CImagePreviewThread::endWith(int code)
 {
     applyStopProcedure();
@@ -84,7 +65,7 @@ void CImagePreviewThread::endWith(int code)
 
 bool CImagePreviewThread::quickCheck()
 {
-    if (m_stop.load())
+    if (stopRequested())
         return false;
     if (!g_PreviewRun.load()) {
         endWith(image::PreviewOff);
@@ -114,10 +95,10 @@ bool CImagePreviewThread::serviceRequests()
         Q_EMIT sendData(code);
         // The window runs the request in its own thread; nothing else talks
         // to the frame until it has cleared the flag.
-        sleepMsUnless(kRequestSleepMs, &m_stop);
-        while (request.load() && !m_stop.load())
-            sleepMsUnless(kRequestSleepMs, &m_stop);
-        if (m_stop.load())
+        sleepMsUnless(kRequestSleepMs, stopFlag());
+        while (request.load() && !stopRequested())
+            sleepMsUnless(kRequestSleepMs, stopFlag());
+        if (stopRequested())
             return false;
     }
     return true;
@@ -236,7 +217,7 @@ bool CImagePreviewThread::optimumLineStep()
             return false;
         if (!readZoneRegisters(unit, {}))
             return endHandshake();
-        sleepMsUnless(100, &m_stop);
+        sleepMsUnless(100, stopFlag());
     }
     Q_EMIT sendData(image::StoredShown);
     return true;
@@ -290,13 +271,12 @@ bool CImagePreviewThread::fetchFrame()
     return true;
 }
 
-void CImagePreviewThread::run()
+void CImagePreviewThread::work()
 {
     runPasses();
     // However the thread ended (stopped in the middle of a transaction that
     // got no reply, too), the flags it leaves tell what became of the link.
     settleLinkLoss();
-    m_ended.store(true, std::memory_order_release);
 }
 
 void CImagePreviewThread::runPasses()
@@ -309,16 +289,16 @@ void CImagePreviewThread::runPasses()
     if (m_options.testSensor && g_FirstRun.load()) {
         g_SensorTestPending = 1;
         Q_EMIT sendData(image::SensorTest);
-        while (g_SensorTestPending.load() && !m_stop.load())
-            sleepMsUnless(kSensorWaitStepMs, &m_stop);
-        if (m_stop.load())
+        while (g_SensorTestPending.load() && !stopRequested())
+            sleepMsUnless(kSensorWaitStepMs, stopFlag());
+        if (stopRequested())
             return;
     }
     if (g_PreviewOnly.load() && g_FirstRun.load()) {
         takeRecordHeads();
         g_StartLineKnown = 1;
     }
-    while (!m_stop.load()) {
+    while (!stopRequested()) {
         if (!serviceRequests())
             return;
         if (!g_StartLineKnown.load() && !levelingSteps())

@@ -16,13 +16,11 @@
 #include "FrameBuffers.h"
 #include "LineTransfer.h"
 
-#include <QThread>
-
-#include <atomic>
+#include "jobs/Worker.h"
 
 namespace tovrin::leveling {
 
-class CImagePreviewThread : public QThread {
+class CImagePreviewThread : public jobs::Worker {
     Q_OBJECT
 public:
     struct Options {
@@ -41,28 +39,21 @@ public:
     CImagePreviewThread(FrameBuffers& frames, const Options& options, QObject* parent = nullptr);
     ~CImagePreviewThread() override;
 
-    // Clears the stop flag, sets g_PreviewRun and starts the passes.
-    void startPreview();
-    // Asks the thread to stop and returns at once: stop flag,
-    // g_PreviewRun := 0, g_PreviewSucFlag := 0, g_OptimumLineFlag := 0. The
+    // startWork() sets g_PreviewRun and starts the passes. A stop request
+    // also clears g_PreviewRun, g_PreviewSucFlag and g_OptimumLineFlag; the
     // thread ends after the transaction it is in (at most that
-    // transaction's wait); a window goes on when it has ended (isRunning).
-    void requestStop();
-    bool stopRequested() const { return m_stop.load(); }
-    // requestStop, then waits for the thread to end (the command line and
-    // tests; never the GUI thread while the frame may be silent).
-    void stopPreview();
+    // transaction's wait). stopAndWait() is for the command line and tests,
+    // never the GUI thread while the frame may be silent.
 
     // How long the thread sleeps after reporting a debug request, and in
     // each step of its waits (ms); tests shorten them.
     static constexpr int kRequestSleepMs = 500;
     static constexpr int kSensorWaitStepMs = 100;
 
-Q_SIGNALS:
-    void sendData(int code);
-
 protected:
-    void run() override;
+    void work() override;
+    void beforeRun() override;
+    void stopping() override;
 
 private:
     bool quickCheck();        // stop flag, preview run, device flags
@@ -78,11 +69,6 @@ private:
     FrameBuffers& m_frames;
     Options m_options;
     LineTransfer m_transfer{LineTransfer::Policy::Leveling};
-    std::atomic<bool> m_stop{false};
-    // Set as the last act of run(): a restart reads it before it touches the
-    // thread's fields, so the old run's writes are ordered before the new ones
-    // in a way a race checker sees (isRunning() goes through Qt's own lock).
-    std::atomic<bool> m_ended{true};
     bool m_exposureAsked = false;
     int m_frameCount = 0;
 };

@@ -11,35 +11,20 @@
 namespace tovrin::leveling {
 
 ExposureThread::ExposureThread(QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
 {
 }
 
-ExposureThread::~ExposureThread() { stopExposure(); }
-
-void ExposureThread::startExposure()
-{
-    if (isRunning() || !m_ended.load(std::memory_order_acquire))
-        return;
-    m_ended.store(false, std::memory_order_relaxed);
-    m_stop = false;
-    start();
-}
-
-void ExposureThread::stopExposure()
-{
-    m_stop = true;
-    wait();
-}
+ExposureThread::~ExposureThread() { stopAndWait(); }
 
 bool ExposureThread::mayGoOn()
 {
-    if (m_stop.load())
+    if (stopRequested())
         return false;
     if (!device::g_bDevExist.load() || !device::g_isDeviceCommunicate.load()) {
         settleLinkLoss();  // silent or pulled out: the window says which
         Q_EMIT sendData(exposure::DeviceLost);
-        m_stop = true;
+        markStopped();
         return false;
     }
     return !g_WindowClosing.load();
@@ -61,11 +46,10 @@ bool ExposureThread::askUnit(int unit)
     return true;
 }
 
-void ExposureThread::run()
+void ExposureThread::work()
 {
     runUnits();
     settleLinkLoss();
-    m_ended.store(true, std::memory_order_release);
 }
 
 void ExposureThread::runUnits()
@@ -82,7 +66,7 @@ void ExposureThread::runUnits()
             }
             // The other unit keeps its earlier result.
             Q_EMIT sendData(unit == kMaster ? exposure::MasterFailed : exposure::SlaveFailed);
-            m_stop = true;
+            markStopped();
             Q_EMIT sendData(exposure::Finished);
             return;
         }

@@ -8,31 +8,20 @@
 // The leveling window starts it after stopping CImagePreviewThread, so the
 // two never talk to the frame at once.
 
-#include <QThread>
-
-#include <atomic>
+#include "jobs/Worker.h"
 
 namespace tovrin::leveling {
 
-class ExposureThread : public QThread {
+// Started with startWork(); a stop request ends it after the request it is
+// in (jobs/Worker.h).
+class ExposureThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit ExposureThread(QObject* parent = nullptr);
     ~ExposureThread() override;
 
-    // Clears the stop flag and starts the run.
-    void startExposure();
-    // Asks the run to end and returns at once; it ends after the request it
-    // is in (a window goes on when it has ended, isRunning).
-    void requestStop() { m_stop = true; }
-    // Asks the run to end and waits for it (command line, tests).
-    void stopExposure();
-
-Q_SIGNALS:
-    void sendData(int code);
-
 protected:
-    void run() override;
+    void work() override;
 
 private:
     // The checks before each request: false when the run must end (device
@@ -40,10 +29,6 @@ private:
     bool mayGoOn();
     bool askUnit(int unit);
     void runUnits();
-
-    std::atomic<bool> m_stop{false};
-    // Set as the last act of run(); read by a restart (see CImagePreviewThread).
-    std::atomic<bool> m_ended{true};
 };
 
 } // namespace tovrin::leveling

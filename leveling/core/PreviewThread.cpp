@@ -10,12 +10,12 @@
 namespace tovrin::leveling {
 
 PreviewThread::PreviewThread(FrameBuffers& frames, QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
     , m_frames(frames)
 {
 }
 
-PreviewThread::~PreviewThread() { stopPreview(); }
+PreviewThread::~PreviewThread() { stopAndWait(); }
 
 void PreviewThread::setFrameLayout(int lineNum, bool extended)
 {
@@ -23,26 +23,14 @@ void PreviewThread::setFrameLayout(int lineNum, bool extended)
     m_extended = extended;
 }
 
-void PreviewThread::startPreview()
-{
-    if (isRunning())
-        return;
-    m_stop = false;
-    g_PreviewRun = 1;
-    start();
-}
+void PreviewThread::beforeRun() { g_PreviewRun = 1; }
 
-void PreviewThread::stopPreview()
-{
-    m_stop = true;
-    g_PreviewRun = 0;
-    wait();
-}
+void PreviewThread::stopping() { g_PreviewRun = 0; }
 
 bool PreviewThread::linkUp() const
 {
     return device::g_isDeviceCommunicate.load() && device::g_bDevExist.load() && g_PreviewRun.load() &&
-           !m_stop.load();
+           !stopRequested();
 }
 
 bool PreviewThread::pass()
@@ -69,7 +57,7 @@ bool PreviewThread::pass()
     for (int unit : {kMaster, kSlave}) {
         if (!readZoneRegisters(unit, capture.onRead))
             return false;
-        sleepMsUnless(kAfterZonesSleepMs, &m_stop);
+        sleepMsUnless(kAfterZonesSleepMs, stopFlag());
     }
 
     g_CompressEnable = m_compress.load() ? 1 : 0;
@@ -89,7 +77,7 @@ bool PreviewThread::pass()
     return true;
 }
 
-void PreviewThread::run()
+void PreviewThread::work()
 {
     if (!m_frames.isOpen()) {
         Q_EMIT sendData(preview::Stopped);

@@ -14,9 +14,9 @@
 //   thread.setFrameLayout(frameLineCount(extended, iniLineNum, false), extended);
 //   thread.setCompression(compressBox->isChecked());   // any time
 //   connect(&thread, &PreviewThread::sendData, page, &Page::recvData, Qt::QueuedConnection);
-//   thread.startPreview();
+//   thread.startWork();
 //   ...on code 10: FrameBytes a, b; if (frames.take(a, b)) paint them ...
-//   thread.stopPreview();   // before frames.close()
+//   thread.stopAndWait();   // before frames.close()
 //
 // Codes (LevelingCodes.h, namespace preview): 10 frame ready, 11 stopped
 // (link lost, preview off, poll limit or frame failure), 13 register read
@@ -31,13 +31,13 @@
 #include "FrameBuffers.h"
 #include "LineTransfer.h"
 
-#include <QThread>
+#include "jobs/Worker.h"
 
 #include <atomic>
 
 namespace tovrin::leveling {
 
-class PreviewThread : public QThread {
+class PreviewThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit PreviewThread(FrameBuffers& frames, QObject* parent = nullptr);
@@ -47,21 +47,16 @@ public:
     // The page's compression switch, taken at each frame.
     void setCompression(bool on) { m_compress = on; }
 
-    // Clears the stop flag, sets g_PreviewRun and starts the passes.
-    void startPreview();
-    // Stop flag, g_PreviewRun := 0, waits for the thread to end.
-    void stopPreview();
-
     // Sleeps of a pass (ms).
     static constexpr int kPollSleepMs = 10;
     static constexpr int kMaxPolls = 1000;
     static constexpr int kAfterZonesSleepMs = 100;
 
-Q_SIGNALS:
-    void sendData(int code);
-
 protected:
-    void run() override;
+    void work() override;
+    // A run sets g_PreviewRun, a stop request clears it.
+    void beforeRun() override;
+    void stopping() override;
 
 private:
     bool linkUp() const;
@@ -72,7 +67,6 @@ private:
     std::atomic<int> m_lineNum{9};
     std::atomic<bool> m_extended{false};
     std::atomic<bool> m_compress{false};
-    std::atomic<bool> m_stop{false};
 };
 
 } // namespace tovrin::leveling

@@ -184,7 +184,7 @@ void AdjustScreenWin::startExposure(bool fromButton)
         pause(kExposurePauseMs, [this, run] {
             if (g_WindowClosing.load() || run != m_exposureRun || m_exposureStale)
                 return;  // left, or the start line changed meanwhile
-            m_exposureThread->startExposure();
+            m_exposureThread->startWork();
         });
     });
 }
@@ -291,15 +291,15 @@ void AdjustScreenWin::resumeLeveling()
 {
     if (g_WindowClosing.load() || !m_framesOk)
         return;
-    if (m_imageThread->isRunning() && !m_imageThread->stopRequested())
+    if (levelingThreadRunning() && !m_imageThread->stopRequested())
         return;  // it searches or serves the change at its next pass
     if (m_resumePending)
         return;
     m_resumePending = true;
     whenWorkersEnded([this] {
         m_resumePending = false;
-        if (!g_WindowClosing.load() && !m_exposing && !m_imageThread->isRunning())
-            m_imageThread->startPreview();
+        if (!g_WindowClosing.load() && !m_exposing && !levelingThreadRunning())
+            m_imageThread->startWork();
     });
 }
 
@@ -363,7 +363,7 @@ void AdjustScreenWin::changeStartLine(int unit, int newLine, bool fromStepButton
 // a step at a time, so that it keeps painting.
 void AdjustScreenWin::waitForStartLineChange(int unit, int waited)
 {
-    const bool workerComing = m_imageThread->isRunning() || m_resumePending;
+    const bool workerComing = levelingThreadRunning() || m_resumePending;
     if (g_StartLineChangeRequest.load() && workerComing && !g_WindowClosing.load()) {
         setLabel(unit, text(48));
         pause(kChangeWaitStepMs, [this, unit, waited] { waitForStartLineChange(unit, waited + 1); });
@@ -405,7 +405,7 @@ void AdjustScreenWin::finishStartLineChange(int unit)
         setLabel(served, text(53));
     }
     if (!g_WindowClosing.load() && device::g_bDevExist.load() && device::g_isDeviceCommunicate.load()) {
-        if (m_imageThread->isRunning())
+        if (levelingThreadRunning())
             setControlsEnabled(true);
         else
             enableReadjustOnly();

@@ -67,7 +67,7 @@ void AdjustScreenWin::ClosePreviewSlot()
     }
     g_PreviewRun = 1;
     supersedeExposure();
-    if (m_exposureThread->isRunning())
+    if (exposureThreadRunning())
         m_exposureThread->requestStop();
     resumeLeveling();
 }

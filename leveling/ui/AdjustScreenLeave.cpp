@@ -43,17 +43,17 @@ void AdjustScreenWin::setDeviceInfoHandler(std::function<void(QWidget*, const De
 
 void AdjustScreenWin::stopWorkers()
 {
-    if (m_imageThread && m_imageThread->isRunning())
-        m_imageThread->stopPreview();
-    if (m_exposureThread && m_exposureThread->isRunning())
-        m_exposureThread->stopExposure();
+    if (levelingThreadRunning())
+        m_imageThread->stopAndWait();
+    if (exposureThreadRunning())
+        m_exposureThread->stopAndWait();
 }
 
 void AdjustScreenWin::requestStopWorkers()
 {
-    if (m_imageThread && m_imageThread->isRunning())
+    if (levelingThreadRunning())
         m_imageThread->requestStop();
-    if (m_exposureThread && m_exposureThread->isRunning())
+    if (exposureThreadRunning())
         m_exposureThread->requestStop();
 }
 

@@ -208,7 +208,7 @@ void AdjustScreenWin::startWorkers()
     m_imageThread = new CImagePreviewThread(m_frames, options, this);
     connect(m_imageThread, &CImagePreviewThread::sendData, this, &AdjustScreenWin::recvData, Qt::QueuedConnection);
     if (m_framesOk)
-        m_imageThread->startPreview();
+        m_imageThread->startWork();
 }
 
 // ---- Layout ------------------------------------------------------------------
@@ -366,8 +366,8 @@ bool AdjustScreenWin::countdownRunning() const { return m_timer->isActive(); }
 bool AdjustScreenWin::readjustEnabled() const { return m_readjustButton->isButtonEnabled(); }
 bool AdjustScreenWin::leftMarkedRed() const { return m_leftRed; }
 bool AdjustScreenWin::rightMarkedRed() const { return m_rightRed; }
-bool AdjustScreenWin::levelingThreadRunning() const { return m_imageThread && m_imageThread->isRunning(); }
-bool AdjustScreenWin::exposureThreadRunning() const { return m_exposureThread && m_exposureThread->isRunning(); }
+bool AdjustScreenWin::levelingThreadRunning() const { return m_imageThread && !m_imageThread->hasEnded(); }
+bool AdjustScreenWin::exposureThreadRunning() const { return m_exposureThread && !m_exposureThread->hasEnded(); }
 
 void AdjustScreenWin::greyLabels()
 {

@@ -24,16 +24,11 @@ const char* nameOf(Unit unit) { return unit == Unit::Slave ? "Slave" : "Master";
 } // namespace
 
 BurnFPGAThread::BurnFPGAThread(QObject* parent)
-    : QThread(parent)
+    : ServiceWorker(parent)
 {
-    registerServiceReport();
 }
 
-BurnFPGAThread::~BurnFPGAThread()
-{
-    requestStop();
-    wait();
-}
+BurnFPGAThread::~BurnFPGAThread() { stopAndWait(); }
 
 void BurnFPGAThread::setFile(const QString& path)
 {
@@ -47,11 +42,6 @@ void BurnFPGAThread::setKey(uint8_t start)
     m_key = start;
 }
 
-bool BurnFPGAThread::stopped() const
-{
-    return m_stop.load() || device::g_bDevExist.load() == 0;
-}
-
 void BurnFPGAThread::report(int code, const QString& unit, int number, qint64 size, const QString& detail)
 {
     ServiceReport r;
@@ -60,11 +50,10 @@ void BurnFPGAThread::report(int code, const QString& unit, int number, qint64 si
     r.number = number;
     r.size = size;
     r.detail = detail;
-    Q_EMIT sendReport(r);
-    Q_EMIT sendData(code);
+    report(r);
 }
 
-void BurnFPGAThread::run()
+void BurnFPGAThread::work()
 {
     m_phase = 1;
     m_chunk = 0;

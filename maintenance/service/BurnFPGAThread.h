@@ -19,12 +19,11 @@
 // A failed erase, a stop request and a frame that disappears end the run
 // without a code; nothing is erased before the file was found good.
 
-#include "ServiceReport.h"
+#include "ServiceWorker.h"
 
 #include "device/UnitAddress.h"
 
 #include <QString>
-#include <QThread>
 
 #include <atomic>
 #include <cstdint>
@@ -45,7 +44,7 @@ constexpr int BadKey = 62;
 constexpr int VerifyFail = 63;
 } // namespace fpga
 
-class BurnFPGAThread : public QThread {
+class BurnFPGAThread : public ServiceWorker {
     Q_OBJECT
 public:
     explicit BurnFPGAThread(QObject* parent = nullptr);
@@ -56,31 +55,23 @@ public:
     void setFile(const QString& path);
     void setKey(uint8_t start);
 
-    void requestStop() { m_stop.store(true); }
-    void prepareStart() { m_stop.store(false); }
-
     // Transfer phase: 0 idle, 1 started, 3 last chunk of a unit reached.
     int phase() const { return m_phase.load(); }
     // Index of the chunk just written.
     int chunkCounter() const { return m_chunk.load(); }
 
-Q_SIGNALS:
-    void sendData(int code);
-    void sendReport(const tovrin::maintenance::ServiceReport& report);
-
 protected:
-    void run() override;
+    void work() override;
 
 private:
+    using ServiceWorker::report;
     void report(int code, const QString& unit = {}, int number = 0, qint64 size = 0, const QString& detail = {});
-    bool stopped() const;
     // Erases, writes and reads back one unit; false ends the run.
     bool downloadUnit(device::Unit unit, const std::vector<uint8_t>& keyed, int chunks);
 
     mutable std::mutex m_mutex;
     QString m_path;
     int m_key = -1;  // -1: from the settings
-    std::atomic<bool> m_stop{false};
     std::atomic<int> m_phase{0};
     std::atomic<int> m_chunk{0};
 };

@@ -43,16 +43,11 @@ FlashImageFile loadFlashImage(const QString& path)
 }
 
 FlashJobThread::FlashJobThread(QObject* parent)
-    : QThread(parent)
+    : ServiceWorker(parent)
 {
-    registerServiceReport();
 }
 
-FlashJobThread::~FlashJobThread()
-{
-    requestStop();
-    wait();
-}
+FlashJobThread::~FlashJobThread() { stopAndWait(); }
 
 void FlashJobThread::setErase(Unit unit)
 {
@@ -89,11 +84,6 @@ Unit FlashJobThread::unit() const
     return m_unit;
 }
 
-bool FlashJobThread::stopped() const
-{
-    return m_stop.load() || device::g_bDevExist.load() == 0;
-}
-
 void FlashJobThread::report(int code, int number, const QString& detail)
 {
     ServiceReport r;
@@ -101,11 +91,10 @@ void FlashJobThread::report(int code, int number, const QString& detail)
     r.unit = QString::fromLatin1(nameOf(unit()));
     r.number = number;
     r.detail = detail;
-    Q_EMIT sendReport(r);
-    Q_EMIT sendData(code);
+    report(r);
 }
 
-void FlashJobThread::run()
+void FlashJobThread::work()
 {
     FlashJobKind kind;
     Unit unit;

@@ -14,13 +14,12 @@
 //          is read back. The file must be a whole flash image of exactly
 //          131072 bytes; it is read and checked before anything is erased.
 
-#include "ServiceReport.h"
+#include "ServiceWorker.h"
 
 #include "device/UnitAddress.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QThread>
 
 #include <atomic>
 #include <mutex>
@@ -70,7 +69,7 @@ constexpr int Progress = 75;     // number: sectors done (0-32)
 constexpr int VerifyFail = 76;   // the flash does not read back the image (number: flash offset)
 } // namespace flashjob
 
-class FlashJobThread : public QThread {
+class FlashJobThread : public ServiceWorker {
     Q_OBJECT
 public:
     explicit FlashJobThread(QObject* parent = nullptr);
@@ -84,19 +83,12 @@ public:
     FlashJobKind kind() const;
     device::Unit unit() const;
 
-    void requestStop() { m_stop.store(true); }
-    void prepareStart() { m_stop.store(false); }
-
-Q_SIGNALS:
-    void sendData(int code);
-    void sendReport(const tovrin::maintenance::ServiceReport& report);
-
 protected:
-    void run() override;
+    void work() override;
 
 private:
+    using ServiceWorker::report;
     void report(int code, int number = 0, const QString& detail = {});
-    bool stopped() const;
     void runErase(device::Unit unit);
     void runDump(device::Unit unit, const QString& path);
     void runFill(device::Unit unit, const QByteArray& image);
@@ -106,7 +98,6 @@ private:
     device::Unit m_unit = device::Unit::Master;
     QString m_path;
     QByteArray m_image;
-    std::atomic<bool> m_stop{false};
 };
 
 } // namespace tovrin::maintenance

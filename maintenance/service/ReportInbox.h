@@ -1,17 +1,12 @@
 #pragma once
-// A worker's reports handed to the thread that shows them, in order. The
-// worker's signal is taken in the worker's own thread and the report kept
-// here under a lock; the receiving thread is told that reports wait and
-// takes them all. (A queued signal would copy each report under Qt's own
-// lock, a bare futex that ThreadSanitizer cannot see, so every report would
-// be a race to it.)
+// The reports of a service worker (ServiceReport) handed to the thread that
+// shows them, in order, through the workers' locked inbox (jobs/Inbox.h).
 
 #include "ServiceReport.h"
 
-#include <QObject>
+#include "jobs/Inbox.h"
 
-#include <deque>
-#include <mutex>
+#include <QObject>
 
 namespace tovrin::maintenance {
 
@@ -28,21 +23,16 @@ public:
     }
 
     // The worker's thread: keeps the report and says that reports wait.
-    void post(const tovrin::maintenance::ServiceReport& report);
-    // The inbox's thread: hands over every report kept now, at once (a
-    // worker that was stopped and waited for has nothing more to say).
-    void deliverNow() { deliver(); }
+    void post(const tovrin::maintenance::ServiceReport& report) { m_inbox.post(report); }
+    // The inbox's thread: hands over every report kept now, at once.
+    void deliverNow() { m_inbox.deliverNow(); }
 
 Q_SIGNALS:
     // In the inbox's thread, once per report, in the order they were sent.
     void received(const tovrin::maintenance::ServiceReport& report);
-    void waiting();
 
 private:
-    void deliver();
-
-    std::mutex m_mutex;
-    std::deque<ServiceReport> m_reports;
+    jobs::Inbox<ServiceReport> m_inbox;
 };
 
 } // namespace tovrin::maintenance

@@ -28,33 +28,16 @@ QString burstFileProblem(const std::string& name)
 } // namespace
 
 RunScriptThread::RunScriptThread(QObject* parent)
-    : QThread(parent)
+    : ServiceWorker(parent)
 {
-    registerServiceReport();
 }
 
-RunScriptThread::~RunScriptThread()
-{
-    requestStop();
-    wait();
-}
+RunScriptThread::~RunScriptThread() { stopAndWait(); }
 
 void RunScriptThread::setScript(const QString& path)
 {
     std::lock_guard lock(m_mutex);
     m_path = path;
-}
-
-bool RunScriptThread::stopped() const
-{
-    return m_stop.load() || device::g_bDevExist.load() == 0;
-}
-
-void RunScriptThread::report(ServiceReport r)
-{
-    const int code = r.code;
-    Q_EMIT sendReport(r);
-    Q_EMIT sendData(code);
 }
 
 void RunScriptThread::reportRequest(int code, uint32_t address, uint8_t value)
@@ -67,7 +50,7 @@ void RunScriptThread::reportRequest(int code, uint32_t address, uint8_t value)
     report(r);
 }
 
-void RunScriptThread::run()
+void RunScriptThread::work()
 {
     QString path;
     {
@@ -179,7 +162,7 @@ bool RunScriptThread::execute(const ScriptCommand& c)
     case ScriptOp::Delay:
         // The text comes first, so that it is shown while the thread sleeps.
         report({script::Delay, {}, 0, 0, c.delayMs, 0, {}});
-        sleepMsUnless(c.delayMs, &m_stop);
+        sleepMsUnless(c.delayMs, stopFlag());
         return true;
     case ScriptOp::I2cWrite:
         if (!I2cWrite(c.address, c.count, static_cast<uint8_t>(c.value))) {

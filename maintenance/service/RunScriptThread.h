@@ -19,10 +19,9 @@
 // with a line that cannot be run runs nothing.
 // A stop request and a frame that disappears end the run without a code.
 
-#include "ServiceReport.h"
+#include "ServiceWorker.h"
 
 #include <QString>
-#include <QThread>
 
 #include <atomic>
 #include <mutex>
@@ -52,33 +51,24 @@ constexpr int Refused = 64;
 constexpr int BurstFile = 65;
 } // namespace script
 
-class RunScriptThread : public QThread {
+class RunScriptThread : public ServiceWorker {
     Q_OBJECT
 public:
     explicit RunScriptThread(QObject* parent = nullptr);
     ~RunScriptThread() override;  // stops and waits
 
     void setScript(const QString& path);
-    void requestStop() { m_stop.store(true); }
-    void prepareStart() { m_stop.store(false); }
-
-Q_SIGNALS:
-    void sendData(int code);
-    void sendReport(const tovrin::maintenance::ServiceReport& report);
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
     // Runs one command; false ends the script.
     bool execute(const ScriptCommand& command);
-    void report(ServiceReport r);
     void reportRequest(int code, uint32_t address, uint8_t value);
-    bool stopped() const;
 
     std::mutex m_mutex;
     QString m_path;
-    std::atomic<bool> m_stop{false};
 };
 
 } // namespace tovrin::maintenance

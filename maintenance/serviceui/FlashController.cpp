@@ -41,14 +41,13 @@ device::Unit FlashController::selectedUnit() const
     return m_widgets.slave && m_widgets.slave->isChecked() ? device::Unit::Slave : device::Unit::Master;
 }
 
-bool FlashController::isRunning() const { return m_thread->isRunning(); }
+bool FlashController::isRunning() const { return !m_thread->hasEnded(); }
 
 void FlashController::stop(bool quietly)
 {
-    if (!m_thread->isRunning())
+    if (m_thread->hasEnded())
         return;
-    m_thread->requestStop();
-    m_thread->wait();
+    m_thread->stopAndWait();
     m_inbox->deliverNow();
     m_endHandled = true;
     if (!m_ended && !quietly) {
@@ -81,8 +80,7 @@ void FlashController::start()
 {
     m_succeeded = false;
     m_ended = false;
-    m_thread->prepareStart();
-    m_thread->start();
+    m_thread->startWork();
 }
 
 void FlashController::erase()

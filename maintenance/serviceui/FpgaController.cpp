@@ -36,7 +36,7 @@ void FpgaController::browse(const FileChooser& chooser)
 
 void FpgaController::download()
 {
-    if (m_thread->isRunning())
+    if (!m_thread->hasEnded())
         return;  // one download at a time
     if (!m_hooks.guard())
         return;
@@ -46,18 +46,16 @@ void FpgaController::download()
     }
     m_succeeded = false;
     m_thread->setFile(m_widgets.fpgaPath ? m_widgets.fpgaPath->text() : QString());
-    m_thread->prepareStart();
-    m_thread->start();
+    m_thread->startWork();
 }
 
-bool FpgaController::isRunning() const { return m_thread->isRunning(); }
+bool FpgaController::isRunning() const { return !m_thread->hasEnded(); }
 
 void FpgaController::stop(bool quietly)
 {
-    if (!m_thread->isRunning())
+    if (m_thread->hasEnded())
         return;
-    m_thread->requestStop();
-    m_thread->wait();
+    m_thread->stopAndWait();
     m_inbox->deliverNow();
     m_endHandled = true;
     if (!m_succeeded && !quietly)

@@ -38,7 +38,7 @@ void ScriptController::browse(const FileChooser& chooser)
 
 void ScriptController::run()
 {
-    if (m_thread->isRunning())
+    if (!m_thread->hasEnded())
         return;
     if (!m_hooks.guard())
         return;
@@ -51,18 +51,16 @@ void ScriptController::run()
     if (m_widgets.slave)
         device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
     m_thread->setScript(m_widgets.scriptPath ? m_widgets.scriptPath->text() : QString());
-    m_thread->prepareStart();
-    m_thread->start();
+    m_thread->startWork();
 }
 
-bool ScriptController::isRunning() const { return m_thread->isRunning(); }
+bool ScriptController::isRunning() const { return !m_thread->hasEnded(); }
 
 void ScriptController::stop(bool quietly)
 {
-    if (!m_thread->isRunning())
+    if (m_thread->hasEnded())
         return;
-    m_thread->requestStop();
-    m_thread->wait();
+    m_thread->stopAndWait();
     m_inbox->deliverNow();
     m_endHandled = true;
     if (!m_ended && !quietly)

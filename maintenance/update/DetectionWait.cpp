@@ -27,8 +27,7 @@ DetectionWait::~DetectionWait()
 
 void DetectionWait::stop()
 {
-    m_thread.requestStop();
-    m_thread.wait();
+    m_thread.stopAndWait();
 }
 
 void DetectionWait::start(uint8_t state)
@@ -37,8 +36,7 @@ void DetectionWait::start(uint8_t state)
     ++m_run;
     device::CheckCount = 0;
     device::DeviceCheckState = state;
-    m_thread.prepareStart();
-    m_thread.start();
+    m_thread.startWork();
 }
 
 } // namespace tovrin::update

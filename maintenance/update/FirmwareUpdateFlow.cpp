@@ -236,8 +236,7 @@ void FirmwareUpdateFlow::startTransfer()
     m_phase = Phase::Transferring;
     m_thread->stopAndWait();
     m_thread->setPackage(m_package);
-    m_thread->prepareStart();
-    m_thread->start();
+    m_thread->startWork();
 }
 
 void FirmwareUpdateFlow::onThreadCode(int code)

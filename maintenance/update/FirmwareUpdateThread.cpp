@@ -28,20 +28,11 @@ records::UnitId recordUnit(device::Unit unit)
 } // namespace
 
 CFirmwareUpdateThread::CFirmwareUpdateThread(QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
 {
 }
 
-CFirmwareUpdateThread::~CFirmwareUpdateThread()
-{
-    stopAndWait();
-}
-
-void CFirmwareUpdateThread::stopAndWait()
-{
-    requestStop();
-    wait();
-}
+CFirmwareUpdateThread::~CFirmwareUpdateThread() { stopAndWait(); }
 
 void CFirmwareUpdateThread::setProgress(int percent)
 {
@@ -50,7 +41,7 @@ void CFirmwareUpdateThread::setProgress(int percent)
     Q_EMIT sendData(code::Progress);
 }
 
-void CFirmwareUpdateThread::run()
+void CFirmwareUpdateThread::work()
 {
     // The transfer talks to the frame from its first request to its last.
     const device::FrameHold hold;
@@ -65,7 +56,7 @@ void CFirmwareUpdateThread::run()
     bool firmwarePaused = false;
     std::vector<device::Unit> magicPending;
     for (const UpdateJob& job : m_package->jobs()) {
-        if (m_stop.load())
+        if (stopRequested())
             return;
         if (!connected()) {
             Q_EMIT sendData(code::FrameLost);
@@ -76,7 +67,7 @@ void CFirmwareUpdateThread::run()
             // first image; A1 and A2 run as a pair behind this one pause.
             firmwarePaused = true;
             setProgress(kProgressBeforeFirmware);
-            if (!sleepMsUnless(kPauseBeforeFirmwareMs, &m_stop))
+            if (!sleepMsUnless(kPauseBeforeFirmwareMs, stopFlag()))
                 return;
         }
         shell::LogF("update: job %s, %u bytes\n", jobName(job.id), job.length);
@@ -85,7 +76,7 @@ void CFirmwareUpdateThread::run()
             Q_EMIT sendData(failed);
             return;
         }
-        if (m_stop.load())
+        if (stopRequested())
             return;
         if (!connected()) {
             Q_EMIT sendData(code::FrameLost);
@@ -97,7 +88,7 @@ void CFirmwareUpdateThread::run()
             setProgress(job.progressAfter);
     }
     for (device::Unit unit : magicPending) {
-        if (m_stop.load())
+        if (stopRequested())
             return;
         if (!connected()) {
             Q_EMIT sendData(code::FrameLost);

@@ -23,7 +23,7 @@
 
 #include "UpdatePackage.h"
 
-#include <QThread>
+#include "jobs/Worker.h"
 
 #include <atomic>
 #include <memory>
@@ -39,29 +39,23 @@ constexpr int FrameLost = 8;
 constexpr int FirstPacket = 9;
 } // namespace code
 
-class CFirmwareUpdateThread : public QThread {
+class CFirmwareUpdateThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit CFirmwareUpdateThread(QObject* parent = nullptr);
     ~CFirmwareUpdateThread() override;
 
-    // The package to send; set before start().
+    // The package to send; set before startWork().
     void setPackage(std::shared_ptr<const UpdatePackage> package) { m_package = std::move(package); }
-    void requestStop() { m_stop.store(true); }
-    // Clears the stop flag; call before start().
-    void prepareStart() { m_stop.store(false); }
-    // Stops the thread and waits for it.
-    void stopAndWait();
     int progress() const { return m_progress.load(); }
 
 Q_SIGNALS:
-    void sendData(int code);
     // The progress with each code 0, in order: a reader that is behind
     // still sees every step.
     void sendProgress(int percent);
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
     int runJob(const UpdateJob& job);
@@ -70,7 +64,6 @@ private:
     void setProgress(int percent);
 
     std::shared_ptr<const UpdatePackage> m_package;
-    std::atomic<bool> m_stop{false};
     std::atomic<int> m_progress{0};
 };
 

@@ -25,15 +25,11 @@ constexpr uint32_t kLineMax = 640;
 } // namespace
 
 RWFlashTestThread::RWFlashTestThread(QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
 {
 }
 
-RWFlashTestThread::~RWFlashTestThread()
-{
-    requestStop();
-    wait();
-}
+RWFlashTestThread::~RWFlashTestThread() { stopAndWait(); }
 
 void RWFlashTestThread::setOptions(const FlashTestOptions& options)
 {
@@ -91,7 +87,7 @@ RWFlashTestThread::DumpOutcome RWFlashTestThread::dump(int cycle)
             return DumpOutcome::ReadFailed;
         }
         for (uint32_t offset = 0; offset < kDumpSize; offset += kFlashBlock) {
-            if (m_stop.load() || frameGone())
+            if (stopRequested() || frameGone())
                 return DumpOutcome::ReadFailed;
             if (!device::ReadToBuffer(device::flashAddress(unit, offset), static_cast<int>(kFlashBlock), block) ||
                 file.write(reinterpret_cast<const char*>(block.data()), kFlashBlock) != static_cast<qint64>(kFlashBlock))
@@ -121,16 +117,16 @@ bool RWFlashTestThread::measure(int unit)
     const auto upper = static_cast<uint16_t>(leveling::g_SearchUpper.load());
     if (!SearchLine(unit, lower, upper, line) || line < 1 || line > kLineMax)
         return failed();
-    if (m_stop.load() || frameGone() || !SetLine(unit, static_cast<uint16_t>(line)))
+    if (stopRequested() || frameGone() || !SetLine(unit, static_cast<uint16_t>(line)))
         return failed();
     uint32_t start = 0, end = 0;
-    if (m_stop.load() || frameGone() || !ReadLineRange(unit, start, end))
+    if (stopRequested() || frameGone() || !ReadLineRange(unit, start, end))
         return failed();
     ZoneTable zones;
-    if (m_stop.load() || frameGone() || !ReadZones(unit, zones))
+    if (stopRequested() || frameGone() || !ReadZones(unit, zones))
         return failed();
     uint8_t high = 0, low = 0;
-    if (m_stop.load() || frameGone() || !ReadExposure(unit, high, low, start, end))
+    if (stopRequested() || frameGone() || !ReadExposure(unit, high, low, start, end))
         return failed();
     return true;
 }
@@ -157,7 +153,7 @@ int RWFlashTestThread::compare(int cycle, const FlashTestOptions& options)
     return 0;
 }
 
-void RWFlashTestThread::run()
+void RWFlashTestThread::work()
 {
     FlashTestOptions options;
     int limit;
@@ -174,7 +170,7 @@ void RWFlashTestThread::run()
         Q_EMIT sendShowData(testcode::Ended);
     };
 
-    if (!sleepMsUnless(kStartWaitMs, &m_stop))
+    if (!sleepMsUnless(kStartWaitMs, stopFlag()))
         return;
     switch (dump(0)) {
     case DumpOutcome::Done:
@@ -182,12 +178,12 @@ void RWFlashTestThread::run()
     case DumpOutcome::ModeSwitchFailed:
         return end(testcode::ModeSwitchFailed);
     case DumpOutcome::ReadFailed:
-        if (m_stop.load())
+        if (stopRequested())
             return;
         return end(frameGone() ? -1 : testcode::FlashReadError);
     }
     std::deque<int> passed;  // compared cycles whose dumps are still kept
-    while (!m_stop.load()) {
+    while (!stopRequested()) {
         if (frameGone())
             return end(-1);
         if (limit > 0 && m_cycle.load() >= limit)
@@ -200,12 +196,12 @@ void RWFlashTestThread::run()
             return end(-1);
         leveling::chooseSearchWindow();
         for (int unit : {0, 1}) {
-            if (m_stop.load())
+            if (stopRequested())
                 return;
             if (frameGone())
                 return end(-1);
             if (!measure(unit)) {
-                if (m_stop.load())
+                if (stopRequested())
                     return;
                 return end(frameGone() ? -1 : testcode::TestFailed);
             }
@@ -217,7 +213,7 @@ void RWFlashTestThread::run()
         if (!switched && frameGone())
             return end(testcode::ModeSwitchFailed);
         const DumpOutcome dumped = dump(cycle);
-        if (m_stop.load())
+        if (stopRequested())
             return;
         if (dumped == DumpOutcome::ReadFailed) {
             if (!switched)
@@ -244,7 +240,7 @@ void RWFlashTestThread::run()
         }
         if (limit > 0 && cycle >= limit)
             return end(-1);
-        sleepMsUnless(kCycleWaitMs, &m_stop);
+        sleepMsUnless(kCycleWaitMs, stopFlag());
     }
 }
 

@@ -33,8 +33,9 @@
 
 #include "FlashTestOptions.h"
 
+#include "jobs/Worker.h"
+
 #include <QString>
-#include <QThread>
 
 #include <atomic>
 #include <cstdint>
@@ -56,21 +57,18 @@ constexpr int kCycleWaitMs = 30000;
 constexpr int kKeptCycles = 3;
 constexpr int kStartWaitMs = 1000;
 
-class RWFlashTestThread : public QThread {
+class RWFlashTestThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit RWFlashTestThread(QObject* parent = nullptr);
     ~RWFlashTestThread() override;  // stops and waits
 
-    // Set before start().
+    // Set before startWork().
     void setOptions(const FlashTestOptions& options);
     // The dump file prefix (the log name prefix when not set).
     void setDumpPrefix(const QString& prefix);
     // Cycles after which the test ends by itself (0: until stopped).
     void setCycleLimit(int cycles);
-
-    void requestStop() { m_stop.store(true); }
-    void prepareStart() { m_stop.store(false); }
 
     int cycle() const { return m_cycle.load(); }
     uint32_t differenceAddress() const { return m_difference.load(); }
@@ -80,7 +78,7 @@ Q_SIGNALS:
     void sendShowData(int code);
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
     enum class DumpOutcome { Done, ReadFailed, ModeSwitchFailed };
@@ -98,7 +96,6 @@ private:
     FlashTestOptions m_options;
     QString m_prefix;
     int m_limit = 0;
-    std::atomic<bool> m_stop{false};
     std::atomic<int> m_cycle{0};
     std::atomic<uint32_t> m_difference{0};
 };

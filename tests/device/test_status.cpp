@@ -338,8 +338,7 @@ TEST_F(Detect, StopFlagEndsTheThreadPromptlyEvenDuringTheStatusTest)
     GetDeviceConfigThreadUser t;
     std::atomic<int> reports{0};
     QObject::connect(&t, &DetectionThread::sendShowData, [&](int) { ++reports; });
-    t.prepareStart();
-    t.start();
+    t.startWork();
     // The frame is open and being tested once the thread is watching.
     for (int i = 0; i < 200 && DeviceCheckState.load() != kStateWatch; ++i)
         QThread::msleep(5);

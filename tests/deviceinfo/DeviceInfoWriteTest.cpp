@@ -144,7 +144,7 @@ DeviceInfoJobResult runWriteJob(const DeviceInfo& master, const QString& iniFile
     DeviceInfoJobResult result;
     QObject::connect(&worker, &DeviceInfoThread::sendResult, &worker,
                      [&result](const DeviceInfoJobResult& r) { result = r; }, Qt::DirectConnection);
-    worker.start();
+    worker.startWork();
     worker.wait();
     return result;
 }

@@ -62,8 +62,7 @@ protected:
                 m_codes.push_back(code);
             },
             Qt::DirectConnection);
-        thread->prepareStart();
-        thread->start();
+        thread->startWork();
     }
     // Waits (running the event loop, for the monitor) until the detection
     // reported code; the codes reported so far are dropped.

@@ -36,13 +36,13 @@ protected:
         }
         thread = std::make_unique<CImagePreviewThread>(frames, options);
         QObject::connect(thread.get(), &CImagePreviewThread::sendData, [this](int code) { codes(code); });
-        thread->startPreview();
+        thread->startWork();
     }
 
     void TearDown() override
     {
         if (thread)
-            thread->stopPreview();
+            thread->stopAndWait();
         frames.close();
         SimLevelingTest::TearDown();
     }
@@ -53,7 +53,7 @@ protected:
     {
         start(options);
         ASSERT_TRUE(codes.waitFor(image::FrameComplete));
-        thread->stopPreview();
+        thread->stopAndWait();
         frames.copyPublished(a, b);
     }
 
@@ -176,7 +176,7 @@ TEST_F(LevelingThread, DebugRequestsComeInTheirOrderBetweenFrames)
     for (int code = kWriteColumn; code >= kResetFpga; --code)
         debugRequest(code) = 1;
     ASSERT_TRUE(codes.waitFor(kWriteColumn));
-    thread->stopPreview();
+    thread->stopAndWait();
     std::vector<int> served;
     for (int code : codes.codes())
         if (code >= kFirstDebugRequest)
@@ -212,7 +212,7 @@ TEST_F(LevelingThread, StoppedThreadLeavesTheStopProcedureState)
 {
     start();
     ASSERT_TRUE(codes.waitFor(image::FrameComplete));
-    thread->stopPreview();
+    thread->stopAndWait();
     EXPECT_EQ(g_PreviewRun.load(), 0);
     EXPECT_EQ(g_PreviewSucFlag.load(), 0);
     EXPECT_EQ(g_OptimumLineFlag.load(), 0);
@@ -381,7 +381,7 @@ TEST_F(ExtendedLevelingThread, LevelsAndFetches11LinesPlain)
     ASSERT_TRUE(codes.waitFor(image::ExposureStep));
     EXPECT_EQ(frame->commandsSeen(20), 0u) << "no ReadZones on an extended unit";
     ASSERT_TRUE(codes.waitFor(image::FrameComplete));
-    thread->stopPreview();
+    thread->stopAndWait();
     FrameBytes a{}, b{};
     frames.copyPublished(a, b);
     for (int line = 0; line < 11; ++line) {
@@ -414,7 +414,7 @@ protected:
     {
         ExposureThread thread;
         QObject::connect(&thread, &ExposureThread::sendData, [this](int code) { codes(code); });
-        thread.startExposure();
+        thread.startWork();
         ASSERT_TRUE(waitEnded(thread));
     }
     CodeRecorder codes;
@@ -483,7 +483,7 @@ protected:
     }
     void TearDown() override
     {
-        thread->stopPreview();
+        thread->stopAndWait();
         frames.close();
         SimLevelingTest::TearDown();
     }
@@ -496,7 +496,7 @@ protected:
 TEST_F(Preview, PassLatchesReadsZonesAndHandsOverAFrame)
 {
     thread->setCompression(true);
-    thread->startPreview();
+    thread->startWork();
     ASSERT_TRUE(codes.waitFor(preview::FrameReady));
     const auto c = codes.codes();
     EXPECT_EQ(c.front(), preview::RegisterWritten);
@@ -511,7 +511,7 @@ TEST_F(Preview, PassLatchesReadsZonesAndHandsOverAFrame)
 TEST_F(Preview, FailedChunkStopsWithCode11)
 {
     frame->answerNextWithStatus(0xFF, 1, 0);
-    thread->startPreview();
+    thread->startWork();
     ASSERT_TRUE(codes.waitFor(preview::Stopped));
     EXPECT_TRUE(waitEnded(*thread));
     EXPECT_FALSE(codes.has(preview::FrameReady));
@@ -520,7 +520,7 @@ TEST_F(Preview, FailedChunkStopsWithCode11)
 TEST_F(Preview, RefusedLatchStopsWithCode16)
 {
     frame->answerNextWithStatus(0xFF, 1, 4);
-    thread->startPreview();
+    thread->startWork();
     ASSERT_TRUE(codes.waitFor(preview::RegisterWriteFailed));
     EXPECT_TRUE(waitEnded(*thread));
     EXPECT_FALSE(codes.has(preview::Stopped));
@@ -534,9 +534,9 @@ TEST_F(Preview, ExtendedFrameKeepsItsLinesInPlace)
         last[static_cast<size_t>(c)] = static_cast<uint8_t>(c * 3);
     frame->setLinePixels(Unit::Slave, 10, last);
     thread->setFrameLayout(11, true);
-    thread->startPreview();
+    thread->startWork();
     ASSERT_TRUE(codes.waitFor(preview::FrameReady));
-    thread->stopPreview();
+    thread->stopAndWait();
     FrameBytes a{}, b{};
     frames.copyPublished(a, b);
     EXPECT_TRUE(std::equal(last.begin(), last.end(), b.begin() + 6400));

@@ -49,8 +49,7 @@ protected:
                              codes.push_back(code);
                          },
                          Qt::DirectConnection);
-        worker.prepareStart();
-        worker.start();
+        worker.startWork();
         worker.wait();
         address = worker.differenceAddress();
         cyclesRun = worker.cycle();
@@ -271,8 +270,7 @@ TEST_F(FlashTest, AStopRequestEndsItWithoutACode)
                              worker.requestStop();
                      },
                      Qt::DirectConnection);
-    worker.prepareStart();
-    worker.start();
+    worker.startWork();
     ASSERT_TRUE(worker.wait(QDeadlineTimer(60000)));
     EXPECT_EQ(worker.cycle(), 2);
 }

@@ -124,7 +124,7 @@ TEST_F(ScriptRun, TheDelayTextComesBeforeThePause)
                          order.push_back(scriptTexts(r).join('|').toStdString());
                      },
                      Qt::DirectConnection);
-    worker.start();
+    worker.startWork();
     worker.wait();
     ASSERT_GE(order.size(), 3u);
     EXPECT_EQ(order.front(), "Delay 40 ms!");

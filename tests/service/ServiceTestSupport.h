@@ -53,8 +53,7 @@ Reports runWorker(Worker& worker)
                                         reports->list.push_back(r);
                                     },
                                     Qt::DirectConnection);
-    worker.prepareStart();
-    worker.start();
+    worker.startWork();
     worker.wait();
     QObject::disconnect(c);
     // The worker has ended (wait() says so, with a lock a race checker cannot

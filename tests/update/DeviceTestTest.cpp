@@ -3,7 +3,7 @@
 // failed groups name themselves in order, and the version log lines.
 
 #include "UpdateTestSupport.h"
-#include "maintenance/update/DeviceTest.h"
+#include "maintenance/check/DeviceTest.h"
 #include "maintenance/update/Versions.h"
 #include "shell/AppContext.h"
 #include "shell/Log.h"
@@ -13,6 +13,7 @@
 
 using namespace tovrin;
 using namespace tovrin::update;
+using namespace tovrin::check;
 using namespace tovrin::update::test;
 
 namespace {

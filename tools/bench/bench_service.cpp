@@ -60,7 +60,7 @@ int benchFpga(int argc, char** argv)
     QObject::connect(&worker, &maintenance::BurnFPGAThread::sendData, &worker,
                      [&done](int code) { done = done || code == maintenance::fpga::Done; }, Qt::DirectConnection);
     const auto t0 = Clock::now();
-    worker.start();
+    worker.startWork();
     worker.wait();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     const uint64_t reports = frame->outputReports() + frame->inputReports() - before;

@@ -113,11 +113,11 @@ SaveResult saveScreenRecords(const ScreenRecord& slave, const ScreenRecord& mast
 }
 
 SettingsSaveThread::SettingsSaveThread(QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
 {
 }
 
-SettingsSaveThread::~SettingsSaveThread() { wait(); }
+SettingsSaveThread::~SettingsSaveThread() { stopAndWait(); }
 
 void SettingsSaveThread::prepare(const ScreenRecord& slave, const ScreenRecord& master)
 {
@@ -125,9 +125,9 @@ void SettingsSaveThread::prepare(const ScreenRecord& slave, const ScreenRecord& 
     m_master = master;
 }
 
-SaveResult SettingsSaveThread::result() const { return m_result; }
+SaveResult SettingsSaveThread::result() const { return hasEnded() ? m_result : SaveResult{}; }
 
-void SettingsSaveThread::run()
+void SettingsSaveThread::work()
 {
     m_result = saveScreenRecords(m_slave, m_master);
     Q_EMIT sendData(static_cast<int>(m_result.outcome));

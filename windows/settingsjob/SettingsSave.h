@@ -15,9 +15,7 @@
 
 #include "records/CalibrationRecord.h"
 
-#include <QThread>
-
-#include <atomic>
+#include "jobs/Worker.h"
 
 namespace tovrin::settingsjob {
 
@@ -63,21 +61,19 @@ bool readScreenRecordOf(records::UnitId unit, records::ScreenRecord& out);
 
 SaveResult saveScreenRecords(const records::ScreenRecord& slave, const records::ScreenRecord& master);
 
-class SettingsSaveThread : public QThread {
+// The save runs to its end once started: stop requests are not looked at.
+class SettingsSaveThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit SettingsSaveThread(QObject* parent = nullptr);
     ~SettingsSaveThread() override;
 
     void prepare(const records::ScreenRecord& slave, const records::ScreenRecord& master);
+    // After the run has ended (sendData: the SaveOutcome as an int).
     SaveResult result() const;
 
-Q_SIGNALS:
-    // The SaveOutcome as an int, when the job has ended.
-    void sendData(int outcome);
-
 protected:
-    void run() override;
+    void work() override;
 
 private:
     records::ScreenRecord m_slave;

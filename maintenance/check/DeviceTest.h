@@ -17,14 +17,15 @@
 
 #include "device/DeviceStatus.h"
 
+#include "jobs/Worker.h"
+
 #include <QList>
-#include <QThread>
 
 #include <atomic>
 #include <functional>
 #include <mutex>
 
-namespace tovrin::update {
+namespace tovrin::check {
 
 struct DeviceTestReport {
     device::ModeSwitchOutcome enter;  // the switch to calibration mode
@@ -52,16 +53,12 @@ DeviceTestReport runDeviceTest(const std::function<void(int)>& showTesting, cons
 // write alone takes its 20 s. showTesting carries message 24, testDone
 // tells that report() holds the outcome. Stopped (the window closes)
 // between two groups.
-class DeviceTestThread : public QThread {
+class DeviceTestThread : public jobs::Worker {
     Q_OBJECT
 public:
     explicit DeviceTestThread(QObject* parent = nullptr);
     ~DeviceTestThread() override;  // stops and waits
 
-    void requestStop() { m_stop.store(true); }
-    void stopAndWait();
-    // Starts a test unless one runs.
-    void startTest();
     DeviceTestReport report() const;
 
 Q_SIGNALS:
@@ -69,12 +66,11 @@ Q_SIGNALS:
     void testDone();
 
 protected:
-    void run() override;
+    void work() override;
 
 private:
-    std::atomic<bool> m_stop{false};
     mutable std::mutex m_mutex;
     DeviceTestReport m_report;
 };
 
-} // namespace tovrin::update
+} // namespace tovrin::check

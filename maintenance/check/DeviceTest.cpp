@@ -1,11 +1,13 @@
 #include "DeviceTest.h"
 
-#include "Versions.h"
+#include "maintenance/update/Versions.h"
 #include "device/FrameHold.h"
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
 
-namespace tovrin::update {
+namespace tovrin::check {
+
+using update::logVersions;
 
 using device::Unit;
 
@@ -96,28 +98,11 @@ DeviceTestReport runDeviceTest(const std::function<void(int)>& showTesting, cons
 }
 
 DeviceTestThread::DeviceTestThread(QObject* parent)
-    : QThread(parent)
+    : Worker(parent)
 {
 }
 
-DeviceTestThread::~DeviceTestThread()
-{
-    stopAndWait();
-}
-
-void DeviceTestThread::stopAndWait()
-{
-    requestStop();
-    wait();
-}
-
-void DeviceTestThread::startTest()
-{
-    if (isRunning())
-        return;
-    m_stop.store(false);
-    start();
-}
+DeviceTestThread::~DeviceTestThread() { stopAndWait(); }
 
 DeviceTestReport DeviceTestThread::report() const
 {
@@ -125,9 +110,9 @@ DeviceTestReport DeviceTestThread::report() const
     return m_report;
 }
 
-void DeviceTestThread::run()
+void DeviceTestThread::work()
 {
-    const DeviceTestReport r = runDeviceTest([this](int id) { Q_EMIT showTesting(id); }, &m_stop);
+    const DeviceTestReport r = runDeviceTest([this](int id) { Q_EMIT showTesting(id); }, stopFlag());
     {
         std::lock_guard lock(m_mutex);
         m_report = r;
@@ -135,4 +120,4 @@ void DeviceTestThread::run()
     Q_EMIT testDone();
 }
 
-} // namespace tovrin::update
+} // namespace tovrin::check
