@@ -15,7 +15,11 @@ class CliRecords : public CliTest {
 protected:
     // The number (from 1) of the last output report of the trace that
     // writes Master flash at this offset.
-    int lastMasterFlashWrite(const QString& traceFile, uint32_t offset) const
+    int lastMasterFlashWrite(const QString& traceFile, uint32_t offset) const { return lastFlashWrite(traceFile, offset, false); }
+
+    // The same for either unit: the address's high byte is 0x02 (Master
+    // flash) or 0x12 (Slave flash).
+    int lastFlashWrite(const QString& traceFile, uint32_t offset, bool slave) const
     {
         QFile f(traceFile);
         if (!f.open(QIODevice::ReadOnly))
@@ -25,14 +29,15 @@ protected:
         const QString address = QStringLiteral("%1%2%3")
                                     .arg(offset & 0xFF, 2, 16, QLatin1Char('0'))
                                     .arg((offset >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-                                    .arg((offset >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
+                                    .arg((offset >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
+                                + QLatin1String(slave ? "12" : "02");
         while (!f.atEnd()) {
             const QStringList parts = QString::fromLatin1(f.readLine()).trimmed().split(QLatin1Char(' '));
             if (parts.size() != 3 || parts[1] != QLatin1String("out"))
                 continue;
             ++n;
             // Report id, command 9 (Master flash write), the address bytes.
-            if (parts[2].mid(0, 4) == QLatin1String("0309") && parts[2].mid(4, 6) == address)
+            if (parts[2].mid(0, 4) == QLatin1String("0309") && parts[2].mid(4, 8) == address)
                 found = n;
         }
         return found;
@@ -87,6 +92,27 @@ TEST_F(CliRecords, APulledSaveIsFoundAndRestored)
     EXPECT_EQ(cli({"settings", "--size", "5"}).exitCode, 0);
     EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
     EXPECT_TRUE(cli({"settings"}).out.contains("  screen size class: 5\n"));
+}
+
+// A key calibration refused because a pulled touch calibration left the
+// Slave's record invalid says how to put the old one back.
+TEST_F(CliRecords, AKeyCalibrationRefusedForAnUnfinishedWriteNamesTheRestore)
+{
+    ASSERT_TRUE(tovrin::test::writeFile(home.filePath("Tovrin.ini"), "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n"));
+    ASSERT_EQ(cli({"calibrate", "--points", "4"}).exitCode, 0);  // the journal's entries of a clean run are done
+    extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
+    ASSERT_EQ(cli({"calibrate", "--points", "4"}).exitCode, 0);
+    extraEnvironment.remove("TOVRIN_TRACE");
+    const int head = lastFlashWrite(home.filePath("trace.txt"), 0x11000, true);
+    ASSERT_GT(head, 0);
+    EXPECT_NE(cli({"calibrate", "--points", "4"}, QStringLiteral("vanish-at=%1").arg(head)).exitCode, 0);
+
+    const CliRun refused = cli({"keys", "calibrate"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("tovrin-cli records restore puts back what it replaced"))
+        << refused.out.toStdString() << refused.err.toStdString();
+    EXPECT_EQ(cli({"records", "restore"}).exitCode, 0);
+    EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
 }
 
 // Every job that writes a record keeps the record it replaces: pulled out
