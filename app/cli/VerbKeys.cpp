@@ -13,7 +13,6 @@
 #include "keys/core/KeyLayout.h"
 #include "keys/core/KeyTestThread.h"
 #include "records/CalibrationRecord.h"
-#include "records/RecordJournal.h"
 #include "shell/Log.h"
 
 #include <QCoreApplication>
@@ -93,15 +92,8 @@ int calibrate(Session& session, int targetSeconds)
             session.sayMessage(61);
             return kExitNoFrame;
         }
-        // A touch calibration an unfinished write left invalid: the journal
-        // holds what it replaced.
-        const bool restorable = refusal == kCalibrateFirstMessage && records::journalHasOpenEntries()
-                                && !records::restorePlan(records::checkRecords()).empty();
         const device::ModeSwitchOutcome back = device::SwitchModeChecked(device::mode::Work);
         session.sayMessage(refusal);
-        if (restorable)
-            session.say(QStringLiteral("an unfinished write left the records invalid: "
-                                       "tovrin-cli records restore puts back what it replaced"));
         return frameGone(back) ? kExitNoFrame : kExitFailed;
     }
     records::CalInfo before;

@@ -17,8 +17,8 @@ protected:
     // writes Master flash at this offset.
     int lastMasterFlashWrite(const QString& traceFile, uint32_t offset) const { return lastFlashWrite(traceFile, offset, false); }
 
-    // The same for either unit: the address's high byte is 0x02 (Master
-    // flash) or 0x12 (Slave flash).
+    // The same for either unit: command 0x09 writes Master flash, 0x1C
+    // Slave flash.
     int lastFlashWrite(const QString& traceFile, uint32_t offset, bool slave) const
     {
         QFile f(traceFile);
@@ -29,15 +29,14 @@ protected:
         const QString address = QStringLiteral("%1%2%3")
                                     .arg(offset & 0xFF, 2, 16, QLatin1Char('0'))
                                     .arg((offset >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-                                    .arg((offset >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
-                                + QLatin1String(slave ? "12" : "02");
+                                    .arg((offset >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
         while (!f.atEnd()) {
             const QStringList parts = QString::fromLatin1(f.readLine()).trimmed().split(QLatin1Char(' '));
             if (parts.size() != 3 || parts[1] != QLatin1String("out"))
                 continue;
             ++n;
-            // Report id, command 9 (Master flash write), the address bytes.
-            if (parts[2].mid(0, 4) == QLatin1String("0309") && parts[2].mid(4, 8) == address)
+            // Report id, the unit's flash write command, the address bytes.
+            if (parts[2].mid(0, 4) == QLatin1String(slave ? "031c" : "0309") && parts[2].mid(4, 6) == address)
                 found = n;
         }
         return found;
@@ -94,11 +93,10 @@ TEST_F(CliRecords, APulledSaveIsFoundAndRestored)
     EXPECT_TRUE(cli({"settings"}).out.contains("  screen size class: 5\n"));
 }
 
-// A key calibration refused because a pulled touch calibration left the
-// Slave's record invalid says how to put the old one back.
-TEST_F(CliRecords, AKeyCalibrationRefusedForAnUnfinishedWriteNamesTheRestore)
+// A job refused because a pulled touch calibration left the records
+// invalid points to the journal that holds the old ones.
+TEST_F(CliRecords, AJobRefusedForAnUnfinishedWritePointsToTheJournal)
 {
-    ASSERT_TRUE(tovrin::test::writeFile(home.filePath("Tovrin.ini"), "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n"));
     ASSERT_EQ(cli({"calibrate", "--points", "4"}).exitCode, 0);  // the journal's entries of a clean run are done
     extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
     ASSERT_EQ(cli({"calibrate", "--points", "4"}).exitCode, 0);
@@ -109,7 +107,8 @@ TEST_F(CliRecords, AKeyCalibrationRefusedForAnUnfinishedWriteNamesTheRestore)
 
     const CliRun refused = cli({"keys", "calibrate"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(refused.err.contains("tovrin-cli records restore puts back what it replaced"))
+    EXPECT_TRUE(refused.err.contains("the journal holds an unfinished write: tovrin-cli records check shows what "
+                                     "tovrin-cli records restore can put back"))
         << refused.out.toStdString() << refused.err.toStdString();
     EXPECT_EQ(cli({"records", "restore"}).exitCode, 0);
     EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
