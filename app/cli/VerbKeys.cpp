@@ -112,19 +112,20 @@ int calibrate(Session& session, int targetSeconds)
     int last = -1;
     int shownPercent = -1;
     int asked = -1;
-    // The target each "ready" stands for, noted as the run shows it: on a
-    // busy machine the run may be targets further on when the code arrives.
+    // The target each "ready" stands for, noted as the run shows it, and
+    // taken as shown at once: the run asks for one redraw at a time, and on
+    // a busy machine it may be targets further on when the code arrives.
     std::mutex shownLock;
     std::vector<int> shown;
     QObject::connect(&job, &KeyCalibrationThread::sendData, &job, [&](int code) {
         if (code == keycode::kTargetReady) {
             const std::lock_guard lock(shownLock);
             shown.push_back(job.state().target.load());
+            job.state().repaint = 0;
         }
     }, Qt::DirectConnection);
     QObject::connect(&job, &KeyCalibrationThread::sendData, &loop, [&](int code) {
         if (code == keycode::kTargetReady) {
-            job.state().repaint = 0;
             std::vector<int> targets;
             {
                 const std::lock_guard lock(shownLock);
