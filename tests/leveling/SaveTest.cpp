@@ -6,6 +6,7 @@
 #include "leveling/core/LevelingSave.h"
 #include "leveling/core/LevelingSettingsRecord.h"
 #include "records/CalibrationRecord.h"
+#include "tests/support/FrameLink.h"
 
 namespace tovrin::leveling::test {
 namespace {
@@ -158,10 +159,7 @@ TEST_F(ExtendedSave, RefusalAtAnyEraseOrWriteKeepsTheOldRecords)
         for (Unit u : {Unit::Master, Unit::Slave})
             copy->setFlash(u, 0, frame->readFlash(u, 0, 0x20000));
         device::setTransport(std::make_shared<RefuseKthWrite>(copy, k));
-        uint16_t pid;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        ASSERT_TRUE(tovrin::test::openFrameLink());
         const SaveResult r = saveLeveling(true, false);
         if (r.ok)
             break;  // k is past the last write of a save

@@ -18,6 +18,7 @@
 #include "sim/Fingers.h"
 #include "widgets/FullScreen.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -81,11 +82,7 @@ private:
         sim::FingerSettings s;
         s.jitter = 1;
         m_frame->fingers().configure(s);
-        uint16_t pid = 0;
-        QVERIFY(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
-        QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+        QVERIFY(tovrin::test::openInCalibrationMode());
         calib::FourCalib_en = 0;
     }
 
