@@ -12,6 +12,7 @@
 #include "maintenance/service/FingerThreshold.h"
 #include "maintenance/service/FpgaDownload.h"
 #include "tests/service/ServiceTestSupport.h"
+#include "tests/support/FrameLink.h"
 #include "tests/windows/WindowTestSupport.h"
 
 #include <QCheckBox>
@@ -136,6 +137,16 @@ class DebugPageTest : public WindowTest {
 public:
     DebugPageTest() : WindowTest(2) {}
 
+protected:
+    // Every test: the frame opened, the page built.
+    void initOne() override
+    {
+        QVERIFY(tovrin::test::openFrameLink());
+        device::SelectedUnitIsSlave = 0;
+        page = std::make_unique<HostPage>();
+    }
+    void cleanupOne() override { page.reset(); }
+
 private slots:
     void scriptRunFillsTheOutputAndReturnsToWorkMode();
     void browseShowsTheChosenPath();
@@ -156,20 +167,8 @@ private:
     std::unique_ptr<HostPage> page;
 };
 
-// Every test: the frame opened, the page built.
-#define OPEN_PAGE()                                                                                   \
-    do {                                                                                              \
-        uint16_t pid = 0;                                                                             \
-        QVERIFY(device::OpenHidDevice(pid));                                                          \
-        device::g_bDevExist = 1;                                                                      \
-        device::g_isDeviceCommunicate = 1;                                                            \
-        device::SelectedUnitIsSlave = 0;                                                              \
-        page = std::make_unique<HostPage>();                                                          \
-    } while (false)
-
 void DebugPageTest::scriptRunFillsTheOutputAndReturnsToWorkMode()
 {
-    OPEN_PAGE();
     m_frame->setFpgaRegister(sim::Unit::Master, 0x35, 0x0F);
     m_frame->setSensorRegister(sim::Unit::Master, 0x0A, 0x61);
     QFile script(QStringLiteral("bring-up.ini"));
@@ -204,7 +203,6 @@ void DebugPageTest::scriptRunFillsTheOutputAndReturnsToWorkMode()
 
 void DebugPageTest::browseShowsTheChosenPath()
 {
-    OPEN_PAGE();
     page->chosenFile = QStringLiteral("/data/fpga/top.bin");
     page->services->FPGAbrowseButSlot();
     QCOMPARE(page->widgets.fpgaPath->text(), page->chosenFile);
@@ -220,7 +218,6 @@ void DebugPageTest::browseShowsTheChosenPath()
 
 void DebugPageTest::fpgaDownloadReportsSuccessAndSize()
 {
-    OPEN_PAGE();
     QFile f(QStringLiteral("top.bin"));
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(QByteArray(519 * 62, '\x3c'));
@@ -240,7 +237,6 @@ void DebugPageTest::fpgaDownloadReportsSuccessAndSize()
 
 void DebugPageTest::fpgaFileTooLargeIsRefusedAndStaysInCalibrationMode()
 {
-    OPEN_PAGE();
     QFile f(QStringLiteral("huge.bin"));
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(QByteArray(100000, 'x'));
@@ -259,7 +255,6 @@ void DebugPageTest::fpgaFileTooLargeIsRefusedAndStaysInCalibrationMode()
 
 void DebugPageTest::stepWriteSwitchesModesAndRewritesTheFields()
 {
-    OPEN_PAGE();
     WireRecord wire(*m_frame);
     page->widgets.regAddr->setText(QStringLiteral("46"));
     page->widgets.regValue->setText(QStringLiteral("5A"));
@@ -283,7 +278,6 @@ void DebugPageTest::stepWriteSwitchesModesAndRewritesTheFields()
 
 void DebugPageTest::stepRequestsWaitForThePreviewFrame()
 {
-    OPEN_PAGE();
     WireRecord wire(*m_frame);
     page->preview = true;
     page->widgets.regAddr->setText(QStringLiteral("19"));
@@ -308,7 +302,6 @@ void DebugPageTest::stepRequestsWaitForThePreviewFrame()
 
 void DebugPageTest::stepFieldsThatAreNotNumbersNeverReachTheFrame()
 {
-    OPEN_PAGE();
     WireRecord wire(*m_frame);
     page->widgets.regAddr->setText(QStringLiteral("xx"));
     page->widgets.regValue->setText(QStringLiteral("1"));
@@ -336,7 +329,6 @@ QString slowFpgaFile(sim::SimulatedFrame& frame)
 
 void DebugPageTest::stepRequestsWaitWhileAJobOfThePageRuns()
 {
-    OPEN_PAGE();
     page->widgets.fpgaPath->setText(slowFpgaFile(*m_frame));
     QSignalSpy finished(page->services->fpga(), &FpgaController::finished);
     page->services->DownloadButSlot();
@@ -364,7 +356,6 @@ void DebugPageTest::stepRequestsWaitWhileAJobOfThePageRuns()
 
 void DebugPageTest::aJobStoppedByAnotherIsSaidSo()
 {
-    OPEN_PAGE();
     page->widgets.fpgaPath->setText(slowFpgaFile(*m_frame));
     page->services->DownloadButSlot();
     QVERIFY(page->services->fpga()->isRunning());
@@ -381,7 +372,6 @@ void DebugPageTest::aJobStoppedByAnotherIsSaidSo()
 
 void DebugPageTest::fillFileOfTheWrongSizeTouchesNothing()
 {
-    OPEN_PAGE();
     QFile f(QStringLiteral("short.bin"));
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(QByteArray(65536, '\x11'));
@@ -396,7 +386,6 @@ void DebugPageTest::fillFileOfTheWrongSizeTouchesNothing()
 
 void DebugPageTest::dumpSavesTheSlaveAndSaysSo()
 {
-    OPEN_PAGE();
     const std::vector<uint8_t> marker{1, 2, 3, 4};
     m_frame->setFlash(sim::Unit::Slave, 0x1FFFC, marker);
     page->widgets.slave->setChecked(true);
@@ -416,7 +405,6 @@ void DebugPageTest::dumpSavesTheSlaveAndSaysSo()
 
 void DebugPageTest::eraseOfTheSelectedUnit()
 {
-    OPEN_PAGE();
     page->widgets.slave->setChecked(true);
     page->services->EraseFlashSlot();
     QVERIFY(waitFinished(page->services->flash()));
@@ -428,7 +416,6 @@ void DebugPageTest::eraseOfTheSelectedUnit()
 
 void DebugPageTest::withoutAFrameTheGuardSpeaks()
 {
-    OPEN_PAGE();
     device::g_bDevExist = 0;
     page->services->DownloadButSlot();
     page->services->RunScriptButSlot();
@@ -439,7 +426,6 @@ void DebugPageTest::withoutAFrameTheGuardSpeaks()
 
 void DebugPageTest::thresholdDialogWritesBothUnits()
 {
-    OPEN_PAGE();
     const std::vector<uint8_t> record{'T', 'E', 'S', 'T', 0xC0, 0x0A, 0x1E, 0x02, 0, 0, 0, 0, 1, 1, 1};
     m_frame->setFlash(sim::Unit::Master, 0x1A000, record);
     m_frame->setFlash(sim::Unit::Slave, 0x1A000, record);
