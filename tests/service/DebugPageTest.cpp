@@ -14,6 +14,7 @@
 #include "tests/service/ServiceTestSupport.h"
 #include "tests/support/FrameLink.h"
 #include "tests/windows/WindowTestSupport.h"
+#include "tests/support/Files.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -171,18 +172,15 @@ void DebugPageTest::scriptRunFillsTheOutputAndReturnsToWorkMode()
 {
     m_frame->setFpgaRegister(sim::Unit::Master, 0x35, 0x0F);
     m_frame->setSensorRegister(sim::Unit::Master, 0x0A, 0x61);
-    QFile script(QStringLiteral("bring-up.ini"));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("0 bring-up of a new unit\n"
-                 "1 srd 35          FPGA id\n"
-                 "1 pwd 35 1f 1\n"
-                 "1 # 20            let the FPGA settle\n"
-                 "1 i2crd 0a 1      sensor id\n"
-                 "1 i2cwd 19 1 3a\n"
-                 "0 pwd 46 ff 1     (not now)\n"
-                 "1 brd 50 4 regs.bin\n");
-    script.close();
-    page->widgets.scriptPath->setText(script.fileName());
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("bring-up.ini"), "0 bring-up of a new unit\n"
+                                                                    "1 srd 35          FPGA id\n"
+                                                                    "1 pwd 35 1f 1\n"
+                                                                    "1 # 20            let the FPGA settle\n"
+                                                                    "1 i2crd 0a 1      sensor id\n"
+                                                                    "1 i2cwd 19 1 3a\n"
+                                                                    "0 pwd 46 ff 1     (not now)\n"
+                                                                    "1 brd 50 4 regs.bin\n"));
+    page->widgets.scriptPath->setText(QStringLiteral("bring-up.ini"));
     page->services->RunScriptButSlot();
     bool success = false;
     QVERIFY(waitFinished(page->services->script(), &success));
@@ -218,11 +216,8 @@ void DebugPageTest::browseShowsTheChosenPath()
 
 void DebugPageTest::fpgaDownloadReportsSuccessAndSize()
 {
-    QFile f(QStringLiteral("top.bin"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(519 * 62, '\x3c'));
-    f.close();
-    page->widgets.fpgaPath->setText(f.fileName());
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("top.bin"), QByteArray(519 * 62, '\x3c')));
+    page->widgets.fpgaPath->setText(QStringLiteral("top.bin"));
     page->services->DownloadButSlot();
     bool success = false;
     QVERIFY(waitFinished(page->services->fpga(), &success));
@@ -237,12 +232,9 @@ void DebugPageTest::fpgaDownloadReportsSuccessAndSize()
 
 void DebugPageTest::fpgaFileTooLargeIsRefusedAndStaysInCalibrationMode()
 {
-    QFile f(QStringLiteral("huge.bin"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(100000, 'x'));
-    f.close();
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("huge.bin"), QByteArray(100000, 'x')));
     WireRecord wire(*m_frame);
-    page->widgets.fpgaPath->setText(f.fileName());
+    page->widgets.fpgaPath->setText(QStringLiteral("huge.bin"));
     page->services->DownloadButSlot();
     bool success = true;
     QVERIFY(waitFinished(page->services->fpga(), &success));
@@ -320,10 +312,8 @@ namespace {
 QString slowFpgaFile(sim::SimulatedFrame& frame)
 {
     frame.setReportLatency(std::chrono::microseconds(200));
-    QFile f(QStringLiteral("slow.bin"));
-    f.open(QIODevice::WriteOnly);
-    f.write(QByteArray(519 * 62, '\x3c'));
-    return f.fileName();
+    (void)tovrin::test::writeFile(QStringLiteral("slow.bin"), QByteArray(519 * 62, '\x3c'));
+    return QStringLiteral("slow.bin");
 }
 } // namespace
 
@@ -372,12 +362,9 @@ void DebugPageTest::aJobStoppedByAnotherIsSaidSo()
 
 void DebugPageTest::fillFileOfTheWrongSizeTouchesNothing()
 {
-    QFile f(QStringLiteral("short.bin"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(65536, '\x11'));
-    f.close();
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("short.bin"), QByteArray(65536, '\x11')));
     WireRecord wire(*m_frame);
-    page->chosenFile = f.fileName();
+    page->chosenFile = QStringLiteral("short.bin");
     page->services->WriteFlashSlot();
     QVERIFY(wire.commands().empty());
     QVERIFY(!page->services->flash()->isRunning());
@@ -394,9 +381,7 @@ void DebugPageTest::dumpSavesTheSlaveAndSaysSo()
     bool success = false;
     QVERIFY(waitFinished(page->services->flash(), &success));
     QVERIFY(success);
-    QFile dump(page->chosenFile);
-    QVERIFY(dump.open(QIODevice::ReadOnly));
-    const QByteArray bytes = dump.readAll();
+    const QByteArray bytes = tovrin::test::readFile(page->chosenFile);
     QCOMPARE(bytes.size(), qsizetype{0x20000});
     QCOMPARE(bytes.right(4), QByteArray("\x01\x02\x03\x04", 4));
     QCOMPARE(widgets::MyMessageBox::shownBoxes().last().message, QStringLiteral("Read Flash Complete......"));
