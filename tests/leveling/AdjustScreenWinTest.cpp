@@ -20,6 +20,7 @@
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 #include "tests/support/QtTestSupport.h"
+#include "tests/support/WireRecord.h"
 #include "tests/windows/WindowTestSupport.h"
 #include "widgets/MyMessageBox.h"
 #include "widgets/MySlider.h"
@@ -35,7 +36,6 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <mutex>
 #include <vector>
 
 using namespace tovrin;
@@ -322,28 +322,6 @@ void AdjustScreenWinTest::debugPanelServesRequests()
 
 namespace {
 
-// The commands the frame executed, by number, in their order.
-struct CommandLog {
-    std::mutex mutex;
-    std::vector<int> numbers;
-
-    static std::shared_ptr<CommandLog> attach(sim::SimulatedFrame& frame)
-    {
-        auto log = std::make_shared<CommandLog>();
-        frame.addCommandObserver([log](uint8_t code, const uint8_t*, std::array<sim::UnitMemory, 2>) {
-            std::lock_guard lock(log->mutex);
-            log->numbers.push_back(code & 0x3F);
-            return false;
-        });
-        return log;
-    }
-    std::vector<int> all()
-    {
-        std::lock_guard lock(mutex);
-        return numbers;
-    }
-};
-
 // Position of the last n in v (-1 when none); of the first n after `from`.
 int lastOf(const std::vector<int>& v, int n)
 {
@@ -383,7 +361,7 @@ private:
 void AdjustScreenWinTest::readjustDuringExposureExposesTheNewLine()
 {
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
-    const auto log = CommandLog::attach(*m_frame);
+    const tovrin::test::WireRecord log(*m_frame);
     AdjustScreenWin* w = open();
     QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     QVERIFY(waitText(w, 54));
@@ -392,7 +370,9 @@ void AdjustScreenWinTest::readjustDuringExposureExposesTheNewLine()
     QVERIFY(!w->countdownRunning());
     QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
     QCOMPARE(outcome.first().first().toInt(), 1);
-    const std::vector<int> seen = log->all();
+    std::vector<int> seen;
+    for (const tovrin::test::WireCommand& c : log.commands())
+        seen.push_back(c.number());
     const int search = lastOf(seen, 36);       // the Slave's SearchLine of the search Space started
     QVERIFY(std::count(seen.begin(), seen.end(), 36) >= 2);
     const int master = firstAfter(seen, search, 42);  // ReadExposure, Master then Slave
