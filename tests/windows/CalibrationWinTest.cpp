@@ -49,11 +49,7 @@ private:
     {
         tovrin::shell::PrepareLogFolders();
         tovrin::shell::WriteLog("Tovrin log start!\n", true);
-        m_frame->fingers().setScreen(screen.width(), screen.height());
-        sim::FingerSettings s;
-        s.autoTouch = autoTouch;
-        s.jitter = 1;
-        m_frame->fingers().configure(s);
+        useFinger(*m_frame, screen, autoTouch);
         QVERIFY(tovrin::test::openInCalibrationMode());
         FourCalib_en = 0;
     }

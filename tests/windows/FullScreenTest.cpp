@@ -78,10 +78,7 @@ public:
 private:
     void openFrame(QSize screen)
     {
-        m_frame->fingers().setScreen(screen.width(), screen.height());
-        sim::FingerSettings s;
-        s.jitter = 1;
-        m_frame->fingers().configure(s);
+        useFinger(*m_frame, screen, false);
         QVERIFY(tovrin::test::openInCalibrationMode());
         calib::FourCalib_en = 0;
     }
