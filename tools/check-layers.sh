@@ -19,6 +19,7 @@ cd "$root" || exit 2
 
 order=(
   shell
+  jobs
   device
   records
   calibration/math
@@ -26,6 +27,7 @@ order=(
   calibration/run
   keys/core
   maintenance/update
+  maintenance/check
   maintenance/service
   deviceinfo/core
   production/core

@@ -4,6 +4,7 @@
 #include "calibration/run/CalibrationEntry.h"
 #include "calibration/run/RunState.h"
 #include "calibration/ui/MouseFinger.h"
+#include "calibration/ui/RestoreOffer.h"
 #include "device/Detection.h"
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
@@ -61,7 +62,6 @@ constexpr int SixteenPoint = 114;
 constexpr int FourPoint = 115;
 constexpr int FirmwareMismatch = 137;
 constexpr int EquipmentAnomalies = 142;
-constexpr int Warning = 117, Restore = 153, Keep = 154, RestoreQuestion = 155;
 } // namespace msg
 
 constexpr int kEnvironmentWaitMs = 100;
@@ -293,24 +293,7 @@ void TovrinUser::startWithFrame()
     startCalibrationRun();
 }
 
-void TovrinUser::offerRestore()
-{
-    // Only an unfinished write in the journal is worth asking the frame about.
-    if (!records::journalHasOpenEntries())
-        return;
-    const std::vector<records::JournalEntry> plan = records::restorePlan(records::checkRecords());
-    if (plan.empty())
-        return;
-    widgets::MyMessageBox::setAnswer(widgets::MyMessageBox::AnswerCancel);
-    widgets::MyMessageBox ask(this, context().text(msg::Warning), context().text(msg::RestoreQuestion), 1, 2,
-                              context().text(msg::Restore), context().text(msg::Keep));
-    if (widgets::MyMessageBox::answer() != widgets::MyMessageBox::AnswerOk)
-        return;
-    bool restored = true;
-    for (const records::JournalEntry& e : plan)
-        restored = records::restoreEntry(e) && restored;
-    shell::LogF("journal: %s\n", restored ? "the replaced records were restored" : "a restore failed");
-}
+void TovrinUser::offerRestore() { calib::ui::offerJournalRestore(this); }
 
 void TovrinUser::startCalibrationRun()
 {

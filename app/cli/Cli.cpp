@@ -6,6 +6,7 @@
 #include "device/Finger.h"
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
+#include "records/RecordJournal.h"
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
 #include "shell/Folders.h"
@@ -117,6 +118,10 @@ int Session::requireWorkingFrame(bool notCalibratedAccepted)
     if (m_statusResult == device::kStatusNotCalibrated && notCalibratedAccepted)
         return kExitDone;
     sayMessage(device::statusMessageId(m_statusResult));
+    // Records a pulled write left invalid: the journal may hold them.
+    if (m_statusResult == device::kStatusNotCalibrated && records::journalHasOpenEntries())
+        say(QStringLiteral("the journal holds an unfinished write: tovrin-cli records check shows what "
+                           "tovrin-cli records restore can put back"));
     return kExitFailed;
 }
 

@@ -21,6 +21,8 @@
 #include <QTimer>
 
 #include <chrono>
+#include <mutex>
+#include <vector>
 
 namespace tovrin::cli {
 namespace {
@@ -110,17 +112,33 @@ int calibrate(Session& session, int targetSeconds)
     int last = -1;
     int shownPercent = -1;
     int asked = -1;
+    // The target each "ready" stands for, noted as the run shows it: on a
+    // busy machine the run may be targets further on when the code arrives.
+    std::mutex shownLock;
+    std::vector<int> shown;
+    QObject::connect(&job, &KeyCalibrationThread::sendData, &job, [&](int code) {
+        if (code == keycode::kTargetReady) {
+            const std::lock_guard lock(shownLock);
+            shown.push_back(job.state().target.load());
+        }
+    }, Qt::DirectConnection);
     QObject::connect(&job, &KeyCalibrationThread::sendData, &loop, [&](int code) {
         if (code == keycode::kTargetReady) {
             job.state().repaint = 0;
+            std::vector<int> targets;
+            {
+                const std::lock_guard lock(shownLock);
+                targets.swap(shown);
+            }
             // Which corner of which key to touch next, once per target shown.
-            const int target = job.state().target.load();
-            if (target >= 0 && target < static_cast<int>(depiction.targets.size()) && target != asked) {
+            for (const int target : targets) {
+                if (target < 0 || target >= static_cast<int>(depiction.targets.size()) || target == asked)
+                    continue;
                 asked = target;
                 session.out() << "touch: " << describeTarget(depiction.targets[static_cast<size_t>(target)], configuration)
                               << '\n';
-                session.out().flush();
             }
+            session.out().flush();
         }
         if (code == keycode::kProgress) {
             const int percent = job.state().progress.load();

@@ -1,5 +1,6 @@
 #include "keys/ui/KeyLaunch.h"
 
+#include "calibration/ui/RestoreOffer.h"
 #include "device/DeviceStatus.h"
 #include "device/UnitOps.h"
 #include "keys/core/KeyEntry.h"
@@ -38,7 +39,12 @@ int runKeyCalibration(QWidget* parent, const std::function<void(int)>& showData)
         shell::LogF("Key Calibration :Switch to calibration mode failed! g_isSwitchMode=%d\n", 0);
         return modeFailureMessage(mode);
     }
-    if (const int refusal = keyCalibrationEntryCheck(); refusal != 0) {
+    int refusal = keyCalibrationEntryCheck();
+    // A touch calibration an unfinished write left invalid can be put back
+    // from the journal first.
+    if (refusal == kCalibrateFirstMessage && calib::ui::offerJournalRestore(parent) == calib::ui::RestoreOutcome::Restored)
+        refusal = keyCalibrationEntryCheck();
+    if (refusal != 0) {
         device::SwitchModeChecked(device::mode::Work);
         return refusal;
     }

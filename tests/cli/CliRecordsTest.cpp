@@ -15,7 +15,11 @@ class CliRecords : public CliTest {
 protected:
     // The number (from 1) of the last output report of the trace that
     // writes Master flash at this offset.
-    int lastMasterFlashWrite(const QString& traceFile, uint32_t offset) const
+    int lastMasterFlashWrite(const QString& traceFile, uint32_t offset) const { return lastFlashWrite(traceFile, offset, false); }
+
+    // The same for either unit: command 0x09 writes Master flash, 0x1C
+    // Slave flash.
+    int lastFlashWrite(const QString& traceFile, uint32_t offset, bool slave) const
     {
         QFile f(traceFile);
         if (!f.open(QIODevice::ReadOnly))
@@ -31,8 +35,8 @@ protected:
             if (parts.size() != 3 || parts[1] != QLatin1String("out"))
                 continue;
             ++n;
-            // Report id, command 9 (Master flash write), the address bytes.
-            if (parts[2].mid(0, 4) == QLatin1String("0309") && parts[2].mid(4, 6) == address)
+            // Report id, the unit's flash write command, the address bytes.
+            if (parts[2].mid(0, 4) == QLatin1String(slave ? "031c" : "0309") && parts[2].mid(4, 6) == address)
                 found = n;
         }
         return found;
@@ -50,6 +54,27 @@ TEST_F(CliRecords, AFactoryFrameHasAllRecordsAndAnEmptyJournal)
     EXPECT_EQ(cli({"records", "restore", "--unit", "left"}).exitCode, 2);
     EXPECT_EQ(cli({"records"}).exitCode, 2);
     EXPECT_EQ(cli({"records", "check"}, "unplugged").exitCode, 3);
+}
+
+// A job refused because a pulled touch calibration left the records
+// invalid points to the journal that holds the old ones.
+TEST_F(CliRecords, AJobRefusedForAnUnfinishedWritePointsToTheJournal)
+{
+    ASSERT_EQ(cli({"calibrate", "--points", "4"}).exitCode, 0);  // the journal's entries of a clean run are done
+    extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
+    ASSERT_EQ(cli({"calibrate", "--points", "4"}).exitCode, 0);
+    extraEnvironment.remove("TOVRIN_TRACE");
+    const int head = lastFlashWrite(home.filePath("trace.txt"), 0x11000, true);
+    ASSERT_GT(head, 0);
+    EXPECT_NE(cli({"calibrate", "--points", "4"}, QStringLiteral("vanish-at=%1").arg(head)).exitCode, 0);
+
+    const CliRun refused = cli({"keys", "calibrate"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("the journal holds an unfinished write: tovrin-cli records check shows what "
+                                     "tovrin-cli records restore can put back"))
+        << refused.out.toStdString() << refused.err.toStdString();
+    EXPECT_EQ(cli({"records", "restore"}).exitCode, 0);
+    EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
 }
 
 // Every job that writes a record keeps the record it replaces: pulled out

@@ -217,8 +217,9 @@ TEST_P(KeyStoreRefused, PutsTheRecordsBack)
     EXPECT_FALSE(contains(codes, keycode::kStored));
     EXPECT_EQ(codes.back(), keycode::kProcessFailed);
     EXPECT_EQ(record(sim::Unit::Slave), slaveBefore);
-    if (row.masterKept)
+    if (row.masterKept) {
         EXPECT_EQ(record(sim::Unit::Master), masterBefore);
+    }
 
     wire->setBeforeWrite({});
     EXPECT_TRUE(contains(calibrate(), keycode::kStored));

@@ -5,6 +5,7 @@
 #include "tests/windows/WindowTestSupport.h"
 
 #include "keys/core/KeyCalibrationThread.h"
+#include "keys/core/KeyEntry.h"
 #include "keys/ui/KeyCalibrationWin.h"
 #include "keys/ui/KeyLaunch.h"
 #include "keys/ui/KeyTestWin.h"
@@ -12,14 +13,20 @@
 #include "keys/ui/FingerKeys.h"
 #include "sim/Fingers.h"
 #include "sim/IdealCalibration.h"
+#include "records/CalibrationRecord.h"
+#include "records/RecordJournal.h"
 #include "sim/KeyPanel.h"
 #include "tests/support/RecordingTransport.h"
 #include "widgets/Button.h"
+#include "widgets/MyMessageBox.h"
 #include "tests/support/Files.h"
 #include "tests/support/FrameLink.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 #include <thread>
@@ -211,6 +218,44 @@ private slots:
         QTest::mousePress(&w, Qt::LeftButton, {}, bottom->topLeft() + QPoint(bottom->width() / 4, bottom->height() / 3));
         QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{kEdgeBottom, 1}; }, kDeviceTimeoutMs));
         QTest::mouseRelease(&w, Qt::LeftButton, {}, bottom->center());
+    }
+
+    void anUnfinishedTouchCalibrationIsOfferedBack_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addRow("restore") << true;
+        QTest::addRow("keep") << false;
+    }
+
+    // A touch calibration that an unfinished write left invalid: the key
+    // calibration offers the journal's record back and opens once it is
+    // back; kept, the entry is refused as before.
+    void anUnfinishedTouchCalibrationIsOfferedBack()
+    {
+        QFETCH(bool, restore);
+        QDir(records::journalFolder()).removeRecursively();
+        openFrame(false);
+        QVERIFY(records::eraseCalibrationRecord(records::UnitId::Slave));  // a store cut off after its erase
+        QVERIFY(!m_frame->calibrationRecordValid(sim::Unit::Slave));
+        widgets::MyMessageBox::clearShownBoxes();
+        widgets::MyMessageBox::setAutoAnswer(restore ? widgets::MyMessageBox::AnswerOk : widgets::MyMessageBox::AnswerCancel);
+        bool opened = false;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<KeyCalibrationWin*>(w) && w->isVisible()) {
+                    opened = true;
+                    w->close();
+                }
+        });
+        look.start(50);
+        QCOMPARE(ui::runKeyCalibration(nullptr, {}), restore ? -1 : kCalibrateFirstMessage);
+        look.stop();
+        QCOMPARE(opened, restore);
+        QCOMPARE(widgets::MyMessageBox::shownBoxes().size(), 1);
+        QCOMPARE(widgets::MyMessageBox::shownBoxes().first().labels, (QStringList{"Restore", "Keep"}));
+        QCOMPARE(m_frame->calibrationRecordValid(sim::Unit::Slave), restore);
+        QCOMPARE(records::journalHasOpenEntries(), !restore);
     }
 
     void keyTestShowsOnlyKeysOfTheLayout()

@@ -311,8 +311,9 @@ TEST_P(FpgaRefusal, NothingIsErasedBeforeTheFileIsFoundGood)
     EXPECT_EQ(r.codes(), std::vector<int>{GetParam().code});
     EXPECT_TRUE(wire.commands().empty());
     ASSERT_FALSE(fpgaTexts(r.list.front()).isEmpty());
-    if (GetParam().text)
+    if (GetParam().text) {
         EXPECT_EQ(fpgaTexts(r.list.front()).first(), GetParam().text);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FpgaRefusal,

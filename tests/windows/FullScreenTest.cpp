@@ -11,11 +11,13 @@
 #include "calibration/ui/CalibrationLauncher.h"
 #include "calibration/ui/CalibrationWin.h"
 #include "calibration/ui/MouseFinger.h"
+#include "keys/ui/KeyCalibrationWin.h"
 #include "keys/ui/KeyLaunch.h"
 #include "keys/ui/KeyTestWin.h"
 #include "leveling/ui/AdjustScreenWin.h"
 #include "leveling/ui/LevelingLauncher.h"
 #include "sim/Fingers.h"
+#include "sim/IdealCalibration.h"
 #include "widgets/FullScreen.h"
 #include "tests/support/Files.h"
 #include "tests/support/FrameLink.h"
@@ -88,7 +90,8 @@ private slots:
     void theFramesScreenIsNamedInTheSettings();
     void calibrationCoversTheFramesScreenAndTakesItsPoints();
     void levelingCoversTheFramesScreen();
-    void keyTestCoversTheFramesScreen();
+    void keyWindowsCoverTheFramesScreen_data();
+    void keyWindowsCoverTheFramesScreen();
 };
 
 void FullScreenTest::twoScreensAreThere()
@@ -163,9 +166,19 @@ void FullScreenTest::levelingCoversTheFramesScreen()
     saveShot(desktopWith(*o.window), QStringLiteral("fullscreen-leveling-screenB"));
 }
 
-void FullScreenTest::keyTestCoversTheFramesScreen()
+void FullScreenTest::keyWindowsCoverTheFramesScreen_data()
 {
-    nameFrameScreen(QStringLiteral("OffscreenB"));
+    QTest::addColumn<bool>("calibration");
+    QTest::addRow("key test") << false;
+    QTest::addRow("key calibration") << true;
+}
+
+void FullScreenTest::keyWindowsCoverTheFramesScreen()
+{
+    QFETCH(bool, calibration);
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"),
+                                    QStringLiteral("[Tovrin_Config]\nFrameScreen=OffscreenB\n[Top_Key]\nGroupCnt=1\nGroup1_Num=2\n").toUtf8()));
+    sim::writeIdealCalibration(*m_frame, m_frame->fingers().optics(0));
     device::g_bDevExist = 1;
     device::g_isDeviceCommunicate = 1;
     uint16_t pid = 0;
@@ -175,15 +188,20 @@ void FullScreenTest::keyTestCoversTheFramesScreen()
     QTimer look;
     QObject::connect(&look, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* keyTest = qobject_cast<tovrin::keys::ui::KeyTestWin*>(w); keyTest && keyTest->isVisible()) {
-                seen = keyTest->geometry();
-                on = keyTest->screen();
-                keyTest->close();
+            const bool ours = calibration ? qobject_cast<tovrin::keys::ui::KeyCalibrationWin*>(w) != nullptr
+                                          : qobject_cast<tovrin::keys::ui::KeyTestWin*>(w) != nullptr;
+            if (ours && w->isVisible()) {
+                seen = w->geometry();
+                on = w->screen();
+                w->close();
             }
         }
     });
     look.start(100);
-    tovrin::keys::ui::runKeyTest(nullptr, {});
+    if (calibration)
+        QCOMPARE(tovrin::keys::ui::runKeyCalibration(nullptr, {}), -1);
+    else
+        tovrin::keys::ui::runKeyTest(nullptr, {});
     look.stop();
     QCOMPARE(seen, screenB()->geometry());
     QCOMPARE(on, screenB());
