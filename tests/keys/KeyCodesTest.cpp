@@ -6,6 +6,7 @@
 #include "tests/support/SimLinkTest.h"
 #include "tests/support/TemporaryFolder.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QFile>
 
@@ -122,9 +123,7 @@ TEST_F(KeyCodeBlockWrite, APullNeverLeavesACountOverMissingCodes)
     for (uint64_t n = 1; n <= 6; ++n) {
         SCOPED_TRACE(n);
         frame->plug();
-        uint16_t pid = 0;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
+        ASSERT_TRUE(tovrin::test::openFrameLink());
         frame->eraseSector(sim::Unit::Master, 0x19000);
         frame->setFlash(sim::Unit::Master, 0x19000, old);
         frame->vanishAtOutputReport(n);
