@@ -7,6 +7,7 @@
 #include "RunFixture.h"
 
 #include "records/RecordJournal.h"
+#include "tests/support/FrameLink.h"
 
 #include <QDir>
 
@@ -23,17 +24,7 @@ protected:
         sim::writeFactoryContents(*frame);
         frame->fingers().setScreen(kWidth, kHeight);
         device::setTransport(sim::makeSimTransport(frame));
-        reopen();
-    }
-
-    // The frame found again after it was plugged in, in calibration mode.
-    void reopen()
-    {
-        uint16_t pid = 0;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
-        ASSERT_TRUE(device::SwitchModeChecked(device::mode::Calibration).ok);
+        ASSERT_TRUE(tovrin::test::openInCalibrationMode());
     }
 
     // What `tovrin-cli records restore` does.
@@ -67,7 +58,7 @@ TEST_F(JournalRestore, PulledAtEveryReportOfTheStoreTheJournalGivesBackTheRecord
         ASSERT_NE(store(solved).outcome, StoreOutcome::Stored);
         frame->clearFaults();
         frame->plug();
-        reopen();
+        ASSERT_TRUE(tovrin::test::openInCalibrationMode());  // found again after it was plugged in
 
         restores += restore() > 0;
         const auto m = recordBytes(*frame, sim::Unit::Master);

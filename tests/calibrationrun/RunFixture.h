@@ -16,6 +16,7 @@
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/FrameLink.h"
 
 #include <gtest/gtest.h>
 
@@ -50,12 +51,8 @@ protected:
         frame->fingers().setScreen(kWidth, kHeight);
         fingers(0);
         device::setTransport(sim::makeSimTransport(frame));
-        uint16_t pid = 0;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        ASSERT_TRUE(tovrin::test::openInCalibrationMode());
         device::ExtendedFrameDevice = 0;
-        ASSERT_TRUE(device::SwitchModeChecked(device::mode::Calibration).ok);
         FourCalib_en = 0;
         g_WaitFrameCount = 40;
         g_CaptureAverage = 0;

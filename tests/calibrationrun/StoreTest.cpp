@@ -4,6 +4,7 @@
 // once the records are erased.
 
 #include "RunFixture.h"
+#include "tests/support/FrameLink.h"
 
 
 namespace tovrin::calib::test {
@@ -17,10 +18,7 @@ protected:
         frame = std::make_shared<sim::SimulatedFrame>();
         sim::writeFactoryContents(*frame);
         device::setTransport(sim::makeSimTransport(frame));
-        uint16_t pid = 0;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        ASSERT_TRUE(tovrin::test::openFrameLink());
     }
 };
 

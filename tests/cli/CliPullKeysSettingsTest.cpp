@@ -91,7 +91,8 @@ TEST_F(CliPullKeysSettings, KeyCalibrationPulledAtEveryReportOfTheStore)
     addRange(at, firstErase - 40, reports + 1);
 
     SweepChecks checks;
-    checks.struck = [&](const QByteArray& left, const CliRun&) {
+    checks.struck = [&](const QByteArray& left, const CliRun& pulled) {
+        EXPECT_FALSE(pulled.err.contains("Read flash info failed")) << pulled.err.toStdString();
         expectOldNewOrInvalid(before, after, left, kCalibrationRecord, kCalibrationRecordSize, kCalibrationMagic,
                               "calibration record");
         const QByteArray header = area(left, false, kKeyCodeBlock, 2);

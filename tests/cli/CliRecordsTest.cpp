@@ -1,6 +1,6 @@
-// tovrin-cli records on the simulated frame: the journal a settings save
-// leaves, and a save pulled out at the very last write of a record, found
-// invalid by "records check" and given back by "records restore".
+// tovrin-cli records on the simulated frame: the journal a job leaves, and a
+// job pulled out at the very last write of a record, found invalid by
+// "records check" and given back by "records restore".
 #include "CliRunner.h"
 #include "tests/support/Files.h"
 
@@ -56,43 +56,6 @@ TEST_F(CliRecords, AFactoryFrameHasAllRecordsAndAnEmptyJournal)
     EXPECT_EQ(cli({"records", "check"}, "unplugged").exitCode, 3);
 }
 
-TEST_F(CliRecords, APulledSaveIsFoundAndRestored)
-{
-    // A clean save first: its trace tells where the Master's screen record
-    // gets its validity word, and the journal holds both units' old records.
-    extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
-    ASSERT_EQ(cli({"settings", "--size", "3"}).exitCode, 0);
-    extraEnvironment.remove("TOVRIN_TRACE");
-    const int validityWord = lastMasterFlashWrite(home.filePath("trace.txt"), 0x18000);
-    ASSERT_GT(validityWord, 0);
-    const CliRun list = cli({"records", "list"});
-    EXPECT_EQ(list.exitCode, 0);
-    EXPECT_EQ(list.out.count(QRegularExpression(QStringLiteral("^\\S+ (master|slave) screen \\S+ \\S+ done valid$"),
-                                                QRegularExpression::MultilineOption)),
-              2)
-        << list.out.toStdString();
-
-    // The same save, pulled out just as the last word goes out.
-    const CliRun cut = cli({"settings", "--size", "5"}, QStringLiteral("vanish-at=%1").arg(validityWord));
-    EXPECT_NE(cut.exitCode, 0);
-    const CliRun check = cli({"records", "check"});
-    EXPECT_EQ(check.exitCode, 1);
-    EXPECT_TRUE(check.out.contains(QRegularExpression(QStringLiteral("^master screen: invalid, restorable from "),
-                                                      QRegularExpression::MultilineOption)))
-        << check.out.toStdString();
-    EXPECT_TRUE(check.out.contains("slave screen: valid\n"));
-
-    const CliRun restore = cli({"records", "restore", "--unit", "master"});
-    EXPECT_EQ(restore.exitCode, 0) << restore.err.toStdString();
-    EXPECT_TRUE(restore.out.startsWith("restored master screen from ")) << restore.out.toStdString();
-    EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
-
-    // A clean rerun of the job.
-    EXPECT_EQ(cli({"settings", "--size", "5"}).exitCode, 0);
-    EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
-    EXPECT_TRUE(cli({"settings"}).out.contains("  screen size class: 5\n"));
-}
-
 // A job refused because a pulled touch calibration left the records
 // invalid points to the journal that holds the old ones.
 TEST_F(CliRecords, AJobRefusedForAnUnfinishedWritePointsToTheJournal)
@@ -123,6 +86,7 @@ struct JournalledJob {
     const char* scene;
     uint32_t offset;     // the Master record whose head is the pull point
     const char* record;  // as "records check" names it
+    QStringList traced = {};  // the traced run's, when the job would find nothing to change (else the job's)
 };
 
 void PrintTo(const JournalledJob& job, std::ostream* os) { *os << job.name; }
@@ -141,10 +105,15 @@ TEST_P(CliRecordsOfEveryJob, APullAtTheRecordsHeadIsRestored)
     // run starts from, so its reports are the pulled run's.
     ASSERT_EQ(cli(job.arguments, "ideal-calibration").exitCode, 0);
     extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
-    ASSERT_EQ(cli(job.arguments, "ideal-calibration").exitCode, 0);
+    ASSERT_EQ(cli(job.traced.isEmpty() ? job.arguments : job.traced, "ideal-calibration").exitCode, 0);
     extraEnvironment.remove("TOVRIN_TRACE");
     const int head = lastMasterFlashWrite(home.filePath("trace.txt"), job.offset);
     ASSERT_GT(head, 0);
+    const CliRun list = cli({"records", "list"});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_TRUE(list.out.contains(QRegularExpression(
+        QStringLiteral("^\\S+ master %1 \\S+ \\S+ done valid$").arg(QLatin1String(job.record)), QRegularExpression::MultilineOption)))
+        << list.out.toStdString();
 
     EXPECT_NE(cli(job.arguments, QStringLiteral("ideal-calibration,vanish-at=%1").arg(head)).exitCode, 0);
     const CliRun check = cli({"records", "check"});
@@ -152,7 +121,7 @@ TEST_P(CliRecordsOfEveryJob, APullAtTheRecordsHeadIsRestored)
     EXPECT_TRUE(check.out.contains(QStringLiteral("master %1: invalid, restorable from ").arg(QLatin1String(job.record))))
         << check.out.toStdString();
 
-    const CliRun restore = cli({"records", "restore"});
+    const CliRun restore = cli({"records", "restore", "--unit", "master"});
     EXPECT_EQ(restore.exitCode, 0) << restore.out.toStdString() << restore.err.toStdString();
     EXPECT_TRUE(restore.out.contains(QStringLiteral("restored master %1 from ").arg(QLatin1String(job.record))));
     EXPECT_EQ(cli({"records", "check"}).exitCode, 0);
@@ -161,7 +130,8 @@ TEST_P(CliRecordsOfEveryJob, APullAtTheRecordsHeadIsRestored)
 
 INSTANTIATE_TEST_SUITE_P(
     Jobs, CliRecordsOfEveryJob,
-    ::testing::Values(JournalledJob{"devinfo",
+    ::testing::Values(JournalledJob{"settings", {"settings", "--size", "5"}, "ordinary", 0x18000, "screen", {"settings", "--size", "3"}},
+                      JournalledJob{"devinfo",
                                     {"devinfo", "write", "DeviceID=0x1001", "InfoVersion=1", "FactoryName=Works",
                                      "ManufDate=20260307", "EncrypWord=0", "SupportFeature=0xf"},
                                     "ordinary", 0x1F000, "devinfo"},

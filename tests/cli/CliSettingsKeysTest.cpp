@@ -48,15 +48,6 @@ TEST_F(CliSettings, ValuesOutsideTheChoicesAreBadUsage)
         EXPECT_EQ(cli(args).exitCode, 2) << args.join(' ').toStdString();
 }
 
-TEST_F(CliSettings, AFrameLostDuringTheWriteIsNotSuccess)
-{
-    // Output reports: status, two mode switches, two reads, the erase, then
-    // the pieces: the frame goes at the second piece.
-    const CliRun r = cli({"settings", "--size", "1"}, "vanish-at=8");
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_TRUE(r.err.contains("Device has been pulled out, please exit.")) << r.err.toStdString();
-}
-
 // The output reports of a traced run: command code and payload.
 std::vector<std::pair<int, QByteArray>> outputReports(const QString& trace)
 {
@@ -229,26 +220,6 @@ TEST_F(CliKeys, TheKeyTestEndsWhenTheFrameGoes)
     EXPECT_LT(clock.elapsed(), 15000);
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_TRUE(r.err.contains("Device has been pulled out, please exit.")) << r.err.toStdString();
-}
-
-// Pulled out at the last report (the switch back to work mode, after the
-// records are stored): the frame is gone, and the CLI says so.
-TEST_F(CliKeys, AFrameGoneAfterTheStoreIsNoFrame)
-{
-    ASSERT_EQ(cli({"status"}, "ideal-calibration").exitCode, 0);
-    const QByteArray before = flash();
-    const QString trace = home.filePath("trace.txt");
-    extraEnvironment["TOVRIN_TRACE"] = trace;
-    ASSERT_EQ(cli({"keys", "calibrate"}).exitCode, 0);
-    extraEnvironment.remove("TOVRIN_TRACE");
-    QFile f(trace);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const int reports = static_cast<int>(f.readAll().count(" out "));
-    setFlash(before);
-    const CliRun r = cli({"keys", "calibrate"}, QStringLiteral("vanish-at=%1").arg(reports));
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_TRUE(r.err.contains("Device has been pulled out, please exit.")) << r.err.toStdString();
-    EXPECT_FALSE(r.err.contains("Read flash info failed")) << r.err.toStdString();
 }
 
 // Keys along the top edge, where the windows draw them: both cameras see

@@ -2,8 +2,8 @@
 #include "ScriptedTransport.h"
 
 #include "device/Trace.h"
+#include "tests/support/Files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -154,9 +154,7 @@ TEST_F(CommandTest, WireTraceRecordsEveryReport)
     uint8_t feature[3];
     GetFeatureReport(7, feature);
     setTraceFile("");
-    QFile f(QString::fromStdString(path));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = f.readAll().trimmed().split('\n');
+    const QList<QByteArray> lines = tovrin::test::readFile(QString::fromStdString(path)).trimmed().split('\n');
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[0].contains(" out 030eff000000")) << lines[0].constData();
     EXPECT_TRUE(lines[1].contains(" in 030e22ab00")) << lines[1].constData();

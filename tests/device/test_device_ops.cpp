@@ -7,8 +7,8 @@
 #include "device/UnitAddress.h"
 #include "device/UnitOps.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/Files.h"
 
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -352,11 +352,8 @@ TEST_F(OpsTest, BurstReadsAppendToTheSameFileAndStartAnotherAnew)
     ASSERT_TRUE(BurstReadToFile(0x02000000, 2, "a.bin"));
     ASSERT_TRUE(BurstReadToFile(0x02000000, 2, "a.bin"));
     ASSERT_TRUE(BurstReadToFile(0x02000000, 2, "b.bin"));
-    QFile a("a.bin"), b("b.bin");
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(b.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), QByteArray("\x01\xAA\x02\xAA", 4));
-    EXPECT_EQ(b.readAll(), QByteArray("\x03\xAA", 2));
+    EXPECT_EQ(tovrin::test::readFile("a.bin"), QByteArray("\x01\xAA\x02\xAA", 4));
+    EXPECT_EQ(tovrin::test::readFile("b.bin"), QByteArray("\x03\xAA", 2));
     // Writing from a file that is missing or too short sends nothing.
     const size_t before = t->written.size();
     EXPECT_FALSE(BurstWriteFromFile(0x02000000, 8, "missing.bin"));

@@ -10,6 +10,7 @@
 #include "shell/TextCodec.h"
 #include "tests/windows/WindowTestSupport.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -59,10 +60,7 @@ private slots:
 private:
     void open()
     {
-        uint16_t pid = 0;
-        QVERIFY(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        QVERIFY(tovrin::test::openFrameLink());
         QFile::remove(kWorkbookFileName);
     }
 };

@@ -5,6 +5,7 @@
 #include "deviceinfo/core/DeviceInfoOps.h"
 #include "tests/service/ServiceTestSupport.h"
 #include "tests/support/TemporaryFolder.h"
+#include "tests/support/FrameLink.h"
 
 #include <QFile>
 
@@ -112,9 +113,7 @@ TEST_F(DeviceInfoWrite, AnUnplugAtAnyStepNeverLeavesAValidLookingWrongRecord)
     // unit with the old record, the new one, or none: never a mix.
     for (uint64_t at = 1; at <= 14; ++at) {
         frame->plug();
-        uint16_t pid;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
+        ASSERT_TRUE(tovrin::test::openFrameLink());
         ASSERT_TRUE(writeBothUnits(typed(0x0100)).ok);
         frame->vanishAtOutputReport(at);
         const WriteOutcome out = writeBothUnits(typed(0x0200));

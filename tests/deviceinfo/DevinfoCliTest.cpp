@@ -90,9 +90,7 @@ TEST_P(DevinfoForeignWorkbook, IsKeptWholeAndTheRowsGoBesideIt)
     const QByteArray foreign = name == "notes.txt" ? QByteArray("this is the factory's own notes file\n")
                                                    : tovrin::test::readFile(QStringLiteral(TOVRIN_SAMPLE_WORKBOOKS "/") + name);
     ASSERT_FALSE(foreign.isEmpty());
-    {
-        ASSERT_TRUE(tovrin::test::writeFile(workbook(), foreign));
-    }
+    ASSERT_TRUE(tovrin::test::writeFile(workbook(), foreign));
     CliRun r = cli(fields("0x10"));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(tovrin::test::readFile(workbook()), foreign);
@@ -133,13 +131,10 @@ INSTANTIATE_TEST_SUITE_P(Workbooks, DevinfoForeignWorkbook,
 TEST_F(DevinfoCli, ATextOutsideGbkIsRefusedBeforeAnythingIsWritten)
 {
     ASSERT_EQ(cli(fields("0x100")).exitCode, 0);
-    {
-        QFile f(home.filePath("DeviceInfo.ini"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        // "; 设备信息" and a line's own note "中文", in GBK.
-        f.write("; \xC9\xE8\xB1\xB8\xD0\xC5\xCF\xA2\n[DeviceInfo]\nCustomerName=Customer\n"
-                "[Line]\nNote=\xD6\xD0\xCE\xC4\n");
-    }
+    // "; 设备信息" and a line's own note "中文", in GBK.
+    ASSERT_TRUE(tovrin::test::writeFile(home.filePath("DeviceInfo.ini"),
+                                        "; \xC9\xE8\xB1\xB8\xD0\xC5\xCF\xA2\n[DeviceInfo]\nCustomerName=Customer\n"
+                                        "[Line]\nNote=\xD6\xD0\xCE\xC4\n"));
     const QByteArray ini = tovrin::test::readFile(home.filePath("DeviceInfo.ini"));
     const QByteArray rows = tovrin::test::readFile(workbook());
     const CliRun r = cli(fields("0x200") << QString::fromUtf8("FactoryName=Fábrica Ñandú"));
@@ -176,10 +171,8 @@ TEST_F(DevinfoCli, APullAtAnyOutputReportEndsHonestly)
     const QString message61 = QString::fromUtf8(tovrin::shell::builtinText(61));
     const QString message17 = QString::fromUtf8(tovrin::shell::builtinText(17));
     for (int n = 1; n <= reports; ++n) {
-        {
-            ASSERT_TRUE(tovrin::test::writeFile(home.filePath("frame.bin"), flash));
-            ASSERT_TRUE(tovrin::test::writeFile(workbook(), rowsBefore));
-        }
+        ASSERT_TRUE(tovrin::test::writeFile(home.filePath("frame.bin"), flash));
+        ASSERT_TRUE(tovrin::test::writeFile(workbook(), rowsBefore));
         const CliRun r = cli(fields("0x200"), QStringLiteral("vanish-at=%1").arg(n));
         const CliRun read = cli({"devinfo", "read"});
         const bool masterNew = read.out.contains(QRegularExpression("DeviceID: +0x00000200"));

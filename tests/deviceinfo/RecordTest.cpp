@@ -6,7 +6,6 @@
 #include "tests/support/TemporaryFolder.h"
 #include "tests/support/Files.h"
 
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -148,18 +147,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DeviceInfoIni, KeepsTheTypedTextWholeAndItsComments)
 {
     tovrin::test::InTemporaryFolder folder;
-    QFile f("DeviceInfo.ini");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("; factory defaults\n[DeviceInfo]\nDeviceID=1001\n");
-    f.close();
+    ASSERT_TRUE(tovrin::test::writeFile("DeviceInfo.ini", "; factory defaults\n[DeviceInfo]\nDeviceID=1001\n"));
     QStringList typed = saneInput();
     typed[FactoryName] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
     ASSERT_TRUE(saveIniTexts("DeviceInfo.ini", typed));
     const QStringList back = loadIniTexts("DeviceInfo.ini");
     EXPECT_EQ(back[FactoryName], "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
     EXPECT_EQ(back[EncrypWord], "0xcafef00d");  // hexadecimal fields shown with 8 digits
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readAll().startsWith("; factory defaults\n"));
+    EXPECT_TRUE(tovrin::test::readFile("DeviceInfo.ini").startsWith("; factory defaults\n"));
 }
 
 TEST(DeviceInfoIni, HexadecimalFieldsAreShownWithEightDigits)

@@ -6,6 +6,7 @@
 #include "tests/support/SimLinkTest.h"
 #include "tests/support/TemporaryFolder.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QFile>
 
@@ -25,20 +26,21 @@ protected:
     test::InTemporaryFolder folder;
 };
 
-TEST_F(KeyCodesTest, TheBlockCountsThenHighByteFirst)
+// The block: the count, then each code high byte first; a missing code is
+// the default 255.
+TEST_F(KeyCodesTest, TheBlockOfWhatTheIniSays)
 {
-    write("[Key_Value]\nKeyCnt=3\nKey_1=0x1b\nKey_2=70\nKey_3=E0A5\n");
-    const KeyCodes c = readKeyCodes();
-    ASSERT_TRUE(c.ok);
-    EXPECT_EQ(c.block(), (std::vector<uint8_t>{3, 0, 0x00, 0x1B, 0x00, 0x70, 0xE0, 0xA5}));
-}
-
-TEST_F(KeyCodesTest, AMissingCodeIsTheDefault255)
-{
-    write("[Key_Value]\nKeyCnt=2\nKey_1=1\n");
-    const KeyCodes c = readKeyCodes();
-    ASSERT_TRUE(c.ok);
-    EXPECT_EQ(c.block(), (std::vector<uint8_t>{2, 0, 0x00, 0x01, 0x02, 0x55}));
+    const std::pair<const char*, std::vector<uint8_t>> rows[] = {
+        {"[Key_Value]\nKeyCnt=3\nKey_1=0x1b\nKey_2=70\nKey_3=E0A5\n", {3, 0, 0x00, 0x1B, 0x00, 0x70, 0xE0, 0xA5}},
+        {"[Key_Value]\nKeyCnt=2\nKey_1=1\n", {2, 0, 0x00, 0x01, 0x02, 0x55}},
+        {"[Key_Value]\nKeyCnt= 0 \n", {0, 0}}};
+    for (const auto& [ini, block] : rows) {
+        write(ini);
+        const KeyCodes c = readKeyCodes();
+        ASSERT_TRUE(c.ok) << ini;
+        EXPECT_FALSE(c.keepFrameCodes) << ini;
+        EXPECT_EQ(c.block(), block) << ini;
+    }
 }
 
 TEST_F(KeyCodesTest, WithoutTheFileTheFrameKeepsItsCodes)
@@ -47,15 +49,6 @@ TEST_F(KeyCodesTest, WithoutTheFileTheFrameKeepsItsCodes)
     ASSERT_TRUE(c.ok);
     EXPECT_TRUE(c.keepFrameCodes);
     EXPECT_TRUE(c.codes.empty());
-}
-
-TEST_F(KeyCodesTest, ACountOfNoneIsStoredAsNone)
-{
-    write("[Key_Value]\nKeyCnt= 0 \n");
-    const KeyCodes c = readKeyCodes();
-    ASSERT_TRUE(c.ok);
-    EXPECT_FALSE(c.keepFrameCodes);
-    EXPECT_EQ(c.block(), (std::vector<uint8_t>{0, 0}));
 }
 
 struct Bad {
@@ -130,9 +123,7 @@ TEST_F(KeyCodeBlockWrite, APullNeverLeavesACountOverMissingCodes)
     for (uint64_t n = 1; n <= 6; ++n) {
         SCOPED_TRACE(n);
         frame->plug();
-        uint16_t pid = 0;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
+        ASSERT_TRUE(tovrin::test::openFrameLink());
         frame->eraseSector(sim::Unit::Master, 0x19000);
         frame->setFlash(sim::Unit::Master, 0x19000, old);
         frame->vanishAtOutputReport(n);

@@ -7,6 +7,7 @@
 
 #include "records/RecordJournal.h"
 #include "sim/SimBytes.h"
+#include "tests/support/FrameLink.h"
 
 #include <QDir>
 
@@ -23,15 +24,6 @@ protected:
     bool stored(const std::vector<int>& codes) const
     {
         return std::find(codes.begin(), codes.end(), keycode::kStored) != codes.end();
-    }
-    // The frame found again after it was plugged in, in calibration mode.
-    void reopen()
-    {
-        uint16_t pid = 0;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
-        ASSERT_TRUE(device::SwitchModeChecked(device::mode::Calibration).ok);
     }
 };
 
@@ -64,7 +56,7 @@ TEST_F(KeyStoreJournal, PulledAtEveryReportOfTheStoreTheJournalGivesBackTheRecor
         EXPECT_FALSE(stored(calibrate()));
         frame->clearFaults();
         frame->plug();
-        reopen();
+        ASSERT_TRUE(tovrin::test::openInCalibrationMode());  // found again after it was plugged in
 
         for (const records::JournalEntry& e : records::restorePlan(records::checkRecords())) {
             EXPECT_TRUE(records::restoreEntry(e));

@@ -19,6 +19,7 @@
 #include "tests/support/RecordingTransport.h"
 #include "tests/support/TemporaryFolder.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QFile>
 
@@ -72,12 +73,8 @@ protected:
         autoTouch(true);
         wire = std::make_shared<tovrin::test::RecordingTransport>(sim::makeSimTransport(frame));
         device::setTransport(wire);
-        uint16_t pid = 0;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        ASSERT_TRUE(tovrin::test::openInCalibrationMode());
         device::ExtendedFrameDevice = 0;
-        ASSERT_TRUE(device::SwitchModeChecked(device::mode::Calibration).ok);
     }
 
     // One whole key calibration in this thread; the codes it sent, in order.

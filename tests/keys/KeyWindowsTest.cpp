@@ -20,6 +20,7 @@
 #include "widgets/Button.h"
 #include "widgets/MyMessageBox.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QApplication>
 #include <QDir>
@@ -80,10 +81,7 @@ private:
             device::setTransport(m_wire);
             m_frame->keyPanel().printKeys(groupSizesByEdge(readKeyConfiguration()));
         }
-        uint16_t pid = 0;
-        QVERIFY(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        QVERIFY(tovrin::test::openFrameLink());
         autoFinger(autoTouch);
         QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
     }
@@ -405,10 +403,7 @@ private slots:
     void theShortcutsEntryNeedsATouchCalibration()
     {
         m_frame = installFrame(false);  // blank flash: no calibration
-        uint16_t pid = 0;
-        QVERIFY(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        QVERIFY(tovrin::test::openFrameLink());
         std::vector<int> codes;
         QCOMPARE(ui::runKeyCalibration(nullptr, [&](int c) { codes.push_back(c); }), 46);
         QVERIFY(codes.empty());

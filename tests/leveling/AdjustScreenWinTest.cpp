@@ -20,16 +20,17 @@
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 #include "tests/support/QtTestSupport.h"
+#include "tests/support/WireRecord.h"
+#include "tests/windows/WindowTestSupport.h"
 #include "widgets/MyMessageBox.h"
 #include "widgets/MySlider.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -43,6 +44,7 @@
 using namespace tovrin;
 using namespace tovrin::leveling;
 using widgets::MyMessageBox;
+using windows::test::useScreen;
 
 namespace {
 
@@ -66,14 +68,11 @@ private slots:
     void cleanup();
 
     void levelsExposesAndSavesByCountdown();
-    void saveBeforeExposureAsksForExposure();
     void refusedStartLineStaysOpenWithRedMark();
     void escapeLeavesWithoutSaving();
     void escapeWithoutFrameReportsDeviceLost();
     void tabTenTimesComesBack();
     void stepButtonAtTheWindowEndDoesNothing();
-    void stepButtonMovesTheStartLine();
-    void compressValueOtherThanOneIsUncompressed();
     void failedSaveIsNotLevelingCompleted();
     void missingFrameBufferIsShown();
     void unplugShowsPulledOut();
@@ -89,36 +88,22 @@ private slots:
     void screenshots();
 
 private:
-    void useScreen(int screenClass);
     void newFrame(const char* faults = nullptr, bool extended = false);
     AdjustScreenWin* open(int screenClass = 1920);
     bool waitText(AdjustScreenWin* w, int messageId);
 
-    QTemporaryDir m_dir;
-    QString m_previous;
+    std::unique_ptr<windows::test::AppFolder> m_folder;
     std::shared_ptr<sim::SimulatedFrame> m_frame;
     std::unique_ptr<AdjustScreenWin> m_window;
 };
 
 void AdjustScreenWinTest::initTestCase()
 {
-    const QString app = QStringLiteral(TOVRIN_APP_DIR);
-    QFile::link(app + QStringLiteral("/skin"), m_dir.filePath(QStringLiteral("skin")));
-    QFile::copy(app + QStringLiteral("/Tovrin_language.lrp"), m_dir.filePath(QStringLiteral("Tovrin_language.lrp")));
-    m_previous = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
-    QVERIFY2(QFile::exists(QStringLiteral("skin/1920/button_Normal.png")), "the generated skin is missing");
+    m_folder = std::make_unique<windows::test::AppFolder>();
+    QVERIFY2(m_folder->isValid(), "the generated skin is missing");
     setSleeper([](int ms) { QThread::msleep(static_cast<unsigned long>(std::max(1, ms / 50))); });
     AdjustScreenWin::setPauseScale(0.02);
     MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
-}
-
-void AdjustScreenWinTest::useScreen(int screenClass)
-{
-    const shell::SkinChoice choice = tovrin::test::skinOfClass(screenClass);
-    shell::context().setSkinPath(choice.skinPath);
-    shell::context().setFonts(choice.titleFont, choice.buttonFont, choice.applicationFont);
-    shell::LoadTexts();
 }
 
 void AdjustScreenWinTest::newFrame(const char* faults, bool extended)
@@ -131,10 +116,7 @@ void AdjustScreenWinTest::newFrame(const char* faults, bool extended)
     // A little time per report keeps the workers from spinning.
     m_frame->setReportLatency(std::chrono::microseconds(20));
     device::setTransport(sim::makeSimTransport(m_frame));
-    uint16_t pid = 0;
-    QVERIFY(device::OpenHidDevice(pid));
-    device::g_bDevExist = 1;
-    device::g_isDeviceCommunicate = 1;
+    QVERIFY(tovrin::test::openFrameLink());
     device::ExtendedFrameDevice = extended ? 1 : 0;
 }
 
@@ -186,19 +168,6 @@ void AdjustScreenWinTest::levelsExposesAndSavesByCountdown()
     QCOMPARE(g_StartLineM.load(), 236);
 }
 
-void AdjustScreenWinTest::saveBeforeExposureAsksForExposure()
-{
-    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
-    AdjustScreenWin* w = open();
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
-    w->ReturnSlot();
-    QCOMPARE(w->leftText(), shell::context().text(64));
-    QCOMPARE(w->rightText(), shell::context().text(64));
-    QTest::qWait(50);
-    QCOMPARE(outcome.count(), 0);
-    QVERIFY(w->isVisible());
-}
-
 void AdjustScreenWinTest::refusedStartLineStaysOpenWithRedMark()
 {
     sim::applySceneItems(*m_frame, "master.row=300");
@@ -214,6 +183,8 @@ void AdjustScreenWinTest::refusedStartLineStaysOpenWithRedMark()
     QCOMPARE(outcome.count(), 0);
     QVERIFY(w->isVisible());
     QVERIFY(w->saveEnabled());
+    QTest::qWait(60);
+    tovrin::test::saveShot(w->grab().toImage(), QStringLiteral("leveling-refused-1920"));
 }
 
 void AdjustScreenWinTest::escapeLeavesWithoutSaving()
@@ -266,29 +237,6 @@ void AdjustScreenWinTest::stepButtonAtTheWindowEndDoesNothing()
     QCOMPARE(g_StartLineM.load(), 300);
     QCOMPARE(g_StartLineChangeRequest.load(), 0);
     QVERIFY(w->controlsEnabled());
-}
-
-void AdjustScreenWinTest::stepButtonMovesTheStartLine()
-{
-    AdjustScreenWin* w = open();
-    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
-    const int line = g_StartLineS.load();
-    w->RightAddSlot();
-    QVERIFY(!w->controlsEnabled());
-    QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
-    QCOMPARE(g_StartLineS.load(), line + 1);
-    QCOMPARE(int(m_frame->startLine(sim::Unit::Slave)), line + 1);
-    QVERIFY(w->rightText().contains(QString::number(line + 1)));
-    QCOMPARE(g_PreviewOnly.load(), 0);
-    QCOMPARE(g_ExposureDone.load(), 0);
-}
-
-void AdjustScreenWinTest::compressValueOtherThanOneIsUncompressed()
-{
-    writeIni(QStringLiteral("[Tovrin_Config]\nCompress_en=2\n"));
-    AdjustScreenWin* w = open();
-    QVERIFY(!w->config().compress);
-    QCOMPARE(g_CompressEnable.load(), 0);
 }
 
 void AdjustScreenWinTest::failedSaveIsNotLevelingCompleted()
@@ -377,28 +325,6 @@ void AdjustScreenWinTest::debugPanelServesRequests()
 
 namespace {
 
-// The commands the frame executed, by number, in their order.
-struct CommandLog {
-    std::mutex mutex;
-    std::vector<int> numbers;
-
-    static std::shared_ptr<CommandLog> attach(sim::SimulatedFrame& frame)
-    {
-        auto log = std::make_shared<CommandLog>();
-        frame.addCommandObserver([log](uint8_t code, const uint8_t*, std::array<sim::UnitMemory, 2>) {
-            std::lock_guard lock(log->mutex);
-            log->numbers.push_back(code & 0x3F);
-            return false;
-        });
-        return log;
-    }
-    std::vector<int> all()
-    {
-        std::lock_guard lock(mutex);
-        return numbers;
-    }
-};
-
 // Position of the last n in v (-1 when none); of the first n after `from`.
 int lastOf(const std::vector<int>& v, int n)
 {
@@ -486,7 +412,7 @@ private:
 void AdjustScreenWinTest::readjustDuringExposureExposesTheNewLine()
 {
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
-    const auto log = CommandLog::attach(*m_frame);
+    const tovrin::test::WireRecord log(*m_frame);
     AdjustScreenWin* w = open();
     QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     QVERIFY(waitText(w, 54));
@@ -495,7 +421,9 @@ void AdjustScreenWinTest::readjustDuringExposureExposesTheNewLine()
     QVERIFY(!w->countdownRunning());
     QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
     QCOMPARE(outcome.first().first().toInt(), 1);
-    const std::vector<int> seen = log->all();
+    std::vector<int> seen;
+    for (const tovrin::test::WireCommand& c : log.commands())
+        seen.push_back(c.number());
     const int search = lastOf(seen, 36);       // the Slave's SearchLine of the search Space started
     QVERIFY(std::count(seen.begin(), seen.end(), 36) >= 2);
     const int master = firstAfter(seen, search, 42);  // ReadExposure, Master then Slave
@@ -567,20 +495,27 @@ void AdjustScreenWinTest::readjustAfterAFailedSearchSearchesAgain()
     QCOMPARE(g_StartLineM.load(), 236);
 }
 
-// On a slow link a frame takes seconds: the change waits for the worker
-// and reaches the frame; the window never shows a line the frame lacks.
+// A step button moves the start line. On a slow link a frame takes
+// seconds: the change waits for the worker and reaches the frame; the
+// window never shows a line the frame lacks. A Compress_en other than 1
+// reads plain lines.
 void AdjustScreenWinTest::slowLinkStartLineChangeIsServed()
 {
     writeIni(QStringLiteral("[Tovrin_Config]\nCompress_en=2\n"));
     AdjustScreenWin* w = open();
+    QVERIFY(!w->config().compress);
+    QCOMPARE(g_CompressEnable.load(), 0);
     QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
     m_frame->setReportLatency(std::chrono::microseconds(14000));
     const int line = g_StartLineS.load();
     w->RightAddSlot();
+    QVERIFY(!w->controlsEnabled());
     QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
     QCOMPARE(int(m_frame->startLine(sim::Unit::Slave)), line + 1);
     QCOMPARE(g_StartLineS.load(), line + 1);
     QVERIFY(w->rightText().contains(QString::number(line + 1)));
+    QCOMPARE(g_PreviewOnly.load(), 0);
+    QCOMPARE(g_ExposureDone.load(), 0);
     m_frame->setReportLatency(std::chrono::microseconds(20));
 }
 
@@ -650,17 +585,6 @@ void AdjustScreenWinTest::screenshots()
     m_frame->unplug();
     QVERIFY(waitText(w, 61));
     shot(w, "device-lost");
-    m_window.reset();
-
-    // Save&Exit refusing a start line of 300.
-    resetLevelingState();
-    newFrame();
-    sim::applySceneItems(*m_frame, "master.row=300");
-    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
-    w = open(screen);
-    QVERIFY(QTest::qWaitFor([&] { return w->leftText() == shell::context().text(83); }, kLimitMs));
-    QTest::qWait(60);
-    shot(w, "refused");
     m_window.reset();
 
     // The debug view of an extended-frame device.

@@ -17,6 +17,7 @@
 #include "sim/SimulatedFrame.h"
 #include "tests/support/TemporaryFolder.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QFile>
 #include <QString>
@@ -97,10 +98,7 @@ protected:
         sim::writeFactoryContents(*frame);
         prepare(*frame);
         device::setTransport(sim::makeSimTransport(frame));
-        uint16_t pid = 0;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        ASSERT_TRUE(tovrin::test::openFrameLink());
         device::ExtendedFrameDevice = frame->extendedFrame() ? 1 : 0;
         device::SelectedUnitIsSlave = 0;
         resetLevelingState();

@@ -6,6 +6,8 @@
 #include "leveling/core/LevelingSave.h"
 #include "leveling/core/LevelingSettingsRecord.h"
 #include "records/CalibrationRecord.h"
+#include "tests/support/FrameLink.h"
+#include "tests/support/RecordingTransport.h"
 
 namespace tovrin::leveling::test {
 namespace {
@@ -121,35 +123,6 @@ TEST_P(SaveRefusedAt, KeepsTheOldRecords)
 // 13/32 erase Master/Slave, 9/28 flash write Master/Slave, 10/29 flash read.
 INSTANTIATE_TEST_SUITE_P(Commands, SaveRefusedAt, ::testing::Values(13, 32, 9, 28, 10, 29));
 
-// Passes reports to the simulated frame and has it refuse the k-th erase or
-// flash write of the run.
-class RefuseKthWrite : public device::Transport {
-public:
-    RefuseKthWrite(std::shared_ptr<sim::SimulatedFrame> frame, int k)
-        : m_frame(frame), m_inner(sim::makeSimTransport(frame)), m_k(k) {}
-    bool open(uint16_t& pid) override { return m_inner->open(pid); }
-    int check(uint16_t& pid) override { return m_inner->check(pid); }
-    device::IoResult write(const uint8_t* report, uint32_t waitMs) override
-    {
-        const int number = report[1] & 0x3F;
-        if (number == 9 || number == 28 || number == 13 || number == 32) {
-            if (m_seen++ == m_k)
-                m_frame->answerNextWithStatus(0xFF, 1, number);
-        }
-        return m_inner->write(report, waitMs);
-    }
-    device::IoResult read(uint8_t* report, uint32_t waitMs) override { return m_inner->read(report, waitMs); }
-    bool getFeature(uint8_t* buffer) override { return m_inner->getFeature(buffer); }
-    void close() override { m_inner->close(); }
-    bool isOpen() const override { return m_inner->isOpen(); }
-
-private:
-    std::shared_ptr<sim::SimulatedFrame> m_frame;
-    std::shared_ptr<device::Transport> m_inner;
-    int m_k;
-    int m_seen = 0;
-};
-
 TEST_F(ExtendedSave, RefusalAtAnyEraseOrWriteKeepsTheOldRecords)
 {
     int failures = 0;
@@ -157,11 +130,15 @@ TEST_F(ExtendedSave, RefusalAtAnyEraseOrWriteKeepsTheOldRecords)
         auto copy = std::make_shared<sim::SimulatedFrame>();
         for (Unit u : {Unit::Master, Unit::Slave})
             copy->setFlash(u, 0, frame->readFlash(u, 0, 0x20000));
-        device::setTransport(std::make_shared<RefuseKthWrite>(copy, k));
-        uint16_t pid;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        // The frame refuses the k-th erase or flash write of the run.
+        auto wire = std::make_shared<tovrin::test::RecordingTransport>(sim::makeSimTransport(copy));
+        wire->setBeforeWrite([copy, k, seen = std::make_shared<int>(0)](const tovrin::test::WireReport& r) {
+            const int number = r[1] & 0x3F;
+            if ((number == 9 || number == 28 || number == 13 || number == 32) && (*seen)++ == k)
+                copy->answerNextWithStatus(0xFF, 1, number);
+        });
+        device::setTransport(wire);
+        ASSERT_TRUE(tovrin::test::openFrameLink());
         const SaveResult r = saveLeveling(true, false);
         if (r.ok)
             break;  // k is past the last write of a save

@@ -68,6 +68,17 @@ protected:
         return false;
     }
 
+    // Asks the running thread to move a unit's start line; true once served.
+    bool changeStartLine(int unit, int line)
+    {
+        (unit == kMaster ? g_StartLineM : g_StartLineS) = line;
+        g_ChangeUnit = unit;
+        g_StartLineChangeRequest = 1;
+        for (int i = 0; i < 5000 && g_StartLineChangeRequest.load(); ++i)
+            QThread::msleep(1);
+        return g_StartLineChangeRequest.load() == 0;
+    }
+
     int row(Unit u) const { return static_cast<int>(std::lround(frame->scene().units[static_cast<size_t>(u)].surfaceRow)); }
 
     // Fixed pictures in every line of both units, so that a frame fetched
@@ -140,12 +151,7 @@ TEST_F(LevelingThread, StartLineChangeMovesTheWindow)
     ASSERT_TRUE(codes.waitFor(image::FrameComplete));
     g_OptimumStartLine = 0;
     g_SearchColumn = 0;
-    g_StartLineS = row(Unit::Slave) + 3;
-    g_ChangeUnit = kSlave;
-    g_StartLineChangeRequest = 1;
-    for (int i = 0; i < 5000 && g_StartLineChangeRequest.load(); ++i)
-        QThread::msleep(1);
-    ASSERT_EQ(g_StartLineChangeRequest.load(), 0);
+    ASSERT_TRUE(changeStartLine(kSlave, row(Unit::Slave) + 3));
     EXPECT_EQ(frame->startLine(Unit::Slave), row(Unit::Slave) + 3);
     EXPECT_EQ(g_OptimumStartLine.load(), 1);
     EXPECT_EQ(g_SearchColumn.load(), 1);
@@ -156,11 +162,7 @@ TEST_F(LevelingThread, StartLineFarFromTheBandFindsNoColumns)
 {
     start();
     ASSERT_TRUE(codes.waitFor(image::FrameComplete));
-    g_StartLineM = row(Unit::Master) + 30;
-    g_ChangeUnit = kMaster;
-    g_StartLineChangeRequest = 1;
-    for (int i = 0; i < 5000 && g_StartLineChangeRequest.load(); ++i)
-        QThread::msleep(1);
+    ASSERT_TRUE(changeStartLine(kMaster, row(Unit::Master) + 30));
     EXPECT_EQ(g_OptimumStartLine.load(), 1);
     EXPECT_EQ(g_SearchColumn.load(), 0) << "the window no longer sees the band";
 }

@@ -13,8 +13,8 @@
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
 #include "shell/Log.h"
+#include "tests/support/Files.h"
 
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -177,9 +177,7 @@ TEST(RecordLog, StoredRecordIsDumpedLineByLine)
     s.fields.P_Pos = kPPosA;
     s.fields.st_COLUMN_PIECE[2] = {7, 8, 9};
     logCalibrationRecord(s.fields, UnitId::Slave);
-    QFile f(QString::fromStdString(shell::context().logFilePath()));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray log = f.readAll();
+    const QByteArray log = tovrin::test::readFile(QString::fromStdString(shell::context().logFilePath()));
     setLocalNow({});
     const char* expected[] = {
         "(2026-3-7 09:05:07) CalInfo_R.StScreenPara.ScreenWidth=1920, CalInfo_R.StScreenPara.ScreenHight=1080\n",

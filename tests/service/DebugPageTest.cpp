@@ -12,7 +12,9 @@
 #include "maintenance/service/FingerThreshold.h"
 #include "maintenance/service/FpgaDownload.h"
 #include "tests/service/ServiceTestSupport.h"
+#include "tests/support/FrameLink.h"
 #include "tests/windows/WindowTestSupport.h"
+#include "tests/support/Files.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -136,6 +138,16 @@ class DebugPageTest : public WindowTest {
 public:
     DebugPageTest() : WindowTest(2) {}
 
+protected:
+    // Every test: the frame opened, the page built.
+    void initOne() override
+    {
+        QVERIFY(tovrin::test::openFrameLink());
+        device::SelectedUnitIsSlave = 0;
+        page = std::make_unique<HostPage>();
+    }
+    void cleanupOne() override { page.reset(); }
+
 private slots:
     void scriptRunFillsTheOutputAndReturnsToWorkMode();
     void browseShowsTheChosenPath();
@@ -156,34 +168,19 @@ private:
     std::unique_ptr<HostPage> page;
 };
 
-// Every test: the frame opened, the page built.
-#define OPEN_PAGE()                                                                                   \
-    do {                                                                                              \
-        uint16_t pid = 0;                                                                             \
-        QVERIFY(device::OpenHidDevice(pid));                                                          \
-        device::g_bDevExist = 1;                                                                      \
-        device::g_isDeviceCommunicate = 1;                                                            \
-        device::SelectedUnitIsSlave = 0;                                                              \
-        page = std::make_unique<HostPage>();                                                          \
-    } while (false)
-
 void DebugPageTest::scriptRunFillsTheOutputAndReturnsToWorkMode()
 {
-    OPEN_PAGE();
     m_frame->setFpgaRegister(sim::Unit::Master, 0x35, 0x0F);
     m_frame->setSensorRegister(sim::Unit::Master, 0x0A, 0x61);
-    QFile script(QStringLiteral("bring-up.ini"));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("0 bring-up of a new unit\n"
-                 "1 srd 35          FPGA id\n"
-                 "1 pwd 35 1f 1\n"
-                 "1 # 20            let the FPGA settle\n"
-                 "1 i2crd 0a 1      sensor id\n"
-                 "1 i2cwd 19 1 3a\n"
-                 "0 pwd 46 ff 1     (not now)\n"
-                 "1 brd 50 4 regs.bin\n");
-    script.close();
-    page->widgets.scriptPath->setText(script.fileName());
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("bring-up.ini"), "0 bring-up of a new unit\n"
+                                                                    "1 srd 35          FPGA id\n"
+                                                                    "1 pwd 35 1f 1\n"
+                                                                    "1 # 20            let the FPGA settle\n"
+                                                                    "1 i2crd 0a 1      sensor id\n"
+                                                                    "1 i2cwd 19 1 3a\n"
+                                                                    "0 pwd 46 ff 1     (not now)\n"
+                                                                    "1 brd 50 4 regs.bin\n"));
+    page->widgets.scriptPath->setText(QStringLiteral("bring-up.ini"));
     page->services->RunScriptButSlot();
     bool success = false;
     QVERIFY(waitFinished(page->services->script(), &success));
@@ -204,7 +201,6 @@ void DebugPageTest::scriptRunFillsTheOutputAndReturnsToWorkMode()
 
 void DebugPageTest::browseShowsTheChosenPath()
 {
-    OPEN_PAGE();
     page->chosenFile = QStringLiteral("/data/fpga/top.bin");
     page->services->FPGAbrowseButSlot();
     QCOMPARE(page->widgets.fpgaPath->text(), page->chosenFile);
@@ -220,12 +216,8 @@ void DebugPageTest::browseShowsTheChosenPath()
 
 void DebugPageTest::fpgaDownloadReportsSuccessAndSize()
 {
-    OPEN_PAGE();
-    QFile f(QStringLiteral("top.bin"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(519 * 62, '\x3c'));
-    f.close();
-    page->widgets.fpgaPath->setText(f.fileName());
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("top.bin"), QByteArray(519 * 62, '\x3c')));
+    page->widgets.fpgaPath->setText(QStringLiteral("top.bin"));
     page->services->DownloadButSlot();
     bool success = false;
     QVERIFY(waitFinished(page->services->fpga(), &success));
@@ -240,13 +232,9 @@ void DebugPageTest::fpgaDownloadReportsSuccessAndSize()
 
 void DebugPageTest::fpgaFileTooLargeIsRefusedAndStaysInCalibrationMode()
 {
-    OPEN_PAGE();
-    QFile f(QStringLiteral("huge.bin"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(100000, 'x'));
-    f.close();
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("huge.bin"), QByteArray(100000, 'x')));
     WireRecord wire(*m_frame);
-    page->widgets.fpgaPath->setText(f.fileName());
+    page->widgets.fpgaPath->setText(QStringLiteral("huge.bin"));
     page->services->DownloadButSlot();
     bool success = true;
     QVERIFY(waitFinished(page->services->fpga(), &success));
@@ -259,7 +247,6 @@ void DebugPageTest::fpgaFileTooLargeIsRefusedAndStaysInCalibrationMode()
 
 void DebugPageTest::stepWriteSwitchesModesAndRewritesTheFields()
 {
-    OPEN_PAGE();
     WireRecord wire(*m_frame);
     page->widgets.regAddr->setText(QStringLiteral("46"));
     page->widgets.regValue->setText(QStringLiteral("5A"));
@@ -283,7 +270,6 @@ void DebugPageTest::stepWriteSwitchesModesAndRewritesTheFields()
 
 void DebugPageTest::stepRequestsWaitForThePreviewFrame()
 {
-    OPEN_PAGE();
     WireRecord wire(*m_frame);
     page->preview = true;
     page->widgets.regAddr->setText(QStringLiteral("19"));
@@ -308,7 +294,6 @@ void DebugPageTest::stepRequestsWaitForThePreviewFrame()
 
 void DebugPageTest::stepFieldsThatAreNotNumbersNeverReachTheFrame()
 {
-    OPEN_PAGE();
     WireRecord wire(*m_frame);
     page->widgets.regAddr->setText(QStringLiteral("xx"));
     page->widgets.regValue->setText(QStringLiteral("1"));
@@ -327,16 +312,13 @@ namespace {
 QString slowFpgaFile(sim::SimulatedFrame& frame)
 {
     frame.setReportLatency(std::chrono::microseconds(200));
-    QFile f(QStringLiteral("slow.bin"));
-    f.open(QIODevice::WriteOnly);
-    f.write(QByteArray(519 * 62, '\x3c'));
-    return f.fileName();
+    (void)tovrin::test::writeFile(QStringLiteral("slow.bin"), QByteArray(519 * 62, '\x3c'));
+    return QStringLiteral("slow.bin");
 }
 } // namespace
 
 void DebugPageTest::stepRequestsWaitWhileAJobOfThePageRuns()
 {
-    OPEN_PAGE();
     page->widgets.fpgaPath->setText(slowFpgaFile(*m_frame));
     QSignalSpy finished(page->services->fpga(), &FpgaController::finished);
     page->services->DownloadButSlot();
@@ -364,7 +346,6 @@ void DebugPageTest::stepRequestsWaitWhileAJobOfThePageRuns()
 
 void DebugPageTest::aJobStoppedByAnotherIsSaidSo()
 {
-    OPEN_PAGE();
     page->widgets.fpgaPath->setText(slowFpgaFile(*m_frame));
     page->services->DownloadButSlot();
     QVERIFY(page->services->fpga()->isRunning());
@@ -381,13 +362,9 @@ void DebugPageTest::aJobStoppedByAnotherIsSaidSo()
 
 void DebugPageTest::fillFileOfTheWrongSizeTouchesNothing()
 {
-    OPEN_PAGE();
-    QFile f(QStringLiteral("short.bin"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(65536, '\x11'));
-    f.close();
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("short.bin"), QByteArray(65536, '\x11')));
     WireRecord wire(*m_frame);
-    page->chosenFile = f.fileName();
+    page->chosenFile = QStringLiteral("short.bin");
     page->services->WriteFlashSlot();
     QVERIFY(wire.commands().empty());
     QVERIFY(!page->services->flash()->isRunning());
@@ -396,7 +373,6 @@ void DebugPageTest::fillFileOfTheWrongSizeTouchesNothing()
 
 void DebugPageTest::dumpSavesTheSlaveAndSaysSo()
 {
-    OPEN_PAGE();
     const std::vector<uint8_t> marker{1, 2, 3, 4};
     m_frame->setFlash(sim::Unit::Slave, 0x1FFFC, marker);
     page->widgets.slave->setChecked(true);
@@ -405,9 +381,7 @@ void DebugPageTest::dumpSavesTheSlaveAndSaysSo()
     bool success = false;
     QVERIFY(waitFinished(page->services->flash(), &success));
     QVERIFY(success);
-    QFile dump(page->chosenFile);
-    QVERIFY(dump.open(QIODevice::ReadOnly));
-    const QByteArray bytes = dump.readAll();
+    const QByteArray bytes = tovrin::test::readFile(page->chosenFile);
     QCOMPARE(bytes.size(), qsizetype{0x20000});
     QCOMPARE(bytes.right(4), QByteArray("\x01\x02\x03\x04", 4));
     QCOMPARE(widgets::MyMessageBox::shownBoxes().last().message, QStringLiteral("Read Flash Complete......"));
@@ -416,7 +390,6 @@ void DebugPageTest::dumpSavesTheSlaveAndSaysSo()
 
 void DebugPageTest::eraseOfTheSelectedUnit()
 {
-    OPEN_PAGE();
     page->widgets.slave->setChecked(true);
     page->services->EraseFlashSlot();
     QVERIFY(waitFinished(page->services->flash()));
@@ -428,7 +401,6 @@ void DebugPageTest::eraseOfTheSelectedUnit()
 
 void DebugPageTest::withoutAFrameTheGuardSpeaks()
 {
-    OPEN_PAGE();
     device::g_bDevExist = 0;
     page->services->DownloadButSlot();
     page->services->RunScriptButSlot();
@@ -439,7 +411,6 @@ void DebugPageTest::withoutAFrameTheGuardSpeaks()
 
 void DebugPageTest::thresholdDialogWritesBothUnits()
 {
-    OPEN_PAGE();
     const std::vector<uint8_t> record{'T', 'E', 'S', 'T', 0xC0, 0x0A, 0x1E, 0x02, 0, 0, 0, 0, 1, 1, 1};
     m_frame->setFlash(sim::Unit::Master, 0x1A000, record);
     m_frame->setFlash(sim::Unit::Slave, 0x1A000, record);

@@ -83,7 +83,8 @@ protected:
     // For each N: from `before`, the job pulled at report N (of `reports`
     // that a clean run sends) fails and leaves flash that passes
     // `checks.struck` (each area old, new or unusable); pulled after the
-    // status test (the first report) it exits 3, the frame being gone. With
+    // status test (the first report) it exits 3 and says the frame was
+    // pulled out. With
     // N beyond its reports it exits 0 and leaves `after` exactly. Either way
     // a clean run follows (`checks.again`).
     void sweep(const QStringList& job, const QByteArray& before, const QByteArray& after, int reports,
@@ -101,8 +102,11 @@ protected:
             } else {
                 if (n == 1)  // the status request: the link counts as broken (message 14)
                     EXPECT_NE(pulled.exitCode, 0) << pulled.err.toStdString();
-                else
+                else {
                     EXPECT_EQ(pulled.exitCode, 3) << pulled.err.toStdString();
+                    EXPECT_TRUE(pulled.err.contains(QStringLiteral("Device has been pulled out, please exit.")))
+                        << pulled.err.toStdString();
+                }
                 checks.struck(left, pulled);
             }
             const CliRun again = cli(job);

@@ -8,7 +8,6 @@
 #include "tests/support/TemporaryFolder.h"
 #include "tests/support/Files.h"
 
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -301,9 +300,7 @@ TEST_F(ScreenSettingsTest, DialogSettingsGoToTheIni)
     EXPECT_EQ(s::FourCalib_en.read(), 1);
     EXPECT_EQ(s::ImageMode.read(), 1);
     EXPECT_EQ(s::CalibTime.read(), 60);
-    QFile f(QStringLiteral("Tovrin.ini"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readLine().startsWith("# kept comment"));
+    EXPECT_TRUE(tovrin::test::readFile(QStringLiteral("Tovrin.ini")).startsWith("# kept comment"));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "widgets/Button.h"
 #include "windows/SetWin.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -89,10 +90,7 @@ private:
             m_frame->eraseSector(sim::Unit::Slave, 0x18000);
             m_frame->setFlash(sim::Unit::Slave, 0x18000, slaveRecord);
         }
-        uint16_t pid = 0;
-        QVERIFY(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        QVERIFY(tovrin::test::openFrameLink());
     }
 
     bool save(SetWin& w)

@@ -14,6 +14,7 @@
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
 #include "tests/support/RecordingTransport.h"
+#include "tests/support/FrameLink.h"
 
 #include <gtest/gtest.h>
 
@@ -104,10 +105,7 @@ protected:
         sim::writeFactoryContents(*frame);
         wire = std::make_shared<test::RecordingTransport>(sim::makeSimTransport(frame));
         device::setTransport(wire);
-        uint16_t pid;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        ASSERT_TRUE(tovrin::test::openFrameLink());
         device::g_ErrorCodeM = 0;
         device::g_ErrorCodeS = 0;
     }

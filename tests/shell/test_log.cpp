@@ -28,11 +28,7 @@ protected:
         setLocalNow([this] { return now; });
     }
     void TearDown() override { setLocalNow({}); }
-    QByteArray logContents() const
-    {
-        QFile f(QString::fromStdString(context().logFilePath()));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray logContents() const { return tovrin::test::readFile(QString::fromStdString(context().logFilePath())); }
     tovrin::test::InTemporaryFolder folder;
     QDateTime now{QDate(2026, 12, 5), QTime(9, 5, 7)};
 };
@@ -96,15 +92,10 @@ TEST_F(LogTest, PrepareKeepsTheLastSevenDaysAndRemovesEverythingElse)
     for (const QString& d : kept + removed)
         QDir().mkpath("log/" + d + "/sub");
     // A read-only file inside a read-only folder is removed too.
-    QFile ro("log/2026-02-23/sub/old.txt");
-    ASSERT_TRUE(ro.open(QIODevice::WriteOnly));
-    ro.write("x");
-    ro.close();
-    QFile::setPermissions(ro.fileName(), QFileDevice::ReadOwner);
+    ASSERT_TRUE(tovrin::test::writeFile("log/2026-02-23/sub/old.txt", "x"));
+    QFile::setPermissions("log/2026-02-23/sub/old.txt", QFileDevice::ReadOwner);
     QFile::setPermissions("log/2026-02-23/sub", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    QFile plain("log/readme.txt");  // files directly under ./log are left alone
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
+    ASSERT_TRUE(tovrin::test::writeFile("log/readme.txt", {}));  // files directly under ./log are left alone
 
     PrepareLogFolders();
 
@@ -142,9 +133,7 @@ TEST_F(LogTest, PrepareRemovesLinksButNeverWhatTheyPointTo)
 
 TEST_F(LogTest, UnwritableFolderDropsTheLineSilently)
 {
-    QFile blocker("log");  // a file where the folder should be
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(tovrin::test::writeFile("log", {}));  // a file where the folder should be
     PrepareLogFolders();
     WriteLog("dropped\n", true);
     LogF("also dropped %d\n", 1);

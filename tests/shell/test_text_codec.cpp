@@ -7,7 +7,6 @@
 #include "tests/support/TemporaryFolder.h"
 #include "tests/support/Files.h"
 
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -43,13 +42,6 @@ std::vector<QString> gb2312Characters()
     }
     iconv_close(cd);
     return out;
-}
-
-void putFile(const QString& name, const QByteArray& bytes)
-{
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 struct StartingFile {
@@ -113,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SettingsFile, AFolderNamedOneIsFoundAgain)
 {
     tovrin::test::InTemporaryFolder folder;
-    putFile("Tovrin.ini", "[Tovrin_Config]\nChooseToolEnable=1\n");
+    ASSERT_TRUE(tovrin::test::writeFile("Tovrin.ini", "[Tovrin_Config]\nChooseToolEnable=1\n"));
     const QString path = QString::fromUtf8("/home/tech/\xE4\xB8\x80/fpga.bin");
     ASSERT_TRUE(writeSetting(kSettingsFile, "ImagePath/imagePath", path));
     EXPECT_EQ(readText("ImagePath/imagePath", QString()), path);
@@ -168,7 +160,7 @@ TEST(StrictConversions, ASettingsFileEndingInACutCharacterIsNotRewritten)
     tovrin::test::InTemporaryFolder folder;
     static const char raw[] = "[Tovrin_Config]\nName=2\xC9";
     const QByteArray before(raw, sizeof raw - 1);
-    putFile("Tovrin.ini", before);
+    ASSERT_TRUE(tovrin::test::writeFile("Tovrin.ini", before));
     EXPECT_FALSE(writeSetting("Tovrin_Config/Language", 1));
     EXPECT_EQ(tovrin::test::readFile("Tovrin.ini"), before);
 }

@@ -7,6 +7,7 @@
 #include "device/UnitOps.h"
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
+#include "tests/support/FrameLink.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +22,7 @@ protected:
         frame = std::make_shared<sim::SimulatedFrame>();
         prepare(*frame);
         device::setTransport(sim::makeSimTransport(frame));
-        uint16_t pid;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        ASSERT_TRUE(tovrin::test::openFrameLink());
     }
     void TearDown() override { device::setTransport(nullptr); }
     // The frame as it is before the link opens it.

@@ -8,8 +8,8 @@
 #include "shell/AppContext.h"
 #include "shell/Log.h"
 #include "shell/MessageTexts.h"
+#include "tests/support/Files.h"
 
-#include <QFile>
 
 using namespace tovrin;
 using namespace tovrin::update;
@@ -28,8 +28,7 @@ protected:
     }
     QString log() const
     {
-        QFile f(QString::fromStdString(shell::context().logFilePath()));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        return QString::fromUtf8(tovrin::test::readFile(QString::fromStdString(shell::context().logFilePath())));
     }
 };
 

@@ -16,6 +16,7 @@
 #include "sim/SimulatedFrame.h"
 #include "tests/support/RecordingTransport.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -126,10 +127,7 @@ protected:
         prepare(*frame);
         tap = std::make_shared<WireTap>(sim::makeSimTransport(frame));
         device::setTransport(tap);
-        uint16_t pid = 0;
-        ASSERT_TRUE(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
+        ASSERT_TRUE(tovrin::test::openFrameLink());
         device::UpdateExpected = 0;
         device::DeviceCheckState = device::kStateOpen;
         device::g_ErrorCodeM = 0;

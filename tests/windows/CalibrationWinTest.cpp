@@ -14,6 +14,7 @@
 #include "sim/FaultPlan.h"
 #include "sim/Fingers.h"
 #include "widgets/Button.h"
+#include "tests/support/FrameLink.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -48,17 +49,21 @@ private:
     {
         tovrin::shell::PrepareLogFolders();
         tovrin::shell::WriteLog("Tovrin log start!\n", true);
-        m_frame->fingers().setScreen(screen.width(), screen.height());
-        sim::FingerSettings s;
-        s.autoTouch = autoTouch;
-        s.jitter = 1;
-        m_frame->fingers().configure(s);
-        uint16_t pid = 0;
-        QVERIFY(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
-        QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+        useFinger(*m_frame, screen, autoTouch);
+        QVERIFY(tovrin::test::openInCalibrationMode());
         FourCalib_en = 0;
+    }
+
+    // A shown window that deletes itself on closing, started; what it
+    // reports to its opener goes to `shown`.
+    CalibrationWin* startWindow(QList<int>& shown)
+    {
+        auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        connect(w, &CalibrationWin::sendShowData, this, [&shown](int c) { shown << c; });
+        w->show();
+        w->start();
+        return w;
     }
 
 private slots:
@@ -117,13 +122,9 @@ void CalibrationWinTest::codesShowTheirTexts()
 void CalibrationWinTest::aWholeRunShowsItsQualityThenClosesWithNineThenTwo()
 {
     openFrame(QSize(1920, 1080), true);
-    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
-    w->setAttribute(Qt::WA_DeleteOnClose);
     QList<int> shown;
-    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
+    CalibrationWin* w = startWindow(shown);
     QPointer<CalibrationWin> alive(w);
-    w->show();
-    w->start();
     // Stored: the window shows the quality; the opener hears of it when the
     // frame has been handed back.
     QVERIFY(QTest::qWaitFor([&] { return w->qualityPage().active(); }, kRunTimeoutMs));
@@ -176,12 +177,8 @@ void CalibrationWinTest::modeButtonRestartsInFourPoints()
 void CalibrationWinTest::escapeKeepsTheChosenMode()
 {
     openFrame();
-    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
-    w->setAttribute(Qt::WA_DeleteOnClose);
     QList<int> shown;
-    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
-    w->show();
-    w->start();
+    CalibrationWin* w = startWindow(shown);
     QVERIFY(waitForStatus(*w, 69));
     w->CalTypeSlot();
     QTest::keyClick(w, Qt::Key_Escape);
@@ -192,12 +189,8 @@ void CalibrationWinTest::escapeKeepsTheChosenMode()
 void CalibrationWinTest::aFramePulledOutShows61AndClosesWithThree()
 {
     openFrame();
-    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
-    w->setAttribute(Qt::WA_DeleteOnClose);
     QList<int> shown;
-    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
-    w->show();
-    w->start();
+    CalibrationWin* w = startWindow(shown);
     QVERIFY(waitForStatus(*w, 69));
     m_frame->unplug();
     QVERIFY(waitForStatus(*w, 61));
@@ -243,13 +236,9 @@ void CalibrationWinTest::aFingerThatStaysIsAskedToLift()
 void CalibrationWinTest::closingDuringTheSaveWaitsAndTellsWhatWasStored()
 {
     openFrame(QSize(1920, 1080), true);
-    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
-    w->setAttribute(Qt::WA_DeleteOnClose);
     QList<int> shown;
-    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
+    CalibrationWin* w = startWindow(shown);
     QPointer<CalibrationWin> alive(w);
-    w->show();
-    w->start();
     QVERIFY(QTest::qWaitFor([] { return runState().pointIndex.load() >= 16; }, kRunTimeoutMs));
     m_frame->setReportLatency(std::chrono::milliseconds(2));  // a save that takes a while
     QVERIFY(waitForStatus(*w, 72));
@@ -282,13 +271,9 @@ void CalibrationWinTest::aStoredRunNotHandedBackIsNotCompleted()
     QFETCH(QString, fault);
     QFETCH(int, messageId);
     openFrame(QSize(1920, 1080), true);
-    auto* w = new CalibrationWin(nullptr, QSize(1920, 1080));
-    w->setAttribute(Qt::WA_DeleteOnClose);
     QList<int> shown;
-    connect(w, &CalibrationWin::sendShowData, this, [&](int c) { shown << c; });
+    CalibrationWin* w = startWindow(shown);
     QPointer<CalibrationWin> alive(w);
-    w->show();
-    w->start();
     QVERIFY(QTest::qWaitFor([&] { return w->qualityPage().active(); }, kRunTimeoutMs));
     m_frame->changeFaults([&](sim::FaultPlan& f) { QVERIFY(sim::parseFaultItem(f, fault.toStdString())); });
     w->ReturnSlot();

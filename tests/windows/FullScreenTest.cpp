@@ -20,6 +20,7 @@
 #include "sim/IdealCalibration.h"
 #include "widgets/FullScreen.h"
 #include "tests/support/Files.h"
+#include "tests/support/FrameLink.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -79,15 +80,8 @@ public:
 private:
     void openFrame(QSize screen)
     {
-        m_frame->fingers().setScreen(screen.width(), screen.height());
-        sim::FingerSettings s;
-        s.jitter = 1;
-        m_frame->fingers().configure(s);
-        uint16_t pid = 0;
-        QVERIFY(device::OpenHidDevice(pid));
-        device::g_bDevExist = 1;
-        device::g_isDeviceCommunicate = 1;
-        QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+        useFinger(*m_frame, screen, false);
+        QVERIFY(tovrin::test::openInCalibrationMode());
         calib::FourCalib_en = 0;
     }
 

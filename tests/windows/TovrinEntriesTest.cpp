@@ -139,12 +139,7 @@ void TovrinEntriesTest::levelingOpensItsWindowAndEscapeReturnsToWork()
 void TovrinEntriesTest::aWholeCalibrationFromTheCalibrateButton()
 {
     // The calibration window covers the screen the test runs on.
-    const QSize screen = QGuiApplication::primaryScreen()->size();
-    m_frame->fingers().setScreen(screen.width(), screen.height());
-    sim::FingerSettings s;
-    s.autoTouch = true;
-    s.jitter = 1;
-    m_frame->fingers().configure(s);
+    useFinger(*m_frame, QGuiApplication::primaryScreen()->size(), true);
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
     button(w, Id::Calibrate)->click();

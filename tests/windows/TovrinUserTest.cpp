@@ -36,15 +36,6 @@ uint8_t storedFourCalib(const sim::SimulatedFrame& frame)
 
 QSize screenSize(int screenClass) { return screenClass >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }
 
-// The finger of the simulated frame touches every target by itself.
-void autoTouch(sim::SimulatedFrame& frame, QSize screen)
-{
-    frame.fingers().setScreen(screen.width(), screen.height());
-    sim::FingerSettings s;
-    s.autoTouch = true;
-    frame.fingers().configure(s);
-}
-
 constexpr int kRunTimeoutMs = 30000;
 
 } // namespace
@@ -199,7 +190,7 @@ void TovrinUserTest::wholeCalibrationEndsOnTheMainPage()
     QFETCH(int, screen);
     useScreen(screen);
     const QSize size = screenSize(screen);
-    autoTouch(*m_frame, size);
+    useFinger(*m_frame, size, true);
     m_frame->setReportLatency(std::chrono::microseconds(200));  // time to take a picture at a target
     TovrinUser w;
     w.resize(size);
@@ -247,7 +238,7 @@ void TovrinUserTest::aFailedCheckOffersTheCalibrationAgain()
     // A bound of one pixel no check passes: the status warns and the focus
     // look sits on "Calibrate"; pressing it starts a new run.
     QVERIFY(tovrin::shell::writeSetting(QStringLiteral("Tovrin_Config/CheckBound"), 1));
-    autoTouch(*m_frame, QSize(1920, 1080));
+    useFinger(*m_frame, QSize(1920, 1080), true);
     TovrinUser w;
     w.resize(1920, 1080);
     w.show();
@@ -269,7 +260,7 @@ void TovrinUserTest::rejectedCalibrationKeepsThePriorData()
 {
     // The window covers only a quarter of the screen the frame sits on: the
     // result fails the acceptance test.
-    autoTouch(*m_frame, QSize(1920, 1080));
+    useFinger(*m_frame, QSize(1920, 1080), true);
     const auto before = m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, 1354);
     TovrinUser w;
     w.resize(960, 540);
@@ -283,7 +274,7 @@ void TovrinUserTest::rejectedCalibrationKeepsThePriorData()
 
 void TovrinUserTest::aRefusedHandBackIsNotOverwrittenByTheOutcome()
 {
-    autoTouch(*m_frame, QSize(1920, 1080));
+    useFinger(*m_frame, QSize(1920, 1080), true);
     TovrinUser w;
     w.resize(1920, 1080);
     w.show();
@@ -304,7 +295,7 @@ void TovrinUserTest::aRefusedHandBackIsNotOverwrittenByTheOutcome()
 
 void TovrinUserTest::exitDuringTheSaveWaitsAndShowsWhatWasStored()
 {
-    autoTouch(*m_frame, QSize(1920, 1080));
+    useFinger(*m_frame, QSize(1920, 1080), true);
     TovrinUser w;
     w.resize(1920, 1080);
     w.show();

@@ -3,7 +3,8 @@
 // for a person to look at; fails when a picture is missing or blank. The
 // engineering window is shown in its three flavours in English and
 // Simplified Chinese, ready, tabbed, without a frame and in the middle of a
-// firmware update (the debug page's Preview page is shown by its own test).
+// firmware update (the debug page's Preview page and the end-user window are
+// shown by their own tests).
 
 #include "WindowTestSupport.h"
 
@@ -13,7 +14,6 @@
 #include "widgets/Button.h"
 #include "windows/Tovrin.h"
 #include "windows/TovrinEntries.h"
-#include "windows/TovrinUser.h"
 #include "windows/UpdateChooser.h"
 
 #include <QCheckBox>
@@ -24,7 +24,6 @@
 using tovrin::production::TovrinTest;
 using tovrin::widgets::MyMessageBox;
 using tovrin::windows::Tovrin;
-using tovrin::windows::TovrinUser;
 using namespace tovrin::windows::test;
 namespace shell = tovrin::shell;
 namespace windows = tovrin::windows;
@@ -32,8 +31,6 @@ namespace windows = tovrin::windows;
 namespace {
 
 const QString kSample = QStringLiteral(TOVRIN_SAMPLE_PACKAGE);
-
-QSize screenSize(int screenClass) { return screenClass >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }
 
 void useLanguage(int language)
 {
@@ -70,8 +67,6 @@ protected:
 private slots:
     void engineering_data();
     void engineering();
-    void user_data();
-    void user();
     void productionTest_data();
     void productionTest();
     void versionsBox_data();
@@ -129,25 +124,6 @@ void WindowScreenshotTest::engineering()
         QVERIFY(waitForStatus(w, 17));
         saveShot(w.grab().toImage(), name + QStringLiteral("-noframe"));
     }
-}
-
-void WindowScreenshotTest::user_data()
-{
-    screenRows("tovrinuser");
-}
-
-void WindowScreenshotTest::user()
-{
-    QFETCH(int, screen);
-    QFETCH(int, language);
-    useScreen(screen);
-    useLanguage(language);
-    shell::context().toolFlavour = 3;
-    TovrinUser w;
-    w.resize(screenSize(screen));
-    w.show();
-    QVERIFY(waitForFirmware(w));
-    saveShot(w.grab().toImage(), QString::fromLatin1(QTest::currentDataTag()));
 }
 
 void WindowScreenshotTest::productionTest_data()

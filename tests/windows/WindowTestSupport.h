@@ -13,6 +13,7 @@
 #include "shell/Language.h"
 #include "shell/Skin.h"
 #include "sim/FactoryFrame.h"
+#include "sim/Fingers.h"
 #include "sim/SimFinger.h"
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
@@ -92,6 +93,16 @@ inline std::shared_ptr<sim::SimulatedFrame> installFrame(bool factory = true)
     device::UpdateExpected = 0;
     device::DeviceCheckState = device::kStateOpen;
     return frame;
+}
+
+// The simulated frame's finger for windows of `screen`: touching every
+// target by itself, or waiting for the test to lead it.
+inline void useFinger(sim::SimulatedFrame& frame, QSize screen, bool autoTouch)
+{
+    frame.fingers().setScreen(screen.width(), screen.height());
+    sim::FingerSettings s;
+    s.autoTouch = autoTouch;
+    frame.fingers().configure(s);
 }
 
 inline QString logText()
