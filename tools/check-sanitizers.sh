@@ -67,7 +67,7 @@ run_kind() {
     export TSAN_OPTIONS="exitcode=86:suppressions=$SUPP/tsan.supp:print_suppressions=0:halt_on_error=0:second_deadlock_stack=1:ignore_noninstrumented_modules=1"
 
     echo "== $kind: configure and build in $build"
-    cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVRIN_TEST_TIMEOUT_SCALE=6 \
         -DCMAKE_CXX_FLAGS="$flags" \
         -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >"$build/configure.log" 2>&1 \
         || { cat "$build/configure.log"; return 1; }
