@@ -172,6 +172,7 @@ void AdjustScreenWin::startExposure(bool fromButton)
     handleImageCode(window::DisableControls);
     m_exposing = true;
     m_exposureStale = false;
+    m_exposureAnswered = {};
     const int run = ++m_exposureRun;
     // The leveling thread ends after the transaction it is in; exposure
     // starts once it has ended, so only one thread talks to the frame.
@@ -206,6 +207,7 @@ void AdjustScreenWin::handleExposureCode(int code)
     case exposure::MasterReady:
     case exposure::SlaveReady: {
         const int unit = code == exposure::MasterReady ? kMaster : kSlave;
+        m_exposureAnswered[static_cast<size_t>(unit)] = true;
         if (exposureMarkOf(unit).load())
             setLabel(unit, exposureText(unit), true);
         else
@@ -213,10 +215,12 @@ void AdjustScreenWin::handleExposureCode(int code)
         break;
     }
     case exposure::MasterFailed:
+        m_exposureAnswered[static_cast<size_t>(kMaster)] = true;
         setLabel(kMaster, text(56));
         shell::LogF("Exposure Left failed! g_isExposureSuc=%d\n", g_isExposureSuc.load());
         break;
     case exposure::SlaveFailed:
+        m_exposureAnswered[static_cast<size_t>(kSlave)] = true;
         setLabel(kSlave, text(56));
         shell::LogF("Exposure Right failed! g_isExposureSuc=%d\n", g_isExposureSuc.load());
         break;
@@ -238,6 +242,12 @@ void AdjustScreenWin::exposureFinished()
     // Re-adjusting stay offered.
     const bool succeeded = g_isExposureSuc.load() == 1;
     g_ExposureDone = succeeded ? 1 : 0;
+    // A unit the failed exposure never came to says "please wait" no longer.
+    if (!succeeded) {
+        for (const int unit : {kMaster, kSlave})
+            if (!m_exposureAnswered[static_cast<size_t>(unit)])
+                setLabel(unit, text(56));
+    }
     if (g_WindowClosing.load())
         return;
     if (g_CompressEnable.load() && m_config.touchButtonEnable) {

@@ -25,6 +25,7 @@
 #include <QPointer>
 #include <QRect>
 
+#include <array>
 #include <functional>
 
 class QCheckBox;
@@ -214,6 +215,7 @@ private:
     bool m_changeInProgress = false;
     bool m_exposing = false;          // from the exposure's start until its end is handled
     bool m_exposureStale = false;     // the start line changed since that exposure started
+    std::array<bool, 2> m_exposureAnswered{};  // a unit's exposure said it succeeded or failed
     int m_exposureRun = 0;            // which exposure start a pause belongs to
     bool m_resumePending = false;     // the leveling thread is to be started again
     int m_frameLine[2] = {0, 0};      // the start line each unit's frame holds

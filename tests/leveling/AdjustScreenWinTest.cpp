@@ -79,6 +79,7 @@ private slots:
     void sensorTestWarnsAndGoesOn();
     void debugPanelServesRequests();
     void readjustDuringExposureExposesTheNewLine();
+    void readjustThenAFailedExposureOffersReadjusting();
     void startLineChangeAfterExposureRefusesSave();
     void silentFrameNeverFreezesTheWindow();
     void readjustAfterAFailedSearchSearchesAgain();
@@ -431,6 +432,24 @@ void AdjustScreenWinTest::readjustDuringExposureExposesTheNewLine()
     const int save = firstAfter(seen, search, 32);    // the Slave screen record's erase
     QVERIFY2(master > search && slave > master, "the new lines were exposed");
     QVERIFY2(save > slave, "and saved only then");
+}
+
+// The same, but the new lines' exposure fails: the window says so and
+// offers Re-adjusting again; nothing is saved.
+void AdjustScreenWinTest::readjustThenAFailedExposureOffersReadjusting()
+{
+    writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
+    AdjustScreenWin* w = open();
+    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
+    QVERIFY(waitText(w, 54));
+    QVERIFY(sim::applySceneFault(*m_frame, "fail-exposure"));
+    QTest::keyClick(w, Qt::Key_Space);
+    QVERIFY2(waitText(w, 56), qPrintable(w->leftText() + QStringLiteral(" | ") + w->rightText() + QStringLiteral(" | ") + QString::number(outcome.count())));
+    QVERIFY(QTest::qWaitFor([&] { return w->readjustEnabled(); }, kLimitMs));
+    QCOMPARE(g_ExposureDone.load(), 0);
+    QVERIFY(!w->countdownRunning());
+    QTest::qWait(50);
+    QCOMPARE(outcome.count(), 0);
 }
 
 // The screenshot of the refusal: exposed, then a start line moved by a
