@@ -194,6 +194,10 @@ private Q_SLOTS:
             env.insert("QT_QPA_PLATFORM", "offscreen");
             env.insert("TOVRIN_QUIT_AFTER_MS", "4000");
             env.insert("TOVRIN_SIM_FLASH", home + "/frame.bin");
+            // A sanitizer build's options hold for the tool too.
+            for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+                if (qEnvironmentVariableIsSet(name))
+                    env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
             if (!screenshot.isEmpty())
                 env.insert("TOVRIN_SCREENSHOT", screenshot);
             p.setProcessEnvironment(env);
