@@ -1,6 +1,8 @@
 #include "Worker.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 
 #include <memory>
 
@@ -9,12 +11,6 @@ namespace tovrin::jobs {
 Worker::Worker(QObject* parent)
     : QThread(parent)
 {
-    // finished() comes from the worker's thread; ended() is said in this
-    // object's thread, after the end flag was read there.
-    connect(this, &QThread::finished, this, [this] {
-        if (hasEnded())
-            Q_EMIT ended();
-    }, Qt::QueuedConnection);
 }
 
 Worker::~Worker()
@@ -89,6 +85,27 @@ void Worker::run()
 {
     work();
     m_ended.store(true, std::memory_order_release);
+    // ended() is said in this object's thread, after the end flag was read
+    // there. A plain event carries the news, neither finished() (Qt looks
+    // up this object's meta-object for a queued finished() after run() has
+    // returned) nor a posted functor of ours: Qt hands both over behind its
+    // own locks, which a race checker does not see.
+    QCoreApplication::postEvent(this, new QEvent(runEndedEvent()));
+}
+
+bool Worker::event(QEvent* e)
+{
+    if (e->type() != runEndedEvent())
+        return QThread::event(e);
+    if (hasEnded())
+        Q_EMIT ended();
+    return true;
+}
+
+QEvent::Type Worker::runEndedEvent()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
 }
 
 } // namespace tovrin::jobs

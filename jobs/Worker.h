@@ -26,6 +26,7 @@
 // A worker's destructor calls stopAndWait() first: the run must be over
 // before the worker's own fields go away.
 
+#include <QEvent>
 #include <QThread>
 
 #include <atomic>
@@ -75,8 +76,11 @@ protected:
     // The job stops itself (as if asked) without the stopping() hook.
     void markStopped() { m_stop.store(true); }
 
+    bool event(QEvent* e) override;
+
 private:
     void run() final;
+    static QEvent::Type runEndedEvent();
     using QThread::start;      // startWork() is the way in
     using QThread::terminate;  // a worker is never killed in a transaction
 

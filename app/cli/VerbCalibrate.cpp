@@ -218,7 +218,7 @@ int runCalibrate(Session& session, const QStringList& arguments)
                 session.sayMessage(touchPromptMessage(runState()));
         }
     }, Qt::QueuedConnection);
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QObject::connect(thread.get(), &jobs::Worker::ended, &loop, &QEventLoop::quit);
     QObject::connect(&idle, &QTimer::timeout, &loop, [&] {
         if (runState().request.load() == PersonRequest::LiftFinger)
             session.say(QStringLiteral("calibrate: the finger stayed down for %1 s; stopped").arg(kIdleLimitMs / 1000));

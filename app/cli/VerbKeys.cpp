@@ -150,7 +150,7 @@ int calibrate(Session& session, int targetSeconds)
         if (code != keycode::kTargetReady && code != keycode::kProgress)
             last = code;
     }, Qt::QueuedConnection);
-    QObject::connect(&job, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(&job, &jobs::Worker::ended, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     job.prepare(depiction, width, height, codes);
     job.setTargetLimit(std::chrono::seconds(targetSeconds));
     job.startWork();
@@ -227,7 +227,7 @@ int test(Session& session, int seconds)
             job.requestStop();
         }
     }, Qt::QueuedConnection);
-    QObject::connect(&job, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(&job, &jobs::Worker::ended, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     QTimer::singleShot(seconds * 1000, &loop, [&] { job.requestStop(); });
     job.startWork();
     loop.exec();

@@ -148,7 +148,7 @@ int runLevelingThread(Session& session, FrameBuffers& frames, const CImagePrevie
     }, Qt::QueuedConnection);
     // The thread ends by itself at its fixed point or with its failure;
     // its codes are all delivered before the loop ends.
-    QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(&thread, &jobs::Worker::ended, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     watchdog.start(kWatchdogMs);
     thread.startWork();
     loop.exec();
@@ -181,7 +181,7 @@ int expose()
             return;
         }
     }, Qt::QueuedConnection);
-    QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(&thread, &jobs::Worker::ended, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     thread.startWork();
     loop.exec();
     thread.stopAndWait();

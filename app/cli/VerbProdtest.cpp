@@ -99,7 +99,7 @@ int runProdtest(Session& session, const QStringList& arguments)
         }
     });
     QEventLoop loop;
-    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(&worker, &jobs::Worker::ended, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     worker.startWork();
     loop.exec();
 

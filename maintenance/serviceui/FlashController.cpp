@@ -31,7 +31,7 @@ FlashController::FlashController(const DebugPageWidgets& widgets, const DebugPag
 {
     m_inbox->listenTo(m_thread);
     connect(m_inbox, &ReportInbox::received, this, &FlashController::onReport);
-    connect(m_thread, &QThread::finished, this, &FlashController::onFinished, Qt::QueuedConnection);
+    connect(m_thread, &jobs::Worker::ended, this, &FlashController::onFinished, Qt::QueuedConnection);
 }
 
 FlashController::~FlashController() { stop(true); }

@@ -22,7 +22,7 @@ FpgaController::FpgaController(const DebugPageWidgets& widgets, const DebugPageH
 {
     m_inbox->listenTo(m_thread);
     connect(m_inbox, &ReportInbox::received, this, &FpgaController::onReport);
-    connect(m_thread, &QThread::finished, this, &FpgaController::onFinished, Qt::QueuedConnection);
+    connect(m_thread, &jobs::Worker::ended, this, &FpgaController::onFinished, Qt::QueuedConnection);
 }
 
 FpgaController::~FpgaController() { stop(true); }

@@ -24,7 +24,7 @@ ScriptController::ScriptController(const DebugPageWidgets& widgets, const DebugP
 {
     m_inbox->listenTo(m_thread);
     connect(m_inbox, &ReportInbox::received, this, &ScriptController::onReport);
-    connect(m_thread, &QThread::finished, this, &ScriptController::onFinished, Qt::QueuedConnection);
+    connect(m_thread, &jobs::Worker::ended, this, &ScriptController::onFinished, Qt::QueuedConnection);
 }
 
 ScriptController::~ScriptController() { stop(true); }
