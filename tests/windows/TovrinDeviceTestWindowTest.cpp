@@ -140,15 +140,10 @@ void TovrinDeviceTestWindowTest::unfinishedWriteIsOfferedForRestore()
 {
     QFETCH(int, answer);
     namespace records = tovrin::records;
-    QDir(records::journalFolder()).removeRecursively();
-    const auto before = m_frame->readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, records::kCalInfoSize);
-    // A save that erased the Slave's record and went no further.
-    uint16_t pid = 0;
-    QVERIFY(device::OpenHidDevice(pid));
-    device::g_bDevExist = 1;
-    QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
-    QVERIFY(records::eraseCalibrationRecord(records::UnitId::Slave));
-    QVERIFY(!m_frame->calibrationRecordValid(sim::Unit::Slave));
+    std::vector<uint8_t> before;
+    cutOffSlaveSave(*m_frame, before);
+    if (QTest::currentTestFailed())
+        return;
 
     // "Restore": the box is shown for real, photographed and answered;
     // "Keep": answered at once.

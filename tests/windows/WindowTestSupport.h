@@ -8,6 +8,8 @@
 #include "device/Finger.h"
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
+#include "records/CalibrationRecord.h"
+#include "records/RecordJournal.h"
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
 #include "shell/Language.h"
@@ -29,6 +31,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace tovrin::windows::test {
 
@@ -103,6 +106,21 @@ inline void useFinger(sim::SimulatedFrame& frame, QSize screen, bool autoTouch)
     sim::FingerSettings s;
     s.autoTouch = autoTouch;
     frame.fingers().configure(s);
+}
+
+// A save cut off after it erased the Slave's calibration record, with an
+// empty journal before it: the journal holds the old record, still open.
+// `before` gets what the record held.
+inline void cutOffSlaveSave(sim::SimulatedFrame& frame, std::vector<uint8_t>& before)
+{
+    QDir(records::journalFolder()).removeRecursively();
+    before = frame.readFlash(sim::Unit::Slave, sim::kCalibrationRecordOffset, records::kCalInfoSize);
+    uint16_t pid = 0;
+    QVERIFY(device::OpenHidDevice(pid));
+    device::g_bDevExist = 1;
+    QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+    QVERIFY(records::eraseCalibrationRecord(records::UnitId::Slave));
+    QVERIFY(!frame.calibrationRecordValid(sim::Unit::Slave));
 }
 
 inline QString logText()
