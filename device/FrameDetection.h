@@ -7,13 +7,21 @@
 
 #include "device/Detection.h"
 
-#include <QMetaObject>
 #include <QObject>
 
 #include <atomic>
 #include <cstdint>
 
 namespace tovrin::device {
+
+// Carries a detection code and the run that sent it into the window's thread.
+class DetectionRelay : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+Q_SIGNALS:
+    void code(int code, unsigned run);
+};
 
 class FrameDetection {
 public:
@@ -31,19 +39,20 @@ public:
     void start(DetectionThread* thread, Window* window, void (Window::*slot)(int))
     {
         m_thread = thread;
+        // The thread tags each code with the run it belongs to; code and run
+        // reach the window's thread as the arguments of a queued signal, so
+        // nothing the detection thread builds is read in the window's thread.
+        auto* relay = new DetectionRelay(window);
         QObject::connect(
-            thread, &DetectionThread::sendShowData, thread,
-            [this, window, slot](int code) {
-                const unsigned run = m_run.load();
-                QMetaObject::invokeMethod(
-                    window,
-                    [this, window, slot, code, run] {
-                        if (run == m_run.load())
-                            (window->*slot)(code);
-                    },
-                    Qt::QueuedConnection);
+            thread, &DetectionThread::sendShowData, relay,
+            [this, relay](int code) { Q_EMIT relay->code(code, m_run.load()); }, Qt::DirectConnection);
+        QObject::connect(
+            relay, &DetectionRelay::code, window,
+            [this, window, slot](int code, unsigned run) {
+                if (run == m_run.load())
+                    (window->*slot)(code);
             },
-            Qt::DirectConnection);
+            Qt::QueuedConnection);
         restart();
     }
 
