@@ -237,4 +237,15 @@ void DetectionThread::work()
     DeviceCheckState = kStateOpen;
 }
 
+DetectionRelay::DetectionRelay(DetectionThread* thread, QObject* parent)
+    : QObject(parent)
+{
+    connect(thread, &DetectionThread::sendShowData, this,
+            [this](int c) { Q_EMIT codeOfRun(c, m_run.load()); }, Qt::DirectConnection);
+    connect(this, &DetectionRelay::codeOfRun, this, [this](int c, unsigned run) {
+        if (run == m_run.load())
+            Q_EMIT code(c);
+    }, Qt::QueuedConnection);
+}
+
 } // namespace tovrin::device

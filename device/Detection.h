@@ -88,6 +88,30 @@ private:
     DetectionMachine::Variant m_variant;
 };
 
+// Hands a detection thread's codes to the thread this object lives in, each
+// tagged with the run of the detection that sent it: a code still queued from
+// a run that nextRun() ended is dropped, never taken as news about the frame
+// the new run looks for. The code and its run cross threads as the arguments
+// of a queued signal (copied by Qt), so nothing the detection thread builds
+// is read on the other side.
+class DetectionRelay : public QObject {
+    Q_OBJECT
+public:
+    explicit DetectionRelay(DetectionThread* thread, QObject* parent = nullptr);
+
+    // Call before the thread starts a new run (with the thread stopped).
+    void nextRun() { ++m_run; }
+
+Q_SIGNALS:
+    // In this object's thread, for codes of the current run only.
+    void code(int code);
+    // The hop between the threads; listen to code() instead.
+    void codeOfRun(int code, unsigned run);
+
+private:
+    std::atomic<unsigned> m_run{0};
+};
+
 class GetDeviceConfigThread : public DetectionThread {
     Q_OBJECT
 public:

@@ -26,7 +26,7 @@ void FrameDetection::restartIn(uint8_t state)
     if (m_closed)
         return;
     stop();
-    ++m_run;
+    m_relay->nextRun();
     CheckCount = 0;
     DeviceCheckState = state;
     m_thread->startWork();

@@ -9,19 +9,9 @@
 
 #include <QObject>
 
-#include <atomic>
 #include <cstdint>
 
 namespace tovrin::device {
-
-// Carries a detection code and the run that sent it into the window's thread.
-class DetectionRelay : public QObject {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-Q_SIGNALS:
-    void code(int code, unsigned run);
-};
 
 class FrameDetection {
 public:
@@ -39,20 +29,8 @@ public:
     void start(DetectionThread* thread, Window* window, void (Window::*slot)(int))
     {
         m_thread = thread;
-        // The thread tags each code with the run it belongs to; code and run
-        // reach the window's thread as the arguments of a queued signal, so
-        // nothing the detection thread builds is read in the window's thread.
-        auto* relay = new DetectionRelay(window);
-        QObject::connect(
-            thread, &DetectionThread::sendShowData, relay,
-            [this, relay](int code) { Q_EMIT relay->code(code, m_run.load()); }, Qt::DirectConnection);
-        QObject::connect(
-            relay, &DetectionRelay::code, window,
-            [this, window, slot](int code, unsigned run) {
-                if (run == m_run.load())
-                    (window->*slot)(code);
-            },
-            Qt::QueuedConnection);
+        m_relay = new DetectionRelay(thread, window);
+        QObject::connect(m_relay, &DetectionRelay::code, window, slot);
         restart();
     }
 
@@ -78,8 +56,8 @@ private:
     void stop();
 
     DetectionThread* m_thread = nullptr;
+    DetectionRelay* m_relay = nullptr;  // a child of the window
     bool m_closed = false;
-    std::atomic<unsigned> m_run{0};
 };
 
 } // namespace tovrin::device

@@ -8,7 +8,6 @@
 
 #include <QObject>
 
-#include <atomic>
 #include <cstdint>
 
 namespace tovrin::update {
@@ -29,7 +28,7 @@ Q_SIGNALS:
 
 private:
     device::GetDeviceConfigThread m_thread;
-    std::atomic<unsigned> m_run{0};
+    device::DetectionRelay m_relay;  // codes of the current run, in this object's thread
 };
 
 } // namespace tovrin::update
