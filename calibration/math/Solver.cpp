@@ -215,6 +215,17 @@ SolveStatus CalibSolver::search(const Input& input, const SolveHooks& hooks, con
     ScaleChoice choice;
     StCamInfo keepL, keepR;
     double keepR_ = 0.0, keepOffL = 0.0, keepOffR = 0.0;
+    // Every scale that could be stored, for the least-shift choice.
+    struct Candidate {
+        int step = -1;
+        double error = 0.0;
+        int shift = 0;  // |left shift| + |right shift|
+        StCamInfo left, right;
+        double leftOffset = 0.0, rightOffset = 0.0;
+    };
+    std::array<Candidate, kScaleSteps> candidates{};
+    int candidateCount = 0;
+    const bool leastShift = options.leastShiftScale && Form::kPoints == 4;
     for (int k = options.firstScaleStep; k <= options.lastScaleStep; ++k) {
         if (hooks.stopRequested && hooks.stopRequested())
             return SolveStatus::Stopped;
@@ -239,6 +250,10 @@ SolveStatus CalibSolver::search(const Input& input, const SolveHooks& hooks, con
             const MapResult m = mapPoint<Form>(*this, input, p, false);
             error += std::fabs(double(m.x) - t.x) + std::fabs(double(m.y) - t.y);
         }
+        if (leastShift && std::isfinite(error))
+            candidates[static_cast<std::size_t>(candidateCount++)] = {
+                k, error, std::abs(fitL.shift) + std::abs(fitR.shift), m_block.LCam, m_block.RCam, fitL.offset,
+                fitR.offset};
         if (choice.offer(k, error)) {
             keepL = m_block.LCam;
             keepR = m_block.RCam;
@@ -250,6 +265,25 @@ SolveStatus CalibSolver::search(const Input& input, const SolveHooks& hooks, con
     m_block = StClbInfo{};
     if (!choice.have)
         return SolveStatus::NoSolution;
+    if (leastShift) {
+        const Candidate* pick = nullptr;
+        for (int i = 0; i < candidateCount; ++i) {
+            const Candidate& c = candidates[static_cast<std::size_t>(i)];
+            if (c.error > choice.error + kScaleBandPx)
+                continue;
+            if (!pick || c.shift < pick->shift || (c.shift == pick->shift && c.error <= pick->error))
+                pick = &c;
+        }
+        // The least error is itself in the band: there is always a pick.
+        shell::LogF("%s scale: R=%f by the least shift (%d px), the least error %.2f at R=%f\n", m_name.c_str(),
+                    scaleOfStep(pick->step), pick->shift, choice.error, keepR_);
+        keepL = pick->left;
+        keepR = pick->right;
+        keepR_ = scaleOfStep(pick->step);
+        keepOffL = pick->leftOffset;
+        keepOffR = pick->rightOffset;
+        choice.error = pick->error;
+    }
 
     m_block.LCam = keepL;
     m_block.RCam = keepR;

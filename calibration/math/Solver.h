@@ -112,7 +112,20 @@ struct SolveOptions {
     // After the search, refine the camera parts and the scale continuously
     // over all captured points (Refine.h); the search itself is unchanged.
     bool refine = false;
+    // Four points only. The four corners do not pin the scale down: over a
+    // wide range of R the pixel shift trades against the scale and the
+    // corners land about equally well, so the least error picks a scale by
+    // how the whole-pixel shifts and 0.1 degree offsets happen to round
+    // (R 0.82-0.87 with shifts of -40 to -60 px where sixteen points find
+    // 1.01 and a few pixels). With this set, of the scales whose error is
+    // within kScaleBandPx of the least, the one whose cameras need the
+    // smallest shifts (|left| + |right|) is taken: a lens sits a few pixels
+    // off its design, not tens. Equal shifts: the smaller error, then the
+    // larger scale.
+    bool leastShiftScale = false;
 };
+// Two pixels in x and in y at each of the four points.
+constexpr double kScaleBandPx = 16.0;
 constexpr int kScaleSteps = 151;
 constexpr int kOffsetSteps = 101;
 constexpr int kMaxShift = 100;

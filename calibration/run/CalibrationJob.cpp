@@ -259,6 +259,7 @@ bool CalibrationJob::solveAndStore()
     SolveStatus status;
     SolveOptions options;
     options.refine = g_RefineSolve.load() == 1;
+    options.leastShiftScale = g_LeastShiftScale.load() == 1;
     const auto solveStart = Clock::now();
     if (m_grid.kind == GridKind::Sixteen) {
         CalibInput16 in;

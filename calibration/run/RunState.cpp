@@ -14,6 +14,7 @@ std::atomic<int> g_CalibEnvironment{0};
 std::atomic<int> g_CalibEnvironmentDone{1};
 std::atomic<int> g_CaptureAverage{-1};
 std::atomic<int> g_RefineSolve{0};
+std::atomic<int> g_LeastShiftScale{1};
 std::atomic<int> g_SaveSample{0};
 
 void CalibrationRunState::startRun(int pointCount, int screenWidth, int screenHeight)
@@ -51,6 +52,7 @@ void loadRunSettings()
     const int average = shell::readInt(QStringLiteral("Tovrin_Debug/CaptureAverage"), -1);
     g_CaptureAverage = average == 0 || average == 1 ? average : -1;
     g_RefineSolve = shell::readInt(QStringLiteral("Tovrin_Debug/RefineSolve"), 0) == 1 ? 1 : 0;
+    g_LeastShiftScale = shell::readInt(QStringLiteral("Tovrin_Debug/LeastShiftScale"), 1) == 0 ? 0 : 1;
     g_SaveSample = shell::readInt(QStringLiteral("Tovrin_Debug/SaveSample"), 0) != 0 ? 1 : 0;
 }
 

@@ -35,6 +35,11 @@ extern std::atomic<int> g_CaptureAverage;
 // 1: the solve refines the search's result continuously over all captured
 // points (SolveOptions::refine). Tovrin.ini Tovrin_Debug/RefineSolve.
 extern std::atomic<int> g_RefineSolve;
+// 1 (the default): a 4-point solve takes, of the scales that place the four
+// corners equally well, the one with the smallest pixel shifts
+// (SolveOptions::leastShiftScale); 0: the scale of the least error alone.
+// Tovrin.ini Tovrin_Debug/LeastShiftScale.
+extern std::atomic<int> g_LeastShiftScale;
 // 1: after each captured point the run saves both units' line images under
 // SampleData/ of the data folder, as the image-debug panel's SaveData does (PointSamples.h);
 // a save that fails ends the run as a process failure. Tovrin.ini

@@ -72,6 +72,25 @@ TEST_F(CorrectionsTest, SixteenPointsHelpOnEveryScreen)
     }
 }
 
+TEST_F(CorrectionsTest, FourPointsKeepTheFramesScale)
+{
+    // The four corners alone fit scales from about 0.8 to 1.05 about equally
+    // well (the least error alone takes 0.82-0.87 here, and touches between
+    // the corners land 6-7 px off); the tool's choice (loadRunSettings
+    // without a Tovrin.ini) takes the one whose cameras need the least
+    // shift, near the frame's own square pixels.
+    loadRunSettings();
+    ASSERT_EQ(g_LeastShiftScale.load(), 1);
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE(seed);
+        fingers(1, seed);
+        const RunReport r = run(GridKind::Four);
+        ASSERT_EQ(r.outcome, RunOutcome::Stored) << r.reason;
+        EXPECT_NEAR(r.block.r_fix / 1024.0, 1.0, 0.04);
+        EXPECT_LT(land(kWidth, kHeight).corrected, 4.5);
+    }
+}
+
 TEST_F(CorrectionsTest, AFourKScreenTheRecordsCannotHoldIsRefused)
 {
     // Across 3840 pixels the right camera's place fits the 16-bit field only

@@ -252,8 +252,9 @@ int benchAccuracy(int argc, char** argv)
         noises = {*n};
     }
 
-    // TOVRIN_BENCH_CAPTURE=vote|average and TOVRIN_BENCH_REFINE=0|1 choose
-    // the capture estimate and the refined solve (else the tool's defaults).
+    // TOVRIN_BENCH_CAPTURE=vote|average, TOVRIN_BENCH_REFINE=0|1 and
+    // TOVRIN_BENCH_LEASTSHIFT=0|1 choose the capture estimate, the refined
+    // solve and the 4-point scale choice (else the tool's defaults).
     const QByteArray capture = qgetenv("TOVRIN_BENCH_CAPTURE");
     if (capture == "vote")
         g_CaptureAverage = 0;
@@ -261,10 +262,12 @@ int benchAccuracy(int argc, char** argv)
         g_CaptureAverage = 1;
     if (qEnvironmentVariableIsSet("TOVRIN_BENCH_REFINE"))
         g_RefineSolve = qEnvironmentVariableIntValue("TOVRIN_BENCH_REFINE") == 1 ? 1 : 0;
+    if (qEnvironmentVariableIsSet("TOVRIN_BENCH_LEASTSHIFT"))
+        g_LeastShiftScale = qEnvironmentVariableIntValue("TOVRIN_BENCH_LEASTSHIFT") == 0 ? 0 : 1;
     const int average = g_CaptureAverage.load();
-    std::printf("accuracy capture=%s refine=%d\n",
+    std::printf("accuracy capture=%s refine=%d least_shift_scale=%d\n",
                 average == 1 ? "average" : average == 0 ? "vote" : "average for 16 points, vote for 4",
-                g_RefineSolve.load());
+                g_RefineSolve.load(), g_LeastShiftScale.load());
 
     LogFolder log;
     setSleeper([](int) { std::this_thread::yield(); });
