@@ -95,14 +95,21 @@ TEST_F(CorrectionsTest, AFourKScreenTheRecordsCannotHoldIsRefused)
 {
     // Across 3840 pixels the right camera's place fits the 16-bit field only
     // with the scale squeezed to about 0.5; the cameras' rays then miss by
-    // hundreds of pixels and the cells' corrections do not fit their Q20
-    // fields. Nothing is stored: the frame keeps its records.
+    // hundreds of pixels. Sixteen points: the cells' corrections do not fit
+    // their Q20 fields. Four points: the one correction would take the
+    // corners onto their targets while touches between them land about
+    // 120 px off and some not at all. Either way nothing is stored: the
+    // frame keeps its records.
     g_CaptureAverage = -1;
     frame->fingers().setScreen(3840, 2160);
-    fingers(1, 7);
-    const RunReport r = run(GridKind::Sixteen, {}, nullptr, 3840, 2160);
-    EXPECT_EQ(r.outcome, RunOutcome::Rejected);
-    EXPECT_TRUE(recordsUnchanged());
+    for (GridKind kind : {GridKind::Sixteen, GridKind::Four}) {
+        SCOPED_TRACE(kind == GridKind::Four ? "4 points" : "16 points");
+        fingers(1, 7);
+        const RunReport r = run(kind, {}, nullptr, 3840, 2160);
+        EXPECT_EQ(r.outcome, RunOutcome::Rejected);
+        EXPECT_EQ(codes.back(), code::Rejected);
+        EXPECT_TRUE(recordsUnchanged());
+    }
 }
 
 } // namespace
