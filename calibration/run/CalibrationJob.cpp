@@ -11,6 +11,7 @@
 #include <QTime>
 
 #include <cmath>
+#include <string>
 
 namespace tovrin::calib {
 
@@ -22,6 +23,9 @@ using Clock = std::chrono::steady_clock;
 // bits, and the screen size in 16 bits: wider screens cannot be stored.
 constexpr int kMaxScreenWidth = 4095;
 constexpr int kMaxScreenHeight = 32767;
+// How far the cameras alone may miss the calibration points, on average, as
+// a share of the screen's diagonal (see solveAndStore).
+constexpr double kMaxCameraMiss = 0.05;
 
 void logTime(const char* thread, const char* what)
 {
@@ -291,6 +295,24 @@ bool CalibrationJob::solveAndStore()
     }
     m_report.block = solver.block();
     m_report.accuracy = solver.accuracy();
+    // The records hold each camera's place x 16 in 16 bits: on a screen too
+    // wide for that the solve squeezes the scale until the places fit, and
+    // the cameras then miss the calibration points by hundreds of pixels
+    // (a 3840-pixel screen: about 480 px on average, where every screen the
+    // records can hold stays within 1 % of its diagonal). The cell
+    // corrections would take the points themselves onto their targets and
+    // hide it, while touches between them land a hundred pixels off or are
+    // not seen at all: such a result is no calibration.
+    const double missLimit = kMaxCameraMiss * std::hypot(double(m_width), double(m_height));
+    if (m_report.accuracy.mean > missLimit) {
+        shell::LogF("Calibration: the cameras miss the calibration points by %.1f px on average (limit %.1f): "
+                    "the records cannot hold this screen's geometry\n",
+                    m_report.accuracy.mean, missLimit);
+        finish(RunOutcome::Rejected, code::Rejected,
+               "the cameras miss the calibration points by " + std::to_string(std::lround(m_report.accuracy.mean)) +
+                   " px on average: the records cannot hold this screen's geometry");
+        return false;
+    }
 
     StoreSteps steps;
     steps.interrupted = [this] { return check() != Check::Go; };
