@@ -2,9 +2,13 @@
 // simulated frame: the Preview page with a stand-in for PreviewThread (its
 // modes, red markers and the register request put off until a frame), the
 // job launcher's rules around the other jobs, the entries other libraries
-// plug in, the device test, and closing with workers running.
+// plug in, the device test, and closing with workers running; a job that
+// stops on a frame slow to answer never holds the window.
 
 #include "WindowTestSupport.h"
+
+#include "tests/support/Files.h"
+#include "tests/support/Heartbeat.h"
 
 #include "windows/PreviewImage.h"
 #include "windows/PreviewPage.h"
@@ -15,9 +19,14 @@
 
 #include <QPushButton>
 #include <QCheckBox>
+#include <QTextEdit>
+#include <QLineEdit>
 #include <QTimer>
 #include <QtTest>
 
+#include <chrono>
+
+using tovrin::test::Heartbeat;
 using tovrin::widgets::MyMessageBox;
 using tovrin::windows::Tovrin;
 using namespace tovrin::windows::test;
@@ -76,6 +85,44 @@ FakePreviewSource* g_source = nullptr;
 
 QPushButton* button(Tovrin& w, Id id) { return w.debugPage()->button(id); }
 
+QString output(Tovrin& w) { return w.debugPage()->outputBox()->toPlainText(); }
+
+// The longest the event loop may pause while a job stops: far below the
+// time the frame takes for the request in flight (kSlowReport).
+constexpr qint64 kLongestPauseMs = 200;
+constexpr auto kSlowReport = std::chrono::milliseconds(1500);
+
+// Whatever worker talks to the frame now is left inside a request the frame
+// takes about kSlowReport to answer; the requests after it are answered at
+// once again.
+void holdTheRequestInFlight(sim::SimulatedFrame& frame)
+{
+    frame.setReportLatency(kSlowReport);
+    QTest::qWait(100);
+    frame.setReportLatency(std::chrono::microseconds(0));
+}
+
+// An FPGA download of the debug page on a frame that answers each report
+// after 200 us, caught while it runs.
+bool startSlowDownload(Tovrin& w, sim::SimulatedFrame& frame)
+{
+    if (!tovrin::test::writeFile(QStringLiteral("slow.bin"), QByteArray(519 * 62, '\x3c')))
+        return false;
+    frame.setReportLatency(std::chrono::microseconds(200));
+    w.debugPage()->fpgaPathEdit()->setText(QStringLiteral("slow.bin"));
+    button(w, Id::Download)->click();
+    return QTest::qWaitFor([&] { return output(w).contains(QStringLiteral("The FPGA script begins to burn!")); },
+                           kDeviceTimeoutMs);
+}
+
+int boxesWithMessage(const QString& message)
+{
+    int n = 0;
+    for (const MyMessageBox::Shown& b : MyMessageBox::shownBoxes())
+        n += b.message == message;
+    return n;
+}
+
 } // namespace
 
 class TovrinDebugPageTest : public WindowTest {
@@ -113,6 +160,11 @@ private slots:
     void previewThreadShowsTheCameras();
     void deviceTestNamesTheFailedGroups();
     void deviceTestPassesAndReturnsToWork();
+    void anotherJobNeverWaitsForTheStoppingDownload();
+    void clicksWhileAJobStopsRunTheLatestOnce();
+    void closingNeverWaitsForTheStoppingDownload();
+    void aPreviewOnASlowFrameNeverHoldsTheWindow();
+    void closingDuringTheDeviceTestNeverWaits();
 };
 
 void TovrinDebugPageTest::previewImageRowsMarkersAndMissingLines()
@@ -343,6 +395,141 @@ void TovrinDebugPageTest::deviceTestPassesAndReturnsToWork()
     QVERIFY(waitForStatus(w, 31));
     QCOMPARE(m_frame->mode(), sim::kModeWork);
     QVERIFY(w.isConnected());
+}
+
+// Erase Flash while an FPGA download waits for the frame's answer: the
+// window goes on at once, the download says it was stopped, and the erase
+// runs once the download has ended.
+void TovrinDebugPageTest::anotherJobNeverWaitsForTheStoppingDownload()
+{
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(startSlowDownload(w, *m_frame));
+    holdTheRequestInFlight(*m_frame);
+    Heartbeat heartbeat;
+    button(w, Id::EraseFlash)->click();
+    QVERIFY(waitForStatus(w, 15));  // the erase's own end
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QVERIFY(output(w).contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
+    QVERIFY(!output(w).contains(QStringLiteral("Success!")));
+    QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x11000, 4), std::vector<uint8_t>(4, 0xFF));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+// Clicks made while a stopping job has not ended yet: the latest one runs,
+// and only once.
+void TovrinDebugPageTest::clicksWhileAJobStopsRunTheLatestOnce()
+{
+    constexpr int kEraseMaster = 13;
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    button(w, Id::EraseFlash)->click();
+    QVERIFY(waitForStatus(w, 15));
+    const uint64_t oneErase = m_frame->commandsSeen(kEraseMaster);
+    QVERIFY(oneErase > 0);
+
+    // Erase twice: one erase.
+    QVERIFY(startSlowDownload(w, *m_frame));
+    holdTheRequestInFlight(*m_frame);
+    const uint64_t before = m_frame->commandsSeen(kEraseMaster);
+    button(w, Id::EraseFlash)->click();
+    button(w, Id::EraseFlash)->click();
+    QVERIFY(waitForStatus(w, 15));
+    QTest::qWait(200);
+    QCOMPARE(m_frame->commandsSeen(kEraseMaster) - before, oneErase);
+
+    // Erase, then Versions: the versions, once, and no erase.
+    QVERIFY(startSlowDownload(w, *m_frame));
+    holdTheRequestInFlight(*m_frame);
+    const uint64_t erases = m_frame->commandsSeen(kEraseMaster);
+    const int boxes = MyMessageBox::shownBoxes().size();
+    button(w, Id::EraseFlash)->click();
+    button(w, Id::Versions)->click();
+    QVERIFY(QTest::qWaitFor([&] { return MyMessageBox::shownBoxes().size() > boxes; }, kDeviceTimeoutMs));
+    QTest::qWait(200);
+    QCOMPARE(MyMessageBox::shownBoxes().size(), boxes + 1);
+    QCOMPARE(MyMessageBox::shownBoxes().last().title, shell::context().text(3));
+    QCOMPARE(m_frame->commandsSeen(kEraseMaster), erases);
+    QVERIFY(!output(w).contains(QStringLiteral("Erase Flash stopped")));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+// Closing while the download waits for the frame: the window stays
+// responsive, asks its question once and closes when the download has
+// ended, with the frame back in work mode.
+void TovrinDebugPageTest::closingNeverWaitsForTheStoppingDownload()
+{
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(startSlowDownload(w, *m_frame));
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    holdTheRequestInFlight(*m_frame);
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
+    Heartbeat heartbeat;
+    w.close();
+    QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QCOMPARE(boxesWithMessage(shell::context().text(12)), 1);
+    QVERIFY(output(w).contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
+// The line-image worker inside a slow request when another job starts: the
+// window goes on, a register request still waiting goes out once the worker
+// has ended (before the frame leaves calibration mode), then the job runs.
+void TovrinDebugPageTest::aPreviewOnASlowFrameNeverHoldsTheWindow()
+{
+    windows::overridePreviewSource({});  // the real PreviewThread
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(QTest::qWaitFor([] { return device::g_isDeviceCommunicate.load() == 1; }, kDeviceTimeoutMs));
+    windows::PreviewPage* page = w.debugPage()->preview();
+    QSignalSpy shown(page, &windows::PreviewPage::frameShown);
+    button(w, Id::Preview)->click();
+    QVERIFY(shown.wait(kDeviceTimeoutMs));
+    bool sent = false;
+    bool workerEnded = false;
+    uint8_t modeThen = 0;
+    page->setPendingRequest([&] {
+        sent = true;
+        workerEnded = !page->source()->isRunning();
+        modeThen = m_frame->mode();
+    });
+    holdTheRequestInFlight(*m_frame);
+    const int boxes = MyMessageBox::shownBoxes().size();
+    Heartbeat heartbeat;
+    button(w, Id::Versions)->click();
+    QVERIFY(QTest::qWaitFor([&] { return MyMessageBox::shownBoxes().size() > boxes; }, kDeviceTimeoutMs));
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QVERIFY(sent);
+    QVERIFY(workerEnded);
+    QCOMPARE(modeThen, sim::kModeCalibration);
+    QVERIFY(!page->isRunning());
+    QCOMPARE(button(w, Id::Preview)->text(), QStringLiteral("Preview"));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+// Closing while the device test waits for the frame.
+void TovrinDebugPageTest::closingDuringTheDeviceTestNeverWaits()
+{
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    button(w, Id::Test)->click();
+    holdTheRequestInFlight(*m_frame);  // the test's first request
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
+    Heartbeat heartbeat;
+    w.close();
+    QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QCOMPARE(boxesWithMessage(shell::context().text(12)), 1);
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
 }
 
 QTEST_MAIN(TovrinDebugPageTest)
