@@ -172,6 +172,7 @@ private slots:
     void closingNeverWaitsForTheStoppingDownload();
     void aPreviewOnASlowFrameNeverHoldsTheWindow();
     void closingDuringTheDeviceTestNeverWaits();
+    void aWindowGoneBeforeTheStopEndsStartsNothing();
 };
 
 void TovrinDebugPageTest::previewImageRowsMarkersAndMissingLines()
@@ -550,6 +551,23 @@ void TovrinDebugPageTest::closingDuringTheDeviceTestNeverWaits()
     QCOMPARE(boxesWithMessage(shell::context().text(12)), 1);
     QCOMPARE(m_frame->mode(), sim::kModeWork);
     QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
+// The window goes away while the job it asked to stop still waits for the
+// frame: its destruction waits for the run, and the job asked for never runs.
+void TovrinDebugPageTest::aWindowGoneBeforeTheStopEndsStartsNothing()
+{
+    const std::vector<uint8_t> before = m_frame->readFlash(sim::Unit::Master, 0x11000, 4);
+    QVERIFY(before != std::vector<uint8_t>(4, 0xFF));
+    auto w = std::make_unique<Tovrin>();
+    w->show();
+    QVERIFY(waitForStatus(*w, 15));
+    QVERIFY(startSlowDownload(*w, *m_frame));
+    holdTheRequestInFlight(*m_frame);
+    button(*w, Id::EraseFlash)->click();
+    w.reset();
+    QTest::qWait(300);
+    QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x11000, 4), before);
 }
 
 QTEST_MAIN(TovrinDebugPageTest)
