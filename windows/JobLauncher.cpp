@@ -5,19 +5,26 @@
 #include "device/FrameHold.h"
 #include "shell/Log.h"
 
+#include <utility>
+
 namespace tovrin::windows {
 
 bool JobLauncher::guardOnly()
 {
+    if (m_closing)
+        return false;
     if (m_hooks.connected())
         return true;
     m_hooks.showStatus(14);
     return false;
 }
 
-bool JobLauncher::guard()
+bool JobLauncher::guard(std::function<void()> retry)
 {
-    stopWorkers();
+    if (m_closing)
+        return false;
+    if (!stopWorkers(std::move(retry)))
+        return false;
     return guardOnly();
 }
 
@@ -29,15 +36,41 @@ bool JobLauncher::anyWorkerRunning() const
     return false;
 }
 
-void JobLauncher::stopWorkers(bool closing)
+bool JobLauncher::stopWorkers(std::function<void()> then, bool closing)
 {
+    if (closing)
+        m_closing = true;
+    if (m_pendingStops > 0) {
+        // The workers are stopping already: the latest request waits for
+        // them instead of the one before (never one that closing made).
+        if (then && (closing || !m_closing))
+            m_then = std::move(then);
+        return false;
+    }
+    m_then = std::move(then);
+    // One count held while the requests go out: a worker that ends at once
+    // does not end the stop before the others are asked.
+    m_pendingStops = 1;
     for (const Worker& w : m_workers) {
         if (!w.running || !w.running())
             continue;
-        w.stop();
-        if (closing && !device::SwitchMode(device::mode::Work))
-            shell::LogF(w.closeLog, device::g_isSwitchMode.load());
+        ++m_pendingStops;
+        w.stopThen([this, log = w.closeLog] { workerEnded(log); });
     }
+    if (--m_pendingStops > 0)
+        return false;
+    m_then = nullptr;  // nothing is left running: the caller goes on itself
+    return true;
+}
+
+void JobLauncher::workerEnded(const char* closeLog)
+{
+    if (m_closing && !device::SwitchMode(device::mode::Work))
+        shell::LogF(closeLog, device::g_isSwitchMode.load());
+    if (--m_pendingStops > 0)
+        return;
+    if (std::function<void()> then = std::exchange(m_then, nullptr))
+        then();
 }
 
 bool JobLauncher::switchMode(uint8_t modeCode)
@@ -72,11 +105,11 @@ bool JobLauncher::calibrationMode() { return switchMode(device::mode::Calibratio
 
 bool JobLauncher::workMode() { return switchMode(device::mode::Work); }
 
-bool JobLauncher::run(const std::function<bool()>& job)
+bool JobLauncher::run(const std::function<bool()>& job, std::function<void()> retry)
 {
     // The job talks to the frame from the first switch to the last.
     const device::FrameHold hold;
-    if (!guard() || !calibrationMode())
+    if (!guard(std::move(retry)) || !calibrationMode())
         return false;
     if (!job())
         return false;

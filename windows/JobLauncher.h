@@ -8,6 +8,11 @@
 //
 // The launcher holds no widgets: the window hands it what it needs to know
 // (is the frame connected) and to do (show a status, treat the frame as lost).
+//
+// It never waits for a worker: a worker asked to stop ends at its next
+// check, which may lie behind a request the frame takes seconds to answer.
+// The guard asks the running workers to stop and says no; once the last
+// has ended, the job the technician asked for is tried again (its retry).
 
 #include <QString>
 
@@ -34,8 +39,13 @@ public:
     // page, the FPGA download, the script runner.
     struct Worker {
         QString name;
+        // It runs, or was asked to stop and has not ended yet.
         std::function<bool()> running;
-        std::function<void()> stop;  // stops it and waits for it
+        // Asks it to stop and returns at once; whenEnded runs in the window's
+        // thread once its run is over (at once when none runs). It is bound
+        // to the window or one of its children: it never runs once the
+        // window is gone.
+        std::function<void(std::function<void()> whenEnded)> stopThen;
         // The log line when the work-mode switch after stopping it fails
         // while the window closes (a printf format with g_isSwitchMode).
         const char* closeLog = "closeEvent :Switch to work mode failed! g_isSwitchMode=%d\n";
@@ -45,16 +55,27 @@ public:
 
     void addWorker(Worker worker) { m_workers.push_back(std::move(worker)); }
 
-    // Stops the running workers, then checks the frame (message 14 when it
-    // is not connected).
-    bool guard();
-    // The guard without stopping anything (the preview's own button).
+    // Checks the frame (message 14 when it is not connected) once no worker
+    // runs. When one does: asks every running worker to stop, says false at
+    // once, and calls retry when the last has ended. A job asked for while
+    // the stop is under way takes the place of the one waiting (the latest
+    // click wins, and runs once). While the window closes: false, nothing
+    // waits.
+    bool guard(std::function<void()> retry);
+    // The guard without stopping anything (the preview's own button, Step
+    // Debug); false while the window closes.
     bool guardOnly();
 
-    // Stops every running worker and waits; when closing, switches to work
-    // mode after each one (a failure is logged with the worker's line).
-    void stopWorkers(bool closing = false);
+    // Asks every running worker to stop, without waiting. True when none is
+    // left running: the caller goes on (then is not called). False: then
+    // runs once the last has ended; a later call's then takes its place.
+    // closing: the window closes (from now on nothing else starts), and
+    // the frame goes back to work mode after each worker (a failure is
+    // logged with the worker's line).
+    bool stopWorkers(std::function<void()> then, bool closing = false);
     bool anyWorkerRunning() const;
+    // Workers were asked to stop and not all have ended.
+    bool stopping() const { return m_pendingStops > 0; }
 
     bool calibrationMode();
     bool workMode();
@@ -67,12 +88,18 @@ public:
 
     // The whole pattern around a job. A job that returns false has shown
     // why it stopped and leaves the frame in calibration mode; true: the
-    // frame goes back to work mode. Returns whether the job ran and succeeded.
-    bool run(const std::function<bool()>& job);
+    // frame goes back to work mode. Returns whether the job ran and succeeded;
+    // retry as for guard().
+    bool run(const std::function<bool()>& job, std::function<void()> retry);
 
 private:
+    void workerEnded(const char* closeLog);
+
     Hooks m_hooks;
     std::vector<Worker> m_workers;
+    int m_pendingStops = 0;      // workers asked to stop that have not ended yet
+    std::function<void()> m_then;  // what runs when the last has ended
+    bool m_closing = false;
 };
 
 } // namespace tovrin::windows

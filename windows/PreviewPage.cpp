@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <utility>
+
 namespace tovrin::windows {
 
 namespace {
@@ -40,7 +42,7 @@ void PreviewPage::setCompressed(bool compressed)
 
 void PreviewPage::start(JobLauncher& jobs)
 {
-    if (!m_source || m_running)
+    if (!m_source || m_running || m_stopping)
         return;
     m_running = true;
     Q_EMIT runningChanged(true);
@@ -51,16 +53,37 @@ void PreviewPage::start(JobLauncher& jobs)
     }
 }
 
-void PreviewPage::stop(JobLauncher& jobs, bool backToWork)
+void PreviewPage::stop(JobLauncher& jobs, bool backToWork, std::function<void()> whenEnded)
 {
-    if (!m_running)
+    if (m_stopping) {
+        if (whenEnded)
+            m_whenStopped.push_back(std::move(whenEnded));
         return;
+    }
+    if (!m_running) {
+        if (whenEnded)
+            whenEnded();
+        return;
+    }
     m_running = false;
+    m_stopping = true;
     Q_EMIT runningChanged(false);
-    if (m_source)
-        m_source->stop();
-    // A request still waiting for a frame is not dropped: with the worker
-    // stopped it goes out now, before the frame returns to work mode.
+    if (whenEnded)
+        m_whenStopped.push_back(std::move(whenEnded));
+    if (!m_source) {
+        workerEnded(jobs, backToWork);
+        return;
+    }
+    m_source->stopThen(this, [this, &jobs, backToWork] { workerEnded(jobs, backToWork); });
+}
+
+void PreviewPage::workerEnded(JobLauncher& jobs, bool backToWork)
+{
+    m_stopping = false;
+    // Requests still waiting for a frame are not dropped: with the worker
+    // ended they go out now, before the frame returns to work mode.
+    if (m_betweenFrames)
+        m_betweenFrames();
     if (m_pending) {
         auto request = std::move(m_pending);
         m_pending = nullptr;
@@ -68,6 +91,8 @@ void PreviewPage::stop(JobLauncher& jobs, bool backToWork)
     }
     if (backToWork)
         jobs.switchModeLogged(device::mode::Work, "Preview :Switch to work mode failed! g_isSwitchMode=%d\n");
+    for (const std::function<void()>& f : std::exchange(m_whenStopped, {}))
+        f();
 }
 
 void PreviewPage::frameReady()

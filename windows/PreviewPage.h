@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace tovrin::windows {
 
@@ -31,13 +32,18 @@ public:
 
     // The preview-running mark.
     bool isRunning() const { return m_running; }
+    // Stopped, but its worker has not ended yet.
+    bool isStopping() const { return m_stopping; }
 
     // Starts the preview: the mark, calibration mode (a failure only
-    // logged), the buffers and the worker.
+    // logged), the buffers and the worker. Nothing while it is stopping.
     void start(JobLauncher& jobs);
-    // Stops it: the mark cleared, the worker stopped and waited for, the
-    // buffers freed; back to work mode unless the caller switches itself.
-    void stop(JobLauncher& jobs, bool backToWork = true);
+    // Stops it without waiting: the mark cleared and the worker asked to
+    // stop. Once the worker has ended: the buffers freed, the requests still
+    // waiting for a frame made, back to work mode unless the caller
+    // switches itself, then whenEnded (at once when nothing runs; after the
+    // stop under way when it is stopping already).
+    void stop(JobLauncher& jobs, bool backToWork = true, std::function<void()> whenEnded = {});
 
     void setCompressed(bool compressed);
 
@@ -47,7 +53,8 @@ public:
     bool hasPendingRequest() const { return static_cast<bool>(m_pending); }
 
     // Work done at every frame before the pending request (the debug page's
-    // own register requests that wait for the preview).
+    // own register requests that wait for the preview), and once more when
+    // the worker has ended after a stop.
     void setBetweenFrames(std::function<void()> work) { m_betweenFrames = std::move(work); }
 
     // Code 10 of the worker: the pending request, 100 ms, then the new frame is drawn.
@@ -67,11 +74,14 @@ protected:
 
 private:
     void takeFrame();
+    void workerEnded(JobLauncher& jobs, bool backToWork);
 
     std::unique_ptr<PreviewSource> m_source;
     std::function<void()> m_pending;
     std::function<void()> m_betweenFrames;
+    std::vector<std::function<void()>> m_whenStopped;
     bool m_running = false;
+    bool m_stopping = false;
     bool m_frameReady = false;
     QImage m_master;
     QImage m_slave;

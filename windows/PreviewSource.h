@@ -14,6 +14,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace tovrin::windows {
@@ -34,8 +35,13 @@ public:
 
     // Allocates the frame buffers and starts the worker; false when it could not.
     virtual bool start() = 0;
-    // Stops the worker, waits for it and frees the frame buffers.
+    // Stops the worker, waits for it and frees the frame buffers (the
+    // page's destructor only).
     virtual void stop() = 0;
+    // Asks the worker to stop and returns at once; once it has ended the
+    // frame buffers are freed and whenEnded runs in context's thread (at
+    // once when no run is under way; never once context is gone).
+    virtual void stopThen(QObject* context, std::function<void()> whenEnded) = 0;
     virtual bool isRunning() const = 0;
     // The page's compression switch, read by the worker at each frame.
     virtual void setCompressed(bool compressed) = 0;

@@ -52,6 +52,16 @@ void PreviewThreadSource::stop()
     m_frames.close();
 }
 
+void PreviewThreadSource::stopThen(QObject* context, std::function<void()> whenEnded)
+{
+    // The buffers go only once the worker no longer writes into them.
+    m_thread.stopThen(context, [this, whenEnded = std::move(whenEnded)] {
+        m_frames.close();
+        if (whenEnded)
+            whenEnded();
+    });
+}
+
 bool PreviewThreadSource::takeFrame(PreviewFrame& frame)
 {
     leveling::FrameBytes master{};

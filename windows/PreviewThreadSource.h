@@ -21,6 +21,7 @@ public:
 
     bool start() override;
     void stop() override;
+    void stopThen(QObject* context, std::function<void()> whenEnded) override;
     bool isRunning() const override { return !m_thread.hasEnded(); }
     void setCompressed(bool compressed) override { m_thread.setCompression(compressed); }
     bool takeFrame(PreviewFrame& frame) override;

@@ -119,7 +119,7 @@ Tovrin::Tovrin(QWidget* parent)
     connect(&m_deviceTest, &check::DeviceTestThread::testDone, this, &Tovrin::deviceTestDone, Qt::QueuedConnection);
     // Closing (or another job) stops the test between two of its groups.
     m_jobs.addWorker({QStringLiteral("Device test"), [this] { return !m_deviceTest.hasEnded(); },
-                      [this] { m_deviceTest.stopAndWait(); }});
+                      [this](std::function<void()> whenEnded) { m_deviceTest.stopThen(this, std::move(whenEnded)); }});
     retranslate();
 
     // Until the frame has been checked every device function waits.
@@ -171,8 +171,10 @@ void Tovrin::buildDebugPage()
     connect(preview, &PreviewPage::runningChanged, this, [this](bool running) {
         m_captions.change(m_debug->button(Id::Preview), running ? msg::ClosePreview : msg::Preview);
     });
-    m_jobs.addWorker({QStringLiteral("Preview"), [preview] { return preview->isRunning(); },
-                      [this, preview] { preview->stop(m_jobs, false); },
+    m_jobs.addWorker({QStringLiteral("Preview"), [preview] { return preview->isRunning() || preview->isStopping(); },
+                      [this, preview](std::function<void()> whenEnded) {
+                          preview->stop(m_jobs, false, std::move(whenEnded));
+                      },
                       "closeEvent :Switch to work mode failed!\n g_isSwitchMode=%d\n"});
     m_debug->placeIn(this, m_bandHeight, m_statusLabel, m_progress);
 }
@@ -295,27 +297,36 @@ void Tovrin::closeEvent(QCloseEvent* event)
         QDialog::closeEvent(event);
         return;
     }
-    const bool connected = isConnected();
-    if (connected && m_update.running()) {
-        showStatus(msg::Updating);
-        event->ignore();
-        return;
-    }
-    if (connected) {
-        MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
-        MyMessageBox box(this, context().text(msg::Exit), context().text(msg::ExitQuestion), 1, 2,
-                         context().text(msg::Exit), context().text(msg::Cancel));
-        if (MyMessageBox::answer() != MyMessageBox::AnswerOk) {
+    if (!m_closing) {
+        const bool connected = isConnected();
+        if (connected && m_update.running()) {
+            showStatus(msg::Updating);
             event->ignore();
             return;
         }
+        if (connected) {
+            MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
+            MyMessageBox box(this, context().text(msg::Exit), context().text(msg::ExitQuestion), 1, 2,
+                             context().text(msg::Exit), context().text(msg::Cancel));
+            if (MyMessageBox::answer() != MyMessageBox::AnswerOk) {
+                event->ignore();
+                return;
+            }
+        }
+        m_closing = true;
+        m_closingConnected = connected;
+    }
+    // Each worker stopped goes back to work mode behind it. The window never
+    // waits for one (it may sit in a 20 s request): it closes again, without
+    // asking, once the last has ended.
+    if (!m_jobs.stopWorkers([this] { close(); }, true)) {
+        event->ignore();
+        return;
     }
     m_detection.close();
-    // Each worker stopped goes back to work mode behind it.
-    m_jobs.stopWorkers(true);
     m_update.abort();
     device::CloseHidDevice();
-    if (connected)
+    if (m_closingConnected)
         shell::writeSetting(shell::kSettingsFile, QStringLiteral("ImagePath/imagePath"), QStringLiteral("0"));
     widgets::endLog();
     QDialog::closeEvent(event);

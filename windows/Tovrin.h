@@ -28,6 +28,11 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
+
+namespace tovrin::records {
+struct JournalEntry;
+}
 
 class QComboBox;
 class QLabel;
@@ -127,6 +132,8 @@ private:
     // A record left invalid by a write that never finished: asks whether
     // to write back what the journal saved before it (restore / keep).
     void offerRestore();
+    // The restore the technician agreed to (after the workers that ran).
+    void restoreJournal(const std::vector<records::JournalEntry>& plan);
 
     // Detection. keepStatus: the frame answers again after a request that
     // got no reply; the status line keeps what the job showed.
@@ -162,6 +169,8 @@ private:
     bool m_reported = false;  // the detection has reported this frame's status test
     std::optional<QPoint> m_dragOffset;
     std::function<void(int)> m_workerCodes;  // a debug worker's codes arriving at recvData
+    bool m_closing = false;           // the exit was confirmed; the workers are stopping
+    bool m_closingConnected = false;  // the frame was connected when it was
 
     JobLauncher m_jobs;
     update::FirmwareUpdateFlow m_update;

@@ -15,6 +15,7 @@
 #include "maintenance/serviceui/DebugPageServices.h"
 
 #include <map>
+#include <utility>
 
 namespace tovrin::windows {
 
@@ -66,7 +67,9 @@ void openCalibration(EntryContext& c)
     calib::ui::CalibrationEntryHooks hooks;
     hooks.showStatus = c.showStatus;
     hooks.deviceLost = [show = c.recvShowData] { show(device::detection::kNoFrame); };
-    hooks.stopOtherJobs = [jobs = c.jobs] { jobs->stopWorkers(); };
+    // The entry was opened through the guard: nothing runs by now, and
+    // nothing is waited for.
+    hooks.stopOtherJobs = [jobs = c.jobs] { jobs->stopWorkers({}); };
     calib::ui::CalibrationWin* win = calib::ui::prepareCalibration(c.window, hooks);
     if (!win)
         return;
@@ -101,8 +104,9 @@ maintenance::DebugPageServices* debugServices(EntryContext& c)
     DebugPage* page = c.debugPage;
     maintenance::DebugPageHooks hooks;
     hooks.isConnected = c.isConnected;
-    hooks.guard = [jobs = c.jobs] { return jobs->guard(); };
-    hooks.previewRunning = [preview = c.preview] { return preview && preview->isRunning(); };
+    hooks.guard = [jobs = c.jobs](std::function<void()> retry) { return jobs->guard(std::move(retry)); };
+    // A preview that is stopping still talks to the frame until its worker ends.
+    hooks.previewRunning = [preview = c.preview] { return preview && (preview->isRunning() || preview->isStopping()); };
     hooks.showStatus = c.showStatus;
     hooks.showStatusText = c.showStatusText;
     hooks.switchMode = [jobs = c.jobs](uint8_t mode) { return jobs->switchMode(mode); };
@@ -113,7 +117,7 @@ maintenance::DebugPageServices* debugServices(EntryContext& c)
          page->button(DebugPage::ButtonId::Read)},
         hooks, c.window);
     c.jobs->addWorker({QStringLiteral("Debug page"), [services] { return services->isBusy(); },
-                       [services] { services->stopWorkers(); },
+                       [services](std::function<void()> whenEnded) { services->stopWorkersThen(std::move(whenEnded)); },
                        "closeEvent :Switch to work mode failed! g_isSwitchMode=%d\n"});
     // Step Debug requests made while the preview runs go out between frames.
     if (c.preview)

@@ -54,14 +54,16 @@ EntryContext Tovrin::entryContext()
 void Tovrin::openEntry(Entry entry, Guard guard)
 {
     const EntryFunction function = entryFunction(entry);
+    // The workers that were running have ended: the entry is opened again.
+    auto retry = [this, entry, guard] { openEntry(entry, guard); };
     // An entry that is not wired yet still guards, so that nothing reaches
     // a missing frame; it does nothing else.
     if (!function) {
-        if (m_jobs.guard())
+        if (m_jobs.guard(retry))
             shell::LogF("%s: not yet available\n", entryName(entry));
         return;
     }
-    if (guard == Guard::Full && !m_jobs.guard())
+    if (guard == Guard::Full && !m_jobs.guard(retry))
         return;
     if (guard == Guard::FrameOnly && !m_jobs.guardOnly())
         return;
@@ -101,6 +103,8 @@ void Tovrin::PreviewButSlot()
     if (!m_debug || !m_jobs.guardOnly())
         return;
     PreviewPage* preview = m_debug->preview();
+    if (preview->isStopping())
+        return;  // a click while its worker ends starts nothing
     if (!preview->available()) {
         shell::WriteLog("Preview: not yet available\n");
         return;
@@ -131,7 +135,7 @@ void Tovrin::ClearButSlot()
 
 void Tovrin::SetButSlot()
 {
-    if (!m_jobs.guard())
+    if (!m_jobs.guard([this] { SetButSlot(); }))
         return;
     showStatus(msg::CheckCompleted);
     if (!m_jobs.calibrationMode())
@@ -154,7 +158,7 @@ void Tovrin::SetButSlot()
 
 void Tovrin::FirmwareUpdateButSlot()
 {
-    if (!m_jobs.guard())
+    if (!m_jobs.guard([this] { FirmwareUpdateButSlot(); }))
         return;
     const QString path = choosePackage(this);
     if (!path.isEmpty())
@@ -170,7 +174,7 @@ void Tovrin::AboutButSlot()
             if (report.ok)
                 text = update::versionText(report, update::kToolVersion);
             return true;
-        }))
+        }, [this] { AboutButSlot(); }))
         return;
     // A version that could not be read is not shown as a made-up number.
     if (!report.ok) {
@@ -183,7 +187,7 @@ void Tovrin::AboutButSlot()
 
 void Tovrin::TestButSlot()
 {
-    if (!m_deviceTest.hasEnded() || !m_jobs.guard())
+    if (!m_deviceTest.hasEnded() || !m_jobs.guard([this] { TestButSlot(); }))
         return;
     // The test runs in its worker; the functions wait for its outcome.
     setDeviceFunctionsEnabled(false);
@@ -216,10 +220,12 @@ void Tovrin::offerRestore()
     if (!records::journalHasOpenEntries() || m_update.running() || !m_deviceTest.hasEnded() || !isConnected())
         return;
     std::vector<records::JournalEntry> plan;
-    if (!m_jobs.run([&] {
-            plan = records::restorePlan(records::checkRecords());
-            return true;
-        })
+    if (!m_jobs.run(
+            [&] {
+                plan = records::restorePlan(records::checkRecords());
+                return true;
+            },
+            [this] { offerRestore(); })
         || plan.empty())
         return;
     MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
@@ -227,19 +233,28 @@ void Tovrin::offerRestore()
                      context().text(msg::Restore), context().text(msg::Keep));
     if (MyMessageBox::answer() != MyMessageBox::AnswerOk)
         return;
+    restoreJournal(plan);
+}
+
+void Tovrin::restoreJournal(const std::vector<records::JournalEntry>& plan)
+{
     bool restored = true;
-    m_jobs.run([&] {
-        for (const records::JournalEntry& e : plan)
-            restored = records::restoreEntry(e) && restored;
-        return restored;
-    });
+    m_jobs.run(
+        [&] {
+            for (const records::JournalEntry& e : plan)
+                restored = records::restoreEntry(e) && restored;
+            return restored;
+        },
+        [this, plan] { restoreJournal(plan); });
+    if (m_jobs.stopping())
+        return;  // it runs once the workers have ended
     if (isConnected())
         showStatus(restored ? msg::CalibrationInvalid : msg::WriteFailed);
 }
 
 void Tovrin::ResetButSlot()
 {
-    if (!m_jobs.guard())
+    if (!m_jobs.guard([this] { ResetButSlot(); }))
         return;
     const device::ModeSwitchOutcome outcome = device::SwitchModeChecked(device::mode::Reset);
     if (outcome.deviceAbsent) {

@@ -32,9 +32,12 @@ struct DebugPageHooks {
     // The frame is connected (nothing shown).
     std::function<bool()> isConnected;
     // The window's guard: false (message 14 shown) when the frame is not
-    // connected; otherwise stops the preview and the page's other workers.
-    std::function<bool()> guard;
-    // The Preview page's thread is fetching images.
+    // connected. While the preview or a worker of the page runs: asks them
+    // to stop, false at once, and retry once they have ended (the job asked
+    // for goes on from there; it never waits for them).
+    std::function<bool(std::function<void()> retry)> guard;
+    // The Preview page's thread is fetching images (or stopping: it still
+    // talks to the frame until it has ended).
     std::function<bool()> previewRunning;
     // The status line: a message of the message list, or a fixed text.
     std::function<void(int messageId)> showStatus;

@@ -11,6 +11,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 namespace tovrin::maintenance {
 
 DebugPageServices::DebugPageServices(const DebugPageWidgets& widgets, const DebugPageHooks& hooks, QWidget* window)
@@ -28,48 +30,29 @@ DebugPageServices::DebugPageServices(const DebugPageWidgets& widgets, const Debu
     m_script->setParent(this);
     m_flash->setParent(this);
     m_step->setRunningJob([this] { return runningJob(); });
+    // A job may start later than its click (after the jobs it stopped).
+    connect(m_fpga, &FpgaController::started, this, &DebugPageServices::updateStepButtons);
+    connect(m_script, &ScriptController::started, this, &DebugPageServices::updateStepButtons);
+    connect(m_flash, &FlashController::started, this, &DebugPageServices::updateStepButtons);
     connect(m_fpga, &FpgaController::finished, this, &DebugPageServices::updateStepButtons);
     connect(m_script, &ScriptController::finished, this, &DebugPageServices::updateStepButtons);
     connect(m_flash, &FlashController::finished, this, &DebugPageServices::updateStepButtons);
 }
 
-DebugPageServices::~DebugPageServices()
-{
-    // The page's widgets may be gone already: nothing is said.
-    m_fpga->stop(true);
-    m_script->stop(true);
-    m_flash->stop(true);
-}
+// The controllers, children of this object, stop their runs and wait for
+// them in their destructors; the page's widgets may be gone already, so
+// nothing is said.
+DebugPageServices::~DebugPageServices() = default;
 
 void DebugPageServices::FPGAbrowseButSlot() { m_fpga->browse(m_chooser); }
-void DebugPageServices::DownloadButSlot()
-{
-    m_fpga->download();
-    updateStepButtons();
-}
+void DebugPageServices::DownloadButSlot() { m_fpga->download(); }
 void DebugPageServices::ScriptBrowseButSlot() { m_script->browse(m_chooser); }
-void DebugPageServices::RunScriptButSlot()
-{
-    m_script->run();
-    updateStepButtons();
-}
+void DebugPageServices::RunScriptButSlot() { m_script->run(); }
 void DebugPageServices::WriteButSlot() { m_step->write(); }
 void DebugPageServices::ReadButSlot() { m_step->read(); }
-void DebugPageServices::EraseFlashSlot()
-{
-    m_flash->erase();
-    updateStepButtons();
-}
-void DebugPageServices::ReadFlashSlot()
-{
-    m_flash->dump(m_chooser);
-    updateStepButtons();
-}
-void DebugPageServices::WriteFlashSlot()
-{
-    m_flash->fill(m_chooser);
-    updateStepButtons();
-}
+void DebugPageServices::EraseFlashSlot() { m_flash->erase(); }
+void DebugPageServices::ReadFlashSlot() { m_flash->dump(m_chooser); }
+void DebugPageServices::WriteFlashSlot() { m_flash->fill(m_chooser); }
 
 QString DebugPageServices::runningJob() const
 {
@@ -92,7 +75,7 @@ void DebugPageServices::updateStepButtons()
 
 void DebugPageServices::FingerIntoButSlot()
 {
-    if (!m_hooks.guard())
+    if (!m_hooks.guard([this] { FingerIntoButSlot(); }))
         return;
     if (!m_hooks.switchMode(device::mode::Calibration))
         return;  // message 142 is shown
@@ -104,7 +87,7 @@ void DebugPageServices::FingerIntoButSlot()
 
 void DebugPageServices::DeviceInfoButSlot()
 {
-    if (!m_hooks.guard())
+    if (!m_hooks.guard([this] { DeviceInfoButSlot(); }))
         return;
     if (!m_hooks.switchMode(device::mode::Calibration))
         return;
@@ -118,12 +101,30 @@ void DebugPageServices::previewFrameTaken() { m_step->previewFrameTaken(); }
 
 bool DebugPageServices::isBusy() const { return m_fpga->isRunning() || m_script->isRunning() || m_flash->isRunning(); }
 
-void DebugPageServices::stopWorkers()
+void DebugPageServices::stopWorkersThen(std::function<void()> whenEnded)
 {
-    m_fpga->stop();
-    m_script->stop();
-    m_flash->stop();
-    updateStepButtons();
+    // One count held while the requests go out, one per running job.
+    auto left = std::make_shared<int>(1);
+    auto oneEnded = [this, left, whenEnded = std::move(whenEnded)] {
+        if (--*left > 0)
+            return;
+        updateStepButtons();
+        if (whenEnded)
+            whenEnded();
+    };
+    if (m_fpga->isRunning()) {
+        ++*left;
+        m_fpga->stopThen(oneEnded);
+    }
+    if (m_script->isRunning()) {
+        ++*left;
+        m_script->stopThen(oneEnded);
+    }
+    if (m_flash->isRunning()) {
+        ++*left;
+        m_flash->stopThen(oneEnded);
+    }
+    oneEnded();
 }
 
 } // namespace tovrin::maintenance

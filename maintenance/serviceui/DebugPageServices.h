@@ -11,11 +11,13 @@
 //     ...
 //     a "Device Info" button of the page: m_services->DeviceInfoButSlot();
 //     recvData(10) of the preview: m_services->previewFrameTaken();
-//     the guard, and closing: m_services->stopWorkers();
+//     the guard, and closing: m_services->stopWorkersThen(whenEnded);
 
 #include "DebugPage.h"
 
 #include <QObject>
+
+#include <functional>
 
 namespace tovrin::maintenance {
 
@@ -46,12 +48,14 @@ public:
 
     // Code 10 of the preview thread: the pending register requests.
     void previewFrameTaken();
-    // A worker of the page is running.
+    // A worker of the page is running (or stopping: its end is not handled yet).
     bool isBusy() const;
     // Its name ("FPGA download", "script", "flash job"), empty when none runs.
     QString runningJob() const;
-    // Stops the page's workers and waits for them (the window's guard, and close).
-    void stopWorkers();
+    // Asks the page's workers to stop and returns at once; whenEnded runs
+    // once every one has ended and said so (at once when none runs). The
+    // window's guard, and closing.
+    void stopWorkersThen(std::function<void()> whenEnded);
 
     // Tests put their own file dialogs here.
     void setFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }

@@ -34,44 +34,79 @@ FlashController::FlashController(const DebugPageWidgets& widgets, const DebugPag
     connect(m_thread, &jobs::Worker::ended, this, &FlashController::onFinished, Qt::QueuedConnection);
 }
 
-FlashController::~FlashController() { stop(true); }
+FlashController::~FlashController()
+{
+    // The job must be over before the fields go; nobody listens any more.
+    m_whenEnded.clear();
+    m_thread->stopAndWait();
+}
 
 device::Unit FlashController::selectedUnit() const
 {
     return m_widgets.slave && m_widgets.slave->isChecked() ? device::Unit::Slave : device::Unit::Master;
 }
 
-bool FlashController::isRunning() const { return !m_thread->hasEnded(); }
-
-void FlashController::stop(bool quietly)
+void FlashController::stopThen(std::function<void()> whenEnded)
 {
-    if (m_thread->hasEnded())
+    if (!m_active) {
+        if (whenEnded)
+            whenEnded();
         return;
-    m_thread->stopAndWait();
-    m_inbox->deliverNow();
-    m_endHandled = true;
-    if (!m_ended && !quietly) {
-        const char* what = "";
-        switch (m_thread->kind()) {
-        case FlashJobKind::Erase:
-            what = "Erase Flash stopped before its end (another job was started): part of the flash is erased.";
-            break;
-        case FlashJobKind::Dump:
-            what = "Read Flash stopped before its end (another job was started): nothing was saved.";
-            break;
-        case FlashJobKind::Fill:
-            what = "Write Flash stopped before its end (another job was started): the flash holds part of the image, "
-                   "please write it again!";
-            break;
-        }
-        appendOutput(m_widgets.output, {QString::fromLatin1(what)});
     }
-    Q_EMIT finished(m_succeeded);
+    // A job that has ended by itself was not stopped by anyone.
+    if (!m_thread->hasEnded())
+        m_stopAsked = true;
+    if (whenEnded)
+        m_whenEnded.push_back(std::move(whenEnded));
+    m_thread->requestStop();
 }
 
-bool FlashController::begin()
+void FlashController::onFinished()
 {
-    if (!m_hooks.guard())
+    if (!m_active)
+        return;
+    m_inbox->deliverNow();
+    m_active = false;
+    if (std::exchange(m_stopAsked, false)) {
+        // The frame is left to the job that stopped this one.
+        if (!m_ended)
+            sayStopped();
+    } else {
+        // A frame that went away is the window's detection's business.
+        if (device::g_bDevExist.load() != 0 && !m_hooks.switchMode(device::mode::Work))
+            m_hooks.markNotConnected();
+        if (m_succeeded && m_thread->kind() == FlashJobKind::Dump) {
+            widgets::MyMessageBox::setAnswer(widgets::MyMessageBox::AnswerCancel);
+            widgets::MyMessageBox box(m_window, shell::context().text(msg::Versions),
+                                      QStringLiteral("Read Flash Complete......"), 0, 1, QStringLiteral("OK"));
+        }
+    }
+    Q_EMIT finished(m_succeeded);
+    for (const std::function<void()>& f : std::exchange(m_whenEnded, {}))
+        f();
+}
+
+void FlashController::sayStopped()
+{
+    const char* what = "";
+    switch (m_thread->kind()) {
+    case FlashJobKind::Erase:
+        what = "Erase Flash stopped before its end (another job was started): part of the flash is erased.";
+        break;
+    case FlashJobKind::Dump:
+        what = "Read Flash stopped before its end (another job was started): nothing was saved.";
+        break;
+    case FlashJobKind::Fill:
+        what = "Write Flash stopped before its end (another job was started): the flash holds part of the image, "
+               "please write it again!";
+        break;
+    }
+    appendOutput(m_widgets.output, {QString::fromLatin1(what)});
+}
+
+bool FlashController::begin(std::function<void()> retry)
+{
+    if (!m_hooks.guard(std::move(retry)))
         return false;
     return m_hooks.switchMode(device::mode::Calibration);  // a failure shows message 142
 }
@@ -80,7 +115,10 @@ void FlashController::start()
 {
     m_succeeded = false;
     m_ended = false;
-    m_thread->startWork();
+    m_stopAsked = false;
+    m_active = m_thread->startWork();
+    if (m_active)
+        Q_EMIT started();
 }
 
 void FlashController::erase()
@@ -88,7 +126,7 @@ void FlashController::erase()
     if (isRunning())
         return;
     m_hooks.showStatusText(QStringLiteral("Erasing Flash ......"));
-    if (!begin())
+    if (!begin([this] { erase(); }))
         return;
     m_thread->setErase(selectedUnit());
     start();
@@ -99,7 +137,16 @@ void FlashController::dump(const FileChooser& chooser)
     if (isRunning())
         return;
     const QString path = chooser(m_window, FileDialogKind::Save, kOpenFilesCaption, QStringLiteral("./"), kBinFilter);
-    if (path.isEmpty() || !begin())
+    if (!path.isEmpty())
+        dumpTo(path);
+}
+
+void FlashController::dumpTo(const QString& path)
+{
+    if (isRunning())
+        return;
+    // Once the workers that ran have ended, the dump goes on from the file chosen.
+    if (!begin([this, path] { dumpTo(path); }))
         return;
     m_thread->setDump(selectedUnit(), path);
     start();
@@ -120,10 +167,18 @@ void FlashController::fill(const FileChooser& chooser)
             m_hooks.showStatus(msg::OpenFileFailed);
         return;
     }
-    if (!begin())
+    fillWith(image.bytes);
+}
+
+void FlashController::fillWith(const QByteArray& image)
+{
+    if (isRunning())
+        return;
+    // Once the workers that ran have ended, the fill goes on with the image checked.
+    if (!begin([this, image] { fillWith(image); }))
         return;
     m_hooks.showStatusText(QStringLiteral("Writing Flash ......"));
-    m_thread->setFill(selectedUnit(), image.bytes);
+    m_thread->setFill(selectedUnit(), image);
     start();
 }
 
@@ -154,21 +209,6 @@ void FlashController::onReport(const ServiceReport& report)
     default:
         break;
     }
-}
-
-void FlashController::onFinished()
-{
-    if (std::exchange(m_endHandled, false))
-        return;
-    // A frame that went away is the window's detection's business.
-    if (device::g_bDevExist.load() != 0 && !m_hooks.switchMode(device::mode::Work))
-        m_hooks.markNotConnected();
-    if (m_succeeded && m_thread->kind() == FlashJobKind::Dump) {
-        widgets::MyMessageBox::setAnswer(widgets::MyMessageBox::AnswerCancel);
-        widgets::MyMessageBox box(m_window, shell::context().text(msg::Versions), QStringLiteral("Read Flash Complete......"),
-                                  0, 1, QStringLiteral("OK"));
-    }
-    Q_EMIT finished(m_succeeded);
 }
 
 } // namespace tovrin::maintenance

@@ -10,7 +10,11 @@
 #include "maintenance/service/FlashJob.h"
 #include "maintenance/service/ReportInbox.h"
 
+#include <QByteArray>
 #include <QObject>
+
+#include <functional>
+#include <vector>
 
 namespace tovrin::maintenance {
 
@@ -25,20 +29,29 @@ public:
     void erase();                              // EraseFlashSlot()
     void dump(const FileChooser& chooser);     // ReadFlashSlot()
     void fill(const FileChooser& chooser);     // WriteFlashSlot()
-    bool isRunning() const;
-    // Stop flag, wait. A job stopped before its end (another job was
-    // started) is said in the output box unless quietly; the frame is left
-    // to the job that stopped it.
-    void stop(bool quietly = false);
+    // A job runs, or was asked to stop and its end is not handled yet.
+    bool isRunning() const { return m_active; }
+    // Asks the job to stop and returns at once. Once it has ended: a job
+    // stopped before its end (another job was started) is said in the
+    // output box and the frame is left to the job that stopped it;
+    // finished is emitted, then whenEnded runs (at once when none runs).
+    void stopThen(std::function<void()> whenEnded);
 
 Q_SIGNALS:
+    void started();
     void finished(bool success);
 
 private:
-    bool begin();  // guard and calibration mode
+    // Guard and calibration mode; retry: the job again once the workers
+    // that ran have ended.
+    bool begin(std::function<void()> retry);
+    // The dump and fill after their file was chosen (and the image checked).
+    void dumpTo(const QString& path);
+    void fillWith(const QByteArray& image);
     void start();
     void onReport(const ServiceReport& report);
     void onFinished();
+    void sayStopped();  // the line of a job stopped before its end
     device::Unit selectedUnit() const;
 
     DebugPageWidgets m_widgets;
@@ -47,8 +60,10 @@ private:
     FlashJobThread* m_thread;
     ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
-    bool m_ended = false;       // the job reported its end
-    bool m_endHandled = false;  // stop() has ended the job: its queued finished is stale
+    bool m_ended = false;      // the job reported its end
+    bool m_active = false;     // from the start of a job to the handling of its end
+    bool m_stopAsked = false;  // another job asked this one to stop
+    std::vector<std::function<void()>> m_whenEnded;
 };
 
 } // namespace tovrin::maintenance

@@ -25,7 +25,12 @@ FpgaController::FpgaController(const DebugPageWidgets& widgets, const DebugPageH
     connect(m_thread, &jobs::Worker::ended, this, &FpgaController::onFinished, Qt::QueuedConnection);
 }
 
-FpgaController::~FpgaController() { stop(true); }
+FpgaController::~FpgaController()
+{
+    // The run must be over before the fields go; nobody listens any more.
+    m_whenEnded.clear();
+    m_thread->stopAndWait();
+}
 
 void FpgaController::browse(const FileChooser& chooser)
 {
@@ -36,40 +41,50 @@ void FpgaController::browse(const FileChooser& chooser)
 
 void FpgaController::download()
 {
-    if (!m_thread->hasEnded())
+    if (m_active)
         return;  // one download at a time
-    if (!m_hooks.guard())
+    if (!m_hooks.guard([this] { download(); }))
         return;
     if (!m_hooks.switchMode(device::mode::Calibration)) {
         shell::LogF("Download :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
         return;
     }
     m_succeeded = false;
+    m_stopAsked = false;
     m_thread->setFile(m_widgets.fpgaPath ? m_widgets.fpgaPath->text() : QString());
-    m_thread->startWork();
+    m_active = m_thread->startWork();
+    if (m_active)
+        Q_EMIT started();
 }
 
-bool FpgaController::isRunning() const { return !m_thread->hasEnded(); }
-
-void FpgaController::stop(bool quietly)
+void FpgaController::stopThen(std::function<void()> whenEnded)
 {
-    if (m_thread->hasEnded())
+    if (!m_active) {
+        if (whenEnded)
+            whenEnded();
         return;
-    m_thread->stopAndWait();
-    m_inbox->deliverNow();
-    m_endHandled = true;
-    if (!m_succeeded && !quietly)
-        appendOutput(m_widgets.output,
-                     {QStringLiteral("FPGA download stopped before its end (another job was started): "
-                                     "a unit may hold part of the new FPGA code, please download it again!")});
-    Q_EMIT finished(m_succeeded);
+    }
+    // A run that has ended by itself was not stopped by anyone.
+    if (!m_thread->hasEnded())
+        m_stopAsked = true;
+    if (whenEnded)
+        m_whenEnded.push_back(std::move(whenEnded));
+    m_thread->requestStop();
 }
 
 void FpgaController::onFinished()
 {
-    if (std::exchange(m_endHandled, false))
+    if (!m_active)
         return;
+    m_inbox->deliverNow();
+    m_active = false;
+    if (std::exchange(m_stopAsked, false) && !m_succeeded)
+        appendOutput(m_widgets.output,
+                     {QStringLiteral("FPGA download stopped before its end (another job was started): "
+                                     "a unit may hold part of the new FPGA code, please download it again!")});
     Q_EMIT finished(m_succeeded);
+    for (const std::function<void()>& f : std::exchange(m_whenEnded, {}))
+        f();
 }
 
 void FpgaController::onReport(const ServiceReport& report)

@@ -9,6 +9,9 @@
 
 #include <QObject>
 
+#include <functional>
+#include <vector>
+
 namespace tovrin::maintenance {
 
 class BurnFPGAThread;
@@ -22,12 +25,16 @@ public:
 
     void browse(const FileChooser& chooser);  // FPGAbrowseButSlot()
     void download();                          // DownloadButSlot()
-    bool isRunning() const;
-    // Stop flag, wait. A download stopped before its end (another job was
-    // started) is said in the output box unless quietly.
-    void stop(bool quietly = false);
+    // A download runs, or was asked to stop and its end is not handled yet.
+    bool isRunning() const { return m_active; }
+    // Asks the download to stop and returns at once. Once it has ended: a
+    // download stopped before its end (another job was started) is said in
+    // the output box, finished is emitted, then whenEnded runs (at once when
+    // none runs).
+    void stopThen(std::function<void()> whenEnded);
 
 Q_SIGNALS:
+    void started();
     // The run ended: with 19 (true) or otherwise.
     void finished(bool success);
 
@@ -41,7 +48,9 @@ private:
     BurnFPGAThread* m_thread;
     ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
-    bool m_endHandled = false;  // stop() has ended the run: its queued finished is stale
+    bool m_active = false;     // from the start of a run to the handling of its end
+    bool m_stopAsked = false;  // another job asked this run to stop
+    std::vector<std::function<void()>> m_whenEnded;
 };
 
 } // namespace tovrin::maintenance

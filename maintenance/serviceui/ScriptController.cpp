@@ -27,7 +27,12 @@ ScriptController::ScriptController(const DebugPageWidgets& widgets, const DebugP
     connect(m_thread, &jobs::Worker::ended, this, &ScriptController::onFinished, Qt::QueuedConnection);
 }
 
-ScriptController::~ScriptController() { stop(true); }
+ScriptController::~ScriptController()
+{
+    // The run must be over before the fields go; nobody listens any more.
+    m_whenEnded.clear();
+    m_thread->stopAndWait();
+}
 
 void ScriptController::browse(const FileChooser& chooser)
 {
@@ -38,9 +43,9 @@ void ScriptController::browse(const FileChooser& chooser)
 
 void ScriptController::run()
 {
-    if (!m_thread->hasEnded())
+    if (m_active)
         return;
-    if (!m_hooks.guard())
+    if (!m_hooks.guard([this] { run(); }))
         return;
     if (!m_hooks.switchMode(device::mode::Calibration)) {
         shell::LogF("RunScript :Switch to calibration mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
@@ -50,30 +55,40 @@ void ScriptController::run()
     m_ended = false;
     if (m_widgets.slave)
         device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
+    m_stopAsked = false;
     m_thread->setScript(m_widgets.scriptPath ? m_widgets.scriptPath->text() : QString());
-    m_thread->startWork();
+    m_active = m_thread->startWork();
+    if (m_active)
+        Q_EMIT started();
 }
 
-bool ScriptController::isRunning() const { return !m_thread->hasEnded(); }
-
-void ScriptController::stop(bool quietly)
+void ScriptController::stopThen(std::function<void()> whenEnded)
 {
-    if (m_thread->hasEnded())
+    if (!m_active) {
+        if (whenEnded)
+            whenEnded();
         return;
-    m_thread->stopAndWait();
-    m_inbox->deliverNow();
-    m_endHandled = true;
-    if (!m_ended && !quietly)
-        appendOutput(m_widgets.output, {QStringLiteral("Script stopped before its end (another job was started): "
-                                                       "the frame stays in calibration mode.")});
-    Q_EMIT finished(m_succeeded);
+    }
+    // A run that has ended by itself was not stopped by anyone.
+    if (!m_thread->hasEnded())
+        m_stopAsked = true;
+    if (whenEnded)
+        m_whenEnded.push_back(std::move(whenEnded));
+    m_thread->requestStop();
 }
 
 void ScriptController::onFinished()
 {
-    if (std::exchange(m_endHandled, false))
+    if (!m_active)
         return;
+    m_inbox->deliverNow();
+    m_active = false;
+    if (std::exchange(m_stopAsked, false) && !m_ended)
+        appendOutput(m_widgets.output, {QStringLiteral("Script stopped before its end (another job was started): "
+                                                       "the frame stays in calibration mode.")});
     Q_EMIT finished(m_succeeded);
+    for (const std::function<void()>& f : std::exchange(m_whenEnded, {}))
+        f();
 }
 
 void ScriptController::onReport(const ServiceReport& report)

@@ -10,6 +10,9 @@
 
 #include <QObject>
 
+#include <functional>
+#include <vector>
+
 namespace tovrin::maintenance {
 
 class RunScriptThread;
@@ -23,12 +26,16 @@ public:
 
     void browse(const FileChooser& chooser);  // ScriptBrowseButSlot()
     void run();                               // RunScriptButSlot()
-    bool isRunning() const;
-    // Stop flag, wait. A script stopped before its end (another job was
-    // started) is said in the output box unless quietly.
-    void stop(bool quietly = false);
+    // A script runs, or was asked to stop and its end is not handled yet.
+    bool isRunning() const { return m_active; }
+    // Asks the script to stop and returns at once. Once it has ended: a
+    // script stopped before its end (another job was started) is said in
+    // the output box, finished is emitted, then whenEnded runs (at once when
+    // none runs).
+    void stopThen(std::function<void()> whenEnded);
 
 Q_SIGNALS:
+    void started();
     void finished(bool success);
 
 private:
@@ -41,8 +48,10 @@ private:
     RunScriptThread* m_thread;
     ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
-    bool m_ended = false;       // the run reported its end (done, refused or failed)
-    bool m_endHandled = false;  // stop() has ended the run: its queued finished is stale
+    bool m_ended = false;      // the run reported its end (done, refused or failed)
+    bool m_active = false;     // from the start of a run to the handling of its end
+    bool m_stopAsked = false;  // another job asked this run to stop
+    std::vector<std::function<void()>> m_whenEnded;
 };
 
 } // namespace tovrin::maintenance

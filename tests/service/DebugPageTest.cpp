@@ -76,9 +76,13 @@ public:
         resize(900, 560);
 
         hooks.isConnected = [] { return device::g_bDevExist.load() != 0; };
-        hooks.guard = [this] {
-            // As the window's job launcher: every other worker stops first.
-            services->stopWorkers();
+        hooks.guard = [this](std::function<void()> retry) {
+            // As the window's job launcher: every other worker stops first,
+            // and the job is tried again once they have ended.
+            if (services->isBusy()) {
+                services->stopWorkersThen(std::move(retry));
+                return false;
+            }
             if (device::g_bDevExist.load() != 0)
                 return true;
             statusIds << 14;
@@ -158,6 +162,7 @@ private slots:
     void stepFieldsThatAreNotNumbersNeverReachTheFrame();
     void stepRequestsWaitWhileAJobOfThePageRuns();
     void aJobStoppedByAnotherIsSaidSo();
+    void flashToolsAskForTheirFileOnceWhileAJobStops();
     void fillFileOfTheWrongSizeTouchesNothing();
     void dumpSavesTheSlaveAndSaysSo();
     void eraseOfTheSelectedUnit();
@@ -351,13 +356,56 @@ void DebugPageTest::aJobStoppedByAnotherIsSaidSo()
     QVERIFY(page->services->fpga()->isRunning());
     QTest::qWait(100);
     m_frame->setReportLatency(std::chrono::microseconds(0));
-    page->services->EraseFlashSlot();  // the guard stops the download first
-    QVERIFY(page->output().contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
-    QVERIFY(waitFinished(page->services->flash()));
+    QSignalSpy erased(page->services->flash(), &FlashController::finished);
+    page->services->EraseFlashSlot();  // the guard stops the download first; the erase follows its end
+    QTRY_VERIFY(
+        page->output().contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
+    QVERIFY(erased.count() > 0 || erased.wait(20000));
     QTest::qWait(50);
     QVERIFY(!page->output().contains(QStringLiteral("Success!")));
     QCOMPARE(page->statusIds.last(), 15);  // the erase's own end
     QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x11000, 4), std::vector<uint8_t>(4, 0xFF));
+}
+
+// Read Flash and Write Flash clicked while the download runs: each asks for
+// its file (the fill checks its image) at the click, and goes on from there
+// once the download has ended.
+void DebugPageTest::flashToolsAskForTheirFileOnceWhileAJobStops()
+{
+    const std::vector<uint8_t> marker{5, 6, 7, 8};
+    m_frame->setFlash(sim::Unit::Master, 0x1FFFC, marker);
+    page->widgets.fpgaPath->setText(slowFpgaFile(*m_frame));
+    page->services->DownloadButSlot();
+    QVERIFY(page->services->fpga()->isRunning());
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    page->chosenFile = QStringLiteral("dump.bin");
+    QSignalSpy flashEnds(page->services->flash(), &FlashController::finished);
+    page->services->ReadFlashSlot();
+    QCOMPARE(page->chooserCalls.size(), 1);
+    QVERIFY(flashEnds.wait(20000));
+    QVERIFY(flashEnds.first().first().toBool());
+    QCOMPARE(page->chooserCalls.size(), 1);
+    QVERIFY(page->output().contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
+    const QByteArray dumped = tovrin::test::readFile(QStringLiteral("dump.bin"));
+    QCOMPARE(dumped.size(), qsizetype{0x20000});
+    QCOMPARE(dumped.right(4), QByteArray("\x05\x06\x07\x08", 4));
+
+    // The same image written back, clicked while another download runs.
+    page->widgets.output->clear();
+    m_frame->setReportLatency(std::chrono::microseconds(200));
+    page->services->DownloadButSlot();
+    QVERIFY(page->services->fpga()->isRunning());
+    page->chosenFile = QStringLiteral("dump.bin");
+    flashEnds.clear();
+    page->services->WriteFlashSlot();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QCOMPARE(page->chooserCalls.size(), 2);
+    QVERIFY(flashEnds.wait(20000));
+    QVERIFY(flashEnds.first().first().toBool());
+    QCOMPARE(page->chooserCalls.size(), 2);
+    QVERIFY(page->output().contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
+    QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x1FFFC, 4), marker);
+    QCOMPARE(m_frame->mode(), uint8_t{0x22});
 }
 
 void DebugPageTest::fillFileOfTheWrongSizeTouchesNothing()

@@ -2,9 +2,13 @@
 // simulated frame: the Preview page with a stand-in for PreviewThread (its
 // modes, red markers and the register request put off until a frame), the
 // job launcher's rules around the other jobs, the entries other libraries
-// plug in, the device test, and closing with workers running.
+// plug in, the device test, and closing with workers running; a job that
+// stops on a frame slow to answer never holds the window.
 
 #include "WindowTestSupport.h"
+
+#include "tests/support/Files.h"
+#include "tests/support/Heartbeat.h"
 
 #include "windows/PreviewImage.h"
 #include "windows/PreviewPage.h"
@@ -15,9 +19,14 @@
 
 #include <QPushButton>
 #include <QCheckBox>
+#include <QTextEdit>
+#include <QLineEdit>
 #include <QTimer>
 #include <QtTest>
 
+#include <chrono>
+
+using tovrin::test::Heartbeat;
 using tovrin::widgets::MyMessageBox;
 using tovrin::windows::Tovrin;
 using namespace tovrin::windows::test;
@@ -48,6 +57,13 @@ public:
         ++stops;
         m_timer.stop();
     }
+    // Its frames come from a timer: it has stopped as soon as asked.
+    void stopThen(QObject*, std::function<void()> whenEnded) override
+    {
+        stop();
+        if (whenEnded)
+            whenEnded();
+    }
     bool isRunning() const override { return m_timer.isActive(); }
     void setCompressed(bool c) override { compressed = c; }
     bool takeFrame(windows::PreviewFrame& f) override
@@ -75,6 +91,44 @@ private:
 FakePreviewSource* g_source = nullptr;
 
 QPushButton* button(Tovrin& w, Id id) { return w.debugPage()->button(id); }
+
+QString output(Tovrin& w) { return w.debugPage()->outputBox()->toPlainText(); }
+
+// The longest the event loop may pause while a job stops: far below the
+// time the frame takes for the request in flight (kSlowReport).
+constexpr qint64 kLongestPauseMs = 200;
+constexpr auto kSlowReport = std::chrono::milliseconds(1500);
+
+// Whatever worker talks to the frame now is left inside a request the frame
+// takes about kSlowReport to answer; the requests after it are answered at
+// once again.
+void holdTheRequestInFlight(sim::SimulatedFrame& frame)
+{
+    frame.setReportLatency(kSlowReport);
+    QTest::qWait(100);
+    frame.setReportLatency(std::chrono::microseconds(0));
+}
+
+// An FPGA download of the debug page on a frame that answers each report
+// after 200 us, caught while it runs.
+bool startSlowDownload(Tovrin& w, sim::SimulatedFrame& frame)
+{
+    if (!tovrin::test::writeFile(QStringLiteral("slow.bin"), QByteArray(519 * 62, '\x3c')))
+        return false;
+    frame.setReportLatency(std::chrono::microseconds(200));
+    w.debugPage()->fpgaPathEdit()->setText(QStringLiteral("slow.bin"));
+    button(w, Id::Download)->click();
+    return QTest::qWaitFor([&] { return output(w).contains(QStringLiteral("The FPGA script begins to burn!")); },
+                           kDeviceTimeoutMs);
+}
+
+int boxesWithMessage(const QString& message)
+{
+    int n = 0;
+    for (const MyMessageBox::Shown& b : MyMessageBox::shownBoxes())
+        n += b.message == message;
+    return n;
+}
 
 } // namespace
 
@@ -113,6 +167,12 @@ private slots:
     void previewThreadShowsTheCameras();
     void deviceTestNamesTheFailedGroups();
     void deviceTestPassesAndReturnsToWork();
+    void anotherJobNeverWaitsForTheStoppingDownload();
+    void clicksWhileAJobStopsRunTheLatestOnce();
+    void closingNeverWaitsForTheStoppingDownload();
+    void aPreviewOnASlowFrameNeverHoldsTheWindow();
+    void closingDuringTheDeviceTestNeverWaits();
+    void aWindowGoneBeforeTheStopEndsStartsNothing();
 };
 
 void TovrinDebugPageTest::previewImageRowsMarkersAndMissingLines()
@@ -263,7 +323,7 @@ void TovrinDebugPageTest::entryTextsAndTheWayBackToWork()
 {
     // A flash tool shows a fixed text, then fails to bring the frame back to work.
     windows::overrideEntry(windows::Entry::EraseFlash, [](windows::EntryContext& c) {
-        if (!c.jobs->guard())
+        if (!c.jobs->guard({}))
             return;
         c.showStatusText(QStringLiteral("Erasing Flash ......"));
     });
@@ -316,7 +376,8 @@ void TovrinDebugPageTest::previewThreadShowsTheCameras()
     saveShot(w.grab().toImage(), QStringLiteral("tovrin-flavour2-preview"));
     button(w, Id::Preview)->click();
     QVERIFY(!page->isRunning());
-    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    // Back to work mode once the worker has ended.
+    QTRY_COMPARE(m_frame->mode(), sim::kModeWork);
 }
 
 void TovrinDebugPageTest::deviceTestNamesTheFailedGroups()
@@ -343,6 +404,170 @@ void TovrinDebugPageTest::deviceTestPassesAndReturnsToWork()
     QVERIFY(waitForStatus(w, 31));
     QCOMPARE(m_frame->mode(), sim::kModeWork);
     QVERIFY(w.isConnected());
+}
+
+// Erase Flash while an FPGA download waits for the frame's answer: the
+// window goes on at once, the download says it was stopped, and the erase
+// runs once the download has ended. (Erasing the Master's first 128 KB takes
+// its calibration record with it: the frame then refuses work mode.)
+void TovrinDebugPageTest::anotherJobNeverWaitsForTheStoppingDownload()
+{
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(startSlowDownload(w, *m_frame));
+    holdTheRequestInFlight(*m_frame);
+    Heartbeat heartbeat;
+    button(w, Id::EraseFlash)->click();
+    QCOMPARE(w.statusText(), QStringLiteral("Erasing Flash ......"));
+    QVERIFY(waitForStatus(w, 15));  // the erase's own end
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QVERIFY(output(w).contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
+    QVERIFY(!output(w).contains(QStringLiteral("Success!")));
+    QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x11000, 4), std::vector<uint8_t>(4, 0xFF));
+}
+
+// Clicks made while a stopping job has not ended yet: the latest one runs,
+// and only once.
+void TovrinDebugPageTest::clicksWhileAJobStopsRunTheLatestOnce()
+{
+    constexpr int kEraseMaster = 13;
+    const QString stopped = QStringLiteral("FPGA download stopped before its end (another job was started)");
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("id.ini"), "0 the FPGA's id\n1 srd 35\n"));
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    w.debugPage()->scriptPathEdit()->setText(QStringLiteral("id.ini"));
+
+    // Run Script twice: the script runs once, after the download's end.
+    QVERIFY(startSlowDownload(w, *m_frame));
+    holdTheRequestInFlight(*m_frame);
+    button(w, Id::RunScript)->click();
+    button(w, Id::RunScript)->click();
+    QVERIFY(QTest::qWaitFor([&] { return output(w).endsWith(QStringLiteral("Success!")); }, kDeviceTimeoutMs));
+    QTest::qWait(200);
+    QString text = output(w);
+    QCOMPARE(text.count(QStringLiteral("FPGASingleRead Addr: 0x0035")), 1);
+    QVERIFY(text.indexOf(stopped) < text.indexOf(QStringLiteral("FPGASingleRead")));
+    QTRY_COMPARE(m_frame->mode(), sim::kModeWork);
+
+    // Erase, then Versions: the versions, once, and no erase.
+    w.debugPage()->outputBox()->clear();
+    QVERIFY(startSlowDownload(w, *m_frame));
+    holdTheRequestInFlight(*m_frame);
+    const uint64_t erases = m_frame->commandsSeen(kEraseMaster);
+    const int boxes = MyMessageBox::shownBoxes().size();
+    button(w, Id::EraseFlash)->click();
+    button(w, Id::Versions)->click();
+    QVERIFY(QTest::qWaitFor([&] { return MyMessageBox::shownBoxes().size() > boxes; }, kDeviceTimeoutMs));
+    QTest::qWait(200);
+    QCOMPARE(MyMessageBox::shownBoxes().size(), boxes + 1);
+    QCOMPARE(MyMessageBox::shownBoxes().last().title, shell::context().text(3));
+    QCOMPARE(m_frame->commandsSeen(kEraseMaster), erases);
+    QVERIFY(output(w).contains(stopped));
+    QVERIFY(!output(w).contains(QStringLiteral("Erase Flash")));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+// Closing while the download waits for the frame: the window stays
+// responsive, asks its question once and closes when the download has
+// ended, with the frame back in work mode.
+void TovrinDebugPageTest::closingNeverWaitsForTheStoppingDownload()
+{
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(startSlowDownload(w, *m_frame));
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    holdTheRequestInFlight(*m_frame);
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
+    Heartbeat heartbeat;
+    w.close();
+    QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QCOMPARE(boxesWithMessage(shell::context().text(12)), 1);
+    QVERIFY(output(w).contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
+// The line-image worker inside a slow request when another job starts: the
+// window goes on, the register requests still waiting (Step Debug's too,
+// clicked while the worker ends) go out once the worker has ended, before
+// the frame leaves calibration mode; then the job runs.
+void TovrinDebugPageTest::aPreviewOnASlowFrameNeverHoldsTheWindow()
+{
+    windows::overridePreviewSource({});  // the real PreviewThread
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(QTest::qWaitFor([] { return device::g_isDeviceCommunicate.load() == 1; }, kDeviceTimeoutMs));
+    windows::PreviewPage* page = w.debugPage()->preview();
+    QSignalSpy shown(page, &windows::PreviewPage::frameShown);
+    button(w, Id::Preview)->click();
+    QVERIFY(shown.wait(kDeviceTimeoutMs));
+    bool sent = false;
+    bool workerEnded = false;
+    uint8_t modeThen = 0;
+    page->setPendingRequest([&] {
+        sent = true;
+        workerEnded = !page->source()->isRunning();
+        modeThen = m_frame->mode();
+    });
+    holdTheRequestInFlight(*m_frame);
+    const int boxes = MyMessageBox::shownBoxes().size();
+    Heartbeat heartbeat;
+    button(w, Id::Versions)->click();
+    QVERIFY(page->isStopping());
+    w.debugPage()->regAddrEdit()->setText(QStringLiteral("46"));
+    w.debugPage()->regValueEdit()->setText(QStringLiteral("5a"));
+    button(w, Id::Write)->click();
+    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x00});  // not while the worker talks
+    QVERIFY(QTest::qWaitFor([&] { return MyMessageBox::shownBoxes().size() > boxes; }, kDeviceTimeoutMs));
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x5A});
+    QVERIFY(output(w).contains(QStringLiteral("Master: FPGAPortWrite Addr: 0x0046  value: 0x5a")));
+    QVERIFY(sent);
+    QVERIFY(workerEnded);
+    QCOMPARE(modeThen, sim::kModeCalibration);
+    QVERIFY(!page->isRunning());
+    QCOMPARE(button(w, Id::Preview)->text(), QStringLiteral("Preview"));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+}
+
+// Closing while the device test waits for the frame.
+void TovrinDebugPageTest::closingDuringTheDeviceTestNeverWaits()
+{
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    button(w, Id::Test)->click();
+    holdTheRequestInFlight(*m_frame);  // the test's first request
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
+    Heartbeat heartbeat;
+    w.close();
+    QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QCOMPARE(boxesWithMessage(shell::context().text(12)), 1);
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
+// The window goes away while the job it asked to stop still waits for the
+// frame: its destruction waits for the run, and the job asked for never runs.
+void TovrinDebugPageTest::aWindowGoneBeforeTheStopEndsStartsNothing()
+{
+    const std::vector<uint8_t> before = m_frame->readFlash(sim::Unit::Master, 0x11000, 4);
+    QVERIFY(before != std::vector<uint8_t>(4, 0xFF));
+    auto w = std::make_unique<Tovrin>();
+    w->show();
+    QVERIFY(waitForStatus(*w, 15));
+    QVERIFY(startSlowDownload(*w, *m_frame));
+    holdTheRequestInFlight(*m_frame);
+    button(*w, Id::EraseFlash)->click();
+    w.reset();
+    QTest::qWait(300);
+    QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x11000, 4), before);
 }
 
 QTEST_MAIN(TovrinDebugPageTest)

@@ -116,9 +116,14 @@ void TovrinEntriesTest::levelingOpensItsWindowAndEscapeReturnsToWork()
     QVERIFY(w.debugPage()->preview()->isRunning());
     button(w, Id::Leveling)->click();
     QVERIFY(!w.debugPage()->preview()->isRunning());
-    QPointer<tovrin::leveling::AdjustScreenWin> first =
-        w.findChild<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
-    QVERIFY(first);
+    // The leveling window opens once the preview's worker has ended.
+    QPointer<tovrin::leveling::AdjustScreenWin> first;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            first = w.findChild<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
+            return !first.isNull();
+        },
+        kDeviceTimeoutMs));
     QVERIFY(first->isVisible());
     QCOMPARE(m_frame->mode(), sim::kModeCalibration);
     QVERIFY(QTest::qWaitFor([&] { return first->width() >= 640 && first->framesAvailable(); }, kDeviceTimeoutMs));
