@@ -28,6 +28,7 @@ FlashController::FlashController(const DebugPageWidgets& widgets, const DebugPag
     , m_window(window)
     , m_thread(new FlashJobThread(this))
     , m_inbox(new ReportInbox(this))
+    , m_run(*m_thread)
 {
     m_inbox->listenTo(m_thread);
     connect(m_inbox, &ReportInbox::received, this, &FlashController::onReport);
@@ -36,9 +37,7 @@ FlashController::FlashController(const DebugPageWidgets& widgets, const DebugPag
 
 FlashController::~FlashController()
 {
-    // The job must be over before the fields go; nobody listens any more.
-    m_whenEnded.clear();
-    m_thread->stopAndWait();
+    m_run.abandon();
 }
 
 device::Unit FlashController::selectedUnit() const
@@ -46,28 +45,14 @@ device::Unit FlashController::selectedUnit() const
     return m_widgets.slave && m_widgets.slave->isChecked() ? device::Unit::Slave : device::Unit::Master;
 }
 
-void FlashController::stopThen(std::function<void()> whenEnded)
-{
-    if (!m_active) {
-        if (whenEnded)
-            whenEnded();
-        return;
-    }
-    // A job that has ended by itself was not stopped by anyone.
-    if (!m_thread->hasEnded())
-        m_stopAsked = true;
-    if (whenEnded)
-        m_whenEnded.push_back(std::move(whenEnded));
-    m_thread->requestStop();
-}
+void FlashController::stopThen(std::function<void()> whenEnded) { m_run.stopThen(std::move(whenEnded)); }
 
 void FlashController::onFinished()
 {
-    if (!m_active)
+    if (!m_run.active())
         return;
     m_inbox->deliverNow();
-    m_active = false;
-    if (std::exchange(m_stopAsked, false)) {
+    if (m_run.end()) {
         // The frame is left to the job that stopped this one.
         if (!m_ended)
             sayStopped();
@@ -82,8 +67,7 @@ void FlashController::onFinished()
         }
     }
     Q_EMIT finished(m_succeeded);
-    for (const std::function<void()>& f : std::exchange(m_whenEnded, {}))
-        f();
+    m_run.notifyEnded();
 }
 
 void FlashController::sayStopped()
@@ -115,9 +99,7 @@ void FlashController::start()
 {
     m_succeeded = false;
     m_ended = false;
-    m_stopAsked = false;
-    m_active = m_thread->startWork();
-    if (m_active)
+    if (m_run.start())
         Q_EMIT started();
 }
 

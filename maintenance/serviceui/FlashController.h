@@ -6,6 +6,7 @@
 // written is said so and leaves no half file.
 
 #include "DebugPage.h"
+#include "JobRun.h"
 
 #include "maintenance/service/FlashJob.h"
 #include "maintenance/service/ReportInbox.h"
@@ -14,7 +15,6 @@
 #include <QObject>
 
 #include <functional>
-#include <vector>
 
 namespace tovrin::maintenance {
 
@@ -30,7 +30,7 @@ public:
     void dump(const FileChooser& chooser);     // ReadFlashSlot()
     void fill(const FileChooser& chooser);     // WriteFlashSlot()
     // A job runs, or was asked to stop and its end is not handled yet.
-    bool isRunning() const { return m_active; }
+    bool isRunning() const { return m_run.active(); }
     // Asks the job to stop and returns at once. Once it has ended: a job
     // stopped before its end (another job was started) is said in the
     // output box and the frame is left to the job that stopped it;
@@ -61,9 +61,7 @@ private:
     ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
     bool m_ended = false;      // the job reported its end
-    bool m_active = false;     // from the start of a job to the handling of its end
-    bool m_stopAsked = false;  // another job asked this one to stop
-    std::vector<std::function<void()>> m_whenEnded;
+    JobRun m_run;  // from the start of a run to the handling of its end
 };
 
 } // namespace tovrin::maintenance

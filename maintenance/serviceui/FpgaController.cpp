@@ -19,6 +19,7 @@ FpgaController::FpgaController(const DebugPageWidgets& widgets, const DebugPageH
     , m_window(window)
     , m_thread(new BurnFPGAThread(this))
     , m_inbox(new ReportInbox(this))
+    , m_run(*m_thread)
 {
     m_inbox->listenTo(m_thread);
     connect(m_inbox, &ReportInbox::received, this, &FpgaController::onReport);
@@ -27,9 +28,7 @@ FpgaController::FpgaController(const DebugPageWidgets& widgets, const DebugPageH
 
 FpgaController::~FpgaController()
 {
-    // The run must be over before the fields go; nobody listens any more.
-    m_whenEnded.clear();
-    m_thread->stopAndWait();
+    m_run.abandon();
 }
 
 void FpgaController::browse(const FileChooser& chooser)
@@ -41,7 +40,7 @@ void FpgaController::browse(const FileChooser& chooser)
 
 void FpgaController::download()
 {
-    if (m_active)
+    if (m_run.active())
         return;  // one download at a time
     if (!m_hooks.guard([this] { download(); }))
         return;
@@ -50,41 +49,24 @@ void FpgaController::download()
         return;
     }
     m_succeeded = false;
-    m_stopAsked = false;
     m_thread->setFile(m_widgets.fpgaPath ? m_widgets.fpgaPath->text() : QString());
-    m_active = m_thread->startWork();
-    if (m_active)
+    if (m_run.start())
         Q_EMIT started();
 }
 
-void FpgaController::stopThen(std::function<void()> whenEnded)
-{
-    if (!m_active) {
-        if (whenEnded)
-            whenEnded();
-        return;
-    }
-    // A run that has ended by itself was not stopped by anyone.
-    if (!m_thread->hasEnded())
-        m_stopAsked = true;
-    if (whenEnded)
-        m_whenEnded.push_back(std::move(whenEnded));
-    m_thread->requestStop();
-}
+void FpgaController::stopThen(std::function<void()> whenEnded) { m_run.stopThen(std::move(whenEnded)); }
 
 void FpgaController::onFinished()
 {
-    if (!m_active)
+    if (!m_run.active())
         return;
     m_inbox->deliverNow();
-    m_active = false;
-    if (std::exchange(m_stopAsked, false) && !m_succeeded)
+    if (m_run.end() && !m_succeeded)
         appendOutput(m_widgets.output,
                      {QStringLiteral("FPGA download stopped before its end (another job was started): "
                                      "a unit may hold part of the new FPGA code, please download it again!")});
     Q_EMIT finished(m_succeeded);
-    for (const std::function<void()>& f : std::exchange(m_whenEnded, {}))
-        f();
+    m_run.notifyEnded();
 }
 
 void FpgaController::onReport(const ServiceReport& report)

@@ -6,11 +6,11 @@
 
 #include "maintenance/service/ReportInbox.h"
 #include "DebugPage.h"
+#include "JobRun.h"
 
 #include <QObject>
 
 #include <functional>
-#include <vector>
 
 namespace tovrin::maintenance {
 
@@ -26,7 +26,7 @@ public:
     void browse(const FileChooser& chooser);  // FPGAbrowseButSlot()
     void download();                          // DownloadButSlot()
     // A download runs, or was asked to stop and its end is not handled yet.
-    bool isRunning() const { return m_active; }
+    bool isRunning() const { return m_run.active(); }
     // Asks the download to stop and returns at once. Once it has ended: a
     // download stopped before its end (another job was started) is said in
     // the output box, finished is emitted, then whenEnded runs (at once when
@@ -48,9 +48,7 @@ private:
     BurnFPGAThread* m_thread;
     ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
-    bool m_active = false;     // from the start of a run to the handling of its end
-    bool m_stopAsked = false;  // another job asked this run to stop
-    std::vector<std::function<void()>> m_whenEnded;
+    JobRun m_run;  // from the start of a run to the handling of its end
 };
 
 } // namespace tovrin::maintenance

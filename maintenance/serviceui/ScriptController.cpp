@@ -21,6 +21,7 @@ ScriptController::ScriptController(const DebugPageWidgets& widgets, const DebugP
     , m_window(window)
     , m_thread(new RunScriptThread(this))
     , m_inbox(new ReportInbox(this))
+    , m_run(*m_thread)
 {
     m_inbox->listenTo(m_thread);
     connect(m_inbox, &ReportInbox::received, this, &ScriptController::onReport);
@@ -29,9 +30,7 @@ ScriptController::ScriptController(const DebugPageWidgets& widgets, const DebugP
 
 ScriptController::~ScriptController()
 {
-    // The run must be over before the fields go; nobody listens any more.
-    m_whenEnded.clear();
-    m_thread->stopAndWait();
+    m_run.abandon();
 }
 
 void ScriptController::browse(const FileChooser& chooser)
@@ -43,7 +42,7 @@ void ScriptController::browse(const FileChooser& chooser)
 
 void ScriptController::run()
 {
-    if (m_active)
+    if (m_run.active())
         return;
     if (!m_hooks.guard([this] { run(); }))
         return;
@@ -55,40 +54,23 @@ void ScriptController::run()
     m_ended = false;
     if (m_widgets.slave)
         device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
-    m_stopAsked = false;
     m_thread->setScript(m_widgets.scriptPath ? m_widgets.scriptPath->text() : QString());
-    m_active = m_thread->startWork();
-    if (m_active)
+    if (m_run.start())
         Q_EMIT started();
 }
 
-void ScriptController::stopThen(std::function<void()> whenEnded)
-{
-    if (!m_active) {
-        if (whenEnded)
-            whenEnded();
-        return;
-    }
-    // A run that has ended by itself was not stopped by anyone.
-    if (!m_thread->hasEnded())
-        m_stopAsked = true;
-    if (whenEnded)
-        m_whenEnded.push_back(std::move(whenEnded));
-    m_thread->requestStop();
-}
+void ScriptController::stopThen(std::function<void()> whenEnded) { m_run.stopThen(std::move(whenEnded)); }
 
 void ScriptController::onFinished()
 {
-    if (!m_active)
+    if (!m_run.active())
         return;
     m_inbox->deliverNow();
-    m_active = false;
-    if (std::exchange(m_stopAsked, false) && !m_ended)
+    if (m_run.end() && !m_ended)
         appendOutput(m_widgets.output, {QStringLiteral("Script stopped before its end (another job was started): "
                                                        "the frame stays in calibration mode.")});
     Q_EMIT finished(m_succeeded);
-    for (const std::function<void()>& f : std::exchange(m_whenEnded, {}))
-        f();
+    m_run.notifyEnded();
 }
 
 void ScriptController::onReport(const ServiceReport& report)

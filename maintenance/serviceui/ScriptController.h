@@ -7,11 +7,11 @@
 
 #include "maintenance/service/ReportInbox.h"
 #include "DebugPage.h"
+#include "JobRun.h"
 
 #include <QObject>
 
 #include <functional>
-#include <vector>
 
 namespace tovrin::maintenance {
 
@@ -27,7 +27,7 @@ public:
     void browse(const FileChooser& chooser);  // ScriptBrowseButSlot()
     void run();                               // RunScriptButSlot()
     // A script runs, or was asked to stop and its end is not handled yet.
-    bool isRunning() const { return m_active; }
+    bool isRunning() const { return m_run.active(); }
     // Asks the script to stop and returns at once. Once it has ended: a
     // script stopped before its end (another job was started) is said in
     // the output box, finished is emitted, then whenEnded runs (at once when
@@ -49,9 +49,7 @@ private:
     ReportInbox* m_inbox;  // the thread's reports, taken in this thread
     bool m_succeeded = false;
     bool m_ended = false;      // the run reported its end (done, refused or failed)
-    bool m_active = false;     // from the start of a run to the handling of its end
-    bool m_stopAsked = false;  // another job asked this run to stop
-    std::vector<std::function<void()>> m_whenEnded;
+    JobRun m_run;  // from the start of a run to the handling of its end
 };
 
 } // namespace tovrin::maintenance
