@@ -130,6 +130,21 @@ int boxesWithMessage(const QString& message)
     return n;
 }
 
+// Closes the window while a worker waits for the frame (the exit question
+// answered yes): the window goes on meanwhile, asks once, and closes once
+// the worker has ended, with the frame back in work mode.
+void closeWithoutWaiting(Tovrin& w, sim::SimulatedFrame& frame)
+{
+    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
+    Heartbeat heartbeat;
+    w.close();
+    QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QCOMPARE(boxesWithMessage(shell::context().text(12)), 1);
+    QCOMPARE(frame.mode(), sim::kModeWork);
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+}
+
 } // namespace
 
 class TovrinDebugPageTest : public WindowTest {
@@ -480,15 +495,8 @@ void TovrinDebugPageTest::closingNeverWaitsForTheStoppingDownload()
     QVERIFY(startSlowDownload(w, *m_frame));
     QCOMPARE(m_frame->mode(), sim::kModeCalibration);
     holdTheRequestInFlight(*m_frame);
-    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
-    Heartbeat heartbeat;
-    w.close();
-    QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
-    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
-    QCOMPARE(boxesWithMessage(shell::context().text(12)), 1);
+    closeWithoutWaiting(w, *m_frame);
     QVERIFY(output(w).contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
-    QCOMPARE(m_frame->mode(), sim::kModeWork);
-    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
 }
 
 // The line-image worker inside a slow request when another job starts: the
@@ -543,14 +551,7 @@ void TovrinDebugPageTest::closingDuringTheDeviceTestNeverWaits()
     QVERIFY(waitForStatus(w, 15));
     button(w, Id::Test)->click();
     holdTheRequestInFlight(*m_frame);  // the test's first request
-    MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
-    Heartbeat heartbeat;
-    w.close();
-    QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
-    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
-    QCOMPARE(boxesWithMessage(shell::context().text(12)), 1);
-    QCOMPARE(m_frame->mode(), sim::kModeWork);
-    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
+    closeWithoutWaiting(w, *m_frame);
 }
 
 // The window goes away while the job it asked to stop still waits for the
