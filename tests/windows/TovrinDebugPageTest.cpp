@@ -514,6 +514,13 @@ void TovrinDebugPageTest::aPreviewOnASlowFrameNeverHoldsTheWindow()
     QSignalSpy shown(page, &windows::PreviewPage::frameShown);
     button(w, Id::Preview)->click();
     QVERIFY(shown.wait(kDeviceTimeoutMs));
+    holdTheRequestInFlight(*m_frame);
+    const int boxes = MyMessageBox::shownBoxes().size();
+    Heartbeat heartbeat;
+    button(w, Id::Versions)->click();
+    QVERIFY(page->isStopping());
+    // A request made now waits for the worker's end (while it runs, one
+    // would go out in the next gap between two frames).
     bool sent = false;
     bool workerEnded = false;
     uint8_t modeThen = 0;
@@ -522,11 +529,6 @@ void TovrinDebugPageTest::aPreviewOnASlowFrameNeverHoldsTheWindow()
         workerEnded = !page->source()->isRunning();
         modeThen = m_frame->mode();
     });
-    holdTheRequestInFlight(*m_frame);
-    const int boxes = MyMessageBox::shownBoxes().size();
-    Heartbeat heartbeat;
-    button(w, Id::Versions)->click();
-    QVERIFY(page->isStopping());
     w.debugPage()->regAddrEdit()->setText(QStringLiteral("46"));
     w.debugPage()->regValueEdit()->setText(QStringLiteral("5a"));
     button(w, Id::Write)->click();
