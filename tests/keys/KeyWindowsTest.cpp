@@ -21,6 +21,7 @@
 #include "widgets/MyMessageBox.h"
 #include "tests/support/Files.h"
 #include "tests/support/FrameLink.h"
+#include "tests/support/Heartbeat.h"
 
 #include <QApplication>
 #include <QDir>
@@ -398,6 +399,29 @@ private slots:
         QVERIFY(!w.isVisible());
         QCOMPARE(codesOf(shown), (std::vector<int>{5, 2}));
         QVERIFY(!w.calibrationThread()->isRunning());
+    }
+
+    // Leaving while the key store waits for a frame slow to answer: the
+    // window goes on meanwhile, the store runs to its end, and the window
+    // closes once its worker has ended.
+    void exitDuringTheStoreNeverWaits()
+    {
+        openFrame(true);
+        m_frame->setReportLatency(std::chrono::milliseconds(2));
+        KeyCalibrationWin w(nullptr, QSize(1024, 768));
+        QSignalSpy codes(w.calibrationThread(), &KeyCalibrationThread::sendData);
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return codesOf(codes) != std::vector<int>{} && codesOf(codes).back() == keycode::kProgress; },
+                                kDeviceTimeoutMs));
+        m_frame->setReportLatency(std::chrono::milliseconds(1500));
+        QTest::qWait(100);
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        tovrin::test::Heartbeat heartbeat;
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
+        QVERIFY2(heartbeat.longestPauseMs() < 200, qPrintable(QString::number(heartbeat.longestPauseMs())));
+        QVERIFY(w.calibrationThread()->hasEnded());
+        QVERIFY(w.testThread()->hasEnded());
     }
 
     void theShortcutsEntryNeedsATouchCalibration()
