@@ -15,6 +15,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <memory>
+
 namespace tovrin::keys::ui {
 
 using shell::context;
@@ -290,15 +292,24 @@ void KeyCalibrationWin::ReturnButSlot()
         return;
     m_closing = true;
     const bool calibrating = m_mode == Mode::Calibration;
-    m_calibration->stopAndWait();
-    m_test->stopAndWait();
-    Q_EMIT sendShowData(calibrating && frameConnected() ? 2 : 3);
-    QDialog::done(QDialog::Rejected);
+    // The window goes on while its workers end (a store under way runs to
+    // its end, behind requests the frame may take seconds to answer) and
+    // closes once both have.
+    auto left = std::make_shared<int>(2);
+    auto oneEnded = [this, left, calibrating] {
+        if (--*left > 0)
+            return;
+        m_closed = true;
+        Q_EMIT sendShowData(calibrating && frameConnected() ? 2 : 3);
+        QDialog::done(QDialog::Rejected);
+    };
+    m_calibration->stopThen(this, oneEnded);
+    m_test->stopThen(this, oneEnded);
 }
 
 void KeyCalibrationWin::done(int result)
 {
-    if (!m_closing) {
+    if (!m_closed) {
         ReturnButSlot();
         return;
     }
@@ -307,7 +318,7 @@ void KeyCalibrationWin::done(int result)
 
 void KeyCalibrationWin::closeEvent(QCloseEvent* event)
 {
-    if (!m_closing) {
+    if (!m_closed) {
         event->ignore();
         ReturnButSlot();
         return;

@@ -91,7 +91,8 @@ private:
     int m_testId = -1;
     QString m_statusArgument;
     bool m_saving = false;
-    bool m_closing = false;
+    bool m_closing = false;  // Exit asked: the workers are stopping
+    bool m_closed = false;   // both workers have ended: the dialog may close
 };
 
 } // namespace tovrin::keys::ui

@@ -113,15 +113,18 @@ void KeyTestWin::ReturnSlot()
     if (m_closing)
         return;
     m_closing = true;
-    if (m_thread)
-        m_thread->stopAndWait();
-    Q_EMIT sendShowData(3);
-    QDialog::done(QDialog::Rejected);
+    // The window goes on while its worker ends (it may wait for the frame's
+    // answer to a request) and closes once it has.
+    m_thread->stopThen(this, [this] {
+        m_closed = true;
+        Q_EMIT sendShowData(3);
+        QDialog::done(QDialog::Rejected);
+    });
 }
 
 void KeyTestWin::done(int result)
 {
-    if (!m_closing) {
+    if (!m_closed) {
         ReturnSlot();
         return;
     }
@@ -130,7 +133,7 @@ void KeyTestWin::done(int result)
 
 void KeyTestWin::closeEvent(QCloseEvent* event)
 {
-    if (!m_closing) {
+    if (!m_closed) {
         event->ignore();
         ReturnSlot();
         return;

@@ -60,7 +60,8 @@ private:
     widgets::Button* m_exitButton = nullptr;
     KeyTestThread* m_thread = nullptr;
     int m_statusId = -1;
-    bool m_closing = false;
+    bool m_closing = false;  // Exit asked: the worker is stopping
+    bool m_closed = false;   // the worker has ended: the dialog may close
 };
 
 } // namespace tovrin::keys::ui

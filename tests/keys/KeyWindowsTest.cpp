@@ -395,8 +395,8 @@ private slots:
         QVERIFY(reset->isButtonEnabled());
         QTest::keyClick(&w, Qt::Key_Backspace);
         QCOMPARE(w.calibrationThread()->state().pointIndex.load(), at - 1);
-        QTest::keyClick(&w, Qt::Key_Escape);
-        QVERIFY(!w.isVisible());
+        QTest::keyClick(&w, Qt::Key_Escape);  // the window closes once its workers have ended
+        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
         QCOMPARE(codesOf(shown), (std::vector<int>{5, 2}));
         QVERIFY(!w.calibrationThread()->isRunning());
     }
