@@ -409,10 +409,12 @@ private slots:
         openFrame(true);
         m_frame->setReportLatency(std::chrono::milliseconds(2));
         KeyCalibrationWin w(nullptr, QSize(1024, 768));
-        QSignalSpy codes(w.calibrationThread(), &KeyCalibrationThread::sendData);
+        // The worker's codes as the window gets them, in its thread.
+        std::vector<int> codes;
+        connect(w.calibrationThread(), &KeyCalibrationThread::sendData, &w, [&](int c) { codes.push_back(c); },
+                Qt::QueuedConnection);
         w.show();
-        QVERIFY(QTest::qWaitFor([&] { return codesOf(codes) != std::vector<int>{} && codesOf(codes).back() == keycode::kProgress; },
-                                kDeviceTimeoutMs));
+        QVERIFY(QTest::qWaitFor([&] { return !codes.empty() && codes.back() == keycode::kProgress; }, kDeviceTimeoutMs));
         m_frame->setReportLatency(std::chrono::milliseconds(1500));
         QTest::qWait(100);
         m_frame->setReportLatency(std::chrono::microseconds(0));
