@@ -15,6 +15,7 @@
 #include "sim/Fingers.h"
 #include "widgets/Button.h"
 #include "tests/support/FrameLink.h"
+#include "tests/support/Heartbeat.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -35,6 +36,10 @@ QSize screenSize(int screenClass) { return screenClass >= 1920 ? QSize(1920, 108
 Button* button(QWidget& w, const char* name) { return w.findChild<Button*>(QString::fromLatin1(name)); }
 
 constexpr int kRunTimeoutMs = 30000;
+// The longest the event loop may pause while the window hands the frame
+// back: far below what the frame takes for one request (kSlowReport).
+constexpr qint64 kLongestPauseMs = 200;
+constexpr auto kSlowReport = std::chrono::milliseconds(300);
 
 } // namespace
 
@@ -76,6 +81,8 @@ private slots:
     void twoFingersAreAskedToTouchWithOne();
     void aFingerThatStaysIsAskedToLift();
     void closingDuringTheSaveWaitsAndTellsWhatWasStored();
+    void leavingNeverWaitsOnTheFrame_data();
+    void leavingNeverWaitsOnTheFrame();
     void aStoredRunNotHandedBackIsNotCompleted_data();
     void aStoredRunNotHandedBackIsNotCompleted();
     void mousePressInSimulationCapturesAPoint_data();
@@ -253,6 +260,43 @@ void CalibrationWinTest::closingDuringTheSaveWaitsAndTellsWhatWasStored()
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Master));
     QVERIFY(m_frame->calibrationRecordValid(sim::Unit::Slave));
     QVERIFY(logText().contains(QStringLiteral("Calibration: closing waits for the save to end")));
+}
+
+void CalibrationWinTest::leavingNeverWaitsOnTheFrame_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("stored") << true;
+    QTest::newRow("during the run, the mode changed") << false;
+}
+
+void CalibrationWinTest::leavingNeverWaitsOnTheFrame()
+{
+    // Leaving stops the run, keeps the chosen mode in the screen record and,
+    // after a stored run, switches the frame back to work: with a frame slow
+    // to answer the window goes on meanwhile and closes when it is done.
+    QFETCH(bool, stored);
+    openFrame(QSize(1920, 1080), stored);
+    QList<int> shown;
+    CalibrationWin* w = startWindow(shown);
+    QPointer<CalibrationWin> alive(w);
+    if (stored) {
+        QVERIFY(QTest::qWaitFor([&] { return w->qualityPage().active(); }, kRunTimeoutMs));
+    } else {
+        QVERIFY(waitForStatus(*w, 69));
+        w->CalTypeSlot();
+        QVERIFY(QTest::qWaitFor([&] { return w->fourPointThread().isRunning(); }, kDeviceTimeoutMs));
+    }
+    m_frame->setReportLatency(kSlowReport);
+    tovrin::test::Heartbeat heartbeat;
+    w->ReturnSlot();
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, kRunTimeoutMs));
+    const qint64 pause = heartbeat.longestPauseMs();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY2(pause < kLongestPauseMs, qPrintable(QString::number(pause)));
+    QCOMPARE(shown, stored ? (QList<int>{9, 2}) : QList<int>{2});
+    QCOMPARE(m_frame->flashByte(sim::Unit::Slave, sim::kScreenRecordOffset + 10), stored ? 0 : 1);
+    if (stored)
+        QCOMPARE(m_frame->mode(), sim::kModeWork);
 }
 
 void CalibrationWinTest::aStoredRunNotHandedBackIsNotCompleted_data()

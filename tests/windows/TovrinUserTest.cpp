@@ -11,6 +11,7 @@
 #include "shell/CommentIniWriter.h"
 #include "sim/FaultPlan.h"
 #include "sim/Fingers.h"
+#include "tests/support/Heartbeat.h"
 #include "widgets/Button.h"
 #include "windows/TovrinUser.h"
 
@@ -37,6 +38,10 @@ uint8_t storedFourCalib(const sim::SimulatedFrame& frame)
 QSize screenSize(int screenClass) { return screenClass >= 1920 ? QSize(1920, 1080) : QSize(1024, 768); }
 
 constexpr int kRunTimeoutMs = 30000;
+// The longest the event loop may pause while the window hands the frame
+// back: far below what the frame takes for one request (kSlowReport).
+constexpr qint64 kLongestPauseMs = 200;
+constexpr auto kSlowReport = std::chrono::milliseconds(300);
 
 } // namespace
 
@@ -50,6 +55,7 @@ private slots:
     void frameNotReadyStartsNothing_data();
     void frameNotReadyStartsNothing();
     void escapeHandsFrameBackAndKeepsMode();
+    void exitNeverWaitsOnTheFrame();
     void unreadableScreenRecordStartsSixteenPointAndIsLeftAlone();
     void tabCyclesThreeButtons();
     void wholeCalibrationEndsOnTheMainPage_data();
@@ -135,6 +141,27 @@ void TovrinUserTest::escapeHandsFrameBackAndKeepsMode()
             == (std::vector<uint8_t>{0x46, 0x49, 0x43, 0x41}));
     QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
     QVERIFY(MyMessageBox::shownBoxes().isEmpty());  // the user tool does not ask
+}
+
+void TovrinUserTest::exitNeverWaitsOnTheFrame()
+{
+    // Exit stops the run, keeps the chosen mode and switches the frame back
+    // to work: with a frame slow to answer the window goes on meanwhile.
+    TovrinUser w;
+    w.show();
+    QVERIFY(waitForStatus(w, 69));
+    w.CalTypeSlot();
+    QVERIFY(QTest::qWaitFor([&] { return w.fourPointThread().isRunning(); }, kDeviceTimeoutMs));
+    m_frame->setReportLatency(kSlowReport);
+    tovrin::test::Heartbeat heartbeat;
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kRunTimeoutMs));
+    const qint64 pause = heartbeat.longestPauseMs();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY2(pause < kLongestPauseMs, qPrintable(QString::number(pause)));
+    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QCOMPARE(storedFourCalib(*m_frame), 1);
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
 }
 
 void TovrinUserTest::unreadableScreenRecordStartsSixteenPointAndIsLeftAlone()
