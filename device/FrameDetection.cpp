@@ -2,6 +2,8 @@
 
 #include "device/UdevMonitor.h"
 
+#include <utility>
+
 namespace tovrin::device {
 
 void FrameDetection::watchArrivals(QObject* window)
@@ -36,6 +38,15 @@ void FrameDetection::close()
 {
     m_closed = true;
     stop();
+}
+
+void FrameDetection::closeThen(QObject* context, std::function<void()> then)
+{
+    m_closed = true;
+    if (m_thread)
+        m_thread->stopThen(context, std::move(then));
+    else
+        then();
 }
 
 void FrameDetection::stop()

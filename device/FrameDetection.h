@@ -2,7 +2,8 @@
 // The frame detection a main window owns: its detection thread and, where
 // the window wants it, the udev watch that starts the thread again when a
 // HID node appears. close() stops the thread for good and waits for it, so
-// that it never opens the frame again behind the closed link; destruction
+// that it never opens the frame again behind the closed link (closeThen()
+// goes on when it has ended, for a window that must not wait); destruction
 // does the same, so that it never reports into a half-destroyed window.
 
 #include "device/Detection.h"
@@ -10,6 +11,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 
 namespace tovrin::device {
 
@@ -51,6 +53,9 @@ public:
     bool isClosed() const { return m_closed; }
 
     void close();
+    // The same without waiting: `then` runs in context's thread once the
+    // thread has ended (at once when none runs).
+    void closeThen(QObject* context, std::function<void()> then);
 
 private:
     void stop();

@@ -5,6 +5,7 @@
 #include <QEvent>
 
 #include <memory>
+#include <utility>
 
 namespace tovrin::jobs {
 
@@ -61,6 +62,11 @@ bool Worker::waitEnded(int ms)
 void Worker::stopThen(QObject* context, std::function<void()> then)
 {
     requestStop();
+    whenEnded(context, std::move(then));
+}
+
+void Worker::whenEnded(QObject* context, std::function<void()> then)
+{
     auto fired = std::make_shared<bool>(false);
     auto call = [fired, then = std::move(then)] {
         if (*fired)

@@ -15,6 +15,8 @@
 //                   the run has ended (at once when none runs). A window
 //                   never waits on the GUI thread for a worker that may sit
 //                   in a 20 s transaction.
+//   whenEnded(c, f) calls f in c's thread once the run has ended, without
+//                   asking it to stop (a job that must run to its end).
 //   stopAndWait()   asks to stop and waits: the command line, tests and
 //                   destructors. waitEnded(ms) waits with a bound.
 //
@@ -54,6 +56,9 @@ public:
     // requestStop(); `then` runs in context's thread when the run has ended,
     // at once when no run is under way. Nothing runs when context is gone.
     void stopThen(QObject* context, std::function<void()> then);
+    // `then` runs in context's thread when the run has ended, at once when
+    // no run is under way; the run is not asked to stop.
+    void whenEnded(QObject* context, std::function<void()> then);
     // No run is under way (a run that has ended counts as ended even while
     // its thread still winds down).
     bool hasEnded() const { return m_ended.load(std::memory_order_acquire); }

@@ -64,9 +64,6 @@ constexpr int FirmwareMismatch = 137;
 constexpr int EquipmentAnomalies = 142;
 } // namespace msg
 
-constexpr int kEnvironmentWaitMs = 100;
-constexpr int kEnvironmentWaitSteps = 21;
-
 bool frameConnected()
 {
     return device::g_bDevExist.load() && device::g_isDeviceCommunicate.load();
@@ -392,16 +389,21 @@ void TovrinUser::finishRun(int messageId, const QString& text)
     m_calibrating = false;
     m_saving = false;
     m_finished = true;
-    m_thread16->stopAndWait();
-    m_thread4->stopAndWait();
-    // A frame that would not go back to work mode is what the page says
-    // (message 142, shown by the hand-back): not a completed calibration.
-    if (handFrameBack())
-        showStatus(messageId, text);
+    m_finishing = true;
     m_typeButton->setButtonEnabled(false);
     m_resetButton->setButtonEnabled(false);
     m_focus.show(3);
     update();
+    stopRunsThen([this, messageId, text] {
+        handFrameBack([this, messageId, text](bool handedBack) {
+            m_finishing = false;
+            // A frame that would not go back to work mode is what the page
+            // says (message 142, shown by the hand-back): not a completed
+            // calibration.
+            if (handedBack)
+                showStatus(messageId, text);
+        });
+    });
 }
 
 void TovrinUser::showQuality()
@@ -434,27 +436,27 @@ void TovrinUser::calibrateAgain()
     startRunOfMode();
 }
 
-bool TovrinUser::handFrameBack()
+void TovrinUser::handFrameBack(std::function<void(bool)> then)
 {
-    if (m_handedBack || !isConnected())
-        return true;
+    if (m_handedBack || !isConnected()) {
+        then(true);
+        return;
+    }
     m_handedBack = true;
     // Keep the chosen calibration mode for the next start. A frame that
     // took neither that nor work mode has not finished the calibration.
-    const bool kept = calib::keepCalibrationMode(FourCalib_en.load());
-    if (!kept) {
-        shell::LogF("Calibration: the screen record could not be written back\n");
-        showStatus(device::g_bDevExist.load() ? msg::ProcessFailed : msg::PulledOut);
-        if (!device::g_bDevExist.load())
-            return false;
-    }
-    if (!device::SwitchModeChecked(device::mode::Work).ok) {
-        device::markSwitchFailure();
-        showStatus(msg::EquipmentAnomalies);
-        shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-        return false;
-    }
-    return kept;
+    handBackThen(calib::WorkModeAfter::UnlessGone, [this, then](const calib::HandBackResult& result) {
+        if (!result.kept) {
+            shell::LogF("Calibration: the screen record could not be written back\n");
+            showStatus(device::g_bDevExist.load() ? msg::ProcessFailed : msg::PulledOut);
+        }
+        if (result.switched && !result.work.ok) {
+            device::markSwitchFailure();
+            showStatus(msg::EquipmentAnomalies);
+            shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        }
+        then(result.kept && result.work.ok);
+    });
 }
 
 void TovrinUser::paintEvent(QPaintEvent* event)
@@ -475,6 +477,8 @@ void TovrinUser::paintEvent(QPaintEvent* event)
 
 void TovrinUser::CalTypeSlot()
 {
+    if (m_exiting)
+        return;
     if (m_quality->active()) {
         m_quality->startCheck();
         return;
@@ -493,6 +497,8 @@ void TovrinUser::CalTypeSlot()
 
 void TovrinUser::ResetSlot()
 {
+    if (m_exiting)
+        return;
     if (m_quality->active()) {
         if (!m_quality->checking())
             calibrateAgain();
@@ -518,34 +524,46 @@ void TovrinUser::closeEvent(QCloseEvent* event)
         m_closeAfterSave = true;
         return;
     }
-    if (!m_detection.isClosed() && !exitHandling()) {
-        // The frame was not handed back: what went wrong stays on the page
-        // (the window's end is the program's end); the next exit leaves.
-        m_typeButton->setButtonEnabled(false);
-        m_resetButton->setButtonEnabled(false);
-        m_focus.show(3);
+    if (m_exiting) {
+        event->ignore();  // the exit under way closes the window or says why not
+        return;
+    }
+    if (!m_detection.isClosed()) {
         event->ignore();
+        exitHandling();
         return;
     }
     QDialog::closeEvent(event);
 }
 
-bool TovrinUser::exitHandling()
+void TovrinUser::exitHandling()
 {
-    m_detection.close();
-    // An environment configuration in progress ends first.
-    for (int step = 0; step < kEnvironmentWaitSteps && !calib::g_CalibEnvironmentDone.load(); ++step)
-        widgets::pauseGui(kEnvironmentWaitMs);
+    m_exiting = true;
+    m_typeButton->setButtonEnabled(false);
+    m_resetButton->setButtonEnabled(false);
+    m_focus.show(3);
+    // A run that has not begun configures no environment; one under way
+    // finishes it before it looks at the stop request.
     calib::g_CalibEnvironment = 0;
-    m_thread16->stopAndWait();
-    m_thread4->stopAndWait();
-    m_quality->end();
-    placeWidgets();
-    m_calibrating = false;
-    const bool handedBack = handFrameBack();
-    device::CloseHidDevice();
-    widgets::endLog();
-    return handedBack;
+    m_detection.closeThen(this, [this] {
+        stopRunsThen([this] {
+            m_quality->end();
+            placeWidgets();
+            m_calibrating = false;
+            update();
+            handFrameBack([this](bool handedBack) {
+                device::CloseHidDevice();
+                widgets::endLog();
+                m_exiting = false;
+                // Without the frame handed back what went wrong stays on the
+                // page (the window's end is the program's end); the next exit
+                // leaves. Closed from the event loop: this may run inside the
+                // close event, where another close() does nothing.
+                if (handedBack)
+                    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+            });
+        });
+    });
 }
 
 } // namespace tovrin::windows

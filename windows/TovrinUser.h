@@ -11,6 +11,8 @@
 #include "calibration/ui/CalibrationDialog.h"
 #include "device/FrameDetection.h"
 
+#include <functional>
+
 class QLabel;
 
 namespace tovrin::windows {
@@ -25,8 +27,8 @@ public:
     bool isConnected() const;
     // 1 while the 4-point calibration is chosen.
     int fourCalibration() const;
-    // The run has ended (stored or rejected) and the frame was handed back.
-    bool calibrationFinished() const { return m_finished; }
+    // The run has ended: stored, or rejected and the frame handed back.
+    bool calibrationFinished() const { return m_finished && !m_finishing; }
 
 Q_SIGNALS:
     void statusShown(int messageId);
@@ -57,12 +59,14 @@ private:
     void showQuality();
     void calibrateAgain();
     // Keeps the chosen mode in the screen record and switches the frame to
-    // work mode; false (message 142 shown) when the frame refused.
-    bool handFrameBack();
+    // work mode, in a worker; `then` hears false (the page says why) when
+    // the frame refused.
+    void handFrameBack(std::function<void(bool)> then);
     void noFrame();
-    // Stops the run, hands the frame back, closes the link and the log;
-    // false when the frame was not handed back (the page says why).
-    bool exitHandling();
+    // Stops the run, hands the frame back, closes the link and the log,
+    // and closes the window; without the frame handed back the page says
+    // why and the next exit leaves. The window goes on meanwhile.
+    void exitHandling();
 
     QLabel* m_statusLabel = nullptr;
     QLabel* m_versionLabel = nullptr;
@@ -71,6 +75,8 @@ private:
     bool m_calibrating = false;  // a run is shown (targets painted)
     bool m_finished = false;
     bool m_handedBack = false;   // screen record and work mode done
+    bool m_finishing = false;    // a rejected run's hand-back under way
+    bool m_exiting = false;      // exitHandling() under way
 
     device::FrameDetection m_detection;  // last: stopped before anything else goes
 };

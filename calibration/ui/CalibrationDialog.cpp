@@ -1,9 +1,12 @@
 #include "calibration/ui/CalibrationDialog.h"
 
+#include "calibration/run/RunState.h"
 #include "widgets/Button.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+
+#include <utility>
 
 namespace tovrin::calib::ui {
 
@@ -11,6 +14,7 @@ CalibrationDialog::CalibrationDialog(QWidget* parent, QSize workerScreen, int fi
     : QDialog(parent)
     , m_thread16(std::make_unique<CalibrationThread>(workerScreen.width(), workerScreen.height()))
     , m_thread4(std::make_unique<FastCalibrationThread>(workerScreen.width(), workerScreen.height()))
+    , m_handBack(std::make_unique<HandBackThread>())
 {
     m_focus.place = firstPlace;
     m_quality = new QualityPage(this);
@@ -22,6 +26,22 @@ void CalibrationDialog::setButtons(widgets::Button* type, widgets::Button* reset
     m_resetButton = reset;
     m_exitButton = exit;
     m_focus.buttons = {type, reset, exit};
+}
+
+void CalibrationDialog::stopRunsThen(std::function<void()> then)
+{
+    m_quality->stopCheckThen(this, [this, then = std::move(then)] {
+        m_thread16->stopThen(this, [this, then] {
+            m_thread4->stopThen(this, [this, then] { m_handBack->whenEnded(this, then); });
+        });
+    });
+}
+
+void CalibrationDialog::handBackThen(WorkModeAfter workMode, std::function<void(const HandBackResult&)> then)
+{
+    if (!m_handBack->begin(FourCalib_en.load(), workMode))
+        return;
+    m_handBack->whenEnded(this, [this, then = std::move(then)] { then(m_handBack->result()); });
 }
 
 bool CalibrationDialog::event(QEvent* event)

@@ -14,6 +14,7 @@
 // look away and the place stays.
 
 #include "calibration/run/CalibrationThread.h"
+#include "calibration/run/HandBack.h"
 #include "calibration/ui/CalibrationPainter.h"
 #include "calibration/ui/QualityPage.h"
 #include "widgets/WindowKit.h"
@@ -21,6 +22,7 @@
 #include <QDialog>
 #include <QSize>
 
+#include <functional>
 #include <memory>
 
 namespace tovrin::widgets {
@@ -51,6 +53,13 @@ protected:
     // (and has them send their events to its eventFilter).
     void setButtons(widgets::Button* type, widgets::Button* reset, widgets::Button* exit);
     bool running() const { return !m_thread16->hasEnded() || !m_thread4->hasEnded(); }
+    // Asks the runs and the quality check to stop; `then` runs once all have
+    // ended, and a hand-back under way too. The window goes on meanwhile.
+    void stopRunsThen(std::function<void()> then);
+    // The frame handed back in its own worker (HandBack.h); `then` gets the
+    // result. Nothing starts while one is under way.
+    void handBackThen(WorkModeAfter workMode, std::function<void(const HandBackResult&)> then);
+    bool handingBack() const { return !m_handBack->hasEnded(); }
 
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -68,6 +77,7 @@ protected:
     std::unique_ptr<CalibrationThread> m_thread16;
     std::unique_ptr<FastCalibrationThread> m_thread4;
     QualityPage* m_quality = nullptr;
+    std::unique_ptr<HandBackThread> m_handBack;
 };
 
 } // namespace tovrin::calib::ui

@@ -12,7 +12,6 @@
 #include "widgets/Fonts.h"
 #include "widgets/FullScreen.h"
 #include "widgets/MyMessageBox.h"
-#include "widgets/WindowKit.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -43,9 +42,6 @@ constexpr int SixteenPoint = 114;
 constexpr int EquipmentAnomalies = 142;
 constexpr int FourPoint = 115;
 } // namespace msg
-
-constexpr int kEnvironmentWaitSteps = 21;
-constexpr int kEnvironmentWaitMs = 100;
 
 const QString kCaptionStyle = QStringLiteral("color:rgb(0,38,102)");
 
@@ -293,6 +289,8 @@ void CalibrationWin::calibrateAgain()
 
 void CalibrationWin::CalTypeSlot()
 {
+    if (m_leaving)
+        return;
     if (m_quality->active()) {
         m_quality->startCheck();
         return;
@@ -309,6 +307,8 @@ void CalibrationWin::CalTypeSlot()
 
 void CalibrationWin::ResetSlot()
 {
+    if (m_leaving)
+        return;
     if (m_quality->active()) {
         if (!m_quality->checking())
             calibrateAgain();
@@ -327,73 +327,93 @@ void CalibrationWin::ReturnSlot()
 
 void CalibrationWin::closeEvent(QCloseEvent* event)
 {
-    if (!m_closing && m_saving && running()) {
+    if (m_closing) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (m_saving && running()) {
         // The save goes on to its end (stopping it half way could leave the
         // frame without calibration); what it stored is told then, by the
         // codes that end it.
-        event->ignore();
         if (!m_closeAfterSave)
             shell::LogF("Calibration: closing waits for the save to end\n");
         m_closeAfterSave = true;
         return;
     }
-    if (!m_closing) {
-        if (!handBack()) {
-            // Why it is not completed stays on the window; the next close leaves.
-            event->ignore();
-            return;
-        }
-        m_closing = true;
-        if (m_completed)
-            Q_EMIT sendShowData(9);
-        Q_EMIT sendShowData(frameConnected() ? 2 : 3);
+    if (m_handingBack)
+        return;  // the hand-back under way closes the window or says why not
+    if (m_leaving) {
+        // Why the stored run is not completed stays on the window until this
+        // next close.
+        leave();
+        return;
     }
-    QDialog::closeEvent(event);
+    handBack();
 }
 
-bool CalibrationWin::handBack()
+void CalibrationWin::handBack()
 {
-    if (m_leaving)
-        return true;
     m_leaving = true;
-    // An environment configuration in progress ends first.
-    for (int step = 0; step < kEnvironmentWaitSteps && !g_CalibEnvironmentDone.load(); ++step)
-        widgets::pauseGui(kEnvironmentWaitMs);
-    g_CalibEnvironment = 0;
-    m_thread16->stopAndWait();
-    m_thread4->stopAndWait();
-    m_quality->end();
-    placeWidgets();
-    if (!frameConnected()) {
-        if (m_stored)
-            shell::LogF("Calibration: stored, but the frame was gone before it was handed back\n");
-        return true;
-    }
-    const bool kept = keepCalibrationMode(FourCalib_en.load());
-    // Without a stored calibration the opener switches the frame back (2).
-    if (!m_stored)
-        return true;
-    // A stored calibration is completed only once the frame holds the mode
-    // and works again: this window switches it back itself to know.
+    m_handingBack = true;
     m_typeButton->setButtonEnabled(false);
     m_resetButton->setButtonEnabled(false);
     m_focus.show(3);
-    if (!kept) {
+    // A run that has not begun configures no environment; one under way
+    // finishes it before it looks at the stop request.
+    g_CalibEnvironment = 0;
+    stopRunsThen([this] {
+        m_quality->end();
+        placeWidgets();
+        update();
+        if (!frameConnected()) {
+            if (m_stored)
+                shell::LogF("Calibration: stored, but the frame was gone before it was handed back\n");
+            m_handingBack = false;
+            leave();
+            return;
+        }
+        // Without a stored calibration the opener switches the frame back (2);
+        // a stored one is completed only once the frame holds the mode and
+        // works again: this window switches it back itself to know.
+        handBackThen(m_stored ? WorkModeAfter::WhenKept : WorkModeAfter::Never,
+                     [this](const HandBackResult& result) { handedBack(result); });
+    });
+}
+
+void CalibrationWin::handedBack(const HandBackResult& result)
+{
+    m_handingBack = false;
+    if (!m_stored) {
+        leave();
+        return;
+    }
+    if (!result.kept) {
         shell::LogF("Calibration: stored, but the screen record could not be written back\n");
         showStatus(device::g_bDevExist.load() ? msg::ProcessFailed : msg::PulledOut);
-        return false;
+        return;
     }
-    const device::ModeSwitchOutcome back = device::SwitchModeChecked(device::mode::Work);
-    if (!back.ok) {
+    if (!result.work.ok) {
         shell::LogF("Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-        if (back.messageId == msg::EquipmentAnomalies)
-            showStatus(back.messageId, device::errorWordsText(shell::context().text(back.messageId)));
+        if (result.work.messageId == msg::EquipmentAnomalies)
+            showStatus(result.work.messageId, device::errorWordsText(shell::context().text(result.work.messageId)));
         else
             showStatus(device::g_bDevExist.load() ? msg::CommunicateFailed : msg::PulledOut);
-        return false;
+        return;
     }
     m_completed = true;
-    return true;
+    leave();
+}
+
+void CalibrationWin::leave()
+{
+    m_closing = true;
+    if (m_completed)
+        Q_EMIT sendShowData(9);
+    Q_EMIT sendShowData(frameConnected() ? 2 : 3);
+    // Closed from the event loop: this may run inside a close event, where
+    // another close() does nothing.
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 void CalibrationWin::paintEvent(QPaintEvent* event)

@@ -12,7 +12,9 @@
 // or 3 (frame gone). A stored run the frame would not take back shows why
 // and stays until it is closed again.
 // A close asked for during the save waits for the save's end, and the
-// codes then tell what was stored.
+// codes then tell what was stored. The window never waits for the frame:
+// leaving stops the runs and hands the frame back in workers and closes
+// when they have ended; a close meanwhile does nothing more.
 
 #include "calibration/ui/CalibrationDialog.h"
 
@@ -55,13 +57,19 @@ private:
     void refreshButtons();
     void showQuality();
     void calibrateAgain();
-    bool handBack();
+    // Stops the runs and hands the frame back in a worker; the window
+    // closes when that ends, or shows why a stored run is not completed.
+    void handBack();
+    void handedBack(const HandBackResult& result);
+    // Tells the opener (9 when completed, then 2 or 3) and closes.
+    void leave();
 
     QSize m_screen;
     QLabel* m_status = nullptr;
     bool m_closing = false;
     bool m_stored = false;     // the worker stored the records (code 4)
-    bool m_leaving = false;    // workers stopped, the frame handed back once
+    bool m_leaving = false;    // the frame is handed back (or was, once)
+    bool m_handingBack = false;  // until the hand-back has ended
     bool m_completed = false;  // stored, mode kept and back in work mode
 };
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace tovrin::calib::ui {
 
@@ -56,6 +57,11 @@ void QualityPage::end()
     m_thread->stopAndWait();
     m_active = false;
     m_checked = false;
+}
+
+void QualityPage::stopCheckThen(QObject* context, std::function<void()> then)
+{
+    m_thread->stopThen(context, std::move(then));
 }
 
 bool QualityPage::checking() const

@@ -20,6 +20,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QPainter;
@@ -37,6 +38,10 @@ public:
     void begin(const RunReport& report, QSize screen);
     // Leaves it (calibrate again, or the window closes); a check is stopped.
     void end();
+
+    // Asks a check under way to stop; `then` runs in context's thread once
+    // it has ended (at once without one). The page stays until end().
+    void stopCheckThen(QObject* context, std::function<void()> then);
 
     bool active() const { return m_active; }
     bool checking() const;
