@@ -277,6 +277,10 @@ void CalibrationWinTest::leavingNeverWaitsOnTheFrame()
     m_frame->setReportLatency(kSlowReport);
     tovrin::test::Heartbeat heartbeat;
     QTest::keyClick(w, Qt::Key_Escape);
+    if (stored) {
+        QTest::qWait(150);  // the frame is being handed back
+        saveShot(w->grab().toImage(), QStringLiteral("calibration-handing-back"));
+    }
     QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, kRunTimeoutMs));
     const qint64 pause = heartbeat.longestPauseMs();
     m_frame->setReportLatency(std::chrono::microseconds(0));
