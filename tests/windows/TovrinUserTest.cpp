@@ -55,6 +55,7 @@ private slots:
     void frameNotReadyStartsNothing_data();
     void frameNotReadyStartsNothing();
     void exitNeverWaitsOnTheFrame();
+    void preparingASlowFrameNeverHoldsTheWindow();
     void unreadableScreenRecordStartsSixteenPointAndIsLeftAlone();
     void tabCyclesThreeButtons();
     void wholeCalibrationEndsOnTheMainPage_data();
@@ -149,6 +150,24 @@ void TovrinUserTest::exitNeverWaitsOnTheFrame()
             == (std::vector<uint8_t>{0x46, 0x49, 0x43, 0x41}));
     QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
     QVERIFY(MyMessageBox::shownBoxes().isEmpty());  // the user tool does not ask
+}
+
+void TovrinUserTest::preparingASlowFrameNeverHoldsTheWindow()
+{
+    // The frame found, the window switches it to calibration mode and reads
+    // its screen record and firmware version: with a frame slow to answer it
+    // goes on meanwhile.
+    m_frame->setReportLatency(kSlowReport);
+    tovrin::test::Heartbeat heartbeat;
+    TovrinUser w;
+    w.show();
+    QVERIFY(QTest::qWaitFor([&] { return w.versionText().contains(QStringLiteral("FirmwareID")); }, kRunTimeoutMs));
+    const qint64 pause = heartbeat.longestPauseMs();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY2(pause < kLongestPauseMs, qPrintable(QString::number(pause)));
+    QCOMPARE(w.versionText(), QStringLiteral("Tovrin 3.1.30     FirmwareID: 1.2.5\n"));
+    QVERIFY(waitForStatus(w, 69));
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
 }
 
 void TovrinUserTest::unreadableScreenRecordStartsSixteenPointAndIsLeftAlone()
