@@ -260,37 +260,72 @@ void TovrinUser::noFrame()
 void TovrinUser::startWithFrame()
 {
     showStatus(msg::Initializing);
-    const device::ModeSwitchOutcome outcome = device::SwitchModeChecked(device::mode::Calibration);
-    if (!outcome.ok) {
-        shell::LogF("Calibration :Switch to calibration mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-        if (outcome.deviceAbsent) {
-            noFrame();
-            return;
-        }
-        if (outcome.frameLost) {
-            m_connected = false;
-            showStatus(msg::CommunicateFailed);
-            setButtonsEnabled(false);
-            return;
-        }
-    }
-
-    if (std::exchange(m_offerRestore, false))
-        offerRestore();
-
-    // The 16/4-point choice is kept in the Slave's screen record.
-    records::ScreenRecord record;
-    FourCalib_en = records::readScreenRecord(record) && record.isValid() && record.FourCalib_en == 1 ? 1 : 0;
-
-    if (records::readVersionRecord(records::UnitId::Slave))
-        m_versionLabel->setText(kVersionPrefix + QStringLiteral("     ") + update::firmwareIdText(records::g_ImageVersion[1].load()));
-    else
-        m_versionLabel->setText(kVersionPrefix);
-
-    startCalibrationRun();
+    // Calibration mode and, for a frame that reported itself not calibrated,
+    // what the journal could put back: in a worker, the window goes on.
+    struct Switched {
+        device::ModeSwitchOutcome mode;
+        std::vector<records::JournalEntry> restorePlan;
+    };
+    auto got = std::make_shared<Switched>();
+    const bool offer = std::exchange(m_offerRestore, false);
+    m_frameTask.run(
+        [got, offer] {
+            got->mode = device::SwitchModeChecked(device::mode::Calibration);
+            if (offer && !got->mode.deviceAbsent && !got->mode.frameLost)
+                got->restorePlan = calib::ui::journalRestorePlan();
+        },
+        this, [this, got] {
+            if (m_exiting)
+                return;
+            const device::ModeSwitchOutcome& outcome = got->mode;
+            if (!outcome.ok) {
+                shell::LogF("Calibration :Switch to calibration mode failed! g_isSwitchMode=%d\n",
+                            device::g_isSwitchMode.load());
+                if (outcome.deviceAbsent) {
+                    noFrame();
+                    return;
+                }
+                if (outcome.frameLost) {
+                    m_connected = false;
+                    showStatus(msg::CommunicateFailed);
+                    setButtonsEnabled(false);
+                    return;
+                }
+            }
+            const bool restore = !got->restorePlan.empty() && calib::ui::askToRestore(this);
+            readFrameThenStart(restore ? got->restorePlan : std::vector<records::JournalEntry>{});
+        });
 }
 
-void TovrinUser::offerRestore() { calib::ui::offerJournalRestore(this); }
+void TovrinUser::readFrameThenStart(std::vector<records::JournalEntry> restorePlan)
+{
+    struct Read {
+        int fourCalib = 0;
+        bool versionRead = false;
+        uint32_t version = 0;
+    };
+    auto got = std::make_shared<Read>();
+    m_frameTask.run(
+        [got, plan = std::move(restorePlan)] {
+            if (!plan.empty())
+                calib::ui::restoreJournal(plan);
+            // The 16/4-point choice is kept in the Slave's screen record.
+            records::ScreenRecord record;
+            got->fourCalib = records::readScreenRecord(record) && record.isValid() && record.FourCalib_en == 1 ? 1 : 0;
+            got->versionRead = records::readVersionRecord(records::UnitId::Slave);
+            got->version = records::g_ImageVersion[1].load();
+        },
+        this, [this, got] {
+            if (m_exiting)
+                return;
+            FourCalib_en = got->fourCalib;
+            if (got->versionRead)
+                m_versionLabel->setText(kVersionPrefix + QStringLiteral("     ") + update::firmwareIdText(got->version));
+            else
+                m_versionLabel->setText(kVersionPrefix);
+            startCalibrationRun();
+        });
+}
 
 void TovrinUser::startCalibrationRun()
 {
@@ -545,24 +580,29 @@ void TovrinUser::exitHandling()
     // A run that has not begun configures no environment; one under way
     // finishes it before it looks at the stop request.
     calib::g_CalibEnvironment = 0;
+    // The detection, the frame's preparation, the runs: each has ended
+    // before the frame is handed back and its link closed.
     m_detection.closeThen(this, [this] {
-        stopRunsThen([this] {
-            m_quality->end();
-            placeWidgets();
-            m_calibrating = false;
-            update();
-            handFrameBack([this](bool handedBack) {
-                device::CloseHidDevice();
-                widgets::endLog();
-                m_exiting = false;
-                // Without the frame handed back what went wrong stays on the
-                // page (the window's end is the program's end); the next exit
-                // leaves. Closed from the event loop: this may run inside the
-                // close event, where another close() does nothing.
-                if (handedBack)
-                    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
-            });
-        });
+        m_frameTask.whenEnded(this, [this] { stopRunsThen([this] { handBackAndClose(); }); });
+    });
+}
+
+void TovrinUser::handBackAndClose()
+{
+    m_quality->end();
+    placeWidgets();
+    m_calibrating = false;
+    update();
+    handFrameBack([this](bool handedBack) {
+        device::CloseHidDevice();
+        widgets::endLog();
+        m_exiting = false;
+        // Without the frame handed back what went wrong stays on the page
+        // (the window's end is the program's end); the next exit leaves.
+        // Closed from the event loop: this may run inside the close event,
+        // where another close() does nothing.
+        if (handedBack)
+            QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
     });
 }
 

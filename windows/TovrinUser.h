@@ -10,8 +10,11 @@
 
 #include "calibration/ui/CalibrationDialog.h"
 #include "device/FrameDetection.h"
+#include "jobs/TaskWorker.h"
+#include "records/RecordJournal.h"
 
 #include <functional>
+#include <vector>
 
 class QLabel;
 
@@ -50,9 +53,10 @@ private:
     void placeWidgets();
     void showStatus(int messageId, const QString& text = {});
     void setButtonsEnabled(bool enabled);
+    // Calibration mode, the journal's offer after a save cut short, the
+    // screen record and the firmware version, in a worker; then the run.
     void startWithFrame();
-    // After a save cut short: restore the records it replaced, or keep.
-    void offerRestore();
+    void readFrameThenStart(std::vector<records::JournalEntry> restorePlan);
     void startCalibrationRun();
     void startRunOfMode();
     void finishRun(int messageId, const QString& text = {});
@@ -67,6 +71,7 @@ private:
     // and closes the window; without the frame handed back the page says
     // why and the next exit leaves. The window goes on meanwhile.
     void exitHandling();
+    void handBackAndClose();
 
     QLabel* m_statusLabel = nullptr;
     QLabel* m_versionLabel = nullptr;
@@ -78,6 +83,7 @@ private:
     bool m_finishing = false;    // a rejected run's hand-back under way
     bool m_exiting = false;      // exitHandling() under way
 
+    jobs::TaskWorker m_frameTask;        // the frame's preparation
     device::FrameDetection m_detection;  // last: stopped before anything else goes
 };
 

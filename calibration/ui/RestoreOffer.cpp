@@ -1,6 +1,5 @@
 #include "calibration/ui/RestoreOffer.h"
 
-#include "records/RecordJournal.h"
 #include "shell/AppContext.h"
 #include "shell/Log.h"
 #include "widgets/MyMessageBox.h"
@@ -11,24 +10,39 @@ namespace {
 constexpr int kWarning = 117, kRestore = 153, kKeep = 154, kRestoreQuestion = 155;
 }
 
-RestoreOutcome offerJournalRestore(QWidget* parent)
+std::vector<records::JournalEntry> journalRestorePlan()
 {
     // Only an unfinished write in the journal is worth asking the frame about.
     if (!records::journalHasOpenEntries())
-        return RestoreOutcome::NothingToOffer;
-    const std::vector<records::JournalEntry> plan = records::restorePlan(records::checkRecords());
-    if (plan.empty())
-        return RestoreOutcome::NothingToOffer;
+        return {};
+    return records::restorePlan(records::checkRecords());
+}
+
+bool askToRestore(QWidget* parent)
+{
     const shell::AppContext& c = shell::context();
     widgets::MyMessageBox::setAnswer(widgets::MyMessageBox::AnswerCancel);
     widgets::MyMessageBox ask(parent, c.text(kWarning), c.text(kRestoreQuestion), 1, 2, c.text(kRestore), c.text(kKeep));
-    if (widgets::MyMessageBox::answer() != widgets::MyMessageBox::AnswerOk)
-        return RestoreOutcome::Kept;
+    return widgets::MyMessageBox::answer() == widgets::MyMessageBox::AnswerOk;
+}
+
+RestoreOutcome restoreJournal(const std::vector<records::JournalEntry>& plan)
+{
     bool restored = true;
     for (const records::JournalEntry& e : plan)
         restored = records::restoreEntry(e) && restored;
     shell::LogF("journal: %s\n", restored ? "the replaced records were restored" : "a restore failed");
     return restored ? RestoreOutcome::Restored : RestoreOutcome::Failed;
+}
+
+RestoreOutcome offerJournalRestore(QWidget* parent)
+{
+    const std::vector<records::JournalEntry> plan = journalRestorePlan();
+    if (plan.empty())
+        return RestoreOutcome::NothingToOffer;
+    if (!askToRestore(parent))
+        return RestoreOutcome::Kept;
+    return restoreJournal(plan);
 }
 
 } // namespace tovrin::calib::ui

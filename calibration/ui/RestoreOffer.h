@@ -3,6 +3,14 @@
 // read as invalid and the journal holds what an unfinished write replaced,
 // the operator is asked whether to put it back (Restore / Keep). The frame
 // is in calibration mode; the caller switched it.
+//
+// offerJournalRestore() does it all in the caller's thread. A window that
+// must not wait for the frame reads the plan and writes it back in a worker
+// (journalRestorePlan, restoreJournal) and asks in between (askToRestore).
+
+#include "records/RecordJournal.h"
+
+#include <vector>
 
 class QWidget;
 
@@ -16,5 +24,13 @@ enum class RestoreOutcome {
 };
 
 RestoreOutcome offerJournalRestore(QWidget* parent);
+
+// What would be written back; empty when there is nothing to offer. Reads
+// the frame's records only when the journal has an unfinished write.
+std::vector<records::JournalEntry> journalRestorePlan();
+// Asks the operator; true: restore.
+bool askToRestore(QWidget* parent);
+// Writes the plan back and logs how it went.
+RestoreOutcome restoreJournal(const std::vector<records::JournalEntry>& plan);
 
 } // namespace tovrin::calib::ui
