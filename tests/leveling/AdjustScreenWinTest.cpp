@@ -429,7 +429,7 @@ void AdjustScreenWinTest::silentFrameNeverFreezesTheWindow()
     w->ExitSlot();
     QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
     QCOMPARE(outcome.first().first().toInt(), 3);
-    QVERIFY2(heartbeat.longestPauseMs() < 100, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QVERIFY2(heartbeat.longestPauseMs() < 200, qPrintable(QString::number(heartbeat.longestPauseMs())));
 }
 
 // The hint asks for Re-adjusting when line selection fails: it searches
