@@ -18,6 +18,7 @@
 #include "windows/Tovrin.h"
 #include "windows/TovrinDebugPage.h"
 #include "windows/TovrinEntries.h"
+#include "tests/support/Heartbeat.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -147,9 +148,18 @@ void TovrinEntriesTest::aWholeCalibrationFromTheCalibrateButton()
     useFinger(*m_frame, QGuiApplication::primaryScreen()->size(), true);
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
+    // The frame is prepared (calibration mode, firmware, screen record) while
+    // the window goes on, however slowly the frame answers.
+    m_frame->setReportLatency(std::chrono::milliseconds(300));
+    tovrin::test::Heartbeat heartbeat;
     button(w, Id::Calibrate)->click();
-    auto* calibration = w.findChild<tovrin::calib::ui::CalibrationWin*>();
-    QVERIFY2(calibration, qPrintable(QStringLiteral("status %1").arg(w.statusMessageId())));
+    tovrin::calib::ui::CalibrationWin* calibration = nullptr;
+    QVERIFY2(QTest::qWaitFor([&] { return (calibration = w.findChild<tovrin::calib::ui::CalibrationWin*>()); },
+                             kDeviceTimeoutMs),
+             qPrintable(QStringLiteral("status %1").arg(w.statusMessageId())));
+    const qint64 pause = heartbeat.longestPauseMs();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
     QPointer<tovrin::calib::ui::CalibrationWin> alive(calibration);
     // Stored: the window shows the calibration's quality until it is left.
     QVERIFY(QTest::qWaitFor([&] { return alive.isNull() || alive->qualityPage().active(); }, kRunTimeoutMs));
