@@ -8,6 +8,7 @@
 
 #include "calibration/ui/CalibrationLauncher.h"
 #include "device/Detection.h"
+#include "jobs/TaskWorker.h"
 #include "deviceinfo/core/SpreadsheetRow.h"
 #include "deviceinfo/ui/ReadWriteDeviceInfo.h"
 #include "keys/ui/KeyLaunch.h"
@@ -62,6 +63,22 @@ void openLeveling(EntryContext& c)
                      [show = c.recvShowData](int code) { show(code); });
 }
 
+// The worker of the entries' frame preparations: one per main window, made
+// on first use and stopped (waited for) by every other job like the preview.
+jobs::TaskWorker* entryTask(EntryContext& c)
+{
+    const QString name = QStringLiteral("entryTask");
+    if (auto* existing = c.window->findChild<jobs::TaskWorker*>(name, Qt::FindDirectChildrenOnly))
+        return existing;
+    auto* task = new jobs::TaskWorker(c.window);
+    task->setObjectName(name);
+    c.jobs->addWorker({QStringLiteral("Calibrate entry"), [task] { return !task->hasEnded(); },
+                       [task, window = c.window](std::function<void()> whenEnded) {
+                           task->stopThen(window, std::move(whenEnded));
+                       }});
+    return task;
+}
+
 void openCalibration(EntryContext& c)
 {
     calib::ui::CalibrationEntryHooks hooks;
@@ -70,13 +87,13 @@ void openCalibration(EntryContext& c)
     // The entry was opened through the guard: nothing runs by now, and
     // nothing is waited for.
     hooks.stopOtherJobs = [jobs = c.jobs] { jobs->stopWorkers({}); };
-    calib::ui::CalibrationWin* win = calib::ui::prepareCalibration(c.window, hooks);
-    if (!win)
-        return;
-    QObject::connect(win, &calib::ui::CalibrationWin::sendShowData, c.window,
-                     [show = c.recvShowData](int code) { show(code); }, Qt::QueuedConnection);
-    win->show();
-    win->start();
+    calib::ui::prepareCalibrationThen(c.window, hooks, *entryTask(c),
+                                      [window = c.window, show = c.recvShowData](calib::ui::CalibrationWin* win) {
+                                          QObject::connect(win, &calib::ui::CalibrationWin::sendShowData, window,
+                                                           [show](int code) { show(code); }, Qt::QueuedConnection);
+                                          win->show();
+                                          win->start();
+                                      });
 }
 
 void openSettings(EntryContext& c)

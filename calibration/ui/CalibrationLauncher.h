@@ -10,19 +10,12 @@
 //   4. the calibration window, connected to the opener's recvShowData(int),
 //      shown and started.
 //
-// The engineering window calls it as
-//
-//   void Tovrin::AlignmentButSlot()
-//   {
-//       calib::ui::CalibrationEntryHooks hooks;
-//       hooks.showStatus = [this](int id) { showStatus(id); };
-//       hooks.deviceLost = [this] { recvShowData(device::detection::kNoFrame); };
-//       hooks.stopOtherJobs = [this] { /* stop Preview, FPGA and script threads */ };
-//       calib::ui::openCalibration(this, &Tovrin::recvShowData, hooks);
-//   }
+// The engineering window runs step 3 in a task worker it stops like its other
+// workers (prepareCalibrationThen) and shows the window it gets; tests and
+// other callers may take the window at once (prepareCalibration).
 
 #include "calibration/ui/CalibrationWin.h"
-#include "widgets/FullScreen.h"
+#include "jobs/TaskWorker.h"
 
 #include <functional>
 
@@ -38,16 +31,12 @@ struct CalibrationEntryHooks {
 // cannot be calibrated now (the status line says why).
 CalibrationWin* prepareCalibration(QWidget* mainWindow, const CalibrationEntryHooks& hooks);
 
-template <class Window>
-CalibrationWin* openCalibration(Window* mainWindow, void (Window::*recvShowData)(int), const CalibrationEntryHooks& hooks)
-{
-    CalibrationWin* win = prepareCalibration(mainWindow, hooks);
-    if (!win)
-        return nullptr;
-    QObject::connect(win, &CalibrationWin::sendShowData, mainWindow, recvShowData, Qt::QueuedConnection);
-    widgets::showFullScreenOn(win);
-    win->start();
-    return win;
-}
+// The same for a window that must not wait for the frame: step 3 runs in
+// `task`, and `opened` gets the window (not yet shown) in the main window's
+// thread. Nothing opens when the frame cannot be calibrated now (the status
+// line says why) or when the task was asked to stop meanwhile (another job,
+// or the main window closing, took its place).
+void prepareCalibrationThen(QWidget* mainWindow, const CalibrationEntryHooks& hooks, jobs::TaskWorker& task,
+                            std::function<void(CalibrationWin*)> opened);
 
 } // namespace tovrin::calib::ui

@@ -137,8 +137,23 @@ void TovrinEntriesTest::levelingOpensItsWindowAndEscapeReturnsToWork()
     button(w, Id::Leveling)->click();
     QVERIFY(QTest::qWaitFor([&] { return first.isNull(); }, kDeviceTimeoutMs));
     QCOMPARE(w.findChildren<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
-    auto* second = w.findChild<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
+    QPointer<tovrin::leveling::AdjustScreenWin> second =
+        w.findChild<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
     QTest::keyClick(second, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+
+    // A leveling asked for while the Calibrate entry prepares the frame takes
+    // its place: the preparation ends, and no calibration window opens.
+    m_frame->setReportLatency(std::chrono::milliseconds(100));
+    button(w, Id::Calibrate)->click();
+    button(w, Id::Leveling)->click();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY(QTest::qWaitFor([&] { return second.isNull(); }, kDeviceTimeoutMs));
+    auto* third = w.findChild<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(third && third->isVisible());
+    QTest::qWait(200);
+    QVERIFY(!w.findChild<tovrin::calib::ui::CalibrationWin*>());
+    QTest::keyClick(third, Qt::Key_Escape);
     QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
 }
 
