@@ -31,6 +31,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <memory>
+
 using tovrin::windows::Tovrin;
 using namespace tovrin::windows::test;
 namespace sim = tovrin::sim;
@@ -133,9 +135,17 @@ void TovrinEntriesTest::levelingOpensItsWindowAndEscapeReturnsToWork()
     QTest::keyClick(first, Qt::Key_Escape);
     QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
 
-    // A second leveling replaces the first window.
+    // A second leveling replaces the first window; the frame is prepared
+    // (calibration mode, firmware match, search window) while the window
+    // goes on, however slowly the frame answers.
+    m_frame->setReportLatency(std::chrono::milliseconds(100));
+    auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
     button(w, Id::Leveling)->click();
     QVERIFY(QTest::qWaitFor([&] { return first.isNull(); }, kDeviceTimeoutMs));
+    const qint64 pause = heartbeat->longestPauseMs();
+    heartbeat.reset();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
     QCOMPARE(w.findChildren<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
     QPointer<tovrin::leveling::AdjustScreenWin> second =
         w.findChild<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
