@@ -8,14 +8,16 @@
 
 #include "calibration/ui/CalibrationLauncher.h"
 #include "device/Detection.h"
-#include "jobs/TaskWorker.h"
 #include "deviceinfo/core/SpreadsheetRow.h"
 #include "deviceinfo/ui/ReadWriteDeviceInfo.h"
+#include "jobs/TaskWorker.h"
 #include "keys/ui/KeyLaunch.h"
+#include "leveling/core/OpeningSteps.h"
 #include "leveling/ui/LevelingLauncher.h"
 #include "maintenance/serviceui/DebugPageServices.h"
 
 #include <map>
+#include <memory>
 #include <utility>
 
 namespace tovrin::windows {
@@ -38,6 +40,22 @@ std::function<std::unique_ptr<PreviewSource>(QObject*)>& previewOverride()
 
 constexpr int kChecking = 15;  // "Devices check completed." while a job window opens
 
+// The worker of the entries' frame preparations: one per main window, made
+// on first use and stopped (waited for) by every other job like the preview.
+jobs::TaskWorker* entryTask(EntryContext& c)
+{
+    const QString name = QStringLiteral("entryTask");
+    if (auto* existing = c.window->findChild<jobs::TaskWorker*>(name, Qt::FindDirectChildrenOnly))
+        return existing;
+    auto* task = new jobs::TaskWorker(c.window);
+    task->setObjectName(name);
+    c.jobs->addWorker({QStringLiteral("Entry preparation"), [task] { return !task->hasEnded(); },
+                       [task, window = c.window](std::function<void()> whenEnded) {
+                           task->stopThen(window, std::move(whenEnded));
+                       }});
+    return task;
+}
+
 void openLeveling(EntryContext& c)
 {
     c.showStatus(kChecking);
@@ -49,34 +67,37 @@ void openLeveling(EntryContext& c)
             deviceinfo::makeUnitImage(s.slaveFrame, s.slaveExposureHigh, s.slaveExposureLow));
         dialog.exec();
     });
-    // The window of an earlier leveling is replaced by the new one.
-    auto* previous = c.window->findChild<leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
-    const leveling::LevelingOpening o = leveling::openLevelingWindow(c.window, previous);
-    if (!o.window) {
-        if (!o.opening.modeSwitch.ok)
-            c.jobs->switchFailureShown(o.opening.modeSwitch);
-        else
-            c.showStatus(o.opening.statusMessageId);
-        return;
-    }
-    QObject::connect(o.window, &leveling::AdjustScreenWin::sendShowData, c.window,
-                     [show = c.recvShowData](int code) { show(code); });
-}
-
-// The worker of the entries' frame preparations: one per main window, made
-// on first use and stopped (waited for) by every other job like the preview.
-jobs::TaskWorker* entryTask(EntryContext& c)
-{
-    const QString name = QStringLiteral("entryTask");
-    if (auto* existing = c.window->findChild<jobs::TaskWorker*>(name, Qt::FindDirectChildrenOnly))
-        return existing;
-    auto* task = new jobs::TaskWorker(c.window);
-    task->setObjectName(name);
-    c.jobs->addWorker({QStringLiteral("Calibrate entry"), [task] { return !task->hasEnded(); },
-                       [task, window = c.window](std::function<void()> whenEnded) {
-                           task->stopThen(window, std::move(whenEnded));
-                       }});
-    return task;
+    // The opening steps and the read of the stored leveling talk to the
+    // frame in the entries' worker; the window opens when they have ended,
+    // unless another job took their place.
+    struct Opened {
+        leveling::OpeningOutcome opening;
+        bool storedLevelingUsable = true;
+    };
+    jobs::TaskWorker* task = entryTask(c);
+    auto got = std::make_shared<Opened>();
+    auto job = [got] {
+        got->opening = leveling::openLeveling();
+        if (got->opening.ok)
+            got->storedLevelingUsable = leveling::storedLevelingUsable();
+    };
+    auto then = [task, got, window = c.window, jobs = c.jobs, show = c.showStatus, report = c.recvShowData] {
+        if (task->stopRequested())
+            return;
+        const leveling::OpeningOutcome& o = got->opening;
+        if (!o.ok) {
+            if (!o.modeSwitch.ok)
+                jobs->switchFailureShown(o.modeSwitch);
+            else
+                show(o.statusMessageId);
+            return;
+        }
+        // The window of an earlier leveling is replaced by the new one.
+        auto* previous = window->findChild<leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
+        leveling::AdjustScreenWin* win = leveling::showLevelingWindow(window, previous, got->storedLevelingUsable);
+        QObject::connect(win, &leveling::AdjustScreenWin::sendShowData, window, [report](int code) { report(code); });
+    };
+    task->run(std::move(job), c.window, std::move(then));
 }
 
 void openCalibration(EntryContext& c)

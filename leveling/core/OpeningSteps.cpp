@@ -44,16 +44,26 @@ OpeningOutcome openLeveling()
     return o;
 }
 
-void checkStoredLeveling()
+bool storedLevelingUsable()
 {
     records::CalInfo master, slave;
     if (!records::readCalibrationRecord(records::UnitId::Master, master) ||
         !records::readCalibrationRecord(records::UnitId::Slave, slave))
-        return;
-    if (!master.isValid() || !slave.isValid()) {
+        return true;  // unread: left as it is
+    return master.isValid() && slave.isValid();
+}
+
+void applyStoredLeveling(bool usable)
+{
+    if (!usable) {
         g_PreviewOnly = 0;
         g_StartLineKnown = 0;
     }
+}
+
+void checkStoredLeveling()
+{
+    applyStoredLeveling(storedLevelingUsable());
 }
 
 } // namespace tovrin::leveling

@@ -38,5 +38,9 @@ OpeningOutcome openLeveling();
 // records are read; if both reads succeed and either record is not valid,
 // preview only and start line known are cleared.
 void checkStoredLeveling();
+// The reading of that check alone (false: clear them), for a window that
+// reads the frame in a worker and applies it with applyStoredLeveling().
+bool storedLevelingUsable();
+void applyStoredLeveling(bool usable);
 
 } // namespace tovrin::leveling

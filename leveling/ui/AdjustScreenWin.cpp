@@ -42,7 +42,7 @@ QString text(int id) { return shell::context().text(id); }
 
 void AdjustScreenWin::setPauseScale(double scale) { widgets::setPauseScale(scale); }
 
-AdjustScreenWin::AdjustScreenWin(QWidget* parent)
+AdjustScreenWin::AdjustScreenWin(QWidget* parent, std::optional<bool> storedLevelingUsable)
     : QDialog(parent)
     , m_frames(g_FrameReady)
 {
@@ -72,7 +72,7 @@ AdjustScreenWin::AdjustScreenWin(QWidget* parent)
     for (int code = kFirstDebugRequest; code < kFirstDebugRequest + kDebugRequestCount; ++code)
         debugRequest(code) = 0;
 
-    openFramesAndRecords();
+    openFramesAndRecords(storedLevelingUsable);
     startWorkers();
 }
 
@@ -181,7 +181,7 @@ void AdjustScreenWin::buildWidgets()
     moveFocus(6);
 }
 
-void AdjustScreenWin::openFramesAndRecords()
+void AdjustScreenWin::openFramesAndRecords(std::optional<bool> storedLevelingUsable)
 {
     m_framesOk = m_frames.open();
     if (!m_framesOk) {
@@ -191,7 +191,10 @@ void AdjustScreenWin::openFramesAndRecords()
         return;
     }
     clearLastFrames();
-    checkStoredLeveling();
+    if (storedLevelingUsable)
+        applyStoredLeveling(*storedLevelingUsable);
+    else
+        checkStoredLeveling();
     m_frameLine[kMaster] = g_StartLineM.load();
     m_frameLine[kSlave] = g_StartLineS.load();
 }

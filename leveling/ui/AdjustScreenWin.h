@@ -27,6 +27,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -56,7 +57,10 @@ struct DeviceInfoSnapshot {
 class AdjustScreenWin : public QDialog {
     Q_OBJECT
 public:
-    explicit AdjustScreenWin(QWidget* parent = nullptr);
+    // storedLevelingUsable: what the opening read of the stored leveling
+    // (storedLevelingUsable() of OpeningSteps.h); without it the window
+    // reads it itself.
+    explicit AdjustScreenWin(QWidget* parent = nullptr, std::optional<bool> storedLevelingUsable = std::nullopt);
     ~AdjustScreenWin() override;
 
     // GUI-thread pauses (ms) are multiplied by this factor; tests make them short.
@@ -130,7 +134,7 @@ private:
     void buildWidgets();
     void layoutNormal();
     void layoutDebug();
-    void openFramesAndRecords();
+    void openFramesAndRecords(std::optional<bool> storedLevelingUsable);
     void startWorkers();
 
     // Controls and texts.

@@ -10,11 +10,17 @@ LevelingOpening openLevelingWindow(QWidget* mainWindow, AdjustScreenWin*& previo
     o.opening = openLeveling();
     if (!o.opening.ok)
         return o;
-    delete previous;
-    previous = new AdjustScreenWin(mainWindow);
-    widgets::showFullScreenOn(previous);
-    o.window = previous;
+    o.window = showLevelingWindow(mainWindow, previous);
     return o;
+}
+
+AdjustScreenWin* showLevelingWindow(QWidget* mainWindow, AdjustScreenWin*& previous,
+                                    std::optional<bool> storedLevelingUsable)
+{
+    delete previous;
+    previous = new AdjustScreenWin(mainWindow, storedLevelingUsable);
+    widgets::showFullScreenOn(previous);
+    return previous;
 }
 
 } // namespace tovrin::leveling

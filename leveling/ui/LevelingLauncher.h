@@ -39,4 +39,10 @@ struct LevelingOpening {
 // shows it full screen.
 LevelingOpening openLevelingWindow(QWidget* mainWindow, AdjustScreenWin*& previous);
 
+// The window part alone, for a main window that ran openLeveling() and
+// storedLevelingUsable() in a worker and got ok: the earlier window goes,
+// the new one is shown.
+AdjustScreenWin* showLevelingWindow(QWidget* mainWindow, AdjustScreenWin*& previous,
+                                    std::optional<bool> storedLevelingUsable = std::nullopt);
+
 } // namespace tovrin::leveling

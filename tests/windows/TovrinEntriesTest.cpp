@@ -138,7 +138,7 @@ void TovrinEntriesTest::levelingOpensItsWindowAndEscapeReturnsToWork()
     // A second leveling replaces the first window; the frame is prepared
     // (calibration mode, firmware match, search window) while the window
     // goes on, however slowly the frame answers.
-    m_frame->setReportLatency(std::chrono::milliseconds(100));
+    m_frame->setReportLatency(std::chrono::milliseconds(30));
     auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
     button(w, Id::Leveling)->click();
     QVERIFY(QTest::qWaitFor([&] { return first.isNull(); }, kDeviceTimeoutMs));
