@@ -3,6 +3,7 @@
 #include "calibration/run/Accuracy.h"
 #include "calibration/run/CalibrationEntry.h"
 #include "calibration/run/RunState.h"
+#include "calibration/ui/CalibrationMessages.h"
 #include "calibration/ui/MouseFinger.h"
 #include "device/DeviceStatus.h"
 #include "device/UnitOps.h"
@@ -24,24 +25,6 @@ namespace tovrin::calib::ui {
 using widgets::Button;
 
 namespace {
-namespace msg {
-constexpr int Exit = 11;
-constexpr int CommunicateFailed = 14;
-constexpr int PulledOut = 61;
-constexpr int Initializing = 65;
-constexpr int ResetBefore = 66;
-constexpr int TouchTheCross = 69;
-constexpr int InitFailed = 70;
-constexpr int ProcessFailed = 71;
-constexpr int Saving = 72;
-constexpr int Test = 8;
-constexpr int Calibrate = 4;
-constexpr int Completed = 107;
-constexpr int Warning = 117;
-constexpr int SixteenPoint = 114;
-constexpr int EquipmentAnomalies = 142;
-constexpr int FourPoint = 115;
-} // namespace msg
 
 const QString kCaptionStyle = QStringLiteral("color:rgb(0,38,102)");
 
