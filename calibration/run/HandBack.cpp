@@ -5,34 +5,18 @@
 
 namespace tovrin::calib {
 
-HandBackThread::~HandBackThread() { stopAndWait(); }
-
-bool HandBackThread::begin(int fourCalib, WorkModeAfter workMode)
-{
-    if (!hasEnded())
-        return false;
-    m_fourCalib = fourCalib;
-    m_workMode = workMode;
-    m_result = {};
-    return startWork();
-}
-
-HandBackResult HandBackThread::result() const
-{
-    return hasEnded() ? m_result : HandBackResult{};
-}
-
-void HandBackThread::work()
+HandBackResult keepModeAndSwitchBack(int fourCalib, WorkModeAfter workMode)
 {
     // Runs to its end: the record is written whole or not at all.
-    m_result.kept = keepCalibrationMode(m_fourCalib);
-    const bool switchBack = m_workMode == WorkModeAfter::UnlessGone
-                                ? m_result.kept || device::g_bDevExist.load() != 0
-                                : m_workMode == WorkModeAfter::WhenKept && m_result.kept;
+    HandBackResult result;
+    result.kept = keepCalibrationMode(fourCalib);
+    const bool switchBack = workMode == WorkModeAfter::UnlessGone ? result.kept || device::g_bDevExist.load() != 0
+                                                                  : workMode == WorkModeAfter::WhenKept && result.kept;
     if (switchBack) {
-        m_result.switched = true;
-        m_result.work = device::SwitchModeChecked(device::mode::Work);
+        result.switched = true;
+        result.work = device::SwitchModeChecked(device::mode::Work);
     }
+    return result;
 }
 
 } // namespace tovrin::calib

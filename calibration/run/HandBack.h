@@ -1,12 +1,10 @@
 #pragma once
-// The frame handed back when a calibration window is left, in a worker of
-// its own so that the window goes on while the frame answers: the chosen
-// 16/4-point mode kept in the Slave's screen record (keepCalibrationMode),
-// then, as the window asks, work mode. The window starts it once its runs
-// have ended and reads the result when it ends (jobs/Worker.h: whenEnded).
+// The frame handed back when a calibration window is left, run in a worker
+// so that the window goes on while the frame answers: the chosen 16/4-point
+// mode kept in the Slave's screen record (keepCalibrationMode), then, as the
+// window asks, work mode. The window starts it once its runs have ended.
 
 #include "device/DeviceStatus.h"
-#include "jobs/Worker.h"
 
 namespace tovrin::calib {
 
@@ -23,24 +21,8 @@ struct HandBackResult {
     device::ModeSwitchOutcome work;  // and its outcome
 };
 
-class HandBackThread : public jobs::Worker {
-    Q_OBJECT
-public:
-    using jobs::Worker::Worker;
-    ~HandBackThread() override;
-
-    // Starts the hand-back; false while one is under way.
-    bool begin(int fourCalib, WorkModeAfter workMode);
-    // The result of the last hand-back that ended.
-    HandBackResult result() const;
-
-protected:
-    void work() override;
-
-private:
-    int m_fourCalib = 0;
-    WorkModeAfter m_workMode = WorkModeAfter::Never;
-    HandBackResult m_result;
-};
+// Keeps the mode, then switches as workMode says; in a worker's thread
+// (a window runs it in a jobs::TaskWorker).
+HandBackResult keepModeAndSwitchBack(int fourCalib, WorkModeAfter workMode);
 
 } // namespace tovrin::calib

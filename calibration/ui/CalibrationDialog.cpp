@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <memory>
 #include <utility>
 
 namespace tovrin::calib::ui {
@@ -14,7 +15,7 @@ CalibrationDialog::CalibrationDialog(QWidget* parent, QSize workerScreen, int fi
     : QDialog(parent)
     , m_thread16(std::make_unique<CalibrationThread>(workerScreen.width(), workerScreen.height()))
     , m_thread4(std::make_unique<FastCalibrationThread>(workerScreen.width(), workerScreen.height()))
-    , m_handBack(std::make_unique<HandBackThread>())
+    , m_handBack(std::make_unique<jobs::TaskWorker>())
 {
     m_focus.place = firstPlace;
     m_quality = new QualityPage(this);
@@ -39,9 +40,10 @@ void CalibrationDialog::stopRunsThen(std::function<void()> then)
 
 void CalibrationDialog::handBackThen(WorkModeAfter workMode, std::function<void(const HandBackResult&)> then)
 {
-    if (!m_handBack->begin(FourCalib_en.load(), workMode))
-        return;
-    m_handBack->whenEnded(this, [this, then = std::move(then)] { then(m_handBack->result()); });
+    auto result = std::make_shared<HandBackResult>();
+    m_handBack->run(
+        [result, fourCalib = FourCalib_en.load(), workMode] { *result = keepModeAndSwitchBack(fourCalib, workMode); },
+        this, [result, then = std::move(then)] { then(*result); });
 }
 
 bool CalibrationDialog::event(QEvent* event)

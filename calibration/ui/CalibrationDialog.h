@@ -15,6 +15,7 @@
 
 #include "calibration/run/CalibrationThread.h"
 #include "calibration/run/HandBack.h"
+#include "jobs/TaskWorker.h"
 #include "calibration/ui/CalibrationPainter.h"
 #include "calibration/ui/QualityPage.h"
 #include "widgets/WindowKit.h"
@@ -77,7 +78,7 @@ protected:
     std::unique_ptr<CalibrationThread> m_thread16;
     std::unique_ptr<FastCalibrationThread> m_thread4;
     QualityPage* m_quality = nullptr;
-    std::unique_ptr<HandBackThread> m_handBack;
+    std::unique_ptr<jobs::TaskWorker> m_handBack;
 };
 
 } // namespace tovrin::calib::ui
