@@ -4,6 +4,8 @@
 
 #include "WindowTestSupport.h"
 
+#include "tests/support/Heartbeat.h"
+
 #include "records/CalibrationRecord.h"
 #include "shell/CommentIniWriter.h"
 #include "shell/Settings.h"
@@ -16,6 +18,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <chrono>
 
 using tovrin::widgets::Button;
 using tovrin::widgets::MyMessageBox;
@@ -269,6 +273,21 @@ void TovrinWindowTest::childWindowClosingWithTheFrameThereChangesNothing()
     QCOMPARE(w.statusMessageId(), 15);
     QVERIFY(w.isConnected());
     QVERIFY(tile(w, "setButton")->isButtonEnabled());
+
+    // A child window that leaves the frame in calibration mode (2) has it
+    // switched back to work; the window goes on meanwhile, whatever the
+    // frame takes to answer.
+    QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
+    m_frame->setReportLatency(std::chrono::milliseconds(300));
+    {
+        tovrin::test::Heartbeat heartbeat;
+        w.recvShowData(2);
+        QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+        const qint64 pause = heartbeat.longestPauseMs();
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    }
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QCOMPARE(w.statusMessageId(), 15);
 }
 
 void TovrinWindowTest::setRefusesAFirmwareWithoutSettings()
@@ -292,9 +311,18 @@ void TovrinWindowTest::returnOnTheVersionsTileShowsVersions()
     QVERIFY(waitForStatus(w, 15));
     for (int i = 0; i < 6; ++i)
         QTest::keyClick(&w, Qt::Key_Tab);
-    // Focus on the sixth tile (Versions): Return shows the versions.
+    // Focus on the sixth tile (Versions): Return shows the versions, read
+    // while the window goes on.
     MyMessageBox::clearShownBoxes();
-    QTest::keyClick(&w, Qt::Key_Return);
+    m_frame->setReportLatency(std::chrono::milliseconds(300));
+    {
+        tovrin::test::Heartbeat heartbeat;
+        QTest::keyClick(&w, Qt::Key_Return);
+        QVERIFY(QTest::qWaitFor([] { return !MyMessageBox::shownBoxes().isEmpty(); }, kDeviceTimeoutMs));
+        const qint64 pause = heartbeat.longestPauseMs();
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    }
+    m_frame->setReportLatency(std::chrono::microseconds(0));
     const auto boxes = MyMessageBox::shownBoxes();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].title, QStringLiteral("Versions"));
@@ -312,6 +340,7 @@ void TovrinWindowTest::erasedBootLoaderShownAsFactoryVersion()
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
     w.AboutButSlot();
+    QVERIFY(QTest::qWaitFor([] { return !MyMessageBox::shownBoxes().isEmpty(); }, kDeviceTimeoutMs));
     const auto boxes = MyMessageBox::shownBoxes();
     QCOMPARE(boxes.size(), 1);
     QVERIFY2(boxes[0].message.contains(QStringLiteral("(M)FirmwareID: 1.1.34\n")), qPrintable(boxes[0].message));
@@ -326,8 +355,8 @@ void TovrinWindowTest::versionsSayWhyTheFrameWouldNotSwitch()
     // Both tries of the switch into calibration mode refused.
     m_frame->answerNextWithStatus(sim::kStatusRefused, 2, 14);
     w.AboutButSlot();
+    QVERIFY(waitForStatus(w, 142));
     QVERIFY(MyMessageBox::shownBoxes().isEmpty());
-    QCOMPARE(w.statusMessageId(), 142);
     QVERIFY(w.statusText().startsWith(QStringLiteral("Equipment anomalies. Error code: 0x80000000")));
 }
 
@@ -335,11 +364,18 @@ void TovrinWindowTest::resetSucceedsOrFails()
 {
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
-    w.ResetButSlot();
-    QCOMPARE(w.statusMessageId(), 33);
+    m_frame->setReportLatency(std::chrono::milliseconds(300));
+    {
+        tovrin::test::Heartbeat heartbeat;
+        w.ResetButSlot();
+        QVERIFY(waitForStatus(w, 33));
+        const qint64 pause = heartbeat.longestPauseMs();
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    }
+    m_frame->setReportLatency(std::chrono::microseconds(0));
     m_frame->answerNextWithStatus(sim::kStatusRefused);
     w.ResetButSlot();
-    QCOMPARE(w.statusMessageId(), 32);
+    QVERIFY(waitForStatus(w, 32));
     QCOMPARE(w.statusText(), QStringLiteral("Reset failed, please try again!"));
 }
 
