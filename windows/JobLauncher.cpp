@@ -3,8 +3,10 @@
 #include "device/DeviceOps.h"
 #include "device/DeviceStatus.h"
 #include "device/FrameHold.h"
+#include "jobs/TaskWorker.h"
 #include "shell/Log.h"
 
+#include <memory>
 #include <utility>
 
 namespace tovrin::windows {
@@ -105,16 +107,75 @@ bool JobLauncher::calibrationMode() { return switchMode(device::mode::Calibratio
 
 bool JobLauncher::workMode() { return switchMode(device::mode::Work); }
 
-bool JobLauncher::run(const std::function<bool()>& job, std::function<void()> retry)
+jobs::TaskWorker& JobLauncher::task()
 {
-    // The job talks to the frame from the first switch to the last.
-    const device::FrameHold hold;
-    if (!guard(std::move(retry)) || !calibrationMode())
-        return false;
-    if (!job())
-        return false;
-    workMode();
-    return true;
+    if (!m_task) {
+        m_task = new jobs::TaskWorker(m_window);
+        m_task->setObjectName(QStringLiteral("windowTask"));
+        jobs::TaskWorker* t = m_task;
+        addWorker({QStringLiteral("Window task"), [t] { return !t->hasEnded(); },
+                   [t, window = m_window](std::function<void()> whenEnded) { t->stopThen(window, std::move(whenEnded)); }});
+    }
+    return *m_task;
+}
+
+void JobLauncher::inTask(std::function<void()> job, std::function<void()> then)
+{
+    if (m_closing)
+        return;
+    jobs::TaskWorker& t = task();
+    if (!t.hasEnded()) {
+        t.whenEnded(m_window, [this, job = std::move(job), then = std::move(then)]() mutable {
+            inTask(std::move(job), std::move(then));
+        });
+        return;
+    }
+    t.run(std::move(job), m_window, [this, &t, then = std::move(then)] {
+        if (!m_closing && !t.stopRequested() && then)
+            then();
+    });
+}
+
+void JobLauncher::switchModeThen(uint8_t modeCode, std::function<void(bool ok)> then)
+{
+    auto outcome = std::make_shared<device::ModeSwitchOutcome>();
+    inTask([outcome, modeCode] { *outcome = device::SwitchModeChecked(modeCode); },
+           [this, outcome, then = std::move(then)] {
+               const bool ok = switchFailureShown(*outcome);
+               if (then)
+                   then(ok);
+           });
+}
+
+void JobLauncher::runThen(std::function<bool()> job, std::function<void()> retry, std::function<void(bool ok)> then)
+{
+    if (!guard(std::move(retry)))
+        return;
+    struct Ran {
+        device::ModeSwitchOutcome enter;
+        bool ok = false;
+        device::ModeSwitchOutcome back;
+    };
+    auto ran = std::make_shared<Ran>();
+    inTask(
+        [ran, job = std::move(job)] {
+            // The job talks to the frame from the first switch to the last.
+            const device::FrameHold hold;
+            ran->enter = device::SwitchModeChecked(device::mode::Calibration);
+            if (!ran->enter.ok)
+                return;
+            ran->ok = job();
+            if (ran->ok)
+                ran->back = device::SwitchModeChecked(device::mode::Work);
+        },
+        [this, ran, then = std::move(then)] {
+            if (!switchFailureShown(ran->enter))
+                return;
+            if (ran->ok)
+                switchFailureShown(ran->back);
+            if (then)
+                then(ran->ok);
+        });
 }
 
 } // namespace tovrin::windows

@@ -13,6 +13,11 @@
 // check, which may lie behind a request the frame takes seconds to answer.
 // The guard asks the running workers to stop and says no; once the last
 // has ended, the job the technician asked for is tried again (its retry).
+//
+// Nor does the window wait for the frame: the window's own short frame
+// jobs (a mode switch, a few record reads) run in the launcher's task
+// worker, one of its workers like the others, and the window goes on in
+// their `then`.
 
 #include <QString>
 
@@ -20,8 +25,14 @@
 #include <functional>
 #include <vector>
 
+class QObject;
+
 namespace tovrin::device {
 struct ModeSwitchOutcome;
+}
+
+namespace tovrin::jobs {
+class TaskWorker;
 }
 
 namespace tovrin::windows {
@@ -51,7 +62,9 @@ public:
         const char* closeLog = "closeEvent :Switch to work mode failed! g_isSwitchMode=%d\n";
     };
 
-    explicit JobLauncher(Hooks hooks) : m_hooks(std::move(hooks)) {}
+    // window: the context of the task worker's `then` (nothing runs once it
+    // is gone) and the worker's parent.
+    JobLauncher(Hooks hooks, QObject* window) : m_hooks(std::move(hooks)), m_window(window) {}
 
     void addWorker(Worker worker) { m_workers.push_back(std::move(worker)); }
 
@@ -86,16 +99,31 @@ public:
     // A switch whose failure is only logged (printf format with g_isSwitchMode).
     bool switchModeLogged(uint8_t modeCode, const char* failureLog);
 
-    // The whole pattern around a job. A job that returns false has shown
-    // why it stopped and leaves the frame in calibration mode; true: the
-    // frame goes back to work mode. Returns whether the job ran and succeeded;
-    // retry as for guard().
-    bool run(const std::function<bool()>& job, std::function<void()> retry);
+    // The window's task worker (made on first use and added to the workers).
+    jobs::TaskWorker& task();
+    // job in the task worker, then in the window's thread once it has ended.
+    // A task under way is waited for first, not stopped. Nothing runs while
+    // the window closes; then does not run when another job took the task's
+    // place (the guard stopped it).
+    void inTask(std::function<void()> job, std::function<void()> then);
+    // A mode switch in the task worker; a failure is shown as switchMode
+    // shows it, then `then` (may be empty) hears whether it took.
+    void switchModeThen(uint8_t modeCode, std::function<void(bool ok)> then = {});
+
+    // The whole pattern around a job: the guard here, then calibration mode,
+    // the job and (when it returns true) work mode in the task worker. A
+    // failed switch is shown; a job that returns false has shown why it
+    // stopped (from then) and leaves the frame in calibration mode. then
+    // runs in the window's thread with the job's result unless the switch
+    // into calibration mode failed, or as inTask says; retry as for guard().
+    void runThen(std::function<bool()> job, std::function<void()> retry, std::function<void(bool ok)> then);
 
 private:
     void workerEnded(const char* closeLog);
 
     Hooks m_hooks;
+    QObject* m_window;
+    jobs::TaskWorker* m_task = nullptr;
     std::vector<Worker> m_workers;
     int m_pendingStops = 0;      // workers asked to stop that have not ended yet
     std::function<void()> m_then;  // what runs when the last has ended

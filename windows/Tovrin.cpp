@@ -51,7 +51,8 @@ Tovrin::Tovrin(QWidget* parent)
     : QDialog(parent)
     , m_flavour(std::clamp(context().toolFlavour.load(), 0, 2))
     , m_jobs(JobLauncher::Hooks{[this] { return isConnected(); }, [this](int id) { showStatus(id); },
-                                [this] { handleFrameLost(); }, [this] { m_connected = false; }})
+                                [this] { handleFrameLost(); }, [this] { m_connected = false; }},
+             this)
 {
     widgets::startLog();
     const QStringList languages = shell::CheckLanguage();

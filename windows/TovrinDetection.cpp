@@ -96,12 +96,12 @@ void Tovrin::recvShowData(int code)
     switch (code) {
     case 1:
         showStatus(msg::LevelingCompleted);
-        m_jobs.workMode();
+        m_jobs.switchModeThen(device::mode::Work);
         break;
     case 2:
     case 5:
     case 6:
-        m_jobs.workMode();
+        m_jobs.switchModeThen(device::mode::Work);
         break;
     case device::detection::kLostDuringUpdate:
         handleLostDuringUpdate();

@@ -17,6 +17,8 @@
 #include <QCheckBox>
 #include <QTextEdit>
 
+#include <memory>
+
 namespace tovrin::windows {
 
 using shell::context;
@@ -167,22 +169,23 @@ void Tovrin::FirmwareUpdateButSlot()
 
 void Tovrin::AboutButSlot()
 {
-    update::VersionReport report;
-    QString text;
-    if (!m_jobs.run([&] {
-            report = update::readVersionReport(m_flavour == 0);
-            if (report.ok)
-                text = update::versionText(report, update::kToolVersion);
+    auto report = std::make_shared<update::VersionReport>();
+    m_jobs.runThen(
+        [report, engineering = m_flavour == 0] {
+            *report = update::readVersionReport(engineering);
             return true;
-        }, [this] { AboutButSlot(); }))
-        return;
-    // A version that could not be read is not shown as a made-up number.
-    if (!report.ok) {
-        showStatus(msg::ReadFlashFailed);
-        return;
-    }
-    MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
-    MyMessageBox box(this, context().text(msg::Versions), text, 0, 1);
+        },
+        [this] { AboutButSlot(); },
+        [this, report](bool) {
+            // A version that could not be read is not shown as a made-up number.
+            if (!report->ok) {
+                showStatus(msg::ReadFlashFailed);
+                return;
+            }
+            MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
+            MyMessageBox box(this, context().text(msg::Versions), update::versionText(*report, update::kToolVersion),
+                             0, 1);
+        });
 }
 
 void Tovrin::TestButSlot()
@@ -219,49 +222,53 @@ void Tovrin::offerRestore()
     // Only an unfinished write in the journal is worth asking the frame about.
     if (!records::journalHasOpenEntries() || m_update.running() || !m_deviceTest.hasEnded() || !isConnected())
         return;
-    std::vector<records::JournalEntry> plan;
-    if (!m_jobs.run(
-            [&] {
-                plan = records::restorePlan(records::checkRecords());
-                return true;
-            },
-            [this] { offerRestore(); })
-        || plan.empty())
-        return;
-    MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
-    MyMessageBox ask(this, context().text(msg::Warning), context().text(msg::RestoreQuestion), 1, 2,
-                     context().text(msg::Restore), context().text(msg::Keep));
-    if (MyMessageBox::answer() != MyMessageBox::AnswerOk)
-        return;
-    restoreJournal(plan);
+    auto plan = std::make_shared<std::vector<records::JournalEntry>>();
+    m_jobs.runThen(
+        [plan] {
+            *plan = records::restorePlan(records::checkRecords());
+            return true;
+        },
+        [this] { offerRestore(); },
+        [this, plan](bool) {
+            if (plan->empty())
+                return;
+            MyMessageBox::setAnswer(MyMessageBox::AnswerCancel);
+            MyMessageBox ask(this, context().text(msg::Warning), context().text(msg::RestoreQuestion), 1, 2,
+                             context().text(msg::Restore), context().text(msg::Keep));
+            if (MyMessageBox::answer() == MyMessageBox::AnswerOk)
+                restoreJournal(*plan);
+        });
 }
 
 void Tovrin::restoreJournal(const std::vector<records::JournalEntry>& plan)
 {
-    bool restored = true;
-    m_jobs.run(
-        [&] {
+    m_jobs.runThen(
+        [plan] {
+            bool restored = true;
             for (const records::JournalEntry& e : plan)
                 restored = records::restoreEntry(e) && restored;
             return restored;
         },
-        [this, plan] { restoreJournal(plan); });
-    if (m_jobs.stopping())
-        return;  // it runs once the workers have ended
-    if (isConnected())
-        showStatus(restored ? msg::CalibrationInvalid : msg::WriteFailed);
+        [this, plan] { restoreJournal(plan); },
+        [this](bool restored) {
+            if (isConnected())
+                showStatus(restored ? msg::CalibrationInvalid : msg::WriteFailed);
+        });
 }
 
 void Tovrin::ResetButSlot()
 {
     if (!m_jobs.guard([this] { ResetButSlot(); }))
         return;
-    const device::ModeSwitchOutcome outcome = device::SwitchModeChecked(device::mode::Reset);
-    if (outcome.deviceAbsent) {
-        handleFrameLost();
-        return;
-    }
-    showStatus(outcome.ok ? msg::ResetSucceeded : msg::ResetFailed);
+    auto outcome = std::make_shared<device::ModeSwitchOutcome>();
+    m_jobs.inTask([outcome] { *outcome = device::SwitchModeChecked(device::mode::Reset); },
+                  [this, outcome] {
+                      if (outcome->deviceAbsent) {
+                          handleFrameLost();
+                          return;
+                      }
+                      showStatus(outcome->ok ? msg::ResetSucceeded : msg::ResetFailed);
+                  });
 }
 
 } // namespace tovrin::windows

@@ -277,6 +277,7 @@ void TovrinDebugPageTest::otherJobsStopThePreviewFirst()
     w.AboutButSlot();
     QVERIFY(!g_source->isRunning());
     QCOMPARE(button(w, Id::Preview)->text(), QStringLiteral("Preview"));
+    QVERIFY(QTest::qWaitFor([] { return !MyMessageBox::shownBoxes().isEmpty(); }, kDeviceTimeoutMs));
     QCOMPARE(MyMessageBox::shownBoxes().size(), 1);
     QCOMPARE(m_frame->mode(), sim::kModeWork);
 }
@@ -325,7 +326,7 @@ void TovrinDebugPageTest::wiredEntryGoesThroughTheLauncher()
     QCOMPARE(calls, 1);
     QVERIFY2(!g_source->isRunning(), "the guard stops the preview first");
     QCOMPARE(w.statusMessageId(), 106);
-    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
 
     m_frame->unplug();
     QVERIFY(waitForStatus(w, 17));

@@ -27,6 +27,7 @@
 #include <QObject>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -171,8 +172,18 @@ QImage grabVersionBox(Window& w)
 {
     widgets::MyMessageBox::setAutoAnswer(std::nullopt);
     QImage shot;
-    whenBoxShown([&shot](widgets::MyMessageBox* box) { shot = box->grab().toImage(); });
+    // The versions are read in the window's worker: the box comes later.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (widgets::MyMessageBox* box = tovrin::test::openBox()) {
+            watch.stop();
+            shot = box->grab().toImage();
+            box->close();
+        }
+    });
+    watch.start(10);
     w.AboutButSlot();
+    QTest::qWaitFor([&] { return !shot.isNull(); }, kDeviceTimeoutMs);
     widgets::MyMessageBox::setAutoAnswer(widgets::MyMessageBox::AnswerCancel);
     return shot;
 }
