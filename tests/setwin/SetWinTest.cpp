@@ -10,6 +10,7 @@
 #include "windows/SetWin.h"
 #include "tests/support/Files.h"
 #include "tests/support/FrameLink.h"
+#include "tests/support/Heartbeat.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -210,11 +211,31 @@ private slots:
         }
         const uint64_t before = flashWrites(*m_frame);
         SetWin w;
+        QSignalSpy shown(&w, &SetWin::sendShowData);
         w.show();
-        QVERIFY(save(w));
+        // The frame answers each report after 300 ms: the dialog goes on
+        // while it saves, and no way out closes it before the save has ended.
+        m_frame->setReportLatency(std::chrono::milliseconds(300));
+        auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
+        QSignalSpy finished(&w, &SetWin::saveFinished);
+        QTest::mouseClick(child<Button>(w, "okButton"), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QTest::mouseClick(child<Button>(w, "quitButton"), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(child<Button>(w, "cancelButton"), Qt::LeftButton, {}, QPoint(10, 10));
+        w.close();
+        w.reject();
+        w.accept();
+        QVERIFY(w.isVisible());
+        QCOMPARE(shown.count(), 0);
+        QVERIFY(finished.count() > 0 || finished.wait(kDeviceTimeoutMs));
+        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+        const qint64 pause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
         QCOMPARE(w.lastSave()->outcome, settingsjob::SaveOutcome::Unchanged);
         QCOMPARE(flashWrites(*m_frame), before);
-        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+        QCOMPARE(shown.count(), 1);
     }
 
     void aWriteFailureIsShownAndTheDialogStays()
@@ -269,10 +290,29 @@ private slots:
     {
         openFrame();
         SetWin w;
+        QSignalSpy shown(&w, &SetWin::sendShowData);
+        w.show();
+        // The frame answers each report after 300 ms: both switches run
+        // while the dialog goes on, its buttons off, and it stays open.
+        m_frame->setReportLatency(std::chrono::milliseconds(300));
+        auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
         w.ResetButSlot();
+        for (const char* name : {"reconnectButton", "parameResetButton", "okButton", "cancelButton", "quitButton"})
+            QVERIFY2(!child<Button>(w, name)->isButtonEnabled(), name);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        w.reject();
+        QVERIFY(w.isVisible());
+        QVERIFY(QTest::qWaitFor([] { return MyMessageBox::shownBoxes().size() == 1; }, kDeviceTimeoutMs));
+        const qint64 pause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
         QCOMPARE(MyMessageBox::shownBoxes().last().message, QStringLiteral("Reset success!"));
+        QVERIFY(child<Button>(w, "okButton")->isButtonEnabled());
+        QCOMPARE(shown.count(), 0);
         m_frame->answerNextWithStatus(0xFF, 1, 14);  // work mode refused on a calibrated frame
         w.ResetButSlot();
+        QVERIFY(QTest::qWaitFor([] { return MyMessageBox::shownBoxes().size() == 2; }, kDeviceTimeoutMs));
         QCOMPARE(MyMessageBox::shownBoxes().last().message, QStringLiteral("Reset failed, please try again!"));
     }
 
