@@ -1,9 +1,8 @@
 #include "windows/SetWin.h"
 
 #include "device/DeviceStatus.h"
-#include "device/UnitOps.h"
+#include "jobs/TaskWorker.h"
 #include "shell/AppContext.h"
-#include "shell/Log.h"
 #include "widgets/Button.h"
 #include "widgets/Fonts.h"
 #include "widgets/MyMessageBox.h"
@@ -18,6 +17,10 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRadioButton>
+
+#include <initializer_list>
+#include <memory>
+#include <utility>
 
 namespace tovrin::windows {
 
@@ -73,25 +76,29 @@ enum Place { kPlaceSize = 1, kPlaceMode, kPlaceRotation, kPlaceCalibration, kPla
 
 } // namespace
 
-SetWin::SetWin(QWidget* parent)
+SetWin::SetWin(QWidget* parent, std::optional<records::ScreenRecord> deviceRecord)
     : QDialog(parent)
+    , m_deviceRecord(std::move(deviceRecord))
 {
     setObjectName(QStringLiteral("SetWin"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setMouseTracking(true);
     buildControls();
-
-    // The frame's own record decides what the INI (and so the dialog) shows.
-    m_deviceRecord = settingsjob::syncIniFromDevice();
-    if (device::g_bDevExist.load() && !device::SwitchModeChecked(device::mode::Work).ok)
-        shell::WriteLog("SetWin: the frame did not take work mode after reading its settings\n");
+    // The opening read has mirrored the frame's record into the INI.
     applyControls(settingsjob::loadControls());
 }
 
 SetWin::~SetWin()
 {
-    if (m_saveThread)
-        m_saveThread->wait();
+    // The dialog refuses to close while a job of its own runs; a window that
+    // goes away under it all the same (its opener is destroyed) never waits
+    // for the frame: the job runs to its end by itself and then goes.
+    for (jobs::Worker* worker : std::initializer_list<jobs::Worker*>{m_saveThread, m_task}) {
+        if (worker && !worker->hasEnded()) {
+            worker->setParent(nullptr);
+            connect(worker, &jobs::Worker::ended, worker, &QObject::deleteLater);
+        }
+    }
 }
 
 // ---- Building ----------------------------------------------------------------
@@ -348,20 +355,43 @@ void SetWin::showWarning(int messageId)
 
 void SetWin::ResetButSlot()
 {
-    if (isSaving())
+    if (isBusy())
         return;
-    const device::ModeSwitchOutcome work = device::SwitchModeChecked(device::mode::Work);
-    if (!work.ok) {
-        showWarning(msg::ResetFailed);
-        return;
-    }
-    const device::ModeSwitchOutcome reset = device::SwitchModeChecked(device::mode::Reset);
-    showWarning(reset.ok ? msg::ResetSucceeded : msg::ResetFailed);
+    // Work mode, then the reset; both in the worker, the buttons off meanwhile.
+    struct Switches {
+        device::ModeSwitchOutcome work;
+        device::ModeSwitchOutcome reset;
+    };
+    auto got = std::make_shared<Switches>();
+    if (!m_task)
+        m_task = new jobs::TaskWorker(this);
+    setButtonsEnabled(false);
+    m_task->run(
+        [got] {
+            got->work = device::SwitchModeChecked(device::mode::Work);
+            if (got->work.ok)
+                got->reset = device::SwitchModeChecked(device::mode::Reset);
+        },
+        this,
+        [this, got] {
+            setButtonsEnabled(true);
+            setFocusPosition(m_focus);
+            if (!got->work.ok) {
+                showWarning(msg::ResetFailed);
+                return;
+            }
+            showWarning(got->reset.ok ? msg::ResetSucceeded : msg::ResetFailed);
+        });
 }
 
 bool SetWin::isSaving() const
 {
     return m_saveThread && !m_saveThread->hasEnded();
+}
+
+bool SetWin::isBusy() const
+{
+    return isSaving() || (m_task && !m_task->hasEnded());
 }
 
 void SetWin::setButtonsEnabled(bool enabled)
@@ -372,7 +402,7 @@ void SetWin::setButtonsEnabled(bool enabled)
 
 void SetWin::OKButtonSlot()
 {
-    if (isSaving())
+    if (isBusy())
         return;
     // Landscape keeps no rotation, whatever the combo box showed.
     if (m_landscapeRadio->isChecked())
@@ -382,20 +412,19 @@ void SetWin::OKButtonSlot()
     const records::ScreenRecord slave = settingsjob::buildSlaveRecord(settings);
     const records::ScreenRecord master = settingsjob::buildMasterRecord(slave);
 
-    if (!m_saveThread) {
+    if (!m_saveThread)
         m_saveThread = new settingsjob::SettingsSaveThread(this);
-        connect(m_saveThread, &settingsjob::SettingsSaveThread::sendData, this, &SetWin::saveEnded,
-                Qt::QueuedConnection);
-    }
     setButtonsEnabled(false);
     m_saveThread->prepare(slave, master);
     m_saveThread->startWork();
+    // The save runs to its end; the dialog goes on once it has.
+    m_saveThread->whenEnded(this, [this] { saveEnded(); });
 }
 
-void SetWin::saveEnded(int outcome)
+void SetWin::saveEnded()
 {
-    m_saveThread->wait();
     m_lastSave = m_saveThread->result();
+    const int outcome = static_cast<int>(m_lastSave->outcome);
     setButtonsEnabled(true);
     setFocusPosition(m_focus);
     Q_EMIT saveFinished(outcome);
@@ -412,8 +441,8 @@ void SetWin::saveEnded(int outcome)
 
 void SetWin::done(int result)
 {
-    if (isSaving())
-        return;  // the save ends first; the dialog closes after it
+    if (isBusy())
+        return;  // the save or Reconnect ends first
     if (!m_closedReported) {
         m_closedReported = true;
         Q_EMIT sendShowData(3);
@@ -423,7 +452,7 @@ void SetWin::done(int result)
 
 void SetWin::closeEvent(QCloseEvent* event)
 {
-    if (isSaving()) {
+    if (isBusy()) {
         event->ignore();
         return;
     }

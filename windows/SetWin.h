@@ -6,13 +6,18 @@
 // which the frame's firmware reads (windows/settingsjob/ holds the record
 // and the save job; this window only turns them into controls and texts).
 //
-// Opened modally by a main window with the frame in calibration mode:
+// The window never talks to the frame on its own thread: its opener reads
+// the frame's record and switches it to work mode in a worker first
+// (settingsjob::openSettings(), SettingsOpening.h), then opens it modally
+// with what was read:
 //
-//     SetWin w(this);
-//     connect(&w, &SetWin::sendShowData, this, &Tovrin::recvShowData);
-//     w.exec();
+//     auto* w = new SetWin(this, opening.record);
+//     w->setAttribute(Qt::WA_DeleteOnClose);
+//     connect(w, &SetWin::sendShowData, this, &Tovrin::recvShowData);
+//     w->show();
 //
-// Closing it in any way emits sendShowData(3).
+// OK (the save) and Reconnect run in workers of the window; it refuses to
+// close until they have ended. Closing it in any way emits sendShowData(3).
 
 #include "windows/settingsjob/ScreenSettings.h"
 #include "windows/settingsjob/SettingsSave.h"
@@ -30,6 +35,10 @@ class QGroupBox;
 class QLabel;
 class QRadioButton;
 
+namespace tovrin::jobs {
+class TaskWorker;
+}
+
 namespace tovrin::widgets {
 class Button;
 }
@@ -39,7 +48,9 @@ namespace tovrin::windows {
 class SetWin : public QDialog {
     Q_OBJECT
 public:
-    explicit SetWin(QWidget* parent = nullptr);
+    // deviceRecord: what the opening read of the Slave's record found
+    // (settingsjob::readForSettingsWindow(); nothing when the read failed).
+    SetWin(QWidget* parent, std::optional<records::ScreenRecord> deviceRecord);
     ~SetWin() override;
 
     // Keyboard focus position 1-10 (0 before the first Tab): the groups Show
@@ -47,11 +58,13 @@ public:
     // then the buttons Reconnect, Parame Reset, OK, Cancel.
     int focusPosition() const { return m_focus; }
     bool isSaving() const;
+    // A save or a Reconnect runs: the buttons are off and the dialog stays.
+    bool isBusy() const;
     // What the last OK did (nothing before the first OK finished).
     std::optional<settingsjob::SaveResult> lastSave() const { return m_lastSave; }
     // The controls as they stand.
     settingsjob::ControlState controlState() const;
-    // The record read from the Slave at construction (nothing when the read failed).
+    // The record read from the Slave before it opened (nothing when the read failed).
     std::optional<records::ScreenRecord> deviceRecord() const { return m_deviceRecord; }
 
 Q_SIGNALS:
@@ -81,7 +94,7 @@ private:
     void applyControls(const settingsjob::ControlState& state);
     void setFocusPosition(int position);
     void setButtonsEnabled(bool enabled);
-    void saveEnded(int outcome);
+    void saveEnded();
     void showWarning(int messageId);
 
     QPixmap m_background;
@@ -118,6 +131,7 @@ private:
     widgets::Button* m_cancelButton = nullptr;
 
     settingsjob::SettingsSaveThread* m_saveThread = nullptr;
+    jobs::TaskWorker* m_task = nullptr;  // Reconnect's mode switches
     std::optional<settingsjob::SaveResult> m_lastSave;
     std::optional<records::ScreenRecord> m_deviceRecord;
     int m_focus = 0;

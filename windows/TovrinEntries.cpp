@@ -8,6 +8,7 @@
 
 #include "calibration/ui/CalibrationLauncher.h"
 #include "device/Detection.h"
+#include "device/DeviceStatus.h"
 #include "deviceinfo/core/SpreadsheetRow.h"
 #include "deviceinfo/ui/ReadWriteDeviceInfo.h"
 #include "jobs/TaskWorker.h"
@@ -15,6 +16,7 @@
 #include "leveling/core/OpeningSteps.h"
 #include "leveling/ui/LevelingLauncher.h"
 #include "maintenance/serviceui/DebugPageServices.h"
+#include "windows/settingsjob/SettingsOpening.h"
 
 #include <map>
 #include <memory>
@@ -39,6 +41,8 @@ std::function<std::unique_ptr<PreviewSource>(QObject*)>& previewOverride()
 // ---- The entries --------------------------------------------------------------
 
 constexpr int kChecking = 15;  // "Devices check completed." while a job window opens
+constexpr int kReadFlashFailed = 18;
+constexpr int kNoSetting = 45;  // "The current firmware without setting!"
 
 // The worker of the entries' frame preparations: one per main window, made
 // on first use and stopped (waited for) by every other job like the preview.
@@ -117,11 +121,48 @@ void openCalibration(EntryContext& c)
                                       });
 }
 
+// The frame goes back to work behind the settings window, whatever path it
+// took (a failed save leaves the frame in calibration mode), in the entries'
+// worker: the dialog is modal, so nothing else runs there by now.
+void workModeBehindSettings(jobs::TaskWorker* task, QWidget* window, JobLauncher* jobs)
+{
+    auto work = std::make_shared<device::ModeSwitchOutcome>();
+    task->run([work] { *work = device::SwitchModeChecked(device::mode::Work); }, window,
+              [task, work, jobs] {
+                  if (!task->stopRequested())
+                      jobs->switchFailureShown(*work);
+              });
+}
+
 void openSettings(EntryContext& c)
 {
-    SetWin dialog(c.window);
-    QObject::connect(&dialog, &SetWin::sendShowData, c.window, [show = c.recvShowData](int code) { show(code); });
-    dialog.exec();
+    c.showStatus(kChecking);
+    // Calibration mode, the firmware match, the record read and the switch
+    // to work mode run in the entries' worker; the window opens with what
+    // was read when they have ended, unless another job took their place.
+    jobs::TaskWorker* task = entryTask(c);
+    auto got = std::make_shared<settingsjob::SettingsOpening>();
+    auto then = [task, got, window = c.window, jobs = c.jobs, show = c.showStatus, report = c.recvShowData] {
+        if (task->stopRequested())
+            return;
+        if (!got->calibrationMode.ok) {
+            jobs->switchFailureShown(got->calibrationMode);
+            return;
+        }
+        if (!got->windowOpens()) {
+            show(got->firmwareMatch == 1 ? kNoSetting : kReadFlashFailed);
+            jobs->switchFailureShown(got->workMode);
+            return;
+        }
+        auto* dialog = new SetWin(window, got->record);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowModality(Qt::ApplicationModal);
+        QObject::connect(dialog, &SetWin::sendShowData, window, [report](int code) { report(code); });
+        QObject::connect(dialog, &QDialog::finished, window,
+                         [task, window, jobs] { workModeBehindSettings(task, window, jobs); });
+        dialog->show();
+    };
+    task->run([got] { *got = settingsjob::openSettings(); }, c.window, std::move(then));
 }
 
 void openKeyWindow(EntryContext& c, int (*run)(QWidget*, const std::function<void(int)>&))

@@ -32,8 +32,8 @@ class PreviewSource;
 enum class Entry {
     Leveling,        // AdjustScreenButSlot: AdjustScreenWin (its opening steps included)
     Calibration,     // AlignmentButSlot: CalibrationWin (its opening steps included)
-    Settings,        // SetButSlot: SetWin (modal), after calibration mode and the firmware check;
-                     // the slot switches back to work mode when it returns
+    Settings,        // SetButSlot: SetWin (modal; its opening steps included: calibration mode, the
+                     // firmware check, its record read, work mode), and work mode again when it closes
     KeyCalibration,  // KeyCalibrationButSlot
     KeyTest,         // KeyTestButSlot
     FpgaBrowse,      // FPGAbrowseButSlot

@@ -26,8 +26,8 @@ using widgets::MyMessageBox;
 
 namespace {
 namespace msg {
-constexpr int Versions = 3, CheckCompleted = 15, ReadFlashFailed = 18, CalibrationInvalid = 19;
-constexpr int ResetFailed = 32, ResetSucceeded = 33, NoSetting = 45;
+constexpr int Versions = 3, ReadFlashFailed = 18, CalibrationInvalid = 19;
+constexpr int ResetFailed = 32, ResetSucceeded = 33;
 constexpr int WriteFailed = 118, Warning = 117, Restore = 153, Keep = 154, RestoreQuestion = 155;
 } // namespace msg
 } // namespace
@@ -135,28 +135,10 @@ void Tovrin::ClearButSlot()
         m_debug->outputBox()->clear();
 }
 
-void Tovrin::SetButSlot()
-{
-    if (!m_jobs.guard([this] { SetButSlot(); }))
-        return;
-    showStatus(msg::CheckCompleted);
-    if (!m_jobs.calibrationMode())
-        return;
-    const int match = device::FirmwareMatches();
-    if (match == 1 || match == 2) {
-        showStatus(match == 1 ? msg::NoSetting : msg::ReadFlashFailed);
-        m_jobs.workMode();
-        return;
-    }
-    // The settings window is modal; whatever path it took (a failed save
-    // leaves the frame in calibration mode), the frame goes back to work
-    // behind it.
-    if (const EntryFunction settings = entryFunction(Entry::Settings)) {
-        EntryContext context = entryContext();
-        settings(context);
-    }
-    m_jobs.workMode();
-}
+// The settings window's entry runs its opening steps (calibration mode, the
+// firmware match, its record read, work mode) in a worker, and the frame
+// goes back to work behind the window when it closes.
+void Tovrin::SetButSlot() { openEntry(Entry::Settings, Guard::Full); }
 
 void Tovrin::FirmwareUpdateButSlot()
 {

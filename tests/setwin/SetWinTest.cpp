@@ -8,13 +8,16 @@
 #include "sim/SimBytes.h"
 #include "widgets/Button.h"
 #include "windows/SetWin.h"
+#include "windows/settingsjob/SettingsOpening.h"
 #include "tests/support/Files.h"
 #include "tests/support/FrameLink.h"
+#include "tests/support/Heartbeat.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QPainter>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -52,6 +55,13 @@ template <class T>
 T* child(QWidget& w, const char* name)
 {
     return w.findChild<T*>(QString::fromLatin1(name));
+}
+
+// What the opener reads before the window comes up (the Set entry does it
+// in its worker): the Slave's record, mirrored into Tovrin.ini, then work mode.
+std::optional<records::ScreenRecord> openingRead()
+{
+    return settingsjob::readForSettingsWindow();
 }
 
 uint64_t flashWrites(const sim::SimulatedFrame& f)
@@ -104,7 +114,7 @@ private slots:
     void aRecordWithoutMagicShowsTheDefaults()
     {
         openFrame(std::vector<uint8_t>(26, 0xFF));
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         QVERIFY(child<QRadioButton>(w, "sizeRadio3")->isChecked());
         QCOMPARE(child<QRadioButton>(w, "sizeRadio3")->text(), QStringLiteral("56-65 inches"));
         QVERIFY(child<QRadioButton>(w, "landscapeRadio")->isChecked());
@@ -120,7 +130,7 @@ private slots:
     {
         openFrame(screenRecord(6, 3, 2, 1, 1));
         writeIni(QStringLiteral("[os_check]\nAutoCheck=1\n"));
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         QVERIFY(child<QRadioButton>(w, "sizeRadio6")->isChecked());
         QVERIFY(child<QRadioButton>(w, "portraitRadio")->isChecked());
         QCOMPARE(child<QComboBox>(w, "rotationCombo")->currentIndex(), 3);
@@ -135,7 +145,7 @@ private slots:
     void absurdFieldsShowNothingWrongAndStoreNothingWrong()
     {
         openFrame(screenRecord(84, 200, 9, 7, 3));
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         for (int i = 0; i < 8; ++i)
             QVERIFY(!child<QRadioButton>(w, QByteArray("sizeRadio" + QByteArray::number(i)).constData())->isChecked());
         QCOMPARE(child<QComboBox>(w, "rotationCombo")->currentIndex(), 0);
@@ -153,7 +163,7 @@ private slots:
     void autoCheckOffSavesTouchTypeAuto()
     {
         openFrame(screenRecord(2, 0, 2, 0, 0));
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         QVERIFY(!child<QGroupBox>(w, "touchTypeGroup")->isEnabled());
         QVERIFY(!child<QRadioButton>(w, "autoRadio")->isChecked());
         QVERIFY(!child<QRadioButton>(w, "muchRadio")->isChecked());
@@ -165,7 +175,7 @@ private slots:
     void landscapeForcesRotationZero()
     {
         openFrame(screenRecord(2, 3, 0, 0, 0));
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         auto* combo = child<QComboBox>(w, "rotationCombo");
         QCOMPARE(combo->currentIndex(), 3);
         child<QRadioButton>(w, "landscapeRadio")->setChecked(true);
@@ -182,7 +192,7 @@ private slots:
     {
         openFrame();
         writeIni(QStringLiteral("[Tovrin_Config]\nInfraredExpTimeS=200\nInfraredExpTimeM=100\n"));
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         QSignalSpy shown(&w, &SetWin::sendShowData);
         w.show();
         child<QRadioButton>(w, "sizeRadio1")->setChecked(true);
@@ -205,22 +215,42 @@ private slots:
     {
         openFrame();
         {
-            SetWin first;
+            SetWin first(nullptr, openingRead());
             QVERIFY(save(first));
         }
         const uint64_t before = flashWrites(*m_frame);
-        SetWin w;
+        SetWin w(nullptr, openingRead());
+        QSignalSpy shown(&w, &SetWin::sendShowData);
         w.show();
-        QVERIFY(save(w));
+        // The frame answers each report after 300 ms: the dialog goes on
+        // while it saves, and no way out closes it before the save has ended.
+        m_frame->setReportLatency(std::chrono::milliseconds(300));
+        auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
+        QSignalSpy finished(&w, &SetWin::saveFinished);
+        QTest::mouseClick(child<Button>(w, "okButton"), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QTest::mouseClick(child<Button>(w, "quitButton"), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(child<Button>(w, "cancelButton"), Qt::LeftButton, {}, QPoint(10, 10));
+        w.close();
+        w.reject();
+        w.accept();
+        QVERIFY(w.isVisible());
+        QCOMPARE(shown.count(), 0);
+        QVERIFY(finished.count() > 0 || finished.wait(kDeviceTimeoutMs));
+        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+        const qint64 pause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
         QCOMPARE(w.lastSave()->outcome, settingsjob::SaveOutcome::Unchanged);
         QCOMPARE(flashWrites(*m_frame), before);
-        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, 2000));
+        QCOMPARE(shown.count(), 1);
     }
 
     void aWriteFailureIsShownAndTheDialogStays()
     {
         openFrame();
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         w.show();
         child<QRadioButton>(w, "sizeRadio0")->setChecked(true);
         m_frame->answerNextWithStatus(0x22, 1, 32);  // Slave erase acknowledged, not done
@@ -238,7 +268,7 @@ private slots:
     void aLostFrameDuringOkIsShown()
     {
         openFrame();
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         w.show();
         child<QRadioButton>(w, "sizeRadio7")->setChecked(true);
         m_frame->vanishAtOutputReport(6);
@@ -252,7 +282,7 @@ private slots:
     void aRefusedResetAfterTheSaveIsShownAndTheDialogStays()
     {
         openFrame();
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         w.show();
         child<QRadioButton>(w, "sizeRadio2")->setChecked(true);
         m_frame->answerNextWithStatus(0xFF, 1, 14, 2);  // calibration and work mode taken, the reset refused
@@ -268,18 +298,53 @@ private slots:
     void reconnectSaysWhetherTheResetWorked()
     {
         openFrame();
-        SetWin w;
+        SetWin w(nullptr, openingRead());
+        QSignalSpy shown(&w, &SetWin::sendShowData);
+        w.show();
+        // The frame answers each report after 300 ms: both switches run
+        // while the dialog goes on, its buttons off, and it stays open.
+        m_frame->setReportLatency(std::chrono::milliseconds(300));
+        auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
         w.ResetButSlot();
+        for (const char* name : {"reconnectButton", "parameResetButton", "okButton", "cancelButton", "quitButton"})
+            QVERIFY2(!child<Button>(w, name)->isButtonEnabled(), name);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        w.reject();
+        QVERIFY(w.isVisible());
+        QVERIFY(QTest::qWaitFor([] { return MyMessageBox::shownBoxes().size() == 1; }, kDeviceTimeoutMs));
+        const qint64 pause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
         QCOMPARE(MyMessageBox::shownBoxes().last().message, QStringLiteral("Reset success!"));
+        QVERIFY(child<Button>(w, "okButton")->isButtonEnabled());
+        QCOMPARE(shown.count(), 0);
         m_frame->answerNextWithStatus(0xFF, 1, 14);  // work mode refused on a calibrated frame
         w.ResetButSlot();
+        QVERIFY(QTest::qWaitFor([] { return MyMessageBox::shownBoxes().size() == 2; }, kDeviceTimeoutMs));
         QCOMPARE(MyMessageBox::shownBoxes().last().message, QStringLiteral("Reset failed, please try again!"));
+
+        // A dialog that goes away under a running Reconnect (its opener was
+        // destroyed) waits for nothing; the switches run to their end alone.
+        auto* gone = new SetWin(nullptr, openingRead());
+        m_frame->setReportLatency(std::chrono::milliseconds(300));
+        heartbeat = std::make_unique<tovrin::test::Heartbeat>();
+        gone->ResetButSlot();
+        QPointer<QThread> task = gone->findChild<QThread*>();
+        QVERIFY(task && task->isRunning());
+        delete gone;
+        QVERIFY(QTest::qWaitFor([&] { return task.isNull(); }, kDeviceTimeoutMs));
+        const qint64 gonePause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(gonePause < 200, qPrintable(QString::number(gonePause)));
+        QCOMPARE(MyMessageBox::shownBoxes().size(), 2);
     }
 
     void parameResetReloadsTheIni()
     {
         openFrame(screenRecord(4, 0, 0, 0, 0));
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         child<QRadioButton>(w, "sizeRadio7")->setChecked(true);
         child<QRadioButton>(w, "point4Radio")->setChecked(true);
         w.ResetButtonSlot();
@@ -290,7 +355,7 @@ private slots:
     void tabCyclesTenPlacesAndReturnPresses()
     {
         openFrame(screenRecord(4, 0, 0, 0, 0));
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         for (int i = 1; i <= 10; ++i) {
@@ -317,7 +382,7 @@ private slots:
     void theTopBandDragsTheDialog()
     {
         openFrame();
-        SetWin w;
+        SetWin w(nullptr, openingRead());
         w.move(100, 100);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -353,7 +418,7 @@ private slots:
         // Defaults: a frame without settings.
         openFrame(std::vector<uint8_t>(26, 0xFF));
         {
-            SetWin w;
+            SetWin w(nullptr, openingRead());
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             saveShot(w.grab().toImage(), QStringLiteral("setwin-defaults-%1").arg(screen));
@@ -362,7 +427,7 @@ private slots:
         writeIni(QStringLiteral("[os_check]\nAutoCheck=1\n"));
         openFrame(screenRecord(5, 2, 1, 1, 1));
         {
-            SetWin w;
+            SetWin w(nullptr, openingRead());
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             for (int i = 0; i < 9; ++i)
@@ -372,7 +437,7 @@ private slots:
         // The warning after a write that read back wrong, over the dialog.
         openFrame();
         {
-            SetWin w;
+            SetWin w(nullptr, openingRead());
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             child<QRadioButton>(w, "sizeRadio0")->setChecked(true);

@@ -12,6 +12,7 @@
 #include "widgets/Button.h"
 #include "windows/Tovrin.h"
 #include "windows/TovrinEntries.h"
+#include "tests/support/Heartbeat.h"
 
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -297,7 +298,16 @@ void TovrinWindowTest::setRefusesAFirmwareWithoutSettings()
     m_frame->programFlash(sim::Unit::Master, sim::kVersionRecordOffset, std::array<uint8_t, 4>{0x82, 0x00, 0x01, 0x01});
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
+    // The frame answers each report after 300 ms: the versions are read
+    // while the window goes on.
+    m_frame->setReportLatency(std::chrono::milliseconds(300));
+    auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
     w.SetButSlot();
+    QVERIFY(waitForStatus(w, 45));
+    const qint64 pause = heartbeat->longestPauseMs();
+    heartbeat.reset();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
     QCOMPARE(w.statusMessageId(), 45);
     QCOMPARE(w.statusText(), QStringLiteral("The current firmware without setting!"));
     QCOMPARE(m_frame->mode(), sim::kModeWork);
