@@ -18,6 +18,7 @@
 #include "windows/Tovrin.h"
 #include "windows/TovrinDebugPage.h"
 #include "windows/TovrinEntries.h"
+#include "tests/support/Files.h"
 #include "tests/support/Heartbeat.h"
 
 #include <QApplication>
@@ -202,19 +203,24 @@ void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode_data()
     QTest::addColumn<int>("buttonId");
     QTest::addColumn<QString>("window");
     QTest::addColumn<int>("modeShown");
+    QTest::addColumn<bool>("slowFrame");
     // The settings window puts the frame back to work while it is open.
     QTest::newRow("Set") << static_cast<int>(Id::Set) << QStringLiteral("tovrin::windows::SetWin")
-                         << static_cast<int>(sim::kModeWork);
+                         << static_cast<int>(sim::kModeWork) << false;
     // The key window decides for itself (work mode once it refuses for want
     // of a key layout, or for its key test).
     QTest::newRow("Shortcuts") << static_cast<int>(Id::Shortcuts)
-                               << QStringLiteral("tovrin::keys::ui::KeyCalibrationWin") << -1;
+                               << QStringLiteral("tovrin::keys::ui::KeyCalibrationWin") << -1 << false;
+    // The key test opens in work mode; the frame's modes are switched while
+    // the window goes on, however slowly the frame answers.
+    QTest::newRow("Key Test") << static_cast<int>(Id::KeyTest) << QStringLiteral("tovrin::keys::ui::KeyTestWin")
+                              << static_cast<int>(sim::kModeWork) << true;
     QTest::newRow("Device Info") << static_cast<int>(Id::DeviceInfo)
                                  << QStringLiteral("tovrin::deviceinfo::ReadWriteDeviceInfo")
-                                 << static_cast<int>(sim::kModeCalibration);
+                                 << static_cast<int>(sim::kModeCalibration) << false;
     QTest::newRow("K274_3 Debug") << static_cast<int>(Id::FingerInto)
                                   << QStringLiteral("tovrin::maintenance::K274_3DebugWin")
-                                  << static_cast<int>(sim::kModeCalibration);
+                                  << static_cast<int>(sim::kModeCalibration) << false;
 }
 
 void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode()
@@ -222,11 +228,27 @@ void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode()
     QFETCH(int, buttonId);
     QFETCH(QString, window);
     QFETCH(int, modeShown);
+    QFETCH(bool, slowFrame);
+    // A key layout: the key test without one would report back at once.
+    if (slowFrame)
+        QVERIFY(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), "[Top_Key]\nGroupCnt=1\nGroup1_Num=2\n"));
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
     ModalSeen seen;
     closeNextDialog(&w, seen, m_frame);
+    std::unique_ptr<tovrin::test::Heartbeat> heartbeat;
+    if (slowFrame) {
+        m_frame->setReportLatency(std::chrono::milliseconds(300));
+        heartbeat = std::make_unique<tovrin::test::Heartbeat>();
+    }
     button(w, static_cast<Id>(buttonId))->click();
+    QVERIFY(QTest::qWaitFor([&] { return !seen.className.isEmpty(); }, kDeviceTimeoutMs));
+    if (slowFrame) {
+        const qint64 pause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    }
     QCOMPARE(seen.className, window);
     if (modeShown >= 0)
         QCOMPARE(static_cast<int>(seen.mode), modeShown);
