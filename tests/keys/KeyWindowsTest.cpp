@@ -410,6 +410,21 @@ private slots:
         saveShot(w.grab().toImage(), QStringLiteral("keycal-store-failed-1024"));
     }
 
+    // The run switches the frame to calibration mode itself; a refusal ends
+    // it and the window says so.
+    void aFrameRefusingCalibrationModeIsShown()
+    {
+        openFrame(false);
+        m_frame->answerNextWithStatus(0xFF, 2, 14);  // both tries of the switch
+        KeyCalibrationWin w(nullptr, QSize(1024, 768));
+        QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == 142; }, kDeviceTimeoutMs));
+        QVERIFY(w.calibrationThread()->hasEnded());
+        QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
+        QCOMPARE(codesOf(shown), std::vector<int>{5});
+    }
+
     void keyboardAndExit()
     {
         openFrame(false);
