@@ -5,6 +5,7 @@
 #include "tests/windows/WindowTestSupport.h"
 
 #include "keys/core/KeyCalibrationThread.h"
+#include "jobs/TaskWorker.h"
 #include "keys/core/KeyEntry.h"
 #include "keys/ui/KeyCalibrationWin.h"
 #include "keys/ui/KeyLaunch.h"
@@ -30,6 +31,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
 #include <thread>
 #include <utility>
 
@@ -59,6 +61,30 @@ std::vector<int> codesOf(const QSignalSpy& spy)
     for (const auto& args : spy)
         codes.push_back(args.at(0).toInt());
     return codes;
+}
+
+using KeyEntry = void (*)(QWidget*, jobs::TaskWorker&, std::function<void(int)>, std::function<void(int)>);
+constexpr int kNoAnswer = -2;
+
+// A key entry as the engineering window runs it, waited for: the message id
+// it shows, or -1 once the key window opened.
+int runEntry(KeyEntry entry, std::function<void(int)> showData = {})
+{
+    jobs::TaskWorker task;
+    int messageId = kNoAnswer;
+    entry(nullptr, task, std::move(showData), [&](int id) { messageId = id; });
+    (void)QTest::qWaitFor([&] { return messageId != kNoAnswer; }, kDeviceTimeoutMs);
+    return messageId;
+}
+
+// The key window of that class the entry opened, while it is shown.
+template <class Window>
+Window* shownKeyWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Window*>(w); window && window->isVisible())
+            return window;
+    return nullptr;
 }
 
 } // namespace
@@ -310,7 +336,9 @@ private slots:
         // (the frame slow to answer: 20 ms a report, the offer reads many).
         m_frame->setReportLatency(std::chrono::milliseconds(20));
         tovrin::test::Heartbeat heartbeat;
-        QCOMPARE(ui::runKeyCalibration(nullptr, {}), restore ? -1 : kCalibrateFirstMessage);
+        QCOMPARE(runEntry(ui::runKeyCalibration), restore ? -1 : kCalibrateFirstMessage);
+        QVERIFY(QTest::qWaitFor([&] { return opened == restore && !shownKeyWindow<KeyCalibrationWin>(); },
+                                kDeviceTimeoutMs));
         const qint64 pause = heartbeat.longestPauseMs();
         m_frame->setReportLatency(std::chrono::microseconds(0));
         look.stop();
@@ -515,7 +543,7 @@ private slots:
         // many tries).
         m_frame->setReportLatency(std::chrono::milliseconds(30));
         tovrin::test::Heartbeat heartbeat;
-        QCOMPARE(ui::runKeyCalibration(nullptr, [&](int c) { codes.push_back(c); }), 46);
+        QCOMPARE(runEntry(ui::runKeyCalibration, [&](int c) { codes.push_back(c); }), 46);
         const qint64 pause = heartbeat.longestPauseMs();
         m_frame->setReportLatency(std::chrono::microseconds(0));
         QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
@@ -527,16 +555,15 @@ private slots:
     {
         storeKeys();
         std::vector<int> codes;
-        QTimer::singleShot(50, [] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* test = qobject_cast<KeyTestWin*>(w); test && test->isVisible())
-                    QTest::keyClick(test, Qt::Key_Escape);
-        });
         // The frame's modes are switched while the window goes on, however
         // slowly the frame answers.
         m_frame->setReportLatency(std::chrono::milliseconds(300));
         tovrin::test::Heartbeat heartbeat;
-        QCOMPARE(ui::runKeyTest(nullptr, [&](int c) { codes.push_back(c); }), -1);
+        QCOMPARE(runEntry(ui::runKeyTest, [&](int c) { codes.push_back(c); }), -1);
+        KeyTestWin* test = shownKeyWindow<KeyTestWin>();
+        QVERIFY(test);
+        QTest::keyClick(test, Qt::Key_Escape);
+        QVERIFY(QTest::qWaitFor([] { return !shownKeyWindow<KeyTestWin>(); }, kDeviceTimeoutMs));
         const qint64 pause = heartbeat.longestPauseMs();
         m_frame->setReportLatency(std::chrono::microseconds(0));
         QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
