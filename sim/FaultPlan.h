@@ -41,7 +41,7 @@ struct LinkFaults {
     uint64_t vanishAtReportIn = 0;    // pulled out at this output report
     uint64_t vanishAtLineRequestIn = 0;  // pulled out at this line-data request
     uint64_t vanishAtFeatureIn = 0;   // pulled out at this feature report request
-    std::chrono::microseconds latency{0};  // per report, out and in, on a USB frame clock
+    std::chrono::microseconds latency{0};  // per report, out, in and feature, on a USB frame clock
     bool realTimeouts = false;        // a missing reply costs the host's whole wait
 
     bool operator==(const LinkFaults&) const = default;

@@ -54,7 +54,7 @@ device::IoResult SimulatedFrame::readReport(uint64_t handle, uint8_t* report, ui
 bool SimulatedFrame::featureReport(uint64_t handle, uint8_t* buffer)
 {
     Lock lock(core_->mutex);
-    return port::feature(*core_, handle, buffer);
+    return port::feature(*core_, lock, handle, buffer);
 }
 
 void SimulatedFrame::handleClosed()

@@ -203,7 +203,7 @@ IoResult read(FrameCore& core, Lock& lock, uint64_t handle, uint8_t* report, uin
     return IoResult::Ok;
 }
 
-bool feature(FrameCore& core, uint64_t handle, uint8_t* buffer)
+bool feature(FrameCore& core, Lock& lock, uint64_t handle, uint8_t* buffer)
 {
     if (!core.usb.alive(handle))
         return false;
@@ -211,6 +211,9 @@ bool feature(FrameCore& core, uint64_t handle, uint8_t* buffer)
         vanish(core);
         return false;
     }
+    // A feature report is a transfer on the same bus as the others.
+    if (core.faults.link.latency.count() > 0 && !awaitSlot(core, lock, handle))
+        return false;
     if (core.firmware.bootLoader || buffer[0] != kKeyReportId)
         return false;
     buffer[1] = core.firmware.keyEdge;

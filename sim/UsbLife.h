@@ -78,7 +78,7 @@ bool open(FrameCore& core, uint64_t& handle, uint16_t& productId);
 int check(FrameCore& core, uint64_t handle, uint16_t& productId);
 device::IoResult write(FrameCore& core, Lock& lock, uint64_t handle, const uint8_t* report);
 device::IoResult read(FrameCore& core, Lock& lock, uint64_t handle, uint8_t* report, uint32_t waitMs);
-bool feature(FrameCore& core, uint64_t handle, uint8_t* buffer);
+bool feature(FrameCore& core, Lock& lock, uint64_t handle, uint8_t* buffer);
 void closed(FrameCore& core);
 
 } // namespace port

@@ -99,9 +99,13 @@ void Tovrin::recvShowData(int code)
         m_jobs.switchModeThen(device::mode::Work);
         break;
     case 2:
-    case 5:
     case 6:
         m_jobs.switchModeThen(device::mode::Work);
+        break;
+    case 5:
+        // A key calibration starts: its run puts the frame in calibration
+        // mode itself. A work-mode switch from here would race with it (and
+        // could leave the key calibration with a frame in work mode).
         break;
     case device::detection::kLostDuringUpdate:
         handleLostDuringUpdate();

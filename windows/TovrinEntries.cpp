@@ -165,11 +165,16 @@ void openSettings(EntryContext& c)
     task->run([got] { *got = settingsjob::openSettings(); }, c.window, std::move(then));
 }
 
-void openKeyWindow(EntryContext& c, int (*run)(QWidget*, const std::function<void(int)>&))
+// The key entries switch the frame's modes and check its records in the
+// entries' worker; the key window opens when they have ended, unless
+// another job took their place.
+void openKeyWindow(EntryContext& c, void (*run)(QWidget*, jobs::TaskWorker&, std::function<void(int)>,
+                                                std::function<void(int)>))
 {
-    const int messageId = run(c.window, c.recvShowData);
-    if (messageId >= 0)
-        c.showStatus(messageId);
+    run(c.window, *entryTask(c), c.recvShowData, [show = c.showStatus](int messageId) {
+        if (messageId >= 0)
+            show(messageId);
+    });
 }
 
 // The debug page's services: made once per window, with the page's widgets,

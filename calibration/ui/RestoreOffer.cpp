@@ -35,14 +35,4 @@ RestoreOutcome restoreJournal(const std::vector<records::JournalEntry>& plan)
     return restored ? RestoreOutcome::Restored : RestoreOutcome::Failed;
 }
 
-RestoreOutcome offerJournalRestore(QWidget* parent)
-{
-    const std::vector<records::JournalEntry> plan = journalRestorePlan();
-    if (plan.empty())
-        return RestoreOutcome::NothingToOffer;
-    if (!askToRestore(parent))
-        return RestoreOutcome::Kept;
-    return restoreJournal(plan);
-}
-
 } // namespace tovrin::calib::ui

@@ -4,9 +4,9 @@
 // the operator is asked whether to put it back (Restore / Keep). The frame
 // is in calibration mode; the caller switched it.
 //
-// offerJournalRestore() does it all in the caller's thread. A window that
-// must not wait for the frame reads the plan and writes it back in a worker
-// (journalRestorePlan, restoreJournal) and asks in between (askToRestore).
+// A window never waits for the frame: it reads the plan and writes it back
+// in a worker (journalRestorePlan, restoreJournal) and asks in between
+// (askToRestore).
 
 #include "records/RecordJournal.h"
 
@@ -17,13 +17,9 @@ class QWidget;
 namespace tovrin::calib::ui {
 
 enum class RestoreOutcome {
-    NothingToOffer,  // no record invalid with an unfinished write behind it
-    Kept,            // the operator kept the frame as it is
-    Restored,        // every record of the plan was written back and read back
-    Failed           // a restore write failed (the record reads as invalid)
+    Restored,  // every record of the plan was written back and read back
+    Failed     // a restore write failed (the record reads as invalid)
 };
-
-RestoreOutcome offerJournalRestore(QWidget* parent);
 
 // What would be written back; empty when there is nothing to offer. Reads
 // the frame's records only when the journal has an unfinished write.

@@ -259,6 +259,14 @@ void KeyCalibrationThread::prepare(const KeyDepiction& depiction, int width, int
 
 void KeyCalibrationThread::work()
 {
+    if (m_switchMode.exchange(false)) {
+        const device::ModeSwitchOutcome mode = device::SwitchModeChecked(device::mode::Calibration);
+        if (!mode.ok) {
+            m_modeRefusal = mode;
+            Q_EMIT sendData(keycode::kModeRefused);
+            return;
+        }
+    }
     KeyCalibrationJob job(m_depiction, m_width, m_height, m_codes, m_state);
     if (m_limit)
         job.setTargetLimit(*m_limit);

@@ -26,11 +26,14 @@
 // Codes to the window (sendData):
 //   0 target ready / redraw     1 init failed       2 process failed
 //   3 saving progress           4 key calibration stored
+//   7 the frame refused calibration mode (a run asked to switch first; the
+//     run ends, modeRefusal() tells how once it has)
 
 #include "calibration/run/RunState.h"
 #include "keys/core/KeyCodes.h"
 #include "keys/core/KeyLayout.h"
 
+#include "device/DeviceStatus.h"
 #include "jobs/Worker.h"
 
 #include <QString>
@@ -50,6 +53,7 @@ constexpr int kInitFailed = 1;
 constexpr int kProcessFailed = 2;
 constexpr int kProgress = 3;
 constexpr int kStored = 4;
+constexpr int kModeRefused = 7;  // beside the key test's 5 and 6: the window takes both
 } // namespace keycode
 
 // The run state the window paints from, that of every calibration run
@@ -125,6 +129,15 @@ public:
     void setTargetLimit(std::chrono::milliseconds limit) { m_limit = limit; }
     // After the run: the target not taken in time, if that ended it.
     std::optional<int> targetNotTaken() const { return hasEnded() ? m_notTaken : std::nullopt; }
+    // The next run first puts the frame in calibration mode (the key
+    // calibration window's runs; tovrin-cli switches, and checks, itself).
+    // A refusal ends that run with code 7.
+    void switchModeOnNextRun() { m_switchMode = true; }
+    // After a run that ended with code 7: the refused switch.
+    std::optional<device::ModeSwitchOutcome> modeRefusal() const
+    {
+        return hasEnded() ? m_modeRefusal : std::nullopt;
+    }
 
     KeyRunState& state() { return m_state; }
     const std::vector<int32_t>& oneDLeft() const { return m_oneDLeft; }
@@ -132,11 +145,17 @@ public:
 
 protected:
     void work() override;
-    void beforeRun() override { m_state.stop = false; }
+    void beforeRun() override
+    {
+        m_state.stop = false;
+        m_modeRefusal.reset();
+    }
     void stopping() override { m_state.stop = true; }
 
 private:
     KeyRunState m_state;
+    std::atomic<bool> m_switchMode{false};
+    std::optional<device::ModeSwitchOutcome> m_modeRefusal;
     KeyDepiction m_depiction;
     KeyCodes m_codes;
     int m_width = 0;

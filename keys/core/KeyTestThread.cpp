@@ -1,8 +1,10 @@
 #include "keys/core/KeyTestThread.h"
 
+#include "device/DeviceStatus.h"
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
 #include "shell/Clock.h"
+#include "shell/Log.h"
 
 namespace tovrin::keys {
 
@@ -58,6 +60,8 @@ KeyTestThread::~KeyTestThread() { stopAndWait(); }
 
 void KeyTestThread::work()
 {
+    if (m_switchMode.exchange(false) && !device::SwitchModeChecked(device::mode::Work).ok)
+        shell::WriteLog("Key calibration: the frame did not take work mode for the key test\n");
     runKeyTest(
         m_state, [this](int code) { Q_EMIT sendData(code); },
         [this](const PressedKey& key) { Q_EMIT keyChanged(key.edge, key.number); });

@@ -65,6 +65,10 @@ public:
     ~KeyTestThread() override;
 
     KeyTestState& state() { return m_state; }
+    // The next run first puts the frame in work mode, where it reports its
+    // keys (the key calibration window's test after a stored calibration;
+    // a refusal is logged and the test runs all the same).
+    void switchModeOnNextRun() { m_switchMode = true; }
 
 Q_SIGNALS:
     void keyChanged(int edge, int number);
@@ -76,6 +80,7 @@ protected:
 
 private:
     KeyTestState m_state;
+    std::atomic<bool> m_switchMode{false};
 };
 
 } // namespace tovrin::keys

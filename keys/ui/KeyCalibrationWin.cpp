@@ -62,16 +62,7 @@ KeyCalibrationWin::KeyCalibrationWin(QWidget* parent, QSize size)
     m_exitButton = makeKeyButton(this, msg::Exit, "exitButton");
     connect(m_resetButton, &Button::clicked, this, &KeyCalibrationWin::ResetButSlot);
     connect(m_calibrateButton, &Button::clicked, this, &KeyCalibrationWin::CalibrationButSlot);
-    connect(m_testButton, &Button::clicked, this, [this] {
-        // Start the test afresh: nothing lit until the frame reports a key.
-        if (m_mode == Mode::Test && m_test) {
-            m_test->stopAndWait();
-            m_test->state().edge = 0;
-            m_test->state().number = 0;
-            m_test->startWork();
-            update();
-        }
-    });
+    connect(m_testButton, &Button::clicked, this, &KeyCalibrationWin::restartTest);
     connect(m_exitButton, &Button::clicked, this, &KeyCalibrationWin::ReturnButSlot);
     for (Button* b : {m_resetButton, m_calibrateButton, m_testButton, m_exitButton})
         b->installEventFilter(this);
@@ -165,12 +156,25 @@ void KeyCalibrationWin::refuse(int messageId, const char* logLine)
 
 void KeyCalibrationWin::CalibrationButSlot()
 {
-    if (m_closing || m_saving)
+    if (m_closing || m_saving || m_restarting)
         return;
-    // A calibration under way starts again from its first target.
-    m_calibration->stopAndWait();
+    // A calibration under way starts again from its first target, a key
+    // test ends first: the window goes on while the workers end (one may
+    // wait for the frame's answer to a request) and starts once both have.
+    if (!m_calibration->hasEnded() || !m_test->hasEnded()) {
+        m_restarting = true;
+        auto left = std::make_shared<int>(2);
+        auto oneEnded = [this, left] {
+            if (--*left > 0)
+                return;
+            m_restarting = false;
+            CalibrationButSlot();
+        };
+        m_calibration->stopThen(this, oneEnded);
+        m_test->stopThen(this, oneEnded);
+        return;
+    }
     m_mode = Mode::Calibration;
-    m_test->stopAndWait();
     Q_EMIT sendShowData(5);
     m_saving = false;
     m_calibration->state().startRun(0, width(), height());
@@ -196,40 +200,76 @@ void KeyCalibrationWin::CalibrationButSlot()
     }
     printKeysForFinger(m_configuration);
 
-    const device::ModeSwitchOutcome modeSwitch = device::SwitchModeChecked(device::mode::Calibration);
-    if (!modeSwitch.ok) {
-        shell::LogF("Key Calibration :Switch to calibration mode failed! g_isSwitchMode=%d\n", 0);
-        showStatus(modeSwitch.messageId >= 0 && !modeSwitch.frameLost ? modeSwitch.messageId : msg::CommunicateFailed);
-        return;
-    }
+    // The run puts the frame in calibration mode first (code 7 when it
+    // does not take it).
     showStatus(msg::Initializing);
     m_calibration->prepare(m_depiction, width(), height(), codes);
+    m_calibration->switchModeOnNextRun();
     m_calibration->startWork();
     update();
+}
+
+void KeyCalibrationWin::modeRefused()
+{
+    // Shown once the run has ended, with what the switch said.
+    m_calibration->whenEnded(this, [this] {
+        const std::optional<device::ModeSwitchOutcome> modeSwitch = m_calibration->modeRefusal();
+        if (!modeSwitch || m_closing || m_restarting)
+            return;
+        shell::LogF("Key Calibration :Switch to calibration mode failed! g_isSwitchMode=%d\n", 0);
+        showStatus(modeSwitch->messageId >= 0 && !modeSwitch->frameLost ? modeSwitch->messageId
+                                                                          : msg::CommunicateFailed);
+    });
 }
 
 void KeyCalibrationWin::enterTestMode()
 {
     m_mode = Mode::Test;
     m_saving = false;
-    m_calibration->stopAndWait();
     Q_EMIT sendShowData(6);
     useButtons(Mode::Test);
     showStatus(msg::TestInstruction);
     showTest(msg::Testing);
-    // The frame reports keys only in work mode.
-    if (!device::SwitchModeChecked(device::mode::Work).ok)
-        shell::WriteLog("Key calibration: the frame did not take work mode for the key test\n");
     m_test->state().edge = 0;
     m_test->state().number = 0;
-    m_test->startWork();
+    // The key test starts once the calibration's run (it sent its last
+    // code) has ended, and puts the frame in work mode first: the frame
+    // reports keys only there.
+    m_test->switchModeOnNextRun();
+    m_calibration->stopThen(this, [this] {
+        if (m_closing || m_restarting || m_mode != Mode::Test || !m_test->hasEnded())
+            return;
+        m_test->startWork();
+        update();
+    });
     update();
+}
+
+void KeyCalibrationWin::restartTest()
+{
+    // Start the test afresh once the running one has ended: nothing lit
+    // until the frame reports a key.
+    if (m_mode != Mode::Test || m_closing || m_restarting)
+        return;
+    m_test->stopThen(this, [this] {
+        if (m_mode != Mode::Test || m_closing || m_restarting || !m_test->hasEnded())
+            return;
+        m_test->state().edge = 0;
+        m_test->state().number = 0;
+        m_test->startWork();
+        update();
+    });
 }
 
 void KeyCalibrationWin::recvData(int code)
 {
-    if (m_closing)
+    // While the workers end for a new calibration their codes are stale.
+    if (m_closing || m_restarting)
         return;
+    if (code == keycode::kModeRefused) {
+        modeRefused();
+        return;
+    }
     if (!frameConnected()) {
         showStatus(kDevicePulledOutMessage);
         update();

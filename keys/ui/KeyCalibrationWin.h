@@ -4,7 +4,9 @@
 // calibration the key test in the same window. Full screen.
 //
 // Calibration mode runs KeyCalibrationThread (the frame in calibration
-// mode), test mode runs KeyTestThread (the frame in work mode). To its
+// mode), test mode runs KeyTestThread (the frame in work mode); each run
+// switches the frame's mode itself, and the window never waits for a run
+// to end: it goes on when it has. To its
 // opener it reports with sendShowData: 5 a calibration starts, 6 the
 // calibration is stored or refused (back to work mode), 2 closed during a
 // calibration with the frame there, 3 closed otherwise.
@@ -69,6 +71,8 @@ private:
     void showStatus(int messageId, const QString& argument = {});
     void showTest(int messageId);
     void enterTestMode();
+    void restartTest();
+    void modeRefused();
     void useButtons(Mode mode);
     void refreshButtons();
     void layOut();
@@ -91,6 +95,7 @@ private:
     int m_testId = -1;
     QString m_statusArgument;
     bool m_saving = false;
+    bool m_restarting = false;  // a new calibration waits for the workers to end
     bool m_closing = false;  // Exit asked: the workers are stopping
     bool m_closed = false;   // both workers have ended: the dialog may close
 };

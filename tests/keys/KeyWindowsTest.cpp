@@ -5,6 +5,7 @@
 #include "tests/windows/WindowTestSupport.h"
 
 #include "keys/core/KeyCalibrationThread.h"
+#include "jobs/TaskWorker.h"
 #include "keys/core/KeyEntry.h"
 #include "keys/ui/KeyCalibrationWin.h"
 #include "keys/ui/KeyLaunch.h"
@@ -30,7 +31,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
 #include <thread>
+#include <utility>
 
 using namespace tovrin;
 using namespace tovrin::keys;
@@ -58,6 +61,30 @@ std::vector<int> codesOf(const QSignalSpy& spy)
     for (const auto& args : spy)
         codes.push_back(args.at(0).toInt());
     return codes;
+}
+
+using KeyEntry = void (*)(QWidget*, jobs::TaskWorker&, std::function<void(int)>, std::function<void(int)>);
+constexpr int kNoAnswer = -2;
+
+// A key entry as the engineering window runs it, waited for: the message id
+// it shows, or -1 once the key window opened.
+int runEntry(KeyEntry entry, std::function<void(int)> showData = {})
+{
+    jobs::TaskWorker task;
+    int messageId = kNoAnswer;
+    entry(nullptr, task, std::move(showData), [&](int id) { messageId = id; });
+    (void)QTest::qWaitFor([&] { return messageId != kNoAnswer; }, kDeviceTimeoutMs);
+    return messageId;
+}
+
+// The key window of that class the entry opened, while it is shown.
+template <class Window>
+Window* shownKeyWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Window*>(w); window && window->isVisible())
+            return window;
+    return nullptr;
 }
 
 } // namespace
@@ -167,22 +194,45 @@ private slots:
     }
 
     // The first corner to touch, and the window after the whole run: the key
-    // test in the same window with a key lit.
+    // test in the same window with a key lit. The frame's modes are switched
+    // and the workers restarted while the window goes on, however slowly the
+    // frame answers.
     void calibrationScreenshots()
     {
         QFETCH(int, screen);
         useScreen(screen);
         openFrame(false);
+        QVERIFY(device::SwitchModeChecked(device::mode::Work).ok);
         KeyCalibrationWin w(nullptr, windowOf(screen));
         QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
+        m_frame->setReportLatency(std::chrono::milliseconds(300));
+        auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
         w.show();
+        QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeCalibration; }, kDeviceTimeoutMs));
+        qint64 pause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QStringLiteral("calibration mode: %1 ms").arg(pause)));
         QVERIFY(QTest::qWaitFor([&] { return w.calibrationThread()->state().target.load() >= 0; }, kDeviceTimeoutMs));
         QTest::qWait(20);
         QCOMPARE(w.statusMessageId(), 79);
         saveShot(w.grab().toImage(), QStringLiteral("keycal-first-target-%1").arg(screen));
 
+        // Stored: the frame turns slow as the run ends, before the window
+        // puts it in work mode for the key test.
+        auto frame = m_frame;
+        connect(w.calibrationThread(), &KeyCalibrationThread::sendData, &w, [frame](int code) {
+            if (code == keycode::kStored)
+                frame->setReportLatency(std::chrono::milliseconds(300));
+        }, Qt::DirectConnection);
+        heartbeat = std::make_unique<tovrin::test::Heartbeat>();
         autoFinger(true);
-        QVERIFY(QTest::qWaitFor([&] { return w.mode() == KeyCalibrationWin::Mode::Test; }, kDeviceTimeoutMs));
+        QVERIFY(QTest::qWaitFor([&] { return w.mode() == KeyCalibrationWin::Mode::Test && m_frame->mode() == sim::kModeWork; },
+                                kDeviceTimeoutMs));
+        pause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QStringLiteral("work mode for the key test: %1 ms").arg(pause)));
         QCOMPARE(codesOf(shown), (std::vector<int>{5, 6}));
         touchKey(kEdgeRight, 2);
         QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{kEdgeRight, 2}; }, kDeviceTimeoutMs));
@@ -191,6 +241,38 @@ private slots:
         saveShot(w.grab().toImage(), QStringLiteral("keycal-test-mode-lit-%1").arg(screen));
         m_frame->fingers().lift();
         QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{}; }, kDeviceTimeoutMs));
+
+        // The test button starts the key test afresh once the running one,
+        // in a request to the slow frame, has ended: pressed as a key
+        // report comes in, while the next one is under way.
+        int testsStarted = 0;
+        bool pressOnReport = false;
+        auto* testButton = w.findChild<widgets::Button*>(QStringLiteral("testButton"));
+        connect(w.testThread(), &KeyTestThread::sendData, &w, [&](int code) {
+            testsStarted += code == testcode::kTesting;
+            if (code == testcode::kRepaint && std::exchange(pressOnReport, false))
+                QTest::mouseClick(testButton, Qt::LeftButton);
+        }, Qt::QueuedConnection);
+        m_frame->setReportLatency(std::chrono::milliseconds(500));
+        heartbeat = std::make_unique<tovrin::test::Heartbeat>();
+        pressOnReport = true;
+        QVERIFY(QTest::qWaitFor([&] { return testsStarted > 0; }, kDeviceTimeoutMs));
+        pause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        QVERIFY2(pause < 200, qPrintable(QStringLiteral("key test afresh: %1 ms").arg(pause)));
+
+        // Shortcuts from the key test: a new calibration, in calibration mode.
+        autoFinger(false);
+        m_frame->setReportLatency(std::chrono::milliseconds(300));
+        heartbeat = std::make_unique<tovrin::test::Heartbeat>();
+        QTest::mouseClick(w.findChild<widgets::Button*>(QStringLiteral("calibrateButton")), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeCalibration; }, kDeviceTimeoutMs));
+        pause = heartbeat->longestPauseMs();
+        heartbeat.reset();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QStringLiteral("a new calibration: %1 ms").arg(pause)));
+        QCOMPARE(w.mode(), KeyCalibrationWin::Mode::Calibration);
+        QCOMPARE(codesOf(shown), (std::vector<int>{5, 6, 5}));
     }
 
     void keyTestScreenshots_data() { calibrationScreenshots_data(); }
@@ -250,8 +332,17 @@ private slots:
                 }
         });
         look.start(50);
-        QCOMPARE(ui::runKeyCalibration(nullptr, {}), restore ? -1 : kCalibrateFirstMessage);
+        // The records are read, and written back, while the window goes on
+        // (the frame slow to answer: 20 ms a report, the offer reads many).
+        m_frame->setReportLatency(std::chrono::milliseconds(20));
+        tovrin::test::Heartbeat heartbeat;
+        QCOMPARE(runEntry(ui::runKeyCalibration), restore ? -1 : kCalibrateFirstMessage);
+        QVERIFY(QTest::qWaitFor([&] { return opened == restore && !shownKeyWindow<KeyCalibrationWin>(); },
+                                kDeviceTimeoutMs));
+        const qint64 pause = heartbeat.longestPauseMs();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
         look.stop();
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
         QCOMPARE(opened, restore);
         QCOMPARE(widgets::MyMessageBox::shownBoxes().size(), 1);
         QCOMPARE(widgets::MyMessageBox::shownBoxes().first().labels, (QStringList{"Restore", "Keep"}));
@@ -347,6 +438,21 @@ private slots:
         saveShot(w.grab().toImage(), QStringLiteral("keycal-store-failed-1024"));
     }
 
+    // The run switches the frame to calibration mode itself; a refusal ends
+    // it and the window says so.
+    void aFrameRefusingCalibrationModeIsShown()
+    {
+        openFrame(false);
+        m_frame->answerNextWithStatus(0xFF, 2, 14);  // both tries of the switch
+        KeyCalibrationWin w(nullptr, QSize(1024, 768));
+        QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == 142; }, kDeviceTimeoutMs));
+        QVERIFY(w.calibrationThread()->hasEnded());
+        QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
+        QCOMPARE(codesOf(shown), std::vector<int>{5});
+    }
+
     void keyboardAndExit()
     {
         openFrame(false);
@@ -428,10 +534,19 @@ private slots:
 
     void theShortcutsEntryNeedsATouchCalibration()
     {
+        QDir(records::journalFolder()).removeRecursively();
         m_frame = installFrame(false);  // blank flash: no calibration
         QVERIFY(tovrin::test::openFrameLink());
         std::vector<int> codes;
-        QCOMPARE(ui::runKeyCalibration(nullptr, [&](int c) { codes.push_back(c); }), 46);
+        // Refused without holding the window, however slowly the frame answers
+        // (30 ms a report: a frame without records refuses work mode after
+        // many tries).
+        m_frame->setReportLatency(std::chrono::milliseconds(30));
+        tovrin::test::Heartbeat heartbeat;
+        QCOMPARE(runEntry(ui::runKeyCalibration, [&](int c) { codes.push_back(c); }), 46);
+        const qint64 pause = heartbeat.longestPauseMs();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
         QVERIFY(codes.empty());
         QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
     }
@@ -440,12 +555,18 @@ private slots:
     {
         storeKeys();
         std::vector<int> codes;
-        QTimer::singleShot(50, [] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* test = qobject_cast<KeyTestWin*>(w); test && test->isVisible())
-                    QTest::keyClick(test, Qt::Key_Escape);
-        });
-        QCOMPARE(ui::runKeyTest(nullptr, [&](int c) { codes.push_back(c); }), -1);
+        // The frame's modes are switched while the window goes on, however
+        // slowly the frame answers.
+        m_frame->setReportLatency(std::chrono::milliseconds(300));
+        tovrin::test::Heartbeat heartbeat;
+        QCOMPARE(runEntry(ui::runKeyTest, [&](int c) { codes.push_back(c); }), -1);
+        KeyTestWin* test = shownKeyWindow<KeyTestWin>();
+        QVERIFY(test);
+        QTest::keyClick(test, Qt::Key_Escape);
+        QVERIFY(QTest::qWaitFor([] { return !shownKeyWindow<KeyTestWin>(); }, kDeviceTimeoutMs));
+        const qint64 pause = heartbeat.longestPauseMs();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
         QCOMPARE(codes, std::vector<int>{3});
         QCOMPARE(m_frame->mode(), uint8_t(0x22));
     }

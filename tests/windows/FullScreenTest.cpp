@@ -185,23 +185,33 @@ void FullScreenTest::keyWindowsCoverTheFramesScreen()
     QVERIFY(device::OpenHidDevice(pid));
     QRect seen;
     const QScreen* on = nullptr;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, [&] {
+    auto shownWindow = [calibration]() -> QWidget* {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             const bool ours = calibration ? qobject_cast<tovrin::keys::ui::KeyCalibrationWin*>(w) != nullptr
                                           : qobject_cast<tovrin::keys::ui::KeyTestWin*>(w) != nullptr;
-            if (ours && w->isVisible()) {
-                seen = w->geometry();
-                on = w->screen();
-                w->close();
-            }
+            if (ours && w->isVisible())
+                return w;
+        }
+        return nullptr;
+    };
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (QWidget* w = shownWindow()) {
+            seen = w->geometry();
+            on = w->screen();
+            w->close();
         }
     });
     look.start(100);
+    tovrin::jobs::TaskWorker task;
+    int opened = -2;
+    (calibration ? tovrin::keys::ui::runKeyCalibration : tovrin::keys::ui::runKeyTest)(
+        nullptr, task, {}, [&](int messageId) { opened = messageId; });
+    // The window opens once the frame's steps have ended, and closes once
+    // its workers have.
+    QVERIFY(QTest::qWaitFor([&] { return opened != -2 && on && !shownWindow(); }, kDeviceTimeoutMs));
     if (calibration)
-        QCOMPARE(tovrin::keys::ui::runKeyCalibration(nullptr, {}), -1);
-    else
-        tovrin::keys::ui::runKeyTest(nullptr, {});
+        QCOMPARE(opened, -1);
     look.stop();
     QCOMPARE(seen, screenB()->geometry());
     QCOMPARE(on, screenB());
