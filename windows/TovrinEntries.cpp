@@ -44,21 +44,9 @@ constexpr int kChecking = 15;  // "Devices check completed." while a job window 
 constexpr int kReadFlashFailed = 18;
 constexpr int kNoSetting = 45;  // "The current firmware without setting!"
 
-// The worker of the entries' frame preparations: one per main window, made
-// on first use and stopped (waited for) by every other job like the preview.
-jobs::TaskWorker* entryTask(EntryContext& c)
-{
-    const QString name = QStringLiteral("entryTask");
-    if (auto* existing = c.window->findChild<jobs::TaskWorker*>(name, Qt::FindDirectChildrenOnly))
-        return existing;
-    auto* task = new jobs::TaskWorker(c.window);
-    task->setObjectName(name);
-    c.jobs->addWorker({QStringLiteral("Entry preparation"), [task] { return !task->hasEnded(); },
-                       [task, window = c.window](std::function<void()> whenEnded) {
-                           task->stopThen(window, std::move(whenEnded));
-                       }});
-    return task;
-}
+// The worker of the entries' frame preparations: the window's task worker,
+// stopped (and waited for) by every other job like the preview.
+jobs::TaskWorker* entryTask(EntryContext& c) { return &c.jobs->task(); }
 
 void openLeveling(EntryContext& c)
 {
@@ -121,19 +109,6 @@ void openCalibration(EntryContext& c)
                                       });
 }
 
-// The frame goes back to work behind the settings window, whatever path it
-// took (a failed save leaves the frame in calibration mode), in the entries'
-// worker: the dialog is modal, so nothing else runs there by now.
-void workModeBehindSettings(jobs::TaskWorker* task, QWidget* window, JobLauncher* jobs)
-{
-    auto work = std::make_shared<device::ModeSwitchOutcome>();
-    task->run([work] { *work = device::SwitchModeChecked(device::mode::Work); }, window,
-              [task, work, jobs] {
-                  if (!task->stopRequested())
-                      jobs->switchFailureShown(*work);
-              });
-}
-
 void openSettings(EntryContext& c)
 {
     c.showStatus(kChecking);
@@ -158,8 +133,9 @@ void openSettings(EntryContext& c)
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setWindowModality(Qt::ApplicationModal);
         QObject::connect(dialog, &SetWin::sendShowData, window, [report](int code) { report(code); });
-        QObject::connect(dialog, &QDialog::finished, window,
-                         [task, window, jobs] { workModeBehindSettings(task, window, jobs); });
+        // The frame goes back to work behind the settings window, whatever
+        // path it took (a failed save leaves the frame in calibration mode).
+        QObject::connect(dialog, &QDialog::finished, window, [jobs] { jobs->switchModeThen(device::mode::Work); });
         dialog->show();
     };
     task->run([got] { *got = settingsjob::openSettings(); }, c.window, std::move(then));

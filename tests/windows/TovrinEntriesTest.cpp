@@ -250,12 +250,8 @@ void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode()
     // Back to work behind the window (in the window's workers).
     QVERIFY(QTest::qWaitFor(
         [&] {
-            for (const char* name : {"entryTask", "windowTask"}) {
-                const auto* task = w.findChild<QThread*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
-                if (task && task->isRunning())
-                    return false;
-            }
-            return m_frame->mode() == sim::kModeWork;
+            const auto* task = w.findChild<QThread*>(QStringLiteral("windowTask"), Qt::FindDirectChildrenOnly);
+            return m_frame->mode() == sim::kModeWork && (!task || !task->isRunning());
         },
         kDeviceTimeoutMs));
     const qint64 pause = heartbeat->longestPauseMs();

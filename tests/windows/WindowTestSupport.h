@@ -183,9 +183,9 @@ QImage grabVersionBox(Window& w)
     });
     watch.start(10);
     w.AboutButSlot();
-    QTest::qWaitFor([&] { return !shot.isNull(); }, kDeviceTimeoutMs);
+    const bool shown = QTest::qWaitFor([&] { return !shot.isNull(); }, kDeviceTimeoutMs);
     widgets::MyMessageBox::setAutoAnswer(widgets::MyMessageBox::AnswerCancel);
-    return shot;
+    return shown ? shot : QImage();
 }
 
 // Base of the window test classes: one application folder for the run; for
