@@ -67,8 +67,29 @@ bool JobLauncher::stopWorkers(std::function<void()> then, bool closing)
 
 void JobLauncher::workerEnded(const char* closeLog)
 {
-    if (m_closing && !device::SwitchMode(device::mode::Work))
-        shell::LogF(closeLog, device::g_isSwitchMode.load());
+    if (m_closing)
+        closingSwitch(closeLog);
+    else
+        oneStopEnded();
+}
+
+void JobLauncher::closingSwitch(const char* closeLog)
+{
+    jobs::TaskWorker& t = task();
+    if (!t.hasEnded()) {
+        t.whenEnded(m_window, [this, closeLog] { closingSwitch(closeLog); });
+        return;
+    }
+    t.run(
+        [closeLog] {
+            if (!device::SwitchMode(device::mode::Work))
+                shell::LogF(closeLog, device::g_isSwitchMode.load());
+        },
+        m_window, [this] { oneStopEnded(); });
+}
+
+void JobLauncher::oneStopEnded()
+{
     if (--m_pendingStops > 0)
         return;
     if (std::function<void()> then = std::exchange(m_then, nullptr))
@@ -95,12 +116,14 @@ bool JobLauncher::switchFailureShown(const device::ModeSwitchOutcome& outcome)
     return false;
 }
 
-bool JobLauncher::switchModeLogged(uint8_t modeCode, const char* failureLog)
+void JobLauncher::switchModeLoggedThen(uint8_t modeCode, const char* failureLog, std::function<void()> then)
 {
-    if (device::SwitchModeChecked(modeCode).ok)
-        return true;
-    shell::LogF(failureLog, device::g_isSwitchMode.load());
-    return false;
+    inTask(
+        [modeCode, failureLog] {
+            if (!device::SwitchModeChecked(modeCode).ok)
+                shell::LogF(failureLog, device::g_isSwitchMode.load());
+        },
+        std::move(then));
 }
 
 bool JobLauncher::calibrationMode() { return switchMode(device::mode::Calibration); }

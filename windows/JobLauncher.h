@@ -96,8 +96,10 @@ public:
     // What switchMode does after a switch another library made: shows its
     // failure (or treats the frame as gone). Returns outcome.ok.
     bool switchFailureShown(const device::ModeSwitchOutcome& outcome);
-    // A switch whose failure is only logged (printf format with g_isSwitchMode).
-    bool switchModeLogged(uint8_t modeCode, const char* failureLog);
+    // A switch in the task worker whose failure is only logged (printf
+    // format with g_isSwitchMode); then (may be empty) runs in the window's
+    // thread once it has been made, as inTask says.
+    void switchModeLoggedThen(uint8_t modeCode, const char* failureLog, std::function<void()> then = {});
 
     // The window's task worker (made on first use and added to the workers).
     jobs::TaskWorker& task();
@@ -120,6 +122,10 @@ public:
 
 private:
     void workerEnded(const char* closeLog);
+    // While the window closes: the work-mode switch behind a worker that has
+    // ended, in the task worker, then oneStopEnded().
+    void closingSwitch(const char* closeLog);
+    void oneStopEnded();
 
     Hooks m_hooks;
     QObject* m_window;

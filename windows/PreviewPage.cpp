@@ -46,11 +46,17 @@ void PreviewPage::start(JobLauncher& jobs)
         return;
     m_running = true;
     Q_EMIT runningChanged(true);
-    jobs.switchModeLogged(device::mode::Calibration, "Preview :Switch to calibration mode failed! g_isSwitchMode=%d\n");
-    if (!m_source->start()) {
-        m_running = false;
-        Q_EMIT runningChanged(false);
-    }
+    // The worker starts once the switch has been made, unless the preview
+    // was stopped meanwhile.
+    jobs.switchModeLoggedThen(device::mode::Calibration, "Preview :Switch to calibration mode failed! g_isSwitchMode=%d\n",
+                              [this] {
+                                  if (!m_running || m_stopping || !m_source || m_source->isRunning())
+                                      return;
+                                  if (!m_source->start()) {
+                                      m_running = false;
+                                      Q_EMIT runningChanged(false);
+                                  }
+                              });
 }
 
 void PreviewPage::stop(JobLauncher& jobs, bool backToWork, std::function<void()> whenEnded)
@@ -90,7 +96,7 @@ void PreviewPage::workerEnded(JobLauncher& jobs, bool backToWork)
         request();
     }
     if (backToWork)
-        jobs.switchModeLogged(device::mode::Work, "Preview :Switch to work mode failed! g_isSwitchMode=%d\n");
+        jobs.switchModeLoggedThen(device::mode::Work, "Preview :Switch to work mode failed! g_isSwitchMode=%d\n");
     for (const std::function<void()>& f : std::exchange(m_whenStopped, {}))
         f();
 }

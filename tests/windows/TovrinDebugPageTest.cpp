@@ -280,13 +280,13 @@ void TovrinDebugPageTest::otherJobsStopThePreviewFirst()
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
     button(w, Id::Preview)->click();
-    QVERIFY(g_source->isRunning());
+    QVERIFY(QTest::qWaitFor([] { return g_source->isRunning(); }, kDeviceTimeoutMs));
     w.AboutButSlot();
     QVERIFY(!g_source->isRunning());
     QCOMPARE(button(w, Id::Preview)->text(), QStringLiteral("Preview"));
     QVERIFY(QTest::qWaitFor([] { return !MyMessageBox::shownBoxes().isEmpty(); }, kDeviceTimeoutMs));
     QCOMPARE(MyMessageBox::shownBoxes().size(), 1);
-    QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
 }
 
 void TovrinDebugPageTest::workerThatStopsItselfGivesTheButtonBack()
@@ -331,6 +331,7 @@ void TovrinDebugPageTest::wiredEntryGoesThroughTheLauncher()
     QVERIFY(waitForStatus(w, 15));
     QVERIFY(button(w, Id::Leveling)->isEnabled());
     button(w, Id::Preview)->click();
+    QVERIFY(QTest::qWaitFor([] { return g_source->isRunning(); }, kDeviceTimeoutMs));
     button(w, Id::Leveling)->click();
     QCOMPARE(calls, 1);
     QVERIFY2(!g_source->isRunning(), "the guard stops the preview first");
@@ -382,7 +383,7 @@ void TovrinDebugPageTest::previewThreadShowsTheCameras()
     QVERIFY(QTest::qWaitFor([] { return device::g_isDeviceCommunicate.load() == 1; }, kDeviceTimeoutMs));
     QSignalSpy shown(page, &windows::PreviewPage::frameShown);
     button(w, Id::Preview)->click();
-    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeCalibration; }, kDeviceTimeoutMs));
     QVERIFY(shown.wait(kDeviceTimeoutMs));
     // The simulated cameras see a bright band inside their window, and the
     // zone positions are drawn in red.
