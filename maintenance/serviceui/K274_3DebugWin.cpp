@@ -16,6 +16,11 @@
 namespace tovrin::maintenance {
 
 K274_3DebugWin::K274_3DebugWin(QWidget* parent)
+    : K274_3DebugWin(readFingerThreshold(), parent)
+{
+}
+
+K274_3DebugWin::K274_3DebugWin(const ThresholdReading& reading, QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("K274_3DebugWin"));
@@ -55,7 +60,6 @@ K274_3DebugWin::K274_3DebugWin(QWidget* parent)
     layout->addLayout(buttonRow);
     setFixedSize(450, 200);
 
-    const ThresholdReading reading = readFingerThreshold();
     m_statusLabel->setText(reading.label());
     if (reading.choice)
         m_choices[static_cast<size_t>(*reading.choice)]->setChecked(true);

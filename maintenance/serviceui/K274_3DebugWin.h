@@ -2,7 +2,10 @@
 // The finger-into threshold dialog of the debug page ("K274_3 Debug"): shows
 // the threshold the Master's leveling settings record holds and writes a new
 // one into both units (FingerThreshold.h). The window switches the frame to
-// calibration mode before it runs the dialog and back to work mode after.
+// calibration mode and reads the threshold before it runs the dialog (in its
+// task worker), and switches back to work mode after.
+
+#include "maintenance/service/FingerThreshold.h"
 
 #include <QDialog>
 
@@ -17,6 +20,9 @@ namespace tovrin::maintenance {
 class K274_3DebugWin : public QDialog {
     Q_OBJECT
 public:
+    // With the Master's threshold read already.
+    explicit K274_3DebugWin(const ThresholdReading& reading, QWidget* parent = nullptr);
+    // Reads it itself, on the caller's thread.
     explicit K274_3DebugWin(QWidget* parent = nullptr);
 
     QString statusText() const;

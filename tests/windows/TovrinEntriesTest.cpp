@@ -220,10 +220,10 @@ void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode_data()
                               << static_cast<int>(sim::kModeWork) << true;
     QTest::newRow("Device Info") << static_cast<int>(Id::DeviceInfo)
                                  << QStringLiteral("tovrin::deviceinfo::ReadWriteDeviceInfo")
-                                 << static_cast<int>(sim::kModeCalibration) << false;
+                                 << static_cast<int>(sim::kModeCalibration) << true;
     QTest::newRow("K274_3 Debug") << static_cast<int>(Id::FingerInto)
                                   << QStringLiteral("tovrin::maintenance::K274_3DebugWin")
-                                  << static_cast<int>(sim::kModeCalibration) << false;
+                                  << static_cast<int>(sim::kModeCalibration) << true;
 }
 
 void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode()
