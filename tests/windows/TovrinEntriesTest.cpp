@@ -271,6 +271,10 @@ void TovrinEntriesTest::stepDebugReadsIntoTheOutputBox()
     w.debugPage()->sensorBox()->setChecked(false);
     w.debugPage()->slaveBox()->setChecked(false);
     w.SlaveCButSlot();
+    // The switches and the request go out while the window goes on, however
+    // slowly the frame answers.
+    m_frame->setReportLatency(std::chrono::milliseconds(300));
+    auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
     button(w, Id::Read)->click();
     QVERIFY(QTest::qWaitFor(
         [&] {
@@ -279,6 +283,12 @@ void TovrinEntriesTest::stepDebugReadsIntoTheOutputBox()
         },
         kDeviceTimeoutMs));
     QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+    const qint64 pause = heartbeat->longestPauseMs();
+    heartbeat.reset();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    QCOMPARE(w.debugPage()->regAddrEdit()->text(), QStringLiteral("0x35"));
+    QCOMPARE(w.debugPage()->regValueEdit()->text(), QStringLiteral("0x0f"));
 }
 
 QTEST_MAIN(TovrinEntriesTest)
