@@ -169,7 +169,6 @@ maintenance::DebugPageServices* debugServices(EntryContext& c)
     hooks.previewRunning = [preview = c.preview] { return preview && (preview->isRunning() || preview->isStopping()); };
     hooks.showStatus = c.showStatus;
     hooks.showStatusText = c.showStatusText;
-    hooks.switchMode = [jobs = c.jobs](uint8_t mode) { return jobs->switchMode(mode); };
     hooks.inTask = [jobs = c.jobs](std::function<void()> job, std::function<void()> then) {
         jobs->inTask(std::move(job), std::move(then));
     };

@@ -47,8 +47,6 @@ struct DebugPageHooks {
     // The status line: a message of the message list, or a fixed text.
     std::function<void(int messageId)> showStatus;
     std::function<void(const QString& text)> showStatusText;
-    // The window's mode switch (SwitchModeChecked with its failure shown).
-    std::function<bool(uint8_t mode)> switchMode;
     // The window's short frame jobs, never on its own thread: job runs in the
     // window's task worker (one at a time, in order), then in the window's
     // thread once it has ended. Neither then runs when another job's guard

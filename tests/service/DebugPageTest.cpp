@@ -99,12 +99,6 @@ public:
             statusTexts << t;
             status->setText(t);
         };
-        hooks.switchMode = [this](uint8_t mode) {
-            const bool ok = device::SwitchModeChecked(mode).ok;
-            if (!ok)
-                statusIds << 142;
-            return ok;
-        };
         task = new jobs::TaskWorker(this);
         hooks.inTask = [this](std::function<void()> job, std::function<void()> then) {
             inTask(std::move(job), std::move(then));
@@ -163,6 +157,14 @@ public:
 bool waitForMode(sim::SimulatedFrame& frame, uint8_t mode)
 {
     return QTest::qWaitFor([&] { return frame.mode() == mode; }, kDeviceTimeoutMs);
+}
+
+// A job of the page started once its switch to calibration mode has gone out.
+template <class Controller>
+bool waitStarted(Controller* c)
+{
+    QSignalSpy spy(c, &Controller::started);
+    return spy.wait(kDeviceTimeoutMs);
 }
 
 template <class Controller>
@@ -375,6 +377,7 @@ void DebugPageTest::stepRequestsWaitWhileAJobOfThePageRuns()
     QSignalSpy finished(page->services->fpga(), &FpgaController::finished);
     page->services->DownloadButSlot();
     QVERIFY(page->services->fpga()->isRunning());
+    QVERIFY(waitStarted(page->services->fpga()));
     QVERIFY(!page->widgets.writeButton->isEnabled());
     QVERIFY(!page->widgets.readButton->isEnabled());
 
@@ -425,6 +428,7 @@ void DebugPageTest::flashToolsAskForTheirFileOnceWhileAJobStops()
     page->widgets.fpgaPath->setText(slowFpgaFile(*m_frame));
     page->services->DownloadButSlot();
     QVERIFY(page->services->fpga()->isRunning());
+    QVERIFY(waitStarted(page->services->fpga()));
     m_frame->setReportLatency(std::chrono::microseconds(0));
     page->chosenFile = QStringLiteral("dump.bin");
     QSignalSpy flashEnds(page->services->flash(), &FlashController::finished);
@@ -443,6 +447,7 @@ void DebugPageTest::flashToolsAskForTheirFileOnceWhileAJobStops()
     m_frame->setReportLatency(std::chrono::microseconds(200));
     page->services->DownloadButSlot();
     QVERIFY(page->services->fpga()->isRunning());
+    QVERIFY(waitStarted(page->services->fpga()));
     page->chosenFile = QStringLiteral("dump.bin");
     flashEnds.clear();
     page->services->WriteFlashSlot();
