@@ -93,7 +93,7 @@ void DebugPageServices::FingerIntoButSlot()
             if (!m_hooks.switchFailureShown(got->enter))
                 return;  // message 142 is shown
             runDialogThenWork([this, reading = got->reading] {
-                K274_3DebugWin dialog(reading, m_window);
+                K274_3DebugWin dialog(reading, m_hooks.inTask, m_window);
                 dialog.exec();
             });
         });

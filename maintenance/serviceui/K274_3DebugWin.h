@@ -10,6 +10,7 @@
 #include <QDialog>
 
 #include <array>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -20,9 +21,14 @@ namespace tovrin::maintenance {
 class K274_3DebugWin : public QDialog {
     Q_OBJECT
 public:
-    // With the Master's threshold read already.
-    explicit K274_3DebugWin(const ThresholdReading& reading, QWidget* parent = nullptr);
-    // Reads it itself, on the caller's thread.
+    // Runs job away from the dialog's thread, then then in it (the window's
+    // inTask).
+    using TaskRunner = std::function<void(std::function<void()> job, std::function<void()> then)>;
+
+    // With the Master's threshold read already; Write Flash writes in
+    // runTask (the button is disabled meanwhile).
+    K274_3DebugWin(const ThresholdReading& reading, TaskRunner runTask, QWidget* parent = nullptr);
+    // Reads and writes it itself, on the caller's thread.
     explicit K274_3DebugWin(QWidget* parent = nullptr);
 
     QString statusText() const;
@@ -37,6 +43,7 @@ private:
     QLabel* m_statusLabel = nullptr;
     std::array<QRadioButton*, 4> m_choices{};
     QPushButton* m_writeButton = nullptr;
+    TaskRunner m_runTask;
 };
 
 } // namespace tovrin::maintenance
