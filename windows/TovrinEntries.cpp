@@ -169,7 +169,15 @@ maintenance::DebugPageServices* debugServices(EntryContext& c)
     hooks.previewRunning = [preview = c.preview] { return preview && (preview->isRunning() || preview->isStopping()); };
     hooks.showStatus = c.showStatus;
     hooks.showStatusText = c.showStatusText;
-    hooks.switchMode = [jobs = c.jobs](uint8_t mode) { return jobs->switchMode(mode); };
+    hooks.inTask = [jobs = c.jobs](std::function<void()> job, std::function<void()> then) {
+        jobs->inTask(std::move(job), std::move(then));
+    };
+    hooks.switchModeThen = [jobs = c.jobs](uint8_t mode, std::function<void(bool ok)> then) {
+        jobs->switchModeThen(mode, std::move(then));
+    };
+    hooks.switchFailureShown = [jobs = c.jobs](const device::ModeSwitchOutcome& outcome) {
+        return jobs->switchFailureShown(outcome);
+    };
     hooks.markNotConnected = c.markNotConnected;
     auto* services = new maintenance::DebugPageServices(
         {page->fpgaPathEdit(), page->scriptPathEdit(), page->regAddrEdit(), page->regValueEdit(), page->sensorBox(),

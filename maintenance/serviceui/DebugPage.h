@@ -1,7 +1,8 @@
 #pragma once
 // What the debug page's service controllers take from the page: its
 // widgets, and a few things only the window can do (its status line, its
-// guard, its mode switches with their failure handling). The window fills
+// guard, its task worker for the mode switches and register requests, with
+// the failures shown as the window shows them). The window fills
 // both once and hands them to DebugPageServices.
 
 #include <QString>
@@ -13,6 +14,10 @@ class QCheckBox;
 class QLineEdit;
 class QTextEdit;
 class QWidget;
+
+namespace tovrin::device {
+struct ModeSwitchOutcome;
+}
 
 namespace tovrin::maintenance {
 
@@ -42,8 +47,18 @@ struct DebugPageHooks {
     // The status line: a message of the message list, or a fixed text.
     std::function<void(int messageId)> showStatus;
     std::function<void(const QString& text)> showStatusText;
-    // The window's mode switch (SwitchModeChecked with its failure shown).
-    std::function<bool(uint8_t mode)> switchMode;
+    // The window's short frame jobs, never on its own thread: job runs in the
+    // window's task worker (one at a time, in order), then in the window's
+    // thread once it has ended. Neither then runs when another job's guard
+    // stopped the task meanwhile, nor while the window closes.
+    std::function<void(std::function<void()> job, std::function<void()> then)> inTask;
+    // A mode switch (SwitchModeChecked) in the task worker; a failure is
+    // shown (message 142 or 18, or the frame treated as gone) before then
+    // (may be empty) hears whether it took.
+    std::function<void(uint8_t mode, std::function<void(bool ok)> then)> switchModeThen;
+    // Shows a switch a job of inTask made as switchModeThen shows it; true
+    // when it took.
+    std::function<bool(const device::ModeSwitchOutcome& outcome)> switchFailureShown;
     // A flash job could not switch back to work mode: message 19, the frame
     // is marked not connected.
     std::function<void()> markNotConnected;

@@ -77,24 +77,55 @@ void DebugPageServices::FingerIntoButSlot()
 {
     if (!m_hooks.guard([this] { FingerIntoButSlot(); }))
         return;
-    if (!m_hooks.switchMode(device::mode::Calibration))
-        return;  // message 142 is shown
-    K274_3DebugWin dialog(m_window);
-    dialog.exec();
-    if (!m_hooks.switchMode(device::mode::Work))
-        m_hooks.markNotConnected();
+    // Calibration mode and the Master's threshold in the window's task.
+    struct Got {
+        device::ModeSwitchOutcome enter;
+        ThresholdReading reading;
+    };
+    auto got = std::make_shared<Got>();
+    m_hooks.inTask(
+        [got] {
+            got->enter = device::SwitchModeChecked(device::mode::Calibration);
+            if (got->enter.ok)
+                got->reading = readFingerThreshold();
+        },
+        [this, got] {
+            if (!m_hooks.switchFailureShown(got->enter))
+                return;  // message 142 is shown
+            runDialogThenWork([this, reading = got->reading] {
+                K274_3DebugWin dialog(reading, m_hooks.inTask, m_window);
+                dialog.exec();
+            });
+        });
 }
 
 void DebugPageServices::DeviceInfoButSlot()
 {
     if (!m_hooks.guard([this] { DeviceInfoButSlot(); }))
         return;
-    if (!m_hooks.switchMode(device::mode::Calibration))
-        return;
-    deviceinfo::ReadWriteDeviceInfo dialog(m_window);
-    dialog.exec();
-    if (!m_hooks.switchMode(device::mode::Work))
-        m_hooks.markNotConnected();
+    m_hooks.switchModeThen(device::mode::Calibration, [this](bool ok) {
+        if (!ok)
+            return;
+        runDialogThenWork([this] {
+            deviceinfo::ReadWriteDeviceInfo dialog(m_window);
+            dialog.exec();
+        });
+    });
+}
+
+void DebugPageServices::runDialogThenWork(std::function<void()> dialog)
+{
+    // From the event loop, not from within the task's then.
+    QMetaObject::invokeMethod(
+        this,
+        [this, dialog = std::move(dialog)] {
+            dialog();
+            m_hooks.switchModeThen(device::mode::Work, [this](bool ok) {
+                if (!ok)
+                    m_hooks.markNotConnected();
+            });
+        },
+        Qt::QueuedConnection);
 }
 
 void DebugPageServices::previewFrameTaken() { m_step->previewFrameTaken(); }

@@ -68,6 +68,10 @@ public:
 private:
     // Step Debug's buttons follow the page's jobs.
     void updateStepButtons();
+    // Runs the modal dialog (the frame is in calibration mode), then puts
+    // the frame back to work mode in the window's task; a failure of that
+    // marks the frame not connected.
+    void runDialogThenWork(std::function<void()> dialog);
 
     DebugPageWidgets m_widgets;
     DebugPageHooks m_hooks;

@@ -57,13 +57,17 @@ void FlashController::onFinished()
         if (!m_ended)
             sayStopped();
     } else {
+        const bool dumped = m_succeeded && m_thread->kind() == FlashJobKind::Dump;
         // A frame that went away is the window's detection's business.
-        if (device::g_bDevExist.load() != 0 && !m_hooks.switchMode(device::mode::Work))
-            m_hooks.markNotConnected();
-        if (m_succeeded && m_thread->kind() == FlashJobKind::Dump) {
-            widgets::MyMessageBox::setAnswer(widgets::MyMessageBox::AnswerCancel);
-            widgets::MyMessageBox box(m_window, shell::context().text(msg::Versions),
-                                      QStringLiteral("Read Flash Complete......"), 0, 1, QStringLiteral("OK"));
+        if (device::g_bDevExist.load() != 0) {
+            m_hooks.switchModeThen(device::mode::Work, [this, dumped](bool ok) {
+                if (!ok)
+                    m_hooks.markNotConnected();
+                if (dumped)
+                    sayDumped();
+            });
+        } else if (dumped) {
+            sayDumped();
         }
     }
     Q_EMIT finished(m_succeeded);
@@ -88,11 +92,31 @@ void FlashController::sayStopped()
     appendOutput(m_widgets.output, {QString::fromLatin1(what)});
 }
 
-bool FlashController::begin(std::function<void()> retry)
+void FlashController::begin(std::function<void()> retry, std::function<void()> run)
 {
     if (!m_hooks.guard(std::move(retry)))
-        return false;
-    return m_hooks.switchMode(device::mode::Calibration);  // a failure shows message 142
+        return;
+    m_run.prepare();
+    m_hooks.switchModeThen(device::mode::Calibration, [this, run = std::move(run)](bool ok) {
+        if (!m_run.prepared())
+            return;  // another job was asked for meanwhile
+        if (ok)
+            run();
+        // else message 142 is shown
+    });
+}
+
+void FlashController::sayDumped()
+{
+    // From the event loop, not from within the task's then.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            widgets::MyMessageBox::setAnswer(widgets::MyMessageBox::AnswerCancel);
+            widgets::MyMessageBox box(m_window, shell::context().text(msg::Versions),
+                                      QStringLiteral("Read Flash Complete......"), 0, 1, QStringLiteral("OK"));
+        },
+        Qt::QueuedConnection);
 }
 
 void FlashController::start()
@@ -108,10 +132,12 @@ void FlashController::erase()
     if (isRunning())
         return;
     m_hooks.showStatusText(QStringLiteral("Erasing Flash ......"));
-    if (!begin([this] { erase(); }))
-        return;
-    m_thread->setErase(selectedUnit());
-    start();
+    const device::Unit unit = selectedUnit();
+    begin([this] { erase(); },
+          [this, unit] {
+              m_thread->setErase(unit);
+              start();
+          });
 }
 
 void FlashController::dump(const FileChooser& chooser)
@@ -128,10 +154,12 @@ void FlashController::dumpTo(const QString& path)
     if (isRunning())
         return;
     // Once the workers that ran have ended, the dump goes on from the file chosen.
-    if (!begin([this, path] { dumpTo(path); }))
-        return;
-    m_thread->setDump(selectedUnit(), path);
-    start();
+    const device::Unit unit = selectedUnit();
+    begin([this, path] { dumpTo(path); },
+          [this, unit, path] {
+              m_thread->setDump(unit, path);
+              start();
+          });
 }
 
 void FlashController::fill(const FileChooser& chooser)
@@ -157,11 +185,13 @@ void FlashController::fillWith(const QByteArray& image)
     if (isRunning())
         return;
     // Once the workers that ran have ended, the fill goes on with the image checked.
-    if (!begin([this, image] { fillWith(image); }))
-        return;
-    m_hooks.showStatusText(QStringLiteral("Writing Flash ......"));
-    m_thread->setFill(selectedUnit(), image);
-    start();
+    const device::Unit unit = selectedUnit();
+    begin([this, image] { fillWith(image); },
+          [this, unit, image] {
+              m_hooks.showStatusText(QStringLiteral("Writing Flash ......"));
+              m_thread->setFill(unit, image);
+              start();
+          });
 }
 
 void FlashController::onReport(const ServiceReport& report)

@@ -1,7 +1,8 @@
 #pragma once
 // Erase Flash, Read Flash and Write Flash of the debug page: the first
 // 128 KB of the unit the Slave box selects, run by FlashJobThread between a
-// switch to calibration mode and one back to work mode. A fill file is read
+// switch to calibration mode and one back to work mode (both in the
+// window's task worker). A fill file is read
 // and checked before the frame is touched; a dump target that cannot be
 // written is said so and leaves no half file.
 
@@ -29,8 +30,9 @@ public:
     void erase();                              // EraseFlashSlot()
     void dump(const FileChooser& chooser);     // ReadFlashSlot()
     void fill(const FileChooser& chooser);     // WriteFlashSlot()
-    // A job runs, or was asked to stop and its end is not handled yet.
-    bool isRunning() const { return m_run.active(); }
+    // A job waits for calibration mode, runs, or was asked to stop and its
+    // end is not handled yet.
+    bool isRunning() const { return m_run.busy(); }
     // Asks the job to stop and returns at once. Once it has ended: a job
     // stopped before its end (another job was started) is said in the
     // output box and the frame is left to the job that stopped it;
@@ -42,9 +44,10 @@ Q_SIGNALS:
     void finished(bool success);
 
 private:
-    // Guard and calibration mode; retry: the job again once the workers
-    // that ran have ended.
-    bool begin(std::function<void()> retry);
+    // Guard, then calibration mode in the window's task, then run (not
+    // when the switch failed, or another job was asked for meanwhile);
+    // retry: the job again once the workers that ran have ended.
+    void begin(std::function<void()> retry, std::function<void()> run);
     // The dump and fill after their file was chosen (and the image checked).
     void dumpTo(const QString& path);
     void fillWith(const QByteArray& image);
@@ -52,6 +55,7 @@ private:
     void onReport(const ServiceReport& report);
     void onFinished();
     void sayStopped();  // the line of a job stopped before its end
+    void sayDumped();   // "Read Flash Complete......" (from the event loop)
     device::Unit selectedUnit() const;
 
     DebugPageWidgets m_widgets;

@@ -40,18 +40,25 @@ void FpgaController::browse(const FileChooser& chooser)
 
 void FpgaController::download()
 {
-    if (m_run.active())
+    if (isRunning())
         return;  // one download at a time
     if (!m_hooks.guard([this] { download(); }))
         return;
-    if (!m_hooks.switchMode(device::mode::Calibration)) {
-        shell::LogF("Download :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-        return;
-    }
-    m_succeeded = false;
-    m_thread->setFile(m_widgets.fpgaPath ? m_widgets.fpgaPath->text() : QString());
-    if (m_run.start())
-        Q_EMIT started();
+    const QString path = m_widgets.fpgaPath ? m_widgets.fpgaPath->text() : QString();
+    m_run.prepare();
+    m_hooks.switchModeThen(device::mode::Calibration, [this, path](bool ok) {
+        if (!m_run.prepared())
+            return;  // another job was asked for meanwhile
+        if (!ok) {
+            shell::LogF("Download :Switch to calibration mode failed!\n g_isSwitchMode=%d\n",
+                        device::g_isSwitchMode.load());
+            return;
+        }
+        m_succeeded = false;
+        m_thread->setFile(path);
+        if (m_run.start())
+            Q_EMIT started();
+    });
 }
 
 void FpgaController::stopThen(std::function<void()> whenEnded) { m_run.stopThen(std::move(whenEnded)); }
@@ -74,8 +81,10 @@ void FpgaController::onReport(const ServiceReport& report)
     appendOutput(m_widgets.output, fpgaTexts(report));
     if (report.code == fpga::Done) {
         m_succeeded = true;
-        if (!m_hooks.switchMode(device::mode::Work))
-            shell::LogF("Download :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        m_hooks.switchModeThen(device::mode::Work, [](bool ok) {
+            if (!ok)
+                shell::LogF("Download :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        });
     }
 }
 

@@ -2,7 +2,7 @@
 // The FPGA download row of the debug page: "..." chooses the file, Download
 // switches the frame to calibration mode and starts BurnFPGAThread; its
 // reports become lines of the output box, and on success the frame goes
-// back to work mode.
+// back to work mode. The switches run in the window's task worker.
 
 #include "maintenance/service/ReportInbox.h"
 #include "DebugPage.h"
@@ -25,8 +25,9 @@ public:
 
     void browse(const FileChooser& chooser);  // FPGAbrowseButSlot()
     void download();                          // DownloadButSlot()
-    // A download runs, or was asked to stop and its end is not handled yet.
-    bool isRunning() const { return m_run.active(); }
+    // A download waits for calibration mode, runs, or was asked to stop and
+    // its end is not handled yet.
+    bool isRunning() const { return m_run.busy(); }
     // Asks the download to stop and returns at once. Once it has ended: a
     // download stopped before its end (another job was started) is said in
     // the output box, finished is emitted, then whenEnded runs (at once when

@@ -9,6 +9,11 @@
 //     ... say what happened, Q_EMIT finished(...) ...
 //     m_run.notifyEnded();                // then those who waited go on
 //
+// Before its run a job waits for the frame's switch to calibration mode in
+// the window's task: prepare() when it is asked for, and in the switch's
+// then `if (!m_run.prepared()) return;` before start(). A stop asked for
+// meanwhile (the guard of another job) cancels it.
+//
 // Nothing here waits, except abandon() for the controller's destructor.
 
 #include "jobs/Worker.h"
@@ -23,9 +28,18 @@ class JobRun {
 public:
     explicit JobRun(jobs::Worker& worker) : m_worker(worker) {}
 
+    // The job was asked for and waits for its switch before the run.
+    void prepare() { m_preparing = true; }
+    // It still waits (nobody stopped it): it is no longer waiting, and the
+    // run may start now.
+    bool prepared() { return std::exchange(m_preparing, false); }
+    // It waits for its switch, runs, or its end has not been handled yet.
+    bool busy() const { return m_preparing || m_active; }
+
     // Starts a run; true when one began.
     bool start()
     {
+        m_preparing = false;
         m_stopAsked = false;
         m_active = m_worker.startWork();
         return m_active;
@@ -34,11 +48,13 @@ public:
     bool active() const { return m_active; }
 
     // Asks the run to stop and returns at once; whenEnded runs after
-    // notifyEnded(), at once when no run is active. A run that has ended by
-    // itself was not stopped by anyone.
+    // notifyEnded(), at once when no run is active (a job waiting for its
+    // switch never starts). A run that has ended by itself was not stopped
+    // by anyone.
     void stopThen(std::function<void()> whenEnded)
     {
         if (!m_active) {
+            m_preparing = false;
             if (whenEnded)
                 whenEnded();
             return;
@@ -74,6 +90,7 @@ public:
 
 private:
     jobs::Worker& m_worker;
+    bool m_preparing = false;
     bool m_active = false;
     bool m_stopAsked = false;
     std::vector<std::function<void()>> m_whenEnded;

@@ -9,14 +9,24 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <memory>
+#include <utility>
+
 namespace tovrin::maintenance {
 
 K274_3DebugWin::K274_3DebugWin(QWidget* parent)
+    : K274_3DebugWin(readFingerThreshold(), {}, parent)
+{
+}
+
+K274_3DebugWin::K274_3DebugWin(const ThresholdReading& reading, TaskRunner runTask, QWidget* parent)
     : QDialog(parent)
+    , m_runTask(std::move(runTask))
 {
     setObjectName(QStringLiteral("K274_3DebugWin"));
     setWindowTitle(QStringLiteral("K274_3 Debug"));
@@ -55,7 +65,6 @@ K274_3DebugWin::K274_3DebugWin(QWidget* parent)
     layout->addLayout(buttonRow);
     setFixedSize(450, 200);
 
-    const ThresholdReading reading = readFingerThreshold();
     m_statusLabel->setText(reading.label());
     if (reading.choice)
         m_choices[static_cast<size_t>(*reading.choice)]->setChecked(true);
@@ -73,7 +82,20 @@ void K274_3DebugWin::OKButSlot()
         m_statusLabel->setText(QStringLiteral("Please choose a threshold first!"));
         return;
     }
-    m_statusLabel->setText(writeFingerThreshold(kThresholdChoices[static_cast<size_t>(chosen)]).label);
+    const uint8_t threshold = kThresholdChoices[static_cast<size_t>(chosen)];
+    if (!m_runTask) {
+        m_statusLabel->setText(writeFingerThreshold(threshold).label);
+        return;
+    }
+    m_writeButton->setEnabled(false);
+    auto written = std::make_shared<ThresholdWrite>();
+    m_runTask([written, threshold] { *written = writeFingerThreshold(threshold); },
+              [self = QPointer<K274_3DebugWin>(this), written] {
+                  if (!self)
+                      return;  // closed meanwhile
+                  self->m_statusLabel->setText(written->label);
+                  self->m_writeButton->setEnabled(true);
+              });
 }
 
 } // namespace tovrin::maintenance

@@ -42,21 +42,28 @@ void ScriptController::browse(const FileChooser& chooser)
 
 void ScriptController::run()
 {
-    if (m_run.active())
+    if (isRunning())
         return;
     if (!m_hooks.guard([this] { run(); }))
         return;
-    if (!m_hooks.switchMode(device::mode::Calibration)) {
-        shell::LogF("RunScript :Switch to calibration mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-        return;
-    }
-    m_succeeded = false;
-    m_ended = false;
-    if (m_widgets.slave)
-        device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
-    m_thread->setScript(m_widgets.scriptPath ? m_widgets.scriptPath->text() : QString());
-    if (m_run.start())
-        Q_EMIT started();
+    const QString path = m_widgets.scriptPath ? m_widgets.scriptPath->text() : QString();
+    m_run.prepare();
+    m_hooks.switchModeThen(device::mode::Calibration, [this, path](bool ok) {
+        if (!m_run.prepared())
+            return;  // another job was asked for meanwhile
+        if (!ok) {
+            shell::LogF("RunScript :Switch to calibration mode failed! g_isSwitchMode=%d\n",
+                        device::g_isSwitchMode.load());
+            return;
+        }
+        m_succeeded = false;
+        m_ended = false;
+        if (m_widgets.slave)
+            device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
+        m_thread->setScript(path);
+        if (m_run.start())
+            Q_EMIT started();
+    });
 }
 
 void ScriptController::stopThen(std::function<void()> whenEnded) { m_run.stopThen(std::move(whenEnded)); }
@@ -93,15 +100,14 @@ void ScriptController::onReport(const ServiceReport& report)
     default:
         break;
     }
-    if (report.code == script::Refused) {
-        // Nothing ran: the frame goes back to work.
-        if (!m_hooks.switchMode(device::mode::Work))
-            shell::LogF("RunScript :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-    }
-    if (report.code == script::Done) {
+    if (report.code == script::Done)
         m_succeeded = true;
-        if (!m_hooks.switchMode(device::mode::Work))
-            shell::LogF("RunScript :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    // Done, or nothing ran (refused): the frame goes back to work.
+    if (report.code == script::Refused || report.code == script::Done) {
+        m_hooks.switchModeThen(device::mode::Work, [](bool ok) {
+            if (!ok)
+                shell::LogF("RunScript :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+        });
     }
 }
 

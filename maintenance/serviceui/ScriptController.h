@@ -3,7 +3,8 @@
 // switches the frame to calibration mode and starts RunScriptThread; every
 // report becomes lines of the output box, and at the end of the script the
 // frame goes back to work mode. A script that stops on a failed request
-// leaves the frame in calibration mode.
+// leaves the frame in calibration mode. The switches run in the window's
+// task worker.
 
 #include "maintenance/service/ReportInbox.h"
 #include "DebugPage.h"
@@ -26,8 +27,9 @@ public:
 
     void browse(const FileChooser& chooser);  // ScriptBrowseButSlot()
     void run();                               // RunScriptButSlot()
-    // A script runs, or was asked to stop and its end is not handled yet.
-    bool isRunning() const { return m_run.active(); }
+    // A script waits for calibration mode, runs, or was asked to stop and its
+    // end is not handled yet.
+    bool isRunning() const { return m_run.busy(); }
     // Asks the script to stop and returns at once. Once it has ended: a
     // script stopped before its end (another job was started) is said in
     // the output box, finished is emitted, then whenEnded runs (at once when

@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include <memory>
+
 namespace tovrin::maintenance {
 
 namespace {
@@ -47,20 +49,60 @@ void StepDebugController::request(bool isWrite)
         appendOutput(m_widgets.output, {input.problem});
         return;
     }
-    if (!m_hooks.switchMode(device::mode::Calibration)) {
-        // The request is still made: a frame already in calibration mode answers it.
-        if (isWrite)
-            shell::LogF("Write :Switch to calibration mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-        else
-            shell::LogF("Read :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+    selectUnit();
+    // Calibration mode and the request in the window's task; the output,
+    // then back to work mode unless the preview has started meanwhile.
+    struct Done {
+        device::ModeSwitchOutcome enter;
+        int enterSwitchMode = 0;
+        StepResult result;
+    };
+    auto done = std::make_shared<Done>();
+    const StepRequest step = *input.request;
+    m_hooks.inTask(
+        [done, step, isWrite] {
+            done->enter = device::SwitchModeChecked(device::mode::Calibration);
+            done->enterSwitchMode = device::g_isSwitchMode.load();
+            // The request is still made: a frame already in calibration mode answers it.
+            done->result = isWrite ? stepWrite(step) : stepRead(step);
+        },
+        [this, done, step, isWrite] {
+            if (!m_hooks.switchFailureShown(done->enter)) {
+                if (isWrite)
+                    shell::LogF("Write :Switch to calibration mode failed! g_isSwitchMode=%d\n", done->enterSwitchMode);
+                else
+                    shell::LogF("Read :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", done->enterSwitchMode);
+            }
+            show(step, done->result);
+            if (m_hooks.previewRunning())
+                return;
+            m_hooks.switchModeThen(device::mode::Work, [isWrite](bool ok) {
+                if (ok)
+                    return;
+                if (isWrite)
+                    shell::LogF("Write :Switch to work mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+                else
+                    shell::LogF("Read :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+            });
+        });
+}
+
+void StepDebugController::selectUnit()
+{
+    // The unit is the one the page's Slave box shows now.
+    if (m_widgets.slave)
+        device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
+}
+
+void StepDebugController::show(const StepRequest& request, const StepResult& result)
+{
+    appendOutput(m_widgets.output, {result.outputText});
+    if (!result.ok) {
+        m_hooks.showStatusText(result.statusText);
+        return;
     }
-    perform(isWrite);
-    if (!m_hooks.previewRunning() && !m_hooks.switchMode(device::mode::Work)) {
-        if (isWrite)
-            shell::LogF("Write :Switch to work mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-        else
-            shell::LogF("Read :Switch to work mode failed! g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
-    }
+    m_widgets.regAddr->setText(stepHexText(request.address));
+    m_widgets.regValue->setText(stepHexText(result.value));
 }
 
 void StepDebugController::perform(bool isWrite)
@@ -71,17 +113,8 @@ void StepDebugController::perform(bool isWrite)
         appendOutput(m_widgets.output, {input.problem});
         return;
     }
-    // The unit is the one the page's Slave box shows now.
-    if (m_widgets.slave)
-        device::SelectedUnitIsSlave = m_widgets.slave->isChecked() ? 1 : 0;
-    const StepResult result = isWrite ? stepWrite(*input.request) : stepRead(*input.request);
-    appendOutput(m_widgets.output, {result.outputText});
-    if (!result.ok) {
-        m_hooks.showStatusText(result.statusText);
-        return;
-    }
-    m_widgets.regAddr->setText(stepHexText(input.request->address));
-    m_widgets.regValue->setText(stepHexText(result.value));
+    selectUnit();
+    show(*input.request, isWrite ? stepWrite(*input.request) : stepRead(*input.request));
 }
 
 void StepDebugController::previewFrameTaken()

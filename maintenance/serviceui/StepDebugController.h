@@ -3,7 +3,8 @@
 // register. While the Preview page fetches images, a request is only marked
 // pending and made when the preview reports its next frame taken (its code
 // 10), without mode switches; otherwise the frame is switched to
-// calibration mode for the request and back to work mode after it. While a
+// calibration mode for the request and back to work mode after it, in the
+// window's task worker (the output is shown once the request has ended). While a
 // job of the page (FPGA download, script, flash job) talks to the frame, a
 // request is refused with a line that names the job: two talkers at once
 // would mix their commands and replies.
@@ -17,6 +18,7 @@
 namespace tovrin::maintenance {
 
 struct StepRequest;
+struct StepResult;
 
 class StepDebugController : public QObject {
     Q_OBJECT
@@ -35,8 +37,12 @@ public:
 
 private:
     void request(bool isWrite);
-    // Makes the request of the fields now; false when the fields were refused.
+    // Makes the request of the fields now, on this thread: the preview's
+    // gap between two frames.
     void perform(bool isWrite);
+    void selectUnit();
+    // The output line, and the fields rewritten (or the status line's text).
+    void show(const StepRequest& request, const StepResult& result);
 
     DebugPageWidgets m_widgets;
     DebugPageHooks m_hooks;

@@ -11,6 +11,8 @@
 #include "maintenance/serviceui/StepDebugController.h"
 #include "maintenance/service/FingerThreshold.h"
 #include "maintenance/service/FpgaDownload.h"
+#include "device/DeviceStatus.h"
+#include "jobs/TaskWorker.h"
 #include "tests/service/ServiceTestSupport.h"
 #include "tests/support/FrameLink.h"
 #include "tests/windows/WindowTestSupport.h"
@@ -97,11 +99,23 @@ public:
             statusTexts << t;
             status->setText(t);
         };
-        hooks.switchMode = [this](uint8_t mode) {
-            const bool ok = device::SwitchModeChecked(mode).ok;
-            if (!ok)
+        task = new jobs::TaskWorker(this);
+        hooks.inTask = [this](std::function<void()> job, std::function<void()> then) {
+            inTask(std::move(job), std::move(then));
+        };
+        hooks.switchFailureShown = [this](const device::ModeSwitchOutcome& outcome) {
+            if (!outcome.ok)
                 statusIds << 142;
-            return ok;
+            return outcome.ok;
+        };
+        hooks.switchModeThen = [this](uint8_t mode, std::function<void(bool ok)> then) {
+            auto outcome = std::make_shared<device::ModeSwitchOutcome>();
+            inTask([outcome, mode] { *outcome = device::SwitchModeChecked(mode); },
+                   [this, outcome, then = std::move(then)] {
+                       const bool ok = hooks.switchFailureShown(*outcome);
+                       if (then)
+                           then(ok);
+                   });
         };
         hooks.markNotConnected = [this] { statusIds << 19; };
         services = new DebugPageServices(widgets, hooks, this);
@@ -113,9 +127,24 @@ public:
 
     QString output() const { return widgets.output->toPlainText(); }
 
+    // As the window's task worker: one job at a time, in order.
+    void inTask(std::function<void()> job, std::function<void()> then)
+    {
+        if (!task->hasEnded()) {
+            task->whenEnded(this, [this, job = std::move(job), then = std::move(then)]() mutable {
+                inTask(std::move(job), std::move(then));
+            });
+            return;
+        }
+        task->run(std::move(job), this, std::move(then));
+    }
+    // The task has nothing left to do.
+    bool taskIdle() const { return task->hasEnded(); }
+
     DebugPageWidgets widgets;
     DebugPageHooks hooks;
     DebugPageServices* services = nullptr;
+    jobs::TaskWorker* task = nullptr;
     QLabel* status = nullptr;
     bool preview = false;
     QString chosenFile;
@@ -123,6 +152,20 @@ public:
     QList<int> statusIds;
     QStringList statusTexts;
 };
+
+// The frame's mode once the page's switches (in its task) have gone out.
+bool waitForMode(sim::SimulatedFrame& frame, uint8_t mode)
+{
+    return QTest::qWaitFor([&] { return frame.mode() == mode; }, kDeviceTimeoutMs);
+}
+
+// A job of the page started once its switch to calibration mode has gone out.
+template <class Controller>
+bool waitStarted(Controller* c)
+{
+    QSignalSpy spy(c, &Controller::started);
+    return spy.wait(kDeviceTimeoutMs);
+}
 
 template <class Controller>
 bool waitFinished(Controller* c, bool* success = nullptr)
@@ -198,6 +241,7 @@ void DebugPageTest::scriptRunFillsTheOutputAndReturnsToWorkMode()
                                             "Master: I2CWrite Addr: 0x0019  value: 0x3a\n"
                                             "Success!");
     QCOMPARE(page->output(), expected);
+    QVERIFY(waitForMode(*m_frame, 0x22));
     QCOMPARE(m_frame->mode(), uint8_t{0x22});
     page->show();
     QVERIFY(QTest::qWaitForWindowExposed(page.get()));
@@ -232,6 +276,7 @@ void DebugPageTest::fpgaDownloadReportsSuccessAndSize()
     QCOMPARE(lines.first(), QStringLiteral("The FPGA script begins to burn!"));
     QCOMPARE(lines.count(QStringLiteral("The FPGA script begins to burn!")), 2);
     QCOMPARE(lines.mid(lines.size() - 2), (QStringList{"Success!", "Write FPGA Code 31KB Success!"}));
+    QVERIFY(waitForMode(*m_frame, 0x22));
     QCOMPARE(m_frame->mode(), uint8_t{0x22});
 }
 
@@ -256,11 +301,14 @@ void DebugPageTest::stepWriteSwitchesModesAndRewritesTheFields()
     page->widgets.regAddr->setText(QStringLiteral("46"));
     page->widgets.regValue->setText(QStringLiteral("5A"));
     page->services->WriteButSlot();
+    // The output, then back to work mode.
+    QVERIFY(QTest::qWaitFor([&] { return !page->output().isEmpty() && page->taskIdle(); }, kDeviceTimeoutMs));
     QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x5A});
     QCOMPARE(page->widgets.regAddr->text(), QStringLiteral("0x46"));
     QCOMPARE(page->widgets.regValue->text(), QStringLiteral("0x5a"));
     QCOMPARE(page->output(), QStringLiteral("Master: FPGAPortWrite Addr: 0x0046  value: 0x5a"));
     QCOMPARE(wire.withNumber({wire::SwitchMode}).size(), size_t{2});
+    QVERIFY(waitForMode(*m_frame, 0x22));
     QCOMPARE(m_frame->mode(), uint8_t{0x22});
 
     // The same register typed with its prefix, read back from the Slave box's unit.
@@ -269,6 +317,7 @@ void DebugPageTest::stepWriteSwitchesModesAndRewritesTheFields()
     m_frame->setFpgaRegister(sim::Unit::Slave, 0x46, 0x77);
     page->widgets.regAddr->setText(QStringLiteral("0x46"));
     page->services->ReadButSlot();
+    QVERIFY(QTest::qWaitFor([&] { return page->output().contains(QStringLiteral("Slave:")); }, kDeviceTimeoutMs));
     QCOMPARE(page->widgets.regValue->text(), QStringLiteral("0x77"));
     QVERIFY(page->output().endsWith(QStringLiteral("Slave: FPGASingleRead Addr: 0x0046  value: 0x77")));
 }
@@ -328,6 +377,7 @@ void DebugPageTest::stepRequestsWaitWhileAJobOfThePageRuns()
     QSignalSpy finished(page->services->fpga(), &FpgaController::finished);
     page->services->DownloadButSlot();
     QVERIFY(page->services->fpga()->isRunning());
+    QVERIFY(waitStarted(page->services->fpga()));
     QVERIFY(!page->widgets.writeButton->isEnabled());
     QVERIFY(!page->widgets.readButton->isEnabled());
 
@@ -346,6 +396,7 @@ void DebugPageTest::stepRequestsWaitWhileAJobOfThePageRuns()
     QVERIFY(page->widgets.writeButton->isEnabled());
     m_frame->setReportLatency(std::chrono::microseconds(0));
     page->services->WriteButSlot();
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->fpgaRegister(sim::Unit::Master, 0x46) == 0x5A; }, kDeviceTimeoutMs));
     QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x5A});
 }
 
@@ -377,6 +428,7 @@ void DebugPageTest::flashToolsAskForTheirFileOnceWhileAJobStops()
     page->widgets.fpgaPath->setText(slowFpgaFile(*m_frame));
     page->services->DownloadButSlot();
     QVERIFY(page->services->fpga()->isRunning());
+    QVERIFY(waitStarted(page->services->fpga()));
     m_frame->setReportLatency(std::chrono::microseconds(0));
     page->chosenFile = QStringLiteral("dump.bin");
     QSignalSpy flashEnds(page->services->flash(), &FlashController::finished);
@@ -395,6 +447,7 @@ void DebugPageTest::flashToolsAskForTheirFileOnceWhileAJobStops()
     m_frame->setReportLatency(std::chrono::microseconds(200));
     page->services->DownloadButSlot();
     QVERIFY(page->services->fpga()->isRunning());
+    QVERIFY(waitStarted(page->services->fpga()));
     page->chosenFile = QStringLiteral("dump.bin");
     flashEnds.clear();
     page->services->WriteFlashSlot();
@@ -405,6 +458,7 @@ void DebugPageTest::flashToolsAskForTheirFileOnceWhileAJobStops()
     QCOMPARE(page->chooserCalls.size(), 2);
     QVERIFY(page->output().contains(QStringLiteral("FPGA download stopped before its end (another job was started)")));
     QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x1FFFC, 4), marker);
+    QVERIFY(waitForMode(*m_frame, 0x22));
     QCOMPARE(m_frame->mode(), uint8_t{0x22});
 }
 
@@ -432,7 +486,9 @@ void DebugPageTest::dumpSavesTheSlaveAndSaysSo()
     const QByteArray bytes = tovrin::test::readFile(page->chosenFile);
     QCOMPARE(bytes.size(), qsizetype{0x20000});
     QCOMPARE(bytes.right(4), QByteArray("\x01\x02\x03\x04", 4));
+    QVERIFY(QTest::qWaitFor([] { return !widgets::MyMessageBox::shownBoxes().isEmpty(); }, kDeviceTimeoutMs));
     QCOMPARE(widgets::MyMessageBox::shownBoxes().last().message, QStringLiteral("Read Flash Complete......"));
+    QVERIFY(waitForMode(*m_frame, 0x22));
     QCOMPARE(m_frame->mode(), uint8_t{0x22});
 }
 

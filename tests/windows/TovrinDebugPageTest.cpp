@@ -10,6 +10,8 @@
 #include "tests/support/Files.h"
 #include "tests/support/Heartbeat.h"
 
+#include "maintenance/serviceui/DebugPageServices.h"
+#include "maintenance/serviceui/FlashController.h"
 #include "windows/PreviewImage.h"
 #include "windows/PreviewPage.h"
 #include "windows/PreviewSource.h"
@@ -188,6 +190,7 @@ private slots:
     void aPreviewOnASlowFrameNeverHoldsTheWindow();
     void closingDuringTheDeviceTestNeverWaits();
     void aWindowGoneBeforeTheStopEndsStartsNothing();
+    void pageJobsSwitchModesWhileTheWindowGoesOn();
 };
 
 void TovrinDebugPageTest::previewImageRowsMarkersAndMissingLines()
@@ -582,6 +585,85 @@ void TovrinDebugPageTest::aWindowGoneBeforeTheStopEndsStartsNothing()
     w.reset();
     QTest::qWait(300);
     QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x11000, 4), before);
+}
+
+// The script, the FPGA download and Erase Flash on a frame that answers
+// each report after 300 ms while the window switches its modes (before the
+// worker starts, and after the job's last report): the window goes on
+// meanwhile, and the frame is back in work mode at the end. The workers
+// themselves talk to a quick frame.
+void TovrinDebugPageTest::pageJobsSwitchModesWhileTheWindowGoesOn()
+{
+    constexpr auto kSlowFrame = std::chrono::milliseconds(300);
+    const auto quick = std::chrono::microseconds(0);
+    m_frame->setFpgaRegister(sim::Unit::Master, 0x35, 0x0F);
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("id.ini"), "0 the FPGA's id\n1 srd 35\n"));
+    QVERIFY(tovrin::test::writeFile(QStringLiteral("top.bin"), QByteArray(519 * 62, '\x3c')));
+    Tovrin w;
+    w.show();
+    QVERIFY(waitForStatus(w, 15));
+    QTextEdit* out = w.debugPage()->outputBox();
+    // Quick from the job's first line on, slow again from its last.
+    connect(out, &QTextEdit::textChanged, this, [&] {
+        m_frame->setReportLatency(out->toPlainText().endsWith(QStringLiteral("Success!")) ? kSlowFrame : quick);
+    });
+    auto backToWork = [&] {
+        return QTest::qWaitFor(
+            [&] {
+                const auto* task = w.findChild<QThread*>(QStringLiteral("windowTask"), Qt::FindDirectChildrenOnly);
+                return m_frame->mode() == sim::kModeWork && (!task || !task->isRunning());
+            },
+            kDeviceTimeoutMs);
+    };
+
+    w.debugPage()->scriptPathEdit()->setText(QStringLiteral("id.ini"));
+    m_frame->setReportLatency(kSlowFrame);
+    auto heartbeat = std::make_unique<Heartbeat>();
+    button(w, Id::RunScript)->click();
+    QVERIFY(QTest::qWaitFor([&] { return output(w).endsWith(QStringLiteral("Success!")); }, kDeviceTimeoutMs));
+    QVERIFY(backToWork());
+    qint64 pause = heartbeat->longestPauseMs();
+    m_frame->setReportLatency(quick);
+    QVERIFY2(pause < kLongestPauseMs, qPrintable(QStringLiteral("script: %1").arg(pause)));
+    QCOMPARE(output(w).count(QStringLiteral("Master: FPGASingleRead Addr: 0x0035  value: 0x0f")), 1);
+
+    out->clear();
+    w.debugPage()->fpgaPathEdit()->setText(QStringLiteral("top.bin"));
+    m_frame->setReportLatency(kSlowFrame);
+    heartbeat = std::make_unique<Heartbeat>();
+    button(w, Id::Download)->click();
+    QVERIFY(QTest::qWaitFor([&] { return output(w).endsWith(QStringLiteral("Success!")); }, kDeviceTimeoutMs));
+    QVERIFY(backToWork());
+    pause = heartbeat->longestPauseMs();
+    m_frame->setReportLatency(quick);
+    QVERIFY2(pause < kLongestPauseMs, qPrintable(QStringLiteral("FPGA download: %1").arg(pause)));
+    QVERIFY(output(w).contains(QStringLiteral("The FPGA script begins to burn!")));
+
+    // Erase Flash says nothing in the output box: quick once its worker has
+    // started, slow again from its "completed" (the Master's records put
+    // back then, or the frame would refuse work mode).
+    auto* flash = w.findChild<tovrin::maintenance::DebugPageServices*>()->flash();
+    const std::vector<uint8_t> head = m_frame->readFlash(sim::Unit::Master, 0, 0x20000);
+    connect(flash, &tovrin::maintenance::FlashController::started, this, [&] { m_frame->setReportLatency(quick); });
+    int completed = 0;
+    connect(&w, &Tovrin::statusShown, this, [&](int id) {
+        if (id != 15)
+            return;
+        ++completed;
+        m_frame->setFlash(sim::Unit::Master, 0, head);
+        m_frame->setReportLatency(kSlowFrame);
+    });
+    w.debugPage()->slaveBox()->setChecked(false);
+    m_frame->setReportLatency(kSlowFrame);
+    heartbeat = std::make_unique<Heartbeat>();
+    button(w, Id::EraseFlash)->click();
+    QVERIFY(QTest::qWaitFor([&] { return completed > 0; }, kDeviceTimeoutMs));
+    QVERIFY(backToWork());
+    pause = heartbeat->longestPauseMs();
+    heartbeat.reset();
+    m_frame->setReportLatency(quick);
+    QVERIFY2(pause < kLongestPauseMs, qPrintable(QStringLiteral("Erase Flash: %1").arg(pause)));
+    QVERIFY(w.isConnected());
 }
 
 QTEST_MAIN(TovrinDebugPageTest)

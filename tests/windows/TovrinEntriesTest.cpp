@@ -11,6 +11,7 @@
 #include "calibration/ui/CalibrationWin.h"
 #include "deviceinfo/ui/ReadWriteDeviceInfo.h"
 #include "keys/ui/KeyCalibrationWin.h"
+#include "maintenance/serviceui/K274_3DebugWin.h"
 #include "leveling/ui/AdjustScreenWin.h"
 #include "sim/Fingers.h"
 #include "windows/PreviewPage.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTextEdit>
 #include <QThread>
 #include <QTimer>
@@ -95,6 +97,7 @@ private slots:
     void modalEntriesRunBetweenCalibrationAndWorkMode_data();
     void modalEntriesRunBetweenCalibrationAndWorkMode();
     void stepDebugReadsIntoTheOutputBox();
+    void thresholdWriteNeverHoldsTheWindow();
 };
 
 void TovrinEntriesTest::everyEntryIsWiredAndEnabled()
@@ -220,10 +223,10 @@ void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode_data()
                               << static_cast<int>(sim::kModeWork) << true;
     QTest::newRow("Device Info") << static_cast<int>(Id::DeviceInfo)
                                  << QStringLiteral("tovrin::deviceinfo::ReadWriteDeviceInfo")
-                                 << static_cast<int>(sim::kModeCalibration) << false;
+                                 << static_cast<int>(sim::kModeCalibration) << true;
     QTest::newRow("K274_3 Debug") << static_cast<int>(Id::FingerInto)
                                   << QStringLiteral("tovrin::maintenance::K274_3DebugWin")
-                                  << static_cast<int>(sim::kModeCalibration) << false;
+                                  << static_cast<int>(sim::kModeCalibration) << true;
 }
 
 void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode()
@@ -271,6 +274,10 @@ void TovrinEntriesTest::stepDebugReadsIntoTheOutputBox()
     w.debugPage()->sensorBox()->setChecked(false);
     w.debugPage()->slaveBox()->setChecked(false);
     w.SlaveCButSlot();
+    // The switches and the request go out while the window goes on, however
+    // slowly the frame answers.
+    m_frame->setReportLatency(std::chrono::milliseconds(300));
+    auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
     button(w, Id::Read)->click();
     QVERIFY(QTest::qWaitFor(
         [&] {
@@ -279,6 +286,58 @@ void TovrinEntriesTest::stepDebugReadsIntoTheOutputBox()
         },
         kDeviceTimeoutMs));
     QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+    const qint64 pause = heartbeat->longestPauseMs();
+    heartbeat.reset();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    QCOMPARE(w.debugPage()->regAddrEdit()->text(), QStringLiteral("0x35"));
+    QCOMPARE(w.debugPage()->regValueEdit()->text(), QStringLiteral("0x0f"));
+}
+
+// The K274_3 Debug dialog writes a new threshold into both units on a frame
+// that answers each report after 300 ms: the window goes on meanwhile.
+void TovrinEntriesTest::thresholdWriteNeverHoldsTheWindow()
+{
+    const std::vector<uint8_t> record{'T', 'E', 'S', 'T', 0xC0, 0x0A, 0x1E, 0x02, 0, 0, 0, 0, 1, 1, 1};
+    m_frame->setFlash(sim::Unit::Master, 0x1A000, record);
+    m_frame->setFlash(sim::Unit::Slave, 0x1A000, record);
+    Tovrin w;
+    QVERIFY(waitForStatus(w, 15));
+    // The dialog runs modal: the test acts on it from the event loop.
+    bool clicked = false;
+    QString written;
+    std::function<void()> act = [&] {
+        auto* dialog = w.findChild<tovrin::maintenance::K274_3DebugWin*>();
+        if (dialog && dialog->isVisible() && !clicked) {
+            dialog->choiceButton(3)->setChecked(true);
+            QTest::mouseClick(dialog->writeButton(), Qt::LeftButton);
+            clicked = true;
+        }
+        if (dialog && clicked && !dialog->statusText().isEmpty()) {
+            written = dialog->statusText();
+            dialog->close();
+            return;
+        }
+        QTimer::singleShot(20, &w, act);
+    };
+    QTimer::singleShot(20, &w, act);
+    m_frame->setReportLatency(std::chrono::milliseconds(300));
+    auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
+    button(w, Id::FingerInto)->click();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const auto* task = w.findChild<QThread*>(QStringLiteral("windowTask"), Qt::FindDirectChildrenOnly);
+            return !written.isEmpty() && m_frame->mode() == sim::kModeWork && (!task || !task->isRunning());
+        },
+        kRunTimeoutMs));
+    const qint64 pause = heartbeat->longestPauseMs();
+    heartbeat.reset();
+    m_frame->setReportLatency(std::chrono::microseconds(0));
+    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    QCOMPARE(written, QStringLiteral("Flash Write Success!"));
+    QCOMPARE(m_frame->flashByte(sim::Unit::Master, 0x1A005), uint8_t{0x10});
+    QCOMPARE(m_frame->flashByte(sim::Unit::Slave, 0x1A005), uint8_t{0x10});
+    QVERIFY(w.isConnected());
 }
 
 QTEST_MAIN(TovrinEntriesTest)
