@@ -11,7 +11,11 @@
 
 #include "jobs/Worker.h"
 
+#include <QPointer>
+
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace tovrin::jobs {
 
@@ -22,14 +26,28 @@ public:
     ~TaskWorker() override;
 
     // Starts job; then runs in context's thread when it has ended (never once
-    // context is gone). False, and nothing runs, while a job is under way.
+    // context is gone). False, and nothing runs, while the worker is busy.
     bool run(std::function<void()> job, QObject* context, std::function<void()> then);
+
+    // A job runs, or has ended and its then has not run yet (an end not yet
+    // heard in the window's thread). The window's thread only, as below.
+    bool busy() const { return m_busy; }
+    // f runs once the worker is no longer busy (at once when it is not), in
+    // context's thread; never once context is gone.
+    void whenIdle(QObject* context, std::function<void()> f);
+    // Asks the job to stop (a then not yet run finds stopRequested()), then
+    // whenIdle.
+    void stopThenIdle(QObject* context, std::function<void()> f);
 
 protected:
     void work() override;
 
 private:
+    void thenRan();
+
     std::function<void()> m_job;
+    bool m_busy = false;
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_whenIdle;
 };
 
 } // namespace tovrin::jobs

@@ -76,8 +76,8 @@ void JobLauncher::workerEnded(const char* closeLog)
 void JobLauncher::closingSwitch(const char* closeLog)
 {
     jobs::TaskWorker& t = task();
-    if (!t.hasEnded()) {
-        t.whenEnded(m_window, [this, closeLog] { closingSwitch(closeLog); });
+    if (t.busy()) {
+        t.whenIdle(m_window, [this, closeLog] { closingSwitch(closeLog); });
         return;
     }
     t.run(
@@ -136,8 +136,10 @@ jobs::TaskWorker& JobLauncher::task()
         m_task = new jobs::TaskWorker(m_window);
         m_task->setObjectName(QStringLiteral("windowTask"));
         jobs::TaskWorker* t = m_task;
-        addWorker({QStringLiteral("Window task"), [t] { return !t->hasEnded(); },
-                   [t, window = m_window](std::function<void()> whenEnded) { t->stopThen(window, std::move(whenEnded)); }});
+        addWorker({QStringLiteral("Window task"), [t] { return t->busy(); },
+                   [t, window = m_window](std::function<void()> whenEnded) {
+                       t->stopThenIdle(window, std::move(whenEnded));
+                   }});
     }
     return *m_task;
 }
@@ -147,8 +149,8 @@ void JobLauncher::inTask(std::function<void()> job, std::function<void()> then)
     if (m_closing)
         return;
     jobs::TaskWorker& t = task();
-    if (!t.hasEnded()) {
-        t.whenEnded(m_window, [this, job = std::move(job), then = std::move(then)]() mutable {
+    if (t.busy()) {
+        t.whenIdle(m_window, [this, job = std::move(job), then = std::move(then)]() mutable {
             inTask(std::move(job), std::move(then));
         });
         return;

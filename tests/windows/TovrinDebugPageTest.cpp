@@ -12,6 +12,8 @@
 
 #include "maintenance/serviceui/DebugPageServices.h"
 #include "maintenance/serviceui/FlashController.h"
+#include "jobs/TaskWorker.h"
+#include "windows/JobLauncher.h"
 #include "windows/PreviewImage.h"
 #include "windows/PreviewPage.h"
 #include "windows/PreviewSource.h"
@@ -191,6 +193,7 @@ private slots:
     void closingDuringTheDeviceTestNeverWaits();
     void aWindowGoneBeforeTheStopEndsStartsNothing();
     void pageJobsSwitchModesWhileTheWindowGoesOn();
+    void aTaskCountsAsRunningUntilItsThenHasRun();
 };
 
 void TovrinDebugPageTest::previewImageRowsMarkersAndMissingLines()
@@ -664,6 +667,30 @@ void TovrinDebugPageTest::pageJobsSwitchModesWhileTheWindowGoesOn()
     m_frame->setReportLatency(quick);
     QVERIFY2(pause < kLongestPauseMs, qPrintable(QStringLiteral("Erase Flash: %1").arg(pause)));
     QVERIFY(w.isConnected());
+}
+
+// A task whose job has ended, but whose end the window has not heard yet,
+// still holds the task: a job asked for now waits for its then, and a
+// then of a task another job took over never runs.
+void TovrinDebugPageTest::aTaskCountsAsRunningUntilItsThenHasRun()
+{
+    QObject window;
+    windows::JobLauncher jobs({[] { return true; }, [](int) {}, [] {}, [] {}}, &window);
+    QStringList order;
+    jobs.inTask([] {}, [&] { order << QStringLiteral("first then"); });
+    QVERIFY(jobs.task().waitEnded(5000));  // ended, not yet heard
+    QVERIFY(!jobs.guard([&] { order << QStringLiteral("retry"); }));
+    QVERIFY(QTest::qWaitFor([&] { return order.size() >= 1; }, 5000));
+    QTest::qWait(50);
+    QCOMPARE(order, QStringList{QStringLiteral("retry")});
+
+    // Not stopped: the then runs first, a task asked for meanwhile after it.
+    order.clear();
+    jobs.inTask([] {}, [&] { order << QStringLiteral("first then"); });
+    QVERIFY(jobs.task().waitEnded(5000));
+    jobs.inTask([] {}, [&] { order << QStringLiteral("second then"); });
+    QVERIFY(QTest::qWaitFor([&] { return order.size() >= 2; }, 5000));
+    QCOMPARE(order, (QStringList{QStringLiteral("first then"), QStringLiteral("second then")}));
 }
 
 QTEST_MAIN(TovrinDebugPageTest)
