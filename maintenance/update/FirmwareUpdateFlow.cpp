@@ -112,11 +112,11 @@ void FirmwareUpdateFlow::end(Outcome outcome, int messageId)
     Q_EMIT ended(outcome, messageId);
 }
 
-void FirmwareUpdateFlow::failDevice(int messageId)
+void FirmwareUpdateFlow::failDevice(int messageId, bool there)
 {
     // A request that got no answer has marked the frame gone: then it is
     // the frame that is missing, not the update that failed.
-    if (frameThere())
+    if (there)
         end(Outcome::Failed, messageId);
     else
         end(Outcome::FrameLost, msg::NotDetected);
@@ -154,39 +154,47 @@ void FirmwareUpdateFlow::start(const QString& path)
         device::ModeSwitchOutcome mode;
         bool versionsRead = false;
         bool restarted = false;
+        // Whether the frame was there when the step ended: a detection that
+        // finds it again afterwards does not turn a lost frame into a
+        // failed update.
+        bool there = true;
     };
     runStep<Preparation>([] {
         Preparation p;
         p.mode = device::SwitchModeChecked(device::mode::Calibration);
         if (!p.mode.ok) {
             shell::LogF("update :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", device::g_isSwitchMode.load());
+            p.there = frameThere();
             return p;
         }
         p.versionsRead = readImageInformation(Unit::Slave) && readImageInformation(Unit::Master);
-        if (!p.versionsRead)
+        if (!p.versionsRead) {
+            p.there = frameThere();
             return p;
+        }
         p.restarted = device::Reboot(kRebootToBootLoader);
         if (!p.restarted && device::LinkState.load() == device::LINK_NO_REPLY) {
             device::g_bDevExist = 0;
             device::g_isDeviceCommunicate = 0;
         }
+        p.there = frameThere();
         return p;
     }, [this](const Preparation& p) {
         if (!p.mode.ok) {
-            if (p.mode.deviceAbsent || !frameThere())
+            if (p.mode.deviceAbsent || !p.there)
                 end(Outcome::FrameLost, msg::NotDetected);
             else
                 end(Outcome::Failed, p.mode.messageId);
             return;
         }
         if (!p.versionsRead) {
-            failDevice(msg::NotReady);
+            failDevice(msg::NotReady, p.there);
             return;
         }
         if (!p.restarted) {
             // A failed step is shown like a failed mode switch.
             device::markSwitchFailure();
-            end(frameThere() ? Outcome::Failed : Outcome::FrameLost, msg::EquipmentAnomalies);
+            end(p.there ? Outcome::Failed : Outcome::FrameLost, msg::EquipmentAnomalies);
             return;
         }
         shell::WriteLog("update: the frame restarts into its boot loader\n");
@@ -203,12 +211,15 @@ void FirmwareUpdateFlow::continuePrepared()
     struct Check {
         bool versionsRead = false;
         bool erased = true;
+        bool there = true;  // as in the preparation
     };
     runStep<Check>([] {
         Check c;
         c.versionsRead = readImageInformation(Unit::Master) && readImageInformation(Unit::Slave);
-        if (!c.versionsRead)
+        if (!c.versionsRead) {
+            c.there = frameThere();
             return c;
+        }
         const bool older = records::g_ImageVersion[0].load() < kVersionWithNewCalibration
                            || records::g_ImageVersion[1].load() < kVersionWithNewCalibration;
         if (older) {
@@ -216,15 +227,16 @@ void FirmwareUpdateFlow::continuePrepared()
             c.erased = eraseSector(Unit::Slave, device::flash::kCalibrationRecord)
                        && eraseSector(Unit::Master, device::flash::kCalibrationRecord);
         }
+        c.there = frameThere();
         return c;
     }, [this](const Check& c) {
         if (!c.versionsRead) {
-            failDevice(msg::UpdateFailed);
+            failDevice(msg::UpdateFailed, c.there);
             return;
         }
         if (!c.erased) {
             device::markSwitchFailure();
-            failDevice(msg::EquipmentAnomalies);
+            failDevice(msg::EquipmentAnomalies, c.there);
             return;
         }
         startTransfer();
@@ -251,7 +263,7 @@ void FirmwareUpdateFlow::onThreadCode(int code)
         break;
     case code::RequestFailed:
         m_thread->wait();
-        failDevice(msg::UpdateFailed);
+        failDevice(msg::UpdateFailed, frameThere());
         break;
     case code::CannotOpen:
         m_thread->wait();

@@ -100,7 +100,8 @@ private:
     void finish();
     void showProgress(int percent);
     void end(Outcome outcome, int messageId);
-    void failDevice(int messageId);
+    // there: the frame was there when the failing step ended.
+    void failDevice(int messageId, bool there);
     // Runs step in a thread of its own, then then(result) in this object's
     // thread, unless the flow ended or was aborted meanwhile.
     template <typename Result>

@@ -130,8 +130,8 @@ public:
     // As the window's task worker: one job at a time, in order.
     void inTask(std::function<void()> job, std::function<void()> then)
     {
-        if (!task->hasEnded()) {
-            task->whenEnded(this, [this, job = std::move(job), then = std::move(then)]() mutable {
+        if (task->busy()) {
+            task->whenIdle(this, [this, job = std::move(job), then = std::move(then)]() mutable {
                 inTask(std::move(job), std::move(then));
             });
             return;
@@ -139,7 +139,7 @@ public:
         task->run(std::move(job), this, std::move(then));
     }
     // The task has nothing left to do.
-    bool taskIdle() const { return task->hasEnded(); }
+    bool taskIdle() const { return !task->busy(); }
 
     DebugPageWidgets widgets;
     DebugPageHooks hooks;
