@@ -96,11 +96,6 @@ void JobLauncher::oneStopEnded()
         then();
 }
 
-bool JobLauncher::switchMode(uint8_t modeCode)
-{
-    return switchFailureShown(device::SwitchModeChecked(modeCode));
-}
-
 bool JobLauncher::switchFailureShown(const device::ModeSwitchOutcome& outcome)
 {
     if (outcome.ok)
@@ -125,10 +120,6 @@ void JobLauncher::switchModeLoggedThen(uint8_t modeCode, const char* failureLog,
         },
         std::move(then));
 }
-
-bool JobLauncher::calibrationMode() { return switchMode(device::mode::Calibration); }
-
-bool JobLauncher::workMode() { return switchMode(device::mode::Work); }
 
 jobs::TaskWorker& JobLauncher::task()
 {

@@ -90,11 +90,9 @@ public:
     // Workers were asked to stop and not all have ended.
     bool stopping() const { return m_pendingStops > 0; }
 
-    bool calibrationMode();
-    bool workMode();
-    bool switchMode(uint8_t modeCode);
-    // What switchMode does after a switch another library made: shows its
-    // failure (or treats the frame as gone). Returns outcome.ok.
+    // After a switch made elsewhere (a worker, another library): shows its
+    // failure (message 142 or 18), or treats the frame as gone. Returns
+    // outcome.ok.
     bool switchFailureShown(const device::ModeSwitchOutcome& outcome);
     // A switch in the task worker whose failure is only logged (printf
     // format with g_isSwitchMode); then (may be empty) runs in the window's
@@ -108,8 +106,9 @@ public:
     // the window closes; then does not run when another job took the task's
     // place (the guard stopped it).
     void inTask(std::function<void()> job, std::function<void()> then);
-    // A mode switch in the task worker; a failure is shown as switchMode
-    // shows it, then `then` (may be empty) hears whether it took.
+    // A mode switch in the task worker; a failure is shown as
+    // switchFailureShown shows it, then `then` (may be empty) hears whether
+    // it took.
     void switchModeThen(uint8_t modeCode, std::function<void(bool ok)> then = {});
 
     // The whole pattern around a job: the guard here, then calibration mode,

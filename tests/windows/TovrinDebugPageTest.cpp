@@ -330,7 +330,7 @@ void TovrinDebugPageTest::wiredEntryGoesThroughTheLauncher()
         QVERIFY(c.jobs && c.debugPage && c.preview && c.window);
         // The leveling window switches to calibration mode and, when it is
         // done, reports code 1 ("Leveling completed!").
-        QVERIFY(c.jobs->calibrationMode());
+        QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
         c.recvShowData(1);
     });
     Tovrin w;
