@@ -10,6 +10,7 @@
 #include "shell/Settings.h"
 #include "widgets/Fonts.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QFrame>
 #include <QGridLayout>
@@ -113,7 +114,24 @@ ReadWriteDeviceInfo::ReadWriteDeviceInfo(QWidget* parent, const UnitImage& maste
     connect(m_thread, &DeviceInfoThread::sendResult, this, &ReadWriteDeviceInfo::onResult, Qt::QueuedConnection);
 }
 
+// A job under way keeps the dialog open: by the time it goes, its worker
+// has ended.
 ReadWriteDeviceInfo::~ReadWriteDeviceInfo() { m_thread->wait(); }
+
+void ReadWriteDeviceInfo::done(int result)
+{
+    if (!isBusy())
+        QDialog::done(result);
+}
+
+void ReadWriteDeviceInfo::closeEvent(QCloseEvent* event)
+{
+    if (isBusy()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
 
 QString ReadWriteDeviceInfo::statusText() const { return m_statusLabel->text(); }
 

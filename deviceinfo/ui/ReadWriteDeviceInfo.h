@@ -51,6 +51,12 @@ Q_SIGNALS:
     // A read or write has ended (its result is shown).
     void jobFinished();
 
+protected:
+    // While a read or write runs the dialog stays open (Escape, close,
+    // reject): the job runs to its end, and nothing waits for it.
+    void done(int result) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void setBusy(bool busy);
     void showStatus(const QString& text);

@@ -114,15 +114,21 @@ void DeviceInfoDialogTest::writeFillsBothColumnsAndAppendsTwoRows()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     saveShot(dialog.grab().toImage(), QStringLiteral("device-info-dialog"));
 
-    // A second write appends after the first two rows.
+    // A second write appends after the first two rows. Closing meanwhile
+    // (Escape) is refused: the write runs to its end, and the dialog never
+    // waits for it.
     dialog.inputEdit(DeviceID)->setText(QStringLiteral("0x1004"));
     dialog.WriteSlot();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QVERIFY(!dialog.close());
+    QVERIFY(dialog.isVisible());
     QVERIFY(waitForJob(dialog));
     const auto y = tovrin::test::readXls(kWorkbookFileName);
     QCOMPARE(y.rows, 4u);
     QCOMPARE(y.text(1, 0), QStringLiteral("0x00001003"));
     QCOMPARE(y.text(2, 0), QStringLiteral("0x00001004"));
     QCOMPARE(y.text(2, 11), QStringLiteral("0x00001002"));  // the Master's previous ID
+    QVERIFY(dialog.close());
 }
 
 void DeviceInfoDialogTest::aTextBeyondLatin1IsRefusedBeforeAnythingIsErased()
