@@ -42,14 +42,9 @@ void StepDebugController::request(bool isWrite)
         (isWrite ? m_writePending : m_readPending) = true;
         return;
     }
-    // Fields that are not numbers, or out of range, never reach the frame.
-    const StepInput input = checkStepInput(m_widgets.regAddr->text(), m_widgets.regValue->text(),
-                                           m_widgets.sensor && m_widgets.sensor->isChecked(), isWrite);
-    if (!input.request) {
-        appendOutput(m_widgets.output, {input.problem});
+    const std::optional<StepRequest> request = checkedRequest(isWrite);
+    if (!request)
         return;
-    }
-    selectUnit();
     // Calibration mode and the request in the window's task; the output,
     // then back to work mode unless the preview has started meanwhile.
     struct Done {
@@ -58,7 +53,7 @@ void StepDebugController::request(bool isWrite)
         StepResult result;
     };
     auto done = std::make_shared<Done>();
-    const StepRequest step = *input.request;
+    const StepRequest step = *request;
     m_hooks.inTask(
         [done, step, isWrite] {
             done->enter = device::SwitchModeChecked(device::mode::Calibration);
@@ -105,16 +100,23 @@ void StepDebugController::show(const StepRequest& request, const StepResult& res
     m_widgets.regValue->setText(stepHexText(result.value));
 }
 
-void StepDebugController::perform(bool isWrite)
+std::optional<StepRequest> StepDebugController::checkedRequest(bool isWrite)
 {
+    // Fields that are not numbers, or out of range, never reach the frame.
     const StepInput input = checkStepInput(m_widgets.regAddr->text(), m_widgets.regValue->text(),
                                            m_widgets.sensor && m_widgets.sensor->isChecked(), isWrite);
     if (!input.request) {
         appendOutput(m_widgets.output, {input.problem});
-        return;
+        return std::nullopt;
     }
     selectUnit();
-    show(*input.request, isWrite ? stepWrite(*input.request) : stepRead(*input.request));
+    return input.request;
+}
+
+void StepDebugController::perform(bool isWrite)
+{
+    if (const std::optional<StepRequest> request = checkedRequest(isWrite))
+        show(*request, isWrite ? stepWrite(*request) : stepRead(*request));
 }
 
 void StepDebugController::previewFrameTaken()

@@ -14,6 +14,7 @@
 #include <QObject>
 
 #include <functional>
+#include <optional>
 
 namespace tovrin::maintenance {
 
@@ -40,6 +41,9 @@ private:
     // Makes the request of the fields now, on this thread: the preview's
     // gap between two frames.
     void perform(bool isWrite);
+    // The request the fields describe, its unit selected; none (the
+    // problem written to the output) when they describe none.
+    std::optional<StepRequest> checkedRequest(bool isWrite);
     void selectUnit();
     // The output line, and the fields rewritten (or the status line's text).
     void show(const StepRequest& request, const StepResult& result);
