@@ -165,6 +165,21 @@ private:
         QVERIFY(device::SwitchModeChecked(device::mode::Work).ok);
     }
 
+    // `step` comes true while the frame answers each report after `latency`
+    // (it may change that meanwhile), and the event loop never pauses
+    // 200 ms: the window waits on the frame in no step of its own.
+    bool withoutPause(const char* what, std::chrono::milliseconds latency, const std::function<bool()>& step)
+    {
+        m_frame->setReportLatency(latency);
+        tovrin::test::Heartbeat heartbeat;
+        const bool done = step();
+        const qint64 pause = heartbeat.longestPauseMs();
+        m_frame->setReportLatency(std::chrono::microseconds(0));
+        if (pause >= 200)
+            qWarning("%s: the event loop paused %lld ms", what, static_cast<long long>(pause));
+        return done && pause < 200;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -205,14 +220,10 @@ private slots:
         QVERIFY(device::SwitchModeChecked(device::mode::Work).ok);
         KeyCalibrationWin w(nullptr, windowOf(screen));
         QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
-        m_frame->setReportLatency(std::chrono::milliseconds(300));
-        auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
-        w.show();
-        QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeCalibration; }, kDeviceTimeoutMs));
-        qint64 pause = heartbeat->longestPauseMs();
-        heartbeat.reset();
-        m_frame->setReportLatency(std::chrono::microseconds(0));
-        QVERIFY2(pause < 200, qPrintable(QStringLiteral("calibration mode: %1 ms").arg(pause)));
+        QVERIFY(withoutPause("calibration mode", std::chrono::milliseconds(300), [&] {
+            w.show();
+            return QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeCalibration; }, kDeviceTimeoutMs);
+        }));
         QVERIFY(QTest::qWaitFor([&] { return w.calibrationThread()->state().target.load() >= 0; }, kDeviceTimeoutMs));
         QTest::qWait(20);
         QCOMPARE(w.statusMessageId(), 79);
@@ -225,14 +236,12 @@ private slots:
             if (code == keycode::kStored)
                 frame->setReportLatency(std::chrono::milliseconds(300));
         }, Qt::DirectConnection);
-        heartbeat = std::make_unique<tovrin::test::Heartbeat>();
-        autoFinger(true);
-        QVERIFY(QTest::qWaitFor([&] { return w.mode() == KeyCalibrationWin::Mode::Test && m_frame->mode() == sim::kModeWork; },
-                                kDeviceTimeoutMs));
-        pause = heartbeat->longestPauseMs();
-        heartbeat.reset();
-        m_frame->setReportLatency(std::chrono::microseconds(0));
-        QVERIFY2(pause < 200, qPrintable(QStringLiteral("work mode for the key test: %1 ms").arg(pause)));
+        QVERIFY(withoutPause("work mode for the key test", std::chrono::milliseconds(0), [&] {
+            autoFinger(true);
+            return QTest::qWaitFor(
+                [&] { return w.mode() == KeyCalibrationWin::Mode::Test && m_frame->mode() == sim::kModeWork; },
+                kDeviceTimeoutMs);
+        }));
         QCOMPARE(codesOf(shown), (std::vector<int>{5, 6}));
         touchKey(kEdgeRight, 2);
         QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{kEdgeRight, 2}; }, kDeviceTimeoutMs));
@@ -253,24 +262,17 @@ private slots:
             if (code == testcode::kRepaint && std::exchange(pressOnReport, false))
                 QTest::mouseClick(testButton, Qt::LeftButton);
         }, Qt::QueuedConnection);
-        m_frame->setReportLatency(std::chrono::milliseconds(500));
-        heartbeat = std::make_unique<tovrin::test::Heartbeat>();
-        pressOnReport = true;
-        QVERIFY(QTest::qWaitFor([&] { return testsStarted > 0; }, kDeviceTimeoutMs));
-        pause = heartbeat->longestPauseMs();
-        heartbeat.reset();
-        QVERIFY2(pause < 200, qPrintable(QStringLiteral("key test afresh: %1 ms").arg(pause)));
+        QVERIFY(withoutPause("key test afresh", std::chrono::milliseconds(500), [&] {
+            pressOnReport = true;
+            return QTest::qWaitFor([&] { return testsStarted > 0; }, kDeviceTimeoutMs);
+        }));
 
         // Shortcuts from the key test: a new calibration, in calibration mode.
         autoFinger(false);
-        m_frame->setReportLatency(std::chrono::milliseconds(300));
-        heartbeat = std::make_unique<tovrin::test::Heartbeat>();
-        QTest::mouseClick(w.findChild<widgets::Button*>(QStringLiteral("calibrateButton")), Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeCalibration; }, kDeviceTimeoutMs));
-        pause = heartbeat->longestPauseMs();
-        heartbeat.reset();
-        m_frame->setReportLatency(std::chrono::microseconds(0));
-        QVERIFY2(pause < 200, qPrintable(QStringLiteral("a new calibration: %1 ms").arg(pause)));
+        QVERIFY(withoutPause("a new calibration", std::chrono::milliseconds(300), [&] {
+            QTest::mouseClick(w.findChild<widgets::Button*>(QStringLiteral("calibrateButton")), Qt::LeftButton);
+            return QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeCalibration; }, kDeviceTimeoutMs);
+        }));
         QCOMPARE(w.mode(), KeyCalibrationWin::Mode::Calibration);
         QCOMPARE(codesOf(shown), (std::vector<int>{5, 6, 5}));
     }
@@ -334,15 +336,14 @@ private slots:
         look.start(50);
         // The records are read, and written back, while the window goes on
         // (the frame slow to answer: 20 ms a report, the offer reads many).
-        m_frame->setReportLatency(std::chrono::milliseconds(20));
-        tovrin::test::Heartbeat heartbeat;
-        QCOMPARE(runEntry(ui::runKeyCalibration), restore ? -1 : kCalibrateFirstMessage);
-        QVERIFY(QTest::qWaitFor([&] { return opened == restore && !shownKeyWindow<KeyCalibrationWin>(); },
-                                kDeviceTimeoutMs));
-        const qint64 pause = heartbeat.longestPauseMs();
-        m_frame->setReportLatency(std::chrono::microseconds(0));
+        int entry = kNoAnswer;
+        QVERIFY(withoutPause("the offer", std::chrono::milliseconds(20), [&] {
+            entry = runEntry(ui::runKeyCalibration);
+            return QTest::qWaitFor([&] { return opened == restore && !shownKeyWindow<KeyCalibrationWin>(); },
+                                   kDeviceTimeoutMs);
+        }));
         look.stop();
-        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+        QCOMPARE(entry, restore ? -1 : kCalibrateFirstMessage);
         QCOMPARE(opened, restore);
         QCOMPARE(widgets::MyMessageBox::shownBoxes().size(), 1);
         QCOMPARE(widgets::MyMessageBox::shownBoxes().first().labels, (QStringList{"Restore", "Keep"}));
@@ -392,28 +393,40 @@ private slots:
         QVERIFY(!w.thread()->isRunning());
     }
 
-    void aLayoutBeyondTheRecordIsRefusedBeforeAnyCapture()
+    void refusedBeforeAnyCapture_data()
     {
-        writeFile("Tovrin.ini", "[Left_Key]\nGroupCnt=2\nGroup1_Num=20\nGroup2_Num=3\n");
-        openFrame(true);
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("message");
+        QTest::addColumn<std::vector<int>>("codes");
+        QTest::addRow("layout beyond the record")
+            << "Tovrin.ini" << "[Left_Key]\nGroupCnt=2\nGroup1_Num=20\nGroup2_Num=3\n" << 78 << std::vector<int>{5, 6};
+        QTest::addRow("key codes that cannot be stored") << "Tovrin_Key.ini" << "[Key_Value]\nKeyCnt=1000\n" << 78
+                                                         << std::vector<int>{5, 6};
+        // The run switches the frame to calibration mode itself; a refusal
+        // (both tries of the switch) ends it and the window says so.
+        QTest::addRow("calibration mode refused") << QString() << QString() << 142 << std::vector<int>{5};
+    }
+
+    void refusedBeforeAnyCapture()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, text);
+        QFETCH(int, message);
+        QFETCH(std::vector<int>, codes);
+        if (!file.isEmpty())
+            writeFile(qPrintable(file), qPrintable(text));
+        openFrame(!file.isEmpty());
+        if (file.isEmpty())
+            m_frame->answerNextWithStatus(0xFF, 2, 14);
         KeyCalibrationWin w(nullptr, QSize(1024, 768));
         QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
         w.show();
-        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == 78; }, 5000));
-        QVERIFY(!w.calibrationThread()->isRunning());
+        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == message; }, kDeviceTimeoutMs));
+        QVERIFY(w.calibrationThread()->hasEnded());
         QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
         QCOMPARE(m_frame->commandsSeen(11), uint64_t(0));
-        QCOMPARE(codesOf(shown), (std::vector<int>{5, 6}));
-    }
-
-    void keyCodesThatCannotBeStoredAreRefused()
-    {
-        writeFile("Tovrin_Key.ini", "[Key_Value]\nKeyCnt=1000\n");
-        openFrame(true);
-        KeyCalibrationWin w(nullptr, QSize(1024, 768));
-        w.show();
-        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == 78; }, 5000));
-        QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
+        QCOMPARE(codesOf(shown), codes);
     }
 
     void aFailedStoreSays71AndKeepsTheRecords()
@@ -436,21 +449,6 @@ private slots:
         QCOMPARE(m_frame->readFlash(sim::Unit::Slave, 0x11000, 1354), slave);
         QCOMPARE(m_frame->readFlash(sim::Unit::Master, 0x11000, 1354), master);
         saveShot(w.grab().toImage(), QStringLiteral("keycal-store-failed-1024"));
-    }
-
-    // The run switches the frame to calibration mode itself; a refusal ends
-    // it and the window says so.
-    void aFrameRefusingCalibrationModeIsShown()
-    {
-        openFrame(false);
-        m_frame->answerNextWithStatus(0xFF, 2, 14);  // both tries of the switch
-        KeyCalibrationWin w(nullptr, QSize(1024, 768));
-        QSignalSpy shown(&w, &KeyCalibrationWin::sendShowData);
-        w.show();
-        QVERIFY(QTest::qWaitFor([&] { return w.statusMessageId() == 142; }, kDeviceTimeoutMs));
-        QVERIFY(w.calibrationThread()->hasEnded());
-        QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
-        QCOMPARE(codesOf(shown), std::vector<int>{5});
     }
 
     void keyboardAndExit()
@@ -523,11 +521,10 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !codes.empty() && codes.back() == keycode::kProgress; }, kDeviceTimeoutMs));
         m_frame->setReportLatency(std::chrono::milliseconds(1500));
         QTest::qWait(100);
-        m_frame->setReportLatency(std::chrono::microseconds(0));
-        tovrin::test::Heartbeat heartbeat;
-        QTest::keyClick(&w, Qt::Key_Escape);
-        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs));
-        QVERIFY2(heartbeat.longestPauseMs() < 200, qPrintable(QString::number(heartbeat.longestPauseMs())));
+        QVERIFY(withoutPause("leaving", std::chrono::milliseconds(0), [&] {
+            QTest::keyClick(&w, Qt::Key_Escape);
+            return QTest::qWaitFor([&] { return !w.isVisible(); }, kDeviceTimeoutMs);
+        }));
         QVERIFY(w.calibrationThread()->hasEnded());
         QVERIFY(w.testThread()->hasEnded());
     }
@@ -541,12 +538,12 @@ private slots:
         // Refused without holding the window, however slowly the frame answers
         // (30 ms a report: a frame without records refuses work mode after
         // many tries).
-        m_frame->setReportLatency(std::chrono::milliseconds(30));
-        tovrin::test::Heartbeat heartbeat;
-        QCOMPARE(runEntry(ui::runKeyCalibration, [&](int c) { codes.push_back(c); }), 46);
-        const qint64 pause = heartbeat.longestPauseMs();
-        m_frame->setReportLatency(std::chrono::microseconds(0));
-        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+        int entry = kNoAnswer;
+        QVERIFY(withoutPause("the refusal", std::chrono::milliseconds(30), [&] {
+            entry = runEntry(ui::runKeyCalibration, [&](int c) { codes.push_back(c); });
+            return true;
+        }));
+        QCOMPARE(entry, 46);
         QVERIFY(codes.empty());
         QCOMPARE(m_frame->commandsSeen(30), uint64_t(0));
     }
@@ -557,16 +554,15 @@ private slots:
         std::vector<int> codes;
         // The frame's modes are switched while the window goes on, however
         // slowly the frame answers.
-        m_frame->setReportLatency(std::chrono::milliseconds(300));
-        tovrin::test::Heartbeat heartbeat;
-        QCOMPARE(runEntry(ui::runKeyTest, [&](int c) { codes.push_back(c); }), -1);
-        KeyTestWin* test = shownKeyWindow<KeyTestWin>();
-        QVERIFY(test);
-        QTest::keyClick(test, Qt::Key_Escape);
-        QVERIFY(QTest::qWaitFor([] { return !shownKeyWindow<KeyTestWin>(); }, kDeviceTimeoutMs));
-        const qint64 pause = heartbeat.longestPauseMs();
-        m_frame->setReportLatency(std::chrono::microseconds(0));
-        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+        int entry = kNoAnswer;
+        QVERIFY(withoutPause("the key test entry", std::chrono::milliseconds(300), [&] {
+            entry = runEntry(ui::runKeyTest, [&](int c) { codes.push_back(c); });
+            KeyTestWin* test = shownKeyWindow<KeyTestWin>();
+            if (test)
+                QTest::keyClick(test, Qt::Key_Escape);
+            return test && QTest::qWaitFor([] { return !shownKeyWindow<KeyTestWin>(); }, kDeviceTimeoutMs);
+        }));
+        QCOMPARE(entry, -1);
         QCOMPARE(codes, std::vector<int>{3});
         QCOMPARE(m_frame->mode(), uint8_t(0x22));
     }
