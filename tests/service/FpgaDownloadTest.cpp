@@ -143,6 +143,13 @@ protected:
 
 TEST_F(FpgaDownload, BothUnitsHoldTheUnscrambledFileSlaveFirst)
 {
+    // A previous, different configuration: every sector the new file covers
+    // must be erased, or NOR flash keeps the AND of old and new.
+    const std::vector<uint8_t> old(0x8000, 0x00);
+    frame->setFlash(sim::Unit::Master, 0, old);
+    frame->setFlash(sim::Unit::Slave, 0, old);
+    const std::vector<uint8_t> beyond(16, 0x5A);
+    frame->setFlash(sim::Unit::Master, 0x8000, beyond);  // the sector after the file stays
     const QByteArray file = fpgaFile(519 * 62, kDefaultFpgaKey);
     WireRecord wire(*frame);
     const Reports r = download(write(file));
@@ -161,6 +168,7 @@ TEST_F(FpgaDownload, BothUnitsHoldTheUnscrambledFileSlaveFirst)
     const auto plain = plainOf(file, kDefaultFpgaKey);
     for (sim::Unit u : {sim::Unit::Slave, sim::Unit::Master})
         EXPECT_EQ(frame->readFlash(u, 0, static_cast<uint32_t>(plain.size())), plain);
+    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x8000, 16), beyond);
 
     // One unit after the other: the Slave's eight sectors erased, written
     // and read back before the Master's first erase; in each unit the first
@@ -263,25 +271,6 @@ TEST_F(FpgaDownload, AUnitThatDoesNotReadBackWhatWasWrittenFails)
               "Slave flash at 0x00400 does not hold what was written!\n Download FPGA failed!");
 }
 
-TEST_F(FpgaDownload, StaleBytesBeyondTheFirstSectorAreErasedFirst)
-{
-    // A previous, different configuration: every sector the new file covers
-    // must be erased, or NOR flash keeps the AND of old and new.
-    const std::vector<uint8_t> old(0x8000, 0x00);
-    frame->setFlash(sim::Unit::Master, 0, old);
-    frame->setFlash(sim::Unit::Slave, 0, old);
-    const std::vector<uint8_t> beyond(16, 0x5A);
-    frame->setFlash(sim::Unit::Master, 0x8000, beyond);  // the sector after the file stays
-
-    const QByteArray file = fpgaFile(519 * 62, kDefaultFpgaKey);
-    const Reports r = download(write(file));
-    ASSERT_EQ(r.list.back().code, fpga::Done);
-    const auto plain = plainOf(file, kDefaultFpgaKey);
-    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0, static_cast<uint32_t>(plain.size())), plain);
-    EXPECT_EQ(frame->readFlash(sim::Unit::Slave, 0, static_cast<uint32_t>(plain.size())), plain);
-    EXPECT_EQ(frame->readFlash(sim::Unit::Master, 0x8000, 16), beyond);
-}
-
 TEST_F(FpgaDownload, TheFpgaLoadsOnlyWhatTheRightKeyUnscrambled)
 {
     const QString path = write(fpgaFile(3000, 0x3C));
@@ -323,17 +312,13 @@ INSTANTIATE_TEST_SUITE_P(Files, FpgaRefusal,
                                                    "nothing was written!"}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(FpgaDownload, AFailedEraseEndsWithoutAText)
+TEST_F(FpgaDownload, AFailedEraseEndsWithoutATextAFailedWriteReportsEighteen)
 {
+    const QString path = write(fpgaFile(1000, kDefaultFpgaKey));
     frame->answerNextWithStatus(0xFF, 1, wire::EraseFlashS);
-    const Reports r = download(write(fpgaFile(1000, kDefaultFpgaKey)));
-    EXPECT_TRUE(r.list.empty());
-}
-
-TEST_F(FpgaDownload, AFailedWriteReportsEighteen)
-{
+    EXPECT_TRUE(download(path).list.empty());
     frame->answerNextWithStatus(0xFF, 1, wire::WriteFlashM);
-    const Reports r = download(write(fpgaFile(1000, kDefaultFpgaKey)));
+    const Reports r = download(path);
     ASSERT_FALSE(r.list.empty());
     EXPECT_EQ(r.list.back().code, fpga::WriteFail);
     EXPECT_EQ(r.list.back().unit, "Master");

@@ -19,6 +19,9 @@ struct Good {
     uint32_t address;
     uint32_t value;
     int count;
+    uint32_t windowLast = 0;  // bwd
+    int delayMs = 0;          // #
+    const char* file = "";    // brd, bwd
 };
 class ScriptLineForms : public ::testing::TestWithParam<Good> {};
 
@@ -30,6 +33,9 @@ TEST_P(ScriptLineForms, ParsesTheFields)
     EXPECT_EQ(l.command.address, GetParam().address);
     EXPECT_EQ(l.command.value, GetParam().value);
     EXPECT_EQ(l.command.count, GetParam().count);
+    EXPECT_EQ(l.command.windowLast, GetParam().windowLast);
+    EXPECT_EQ(l.command.delayMs, GetParam().delayMs);
+    EXPECT_EQ(l.command.file, GetParam().file);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -47,45 +53,18 @@ INSTANTIATE_TEST_SUITE_P(
                       Good{"CommentAfterTheFields", "1 prd 12 4 the chip id, four bytes", ScriptOp::PortRead, 0x12, 0, 4},
                       Good{"TabsAndCarriageReturn", "\t1\tprd\t12\t4\r", ScriptOp::PortRead, 0x12, 0, 4},
                       Good{"PlusSignedFirstNumber", "+1 srd 5", ScriptOp::SingleRead, 5, 0, 0},
-                      Good{"LeadingZeroFirstNumber", "01 srd 5", ScriptOp::SingleRead, 5, 0, 0}),
+                      Good{"LeadingZeroFirstNumber", "01 srd 5", ScriptOp::SingleRead, 5, 0, 0},
+                      Good{"DelayIsDecimal", "1 # 100 wait for the sensor", ScriptOp::Delay, 0, 0, 0, 0, 100},
+                      // brd n is hexadecimal; bwd: n decimal, then the register window, then the file.
+                      Good{"BurstRead", "1 brd 40 270 dump.bin", ScriptOp::BurstRead, 0x40, 0, 624, 0, 0, "dump.bin"},
+                      Good{"BurstWrite", "1 bwd 16 20 2f lut.bin", ScriptOp::BurstWrite, 0x20, 0, 16, 0x2F, 0, "lut.bin"},
+                      // Burst addresses are taken as written: a unit's calibration record
+                      // head saved with brd, bytes written into flash with bwd.
+                      Good{"BurstReadOfAFlashRecord", "1 brd 2011000 3c cal.bin", ScriptOp::BurstRead, 0x02011000, 0, 0x3C, 0,
+                           0, "cal.bin"},
+                      Good{"BurstWriteIntoFlash", "1 bwd 8 1201a000 1201a00f t.bin", ScriptOp::BurstWrite, 0x1201A000, 0, 8,
+                           0x1201A00F, 0, "t.bin"}),
     [](const auto& row) { return std::string(row.param.name); });
-
-TEST(ScriptLine, DelayIsDecimal)
-{
-    const ScriptLine l = parse("1 # 100 wait for the sensor");
-    ASSERT_EQ(l.kind, ScriptLine::Command);
-    EXPECT_EQ(l.command.op, ScriptOp::Delay);
-    EXPECT_EQ(l.command.delayMs, 100);
-}
-
-TEST(ScriptLine, BurstAddressesAreTakenAsWritten)
-{
-    // Saving a unit's calibration record head with brd, writing bytes into flash with bwd.
-    const ScriptLine r = parse("1 brd 2011000 3c cal.bin");
-    ASSERT_EQ(r.kind, ScriptLine::Command) << r.problem.toStdString();
-    EXPECT_EQ(r.command.address, 0x02011000u);
-    EXPECT_EQ(r.command.count, 0x3C);
-    const ScriptLine w = parse("1 bwd 8 1201a000 1201a00f t.bin");
-    ASSERT_EQ(w.kind, ScriptLine::Command) << w.problem.toStdString();
-    EXPECT_EQ(w.command.address, 0x1201A000u);
-}
-
-TEST(ScriptLine, BurstReadAndWriteCarryTheirFile)
-{
-    const ScriptLine r = parse("1 brd 40 270 dump.bin");
-    ASSERT_EQ(r.kind, ScriptLine::Command);
-    EXPECT_EQ(r.command.count, 624);
-    EXPECT_EQ(r.command.file, "dump.bin");
-
-    // bwd: n decimal, then the register window, then the file.
-    const ScriptLine w = parse("1 bwd 16 20 2f lut.bin");
-    ASSERT_EQ(w.kind, ScriptLine::Command) << w.problem.toStdString();
-    EXPECT_EQ(w.command.op, ScriptOp::BurstWrite);
-    EXPECT_EQ(w.command.count, 16);
-    EXPECT_EQ(w.command.address, 0x20u);
-    EXPECT_EQ(w.command.windowLast, 0x2Fu);
-    EXPECT_EQ(w.command.file, "lut.bin");
-}
 
 TEST(ScriptLine, OnlyLinesStartingWithOneRun)
 {

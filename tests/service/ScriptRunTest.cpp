@@ -52,17 +52,13 @@ protected:
     tovrin::test::InTemporaryFolder folder;
 };
 
-TEST_F(ScriptRun, LinesStartingWithZeroOnlyReportSuccess)
+TEST_F(ScriptRun, LinesStartingWithZeroOrAnEmptyScriptOnlyReportSuccess)
 {
     WireRecord wire(*frame);
     const Reports r = run("0 pwd 35 1f 1\n0 prd 35 1\n0 # 5000\n");
     EXPECT_EQ(texts(r), QStringList{"Success!"});
-    EXPECT_TRUE(wire.commands().empty());
-}
-
-TEST_F(ScriptRun, AnEmptyScriptSucceedsDoingNothing)
-{
     EXPECT_EQ(run("").codes(), std::vector<int>{script::Done});
+    EXPECT_TRUE(wire.commands().empty());
 }
 
 TEST_F(ScriptRun, RequestsReachTheUnitAndAreReportedWithTheirValues)
@@ -132,14 +128,19 @@ TEST_F(ScriptRun, TheDelayTextComesBeforeThePause)
     EXPECT_EQ(order.back(), "Success!");
 }
 
-TEST_F(ScriptRun, TwoBurstReadsToOneFileAppendAndAnotherFileStartsAnew)
+// Burst reads: two to one file append, another file starts anew; flash
+// bytes are read from the address as written.
+TEST_F(ScriptRun, BurstReadsAppendToTheirFileFromTheAddressAsWritten)
 {
     for (uint16_t a = 0; a < 4; ++a)
         frame->setFpgaRegister(sim::Unit::Master, static_cast<uint16_t>(0x10 + a), static_cast<uint8_t>(a + 1));
-    const Reports r = run("1 brd 10 4 append.bin\n1 brd 12 2 append.bin\n1 brd 10 2 fresh.bin\n");
+    const std::vector<uint8_t> head{0x46, 0x49, 0x57, 0x46, 0xEC, 0x00, 0xB0, 0x04};
+    frame->setFlash(sim::Unit::Slave, 0x11000, head);
+    const Reports r = run("1 brd 10 4 append.bin\n1 brd 12 2 append.bin\n1 brd 10 2 fresh.bin\n1 brd 12011000 8 cal.bin\n");
     EXPECT_EQ(r.codes(), std::vector<int>{script::Done});
     EXPECT_EQ(tovrin::test::readFile("append.bin"), QByteArray("\x01\x02\x03\x04\x03\x04", 6));
     EXPECT_EQ(tovrin::test::readFile("fresh.bin"), QByteArray("\x01\x02", 2));
+    EXPECT_EQ(tovrin::test::readFile("cal.bin"), QByteArray(reinterpret_cast<const char*>(head.data()), 8));
 }
 
 TEST_F(ScriptRun, BurstWriteSendsTheFileToTheRegisterWindow)
@@ -162,59 +163,37 @@ TEST_F(ScriptRun, AFailingPortReadPrintsTwoLinesAndStops)
     EXPECT_TRUE(wire.withNumber({wire::WriteRegisterM}).empty());
 }
 
+// A script with a line that cannot be run is refused whole: its good lines
+// (the first ones too) never run. Burst files stay plain files of the
+// application folder; a line cut at 511 characters ("3a" would go out as 3),
+// binary and huge scripts are refused too.
 TEST_F(ScriptRun, AScriptWithLinesThatCannotBeRunRunsNothing)
 {
     WireRecord wire(*frame);
-    // The good first line must not run either: the script is refused whole.
     const Reports r = run("1 pwd 46 1f 1\nread the id\n1 pwd 46 100 1\n1 srd 35\n");
     EXPECT_EQ(r.codes(), (std::vector<int>{script::LineRefused, script::LineRefused, script::Refused}));
     EXPECT_EQ(texts(r), (QStringList{"Script line 2 cannot be run: it does not start with a number.",
                                      "Script line 3 cannot be run: pwd value 100 is out of range (one byte, 0-ff).",
                                      "Script refused: 2 lines cannot be run; nothing was run."}));
-    EXPECT_TRUE(wire.commands().empty());
-    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x00);
-}
 
-TEST_F(ScriptRun, ALineCutAt511CharactersNeverRuns)
-{
-    WireRecord wire(*frame);
-    const QByteArray line = "1 i2cwd 19 1" + QByteArray(498, ' ') + "3a\n";
-    EXPECT_EQ(run(line).codes(), (std::vector<int>{script::LineRefused, script::Refused}));
-    EXPECT_TRUE(wire.commands().empty());
-    EXPECT_EQ(frame->sensorRegister(sim::Unit::Master, 0x19), 0x00);
-}
-
-TEST_F(ScriptRun, BurstReadSavesFlashBytesFromTheAddressAsWritten)
-{
-    const std::vector<uint8_t> head{0x46, 0x49, 0x57, 0x46, 0xEC, 0x00, 0xB0, 0x04};
-    frame->setFlash(sim::Unit::Slave, 0x11000, head);
-    const Reports r = run("1 brd 12011000 8 cal.bin\n");
-    EXPECT_EQ(r.codes(), std::vector<int>{script::Done});
-    EXPECT_EQ(tovrin::test::readFile("cal.bin"), QByteArray(reinterpret_cast<const char*>(head.data()), 8));
-}
-
-TEST_F(ScriptRun, BurstFilesStayPlainFilesOfTheApplicationFolder)
-{
-    WireRecord wire(*frame);
     ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("Tovrin.ini"), "[Tovrin_Config]\n"));
     ASSERT_TRUE(QFile::link(QStringLiteral("/tmp"), QStringLiteral("away")));
     for (const char* line : {"1 brd 10 4 ../up.bin\n", "1 brd 10 4 /tmp/out.bin\n", "1 brd 10 4 Tovrin.ini\n",
                              "1 brd 10 4 away\n", "1 bwd 2 20 2f tovrin.INI\n"}) {
-        const Reports r = run(QByteArray("1 pwd 46 1 1\n") + line);
-        EXPECT_EQ(r.codes(), (std::vector<int>{script::LineRefused, script::Refused})) << line;
+        EXPECT_EQ(run(QByteArray("1 pwd 46 1 1\n") + line).codes(), (std::vector<int>{script::LineRefused, script::Refused}))
+            << line;
     }
-    EXPECT_TRUE(wire.commands().empty());
     EXPECT_EQ(tovrin::test::readFile("Tovrin.ini"), QByteArray("[Tovrin_Config]\n"));
-}
+    const QByteArray cut = "1 i2cwd 19 1" + QByteArray(498, ' ') + "3a\n";
+    EXPECT_EQ(run(cut).codes(), (std::vector<int>{script::LineRefused, script::Refused}));
 
-TEST_F(ScriptRun, BinaryAndHugeScriptsRunNothing)
-{
-    WireRecord wire(*frame);
     EXPECT_EQ(run(QByteArray("1 pwd 46 1 1\n\0\0\0", 16)).codes(), std::vector<int>{script::Refused});
     QByteArray huge = "1 pwd 46 1 1\n";
     huge.append(QByteArray(kScriptSizeMax, '#'));
     EXPECT_EQ(run(huge).codes(), std::vector<int>{script::Refused});
     EXPECT_TRUE(wire.commands().empty());
+    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x00);
+    EXPECT_EQ(frame->sensorRegister(sim::Unit::Master, 0x19), 0x00);
 }
 
 TEST_F(ScriptRun, AMissingScriptReportsOpenFail)
@@ -226,17 +205,14 @@ TEST_F(ScriptRun, AMissingScriptReportsOpenFail)
     EXPECT_EQ(scriptTexts(r.list.front()), QStringList{"Script Open Fail!"});
 }
 
-TEST_F(ScriptRun, BurstDataThatCannotReachItsFileStopsTheScript)
+// Burst data that cannot reach its file (a folder of that name takes no
+// bytes) stop the script; a burst write from a missing or short file sends
+// nothing.
+TEST_F(ScriptRun, BurstFilesThatCannotBeUsedStopTheScript)
 {
-    // A folder of that name takes no bytes.
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("taken")));
-    const Reports r = run("1 brd 10 4 taken\n1 pwd 46 1 1\n");
-    EXPECT_EQ(r.codes(), std::vector<int>{script::BurstFile});
+    EXPECT_EQ(run("1 brd 10 4 taken\n1 pwd 46 1 1\n").codes(), std::vector<int>{script::BurstFile});
     EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x00);
-}
-
-TEST_F(ScriptRun, ABurstWriteFromAMissingOrShortFileSendsNothing)
-{
     WireRecord wire(*frame);
     ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("short.bin"), "\x01"));
     EXPECT_EQ(run("1 bwd 2 20 2f short.bin\n").codes(), std::vector<int>{script::BurstFile});

@@ -59,17 +59,6 @@ protected:
     }
 };
 
-TEST_F(StepDebug, TypedWithOrWithoutPrefixTheSameRegisterIsWritten)
-{
-    StepResult r = stepWrite(request("0x46", "0x5a", false));
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.outputText, "Master: FPGAPortWrite Addr: 0x0046  value: 0x5a");
-    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0x5A);
-    r = stepWrite(request("46", "a5", false));
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(frame->fpgaRegister(sim::Unit::Master, 0x46), 0xA5);
-}
-
 TEST_F(StepDebug, SensorRequestsOnTheSlave)
 {
     device::SelectedUnitIsSlave = 1;
