@@ -78,14 +78,11 @@ TEST_F(DeviceTestOnFrame, FailedGroupsAreNamedInOrderAndEveryRequestIsMade)
     const DeviceTestReport second = runDeviceTest({});
     EXPECT_EQ(second.failedGroups, (QList<int>{30}));
     EXPECT_EQ(second.messages, (QList<int>{30}));
-}
 
-TEST_F(DeviceTestOnFrame, TwoFailedGroupsShowBothTexts)
-{
+    // Two failed groups show both texts.
     frame->dropRepliesTo(6);   // Master register reads
     frame->dropRepliesTo(27);  // Slave sensor reads
-    const DeviceTestReport r = runDeviceTest({});
-    EXPECT_EQ(r.failedGroups, (QList<int>{27, 29}));
+    EXPECT_EQ(runDeviceTest({}).failedGroups, (QList<int>{27, 29}));
 }
 
 TEST_F(DeviceTestOnFrame, RefusedCalibrationModeMarksBothWords)

@@ -7,7 +7,6 @@
 #include "UpdateTestSupport.h"
 #include "maintenance/update/HeadlessUpdate.h"
 #include "maintenance/update/UpdateReadBack.h"
-#include "shell/Clock.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -15,8 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-
-#include <thread>
 
 using namespace tovrin;
 using namespace tovrin::update;
@@ -74,31 +71,11 @@ std::string difference(const FrameState& a, const FrameState& b)
     return out;
 }
 
+// The frame's waits (the pause before the firmware, the detection's
+// polling) count for nothing here, only the order of events does: main()
+// cuts them short.
 class UpdatePull : public FrameTest {
 protected:
-    void SetUp() override
-    {
-        FrameTest::SetUp();
-        // The frame's waits (the pause before the firmware, the detection's
-        // polling) count for nothing here: only the order of events does.
-        setSleeper([](int) { std::this_thread::yield(); });
-    }
-    void TearDown() override
-    {
-        setSleeper({});
-        FrameTest::TearDown();
-    }
-
-    // A fresh factory frame behind the link, found as a start of the tool finds it.
-    int freshFrame()
-    {
-        frame = std::make_shared<sim::SimulatedFrame>();
-        sim::writeFactoryContents(*frame);
-        tap = std::make_shared<WireTap>(sim::makeSimTransport(frame));
-        device::setTransport(tap);
-        return detectFromStart();
-    }
-
     // One run of tovrin-cli update: true when it would exit 0.
     static bool updateRun(const QString& path, bool prepared)
     {

@@ -140,6 +140,17 @@ protected:
     }
     virtual void prepare(sim::SimulatedFrame&) {}
 
+    // A fresh factory frame behind the link, found as a start of the tool
+    // finds it; the detection's report.
+    int freshFrame()
+    {
+        frame = std::make_shared<sim::SimulatedFrame>();
+        sim::writeFactoryContents(*frame);
+        tap = std::make_shared<WireTap>(sim::makeSimTransport(frame));
+        device::setTransport(tap);
+        return detectFromStart();
+    }
+
     QTemporaryDir dir;
     QString previous;
     std::shared_ptr<sim::SimulatedFrame> frame;
