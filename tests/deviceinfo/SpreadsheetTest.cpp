@@ -192,21 +192,6 @@ TEST_F(Spreadsheet, AFileThatCannotBeKeptWholeIsLeftAndTheRowsGoBesideIt)
     EXPECT_EQ(planWorkbook(path, day, 1).path, "Tovrin_DeviceInfo_2026-03-07_2.xls");
 }
 
-// Workbooks another program saved (kept small in data/samples): never
-// rewritten, whatever they hold.
-TEST_F(Spreadsheet, WorkbooksOfAnotherProgramAreNeverRewritten)
-{
-    for (const char* name : {"csv-rows.xls", "two-sheets.xls", "date-cell.xls", "formula-and-true.xls"}) {
-        const QByteArray sample = tovrin::test::readFile(QStringLiteral(TOVRIN_SAMPLE_WORKBOOKS "/") + name);
-        ASSERT_FALSE(sample.isEmpty()) << name;
-        ASSERT_TRUE(tovrin::test::writeFile(path, sample));
-        const WorkbookPlan plan = planWorkbook(path, QDate(2026, 3, 7), 2);
-        ASSERT_TRUE(plan.ok) << name;
-        EXPECT_NE(plan.path, path) << name;
-        EXPECT_FALSE(plan.note.isEmpty()) << name;
-    }
-}
-
 TEST_F(Spreadsheet, AFolderThatCannotBeWrittenIsAFailureNotASuccess)
 {
     EXPECT_FALSE(planWorkbook("/proc/" + kWorkbookFileName, QDate(2026, 3, 7), 2).ok);
