@@ -54,13 +54,6 @@ TEST_F(ProdtestCli, AFrameThatRefusesWorkModeFailsTheTest)
     }
 }
 
-TEST_F(ProdtestCli, CamerasMountedForTheLowerWindowAreFound)
-{
-    extraEnvironment["TOVRIN_SIM_SCENE"] = "master.row=120,slave.row=140";
-    const CliRun r = cli({"prodtest", "--cycles", "1"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-}
-
 TEST_F(ProdtestCli, PulledAtAnyStepTheTestNeverPasses)
 {
     // Swept: the reports where one kind of request gives way to another
