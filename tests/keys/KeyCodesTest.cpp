@@ -140,18 +140,14 @@ TEST_F(KeyCodeBlockWrite, APullNeverLeavesACountOverMissingCodes)
     }
 }
 
-TEST_F(KeyCodeBlockWrite, AWriteThatReadsBackWrongFails)
-{
-    frame->setFlash(sim::Unit::Master, 0x19000, std::vector<uint8_t>(4, 0x00));
-    frame->answerNextWithStatus(0x22, 1, 13);  // erase acknowledged, not done
-    EXPECT_FALSE(writeKeyCodeBlock({1, 0, 0x12, 0x34}));
-}
-
-TEST_F(KeyCodeBlockWrite, AFailedEraseWritesNothing)
+TEST_F(KeyCodeBlockWrite, AFailedEraseWritesNothingAWriteThatReadsBackWrongFails)
 {
     frame->answerNextWithStatus(0xFF, 1, 13);
     EXPECT_FALSE(writeKeyCodeBlock({1, 0, 0x12, 0x34}));
     EXPECT_EQ(frame->commandsSeen(9), 0u);
+    frame->setFlash(sim::Unit::Master, 0x19000, std::vector<uint8_t>(4, 0x00));
+    frame->answerNextWithStatus(0x22, 1, 13);  // erase acknowledged, not done
+    EXPECT_FALSE(writeKeyCodeBlock({1, 0, 0x12, 0x34}));
 }
 
 } // namespace

@@ -25,60 +25,56 @@ KeyConfiguration edgeWith(Edge e, std::initializer_list<int> groups)
     return c;
 }
 
-TEST(KeyLayout, ThreeKeysOnTheLeftOf1080)
+// Keys 4u x 2u, 20 pixels outside the projection area, one every 3u from its
+// first corner; each group set apart by one u more than the last.
+struct Place {
+    const char* name;
+    KeyConfiguration configuration;
+    Edge edge;
+    std::vector<QRect> keys;
+};
+
+class KeyPlaces : public ::testing::TestWithParam<Place> {};
+
+TEST_P(KeyPlaces, OfTheirUnitPitchAndGroup)
 {
-    // u = (540 / 8) / 3 = 22: keys 88 wide, 44 high, one every 66 pixels.
-    const KeyDepiction d = layOutKeys(edgeWith(kEdgeLeft, {3}), 1920, 1080);
-    ASSERT_EQ(d.keyCount(kEdgeLeft), 3);
-    EXPECT_EQ(keyUnit(1080, 3), 22);
-    for (int k = 0; k < 3; ++k) {
-        const QRect& r = d.edgeKeys(kEdgeLeft)[static_cast<size_t>(k)];
-        EXPECT_EQ(r.width(), 88);
-        EXPECT_EQ(r.height(), 44);
-        EXPECT_EQ(r.x(), 480 - 88 - 20);
-        EXPECT_EQ(r.x() + r.width(), 480 - 20);
-        EXPECT_EQ(r.y(), 270 + 66 * k);
-    }
+    const KeyDepiction d = layOutKeys(GetParam().configuration, 1920, 1080);
+    EXPECT_EQ(d.edgeKeys(GetParam().edge), GetParam().keys);
     EXPECT_EQ(d.projection, QRect(QPoint(480, 270), QPoint(1440, 810)));
 }
 
-TEST(KeyLayout, RightKeysStartBesideTheProjectionArea)
+// `n` keys w x h at x, from y on, one every `pitch` pixels.
+std::vector<QRect> column(int x, int y, int pitch, int w, int h, int n)
 {
-    const KeyDepiction d = layOutKeys(edgeWith(kEdgeRight, {2}), 1920, 1080);
-    EXPECT_EQ(d.edgeKeys(kEdgeRight)[0], QRect(1440 + 20, 270, 88, 44));
+    std::vector<QRect> keys;
+    for (int k = 0; k < n; ++k)
+        keys.emplace_back(x, y + pitch * k, w, h);
+    return keys;
 }
 
-TEST(KeyLayout, ManyKeysShrinkTheUnit)
-{
-    // Twenty keys: u = (540 / 20) / 3 = 9.
-    const KeyDepiction d = layOutKeys(edgeWith(kEdgeLeft, {20}), 1920, 1080);
-    EXPECT_EQ(d.edgeKeys(kEdgeLeft)[1].y() - d.edgeKeys(kEdgeLeft)[0].y(), 27);
-    EXPECT_EQ(d.edgeKeys(kEdgeLeft)[0].width(), 36);
-}
-
-TEST(KeyLayout, GroupsAreSetApart)
-{
-    // Groups of 2, 2 and 1 on the left of 1080: u = 22, one extra u before
-    // the second group and two more before the third.
-    const KeyDepiction d = layOutKeys(edgeWith(kEdgeLeft, {2, 2, 1}), 1920, 1080);
-    const auto& k = d.edgeKeys(kEdgeLeft);
-    ASSERT_EQ(k.size(), 5u);
-    EXPECT_EQ(k[1].y() - k[0].y(), 66);
-    EXPECT_EQ(k[2].y() - k[1].y(), 66 + 22);
-    EXPECT_EQ(k[3].y() - k[2].y(), 66);
-    EXPECT_EQ(k[4].y() - k[3].y(), 66 + 44);
-}
-
-TEST(KeyLayout, BottomAndTopKeysRunAlongTheWidth)
+KeyConfiguration bottomAndTop()
 {
     KeyConfiguration c = edgeWith(kEdgeBottom, {2});
     c.edge(kEdgeTop) = {1, {1, 0, 0}};
-    const KeyDepiction d = layOutKeys(c, 1920, 1080);
-    // u = (960 / 8) / 3 = 40: 80 long, u deep, first at W / 4.
-    EXPECT_EQ(d.edgeKeys(kEdgeBottom)[0], QRect(480, 810 + 20, 80, 40));
-    EXPECT_EQ(d.edgeKeys(kEdgeBottom)[1], QRect(480 + 120, 830, 80, 40));
-    EXPECT_EQ(d.edgeKeys(kEdgeTop)[0], QRect(480, 270 - 40 - 20, 80, 40));
+    return c;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, KeyPlaces,
+    ::testing::Values(
+        // u = (540 / 8) / 3 = 22: keys 88 wide, 44 high, one every 66 pixels.
+        Place{"ThreeOnTheLeftOf1080", edgeWith(kEdgeLeft, {3}), kEdgeLeft, column(480 - 88 - 20, 270, 66, 88, 44, 3)},
+        Place{"RightBesideTheProjectionArea", edgeWith(kEdgeRight, {2}), kEdgeRight, column(1440 + 20, 270, 66, 88, 44, 2)},
+        // Twenty keys: u = (540 / 20) / 3 = 9.
+        Place{"ManyShrinkTheUnit", edgeWith(kEdgeLeft, {20}), kEdgeLeft, column(480 - 36 - 20, 270, 27, 36, 18, 20)},
+        // Groups of 2, 2 and 1: one extra u before the second group and two more before the third.
+        Place{"GroupsSetApart", edgeWith(kEdgeLeft, {2, 2, 1}), kEdgeLeft,
+              {QRect(372, 270, 88, 44), QRect(372, 336, 88, 44), QRect(372, 336 + 66 + 22, 88, 44),
+               QRect(372, 424 + 66, 88, 44), QRect(372, 490 + 66 + 44, 88, 44)}},
+        // u = (960 / 8) / 3 = 40: 80 long, u deep, first at W / 4.
+        Place{"BottomAlongTheWidth", bottomAndTop(), kEdgeBottom, {QRect(480, 810 + 20, 80, 40), QRect(480 + 120, 830, 80, 40)}},
+        Place{"TopAlongTheWidth", bottomAndTop(), kEdgeTop, {QRect(480, 270 - 40 - 20, 80, 40)}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(KeyLayout, TargetsPerGroup)
 {
