@@ -46,33 +46,27 @@ TEST(KeyRectangles, AGroupOfOneAndAGroupOfFive)
     d.targets[4].measured = QPoint(-36, 500);
     d.targets[5].measured = QPoint(-4, 550);
     const EdgeRects rects = buildKeyRectangles(d);
-    const auto& left = rects[kEdgeLeft - 1];
-    ASSERT_EQ(left.size(), 6u);
-    EXPECT_EQ(left[0], (records::KeyRect{-40, 10, -8, 60}));
-    EXPECT_EQ(left[1], (records::KeyRect{-40, 100, -8, 150}));
-    EXPECT_EQ(left[2], (records::KeyRect{-39, 200, -7, 250}));
-    EXPECT_EQ(left[3], (records::KeyRect{-38, 300, -6, 350}));
-    EXPECT_EQ(left[4], (records::KeyRect{-37, 400, -5, 450}));
-    EXPECT_EQ(left[5], (records::KeyRect{-36, 500, -4, 550}));
+    EXPECT_EQ(rects[kEdgeLeft - 1], (std::vector<records::KeyRect>{{-40, 10, -8, 60},
+                                                                    {-40, 100, -8, 150},
+                                                                    {-39, 200, -7, 250},
+                                                                    {-38, 300, -6, 350},
+                                                                    {-37, 400, -5, 450},
+                                                                    {-36, 500, -4, 550}}));
     EXPECT_TRUE(rects[kEdgeRight - 1].empty());
 }
+
+// x from, x to, y from, y to.
+std::array<int, 4> spanOf(const KeyArea& a) { return {a.xmin, a.xmax, a.ymin, a.ymax}; }
 
 TEST(KeyRectangles, TheKeyAreaReachesThePictureWhereNoKeysAre)
 {
     EdgeRects rects;
-    EXPECT_EQ(keyArea(rects, 1920, 1080).xmin, 0);
-    EXPECT_EQ(keyArea(rects, 1920, 1080).xmax, 1920);
-    EXPECT_EQ(keyArea(rects, 1920, 1080).ymin, 0);
-    EXPECT_EQ(keyArea(rects, 1920, 1080).ymax, 1080);
+    EXPECT_EQ(spanOf(keyArea(rects, 1920, 1080)), (std::array<int, 4>{0, 1920, 0, 1080}));
     rects[kEdgeLeft - 1] = {{-30, 10, -5, 60}, {-42, 900, -9, 950}};
     rects[kEdgeRight - 1] = {{1930, 10, 1961, 60}, {1928, 900, 1955, 950}};
     rects[kEdgeBottom - 1] = {{1300, 1090, 1400, 1110}, {1500, 1092, 1600, 1117}};
     rects[kEdgeTop - 1] = {{1880, -30, 1900, -12}};
-    const KeyArea a = keyArea(rects, 1920, 1080);
-    EXPECT_EQ(a.xmin, -42);
-    EXPECT_EQ(a.xmax, 1961);
-    EXPECT_EQ(a.ymin, -30);
-    EXPECT_EQ(a.ymax, 1117);
+    EXPECT_EQ(spanOf(keyArea(rects, 1920, 1080)), (std::array<int, 4>{-42, 1961, -30, 1117}));
 }
 
 TEST(KeyRectangles, TheLayoutGoesIntoTheSlaveRecord)

@@ -20,6 +20,7 @@
 #include "tests/support/TemporaryFolder.h"
 #include "tests/support/Files.h"
 #include "tests/support/FrameLink.h"
+#include "KeyFrame.h"
 
 #include <QFile>
 
@@ -35,12 +36,6 @@ namespace tovrin::keys::test {
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-
-// Left 3 + 2, right 4, bottom 2: three edges, groups of one size and another.
-inline const char* kThreeEdges = "[Left_Key]\nGroupCnt=2\nGroup1_Num=3\nGroup2_Num=2\n"
-                                 "[Right_Key]\nGroupCnt=1\nGroup1_Num=4\n"
-                                 "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n";
-inline const char* kThreeCodes = "[Key_Value]\nKeyCnt=3\nKey_1=0x1b\nKey_2=70\nKey_3=0xE0\n";
 
 inline void writeFile(const char* name, const char* text)
 {
@@ -96,24 +91,8 @@ protected:
         return codes;
     }
 
-    void autoTouch(bool on)
-    {
-        sim::FingerSettings s = frame->fingers().settings();
-        s.autoTouch = on;
-        s.jitter = 0;
-        frame->fingers().configure(s);
-        if (!on)
-            frame->fingers().lift();
-    }
-
-    // The finger on printed key `number` of `edge` (its centre by default).
-    bool touchKey(int edge, int number, double fx = 0.5, double fy = 0.5)
-    {
-        const auto at = frame->keyPanel().keyPoint(edge, number, fx, fy);
-        if (at)
-            frame->fingers().press(at->x, at->y);
-        return at.has_value();
-    }
+    void autoTouch(bool on) { keys::test::autoTouch(*frame, on); }
+    bool touchKey(int edge, int number) { return keys::test::touchKey(*frame, edge, number); }
 
     std::vector<uint8_t> record(sim::Unit unit) const { return frame->readFlash(unit, 0x11000, 1354); }
     records::CalInfo decoded(sim::Unit unit) const

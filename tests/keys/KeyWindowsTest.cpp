@@ -3,6 +3,7 @@
 // refusals before anything is captured, a store that fails, a lost frame,
 // the keyboard; screenshots at 1920 and 1024.
 #include "tests/windows/WindowTestSupport.h"
+#include "KeyFrame.h"
 
 #include "keys/core/KeyCalibrationThread.h"
 #include "jobs/TaskWorker.h"
@@ -42,11 +43,6 @@ using tovrin::keys::ui::KeyCalibrationWin;
 using tovrin::keys::ui::KeyTestWin;
 
 namespace {
-
-const char* kThreeEdges = "[Left_Key]\nGroupCnt=2\nGroup1_Num=3\nGroup2_Num=2\n"
-                          "[Right_Key]\nGroupCnt=1\nGroup1_Num=4\n"
-                          "[Bottom_Key]\nGroupCnt=1\nGroup1_Num=2\n";
-const char* kCodes = "[Key_Value]\nKeyCnt=3\nKey_1=0x1b\nKey_2=70\nKey_3=0xE0\n";
 
 void writeFile(const char* name, const char* text)
 {
@@ -114,23 +110,7 @@ private:
         QVERIFY(device::SwitchModeChecked(device::mode::Calibration).ok);
     }
 
-    // The frame's finger touching each target by itself, or resting.
-    void autoFinger(bool on)
-    {
-        sim::FingerSettings s = m_frame->fingers().settings();
-        s.autoTouch = on;
-        s.jitter = 0;
-        m_frame->fingers().configure(s);
-        if (!on)
-            m_frame->fingers().lift();
-    }
-
-    void touchKey(int edge, int number, double fx = 0.5, double fy = 0.5)
-    {
-        const auto at = m_frame->keyPanel().keyPoint(edge, number, fx, fy);
-        QVERIFY(at);
-        m_frame->fingers().press(at->x, at->y);
-    }
+    void autoFinger(bool on) { keys::test::autoTouch(*m_frame, on); }
 
     // The hook of --simulate: the mouse on a touch surface is the frame's
     // finger (start-up installs it on the application the same way).
@@ -190,8 +170,8 @@ private slots:
     void init()
     {
         useScreen(1920);
-        writeFile("Tovrin.ini", kThreeEdges);
-        writeFile("Tovrin_Key.ini", kCodes);
+        writeFile("Tovrin.ini", keys::test::kThreeEdges);
+        writeFile("Tovrin_Key.ini", keys::test::kThreeCodes);
         widgets::MyMessageBox::setAutoAnswer(widgets::MyMessageBox::AnswerCancel);
     }
     void cleanup()
@@ -243,7 +223,7 @@ private slots:
                 kDeviceTimeoutMs);
         }));
         QCOMPARE(codesOf(shown), (std::vector<int>{5, 6}));
-        touchKey(kEdgeRight, 2);
+        QVERIFY(keys::test::touchKey(*m_frame, kEdgeRight, 2));
         QVERIFY(QTest::qWaitFor([&] { return w.shownKey() == PressedKey{kEdgeRight, 2}; }, kDeviceTimeoutMs));
         QTest::qWait(30);
         QCOMPARE(w.testMessageId(), 82);
