@@ -13,8 +13,7 @@
 
 using namespace tovrin;
 using namespace tovrin::deviceinfo;
-using tovrin::test::WireRecord;
-namespace wire = tovrin::test::wire;
+using namespace tovrin::test;
 
 namespace {
 

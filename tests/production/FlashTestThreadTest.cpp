@@ -16,8 +16,7 @@
 
 using namespace tovrin;
 using namespace tovrin::production;
-using tovrin::test::WireRecord;
-namespace wire = tovrin::test::wire;
+using namespace tovrin::test;
 
 namespace {
 

@@ -31,8 +31,7 @@
 using namespace tovrin;
 using namespace tovrin::maintenance;
 using namespace tovrin::windows::test;
-using tovrin::test::WireRecord;
-namespace wire = tovrin::test::wire;
+using namespace tovrin::test;
 
 namespace {
 

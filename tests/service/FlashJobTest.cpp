@@ -14,9 +14,7 @@
 
 using namespace tovrin;
 using namespace tovrin::maintenance;
-using tovrin::test::Reports;
-using tovrin::test::WireRecord;
-namespace wire = tovrin::test::wire;
+using namespace tovrin::test;
 
 namespace {
 

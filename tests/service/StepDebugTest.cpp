@@ -9,8 +9,7 @@
 
 using namespace tovrin;
 using namespace tovrin::maintenance;
-using tovrin::test::WireRecord;
-namespace wire = tovrin::test::wire;
+using namespace tovrin::test;
 
 namespace {
 
