@@ -6,7 +6,6 @@
 
 #include "UpdateTestSupport.h"
 #include "maintenance/update/HInfo.h"
-#include "maintenance/update/HeadlessUpdate.h"
 #include "maintenance/update/Versions.h"
 #include "records/CalibrationRecord.h"
 #include "shell/Settings.h"
@@ -21,11 +20,8 @@
 using namespace tovrin;
 using namespace tovrin::update;
 using namespace tovrin::update::test;
-using Outcome = FirmwareUpdateFlow::Outcome;
 
 namespace {
-
-constexpr int kLimitMs = 60000;  // only keeps a broken run from hanging
 
 uint32_t flashWord(const sim::SimulatedFrame& f, sim::Unit u, uint32_t offset)
 {

@@ -5,7 +5,6 @@
 // waits in its boot loader, and the next plain update finishes the job.
 
 #include "UpdateTestSupport.h"
-#include "maintenance/update/HeadlessUpdate.h"
 #include "maintenance/update/UpdateReadBack.h"
 
 #include <QEventLoop>
@@ -18,11 +17,8 @@
 using namespace tovrin;
 using namespace tovrin::update;
 using namespace tovrin::update::test;
-using Outcome = FirmwareUpdateFlow::Outcome;
 
 namespace {
-
-constexpr int kLimitMs = 60000;  // only keeps a broken run from hanging
 
 // What an update may change, and whether the frame starts its application.
 struct FrameState {

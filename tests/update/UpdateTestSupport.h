@@ -10,6 +10,7 @@
 #include "device/Transport.h"
 #include "device/UnitOps.h"
 #include "maintenance/update/DetectionWait.h"
+#include "maintenance/update/HeadlessUpdate.h"
 #include "maintenance/update/PackageWriter.h"
 #include "sim/FactoryFrame.h"
 #include "sim/SimTransport.h"
@@ -33,6 +34,9 @@
 namespace tovrin::update::test {
 
 using Report = tovrin::test::WireReport;
+using Outcome = FirmwareUpdateFlow::Outcome;
+
+constexpr int kLimitMs = 60000;  // only keeps a broken run from hanging
 
 // Bytes that differ from their neighbours, so a shifted or swapped byte shows.
 inline std::vector<uint8_t> pattern(size_t n, uint8_t seed)
