@@ -3,7 +3,7 @@
 
 #include "FreeXlReader.h"
 
-#include "tests/cli/CliRunner.h"
+#include "tests/service/PullSweep.h"
 
 #include "shell/MessageTexts.h"
 #include "tests/support/Files.h"
@@ -18,7 +18,7 @@ using namespace tovrin::test;
 
 namespace {
 
-class DevinfoCli : public CliTest {
+class DevinfoCli : public PullSweep {
 protected:
     QStringList fields(const QString& id)
     {
@@ -158,20 +158,15 @@ TEST_F(DevinfoCli, ATextOutsideGbkIsRefusedBeforeAnythingIsWritten)
 TEST_F(DevinfoCli, APullAtAnyOutputReportEndsHonestly)
 {
     ASSERT_EQ(cli(fields("0x100")).exitCode, 0);
-    const QByteArray flash = tovrin::test::readFile(home.filePath("frame.bin"));
+    const QByteArray before = flash();
     const QByteArray rowsBefore = tovrin::test::readFile(workbook());
-    // How many output reports a clean write sends.
-    extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
-    ASSERT_EQ(cli(fields("0x200")).exitCode, 0);
-    extraEnvironment.remove("TOVRIN_TRACE");
-    int reports = 0;
-    for (const QByteArray& line : tovrin::test::readFile(home.filePath("trace.txt")).split('\n'))
-        reports += line.contains(" out ") ? 1 : 0;
+    QByteArray after;
+    const int reports = static_cast<int>(traceCleanRun(fields("0x200"), before, after).size());
     ASSERT_GT(reports, 20);
     const QString message61 = QString::fromUtf8(tovrin::shell::builtinText(61));
     const QString message17 = QString::fromUtf8(tovrin::shell::builtinText(17));
     for (int n = 1; n <= reports; ++n) {
-        ASSERT_TRUE(tovrin::test::writeFile(home.filePath("frame.bin"), flash));
+        setFlash(before);
         ASSERT_TRUE(tovrin::test::writeFile(workbook(), rowsBefore));
         const CliRun r = cli(fields("0x200"), QStringLiteral("vanish-at=%1").arg(n));
         const CliRun read = cli({"devinfo", "read"});
