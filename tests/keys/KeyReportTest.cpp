@@ -44,18 +44,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 class KeyTestLoop : public keys::test::CalibratedFrameTest {};
 
-TEST_F(KeyTestLoop, ReportsWhatTheFrameSays)
-{
-    autoTouch(false);
-    frame->setKeyState(2, 3);
-    PressedKey key;
-    ASSERT_TRUE(readPressedKey(key));
-    EXPECT_EQ(key, (PressedKey{2, 3}));
-    frame->setKeyState(2, 0);
-    ASSERT_TRUE(readPressedKey(key));
-    EXPECT_EQ(key, PressedKey{});
-}
-
 TEST_F(KeyTestLoop, AnAnswerForAnotherReportIsAFailure)
 {
     frame->setKeyState(1, 1);
