@@ -35,19 +35,6 @@ TEST(FpgaKey, RotatesLeftOneBitPerByte)
     EXPECT_EQ(keyStream(0x01, 9), (std::vector<uint8_t>{0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x01}));
 }
 
-TEST(FpgaKey, RunsOnAcrossChunkBoundaries)
-{
-    std::vector<uint8_t> whole(200, 0x3C);
-    RollingKey one(0x5A);
-    one.apply(whole);
-
-    std::vector<uint8_t> pieces(200, 0x3C);
-    RollingKey two(0x5A);
-    for (size_t at = 0; at < pieces.size(); at += 62)
-        two.apply(std::span(pieces).subspan(at, std::min<size_t>(62, pieces.size() - at)));
-    EXPECT_EQ(whole, pieces);
-}
-
 TEST(FpgaKey, SettingTextIsOneHexadecimalByte)
 {
     EXPECT_EQ(parseFpgaKey("0xa5"), uint8_t{0xA5});

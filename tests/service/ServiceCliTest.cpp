@@ -73,15 +73,19 @@ TEST_F(ServiceCli, ScriptPrintsItsLinesAndSucceeds)
                      "Success!\n");
 }
 
+// A missing script, a binary one, or one with a line that cannot be run
+// fails and runs nothing.
 TEST_F(ServiceCli, ScriptsThatCannotRunFail)
 {
-    CliRun r = cli({"script", "missing.ini"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("Script Open Fail!"));
     writeFile("binary.ini", QByteArray("1 pwd 46 1 1\n\0\0", 15));
-    r = cli({"script", "binary.ini"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("not a text file"));
+    writeFile("s.ini", "1 pwd 46 1f 1\n1 pwd 46 1ff 1\n");
+    for (const auto& [script, problem] : {std::pair{"missing.ini", "Script Open Fail!"}, std::pair{"binary.ini", "not a text file"},
+                                          std::pair{"s.ini", "Script line 2 cannot be run: pwd value 1ff is out of range"}}) {
+        const CliRun r = cli({"script", script});
+        EXPECT_EQ(r.exitCode, 1) << script;
+        EXPECT_TRUE(r.err.contains(problem)) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    }
 }
 
 TEST_F(ServiceCli, FpgaDownloadAndItsRefusals)
@@ -133,15 +137,6 @@ TEST_F(ServiceCli, FlashNeedsItsUnitAndAWritableTarget)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("could not be written"));
     EXPECT_EQ(cli({"flash", "erase", "--unit", "master"}, "unplugged").exitCode, 3);
-}
-
-TEST_F(ServiceCli, ScriptWithALineThatCannotBeRunFailsAndRunsNothing)
-{
-    writeFile("s.ini", "1 pwd 46 1f 1\n1 pwd 46 1ff 1\n");
-    const CliRun r = cli({"script", "s.ini"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("Script line 2 cannot be run: pwd value 1ff is out of range")) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
 }
 
 TEST_F(ServiceCli, ScriptSensorCommandsGoToTheChosenUnit)
