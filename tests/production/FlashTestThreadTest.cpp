@@ -176,13 +176,6 @@ TEST_F(FlashTest, OnlyTheReferenceTheLastCyclesAndFailedCyclesKeepTheirDumps)
     EXPECT_EQ(kept(), (std::vector<int>{0, 2, 3, 4, 5}));
 }
 
-TEST_F(FlashTest, AFlashByteChangedByTheFrameIsCaught)
-{
-    sim::addFlashDrift(*frame, sim::Unit::Master, 0x11003, 3);  // during cycle 2
-    EXPECT_EQ(run(5), (std::vector<int>{3, 3, 4, 0}));
-    EXPECT_EQ(address, 0x11000u);
-}
-
 TEST_F(FlashTest, ASlaveChangeIsReportedAsSlave)
 {
     sim::addFlashDrift(*frame, sim::Unit::Slave, 0x1F010, 2);
