@@ -204,7 +204,7 @@ TEST_F(ScriptRun, AMissingScriptReportsOpenFail)
 }
 
 // Burst data that cannot reach its file (a folder of that name takes no
-// bytes) stop the script; a burst write from a missing or short file sends
+// bytes) stops the script; a burst write from a missing or short file sends
 // nothing.
 TEST_F(ScriptRun, BurstFilesThatCannotBeUsedStopTheScript)
 {
