@@ -11,8 +11,6 @@
 
 #include <QDir>
 
-#include <cmath>
-
 namespace tovrin::calib::test {
 namespace {
 

@@ -4,12 +4,9 @@
 
 #include "RunFixture.h"
 
-#include "calibration/math/LensTable.h"
 #include "calibration/run/Accuracy.h"
 #include "device/DeviceOps.h"
 #include "tests/support/Files.h"
-
-#include <QFile>
 
 namespace tovrin::calib::test {
 namespace {

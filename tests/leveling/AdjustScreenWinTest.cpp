@@ -9,11 +9,8 @@
 #include "leveling/core/LevelingState.h"
 #include "leveling/ui/AdjustScreenWin.h"
 #include "leveling/ui/ImageDebugPanel.h"
-#include "records/CalibrationRecord.h"
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
-#include "shell/Language.h"
-#include "shell/Skin.h"
 #include "sim/FactoryFrame.h"
 #include "sim/OpticalScene.h"
 #include "sim/SceneItems.h"
@@ -30,16 +27,12 @@
 
 #include <QCheckBox>
 #include <QFile>
-#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 using namespace tovrin;
