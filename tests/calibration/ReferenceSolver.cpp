@@ -97,7 +97,6 @@ CameraFit solveCameraAny(const Table& tb, Camera camera, double r, const std::in
         s1 = truncShift(high);
 
     CameraFit best;
-    double bestSpread = 0.0;
     for (int s = -s0; s <= s1; ++s) {
         for (int j = 0; j <= 100; ++j) {
             const double a = j / 10.0 - 5.0;
@@ -126,9 +125,8 @@ CameraFit solveCameraAny(const Table& tb, Camera camera, double r, const std::in
             if (nPairs == 4) {
                 ex = (X[0] + X[1] + X[2] + X[3]) / 4.0;
                 ey = (Y[0] + Y[1] + Y[2] + Y[3]) / 4.0;
-                double sx = 0.0, sy = 0.0;
-                sx = std::fabs(ex - X[0]) + std::fabs(ex - X[1]) + std::fabs(ex - X[2]) + std::fabs(ex - X[3]);
-                sy = std::fabs(ey - Y[0]) + std::fabs(ey - Y[1]) + std::fabs(ey - Y[2]) + std::fabs(ey - Y[3]);
+                const double sx = std::fabs(ex - X[0]) + std::fabs(ex - X[1]) + std::fabs(ex - X[2]) + std::fabs(ex - X[3]);
+                const double sy = std::fabs(ey - Y[0]) + std::fabs(ey - Y[1]) + std::fabs(ey - Y[2]) + std::fabs(ey - Y[3]);
                 spread = sx + sy;
             } else {
                 ex = (X[0] + X[1]) / 2.0;
@@ -137,15 +135,8 @@ CameraFit solveCameraAny(const Table& tb, Camera camera, double r, const std::in
             }
             if (!std::isfinite(spread))
                 continue;
-            if (!best.found || spread < bestSpread) {
-                bestSpread = spread;
-                best.found = true;
-                best.x = ex;
-                best.y = ey;
-                best.shift = s;
-                best.offset = a;
-                best.spread = spread;
-            }
+            if (!best.found || spread < best.spread)
+                best = CameraFit{true, ex, ey, s, a, spread};
         }
     }
     return best;
@@ -287,16 +278,10 @@ RefSolution solveAny(int variant, int width, int height, const std::array<std::i
     out.bestR = keepR;
     out.leftOffset = keepOffL;
     out.rightOffset = keepOffR;
-    out.error = bestError;
     return out;
 }
 
 } // namespace
-
-double refAngle(int variant, double position, int shift, double offset)
-{
-    return angleOf(Table(variant), position, shift, offset);
-}
 
 MapResult refMapTouch(int variant, const StClbInfo& block, double leftOffset, double rightOffset, double r,
                       int leftPos, int rightPos)
@@ -308,12 +293,6 @@ CameraFit refSolveCamera16(int variant, Camera camera, double r, const std::arra
                            const std::array<ScreenPoint, 16>& pts)
 {
     return solveCameraAny(Table(variant), camera, r, p.data(), pts.data(), 16, kPairs16, 4, 12, 3);
-}
-
-CameraFit refSolveCamera4(int variant, Camera camera, double r, const std::array<std::int32_t, 4>& p,
-                          const std::array<ScreenPoint, 4>& pts)
-{
-    return solveCameraAny(Table(variant), camera, r, p.data(), pts.data(), 4, kPairs4, 2, 2, 1);
 }
 
 RefSolution refSolve16(int variant, const CalibInput16& input, const SolveOptions& options)

@@ -18,18 +18,13 @@ struct RefSolution {
     double bestR = 0.0;
     double leftOffset = 0.0;
     double rightOffset = 0.0;
-    double error = 0.0;
 };
-
-double refAngle(int variant, double position, int shift, double offset);
 
 MapResult refMapTouch(int variant, const records::StClbInfo& block, double leftOffset, double rightOffset, double r,
                       int leftPos, int rightPos);
 
 CameraFit refSolveCamera16(int variant, Camera camera, double r, const std::array<std::int32_t, 16>& p,
                            const std::array<ScreenPoint, 16>& pts);
-CameraFit refSolveCamera4(int variant, Camera camera, double r, const std::array<std::int32_t, 4>& p,
-                          const std::array<ScreenPoint, 4>& pts);
 
 RefSolution refSolve16(int variant, const CalibInput16& input, const SolveOptions& options = {});
 RefSolution refSolve4(int variant, const CalibInput4& input, const SolveOptions& options = {});

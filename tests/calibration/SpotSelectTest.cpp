@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,7 +15,7 @@ Spot spot(int pos, int width = 10, int strength = 100)
     return {static_cast<std::uint16_t>(pos), static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(strength), 1};
 }
 
-SpotReport report(std::initializer_list<Spot> spots)
+SpotReport report(const std::vector<Spot>& spots)
 {
     SpotReport r;
     for (const Spot& s : spots)
@@ -39,12 +38,8 @@ class VoteAndSortVotes : public testing::TestWithParam<VoteRow> {};
 TEST_P(VoteAndSortVotes, NewestSpotMovesToTheMostVotedNeighbour)
 {
     TouchHistory h;
-    for (const auto& frame : GetParam().history) {
-        SpotReport r;
-        for (const Spot& s : frame)
-            r.spots[static_cast<std::size_t>(r.count++)] = s;
-        h.push(r);
-    }
+    for (const auto& frame : GetParam().history)
+        h.push(report(frame));
     const SpotReport out = VoteAndSort(h);
     ASSERT_EQ(out.count, 1);
     EXPECT_EQ(out.spots[0].position, GetParam().position);
@@ -166,9 +161,7 @@ TEST_P(FalsePotDelPicks, ChoosesAndStoresThePoint)
         table.position[static_cast<std::size_t>(point)] = static_cast<std::uint16_t>(position);
         table.set[static_cast<std::size_t>(point)] = true;
     }
-    SpotReport spots;
-    for (const Spot& s : row.spots)
-        spots.spots[static_cast<std::size_t>(spots.count++)] = s;
+    SpotReport spots = report(row.spots);
     const Spot s = FalsePotDel(background, spots, row.side, columnTypeOf16(row.index), table, row.index, row.mode,
                                row.variant);
     if (row.position >= 0) {

@@ -7,8 +7,6 @@
 #include "calibration/run/CalibrationEntry.h"
 #include "tests/support/Files.h"
 
-#include <QFile>
-
 namespace tovrin::calib::test {
 namespace {
 

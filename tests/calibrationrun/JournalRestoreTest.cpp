@@ -11,22 +11,11 @@
 
 #include <QDir>
 
-#include <cmath>
-
 namespace tovrin::calib::test {
 namespace {
 
 class JournalRestore : public StoreFixture {
 protected:
-    void fresh()
-    {
-        frame = std::make_shared<sim::SimulatedFrame>();
-        sim::writeFactoryContents(*frame);
-        frame->fingers().setScreen(kWidth, kHeight);
-        device::setTransport(sim::makeSimTransport(frame));
-        ASSERT_TRUE(tovrin::test::openInCalibrationMode());
-    }
-
     // What `tovrin-cli records restore` does.
     int restore()
     {
@@ -53,7 +42,7 @@ TEST_F(JournalRestore, PulledAtEveryReportOfTheStoreTheJournalGivesBackTheRecord
     for (uint64_t k = 1; k <= reports; ++k) {
         SCOPED_TRACE(k);
         QDir(records::journalFolder()).removeRecursively();
-        fresh();
+        plugFactoryFrame();
         frame->vanishAtOutputReport(k);
         ASSERT_NE(store(solved).outcome, StoreOutcome::Stored);
         frame->clearFaults();

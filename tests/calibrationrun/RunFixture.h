@@ -46,12 +46,8 @@ protected:
     void SetUp() override
     {
         setSleeper([](int) { std::this_thread::yield(); });
-        frame = std::make_shared<sim::SimulatedFrame>();
-        sim::writeFactoryContents(*frame);
-        frame->fingers().setScreen(kWidth, kHeight);
+        plugFactoryFrame();
         fingers(0);
-        device::setTransport(sim::makeSimTransport(frame));
-        ASSERT_TRUE(tovrin::test::openInCalibrationMode());
         device::ExtendedFrameDevice = 0;
         FourCalib_en = 0;
         g_WaitFrameCount = 40;
@@ -65,6 +61,16 @@ protected:
         device::setTransport(nullptr);
         setSleeper({});
         FourCalib_en = 0;
+    }
+
+    // A fresh factory frame behind the link, in calibration mode.
+    void plugFactoryFrame()
+    {
+        frame = std::make_shared<sim::SimulatedFrame>();
+        sim::writeFactoryContents(*frame);
+        frame->fingers().setScreen(kWidth, kHeight);
+        device::setTransport(sim::makeSimTransport(frame));
+        ASSERT_TRUE(tovrin::test::openInCalibrationMode());
     }
 
     // The auto finger with `jitter` half pixels of noise.

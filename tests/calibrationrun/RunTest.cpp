@@ -4,12 +4,9 @@
 
 #include "RunFixture.h"
 
-#include "calibration/math/LensTable.h"
 #include "calibration/run/Accuracy.h"
 #include "device/DeviceOps.h"
 #include "tests/support/Files.h"
-
-#include <QFile>
 
 namespace tovrin::calib::test {
 namespace {
@@ -24,6 +21,21 @@ int32_t exactPosition(sim::SimulatedFrame& frame, Camera camera, ScreenPoint p)
 {
     const auto e = frame.fingers().exactPosition(camera == Camera::Left ? sim::Side::Left : sim::Side::Right, p.x, p.y);
     return e ? static_cast<int32_t>(std::lround(*e)) : -1;
+}
+
+// Each point's positions are the camera model's own, the right camera's kept
+// row-mirrored: 16 points at 4 row + 3 - col, the 4 corners 0 <-> 1, 2 <-> 3.
+void expectExactPositions(sim::SimulatedFrame& frame, const RunReport& r, GridKind kind = GridKind::Sixteen)
+{
+    const bool four = kind == GridKind::Four;
+    const auto targets16 = screenPoints16(kWidth, kHeight);
+    const auto targets4 = screenPoints4(kWidth, kHeight);
+    for (size_t i = 0; i < (four ? 4u : 16u); ++i) {
+        const ScreenPoint p = four ? targets4[i] : targets16[i];
+        const size_t mirrored = four ? (i ^ 1) : 4 * (i / 4) + 3 - i % 4;
+        EXPECT_EQ(r.oneDLeft[i], exactPosition(frame, Camera::Left, p)) << "point " << i;
+        EXPECT_EQ(r.oneDRight[mirrored], exactPosition(frame, Camera::Right, p)) << "point " << i;
+    }
 }
 
 TEST_F(RunTest, SixteenPointsStoreTheSameSolutionInBothUnits)
@@ -57,22 +69,6 @@ TEST_F(RunTest, SixteenPointsStoreTheSameSolutionInBothUnits)
     EXPECT_EQ(m.startLine, decoded(oldMaster).startLine);
     EXPECT_EQ(s.st_COLUMN_PIECE, decoded(oldSlave).st_COLUMN_PIECE);
     EXPECT_EQ(runState().pointIndex.load(), 0);
-}
-
-TEST_F(RunTest, RightPositionsAreKeptRowMirrored)
-{
-    const RunReport r = run();
-    ASSERT_EQ(r.outcome, RunOutcome::Stored) << r.reason;
-    const auto targets = screenPoints16(kWidth, kHeight);
-    for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 4; ++col) {
-            const int i = 4 * row + col;
-            EXPECT_EQ(r.oneDLeft[static_cast<size_t>(i)], exactPosition(*frame, Camera::Left, targets[static_cast<size_t>(i)]))
-                << "point " << i;
-            EXPECT_EQ(r.oneDRight[static_cast<size_t>(4 * row + 3 - col)],
-                      exactPosition(*frame, Camera::Right, targets[static_cast<size_t>(i)]))
-                << "point " << i;
-        }
 }
 
 // The targets the run asks the frame about, in capture order, from the
@@ -125,31 +121,23 @@ TEST_F(RunTest, FourPointsStoreOneCellOnly)
             EXPECT_EQ(c.solution.EvalPt[i], records::StPoint16{}) << "point " << i;
         EXPECT_NE(c.solution.X[0][0], 0);
     }
-    // The right positions of the corners are row-mirrored too: 0 <-> 1, 2 <-> 3.
-    const auto corners = screenPoints4(kWidth, kHeight);
-    EXPECT_EQ(r.oneDRight[1], exactPosition(*frame, Camera::Right, corners[0]));
-    EXPECT_EQ(r.oneDRight[2], exactPosition(*frame, Camera::Right, corners[3]));
+    expectExactPositions(*frame, r, GridKind::Four);
 }
 
 TEST_F(RunTest, ModeSwitchMidRunEndsWithCode6AndStoresNothing)
 {
-    const RunReport r = run(GridKind::Sixteen, [](int) {
-        if (runState().pointIndex.load() >= 3)
-            FourCalib_en = 1;
-    });
-    EXPECT_EQ(r.outcome, RunOutcome::ModeSwitched);
-    EXPECT_EQ(codes.back(), code::ModeSwitched);
-    EXPECT_TRUE(recordsUnchanged());
-
-    // And the 4-point run ends the same way when the 16 points are chosen.
-    codes.clear();
-    const RunReport r4 = run(GridKind::Four, [](int) {
-        if (runState().pointIndex.load() >= 1)
-            FourCalib_en = 0;
-    });
-    EXPECT_EQ(r4.outcome, RunOutcome::ModeSwitched);
-    EXPECT_EQ(codes.back(), code::ModeSwitched);
-    EXPECT_TRUE(recordsUnchanged());
+    // The 16-point run switched to 4 points at point 3, the 4-point run to 16 at point 1.
+    for (const GridKind kind : {GridKind::Sixteen, GridKind::Four}) {
+        codes.clear();
+        const bool sixteen = kind == GridKind::Sixteen;
+        const RunReport r = run(kind, [sixteen](int) {
+            if (runState().pointIndex.load() >= (sixteen ? 3 : 1))
+                FourCalib_en = sixteen ? 1 : 0;
+        });
+        EXPECT_EQ(r.outcome, RunOutcome::ModeSwitched);
+        EXPECT_EQ(codes.back(), code::ModeSwitched);
+        EXPECT_TRUE(recordsUnchanged());
+    }
 }
 
 TEST_F(RunTest, ARejectedResultLeavesBothRecordsByteForByte)
@@ -180,9 +168,7 @@ TEST_F(RunTest, TakingAPointBackCapturesItAgain)
     ASSERT_TRUE(takenBack);
     EXPECT_EQ(lowest, 2);
     ASSERT_EQ(r.outcome, RunOutcome::Stored) << r.reason;
-    const auto targets = screenPoints16(kWidth, kHeight);
-    EXPECT_EQ(r.oneDLeft[2], exactPosition(*frame, Camera::Left, targets[2]));
-    EXPECT_EQ(r.oneDRight[1], exactPosition(*frame, Camera::Right, targets[2]));
+    expectExactPositions(*frame, r);
 }
 
 TEST_F(RunTest, UnplugDuringCaptureEndsWithTheFrameGone)
@@ -248,6 +234,8 @@ TEST_F(RunTest, AFingerThatNeverLiftsHoldsTheRunAtTheReleaseWait)
     EXPECT_TRUE(recordsUnchanged());
 }
 
+// Neither spots at the ends of the range nor a reflection are taken for the
+// finger; the right camera's positions are kept row-mirrored.
 TEST_F(RunTest, SpotsAtTheEndsOfThePositionRangeAreNeverTaken)
 {
     frame->changeFaults([](sim::FaultPlan& f) {
@@ -256,10 +244,7 @@ TEST_F(RunTest, SpotsAtTheEndsOfThePositionRangeAreNeverTaken)
     });
     const RunReport r = run();
     ASSERT_EQ(r.outcome, RunOutcome::Stored) << r.reason;
-    const auto targets = screenPoints16(kWidth, kHeight);
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(r.oneDLeft[static_cast<size_t>(i)], exactPosition(*frame, Camera::Left, targets[static_cast<size_t>(i)]))
-            << "point " << i;
+    expectExactPositions(*frame, r);
 }
 
 TEST_F(RunTest, EnvironmentConfigurationSendsTheStoredStartLines)

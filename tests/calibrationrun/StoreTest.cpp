@@ -4,23 +4,11 @@
 // once the records are erased.
 
 #include "RunFixture.h"
-#include "tests/support/FrameLink.h"
-
 
 namespace tovrin::calib::test {
 namespace {
 
-class StoreTest : public StoreFixture {
-protected:
-    // A fresh factory frame behind the link.
-    void replug()
-    {
-        frame = std::make_shared<sim::SimulatedFrame>();
-        sim::writeFactoryContents(*frame);
-        device::setTransport(sim::makeSimTransport(frame));
-        ASSERT_TRUE(tovrin::test::openFrameLink());
-    }
-};
+class StoreTest : public StoreFixture {};
 
 TEST_F(StoreTest, PulledAtEveryTransactionEachRecordIsOldOrInvalidNeverMixed)
 {
@@ -34,7 +22,7 @@ TEST_F(StoreTest, PulledAtEveryTransactionEachRecordIsOldOrInvalidNeverMixed)
     ASSERT_GT(reports, 150u);  // last lines, two reads, two erases, 88 writes, two read-backs
 
     for (uint64_t k = 1; k <= reports; ++k) {
-        replug();
+        plugFactoryFrame();
         frame->vanishAtOutputReport(k);
         const StoreResult r = store(solved);
         ASSERT_NE(r.outcome, StoreOutcome::Stored) << "pulled at report " << k;

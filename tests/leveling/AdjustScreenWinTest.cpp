@@ -9,11 +9,8 @@
 #include "leveling/core/LevelingState.h"
 #include "leveling/ui/AdjustScreenWin.h"
 #include "leveling/ui/ImageDebugPanel.h"
-#include "records/CalibrationRecord.h"
 #include "shell/AppContext.h"
 #include "shell/Clock.h"
-#include "shell/Language.h"
-#include "shell/Skin.h"
 #include "sim/FactoryFrame.h"
 #include "sim/OpticalScene.h"
 #include "sim/SceneItems.h"
@@ -30,16 +27,12 @@
 
 #include <QCheckBox>
 #include <QFile>
-#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 using namespace tovrin;
@@ -94,10 +87,12 @@ private:
     void newFrame(const char* faults = nullptr, bool extended = false);
     AdjustScreenWin* open(int screenClass = 1920);
     bool waitText(AdjustScreenWin* w, int messageId);
+    int outcome();
 
     std::unique_ptr<windows::test::AppFolder> m_folder;
     std::shared_ptr<sim::SimulatedFrame> m_frame;
     std::unique_ptr<AdjustScreenWin> m_window;
+    std::unique_ptr<QSignalSpy> m_outcome;  // of the window open(), sendShowData
 };
 
 void AdjustScreenWinTest::initTestCase()
@@ -134,6 +129,7 @@ void AdjustScreenWinTest::init()
 
 void AdjustScreenWinTest::cleanup()
 {
+    m_outcome.reset();
     m_window.reset();
     device::setTransport(nullptr);
     m_frame.reset();
@@ -145,7 +141,14 @@ AdjustScreenWin* AdjustScreenWinTest::open(int screenClass)
     m_window->setWindowState(Qt::WindowNoState);
     m_window->resize(screenOf(screenClass));
     m_window->show();
+    m_outcome = std::make_unique<QSignalSpy>(m_window.get(), &AdjustScreenWin::sendShowData);
     return m_window.get();
+}
+
+// Waits for the window's one outcome: 1 saved, 2 left, 3 the frame lost (-1: none came).
+int AdjustScreenWinTest::outcome()
+{
+    return QTest::qWaitFor([&] { return m_outcome->count() == 1; }, kLimitMs) ? m_outcome->first().first().toInt() : -1;
 }
 
 bool AdjustScreenWinTest::waitText(AdjustScreenWin* w, int messageId)
@@ -159,12 +162,10 @@ void AdjustScreenWinTest::levelsExposesAndSavesByCountdown()
 {
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n[os_check]\nTouchType=1\n"));
     AdjustScreenWin* w = open();
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     QVERIFY(waitText(w, 55));  // both exposures complete
     QVERIFY(QTest::qWaitFor([&] { return w->countdownRunning(); }, kLimitMs));
     QVERIFY(w->saveCaption().startsWith(QStringLiteral("Save&Exit(")));
-    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
-    QCOMPARE(outcome.first().first().toInt(), 1);
+    QCOMPARE(outcome(), 1);
     QVERIFY(!w->levelingThreadRunning());
     const auto slave = m_frame->readFlash(sim::Unit::Slave, 0x18000, 26);
     QCOMPARE(int(slave[16]), 1);  // the INI's touch type was stored
@@ -176,14 +177,13 @@ void AdjustScreenWinTest::refusedStartLineStaysOpenWithRedMark()
     sim::applySceneItems(*m_frame, "master.row=300");
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
     AdjustScreenWin* w = open();
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     QVERIFY(waitText(w, 55));
     // The countdown's Save&Exit refuses the Master's line 300.
     QVERIFY(QTest::qWaitFor([&] { return w->leftText() == shell::context().text(83); }, kLimitMs));
     QVERIFY(w->rightText() != shell::context().text(83));
     QCOMPARE(g_ExposureMarkM.load(), 1);
     QCOMPARE(g_ExposureMarkS.load(), 0);
-    QCOMPARE(outcome.count(), 0);
+    QCOMPARE(m_outcome->count(), 0);
     QVERIFY(w->isVisible());
     QVERIFY(w->saveEnabled());
     QTest::qWait(60);
@@ -194,10 +194,8 @@ void AdjustScreenWinTest::escapeLeavesWithoutSaving()
 {
     const auto before = m_frame->readFlash(sim::Unit::Slave, 0x18000, 4096);
     AdjustScreenWin* w = open();
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     QTest::keyClick(w, Qt::Key_Escape);
-    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
-    QCOMPARE(outcome.first().first().toInt(), 2);
+    QCOMPARE(outcome(), 2);
     QVERIFY(!w->levelingThreadRunning());
     QCOMPARE(m_frame->readFlash(sim::Unit::Slave, 0x18000, 4096), before);
 }
@@ -205,11 +203,9 @@ void AdjustScreenWinTest::escapeLeavesWithoutSaving()
 void AdjustScreenWinTest::escapeWithoutFrameReportsDeviceLost()
 {
     AdjustScreenWin* w = open();
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     device::g_bDevExist = 0;
     QTest::keyClick(w, Qt::Key_Escape);
-    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
-    QCOMPARE(outcome.first().first().toInt(), 3);
+    QCOMPARE(outcome(), 3);
 }
 
 void AdjustScreenWinTest::tabTenTimesComesBack()
@@ -246,13 +242,11 @@ void AdjustScreenWinTest::failedSaveIsNotLevelingCompleted()
 {
     AdjustScreenWin* w = open();  // preview only: Save&Exit takes the stored leveling
     QVERIFY(QTest::qWaitFor([&] { return w->saveEnabled(); }, kLimitMs));
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     const auto master = m_frame->readFlash(sim::Unit::Master, 0x18000, 4096);
     const auto slave = m_frame->readFlash(sim::Unit::Slave, 0x18000, 4096);
     m_frame->answerNextWithStatus(0xFF, 1, 9);  // the Master screen record's write
     w->ReturnSlot();
-    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
-    QCOMPARE(outcome.first().first().toInt(), 2);
+    QCOMPARE(outcome(), 2);
     const auto boxes = MyMessageBox::shownBoxes();
     QVERIFY(!boxes.isEmpty());
     QCOMPARE(boxes.last().message, shell::context().text(118));
@@ -275,15 +269,13 @@ void AdjustScreenWinTest::missingFrameBufferIsShown()
 void AdjustScreenWinTest::unplugShowsPulledOut()
 {
     AdjustScreenWin* w = open();
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
     m_frame->unplug();
     QVERIFY(waitText(w, 61));
     QVERIFY(!w->controlsEnabled());
     QVERIFY(!w->saveEnabled());
     w->ReturnSlot();
-    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
-    QCOMPARE(outcome.first().first().toInt(), 3);
+    QCOMPARE(outcome(), 3);
 }
 
 void AdjustScreenWinTest::sensorTestWarnsAndGoesOn()
@@ -350,13 +342,11 @@ void AdjustScreenWinTest::readjustDuringExposureExposesTheNewLine()
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
     const tovrin::test::WireRecord log(*m_frame);
     AdjustScreenWin* w = open();
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     QVERIFY(waitText(w, 54));
     QTest::keyClick(w, Qt::Key_Space);
     QCOMPARE(g_ExposureDone.load(), 0);
     QVERIFY(!w->countdownRunning());
-    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
-    QCOMPARE(outcome.first().first().toInt(), 1);
+    QCOMPARE(outcome(), 1);
     std::vector<int> seen;
     for (const tovrin::test::WireCommand& c : log.commands())
         seen.push_back(c.number());
@@ -375,16 +365,15 @@ void AdjustScreenWinTest::readjustThenAFailedExposureOffersReadjusting()
 {
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
     AdjustScreenWin* w = open();
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     QVERIFY(waitText(w, 54));
     QVERIFY(sim::applySceneFault(*m_frame, "fail-exposure"));
     QTest::keyClick(w, Qt::Key_Space);
-    QVERIFY2(waitText(w, 56), qPrintable(w->leftText() + QStringLiteral(" | ") + w->rightText() + QStringLiteral(" | ") + QString::number(outcome.count())));
+    QVERIFY2(waitText(w, 56), qPrintable(w->leftText() + QStringLiteral(" | ") + w->rightText() + QStringLiteral(" | ") + QString::number(m_outcome->count())));
     QVERIFY(QTest::qWaitFor([&] { return w->readjustEnabled(); }, kLimitMs));
     QCOMPARE(g_ExposureDone.load(), 0);
     QVERIFY(!w->countdownRunning());
     QTest::qWait(50);
-    QCOMPARE(outcome.count(), 0);
+    QCOMPARE(m_outcome->count(), 0);
 }
 
 // The screenshot of the refusal: exposed, then a start line moved by a
@@ -393,7 +382,6 @@ void AdjustScreenWinTest::startLineChangeAfterExposureRefusesSave()
 {
     writeIni(QStringLiteral("[Tovrin_Config]\nPreviewOnly_en=0\n"));
     AdjustScreenWin* w = open();
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     QVERIFY(QTest::qWaitFor([&] { return w->countdownRunning(); }, kLimitMs));
     const int line = g_StartLineS.load();
     w->RightAddSlot();
@@ -405,7 +393,7 @@ void AdjustScreenWinTest::startLineChangeAfterExposureRefusesSave()
     QCOMPARE(w->leftText(), shell::context().text(64));
     QCOMPARE(w->rightText(), shell::context().text(64));
     QTest::qWait(60);
-    QCOMPARE(outcome.count(), 0);
+    QCOMPARE(m_outcome->count(), 0);
     QVERIFY(w->isVisible());
     tovrin::test::saveShot(w->grab().toImage(), QStringLiteral("leveling-refused-after-change-1920"));
 }
@@ -417,7 +405,6 @@ void AdjustScreenWinTest::silentFrameNeverFreezesTheWindow()
 {
     AdjustScreenWin* w = open();  // preview only: frames flow
     QVERIFY(QTest::qWaitFor([&] { return w->controlsEnabled(); }, kLimitMs));
-    QSignalSpy outcome(w, &AdjustScreenWin::sendShowData);
     m_frame->setRealTimeouts(true);
     m_frame->dropNextReplies(1 << 30);
     Heartbeat heartbeat;
@@ -427,8 +414,7 @@ void AdjustScreenWinTest::silentFrameNeverFreezesTheWindow()
     QCOMPARE(device::g_isDeviceCommunicate.load(), 0);
     QVERIFY(!w->controlsEnabled());
     w->ExitSlot();
-    QVERIFY(QTest::qWaitFor([&] { return outcome.count() == 1; }, kLimitMs));
-    QCOMPARE(outcome.first().first().toInt(), 3);
+    QCOMPARE(outcome(), 3);
     QVERIFY2(heartbeat.longestPauseMs() < 200, qPrintable(QString::number(heartbeat.longestPauseMs())));
 }
 

@@ -4,7 +4,6 @@
 // time, a folder of its own for Tovrin.ini, and a recorder of the codes a
 // worker thread reports.
 
-#include "device/Command.h"
 #include "device/DeviceStatus.h"
 #include "device/HidLink.h"
 #include "device/UnitOps.h"
@@ -19,7 +18,6 @@
 #include "tests/support/Files.h"
 #include "tests/support/FrameLink.h"
 
-#include <QFile>
 #include <QString>
 #include <QThread>
 
