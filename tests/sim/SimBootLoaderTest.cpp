@@ -26,7 +26,6 @@ protected:
     void enterBootLoader()
     {
         frame->reenumerate(true);
-        uint16_t pid = 0;
         ASSERT_TRUE(link->open(pid));
         ASSERT_EQ(pid, 0x0042);
     }
@@ -34,7 +33,6 @@ protected:
     uint16_t rebootToApplication()
     {
         done(command(kReboot, {0x55}));
-        uint16_t pid = 0;
         EXPECT_TRUE(link->open(pid));
         return pid;
     }
@@ -91,7 +89,6 @@ TEST_F(SimBootLoader, ErasedImageInformationKeepsItThereAcrossAPowerCycle)
     frame->unplug();
     frame->plug();
     EXPECT_TRUE(frame->inBootLoader());
-    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     EXPECT_EQ(pid, 0x0042);
     // Only the magic, written last, makes it whole again.
@@ -126,7 +123,6 @@ TEST_F(SimBootLoader, MuteAndGoneBootLoaders)
 
     ASSERT_EQ(applyFaultItems(*frame, "bootloader-gone"), "");
     done(command(kReboot, {0x42}));
-    uint16_t pid = 0;
     EXPECT_FALSE(link->open(pid)) << "the boot loader never shows up again";
     frame->unplug();
     frame->plug();  // a power cycle brings the application back

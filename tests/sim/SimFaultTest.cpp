@@ -136,7 +136,6 @@ TEST_F(SimFault, VanishesAtTheGivenOutputReport)
     expectHandleDead();
     expectNoFrame();
     frame->plug();
-    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     done(command(kGetStatus));
 }

@@ -21,7 +21,6 @@ TEST_P(SimReboot, IntoBootLoaderAndBack)
     const auto [given, application] = GetParam();
     if (given)
         frame->setApplicationProductId(given);
-    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     EXPECT_EQ(pid, application);
 
@@ -54,7 +53,6 @@ TEST_F(SimPresence, FrameStaysAwayDuringReenumerationDelay)
 TEST_F(SimPresence, BootLoaderServesOnlyWhatAnUpdateNeeds)
 {
     frame->reenumerate(true);
-    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     const Report status = done(command(kGetStatus));
     EXPECT_EQ(status[3], 1) << "not ready";
@@ -71,7 +69,6 @@ TEST_F(SimPresence, BootLoaderServesOnlyWhatAnUpdateNeeds)
 TEST_F(SimPresence, BootLoaderCollectsImagesPerUnitAndPort)
 {
     frame->reenumerate(true);
-    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     // Master firmware (47): first, middle, last block.
     done(command(0x80 | 47, {1, 2, 3}));
@@ -108,7 +105,6 @@ TEST_F(SimPresence, UnplugKillsTheHandleUntilReplugged)
     expectNoFrame();
 
     frame->plug();
-    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     EXPECT_EQ(pid, 0x0055);
     done(command(kGetStatus));
@@ -118,7 +114,6 @@ TEST_F(SimPresence, MissingVendorCollectionLeavesNothingOpen)
 {
     frame->setVendorCollectionPresent(false);
     expectNoFrame();
-    uint16_t pid = 0;
     EXPECT_EQ(link->check(pid), device::kCheckGone);
 }
 
