@@ -6,8 +6,6 @@
 namespace tovrin::sim::test {
 namespace {
 
-class SimUnitCommands : public SimFixture, public ::testing::WithParamInterface<UnitCodes> {};
-
 TEST_P(SimUnitCommands, RegisterPieceGoesToConsecutiveAddresses)
 {
     const UnitCodes& c = GetParam();

@@ -138,4 +138,7 @@ inline std::string unitName(const ::testing::TestParamInfo<UnitCodes>& info)
     return info.param.name;
 }
 
+// The commands of one unit, run for each (instantiated in SimCommandTest.cpp).
+class SimUnitCommands : public SimFixture, public ::testing::WithParamInterface<UnitCodes> {};
+
 } // namespace tovrin::sim::test
