@@ -153,15 +153,11 @@ INSTANTIATE_TEST_SUITE_P(Faults, CalibrateGrid, ::testing::Values("reflection", 
                              return n;
                          });
 
-TEST_F(CalibrateCli, BadArgumentsAreUsageErrors)
+TEST_F(CalibrateCli, BadArgumentsAreUsageErrorsAndNoFrameExitsThree)
 {
     EXPECT_EQ(cli({"calibrate", "--points", "5"}).exitCode, 2);
     EXPECT_EQ(cli({"calibrate", "--screen", "wide"}).exitCode, 2);
     EXPECT_EQ(cli({"calibrate", "--grid", "0x9"}).exitCode, 2);
-}
-
-TEST_F(CalibrateCli, NoFrameExitsThree)
-{
     EXPECT_EQ(cli({"calibrate"}, "unplugged").exitCode, 3);
 }
 

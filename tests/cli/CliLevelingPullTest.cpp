@@ -5,11 +5,10 @@
 // report leaves each record the old one, the new one or invalid, always with
 // the same message for the same report, exit 0 only when the frame holds
 // exactly what a clean run leaves, and a clean run after it succeeds.
-#include "tests/service/PullSweep.h"
+#include "PullChecks.h"
 
 #include <QFile>
 
-#include <functional>
 #include <set>
 
 using namespace tovrin::test;
@@ -65,32 +64,10 @@ protected:
     // take as invalid; nothing else in flash changed.
     void checkRecords(const QByteArray& left)
     {
-        struct Area {
-            int offset, size;
-            const char* name;
-            std::function<bool(const QByteArray&)> invalid;
-        };
-        const Area areas[] = {
-            {kCalibrationRecord, kCalibrationRecordSize, "calibration record",
-             [](const QByteArray& r) { return r.left(4) != QByteArray("FIWF"); }},
-            {kScreenRecord, kScreenRecordSize, "screen record",
-             [](const QByteArray& r) { return r.left(4) != QByteArray("FICA"); }},
-            {kSettingsRecord, kSettingsRecordSize, "leveling settings record",
-             [](const QByteArray& r) { return !r.startsWith("TEST"); }},
-        };
-        QByteArray rest = left, restBefore = before;
-        for (bool slave : {false, true}) {
-            for (const Area& a : areas) {
-                const QByteArray now = area(left, slave, a.offset, a.size);
-                EXPECT_TRUE(now == area(before, slave, a.offset, a.size) || now == area(after, slave, a.offset, a.size) ||
-                            a.invalid(now))
-                    << (slave ? "Slave " : "Master ") << a.name << " is valid and neither the old nor the new one";
-                const int at = (slave ? kUnitFlash : 0) + a.offset;
-                rest.replace(at, 0x1000, QByteArray(0x1000, '\0'));
-                restBefore.replace(at, 0x1000, QByteArray(0x1000, '\0'));
-            }
-        }
-        EXPECT_TRUE(rest == restBefore) << "flash outside the leveling's records changed";
+        expectOldNewOrInvalid(before, after, left,
+                              {{"calibration record", kCalibrationRecord, kCalibrationRecordSize, withoutMagic("FIWF")},
+                               {"screen record", kScreenRecord, kScreenRecordSize, withoutMagic("FICA")},
+                               {"leveling settings record", kSettingsRecord, kSettingsRecordSize, withoutMagic("TEST")}});
     }
 
     // A clean run after a pull leaves what a clean run leaves, except that a

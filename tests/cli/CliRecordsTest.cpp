@@ -1,10 +1,9 @@
 // tovrin-cli records on the simulated frame: the journal a job leaves, and a
 // job pulled out at the very last write of a record, found invalid by
 // "records check" and given back by "records restore".
-#include "CliRunner.h"
+#include "tests/service/PullSweep.h"
 #include "tests/support/Files.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 using namespace tovrin::test;
@@ -14,31 +13,13 @@ namespace {
 class CliRecords : public CliTest {
 protected:
     // The number (from 1) of the last output report of the trace that
-    // writes Master flash at this offset.
-    int lastMasterFlashWrite(const QString& traceFile, uint32_t offset) const { return lastFlashWrite(traceFile, offset, false); }
-
-    // The same for either unit: command 0x09 writes Master flash, 0x1C
-    // Slave flash.
-    int lastFlashWrite(const QString& traceFile, uint32_t offset, bool slave) const
+    // writes the unit's flash at this offset (command 9 Master, 28 Slave).
+    static int lastFlashWrite(const QString& traceFile, uint32_t offset, bool slave = false)
     {
-        QFile f(traceFile);
-        if (!f.open(QIODevice::ReadOnly))
-            return -1;
-        int n = 0;
         int found = -1;
-        const QString address = QStringLiteral("%1%2%3")
-                                    .arg(offset & 0xFF, 2, 16, QLatin1Char('0'))
-                                    .arg((offset >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-                                    .arg((offset >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
-        while (!f.atEnd()) {
-            const QStringList parts = QString::fromLatin1(f.readLine()).trimmed().split(QLatin1Char(' '));
-            if (parts.size() != 3 || parts[1] != QLatin1String("out"))
-                continue;
-            ++n;
-            // Report id, the unit's flash write command, the address bytes.
-            if (parts[2].mid(0, 4) == QLatin1String(slave ? "031c" : "0309") && parts[2].mid(4, 6) == address)
-                found = n;
-        }
+        for (const TracedCommand& c : tracedCommands(traceFile))
+            if (c.number == (slave ? 28 : 9) && c.flashAddress() == offset)
+                found = c.index;
         return found;
     }
 };
@@ -107,7 +88,7 @@ TEST_P(CliRecordsOfEveryJob, APullAtTheRecordsHeadIsRestored)
     extraEnvironment.insert("TOVRIN_TRACE", home.filePath("trace.txt"));
     ASSERT_EQ(cli(job.traced.isEmpty() ? job.arguments : job.traced, "ideal-calibration").exitCode, 0);
     extraEnvironment.remove("TOVRIN_TRACE");
-    const int head = lastMasterFlashWrite(home.filePath("trace.txt"), job.offset);
+    const int head = lastFlashWrite(home.filePath("trace.txt"), job.offset);
     ASSERT_GT(head, 0);
     const CliRun list = cli({"records", "list"});
     EXPECT_EQ(list.exitCode, 0);

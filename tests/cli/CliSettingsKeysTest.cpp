@@ -2,7 +2,7 @@
 // printed and stored as the settings window's OK stores it, a key
 // calibration with the simulated finger, and the key test printing the key
 // under the finger.
-#include "CliRunner.h"
+#include "tests/service/PullSweep.h"
 #include "tests/support/Files.h"
 
 #include <QElapsedTimer>
@@ -48,23 +48,6 @@ TEST_F(CliSettings, ValuesOutsideTheChoicesAreBadUsage)
         EXPECT_EQ(cli(args).exitCode, 2) << args.join(' ').toStdString();
 }
 
-// The output reports of a traced run: command code and payload.
-std::vector<std::pair<int, QByteArray>> outputReports(const QString& trace)
-{
-    std::vector<std::pair<int, QByteArray>> out;
-    QFile f(trace);
-    if (!f.open(QIODevice::ReadOnly))
-        return out;
-    while (!f.atEnd()) {
-        const QList<QByteArray> fields = f.readLine().trimmed().split(' ');
-        if (fields.size() == 3 && fields[1] == "out") {
-            const QByteArray bytes = QByteArray::fromHex(fields[2]);
-            out.emplace_back(static_cast<uint8_t>(bytes[1]), bytes.mid(2));
-        }
-    }
-    return out;
-}
-
 // Printing reads the Slave's flash as every flash job does: in calibration
 // mode, and the frame goes back to work mode after.
 TEST_F(CliSettings, PrintReadsTheRecordInCalibrationModeAndReturnsToWork)
@@ -73,16 +56,14 @@ TEST_F(CliSettings, PrintReadsTheRecordInCalibrationModeAndReturnsToWork)
     extraEnvironment["TOVRIN_TRACE"] = trace;
     const CliRun r = cli({"settings"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const auto reports = outputReports(trace);
     int calibration = -1, read = -1, work = -1;
-    for (int i = 0; i < static_cast<int>(reports.size()); ++i) {
-        const auto& [code, payload] = reports[static_cast<size_t>(i)];
-        if (code == 14 && static_cast<uint8_t>(payload[0]) == 0xFF && read < 0)
-            calibration = i;
-        if (code == 29 && payload.left(3) == QByteArray::fromHex("008001"))
-            read = i;
-        if (code == 14 && static_cast<uint8_t>(payload[0]) == 0x22 && read >= 0)
-            work = i;
+    for (const TracedCommand& c : tracedCommands(trace)) {
+        if (c.number == 14 && static_cast<uint8_t>(c.payload[0]) == 0xFF && read < 0)
+            calibration = c.index;
+        if (c.number == 29 && c.payload.left(3) == QByteArray::fromHex("008001"))
+            read = c.index;
+        if (c.number == 14 && static_cast<uint8_t>(c.payload[0]) == 0x22 && read >= 0)
+            work = c.index;
     }
     ASSERT_GE(read, 0);
     EXPECT_GE(calibration, 0);

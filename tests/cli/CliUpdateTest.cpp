@@ -35,19 +35,15 @@ TEST_F(CliUpdate, VersionsOfAFactoryFrame)
     EXPECT_EQ(r.out, QStringLiteral("ToolID:3.1.30\n(M)FirmwareID: 1.2.5\n(S)FirmwareID: 1.2.5\nBootloaderID: 1.0.7\n"));
 }
 
-TEST_F(CliUpdate, DeviceTestOfAHealthyFrame)
+TEST_F(CliUpdate, DeviceTestOfAHealthyFrameAndOneWithoutItsApplication)
 {
     const CliRun r = cli({"test"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("left sensor: ok\nleft FPGA: ok\nright sensor: ok\nright FPGA: ok\n"));
     EXPECT_TRUE(r.out.endsWith("Equipment testing succeed, can work normally!\n"));
-}
-
-TEST_F(CliUpdate, DeviceTestNeedsTheApplication)
-{
-    const CliRun r = cli({"test"}, "bootloader");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("The device is not ready, please update the firmware.")) << r.err.toStdString();
+    const CliRun loader = cli({"test"}, "bootloader");
+    EXPECT_EQ(loader.exitCode, 1);
+    EXPECT_TRUE(loader.err.contains("The device is not ready, please update the firmware.")) << loader.err.toStdString();
     EXPECT_EQ(cli({"test"}, "unplugged").exitCode, 3);
 }
 

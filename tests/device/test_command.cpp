@@ -112,10 +112,11 @@ TEST_F(CommandTest, NoReplyMeansNoReplyAndTimedOut)
     t->answerAllDone();
     EXPECT_TRUE(SendCommand(48, nullptr, 0, reply, 0));
     EXPECT_EQ(IoTimedOut.load(), 0);
-}
-
-TEST_F(CommandTest, UnpluggedFrameIsNoReplyWithoutTimeout)
-{
+    // An unplugged frame is no reply too, but no time-out.
+    t->responder = nullptr;
+    EXPECT_FALSE(SendCommand(48, nullptr, 0, reply, 61));
+    ASSERT_EQ(IoTimedOut.load(), 1);
+    LinkState = LINK_OK;
     t->gone = true;
     EXPECT_FALSE(SendCommand(48, nullptr, 0, reply, 61));
     EXPECT_EQ(LinkState.load(), LINK_NO_REPLY);

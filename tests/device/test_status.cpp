@@ -102,16 +102,12 @@ TEST_F(OnFrame, TestCommunicationReadyAndExtendedFrame)
     EXPECT_EQ(ExtendedFrameDevice.load(), 1);
 }
 
-TEST_F(OnFrame, AskedAgainTwiceEndsAsNoLink)
+TEST_F(OnFrame, AskedAgainTwiceEndsAsNoLinkOnceIsAnsweredAgain)
 {
     frame->queueStatusAnswers({{2, 0, 0, false}, {2, 0, 0, false}});
     EXPECT_EQ(TestCommunication(), 1);
     EXPECT_EQ(g_isDeviceCommunicate.load(), 0);
     EXPECT_EQ(frame->commandsSeen(48), 2u);
-}
-
-TEST_F(OnFrame, AskedAgainThenReady)
-{
     frame->queueStatusAnswers({{3, 0x0400, 0, false}, {3, 0, 0, false}});
     EXPECT_EQ(TestCommunication(), 0);
 }
@@ -148,18 +144,15 @@ TEST_F(OnFrame, WorkModeRefusedWithAnInvalidRecordIsAccepted)
 TEST_F(OnFrame, WorkModeRefusedWithBothRecordsValidIsAFault)
 {
     frame->answerNextWithStatus(0xFF, 1, 14);
-    const ModeSwitchOutcome o = SwitchModeChecked(mode::Work);
+    ModeSwitchOutcome o = SwitchModeChecked(mode::Work);
     EXPECT_FALSE(o.ok);
     EXPECT_EQ(o.messageId, 142);
     EXPECT_EQ(g_ErrorCodeM.load(), 0x80000000u);
     EXPECT_EQ(g_ErrorCodeS.load(), 0x80000000u);
-}
-
-TEST_F(OnFrame, WorkModeRefusedAndRecordsUnreadableShowsEighteen)
-{
+    // Refused, and the records cannot be read: message 18.
     frame->answerNextWithStatus(0xFF, 1, 14);
     frame->dropRepliesTo(29);
-    const ModeSwitchOutcome o = SwitchModeChecked(mode::Work);
+    o = SwitchModeChecked(mode::Work);
     EXPECT_FALSE(o.ok);
     EXPECT_EQ(o.messageId, 18);
 }

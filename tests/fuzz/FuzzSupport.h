@@ -84,6 +84,15 @@ public:
         m_at += n;
         return out;
     }
+    // N bytes, zeros past the end of the input.
+    template <size_t N>
+    std::array<uint8_t, N> array()
+    {
+        std::array<uint8_t, N> out{};
+        const auto b = bytes(N);
+        std::copy(b.begin(), b.end(), out.begin());
+        return out;
+    }
     // A length byte, then that many bytes.
     QByteArray chunk()
     {

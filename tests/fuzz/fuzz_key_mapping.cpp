@@ -16,11 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::FuzzInput in(data, size);
     const uint8_t how = in.u8();
-    std::array<uint8_t, records::kCalInfoSize> bytes{};
-    {
-        const auto b = in.bytes(bytes.size());
-        std::copy(b.begin(), b.end(), bytes.begin());
-    }
+    const auto bytes = in.array<records::kCalInfoSize>();
     records::CalInfo record = records::CalInfo::decode(bytes);
     const calib::TouchMapper mapper = mapperOfRecord(record);
 
@@ -66,9 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const calib::CornerWindow fast = calib::SearchCorners(mapper, width, height);
         calib::setSearchPath(calib::SearchPath::Automatic);
         FUZZ_CHECK(portable == fast);
-        std::array<uint8_t, calib::kSensorColumns> line{};
-        const auto b = in.bytes(line.size());
-        std::copy(b.begin(), b.end(), line.begin());
+        const auto line = in.array<calib::kSensorColumns>();
         int start = portable.leftStart, end = portable.leftEnd;
         calib::WidenByImage(start, end, line);
         FUZZ_CHECK(start <= portable.leftStart && end >= portable.leftEnd);

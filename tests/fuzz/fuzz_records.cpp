@@ -14,26 +14,13 @@
 
 using namespace tovrin;
 
-namespace {
-
-template <size_t N>
-std::array<uint8_t, N> take(fuzz::FuzzInput& in)
-{
-    std::array<uint8_t, N> out{};
-    const auto b = in.bytes(N);
-    std::copy(b.begin(), b.end(), out.begin());
-    return out;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::FuzzInput in(data, size);
     switch (in.u8() % 8) {
     case 0: {
         // The calibration record keeps every byte it does not interpret.
-        const auto bytes = take<records::kCalInfoSize>(in);
+        const auto bytes = in.array<records::kCalInfoSize>();
         const records::CalInfo info = records::CalInfo::decode(bytes);
         FUZZ_CHECK(info.encode() == bytes);
         FUZZ_CHECK(records::CalInfo::decode(info.encode()) == info);
@@ -50,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     }
     case 2: {
-        const auto bytes = take<records::kScreenRecordSize>(in);
+        const auto bytes = in.array<records::kScreenRecordSize>();
         const records::ScreenRecord screen = records::ScreenRecord::decode(bytes);
         FUZZ_CHECK(records::ScreenRecord::decode(screen.encode()) == screen);
         break;
     }
     case 3: {
-        const auto bytes = take<leveling::kLevelingSettingsSize>(in);
+        const auto bytes = in.array<leveling::kLevelingSettingsSize>();
         const auto record = leveling::LevelingSettingsRecord::decode(bytes);
         FUZZ_CHECK(record.encode() == bytes);
         break;
@@ -83,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     }
     case 5: {
-        const auto bytes = take<update::kHInfoSize>(in);
+        const auto bytes = in.array<update::kHInfoSize>();
         const update::HInfo h = update::decodeHInfo(bytes);
         const auto written = update::encodeHInfo(h.version);
         FUZZ_CHECK(update::decodeHInfo(written).version == h.version);
@@ -107,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     }
     default: {
-        const auto report = take<3>(in);
+        const auto report = in.array<3>();
         keys::PressedKey key;
         if (keys::decodeKeyReport(report.data(), key))
             FUZZ_CHECK(key.number >= 0);

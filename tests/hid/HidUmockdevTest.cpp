@@ -3,11 +3,11 @@
 // opened: they cover what the machine lists and how we pick from it. Reports
 // through an opened node are the hidraw bridge's tests (tests/hidraw/).
 //
-// Run under umockdev-wrapper; without its preload library the suite reports
-// a skip (exit code 77).
+// Run under umockdev-wrapper (main() in tests/support/UmockdevMain.cpp).
 #include "device/HidIdentity.h"
 #include "device/HidapiTransport.h"
 #include "device/UdevMonitor.h"
+#include "tests/support/FakeHid.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -15,31 +15,14 @@
 #include <gtest/gtest.h>
 #include <umockdev.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 using namespace tovrin::device;
+using tovrin::test::kFrameDescriptor;
+using tovrin::test::kKeyboardDescriptor;
 
 namespace {
-
-// Vendor command collection: usage page 0xFF00, usage 1, report 3 of 63 data
-// bytes each way, feature report 7 of 2 bytes.
-const std::vector<uint8_t> kVendorDescriptor = {
-    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
-    0x85, 0x03, 0x09, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F, 0x81, 0x02,
-    0x09, 0x01, 0x91, 0x02,
-    0x85, 0x07, 0x09, 0x02, 0x95, 0x02, 0xB1, 0x02,
-    0xC0,
-};
-
-// Boot keyboard only.
-const std::vector<uint8_t> kKeyboardDescriptor = {
-    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7,
-    0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0,
-};
 
 // Mouse with its nested pointer collection (usage page 1, usage 1).
 const std::vector<uint8_t> kMouseDescriptor = {
@@ -68,24 +51,10 @@ protected:
     // Returns the sysfs path of the hidraw node.
     std::string addHid(int index, uint16_t vid, uint16_t pid, std::vector<uint8_t> descriptor)
     {
-        char hidName[32], hidId[40], node[16], devName[24], dev[16];
-        std::snprintf(hidName, sizeof hidName, "0003:%04X:%04X.%04X", vid, pid, index + 1);
-        std::snprintf(hidId, sizeof hidId, "0003:%08X:%08X", vid, pid);
-        std::snprintf(node, sizeof node, "hidraw%d", index);
-        std::snprintf(devName, sizeof devName, "/dev/hidraw%d", index);
-        std::snprintf(dev, sizeof dev, "245:%d", index);
-
-        gchar* hid = umockdev_testbed_add_device(m_bed, "hid", hidName, nullptr, nullptr,
-                                                 "HID_ID", hidId, "HID_NAME", "Touch Frame",
-                                                 "HID_UNIQ", "", nullptr);
-        umockdev_testbed_set_attribute_binary(m_bed, hid, "report_descriptor", descriptor.data(),
-                                              static_cast<gint>(descriptor.size()));
-        gchar* raw = umockdev_testbed_add_device(m_bed, "hidraw", node, hid, "dev", dev, nullptr,
-                                                 "DEVNAME", devName, nullptr);
-        umockdev_testbed_set_attribute_link(m_bed, raw, "device", "..");
-        m_paths.push_back(hid);
-        m_paths.push_back(raw);
-        return raw;
+        const tovrin::test::FakeHidPaths p = tovrin::test::addFakeHid(m_bed, index, index + 1, vid, pid, std::move(descriptor));
+        m_paths.push_back(p.hid);
+        m_paths.push_back(p.raw);
+        return p.raw;
     }
 
     UMockdevTestbed* m_bed = nullptr;
@@ -106,7 +75,7 @@ TEST_P(FakeSysfsListing, FrameIsFoundByItsIdentity)
 {
     const ListedCase& c = GetParam();
     if (c.vid)
-        addHid(0, c.vid, c.pid, kVendorDescriptor);
+        addHid(0, c.vid, c.pid, kFrameDescriptor);
     const auto chosen = chooseFrameCollection(HidapiTransport::enumerateFrameEntries());
     if (c.foundPid) {
         ASSERT_TRUE(chosen.has_value());
@@ -151,7 +120,7 @@ TEST_F(FakeSysfs, VendorCollectionMissingIsNoFrame)
 TEST_F(FakeSysfs, CommandNodeAmongTheFramesOtherNodes)
 {
     addHid(0, 0x1FC9, 0x4B66, kMouseDescriptor);
-    addHid(1, 0x1FC9, 0x4B66, kVendorDescriptor);
+    addHid(1, 0x1FC9, 0x4B66, kFrameDescriptor);
     addHid(2, 0x1FC9, 0x4B66, kKeyboardDescriptor);
     const auto entries = HidapiTransport::enumerateFrameEntries();
     EXPECT_EQ(frameVendorPaths(entries), std::vector<std::string>{"/dev/hidraw1"});
@@ -165,7 +134,7 @@ TEST_F(FakeSysfs, VendorCollectionBehindOthersInOneNode)
 {
     // hidraw lists each collection of the descriptor, the nested pointer
     // collection too, all under the one path.
-    addHid(0, 0x1FC9, 0x0066, kMouseDescriptor + kVendorDescriptor);
+    addHid(0, 0x1FC9, 0x0066, kMouseDescriptor + kFrameDescriptor);
     const auto entries = HidapiTransport::enumerateFrameEntries();
     EXPECT_GE(entries.size(), 3u);
     EXPECT_EQ(frameVendorPaths(entries), std::vector<std::string>{"/dev/hidraw0"});
@@ -173,7 +142,7 @@ TEST_F(FakeSysfs, VendorCollectionBehindOthersInOneNode)
 
 TEST_F(FakeSysfs, UnpluggedFrameIsNoLongerListed)
 {
-    const std::string raw = addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
+    const std::string raw = addHid(0, 0x1FC9, 0x0055, kFrameDescriptor);
     ASSERT_TRUE(chooseFrameCollection(HidapiTransport::enumerateFrameEntries()).has_value());
     umockdev_testbed_remove_device(m_bed, raw.c_str());
     uint16_t pid = 0;
@@ -183,7 +152,7 @@ TEST_F(FakeSysfs, UnpluggedFrameIsNoLongerListed)
 TEST_F(FakeSysfs, TheOpenNodeIsReadFromItsOwnEntry)
 {
     addHid(0, 0x046D, 0xC31C, kKeyboardDescriptor);
-    addHid(1, 0x1FC9, 0x4B55, kMouseDescriptor + kVendorDescriptor);
+    addHid(1, 0x1FC9, 0x4B55, kMouseDescriptor + kFrameDescriptor);
     const HidNodeIdentity node = HidapiTransport::readNode("/dev/hidraw1");
     EXPECT_TRUE(node.present);
     EXPECT_EQ(node.instance, "0003:1FC9:4B55.0002");
@@ -196,11 +165,11 @@ TEST_F(FakeSysfs, TheOpenNodeIsReadFromItsOwnEntry)
 
 TEST_F(FakeSysfs, ReCheckFollowsWhatBecomesOfTheOpenNode)
 {
-    const std::string raw = addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
+    const std::string raw = addHid(0, 0x1FC9, 0x0055, kFrameDescriptor);
     const HidNodeIdentity opened = HidapiTransport::readNode("/dev/hidraw0");
     uint16_t pid = 0;
     // Other devices coming and going are not looked at.
-    const std::string other = addHid(3, 0x1FC9, 0x0066, kVendorDescriptor);
+    const std::string other = addHid(3, 0x1FC9, 0x0066, kFrameDescriptor);
     EXPECT_EQ(classifyOpenNode(opened, HidapiTransport::readNode("/dev/hidraw0"), pid), kCheckFrameOk);
     umockdev_testbed_remove_device(m_bed, other.c_str());
     EXPECT_EQ(classifyOpenNode(opened, HidapiTransport::readNode("/dev/hidraw0"), pid), kCheckFrameOk);
@@ -208,26 +177,6 @@ TEST_F(FakeSysfs, ReCheckFollowsWhatBecomesOfTheOpenNode)
     // Unplugged: the node is gone.
     umockdev_testbed_remove_device(m_bed, raw.c_str());
     EXPECT_EQ(classifyOpenNode(opened, HidapiTransport::readNode("/dev/hidraw0"), pid), kCheckGone);
-}
-
-TEST_F(FakeSysfs, MonitorSeesNodeComeAndGo)
-{
-    UdevMonitor monitor;
-    if (!monitor.isActive())
-        GTEST_SKIP() << "no udev monitor in this environment";
-    QSignalSpy added(&monitor, &UdevMonitor::deviceAdded);
-    QSignalSpy removed(&monitor, &UdevMonitor::deviceRemoved);
-
-    const std::string raw = addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
-    umockdev_testbed_uevent(m_bed, raw.c_str(), "add");
-    // The wait only bounds a failure; the event is already in the socket.
-    ASSERT_TRUE(added.count() > 0 || added.wait(5000));
-    EXPECT_EQ(added.takeFirst().at(0).toString(), QStringLiteral("/dev/hidraw0"));
-    EXPECT_EQ(removed.count(), 0);
-
-    umockdev_testbed_uevent(m_bed, raw.c_str(), "remove");
-    ASSERT_TRUE(removed.count() > 0 || removed.wait(5000));
-    EXPECT_EQ(removed.takeFirst().at(0).toString(), QStringLiteral("/dev/hidraw0"));
 }
 
 TEST_F(FakeSysfs, MonitorIgnoresOtherSubsystems)
@@ -242,7 +191,7 @@ TEST_F(FakeSysfs, MonitorIgnoresOtherSubsystems)
     m_paths.push_back(input);
     umockdev_testbed_uevent(m_bed, input, "add");
     // An event of our subsystem behind it proves the first one was seen and dropped.
-    const std::string raw = addHid(0, 0x1FC9, 0x0055, kVendorDescriptor);
+    const std::string raw = addHid(0, 0x1FC9, 0x0055, kFrameDescriptor);
     umockdev_testbed_uevent(m_bed, raw.c_str(), "add");
     ASSERT_TRUE(added.count() > 0 || added.wait(5000));
     QCoreApplication::processEvents();  // whatever else is already queued
@@ -252,17 +201,3 @@ TEST_F(FakeSysfs, MonitorIgnoresOtherSubsystems)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    // umockdev-wrapper puts the preload library in LD_PRELOAD; UMOCKDEV_DIR is
-    // only set once a testbed exists, so it cannot tell us beforehand.
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (!preload || !std::strstr(preload, "libumockdev-preload")) {
-        std::fprintf(stderr, "not running under umockdev-wrapper: skipped\n");
-        return 77;
-    }
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

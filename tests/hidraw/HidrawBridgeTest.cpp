@@ -2,6 +2,7 @@
 // hidraw backend makes of open, reports both ways, time-outs, feature report
 // 7 and a frame that leaves the bus or comes back as another device.
 #include "device/HidapiTransport.h"
+#include "tests/support/FakeHid.h"
 #include "tests/support/HidrawBridge.h"
 
 #include <gtest/gtest.h>
@@ -43,11 +44,11 @@ protected:
     std::unique_ptr<test::HidrawBridge> bridge;
     device::HidapiTransport transport;
     std::array<uint8_t, device::kReportSize> in{};
+    uint16_t pid = 0;
 };
 
 TEST_F(HidrawBridgeTransport, CommandAndReplyThroughTheNode)
 {
-    uint16_t pid = 0;
     ASSERT_TRUE(transport.open(pid));
     EXPECT_EQ(pid, 0x0055);
     EXPECT_EQ(transport.path(), "/dev/hidraw0");
@@ -63,11 +64,10 @@ TEST_F(HidrawBridgeTransport, CommandAndReplyThroughTheNode)
     EXPECT_EQ(transport.read(in.data(), 0), IoResult::TimedOut);
 }
 
-TEST_F(HidrawBridgeTransport, ReplyThatNeverComesCostsTheWholeWait)
+TEST_F(HidrawBridgeTransport, ReplyThatNeverComesCostsTheWholeWaitUnlessPulledOut)
 {
     frame->setRealTimeouts(true);
     frame->dropNextReplies(1);
-    uint16_t pid = 0;
     ASSERT_TRUE(transport.open(pid));
     ASSERT_EQ(send(kGetStatus), IoResult::Ok);
     const auto start = std::chrono::steady_clock::now();
@@ -77,12 +77,20 @@ TEST_F(HidrawBridgeTransport, ReplyThatNeverComesCostsTheWholeWait)
     ASSERT_EQ(send(kGetStatus), IoResult::Ok);
     ASSERT_EQ(transport.read(in.data(), 1000), IoResult::Ok);
     EXPECT_EQ(in[1], kGetStatus);
+    // Pulled out while waiting for the reply: the wait ends there.
+    frame->dropNextReplies(1);
+    ASSERT_EQ(send(kGetStatus), IoResult::Ok);
+    std::thread puller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        frame->unplug();
+    });
+    EXPECT_EQ(transport.read(in.data(), 5000), IoResult::NotConnected);
+    puller.join();
 }
 
 TEST_F(HidrawBridgeTransport, LateReplyWaitsForTheNextRead)
 {
     frame->answerLate(1);
-    uint16_t pid = 0;
     ASSERT_TRUE(transport.open(pid));
     ASSERT_EQ(send(kGetStatus), IoResult::Ok);
     EXPECT_EQ(transport.read(in.data(), 100), IoResult::TimedOut);
@@ -93,7 +101,6 @@ TEST_F(HidrawBridgeTransport, LateReplyWaitsForTheNextRead)
 TEST_F(HidrawBridgeTransport, KeyStateIsFeatureReportSeven)
 {
     frame->setKeyState(2, 5);
-    uint16_t pid = 0;
     ASSERT_TRUE(transport.open(pid));
     std::array<uint8_t, device::kFeatureReportSize> feature{7, 0, 0};
     ASSERT_TRUE(transport.getFeature(feature.data()));
@@ -106,7 +113,6 @@ TEST_F(HidrawBridgeTransport, KeyStateIsFeatureReportSeven)
 
 TEST_F(HidrawBridgeTransport, PulledOutTheOpenNodeIsDead)
 {
-    uint16_t pid = 0;
     ASSERT_TRUE(transport.open(pid));
     frame->unplug();
     ASSERT_TRUE(bridge->waitUntilMirrored());
@@ -127,24 +133,8 @@ TEST_F(HidrawBridgeTransport, PulledOutTheOpenNodeIsDead)
     ASSERT_EQ(transport.read(in.data(), 1000), IoResult::Ok);
 }
 
-TEST_F(HidrawBridgeTransport, PulledOutWhileWaitingForTheReply)
-{
-    frame->setRealTimeouts(true);
-    frame->dropNextReplies(1);
-    uint16_t pid = 0;
-    ASSERT_TRUE(transport.open(pid));
-    ASSERT_EQ(send(kGetStatus), IoResult::Ok);
-    std::thread puller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        frame->unplug();
-    });
-    EXPECT_EQ(transport.read(in.data(), 5000), IoResult::NotConnected);
-    puller.join();
-}
-
 TEST_F(HidrawBridgeTransport, RestartIntoTheBootLoaderIsAnotherDevice)
 {
-    uint16_t pid = 0;
     ASSERT_TRUE(transport.open(pid));
     frame->reenumerate(true);
     ASSERT_TRUE(bridge->waitUntilMirrored());
@@ -158,29 +148,14 @@ TEST_F(HidrawBridgeTransport, RestartIntoTheBootLoaderIsAnotherDevice)
     EXPECT_EQ(bridge->enumerations(), 3);
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(HidrawBridgeTransport, NamedNodeIsOpenedOnlyWhenItIsTheFrame)
 {
     // A keyboard beside the frame, at hidraw1.
-    const std::vector<uint8_t> keyboard = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7,
-                                           0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0};
-    gchar* hid = nullptr;
-    gchar* raw = nullptr;
+    test::FakeHidPaths keyboard;
     bridge->withTestbed([&](UMockdevTestbed* bed) {
-        hid = umockdev_testbed_add_device(bed, "hid", "0003:046D:C31C.0009", nullptr, nullptr, "HID_ID",
-                                          "0003:0000046D:0000C31C", "HID_NAME", "Keyboard", nullptr);
-        std::vector<uint8_t> bytes = keyboard;
-        umockdev_testbed_set_attribute_binary(bed, hid, "report_descriptor", bytes.data(),
-                                              static_cast<gint>(bytes.size()));
-        raw = umockdev_testbed_add_device(bed, "hidraw", "hidraw1", hid, "dev", "245:1", nullptr, "DEVNAME",
-                                          "/dev/hidraw1", nullptr);
-        umockdev_testbed_set_attribute_link(bed, raw, "device", "..");
+        keyboard = test::addFakeHid(bed, 1, 9, 0x046D, 0xC31C, test::kKeyboardDescriptor, "Keyboard");
     });
 
-    uint16_t pid = 0;
     device::HidapiTransport keyboardNode("/dev/hidraw1");
     EXPECT_FALSE(keyboardNode.open(pid));
     EXPECT_EQ(pid, device::kNoProductId);
@@ -203,23 +178,18 @@ TEST_F(HidrawBridgeTransport, NamedNodeIsOpenedOnlyWhenItIsTheFrame)
     frameNode.close();
 
     bridge->withTestbed([&](UMockdevTestbed* bed) {
-        umockdev_testbed_remove_device(bed, raw);
-        umockdev_testbed_remove_device(bed, hid);
+        umockdev_testbed_remove_device(bed, keyboard.raw);
+        umockdev_testbed_remove_device(bed, keyboard.hid);
     });
-    g_free(raw);
-    g_free(hid);
+    g_free(keyboard.raw);
+    g_free(keyboard.hid);
 }
-
-} // namespace
-
-namespace {
 
 // A signal that reaches the tool while it writes a report or waits for one
 // (a child process ending, a timer) interrupts the call before anything
 // moved; the transfer goes on, within the wait it had.
 TEST_F(HidrawBridgeTransport, SignalDuringATransferIsNotAFailure)
 {
-    uint16_t pid = 0;
     ASSERT_TRUE(transport.open(pid));
     bridge->interruptNextCalls(1);
     EXPECT_EQ(send(kGetStatus), IoResult::Ok);
@@ -233,10 +203,6 @@ TEST_F(HidrawBridgeTransport, SignalDuringATransferIsNotAFailure)
     EXPECT_EQ(transport.read(in.data(), 200), IoResult::TimedOut);
 }
 
-} // namespace
-
-namespace {
-
 // hidraw gives a node every input report of its USB interface. Where the
 // frame's touch-screen collections share the interface with the command
 // collection, their reports (other report IDs) are not replies: a touch
@@ -244,7 +210,6 @@ namespace {
 // for the frame's answer.
 TEST_F(HidrawBridgeTransport, ReportOfAnotherCollectionIsNotAReply)
 {
-    uint16_t pid = 0;
     ASSERT_TRUE(transport.open(pid));
     std::array<uint8_t, device::kReportSize> touch{};
     touch[0] = 1;  // the touch screen's report

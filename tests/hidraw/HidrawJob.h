@@ -175,7 +175,8 @@ protected:
 
     // The job over the bridge and then with --simulate, both from the flash
     // as it is now: the same outcome, the same commands on the wire one for
-    // one, the same flash afterwards. Leaves the flash of the bridge run.
+    // one, the same flash afterwards and, with no extra commands, the same
+    // printed lines. Leaves the flash of the bridge run.
     struct Pair {
         JobRun bridge, simulated;
     };
@@ -196,6 +197,9 @@ protected:
         restore(afterBridge);
         EXPECT_EQ(p.bridge.exitCode, p.simulated.exitCode) << p.bridge.err.toStdString() << "\n--- simulated:\n"
                                                           << p.simulated.err.toStdString();
+        if (extraOnSimulated.empty()) {
+            EXPECT_EQ(printed(p.bridge.out), printed(p.simulated.out));
+        }
         const auto bridgeTrace = readTrace(p.bridge.trace);
         const auto simulatedTrace = readTrace(p.simulated.trace);
         expectWellFormed(bridgeTrace);

@@ -11,10 +11,3 @@ TEST(MessageTexts, IdOutOfRangeGivesEmptyText)
         EXPECT_STREQ(builtinText(id), "") << "id " << id;
     }
 }
-
-TEST(MessageTexts, PlaceholdersFillInOrder)
-{
-    EXPECT_EQ(QString::fromUtf8(builtinText(42)).arg(1).arg(2).arg(30), "FirmwareID: 1.2.30\n");
-    EXPECT_EQ(QString::fromUtf8(builtinText(72)).arg(40),
-              "Is save calibration information, please wait... 40%.");
-}

@@ -22,7 +22,6 @@ protected:
     {
         SimFixture::SetUp();
         writeFactoryContents(*frame);
-        uint16_t pid = 0;
         ASSERT_TRUE(link->open(pid));
     }
 
@@ -53,7 +52,6 @@ protected:
     {
         frame->unplug();
         frame->plug();
-        uint16_t pid = 0;
         ASSERT_TRUE(link->open(pid));
     }
 };
@@ -137,24 +135,10 @@ TEST_F(LevelingFirmware, ADimOrBrokenPictureChangesTheExposure)
     EXPECT_GT(exposureIndex(broken), exposureIndex(normal)) << "the top bit of every pixel is lost";
 }
 
-TEST_F(LevelingFirmware, UpperBandsSetBit6OfSensorRegister12)
-{
-    EXPECT_EQ(frame->sensorRegister(Unit::Master, 0x12) & 0x40, 0);
-    done(command(kMasterCodes.i2cWrite, {0x12, 0x85}));
-    scene("master.row=120");
-    EXPECT_EQ(done(command(kMasterCodes.i2cRead, {0x12}))[3], 0xC5) << "the sensor fitted says so; other bits stay";
-    EXPECT_EQ(frame->sensorRegister(Unit::Slave, 0x12) & 0x40, 0) << "the Slave keeps its sensor";
-    powerCycle();
-    EXPECT_EQ(done(command(kMasterCodes.i2cRead, {0x12}))[3] & 0x40, 0x40);
-    EXPECT_EQ(u16At(done(command(kMasterCodes.searchLine, {50, 0, 200, 0})), 3), 120);
-    EXPECT_EQ(u16At(done(command(kMasterCodes.searchLine, {200, 0, 44, 1})), 3), 65535);
-}
-
 TEST_F(LevelingFirmware, AnExtendedUnitTakesItsSettingsRecord)
 {
     frame->setExtendedFrame(true);
     writeFactoryContents(*frame);
-    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     EXPECT_EQ(frame->readFlash(Unit::Master, kUnitSettingsOffset, 4), (std::vector<uint8_t>{'T', 'E', 'S', 'T'}));
     EXPECT_EQ(frame->readFlash(Unit::Master, 0x11000 + 1218, 1)[0], 94) << "lens table B";

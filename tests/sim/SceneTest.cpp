@@ -64,12 +64,18 @@ TEST_P(Scene, ASensorMountedAboveRow200SaysSoInRegister0x12)
     const UnitCodes& c = GetParam();
     const auto register12 = [&] { return done(command(c.i2cRead, {0x12}))[3]; };
     EXPECT_EQ(register12() & 0x40, 0) << "the default mounting lies in 200..300";
+    done(command(c.i2cWrite, {0x12, 0x85}));
     const std::string item = std::string(c.unit == Unit::Master ? "master" : "slave") + ".row=120";
     ASSERT_EQ(applySceneItems(*frame, item), "");
+    EXPECT_EQ(register12(), 0xC5) << "the sensor fitted says so; other bits stay";
+    EXPECT_EQ(frame->sensorRegister(c.other, 0x12) & 0x40, 0) << "the other unit keeps its sensor";
+    // Powered off and on, the unit keeps the sensor it has.
+    frame->unplug();
+    frame->plug();
+    ASSERT_TRUE(link->open(pid));
     EXPECT_EQ(register12() & 0x40, 0x40);
     EXPECT_EQ(search(c, 50, 200), 120);
     EXPECT_EQ(search(c, 200, 300), 65535);
-    EXPECT_EQ(frame->sensorRegister(c.other, 0x12) & 0x40, 0) << "the other unit keeps its sensor";
 }
 
 TEST_P(Scene, ImagesFollowTheStartLine)
@@ -102,17 +108,6 @@ TEST_P(Scene, ColumnsAndZonesOnlyWhileTheWindowSeesTheBand)
     EXPECT_EQ(statusOf(command(c.lineRange)), 0xFF);
     EXPECT_EQ(statusOf(command(c.zones)), 0xFF);
     EXPECT_EQ(statusOf(command(c.setLine, {0, 0})), 0xFF) << "line 0 is not a sensor line";
-}
-
-TEST_P(Scene, CaptureRegisterClearsAfterAFewPolls)
-{
-    const UnitCodes& c = GetParam();
-    done(command(c.regWrite, {0x30, 0x00, 1, 1}));
-    int polls = 0;
-    while (done(command(c.regReadOne, {0x30, 0x00, 1, 0}))[3] != 0 && polls < 20)
-        ++polls;
-    EXPECT_GE(polls, 1) << "the FPGA takes a moment";
-    EXPECT_LT(polls, 20);
 }
 
 TEST_P(Scene, ExposureComesFromTheScaleAndDimBandsNeedLongerOnes)

@@ -26,7 +26,6 @@ protected:
     void enterBootLoader()
     {
         frame->reenumerate(true);
-        uint16_t pid = 0;
         ASSERT_TRUE(link->open(pid));
         ASSERT_EQ(pid, 0x0042);
     }
@@ -34,7 +33,6 @@ protected:
     uint16_t rebootToApplication()
     {
         done(command(kReboot, {0x55}));
-        uint16_t pid = 0;
         EXPECT_TRUE(link->open(pid));
         return pid;
     }
@@ -45,6 +43,48 @@ protected:
         done(command(unit == Unit::Master ? 9 : 28, {0x00, 0x00, 0x01, 4, 'A', 'G', 'P', 'F'}));
     }
 };
+
+TEST_F(SimBootLoader, ServesOnlyWhatAnUpdateNeeds)
+{
+    const Report status = done(command(48));
+    EXPECT_EQ(status[3], 1) << "not ready";
+    EXPECT_EQ(status[5] & 0x01, 0x01) << "firmware not ready bit";
+    done(command(10, {0x00, 0x30, 0x01, 8}));        // image information
+    done(command(13, {0x00, 0x00, 0x01, 1, 0}));     // erase for HInfo
+    done(command(28, {0x04, 0x00, 0x01, 2, 1, 0}));  // Slave flash write
+    EXPECT_EQ(statusOf(command(14, {0xFF})), 0xFF);
+    EXPECT_EQ(statusOf(command(5, {0x30, 0x00, 1, 0})), 0xFF);
+    std::array<uint8_t, 3> feature{7, 0, 0};
+    EXPECT_FALSE(link->getFeature(feature.data()));
+}
+
+TEST_F(SimBootLoader, CollectsImagesPerUnitAndPort)
+{
+    // Master firmware (47): first, middle, last block.
+    done(command(0x80 | 47, {1, 2, 3}));
+    EXPECT_EQ(frame->downloadInProgress(Unit::Master, kPortFirmware).blocks, 1);
+    done(command(47, {4}));
+    done(command(0x40 | 47, {5}));
+    // Slave second image (52): one short block, flagged last only.
+    done(command(0x40 | 52, {9, 8}));
+
+    const auto firmware = frame->downloadedImages(Unit::Master, kPortFirmware);
+    ASSERT_EQ(firmware.size(), 1u);
+    EXPECT_EQ(firmware[0].blocks, 3);
+    EXPECT_TRUE(firmware[0].startedWithFirstBlock);
+    ASSERT_EQ(firmware[0].data.size(), 3u * 62);
+    EXPECT_EQ(firmware[0].data[2], 3);
+    EXPECT_EQ(firmware[0].data[62], 4);
+    EXPECT_EQ(firmware[0].data[124], 5);
+
+    const auto second = frame->downloadedImages(Unit::Slave, kPortSecondImage);
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0].blocks, 1);
+    EXPECT_FALSE(second[0].startedWithFirstBlock);
+    EXPECT_EQ(second[0].data[1], 8);
+    EXPECT_TRUE(frame->downloadedImages(Unit::Slave, kPortFirmware).empty());
+    EXPECT_TRUE(frame->downloadedImages(Unit::Master, kPortSecondImage).empty());
+}
 
 TEST_F(SimBootLoader, BlocksOutOfOrderAreRefused)
 {
@@ -91,7 +131,6 @@ TEST_F(SimBootLoader, ErasedImageInformationKeepsItThereAcrossAPowerCycle)
     frame->unplug();
     frame->plug();
     EXPECT_TRUE(frame->inBootLoader());
-    uint16_t pid = 0;
     ASSERT_TRUE(link->open(pid));
     EXPECT_EQ(pid, 0x0042);
     // Only the magic, written last, makes it whole again.
@@ -126,7 +165,6 @@ TEST_F(SimBootLoader, MuteAndGoneBootLoaders)
 
     ASSERT_EQ(applyFaultItems(*frame, "bootloader-gone"), "");
     done(command(kReboot, {0x42}));
-    uint16_t pid = 0;
     EXPECT_FALSE(link->open(pid)) << "the boot loader never shows up again";
     frame->unplug();
     frame->plug();  // a power cycle brings the application back

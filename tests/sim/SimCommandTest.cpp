@@ -6,8 +6,6 @@
 namespace tovrin::sim::test {
 namespace {
 
-class SimUnitCommands : public SimFixture, public ::testing::WithParamInterface<UnitCodes> {};
-
 TEST_P(SimUnitCommands, RegisterPieceGoesToConsecutiveAddresses)
 {
     const UnitCodes& c = GetParam();
@@ -33,6 +31,7 @@ TEST_P(SimUnitCommands, CaptureRegisterClearsAndFillsTheZoneTable)
     int polls = 0;
     while (done(command(c.regReadOne, {0x30, 0x00, 1, 0}))[3] != 0 && ++polls < 20) {
     }
+    EXPECT_GE(polls, 1) << "the FPGA takes a moment";
     EXPECT_LT(polls, 20) << "capture done";
     EXPECT_EQ(done(command(c.regReadOne, {0x26, 0x00, 1, 0}))[3], 7);
     EXPECT_EQ(done(command(c.regReadOne, {0x2A, 0x00, 1, 0}))[3], 0x21);
@@ -223,6 +222,7 @@ TEST_F(SimCommands, UnknownCommandsAndDownloadsInTheApplicationAreRefused)
     EXPECT_EQ(statusOf(command(3)), 0xFF);
     EXPECT_EQ(statusOf(command(63)), 0xFF);
     EXPECT_EQ(statusOf(command(0x80 | 47, {1, 2, 3})), 0xFF) << "only the boot loader downloads";
+    EXPECT_EQ(statusOf(command(14, {0x12})), 0xFF) << "a mode the frame does not have";
 }
 
 TEST_F(SimCommands, ReportWithAnotherIdIsNotTaken)

@@ -5,9 +5,7 @@
 namespace tovrin::sim::test {
 namespace {
 
-class SimFlash : public SimFixture, public ::testing::WithParamInterface<UnitCodes> {};
-
-TEST_P(SimFlash, ProgramWithoutEraseAndsTheBitsAndEraseRestoresThem)
+TEST_P(SimUnitCommands, ProgramWithoutEraseAndsTheBitsAndEraseRestoresThem)
 {
     const UnitCodes& c = GetParam();
     // 9/28: address 0x011234 (3 bytes), n = 2, data
@@ -30,7 +28,7 @@ TEST_P(SimFlash, ProgramWithoutEraseAndsTheBitsAndEraseRestoresThem)
     EXPECT_EQ(r[4], 0xFF);
 }
 
-TEST_P(SimFlash, EraseClearsExactlyOneSector)
+TEST_P(SimUnitCommands, EraseClearsExactlyOneSector)
 {
     const UnitCodes& c = GetParam();
     const std::array<uint8_t, 1> zero{0};
@@ -45,7 +43,7 @@ TEST_P(SimFlash, EraseClearsExactlyOneSector)
     EXPECT_EQ(frame->flashByte(c.unit, 0x3000), 0x00);
 }
 
-TEST_P(SimFlash, ReadsWholePiecesAndRefusesWhatDoesNotFit)
+TEST_P(SimUnitCommands, ReadsWholePiecesAndRefusesWhatDoesNotFit)
 {
     const UnitCodes& c = GetParam();
     std::vector<uint8_t> bytes(61);
@@ -61,8 +59,6 @@ TEST_P(SimFlash, ReadsWholePiecesAndRefusesWhatDoesNotFit)
     Report tooLong = command(c.flashWrite, {0x00, 0x00, 0x00, 59});
     EXPECT_EQ(statusOf(tooLong), 0xFF) << "at most 58 data bytes in a write";
 }
-
-INSTANTIATE_TEST_SUITE_P(Units, SimFlash, ::testing::Values(kMasterCodes, kSlaveCodes), unitName);
 
 } // namespace
 } // namespace tovrin::sim::test

@@ -3,6 +3,8 @@
 #include "SimReports.h"
 #include "sim/FactoryFrame.h"
 
+#include <QTemporaryDir>
+
 #include <cstdlib>
 #include <fstream>
 
@@ -13,18 +15,8 @@ namespace fs = std::filesystem;
 
 class SimPersistence : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() /
-              ("tovrin-sim-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        file = dir / "nested" / "flash.bin";
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    fs::path dir;
-    fs::path file;
+    QTemporaryDir dir;
+    const fs::path file = fs::path(dir.path().toStdString()) / "nested" / "flash.bin";
 };
 
 TEST_F(SimPersistence, CommandWrittenFlashSurvivesARestart)

@@ -56,7 +56,6 @@ protected:
     {
         frame = std::make_shared<SimulatedFrame>();
         link = makeSimTransport(frame);
-        uint16_t pid = 0;
         ASSERT_TRUE(link->open(pid));
     }
 
@@ -92,14 +91,12 @@ protected:
         Report r{};
         EXPECT_EQ(link->write(command(48).data(), 2000), device::IoResult::NotConnected);
         EXPECT_EQ(link->read(r.data(), 2000), device::IoResult::NotConnected);
-        uint16_t pid = 0;
         EXPECT_EQ(link->check(pid), device::kCheckGone);
     }
 
     // Nothing to open, and nothing left open.
     void expectNoFrame()
     {
-        uint16_t pid = 0;
         EXPECT_FALSE(link->open(pid));
         EXPECT_EQ(pid, device::kNoProductId);
         EXPECT_FALSE(link->isOpen());
@@ -107,6 +104,7 @@ protected:
 
     std::shared_ptr<SimulatedFrame> frame;
     std::shared_ptr<device::Transport> link;
+    uint16_t pid = 0;  // what the last open or check gave
 };
 
 // Marks a unit's calibration record valid (validity word at 0x11000).
@@ -139,5 +137,8 @@ inline std::string unitName(const ::testing::TestParamInfo<UnitCodes>& info)
 {
     return info.param.name;
 }
+
+// The commands of one unit, run for each (instantiated in SimCommandTest.cpp).
+class SimUnitCommands : public SimFixture, public ::testing::WithParamInterface<UnitCodes> {};
 
 } // namespace tovrin::sim::test

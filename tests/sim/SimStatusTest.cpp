@@ -86,13 +86,5 @@ TEST_P(SimWorkMode, RefusedUntilBothRecordsAreValid)
 
 INSTANTIATE_TEST_SUITE_P(Modes, SimWorkMode, ::testing::Values(uint8_t{0x22}, uint8_t{0xEE}));
 
-TEST_F(SimStatus, OtherModeCodes)
-{
-    EXPECT_EQ(done(command(kSwitchMode, {0xFF}))[3], 0x22);
-    EXPECT_EQ(done(command(kSwitchMode, {0xBB}))[3], 0x22) << "FPGA reset reply byte 0";
-    EXPECT_EQ(done(command(kSwitchMode, {0xCC}))[3], 0x22);
-    EXPECT_EQ(statusOf(command(kSwitchMode, {0x12})), 0xFF);
-}
-
 } // namespace
 } // namespace tovrin::sim::test

@@ -1,5 +1,6 @@
 #include "tests/support/HidrawBridge.h"
 
+#include "tests/support/FakeHid.h"
 #include "tests/support/HidrawWait.h"
 
 #include <umockdev.h>
@@ -29,17 +30,6 @@ namespace {
 
 using device::IoResult;
 using device::kReportSize;
-
-// The frame's vendor command collection as its firmware describes it: usage
-// page 0xFF00, usage 1; report 3 of 63 data bytes in and out; feature report
-// 7 of 2 bytes.
-const std::vector<uint8_t> kFrameDescriptor = {
-    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
-    0x85, 0x03, 0x09, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x3F, 0x81, 0x02,
-    0x09, 0x01, 0x91, 0x02,
-    0x85, 0x07, 0x09, 0x02, 0x95, 0x02, 0xB1, 0x02,
-    0xC0,
-};
 
 constexpr int kFeatureSize = 3;  // report ID and two bytes
 constexpr auto kMirrorPeriod = std::chrono::milliseconds(2);
@@ -105,20 +95,12 @@ struct HidrawBridge::State {
 
 void HidrawBridge::State::announce(uint64_t handle, uint16_t pid)
 {
-    char hidName[32], hidId[40];
-    std::snprintf(hidName, sizeof hidName, "0003:%04X:%04X.%04X", device::kFrameVendorId, pid, ++instance);
-    std::snprintf(hidId, sizeof hidId, "0003:%08X:%08X", device::kFrameVendorId, pid);
     // The node's file first: a monitor that reacts to the "add" finds it.
     if (std::FILE* f = std::fopen(devFile.c_str(), "w"))
         std::fclose(f);
-    hidPath = umockdev_testbed_add_device(bed, "hid", hidName, nullptr, nullptr, "HID_ID", hidId, "HID_NAME",
-                                          "Touch Frame", "HID_UNIQ", "", nullptr);
-    std::vector<uint8_t> descriptor = kFrameDescriptor;
-    umockdev_testbed_set_attribute_binary(bed, hidPath, "report_descriptor", descriptor.data(),
-                                          static_cast<gint>(descriptor.size()));
-    rawPath = umockdev_testbed_add_device(bed, "hidraw", "hidraw0", hidPath, "dev", "245:0", nullptr, "DEVNAME",
-                                          "/dev/hidraw0", nullptr);
-    umockdev_testbed_set_attribute_link(bed, rawPath, "device", "..");
+    const FakeHidPaths added = addFakeHid(bed, 0, ++instance, device::kFrameVendorId, pid, kFrameDescriptor);
+    hidPath = added.hid;
+    rawPath = added.raw;
     probe = handle;
     announcedPid = pid;
     announced = true;
