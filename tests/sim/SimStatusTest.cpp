@@ -62,6 +62,12 @@ TEST_F(SimStatus, QueuedAnswersComeFirstThenTheFrameState)
     EXPECT_EQ(r[3 + 26], 0) << "sequence used up";
 }
 
+TEST_F(SimStatus, CalibrationAndFpgaResetModesAnswer0x22)
+{
+    for (const uint8_t mode : {uint8_t{0xFF}, uint8_t{0xBB}, uint8_t{0xCC}})
+        EXPECT_EQ(done(command(kSwitchMode, {mode}))[3], 0x22) << "mode " << int(mode) << ": reply byte 0";
+}
+
 class SimWorkMode : public SimFixture, public ::testing::WithParamInterface<uint8_t> {};
 
 TEST_P(SimWorkMode, RefusedUntilBothRecordsAreValid)
