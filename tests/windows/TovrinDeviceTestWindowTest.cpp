@@ -7,10 +7,9 @@
 
 #include "WindowTestSupport.h"
 
-#include "tests/support/Heartbeat.h"
-
 #include "records/RecordJournal.h"
 #include "windows/Tovrin.h"
+#include "windows/TovrinDebugPage.h"
 #include "windows/UpdateChooser.h"
 
 #include <QDir>
@@ -38,14 +37,6 @@ constexpr int kMasterSensorRead = 8;
 const QString kSample = QStringLiteral(TOVRIN_SAMPLE_PACKAGE);
 
 bool waitUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, kDeviceTimeoutMs); }
-
-QList<int> shownIds(const QSignalSpy& spy)
-{
-    QList<int> ids;
-    for (const QList<QVariant>& args : spy)
-        ids << args.at(0).toInt();
-    return ids;
-}
 
 } // namespace
 

@@ -97,9 +97,7 @@ void TovrinUpdateWindowTest::updateFromTheWindow()
     QVERIFY(!m_frame->inBootLoader());
     for (Button* b : {tile(w, "levelingButton"), tile(w, "updateButton"), tile(w, "aboutButton")})
         QVERIFY(b->isButtonEnabled());
-    QList<int> ids;
-    for (const auto& args : shown)
-        ids << args.at(0).toInt();
+    const QList<int> ids = shownIds(shown);
     QVERIFY(ids.indexOf(22) < ids.indexOf(39));  // preparing, then burning
     QCOMPARE(shell::readText(QStringLiteral("ImagePath/imagePath"), QStringLiteral("0")), kSample);
 }
