@@ -166,9 +166,12 @@ void TovrinUpdateWindowTest::frameInItsBootLoaderIsUpdatedFromThere()
     QVERIFY(m_frame->inBootLoader());
     Tovrin w;
     QVERIFY(waitForStatus(w, 16));
+    QCOMPARE(w.statusText(), QStringLiteral("The device is not ready, please update the firmware."));
     QVERIFY(w.isPrepared());
+    // The update is all the window offers.
     QVERIFY(tile(w, "updateButton")->isButtonEnabled());
-    QVERIFY(!tile(w, "setButton")->isButtonEnabled());
+    for (const char* name : {"levelingButton", "setButton", "calibrateButton", "aboutButton"})
+        QVERIFY2(!tile(w, name)->isButtonEnabled(), name);
     windows::setPackageFileDialog([](QWidget*) { return kSample; });
     MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
     w.FirmwareUpdateButSlot();
