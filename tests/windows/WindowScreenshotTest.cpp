@@ -3,12 +3,11 @@
 // for a person to look at; fails when a picture is missing or blank. The
 // engineering window is shown in its three flavours in English and
 // Simplified Chinese, ready, tabbed, without a frame and in the middle of a
-// firmware update (the debug page's Preview page and the end-user window are
-// shown by their own tests).
+// firmware update (the debug page's Preview page, the end-user window and the
+// production-test window are shown by their own tests).
 
 #include "WindowTestSupport.h"
 
-#include "production/TovrinTest.h"
 #include "shell/CommentIniWriter.h"
 #include "shell/Language.h"
 #include "widgets/Button.h"
@@ -16,12 +15,9 @@
 #include "windows/TovrinEntries.h"
 #include "windows/UpdateChooser.h"
 
-#include <QCheckBox>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QtTest>
 
-using tovrin::production::TovrinTest;
 using tovrin::widgets::MyMessageBox;
 using tovrin::windows::Tovrin;
 using namespace tovrin::windows::test;
@@ -38,16 +34,15 @@ void useLanguage(int language)
     shell::LoadTexts();
 }
 
-// One row per screen class (and Chinese on the 1920 skin), named after the
+// One row per screen class and Chinese on the 1920 skin, named after the
 // picture.
-void screenRows(const char* name, bool chinese = false)
+void screenRows(const char* name)
 {
     QTest::addColumn<int>("screen");
     QTest::addColumn<int>("language");
     for (int screen : {1920, 1024})
         QTest::addRow("%s-%d", name, screen) << screen << 0;
-    if (chinese)
-        QTest::addRow("%s-1920-zh", name) << 1920 << 1;
+    QTest::addRow("%s-1920-zh", name) << 1920 << 1;
 }
 
 } // namespace
@@ -67,8 +62,6 @@ protected:
 private slots:
     void engineering_data();
     void engineering();
-    void productionTest_data();
-    void productionTest();
     void versionsBox_data();
     void versionsBox();
 };
@@ -126,31 +119,9 @@ void WindowScreenshotTest::engineering()
     }
 }
 
-void WindowScreenshotTest::productionTest_data()
-{
-    screenRows("tovrintest");
-}
-
-void WindowScreenshotTest::productionTest()
-{
-    QFETCH(int, screen);
-    QFETCH(int, language);
-    useScreen(screen);
-    useLanguage(language);
-    shell::context().toolFlavour = 4;
-    TovrinTest w;
-    w.show();
-    QVERIFY(waitForStatus(w, 15));
-    const QString name = QString::fromLatin1(QTest::currentDataTag());
-    saveShot(w.grab().toImage(), name);
-    w.findChild<QCheckBox*>(QStringLiteral("flashTestBox"))->setChecked(true);
-    w.StartTestSlot();
-    saveShot(w.grab().toImage(), name + QStringLiteral("-running"));
-}
-
 void WindowScreenshotTest::versionsBox_data()
 {
-    screenRows("versions-box", true);
+    screenRows("versions-box");
 }
 
 void WindowScreenshotTest::versionsBox()
