@@ -73,10 +73,9 @@ private:
     }
 
 private slots:
-    void backspaceAtPointZeroDoesNothing();
     void codesShowTheirTexts();
     void aWholeRunShowsItsQualityThenClosesWithNineThenTwo();
-    void modeButtonRestartsInFourPoints();
+    void backspaceAtPointZeroDoesNothingAndTheModeButtonRestartsInFourPoints();
     void aFramePulledOutShows61AndClosesWithThree();
     void twoFingersAreAskedToTouchWithOne();
     void aFingerThatStaysIsAskedToLift();
@@ -90,20 +89,6 @@ private slots:
     void entryRefusesWithoutCommunication();
     void entryWritesAMissingScreenRecord();
 };
-
-void CalibrationWinTest::backspaceAtPointZeroDoesNothing()
-{
-    openFrame();
-    CalibrationWin w(nullptr, QSize(1920, 1080));
-    w.show();
-    w.start();
-    QVERIFY(waitForStatus(w, 69));
-    QTest::keyClick(&w, Qt::Key_Backspace);
-    QCOMPARE(runState().pointIndex.load(), 0);
-    QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());
-    QVERIFY(button(w, "calTypeButton")->isButtonEnabled());
-    QCOMPARE(w.statusText(), QStringLiteral("Please touch the center of the cross on the screen to calibrate the system."));
-}
 
 void CalibrationWinTest::codesShowTheirTexts()
 {
@@ -164,13 +149,18 @@ void CalibrationWinTest::aWholeRunShowsItsQualityThenClosesWithNineThenTwo()
     QVERIFY(logText().contains(QStringLiteral("Calibration check: 5 touches, worst ")));
 }
 
-void CalibrationWinTest::modeButtonRestartsInFourPoints()
+void CalibrationWinTest::backspaceAtPointZeroDoesNothingAndTheModeButtonRestartsInFourPoints()
 {
     openFrame();
     CalibrationWin w(nullptr, QSize(1920, 1080));
     w.show();
     w.start();
     QVERIFY(waitForStatus(w, 69));
+    QTest::keyClick(&w, Qt::Key_Backspace);
+    QCOMPARE(runState().pointIndex.load(), 0);
+    QVERIFY(!button(w, "resetBeforeButton")->isButtonEnabled());
+    QVERIFY(button(w, "calTypeButton")->isButtonEnabled());
+    QCOMPARE(w.statusText(), QStringLiteral("Please touch the center of the cross on the screen to calibrate the system."));
     QCOMPARE(button(w, "calTypeButton")->caption(), QStringLiteral("4 point"));
     QTest::mouseClick(button(w, "calTypeButton"), Qt::LeftButton, {}, QPoint(10, 10));
     QCOMPARE(FourCalib_en.load(), 1);
