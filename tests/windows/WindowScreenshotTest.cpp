@@ -3,7 +3,7 @@
 // for a person to look at; fails when a picture is missing or blank. The
 // engineering window is shown in its three flavours in English and
 // Simplified Chinese, ready, tabbed, without a frame and in the middle of a
-// firmware update (the debug page's Preview page, the end-user window and the
+// firmware update, the full tool with its versions box (the debug page's Preview page, the end-user window and the
 // production-test window are shown by their own tests).
 
 #include "WindowTestSupport.h"
@@ -34,17 +34,6 @@ void useLanguage(int language)
     shell::LoadTexts();
 }
 
-// One row per screen class and Chinese on the 1920 skin, named after the
-// picture.
-void screenRows(const char* name)
-{
-    QTest::addColumn<int>("screen");
-    QTest::addColumn<int>("language");
-    for (int screen : {1920, 1024})
-        QTest::addRow("%s-%d", name, screen) << screen << 0;
-    QTest::addRow("%s-1920-zh", name) << 1920 << 1;
-}
-
 } // namespace
 
 class WindowScreenshotTest : public WindowTest {
@@ -62,8 +51,6 @@ protected:
 private slots:
     void engineering_data();
     void engineering();
-    void versionsBox_data();
-    void versionsBox();
 };
 
 void WindowScreenshotTest::engineering_data()
@@ -94,6 +81,9 @@ void WindowScreenshotTest::engineering()
     QVERIFY(language == 0 || w.statusText() != QLatin1String("Devices check completed."));
     const QString name = QString::fromLatin1(QTest::currentDataTag());
     saveShot(w.grab().toImage(), name);
+    // The versions box over the full tool's window.
+    if (flavour == 1)
+        saveShot(grabVersionBox(w), QStringLiteral("versions-box-%1%2").arg(screen).arg(QLatin1String(language ? "-zh" : "")));
 
     if (screen == 1920) {
         windows::setPackageFileDialog([](QWidget*) { return kSample; });
@@ -117,23 +107,6 @@ void WindowScreenshotTest::engineering()
         QVERIFY(waitForStatus(w, 17));
         saveShot(w.grab().toImage(), name + QStringLiteral("-noframe"));
     }
-}
-
-void WindowScreenshotTest::versionsBox_data()
-{
-    screenRows("versions-box");
-}
-
-void WindowScreenshotTest::versionsBox()
-{
-    QFETCH(int, screen);
-    QFETCH(int, language);
-    useScreen(screen);
-    useLanguage(language);
-    Tovrin w;
-    w.show();
-    QVERIFY(waitForStatus(w, 15));
-    saveShot(grabVersionBox(w), QString::fromLatin1(QTest::currentDataTag()));
 }
 
 QTEST_MAIN(WindowScreenshotTest)
