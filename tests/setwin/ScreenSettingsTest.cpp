@@ -223,15 +223,6 @@ TEST_F(ScreenSettingsTest, AnEmptyIniShowsTheDefaults)
     EXPECT_FALSE(c.fourPoint);
 }
 
-TEST_F(ScreenSettingsTest, AutoCheckOffLeavesTouchTypeUnchosenAndSavesAuto)
-{
-    writeIni(QStringLiteral("[os_check]\nAutoCheck=0\nTouchType=2\n"));
-    const ControlState c = loadControls();
-    EXPECT_FALSE(c.touchTypeEnabled);
-    EXPECT_FALSE(c.touchType.has_value());
-    EXPECT_EQ(settingsFromControls(c).touchType, 0);
-}
-
 TEST_F(ScreenSettingsTest, AutoCheckOnChoosesTheStoredTouchType)
 {
     writeIni(QStringLiteral("[os_check]\nAutoCheck=1\nTouchType=2\n"));

@@ -1,7 +1,7 @@
 // The settings window on the simulated frame: what it shows for the
 // frame's record, what OK stores (and when it stores nothing), the warning
-// when a write fails, the keyboard and the title band, and screenshots at
-// 1920 and 1024.
+// when a write fails, the keyboard and the title band; the defaults, a
+// portrait record and the write warning with pictures at 1920 and 1024.
 #include "tests/windows/WindowTestSupport.h"
 
 #include "shell/Settings.h"
@@ -11,7 +11,6 @@
 #include "windows/settingsjob/SettingsOpening.h"
 #include "tests/support/Files.h"
 #include "tests/support/FrameLink.h"
-#include "tests/support/Heartbeat.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -85,6 +84,22 @@ void onNextBox(std::function<void(MyMessageBox*)> grab)
     poll->start();
 }
 
+// One row per screen class, for the tests that keep a picture.
+void screenRows()
+{
+    QTest::addColumn<int>("screen");
+    for (int screen : {1920, 1024})
+        QTest::addRow("%d", screen) << screen;
+}
+
+// Shows the window and keeps its picture, named after the screen class.
+void savePicture(SetWin& w, const char* name)
+{
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    saveShot(w.grab().toImage(), QStringLiteral("%1-%2").arg(QLatin1String(name), QLatin1String(QTest::currentDataTag())));
+}
+
 } // namespace
 
 class SetWinTest : public WindowTest {
@@ -111,8 +126,11 @@ private:
     }
 
 private slots:
+    void aRecordWithoutMagicShowsTheDefaults_data() { screenRows(); }
     void aRecordWithoutMagicShowsTheDefaults()
     {
+        QFETCH(int, screen);
+        useScreen(screen);
         openFrame(std::vector<uint8_t>(26, 0xFF));
         SetWin w(nullptr, openingRead());
         QVERIFY(child<QRadioButton>(w, "sizeRadio3")->isChecked());
@@ -124,10 +142,15 @@ private slots:
         QVERIFY(!child<QGroupBox>(w, "touchTypeGroup")->isEnabled());
         QCOMPARE(shell::settings::Screen_Size.read(), 3);
         QCOMPARE(shell::settings::Smoothness.read(), 1);
+        savePicture(w, "setwin-defaults");
     }
 
+    // Portrait with a rotation, touch type on; the picture with the focus on OK.
+    void aRecordWithMagicIsShown_data() { screenRows(); }
     void aRecordWithMagicIsShown()
     {
+        QFETCH(int, screen);
+        useScreen(screen);
         openFrame(screenRecord(6, 3, 2, 1, 1));
         writeIni(QStringLiteral("[os_check]\nAutoCheck=1\n"));
         SetWin w(nullptr, openingRead());
@@ -140,6 +163,11 @@ private slots:
         QVERIFY(child<QRadioButton>(w, "muchRadio")->isChecked());
         QCOMPARE(shell::settings::Vertical_Mode.read(), 3);
         QCOMPARE(shell::settings::Screen_Direction.read(), 1);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (int i = 0; i < 9; ++i)
+            QTest::keyClick(&w, Qt::Key_Tab);
+        savePicture(w, "setwin-portrait-rotation");
     }
 
     void absurdFieldsShowNothingWrongAndStoreNothingWrong()
@@ -245,16 +273,33 @@ private slots:
         QCOMPARE(w.lastSave()->outcome, settingsjob::SaveOutcome::Unchanged);
         QCOMPARE(flashWrites(*m_frame), before);
         QCOMPARE(shown.count(), 1);
+        QCOMPARE(m_frame->mode(), sim::kModeWork);
     }
 
+    // The picture: the warning over the dialog.
+    void aWriteFailureIsShownAndTheDialogStays_data() { screenRows(); }
     void aWriteFailureIsShownAndTheDialogStays()
     {
+        QFETCH(int, screen);
+        useScreen(screen);
         openFrame();
         SetWin w(nullptr, openingRead());
         w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
         child<QRadioButton>(w, "sizeRadio0")->setChecked(true);
         m_frame->answerNextWithStatus(0x22, 1, 32);  // Slave erase acknowledged, not done
+        MyMessageBox::setAutoAnswer(std::nullopt);
+        QImage composed;
+        onNextBox([&](MyMessageBox* box) {
+            composed = w.grab().toImage();
+            QPainter p(&composed);
+            const QImage boxImage = box->grab().toImage();
+            p.drawImage((composed.width() - boxImage.width()) / 2, (composed.height() - boxImage.height()) / 2, boxImage);
+        });
         QVERIFY(save(w));
+        QVERIFY(QTest::qWaitFor([&] { return !composed.isNull(); }, 5000));
+        MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
+        saveShot(composed, QStringLiteral("setwin-write-failure-%1").arg(screen));
         // The record write reads its pieces back and stops before the validity word.
         QCOMPARE(w.lastSave()->outcome, settingsjob::SaveOutcome::SlaveWriteFailed);
         QVERIFY(w.isVisible());
@@ -387,74 +432,20 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const QPoint start = w.pos();
-        const QPoint inBand(w.width() / 2, 10);
-        QTest::mousePress(&w, Qt::LeftButton, {}, inBand);
-        QMouseEvent move(QEvent::MouseMove, QPointF(inBand + QPoint(40, 30)), QPointF(w.mapToGlobal(inBand + QPoint(40, 30))),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &move);
-        QTest::mouseRelease(&w, Qt::LeftButton, {}, inBand + QPoint(40, 30));
+        // Pressed at `from`, moved by (40, 30) and released there.
+        auto drag = [&w](QPoint from) {
+            const QPoint to = from + QPoint(40, 30);
+            QTest::mousePress(&w, Qt::LeftButton, {}, from);
+            QMouseEvent move(QEvent::MouseMove, QPointF(to), QPointF(w.mapToGlobal(to)), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(&w, &move);
+            QTest::mouseRelease(&w, Qt::LeftButton, {}, to);
+        };
+        drag(QPoint(w.width() / 2, 10));
         QCOMPARE(w.pos(), start + QPoint(40, 30));
         // Below the band nothing moves.
-        const QPoint below(w.width() / 2, w.height() / 2);
-        QTest::mousePress(&w, Qt::LeftButton, {}, below);
-        QMouseEvent move2(QEvent::MouseMove, QPointF(below + QPoint(40, 30)), QPointF(w.mapToGlobal(below + QPoint(40, 30))),
-                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &move2);
-        QTest::mouseRelease(&w, Qt::LeftButton, {}, below);
+        drag(QPoint(w.width() / 2, w.height() / 2));
         QCOMPARE(w.pos(), start + QPoint(40, 30));
-    }
-
-    void screenshots_data()
-    {
-        QTest::addColumn<int>("screen");
-        for (int screen : {1920, 1024})
-            QTest::addRow("%d", screen) << screen;
-    }
-
-    void screenshots()
-    {
-        QFETCH(int, screen);
-        useScreen(screen);
-        // Defaults: a frame without settings.
-        openFrame(std::vector<uint8_t>(26, 0xFF));
-        {
-            SetWin w(nullptr, openingRead());
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            saveShot(w.grab().toImage(), QStringLiteral("setwin-defaults-%1").arg(screen));
-        }
-        // Portrait with a rotation, touch type on, focus on OK.
-        writeIni(QStringLiteral("[os_check]\nAutoCheck=1\n"));
-        openFrame(screenRecord(5, 2, 1, 1, 1));
-        {
-            SetWin w(nullptr, openingRead());
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            for (int i = 0; i < 9; ++i)
-                QTest::keyClick(&w, Qt::Key_Tab);
-            saveShot(w.grab().toImage(), QStringLiteral("setwin-portrait-rotation-%1").arg(screen));
-        }
-        // The warning after a write that read back wrong, over the dialog.
-        openFrame();
-        {
-            SetWin w(nullptr, openingRead());
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            child<QRadioButton>(w, "sizeRadio0")->setChecked(true);
-            m_frame->answerNextWithStatus(0x22, 1, 32);
-            MyMessageBox::setAutoAnswer(std::nullopt);
-            QImage composed;
-            onNextBox([&](MyMessageBox* box) {
-                composed = w.grab().toImage();
-                QPainter p(&composed);
-                const QImage boxImage = box->grab().toImage();
-                p.drawImage((composed.width() - boxImage.width()) / 2, (composed.height() - boxImage.height()) / 2, boxImage);
-            });
-            QVERIFY(save(w));
-            QVERIFY(QTest::qWaitFor([&] { return !composed.isNull(); }, 5000));
-            MyMessageBox::setAutoAnswer(MyMessageBox::AnswerCancel);
-            saveShot(composed, QStringLiteral("setwin-write-failure-%1").arg(screen));
-        }
     }
 };
 

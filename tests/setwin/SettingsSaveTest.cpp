@@ -1,8 +1,9 @@
 // Saving the screen information record on the simulated frame: the flash
 // commands on the wire (checked against the frame's command table: erase,
 // nine 32-byte writes with the magic held back, the magic last, Slave before
-// Master), the unchanged-settings path without any flash write, a Slave
-// copy that reads back wrong, refusals, and an unplug at every transaction.
+// Master), a stale Master copy written alone, a Slave copy that reads back
+// wrong, refusals, and an unplug at every transaction. (Unchanged settings
+// writing no flash: SetWinTest.)
 #include "windows/settingsjob/SettingsSave.h"
 
 #include "device/Command.h"
@@ -158,18 +159,6 @@ TEST_F(SettingsSaveTest, SlaveThenMasterInNinePiecesWithTheMagicLast)
     EXPECT_EQ(stored(sim::Unit::Slave), bytesOf(slave));
     EXPECT_EQ(stored(sim::Unit::Master), bytesOf(master));
     EXPECT_EQ(frame->mode(), 0x22);  // work mode again after the reset
-}
-
-TEST_F(SettingsSaveTest, UnchangedSettingsWriteNothing)
-{
-    ASSERT_EQ(saveScreenRecords(newSettings(), masterOf(newSettings())).outcome, SaveOutcome::Saved);
-    wire->clear();
-    const SaveResult again = saveScreenRecords(newSettings(), masterOf(newSettings()));
-    EXPECT_EQ(again.outcome, SaveOutcome::Unchanged);
-    EXPECT_TRUE(again.succeeded());
-    for (const FlashCommand& c : flashCommands(wire->written()))
-        EXPECT_FALSE(modifiesFlash(c)) << "command " << int(c.code) << " at 0x" << std::hex << c.address;
-    EXPECT_EQ(frame->mode(), 0x22);
 }
 
 TEST_F(SettingsSaveTest, AStaleMasterCopyIsWrittenAlone)

@@ -1,6 +1,7 @@
-// MyMessageBox: answers by key and click, focus wrap, window-manager close,
-// dragging, labels, a skin without pictures. Each box runs its own modal
-// loop; the checks run inside it (whenBoxShown) and the box is closed there.
+// MyMessageBox: answers by key and click, focus wrap (with pictures of the
+// box on each skin before and after a Tab), window-manager close, dragging,
+// labels, a skin without pictures. Each box runs its own modal loop; the
+// checks run inside it (whenBoxShown) and the box is closed there.
 
 #include "WidgetTestSupport.h"
 
@@ -114,27 +115,46 @@ void MyMessageBoxTest::answers()
     QVERIFY(MyMessageBox::answered());
 }
 
+// Rows named after the pictures of the box as it comes up and after one Tab.
 void MyMessageBoxTest::tabMovesFocusLookAndWraps_data()
 {
+    QTest::addColumn<int>("screen");
     QTest::addColumn<int>("buttons");
     QTest::addColumn<QList<int>>("focusAfterEachTab");
-    QTest::newRow("one") << 1 << QList<int>{1, 1};
-    QTest::newRow("two") << 2 << QList<int>{2, 1, 2};
-    QTest::newRow("three") << 3 << QList<int>{2, 3, 1, 2};
+    QTest::addColumn<int>("centred");
+    QTest::addColumn<QString>("message");
+    for (const int screen : {1920, 1440, 1024}) {
+        QTest::addRow("messagebox-%d-1", screen)
+            << screen << 1 << QList<int>{1, 1} << 1 << QStringLiteral("Device not detected, please check the connection.");
+        QTest::addRow("messagebox-%d-2", screen)
+            << screen << 2 << QList<int>{2, 1, 2} << 1 << QStringLiteral("Are you sure you exit?");
+        QTest::addRow("messagebox-%d-3", screen)
+            << screen << 3 << QList<int>{2, 3, 1, 2} << 0
+            << QStringLiteral("File: ./Tovrin_FW_V1.2.3.bin\nAre you sure you update? Choose another package with Re-election.");
+    }
 }
 
 void MyMessageBoxTest::tabMovesFocusLookAndWraps()
 {
+    QFETCH(int, screen);
     QFETCH(int, buttons);
     QFETCH(QList<int>, focusAfterEachTab);
+    QFETCH(int, centred);
+    QFETCH(QString, message);
+    useSkin(screen);
     resetAnswer();
     QList<int> seen;
     QStringList lookErrors;
+    QImage shot;
+    QImage tabbed;
     whenBoxShown([&](MyMessageBox* box) {
+        shot = box->grab().toImage();
         if (box->focusIndex() != 1 || box->answerButton(1)->currentLook() != Button::Look::Focus)
             lookErrors << "initial focus is not on the first button";
         for (int i = 0; i < focusAfterEachTab.size(); ++i) {
             QTest::keyClick(box, Qt::Key_Tab);
+            if (i == 0)
+                tabbed = box->grab().toImage();
             seen << box->focusIndex();
             for (int b = 1; b <= box->buttonCount(); ++b) {
                 const bool focused = box->answerButton(b)->currentLook() == Button::Look::Focus;
@@ -144,10 +164,15 @@ void MyMessageBoxTest::tabMovesFocusLookAndWraps()
         }
         QTest::keyClick(box, Qt::Key_Escape);
     });
-    MyMessageBox box(nullptr, "Tovrin", "Tab", 1, buttons);
+    MyMessageBox box(nullptr, QStringLiteral("warning"), message, centred, buttons);
     QCOMPARE(seen, focusAfterEachTab);
     QVERIFY2(lookErrors.isEmpty(), qPrintable(lookErrors.join("; ")));
     QCOMPARE(MyMessageBox::answer(), 0);
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    saveShot(shot, name);
+    saveShot(tabbed, name + "-tab");
+    if (buttons > 1)
+        QVERIFY2(shot != tabbed, "Tab did not change the picture");
 }
 
 void MyMessageBoxTest::windowManagerCloseLeavesAnswer()

@@ -1,67 +1,23 @@
-// Renders the skinned widgets offscreen and keeps the pictures under
+// Renders the skinned buttons offscreen and keeps the pictures under
 // <build>/screenshots/ for a person to look at; fails on a blank picture.
+// (The message box's pictures are taken by MyMessageBoxTest.)
 
 #include "WidgetTestSupport.h"
 
 #include "widgets/Button.h"
 #include "widgets/Fonts.h"
-#include "widgets/MyMessageBox.h"
 
 #include <QtTest>
 
 using tovrin::widgets::Button;
-using tovrin::widgets::MyMessageBox;
 using namespace tovrin::widgets::test;
 
 class ScreenshotTest : public QObject {
     Q_OBJECT
 private slots:
-    void messageBox_data();
-    void messageBox();
     void buttonLooks_data();
     void buttonLooks();
 };
-
-void ScreenshotTest::messageBox_data()
-{
-    QTest::addColumn<int>("screen");
-    QTest::addColumn<int>("buttons");
-    QTest::addColumn<int>("centred");
-    QTest::addColumn<QString>("message");
-    for (const int screen : {1920, 1440, 1024}) {
-        QTest::newRow(qPrintable(QStringLiteral("messagebox-%1-1").arg(screen)))
-            << screen << 1 << 1 << QStringLiteral("Device not detected, please check the connection.");
-        QTest::newRow(qPrintable(QStringLiteral("messagebox-%1-2").arg(screen)))
-            << screen << 2 << 1 << QStringLiteral("Are you sure you exit?");
-        QTest::newRow(qPrintable(QStringLiteral("messagebox-%1-3").arg(screen)))
-            << screen << 3 << 0
-            << QStringLiteral("File: ./Tovrin_FW_V1.2.3.bin\nAre you sure you update? Choose another package with Re-election.");
-    }
-}
-
-void ScreenshotTest::messageBox()
-{
-    QFETCH(int, screen);
-    QFETCH(int, buttons);
-    QFETCH(int, centred);
-    QFETCH(QString, message);
-    useSkin(screen);
-    MyMessageBox::setAutoAnswer(std::nullopt);
-    const QString name = QString::fromLatin1(QTest::currentDataTag());
-    QImage shot;
-    QImage tabbed;
-    whenBoxShown([&](MyMessageBox* box) {
-        shot = box->grab().toImage();
-        QTest::keyClick(box, Qt::Key_Tab);
-        tabbed = box->grab().toImage();
-        QTest::keyClick(box, Qt::Key_Escape);
-    });
-    MyMessageBox box(nullptr, QStringLiteral("warning"), message, centred, buttons);
-    saveShot(shot, name);
-    saveShot(tabbed, name + "-tab");
-    if (buttons > 1)
-        QVERIFY2(shot != tabbed, "Tab did not change the picture");
-}
 
 void ScreenshotTest::buttonLooks_data()
 {

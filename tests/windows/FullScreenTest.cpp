@@ -86,7 +86,6 @@ private:
     }
 
 private slots:
-    void twoScreensAreThere();
     void theFramesScreenIsNamedInTheSettings();
     void calibrationCoversTheFramesScreenAndTakesItsPoints();
     void levelingCoversTheFramesScreen();
@@ -94,16 +93,13 @@ private slots:
     void keyWindowsCoverTheFramesScreen();
 };
 
-void FullScreenTest::twoScreensAreThere()
+void FullScreenTest::theFramesScreenIsNamedInTheSettings()
 {
+    // The two screens the platform was given.
     QCOMPARE(QGuiApplication::screens().size(), 2);
     QVERIFY(screenB());
     QCOMPARE(screenB()->geometry(), QRect(1920, 120, 1024, 768));
     QVERIFY(QGuiApplication::primaryScreen() != screenB());
-}
-
-void FullScreenTest::theFramesScreenIsNamedInTheSettings()
-{
     QCOMPARE(widgets::frameScreen(), QGuiApplication::primaryScreen());
     nameFrameScreen(QStringLiteral("OffscreenB"));
     QCOMPARE(widgets::frameScreen(), screenB());

@@ -8,7 +8,6 @@
 #include "WindowTestSupport.h"
 
 #include "tests/support/Files.h"
-#include "tests/support/Heartbeat.h"
 
 #include "maintenance/serviceui/DebugPageServices.h"
 #include "maintenance/serviceui/FlashController.h"
@@ -99,9 +98,8 @@ QPushButton* button(Tovrin& w, Id id) { return w.debugPage()->button(id); }
 
 QString output(Tovrin& w) { return w.debugPage()->outputBox()->toPlainText(); }
 
-// The longest the event loop may pause while a job stops: far below the
-// time the frame takes for the request in flight (kSlowReport).
-constexpr qint64 kLongestPauseMs = 200;
+// The time the frame takes for the request in flight: far above the longest
+// pause of the event loop while a job stops (kLongestPauseMs).
 constexpr auto kSlowReport = std::chrono::milliseconds(1500);
 
 // Whatever worker talks to the frame now is left inside a request the frame
@@ -179,14 +177,11 @@ private slots:
     void previewImageRowsMarkersAndMissingLines();
     void previewRunsBetweenCalibrationAndWorkMode();
     void registerRequestWaitsForTheNextFrame();
-    void otherJobsStopThePreviewFirst();
     void workerThatStopsItselfGivesTheButtonBack();
     void closingStopsWorkersAndReturnsToWork();
     void wiredEntryGoesThroughTheLauncher();
     void entryTextsAndTheWayBackToWork();
     void previewThreadShowsTheCameras();
-    void deviceTestNamesTheFailedGroups();
-    void deviceTestPassesAndReturnsToWork();
     void anotherJobNeverWaitsForTheStoppingDownload();
     void clicksWhileAJobStopsRunTheLatestOnce();
     void closingNeverWaitsForTheStoppingDownload();
@@ -280,20 +275,6 @@ void TovrinDebugPageTest::registerRequestWaitsForTheNextFrame()
     page->setPendingRequest([&] { order << QStringLiteral("late"); });
     button(w, Id::Preview)->click();
     QVERIFY(order.contains(QStringLiteral("late")));
-}
-
-void TovrinDebugPageTest::otherJobsStopThePreviewFirst()
-{
-    Tovrin w;
-    QVERIFY(waitForStatus(w, 15));
-    button(w, Id::Preview)->click();
-    QVERIFY(QTest::qWaitFor([] { return g_source->isRunning(); }, kDeviceTimeoutMs));
-    w.AboutButSlot();
-    QVERIFY(!g_source->isRunning());
-    QCOMPARE(button(w, Id::Preview)->text(), QStringLiteral("Preview"));
-    QVERIFY(QTest::qWaitFor([] { return !MyMessageBox::shownBoxes().isEmpty(); }, kDeviceTimeoutMs));
-    QCOMPARE(MyMessageBox::shownBoxes().size(), 1);
-    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
 }
 
 void TovrinDebugPageTest::workerThatStopsItselfGivesTheButtonBack()
@@ -413,32 +394,6 @@ void TovrinDebugPageTest::previewThreadShowsTheCameras()
     QTRY_COMPARE(m_frame->mode(), sim::kModeWork);
 }
 
-void TovrinDebugPageTest::deviceTestNamesTheFailedGroups()
-{
-    Tovrin w;
-    QVERIFY(waitForStatus(w, 15));
-    QSignalSpy shown(&w, &Tovrin::statusShown);
-    m_frame->dropRepliesTo(8);   // the Master's sensor reads
-    m_frame->dropRepliesTo(23);  // the Slave's register writes
-    device::g_bDevExist = 1;
-    w.TestButSlot();
-    // The test runs in its worker.
-    QVERIFY(QTest::qWaitFor([&] { return w.statusMessageIds() == QList<int>{26, 30}; }, kDeviceTimeoutMs));
-    QCOMPARE(shown.first().at(0).toInt(), 24);
-    QCOMPARE(w.statusText(), QStringLiteral("The left sensor communication bad!The right FPGA communication bad!"));
-    QVERIFY(logText().contains(QStringLiteral("Imageversion:0x01020005, bootloader version=0x01000007\n")));
-}
-
-void TovrinDebugPageTest::deviceTestPassesAndReturnsToWork()
-{
-    Tovrin w;
-    QVERIFY(waitForStatus(w, 15));
-    button(w, Id::Test)->click();
-    QVERIFY(waitForStatus(w, 31));
-    QCOMPARE(m_frame->mode(), sim::kModeWork);
-    QVERIFY(w.isConnected());
-}
-
 // Erase Flash while an FPGA download waits for the frame's answer: the
 // window goes on at once, the download says it was stopped, and the erase
 // runs once the download has ended. (Erasing the Master's first 128 KB takes
@@ -553,6 +508,7 @@ void TovrinDebugPageTest::aPreviewOnASlowFrameNeverHoldsTheWindow()
     QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x00});  // not while the worker talks
     QVERIFY(QTest::qWaitFor([&] { return MyMessageBox::shownBoxes().size() > boxes; }, kDeviceTimeoutMs));
     QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QCOMPARE(MyMessageBox::shownBoxes().size(), boxes + 1);
     QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x5A});
     QVERIFY(output(w).contains(QStringLiteral("Master: FPGAPortWrite Addr: 0x0046  value: 0x5a")));
     QVERIFY(sent);

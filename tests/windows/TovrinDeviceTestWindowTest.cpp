@@ -7,10 +7,9 @@
 
 #include "WindowTestSupport.h"
 
-#include "tests/support/Heartbeat.h"
-
 #include "records/RecordJournal.h"
 #include "windows/Tovrin.h"
+#include "windows/TovrinDebugPage.h"
 #include "windows/UpdateChooser.h"
 
 #include <QDir>
@@ -39,14 +38,6 @@ const QString kSample = QStringLiteral(TOVRIN_SAMPLE_PACKAGE);
 
 bool waitUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, kDeviceTimeoutMs); }
 
-QList<int> shownIds(const QSignalSpy& spy)
-{
-    QList<int> ids;
-    for (const QList<QVariant>& args : spy)
-        ids << args.at(0).toInt();
-    return ids;
-}
-
 } // namespace
 
 class TovrinDeviceTestWindowTest : public WindowTest {
@@ -71,7 +62,7 @@ void TovrinDeviceTestWindowTest::deviceTestRunsBesideTheEventLoop()
     w.show();
     QVERIFY(waitForStatus(w, 15));
     m_frame->setReportLatency(std::chrono::milliseconds(20));
-    w.TestButSlot();
+    w.debugPage()->button(windows::DebugPage::ButtonId::Test)->click();
     // Back at once: the groups are still being sent.
     QVERIFY(m_frame->commandsSeen(kSlaveRegisterWrite) < 2);
     // Escape asks, as it does whenever the frame is connected; "Cancel" keeps the window.
@@ -83,28 +74,34 @@ void TovrinDeviceTestWindowTest::deviceTestRunsBesideTheEventLoop()
     QVERIFY(waitForStatus(w, 31));
     QCOMPARE(m_frame->commandsSeen(kSlaveRegisterWrite), 2u);
     QCOMPARE(m_frame->mode(), sim::kModeWork);
+    QVERIFY(w.isConnected());
 }
 
 void TovrinDeviceTestWindowTest::failedDeviceTestKeepsItsMessage()
 {
     Tovrin w;
     QVERIFY(waitForStatus(w, 15));
-    // The Master's sensor never answers a read: the first request of the
-    // test marks the frame as not answering, the other groups go on slowly.
+    // The Master's sensor never answers a read (the first request of the
+    // test marks the frame as not answering, the other groups go on
+    // slowly), nor the Slave a register write: both groups are named.
     m_frame->dropRepliesTo(kMasterSensorRead);
+    m_frame->dropRepliesTo(kSlaveRegisterWrite);
     m_frame->setReportLatency(std::chrono::milliseconds(20));
     QSignalSpy shown(&w, &Tovrin::statusShown);
     const uint64_t statusBefore = m_frame->commandsSeen(kGetStatus);
     w.TestButSlot();
-    QVERIFY(waitUntil([&] { return w.statusMessageIds() == QList<int>{26}; }));
+    QVERIFY(waitUntil([&] { return w.statusMessageIds() == QList<int>{26, 30}; }));
     QCOMPARE(m_frame->commandsSeen(kGetStatus), statusBefore);  // nobody else talked to the frame meanwhile
     m_frame->setReportLatency(std::chrono::microseconds(0));
+    QCOMPARE(shownIds(shown).first(), 24);
+    QCOMPARE(w.statusText(), QStringLiteral("The left sensor communication bad!The right FPGA communication bad!"));
+    QVERIFY(logText().contains(QStringLiteral("Imageversion:0x01020005, bootloader version=0x01000007\n")));
 
     // The frame still answers its status: once the test has let go of it,
     // the detection finds it working again, and the status line keeps the test's result.
     QVERIFY(waitUntil([&] { return device::g_bDevExist.load() != 0 && w.isConnected(); }));
     QTest::qWait(300);
-    QCOMPARE(w.statusMessageIds(), QList<int>{26});
+    QCOMPARE(w.statusMessageIds(), (QList<int>{26, 30}));
     QVERIFY(!shownIds(shown).contains(15));
 }
 

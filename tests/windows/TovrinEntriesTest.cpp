@@ -20,7 +20,6 @@
 #include "windows/TovrinDebugPage.h"
 #include "windows/TovrinEntries.h"
 #include "tests/support/Files.h"
-#include "tests/support/Heartbeat.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -143,14 +142,9 @@ void TovrinEntriesTest::levelingOpensItsWindowAndEscapeReturnsToWork()
     // A second leveling replaces the first window; the frame is prepared
     // (calibration mode, firmware match, search window) while the window
     // goes on, however slowly the frame answers.
-    m_frame->setReportLatency(std::chrono::milliseconds(30));
-    auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
-    button(w, Id::Leveling)->click();
-    QVERIFY(QTest::qWaitFor([&] { return first.isNull(); }, kDeviceTimeoutMs));
-    const qint64 pause = heartbeat->longestPauseMs();
-    heartbeat.reset();
-    m_frame->setReportLatency(std::chrono::microseconds(0));
-    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    const qint64 pause = pauseWhileSlow(*m_frame, std::chrono::milliseconds(30),
+                                        [&] { button(w, Id::Leveling)->click(); }, [&] { return first.isNull(); });
+    VERIFY_BRIEF_PAUSE(pause);
     QCOMPARE(w.findChildren<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
     QPointer<tovrin::leveling::AdjustScreenWin> second =
         w.findChild<tovrin::leveling::AdjustScreenWin*>(QString(), Qt::FindDirectChildrenOnly);
@@ -180,16 +174,12 @@ void TovrinEntriesTest::aWholeCalibrationFromTheCalibrateButton()
     QVERIFY(waitForStatus(w, 15));
     // The frame is prepared (calibration mode, firmware, screen record) while
     // the window goes on, however slowly the frame answers.
-    m_frame->setReportLatency(std::chrono::milliseconds(300));
-    tovrin::test::Heartbeat heartbeat;
-    button(w, Id::Calibrate)->click();
     tovrin::calib::ui::CalibrationWin* calibration = nullptr;
-    QVERIFY2(QTest::qWaitFor([&] { return (calibration = w.findChild<tovrin::calib::ui::CalibrationWin*>()); },
-                             kDeviceTimeoutMs),
-             qPrintable(QStringLiteral("status %1").arg(w.statusMessageId())));
-    const qint64 pause = heartbeat.longestPauseMs();
-    m_frame->setReportLatency(std::chrono::microseconds(0));
-    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    const qint64 pause = pauseWhileSlow(*m_frame, std::chrono::milliseconds(300),
+                                        [&] { button(w, Id::Calibrate)->click(); },
+                                        [&] { return (calibration = w.findChild<tovrin::calib::ui::CalibrationWin*>()); });
+    QVERIFY2(calibration, qPrintable(QStringLiteral("status %1").arg(w.statusMessageId())));
+    VERIFY_BRIEF_PAUSE(pause);
     QPointer<tovrin::calib::ui::CalibrationWin> alive(calibration);
     // Stored: the window shows the calibration's quality until it is left.
     QVERIFY(QTest::qWaitFor([&] { return alive.isNull() || alive->qualityPage().active(); }, kRunTimeoutMs));
@@ -242,26 +232,21 @@ void TovrinEntriesTest::modalEntriesRunBetweenCalibrationAndWorkMode()
     QVERIFY(waitForStatus(w, 15));
     ModalSeen seen;
     closeNextDialog(&w, seen, m_frame);
-    if (slowFrame)
-        m_frame->setReportLatency(std::chrono::milliseconds(300));
-    auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
-    button(w, static_cast<Id>(buttonId))->click();
-    // A window whose opening steps run in a worker comes up after the click.
-    QTRY_COMPARE_WITH_TIMEOUT(seen.className, window, kDeviceTimeoutMs);
-    if (modeShown >= 0)
-        QCOMPARE(static_cast<int>(seen.mode), modeShown);
-    // Back to work behind the window (in the window's workers).
-    QVERIFY(QTest::qWaitFor(
+    // A window whose opening steps run in a worker comes up after the click;
+    // then back to work behind the window (in the window's workers).
+    const qint64 pause = pauseWhileSlow(
+        *m_frame, std::chrono::milliseconds(slowFrame ? 300 : 0),
+        [&] { button(w, static_cast<Id>(buttonId))->click(); },
         [&] {
             const auto* task = w.findChild<QThread*>(QStringLiteral("windowTask"), Qt::FindDirectChildrenOnly);
-            return m_frame->mode() == sim::kModeWork && (!task || !task->isRunning());
-        },
-        kDeviceTimeoutMs));
-    const qint64 pause = heartbeat->longestPauseMs();
-    heartbeat.reset();
-    m_frame->setReportLatency(std::chrono::microseconds(0));
+            return !seen.className.isEmpty() && m_frame->mode() == sim::kModeWork && (!task || !task->isRunning());
+        });
+    QCOMPARE(seen.className, window);
+    if (modeShown >= 0)
+        QCOMPARE(static_cast<int>(seen.mode), modeShown);
+    QVERIFY2(pause >= 0, "the entry never handed the frame back");
     if (slowFrame)
-        QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+        VERIFY_BRIEF_PAUSE(pause);
     QVERIFY(w.isConnected());
 }
 
@@ -276,20 +261,13 @@ void TovrinEntriesTest::stepDebugReadsIntoTheOutputBox()
     w.SlaveCButSlot();
     // The switches and the request go out while the window goes on, however
     // slowly the frame answers.
-    m_frame->setReportLatency(std::chrono::milliseconds(300));
-    auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
-    button(w, Id::Read)->click();
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            return w.debugPage()->outputBox()->toPlainText().contains(
-                QStringLiteral("Master: FPGASingleRead Addr: 0x0035  value: 0x0f"));
-        },
-        kDeviceTimeoutMs));
-    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
-    const qint64 pause = heartbeat->longestPauseMs();
-    heartbeat.reset();
-    m_frame->setReportLatency(std::chrono::microseconds(0));
-    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+    const qint64 pause = pauseWhileSlow(*m_frame, std::chrono::milliseconds(300), [&] { button(w, Id::Read)->click(); },
+                                        [&] {
+                                            return m_frame->mode() == sim::kModeWork
+                                                   && w.debugPage()->outputBox()->toPlainText().contains(QStringLiteral(
+                                                       "Master: FPGASingleRead Addr: 0x0035  value: 0x0f"));
+                                        });
+    VERIFY_BRIEF_PAUSE(pause);
     QCOMPARE(w.debugPage()->regAddrEdit()->text(), QStringLiteral("0x35"));
     QCOMPARE(w.debugPage()->regValueEdit()->text(), QStringLiteral("0x0f"));
 }
@@ -321,19 +299,14 @@ void TovrinEntriesTest::thresholdWriteNeverHoldsTheWindow()
         QTimer::singleShot(20, &w, act);
     };
     QTimer::singleShot(20, &w, act);
-    m_frame->setReportLatency(std::chrono::milliseconds(300));
-    auto heartbeat = std::make_unique<tovrin::test::Heartbeat>();
-    button(w, Id::FingerInto)->click();
-    QVERIFY(QTest::qWaitFor(
+    const qint64 pause = pauseWhileSlow(
+        *m_frame, std::chrono::milliseconds(300), [&] { button(w, Id::FingerInto)->click(); },
         [&] {
             const auto* task = w.findChild<QThread*>(QStringLiteral("windowTask"), Qt::FindDirectChildrenOnly);
             return !written.isEmpty() && m_frame->mode() == sim::kModeWork && (!task || !task->isRunning());
         },
-        kRunTimeoutMs));
-    const qint64 pause = heartbeat->longestPauseMs();
-    heartbeat.reset();
-    m_frame->setReportLatency(std::chrono::microseconds(0));
-    QVERIFY2(pause < 200, qPrintable(QString::number(pause)));
+        kRunTimeoutMs);
+    VERIFY_BRIEF_PAUSE(pause);
     QCOMPARE(written, QStringLiteral("Flash Write Success!"));
     QCOMPARE(m_frame->flashByte(sim::Unit::Master, 0x1A005), uint8_t{0x10});
     QCOMPARE(m_frame->flashByte(sim::Unit::Slave, 0x1A005), uint8_t{0x10});

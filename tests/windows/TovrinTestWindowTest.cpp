@@ -1,5 +1,6 @@
 // The production-test window on the simulated frame: device status to
-// controls, and the start/stop control states with the options it reads.
+// controls, and the start/stop control states with the options it reads,
+// with pictures of it ready and running at 1920 and 1024.
 
 #include "WindowTestSupport.h"
 
@@ -40,20 +41,19 @@ public:
     TovrinTestWindowTest() : WindowTest(4) {}
 
 private slots:
-    void readyFrameEnablesStart();
+    void readyFrameEnablesStartUntilUnpluggedAndEscapeCloses();
     void faultyFrameStillTestable();
     void bootLoaderFrameDisablesBoth();
-    void unplugDisablesBoth();
-    void startWithoutFlashTestDoesNothing();
+    void startAndStopToggleControls_data();
     void startAndStopToggleControls();
     void ignoreListNeverGrows();
     void controlCodesOfTheWorker();
-    void closeLogsEnd();
 };
 
-void TovrinTestWindowTest::readyFrameEnablesStart()
+void TovrinTestWindowTest::readyFrameEnablesStartUntilUnpluggedAndEscapeCloses()
 {
     TovrinTest w;
+    w.show();
     QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
     QVERIFY(waitForStatus(w, 15));
     QCOMPARE(w.statusText(), QStringLiteral("Devices check completed."));
@@ -63,6 +63,18 @@ void TovrinTestWindowTest::readyFrameEnablesStart()
     const QString log = logText();
     QVERIFY(log.contains(QStringLiteral("Tovrin log start!\n")));
     QVERIFY(log.contains(QStringLiteral("ChooseToolEnable = 4\n")));
+
+    m_frame->unplug();
+    QVERIFY(waitForStatus(w, 17));
+    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
+    QVERIFY(!w.isConnected());
+    m_frame->plug();
+    QVERIFY(waitForStatus(w, 15));
+    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
+
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
 }
 
 void TovrinTestWindowTest::faultyFrameStillTestable()
@@ -81,34 +93,29 @@ void TovrinTestWindowTest::bootLoaderFrameDisablesBoth()
     QCOMPARE(startStop(w), std::make_pair(false, false));
 }
 
-void TovrinTestWindowTest::unplugDisablesBoth()
+void TovrinTestWindowTest::startAndStopToggleControls_data()
 {
-    TovrinTest w;
-    QVERIFY(waitForStatus(w, 15));
-    m_frame->unplug();
-    QVERIFY(waitForStatus(w, 17));
-    QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
-    QVERIFY(!w.isConnected());
-    m_frame->plug();
-    QVERIFY(waitForStatus(w, 15));
-    QVERIFY(child<QPushButton>(w, "startButton")->isEnabled());
-}
-
-void TovrinTestWindowTest::startWithoutFlashTestDoesNothing()
-{
-    TovrinTest w;
-    QVERIFY(waitForStatus(w, 15));
-    w.StartTestSlot();
-    QCOMPARE(w.statusMessageId(), 15);
-    QCOMPARE(startStop(w), std::make_pair(true, false));
-    w.CloseTestSlot();  // nothing was started: nothing to stop
-    QCOMPARE(w.statusMessageId(), 15);
+    QTest::addColumn<int>("screen");
+    for (int screen : {1920, 1024})
+        QTest::addRow("tovrintest-%d", screen) << screen;
 }
 
 void TovrinTestWindowTest::startAndStopToggleControls()
 {
+    QFETCH(int, screen);
+    useScreen(screen);
     TovrinTest w;
+    w.show();
     QVERIFY(waitForStatus(w, 15));
+    const QString picture = QString::fromLatin1(QTest::currentDataTag());
+    saveShot(w.grab().toImage(), picture);
+    // Without the flash test there is nothing to start, nor to stop.
+    w.StartTestSlot();
+    QCOMPARE(w.statusMessageId(), 15);
+    QCOMPARE(startStop(w), std::make_pair(true, false));
+    w.CloseTestSlot();
+    QCOMPARE(w.statusMessageId(), 15);
+
     child<QCheckBox>(w, "flashTestBox")->setChecked(true);
     child<QRadioButton>(w, "ignorePartRadio")->setChecked(true);
     child<QCheckBox>(w, "exposureBox")->setChecked(true);
@@ -119,6 +126,7 @@ void TovrinTestWindowTest::startAndStopToggleControls()
         QVERIFY2(!child<QWidget>(w, name)->isEnabled(), name);
     QCOMPARE(w.options().compareMode, production::CompareMode::IgnoreListed);
     QCOMPARE(w.options().ignore, (std::vector<production::IgnoreEntry>{{4, 7, 0x11000}}));
+    saveShot(w.grab().toImage(), picture + QStringLiteral("-running"));
 
     w.CloseTestSlot();
     QCOMPARE(w.statusText(), QStringLiteral("测试完毕"));
@@ -161,16 +169,6 @@ void TovrinTestWindowTest::controlCodesOfTheWorker()
     QVERIFY(!child<QPushButton>(w, "startButton")->isEnabled());
     QVERIFY(QTest::qWaitFor([&] { return child<QPushButton>(w, "startButton")->isEnabled(); }, kDeviceTimeoutMs));
     QCOMPARE(w.statusText(), QStringLiteral("读Flash出错"));
-}
-
-void TovrinTestWindowTest::closeLogsEnd()
-{
-    TovrinTest w;
-    w.show();
-    QVERIFY(waitForStatus(w, 15));
-    QTest::keyClick(&w, Qt::Key_Escape);
-    QVERIFY(!w.isVisible());
-    QVERIFY(logText().endsWith(QStringLiteral("Tovrin log end!\n")));
 }
 
 QTEST_MAIN(TovrinTestWindowTest)

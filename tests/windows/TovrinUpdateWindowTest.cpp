@@ -97,9 +97,7 @@ void TovrinUpdateWindowTest::updateFromTheWindow()
     QVERIFY(!m_frame->inBootLoader());
     for (Button* b : {tile(w, "levelingButton"), tile(w, "updateButton"), tile(w, "aboutButton")})
         QVERIFY(b->isButtonEnabled());
-    QList<int> ids;
-    for (const auto& args : shown)
-        ids << args.at(0).toInt();
+    const QList<int> ids = shownIds(shown);
     QVERIFY(ids.indexOf(22) < ids.indexOf(39));  // preparing, then burning
     QCOMPARE(shell::readText(QStringLiteral("ImagePath/imagePath"), QStringLiteral("0")), kSample);
 }
@@ -168,9 +166,12 @@ void TovrinUpdateWindowTest::frameInItsBootLoaderIsUpdatedFromThere()
     QVERIFY(m_frame->inBootLoader());
     Tovrin w;
     QVERIFY(waitForStatus(w, 16));
+    QCOMPARE(w.statusText(), QStringLiteral("The device is not ready, please update the firmware."));
     QVERIFY(w.isPrepared());
+    // The update is all the window offers.
     QVERIFY(tile(w, "updateButton")->isButtonEnabled());
-    QVERIFY(!tile(w, "setButton")->isButtonEnabled());
+    for (const char* name : {"levelingButton", "setButton", "calibrateButton", "aboutButton"})
+        QVERIFY2(!tile(w, name)->isButtonEnabled(), name);
     windows::setPackageFileDialog([](QWidget*) { return kSample; });
     MyMessageBox::setAutoAnswer(MyMessageBox::AnswerOk);
     w.FirmwareUpdateButSlot();

@@ -3,12 +3,11 @@
 // for a person to look at; fails when a picture is missing or blank. The
 // engineering window is shown in its three flavours in English and
 // Simplified Chinese, ready, tabbed, without a frame and in the middle of a
-// firmware update (the debug page's Preview page and the end-user window are
-// shown by their own tests).
+// firmware update, the full tool with its versions box (the debug page's Preview page, the end-user window and the
+// production-test window are shown by their own tests).
 
 #include "WindowTestSupport.h"
 
-#include "production/TovrinTest.h"
 #include "shell/CommentIniWriter.h"
 #include "shell/Language.h"
 #include "widgets/Button.h"
@@ -16,12 +15,9 @@
 #include "windows/TovrinEntries.h"
 #include "windows/UpdateChooser.h"
 
-#include <QCheckBox>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QtTest>
 
-using tovrin::production::TovrinTest;
 using tovrin::widgets::MyMessageBox;
 using tovrin::windows::Tovrin;
 using namespace tovrin::windows::test;
@@ -36,18 +32,6 @@ void useLanguage(int language)
 {
     QVERIFY(shell::writeSetting(QStringLiteral("Tovrin_Config/Language"), language));
     shell::LoadTexts();
-}
-
-// One row per screen class (and Chinese on the 1920 skin), named after the
-// picture.
-void screenRows(const char* name, bool chinese = false)
-{
-    QTest::addColumn<int>("screen");
-    QTest::addColumn<int>("language");
-    for (int screen : {1920, 1024})
-        QTest::addRow("%s-%d", name, screen) << screen << 0;
-    if (chinese)
-        QTest::addRow("%s-1920-zh", name) << 1920 << 1;
 }
 
 } // namespace
@@ -67,10 +51,6 @@ protected:
 private slots:
     void engineering_data();
     void engineering();
-    void productionTest_data();
-    void productionTest();
-    void versionsBox_data();
-    void versionsBox();
 };
 
 void WindowScreenshotTest::engineering_data()
@@ -101,6 +81,9 @@ void WindowScreenshotTest::engineering()
     QVERIFY(language == 0 || w.statusText() != QLatin1String("Devices check completed."));
     const QString name = QString::fromLatin1(QTest::currentDataTag());
     saveShot(w.grab().toImage(), name);
+    // The versions box over the full tool's window.
+    if (flavour == 1)
+        saveShot(grabVersionBox(w), QStringLiteral("versions-box-%1%2").arg(screen).arg(QLatin1String(language ? "-zh" : "")));
 
     if (screen == 1920) {
         windows::setPackageFileDialog([](QWidget*) { return kSample; });
@@ -124,45 +107,6 @@ void WindowScreenshotTest::engineering()
         QVERIFY(waitForStatus(w, 17));
         saveShot(w.grab().toImage(), name + QStringLiteral("-noframe"));
     }
-}
-
-void WindowScreenshotTest::productionTest_data()
-{
-    screenRows("tovrintest");
-}
-
-void WindowScreenshotTest::productionTest()
-{
-    QFETCH(int, screen);
-    QFETCH(int, language);
-    useScreen(screen);
-    useLanguage(language);
-    shell::context().toolFlavour = 4;
-    TovrinTest w;
-    w.show();
-    QVERIFY(waitForStatus(w, 15));
-    const QString name = QString::fromLatin1(QTest::currentDataTag());
-    saveShot(w.grab().toImage(), name);
-    w.findChild<QCheckBox*>(QStringLiteral("flashTestBox"))->setChecked(true);
-    w.StartTestSlot();
-    saveShot(w.grab().toImage(), name + QStringLiteral("-running"));
-}
-
-void WindowScreenshotTest::versionsBox_data()
-{
-    screenRows("versions-box", true);
-}
-
-void WindowScreenshotTest::versionsBox()
-{
-    QFETCH(int, screen);
-    QFETCH(int, language);
-    useScreen(screen);
-    useLanguage(language);
-    Tovrin w;
-    w.show();
-    QVERIFY(waitForStatus(w, 15));
-    saveShot(grabVersionBox(w), QString::fromLatin1(QTest::currentDataTag()));
 }
 
 QTEST_MAIN(WindowScreenshotTest)

@@ -19,18 +19,21 @@
 #include "sim/SimFinger.h"
 #include "sim/SimTransport.h"
 #include "sim/SimulatedFrame.h"
+#include "tests/support/Heartbeat.h"
 #include "tests/support/QtTestSupport.h"
 #include "widgets/MyMessageBox.h"
 
 #include <QDir>
 #include <QFile>
 #include <QObject>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -141,6 +144,39 @@ bool waitForStatus(Window& w, int id)
 {
     return QTest::qWaitFor([&] { return w.statusMessageId() == id; }, kDeviceTimeoutMs);
 }
+
+// The message ids a window's statusShown signal gave, in order.
+inline QList<int> shownIds(const QSignalSpy& spy)
+{
+    QList<int> ids;
+    for (const QList<QVariant>& args : spy)
+        ids << args.at(0).toInt();
+    return ids;
+}
+
+// The longest the event loop may pause while a job waits on the frame: far
+// below the time the frame takes for one request in the slow-frame tests.
+constexpr qint64 kLongestPauseMs = 200;
+
+// The event loop's longest pause from `act` until `done` holds, on a frame
+// that answers each report after `latency` meanwhile and at once again
+// afterwards; -1 when `done` never held.
+template <typename Act, typename Done>
+qint64 pauseWhileSlow(sim::SimulatedFrame& frame, std::chrono::microseconds latency, Act&& act, Done&& done,
+                      int timeoutMs = kDeviceTimeoutMs)
+{
+    frame.setReportLatency(latency);
+    tovrin::test::Heartbeat heartbeat;
+    act();
+    const bool ended = QTest::qWaitFor(done, timeoutMs);
+    const qint64 pause = heartbeat.longestPauseMs();
+    frame.setReportLatency(std::chrono::microseconds(0));
+    return ended ? pause : -1;
+}
+
+// A window that waited on the frame (or a job that never ended) fails here.
+#define VERIFY_BRIEF_PAUSE(ms) \
+    QVERIFY2((ms) >= 0 && (ms) < kLongestPauseMs, (ms) < 0 ? "the job never ended" : qPrintable(QString::number(ms)))
 
 // The quality page's marks (each check target's cross and error) that lie
 // under the window's status label or one of its buttons; empty when none.
