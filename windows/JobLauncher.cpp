@@ -137,18 +137,26 @@ jobs::TaskWorker& JobLauncher::task()
 
 void JobLauncher::inTask(std::function<void()> job, std::function<void()> then)
 {
+    inTaskReported(std::move(job), [then = std::move(then)](bool superseded) {
+        if (!superseded && then)
+            then();
+    });
+}
+
+void JobLauncher::inTaskReported(std::function<void()> job, std::function<void(bool superseded)> then)
+{
     if (m_closing)
         return;
     jobs::TaskWorker& t = task();
     if (t.busy()) {
         t.whenIdle(m_window, [this, job = std::move(job), then = std::move(then)]() mutable {
-            inTask(std::move(job), std::move(then));
+            inTaskReported(std::move(job), std::move(then));
         });
         return;
     }
     t.run(std::move(job), m_window, [this, &t, then = std::move(then)] {
-        if (!m_closing && !t.stopRequested() && then)
-            then();
+        if (!m_closing && then)
+            then(t.stopRequested());
     });
 }
 

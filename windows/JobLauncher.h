@@ -106,6 +106,10 @@ public:
     // the window closes; then does not run when another job took the task's
     // place (the guard stopped it).
     void inTask(std::function<void()> job, std::function<void()> then);
+    // As inTask, but then also runs when another job took the task's place
+    // while job ran, and hears so (superseded): a request that was made is
+    // still reported, and nothing more is started from there.
+    void inTaskReported(std::function<void()> job, std::function<void(bool superseded)> then);
     // A mode switch in the task worker; a failure is shown as
     // switchFailureShown shows it, then `then` (may be empty) hears whether
     // it took.

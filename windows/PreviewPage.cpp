@@ -4,6 +4,7 @@
 #include "device/DeviceStatus.h"
 
 #include <QPainter>
+#include <QPointer>
 #include <QTimer>
 
 #include <utility>
@@ -11,7 +12,7 @@
 namespace tovrin::windows {
 
 namespace {
-constexpr int kSettleAfterRequestMs = 100;
+constexpr int kDrawAfterMs = 100;
 } // namespace
 
 PreviewPage::PreviewPage(QWidget* parent)
@@ -86,35 +87,36 @@ void PreviewPage::stop(JobLauncher& jobs, bool backToWork, std::function<void()>
 void PreviewPage::workerEnded(JobLauncher& jobs, bool backToWork)
 {
     m_stopping = false;
-    // Requests still waiting for a frame are not dropped: with the worker
+    // Requests the worker did not get to are not dropped: with the worker
     // ended they go out now, before the frame returns to work mode.
-    if (m_betweenFrames)
-        m_betweenFrames();
-    if (m_pending) {
-        auto request = std::move(m_pending);
-        m_pending = nullptr;
-        request();
-    }
+    if (m_source)
+        for (PreviewSource::Request& r : m_source->takeUnmade())
+            jobs.inTaskReported(std::move(r.job), [then = std::move(r.then)](bool) {
+                if (then)
+                    then();
+            });
     if (backToWork)
         jobs.switchModeLoggedThen(device::mode::Work, "Preview :Switch to work mode failed! g_isSwitchMode=%d\n");
     for (const std::function<void()>& f : std::exchange(m_whenStopped, {}))
         f();
 }
 
+void PreviewPage::betweenFrames(JobLauncher& jobs, std::function<void()> job, std::function<void()> then)
+{
+    std::function<void()> guarded = [page = QPointer<PreviewPage>(this), then = std::move(then)] {
+        if (page && then)
+            then();
+    };
+    if ((m_running || m_stopping) && m_source && m_source->betweenFrames({job, guarded}))
+        return;
+    jobs.inTaskReported(std::move(job), [guarded = std::move(guarded)](bool) { guarded(); });
+}
+
 void PreviewPage::frameReady()
 {
     if (!m_running)
         return;
-    // Register requests wait for the gap between two frames; the frame is
-    // drawn once the FPGA has settled after them.
-    if (m_betweenFrames)
-        m_betweenFrames();
-    if (m_pending) {
-        auto request = std::move(m_pending);
-        m_pending = nullptr;
-        request();
-    }
-    QTimer::singleShot(kSettleAfterRequestMs, this, [this] {
+    QTimer::singleShot(kDrawAfterMs, this, [this] {
         m_frameReady = true;
         update();
     });

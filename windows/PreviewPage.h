@@ -3,7 +3,7 @@
 // of both units, each drawn as a 640 x 72 picture scaled to its panel, with
 // the marker columns in red. It owns the frame source (PreviewThread behind
 // PreviewSource.h), starts and stops it around calibration and work mode,
-// and performs register requests that were put off until the next frame.
+// and hands it the register requests made while it runs.
 
 #include "PreviewImage.h"
 #include "PreviewSource.h"
@@ -47,17 +47,15 @@ public:
 
     void setCompressed(bool compressed);
 
-    // A register request put off until the next frame (Step Debug while
-    // the preview runs); it replaces one that is still waiting.
-    void setPendingRequest(std::function<void()> request) { m_pending = std::move(request); }
-    bool hasPendingRequest() const { return static_cast<bool>(m_pending); }
+    // A register request (Step Debug): while the preview runs or stops,
+    // its worker makes it in the gap between two frames, or it goes out once
+    // the worker has ended, before the frame returns to work mode; otherwise
+    // in the window's task. then runs in the page's thread after it (also
+    // when another job has taken the task meanwhile), never once the page
+    // is gone.
+    void betweenFrames(JobLauncher& jobs, std::function<void()> job, std::function<void()> then);
 
-    // Work done at every frame before the pending request (the debug page's
-    // own register requests that wait for the preview), and once more when
-    // the worker has ended after a stop.
-    void setBetweenFrames(std::function<void()> work) { m_betweenFrames = std::move(work); }
-
-    // Code 10 of the worker: the pending request, 100 ms, then the new frame is drawn.
+    // Code 10 of the worker: the new frame is drawn 100 ms later.
     void frameReady();
 
     // The pictures last drawn.
@@ -77,8 +75,6 @@ private:
     void workerEnded(JobLauncher& jobs, bool backToWork);
 
     std::unique_ptr<PreviewSource> m_source;
-    std::function<void()> m_pending;
-    std::function<void()> m_betweenFrames;
     std::vector<std::function<void()>> m_whenStopped;
     bool m_running = false;
     bool m_stopping = false;

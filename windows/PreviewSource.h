@@ -4,8 +4,7 @@
 // frames, and take the last complete frame of both units. The worker's
 // codes come out of sendData() and go to the window's recvData():
 //
-//   10 a frame is ready (the page performs pending register requests,
-//      waits 100 ms and draws it)
+//   10 a frame is ready (the page waits 100 ms and draws it)
 //   11 the worker stopped (link lost, preview off, poll limit, frame failure)
 //   13/14 register read done/failed, 15/16 register write done/failed
 //
@@ -47,6 +46,18 @@ public:
     virtual void setCompressed(bool compressed) = 0;
     // The last complete frame; false when none is there.
     virtual bool takeFrame(PreviewFrame& frame) = 0;
+
+    // A register request for the gap between two frames: job in the
+    // worker's thread before it fetches the next frame, then in the page's
+    // thread afterwards. False when no run is under way (the page makes it
+    // itself); a run that ends first leaves it to takeUnmade().
+    struct Request {
+        std::function<void()> job;
+        std::function<void()> then;
+    };
+    virtual bool betweenFrames(Request) { return false; }
+    // The requests the last run ended before it made, oldest first.
+    virtual std::vector<Request> takeUnmade() { return {}; }
 
 Q_SIGNALS:
     void sendData(int code);

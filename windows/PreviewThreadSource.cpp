@@ -5,6 +5,8 @@
 #include "leveling/core/LevelingState.h"
 #include "shell/Settings.h"
 
+#include <utility>
+
 namespace tovrin::windows {
 
 namespace {
@@ -75,6 +77,19 @@ bool PreviewThreadSource::takeFrame(PreviewFrame& frame)
     frame.masterMarkers = zoneMarkers(leveling::kMaster);
     frame.slaveMarkers = zoneMarkers(leveling::kSlave);
     return true;
+}
+
+bool PreviewThreadSource::betweenFrames(Request request)
+{
+    return m_thread.betweenPasses({std::move(request.job), std::move(request.then)});
+}
+
+std::vector<PreviewSource::Request> PreviewThreadSource::takeUnmade()
+{
+    std::vector<Request> unmade;
+    for (leveling::PreviewThread::GapRequest& r : m_thread.takeUnmade())
+        unmade.push_back({std::move(r.job), std::move(r.then)});
+    return unmade;
 }
 
 } // namespace tovrin::windows

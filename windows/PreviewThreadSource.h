@@ -25,6 +25,8 @@ public:
     bool isRunning() const override { return !m_thread.hasEnded(); }
     void setCompressed(bool compressed) override { m_thread.setCompression(compressed); }
     bool takeFrame(PreviewFrame& frame) override;
+    bool betweenFrames(Request request) override;
+    std::vector<Request> takeUnmade() override;
 
 private:
     std::atomic<int> m_frameReady{0};  // the page's own flag, not the leveling window's

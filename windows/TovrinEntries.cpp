@@ -172,6 +172,16 @@ maintenance::DebugPageServices* debugServices(EntryContext& c)
     hooks.inTask = [jobs = c.jobs](std::function<void()> job, std::function<void()> then) {
         jobs->inTask(std::move(job), std::move(then));
     };
+    hooks.inTaskReported = [jobs = c.jobs](std::function<void()> job, std::function<void(bool)> then) {
+        jobs->inTaskReported(std::move(job), std::move(then));
+    };
+    // Step Debug requests made while the preview runs go out between frames.
+    hooks.betweenFrames = [jobs = c.jobs, preview = c.preview](std::function<void()> job, std::function<void()> then) {
+        if (preview)
+            preview->betweenFrames(*jobs, std::move(job), std::move(then));
+        else
+            jobs->inTask(std::move(job), std::move(then));
+    };
     hooks.switchModeThen = [jobs = c.jobs](uint8_t mode, std::function<void(bool ok)> then) {
         jobs->switchModeThen(mode, std::move(then));
     };
@@ -187,9 +197,6 @@ maintenance::DebugPageServices* debugServices(EntryContext& c)
     c.jobs->addWorker({QStringLiteral("Debug page"), [services] { return services->isBusy(); },
                        [services](std::function<void()> whenEnded) { services->stopWorkersThen(std::move(whenEnded)); },
                        "closeEvent :Switch to work mode failed! g_isSwitchMode=%d\n"});
-    // Step Debug requests made while the preview runs go out between frames.
-    if (c.preview)
-        c.preview->setBetweenFrames([services] { services->previewFrameTaken(); });
     return services;
 }
 

@@ -7,6 +7,8 @@
 #include "device/UnitOps.h"
 #include "shell/Clock.h"
 
+#include <utility>
+
 namespace tovrin::leveling {
 
 PreviewThread::PreviewThread(FrameBuffers& frames, QObject* parent)
@@ -77,6 +79,34 @@ bool PreviewThread::pass()
     return true;
 }
 
+bool PreviewThread::betweenPasses(GapRequest request)
+{
+    if (hasEnded())
+        return false;
+    const std::lock_guard lock(m_gapMutex);
+    m_gapRequests.push_back(std::move(request));
+    return true;
+}
+
+std::vector<PreviewThread::GapRequest> PreviewThread::takeUnmade()
+{
+    const std::lock_guard lock(m_gapMutex);
+    return std::exchange(m_gapRequests, {});
+}
+
+void PreviewThread::makeGapRequests()
+{
+    std::vector<GapRequest> requests = takeUnmade();
+    if (requests.empty())
+        return;
+    for (GapRequest& r : requests) {
+        r.job();
+        if (r.then)
+            QMetaObject::invokeMethod(this, std::move(r.then), Qt::QueuedConnection);
+    }
+    sleepMsUnless(kSettleAfterRequestsMs, stopFlag());
+}
+
 void PreviewThread::work()
 {
     if (!m_frames.isOpen()) {
@@ -89,6 +119,7 @@ void PreviewThread::work()
             Q_EMIT sendData(preview::Stopped);
             return;
         }
+        makeGapRequests();
         if (!pass())
             return;
     }

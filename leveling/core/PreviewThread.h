@@ -34,6 +34,9 @@
 #include "jobs/Worker.h"
 
 #include <atomic>
+#include <functional>
+#include <mutex>
+#include <vector>
 
 namespace tovrin::leveling {
 
@@ -47,10 +50,26 @@ public:
     // The page's compression switch, taken at each frame.
     void setCompression(bool on) { m_compress = on; }
 
+    // A request for the gap between two passes (a register request of the
+    // debug page): job runs in the worker's thread before the next pass
+    // starts, the frame settles kSettleAfterRequestsMs after it, and then
+    // runs in this object's thread (the window's). False when no run is
+    // under way: the caller makes it itself. A run that ends first leaves
+    // it to takeUnmade().
+    struct GapRequest {
+        std::function<void()> job;
+        std::function<void()> then;
+    };
+    bool betweenPasses(GapRequest request);
+    // The requests the last run ended before it made, oldest first (read
+    // once the run has ended).
+    std::vector<GapRequest> takeUnmade();
+
     // Sleeps of a pass (ms).
     static constexpr int kPollSleepMs = 10;
     static constexpr int kMaxPolls = 1000;
     static constexpr int kAfterZonesSleepMs = 100;
+    static constexpr int kSettleAfterRequestsMs = 100;
 
 protected:
     void work() override;
@@ -61,12 +80,16 @@ protected:
 private:
     bool linkUp() const;
     bool pass();
+    // The requests waiting for the gap, made now.
+    void makeGapRequests();
 
     FrameBuffers& m_frames;
     LineTransfer m_transfer{LineTransfer::Policy::Preview};
     std::atomic<int> m_lineNum{9};
     std::atomic<bool> m_extended{false};
     std::atomic<bool> m_compress{false};
+    std::mutex m_gapMutex;
+    std::vector<GapRequest> m_gapRequests;  // guarded by m_gapMutex
 };
 
 } // namespace tovrin::leveling

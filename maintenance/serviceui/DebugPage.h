@@ -52,6 +52,14 @@ struct DebugPageHooks {
     // thread once it has ended. Neither then runs when another job's guard
     // stopped the task meanwhile, nor while the window closes.
     std::function<void(std::function<void()> job, std::function<void()> then)> inTask;
+    // As inTask, but then also runs when another job's guard stopped the
+    // task while job ran, and hears so (superseded): it reports what was
+    // done and starts nothing more.
+    std::function<void(std::function<void()> job, std::function<void(bool superseded)> then)> inTaskReported;
+    // While the preview runs: a request for the gap between two frames,
+    // made by the preview's worker (or once it has ended), then in the
+    // window's thread after it.
+    std::function<void(std::function<void()> job, std::function<void()> then)> betweenFrames;
     // A mode switch (SwitchModeChecked) in the task worker; a failure is
     // shown (message 142 or 18, or the frame treated as gone) before then
     // (may be empty) hears whether it took.

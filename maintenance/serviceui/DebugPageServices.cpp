@@ -128,8 +128,6 @@ void DebugPageServices::runDialogThenWork(std::function<void()> dialog)
         Qt::QueuedConnection);
 }
 
-void DebugPageServices::previewFrameTaken() { m_step->previewFrameTaken(); }
-
 bool DebugPageServices::isBusy() const { return m_fpga->isRunning() || m_script->isRunning() || m_flash->isRunning(); }
 
 void DebugPageServices::stopWorkersThen(std::function<void()> whenEnded)

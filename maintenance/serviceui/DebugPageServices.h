@@ -10,7 +10,6 @@
 //     void Tovrin::DownloadButSlot() { m_services->DownloadButSlot(); }
 //     ...
 //     a "Device Info" button of the page: m_services->DeviceInfoButSlot();
-//     recvData(10) of the preview: m_services->previewFrameTaken();
 //     the guard, and closing: m_services->stopWorkersThen(whenEnded);
 
 #include "DebugPage.h"
@@ -46,8 +45,6 @@ public:
     // readings (those come with the leveling window's save).
     void DeviceInfoButSlot();
 
-    // Code 10 of the preview thread: the pending register requests.
-    void previewFrameTaken();
     // A worker of the page is running (or stopping: its end is not handled yet).
     bool isBusy() const;
     // Its name ("FPGA download", "script", "flash job"), empty when none runs.

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPointer>
 
 #include <memory>
 
@@ -37,39 +38,47 @@ void StepDebugController::request(bool isWrite)
         appendOutput(m_widgets.output, {QStringLiteral("Step Debug: the %1 is running, please wait for its end.").arg(job)});
         return;
     }
-    if (m_hooks.previewRunning()) {
-        // Between two preview frames, never while the preview talks.
-        (isWrite ? m_writePending : m_readPending) = true;
-        return;
-    }
     const std::optional<StepRequest> request = checkedRequest(isWrite);
     if (!request)
         return;
-    // Calibration mode and the request in the window's task; the output,
-    // then back to work mode unless the preview has started meanwhile.
+    const StepRequest step = *request;
+    if (m_hooks.previewRunning()) {
+        // Between two preview frames, never while the preview talks.
+        auto result = std::make_shared<StepResult>();
+        m_hooks.betweenFrames([result, step, isWrite] { *result = isWrite ? stepWrite(step) : stepRead(step); },
+                              [self = QPointer<StepDebugController>(this), result, step] {
+                                  if (self)
+                                      self->show(step, *result);
+                              });
+        return;
+    }
+    // Calibration mode and the request in the window's task; the output
+    // (also when another job has taken the task meanwhile), then back to
+    // work mode unless that job or the preview has the frame now.
     struct Done {
         device::ModeSwitchOutcome enter;
         int enterSwitchMode = 0;
         StepResult result;
     };
     auto done = std::make_shared<Done>();
-    const StepRequest step = *request;
-    m_hooks.inTask(
+    m_hooks.inTaskReported(
         [done, step, isWrite] {
             done->enter = device::SwitchModeChecked(device::mode::Calibration);
             done->enterSwitchMode = device::g_isSwitchMode.load();
             // The request is still made: a frame already in calibration mode answers it.
             done->result = isWrite ? stepWrite(step) : stepRead(step);
         },
-        [this, done, step, isWrite] {
-            if (!m_hooks.switchFailureShown(done->enter)) {
+        [this, done, step, isWrite](bool superseded) {
+            // A switch that failed is shown unless another job has the window's status line now.
+            const bool entered = superseded ? done->enter.ok : m_hooks.switchFailureShown(done->enter);
+            if (!entered) {
                 if (isWrite)
                     shell::LogF("Write :Switch to calibration mode failed! g_isSwitchMode=%d\n", done->enterSwitchMode);
                 else
                     shell::LogF("Read :Switch to calibration mode failed!\n g_isSwitchMode=%d\n", done->enterSwitchMode);
             }
             show(step, done->result);
-            if (m_hooks.previewRunning())
+            if (superseded || m_hooks.previewRunning())
                 return;
             m_hooks.switchModeThen(device::mode::Work, [isWrite](bool ok) {
                 if (ok)
@@ -111,26 +120,6 @@ std::optional<StepRequest> StepDebugController::checkedRequest(bool isWrite)
     }
     selectUnit();
     return input.request;
-}
-
-void StepDebugController::perform(bool isWrite)
-{
-    if (const std::optional<StepRequest> request = checkedRequest(isWrite))
-        show(*request, isWrite ? stepWrite(*request) : stepRead(*request));
-}
-
-void StepDebugController::previewFrameTaken()
-{
-    if (m_runningJob && !m_runningJob().isEmpty())
-        return;  // kept until the job has ended
-    if (m_writePending) {
-        m_writePending = false;
-        perform(true);
-    }
-    if (m_readPending) {
-        m_readPending = false;
-        perform(false);
-    }
 }
 
 } // namespace tovrin::maintenance

@@ -1,10 +1,10 @@
 #pragma once
 // Step Debug of the debug page: Write and Read of one FPGA or sensor
-// register. While the Preview page fetches images, a request is only marked
-// pending and made when the preview reports its next frame taken (its code
-// 10), without mode switches; otherwise the frame is switched to
-// calibration mode for the request and back to work mode after it, in the
-// window's task worker (the output is shown once the request has ended). While a
+// register. While the Preview page fetches images, the preview's worker
+// makes the request in the gap between two frames, without mode switches;
+// otherwise the frame is switched to calibration mode for the request and
+// back to work mode after it, in the window's task worker. Either way the
+// output is shown once the request has ended. While a
 // job of the page (FPGA download, script, flash job) talks to the frame, a
 // request is refused with a line that names the job: two talkers at once
 // would mix their commands and replies.
@@ -28,19 +28,12 @@ public:
 
     void write();               // WriteButSlot()
     void read();                // ReadButSlot()
-    void previewFrameTaken();   // code 10 of the preview: the pending write, then the pending read
 
     // The name of the page's job that talks to the frame now (empty: none).
     void setRunningJob(std::function<QString()> runningJob) { m_runningJob = std::move(runningJob); }
 
-    bool writePending() const { return m_writePending; }
-    bool readPending() const { return m_readPending; }
-
 private:
     void request(bool isWrite);
-    // Makes the request of the fields now, on this thread: the preview's
-    // gap between two frames.
-    void perform(bool isWrite);
     // The request the fields describe, its unit selected; none (the
     // problem written to the output) when they describe none.
     std::optional<StepRequest> checkedRequest(bool isWrite);
@@ -50,8 +43,6 @@ private:
 
     DebugPageWidgets m_widgets;
     DebugPageHooks m_hooks;
-    bool m_writePending = false;
-    bool m_readPending = false;
     std::function<QString()> m_runningJob;
 };
 

@@ -8,6 +8,7 @@
 #include "WindowTestSupport.h"
 
 #include "tests/support/Files.h"
+#include "tests/support/WireRecord.h"
 
 #include "maintenance/serviceui/DebugPageServices.h"
 #include "maintenance/serviceui/FlashController.h"
@@ -48,7 +49,15 @@ public:
     explicit FakePreviewSource(QObject* parent) : PreviewSource(parent)
     {
         m_timer.setInterval(20);
-        connect(&m_timer, &QTimer::timeout, this, [this] { Q_EMIT sendData(10); });
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            // Requests go out in the gap before the next frame.
+            if (!holdGaps)
+                for (Request& r : std::exchange(m_gap, {})) {
+                    r.job();
+                    r.then();
+                }
+            Q_EMIT sendData(10);
+        });
     }
     bool start() override
     {
@@ -70,6 +79,15 @@ public:
     }
     bool isRunning() const override { return m_timer.isActive(); }
     void setCompressed(bool c) override { compressed = c; }
+    bool betweenFrames(Request r) override
+    {
+        if (!isRunning())
+            return false;
+        m_gap.push_back(std::move(r));
+        return true;
+    }
+    std::vector<Request> takeUnmade() override { return std::exchange(m_gap, {}); }
+    size_t waiting() const { return m_gap.size(); }
     bool takeFrame(windows::PreviewFrame& f) override
     {
         f.lines = 9;
@@ -87,9 +105,11 @@ public:
     int stops = 0;
     int frames = 0;
     bool compressed = false;
+    bool holdGaps = false;  // the requests wait
 
 private:
     QTimer m_timer;
+    std::vector<Request> m_gap;
 };
 
 FakePreviewSource* g_source = nullptr;
@@ -255,26 +275,32 @@ void TovrinDebugPageTest::registerRequestWaitsForTheNextFrame()
     Tovrin w;
     w.show();
     QVERIFY(waitForStatus(w, 15));
-    windows::PreviewPage* page = w.debugPage()->preview();
     button(w, Id::Preview)->click();
-    QStringList order;
-    connect(page, &windows::PreviewPage::frameShown, this, [&] { order << QStringLiteral("frame"); });
-    const int framesBefore = g_source->frames;
-    page->setPendingRequest([&] {
-        order << QStringLiteral("request");
-        uint8_t v = 0;
-        QVERIFY(device::RegisterRead(0x12, true, v));
-    });
-    QVERIFY(QTest::qWaitFor([&] { return order.size() >= 2; }, kDeviceTimeoutMs));
-    QCOMPARE(order.first(), QStringLiteral("request"));
-    QCOMPARE(order.count(QStringLiteral("request")), 1);
-    QVERIFY(g_source->frames > framesBefore);
+    QVERIFY(QTest::qWaitFor([] { return g_source->isRunning(); }, kDeviceTimeoutMs));
+    w.debugPage()->regAddrEdit()->setText(QStringLiteral("46"));
+    w.debugPage()->regValueEdit()->setText(QStringLiteral("5a"));
+    button(w, Id::Write)->click();
+    QCOMPARE(g_source->waiting(), size_t{1});
+    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x00});  // not before the gap
+    QVERIFY(QTest::qWaitFor([&] { return output(w).endsWith(QStringLiteral("Master: FPGAPortWrite Addr: 0x0046  value: 0x5a")); },
+                            kDeviceTimeoutMs));
+    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x5A});
     QCOMPARE(m_frame->mode(), sim::kModeCalibration);  // no mode switch for the request
 
-    // A request still waiting when the preview stops goes out then.
-    page->setPendingRequest([&] { order << QStringLiteral("late"); });
+    // A request still waiting when the preview stops goes out then, before
+    // the frame returns to work mode.
+    g_source->holdGaps = true;
+    tovrin::test::WireRecord wire(*m_frame);
+    w.debugPage()->regValueEdit()->setText(QStringLiteral("6b"));
+    button(w, Id::Write)->click();
     button(w, Id::Preview)->click();
-    QVERIFY(order.contains(QStringLiteral("late")));
+    QVERIFY(QTest::qWaitFor([&] { return m_frame->mode() == sim::kModeWork; }, kDeviceTimeoutMs));
+    const auto commands = wire.withNumber({4, 14});
+    QCOMPARE(commands.size(), size_t{2});
+    QCOMPARE(commands[0].number(), 4);   // the register write of the Master
+    QCOMPARE(commands[1].number(), 14);  // then work mode
+    QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x6B});
+    QVERIFY(output(w).endsWith(QStringLiteral("Master: FPGAPortWrite Addr: 0x0046  value: 0x6b")));
 }
 
 void TovrinDebugPageTest::workerThatStopsItselfGivesTheButtonBack()
@@ -388,10 +414,37 @@ void TovrinDebugPageTest::previewThreadShowsTheCameras()
     QVERIFY(bright > 0);
     QVERIFY(red >= 72);
     saveShot(w.grab().toImage(), QStringLiteral("tovrin-flavour2-preview"));
+
+    // Step Debug while the preview runs: the worker makes the request in the
+    // gap between two frames, without mode switches.
+    w.debugPage()->sensorBox()->setChecked(true);
+    w.debugPage()->regAddrEdit()->setText(QStringLiteral("12"));
+    m_frame->setSensorRegister(sim::Unit::Master, 0x12, 0x45);
+    button(w, Id::Read)->click();
+    QVERIFY(QTest::qWaitFor([&] { return output(w).endsWith(QStringLiteral("value: 0x45")); }, kDeviceTimeoutMs));
+    QVERIFY(output(w).contains(QStringLiteral("Master: I2C_Read Addr: ")));
+    QCOMPARE(m_frame->mode(), sim::kModeCalibration);
+    QVERIFY(page->isRunning());
+
     button(w, Id::Preview)->click();
     QVERIFY(!page->isRunning());
     // Back to work mode once the worker has ended.
     QTRY_COMPARE(m_frame->mode(), sim::kModeWork);
+
+    // A frame that never answers the request holds the worker, never the
+    // window (the frame then counts as gone, and the preview stops).
+    button(w, Id::Preview)->click();
+    QVERIFY(shown.wait(kDeviceTimeoutMs));
+    m_frame->changeFaults([](sim::FaultPlan& f) {
+        f.link.dropCommands.set(8);  // the Master's sensor reads
+        f.link.realTimeouts = true;
+    });
+    Heartbeat heartbeat;
+    button(w, Id::Read)->click();
+    QVERIFY(QTest::qWaitFor([&] { return output(w).endsWith(QStringLiteral("Master: I2C_Read error")); },
+                            kDeviceTimeoutMs));
+    QVERIFY2(heartbeat.longestPauseMs() < kLongestPauseMs, qPrintable(QString::number(heartbeat.longestPauseMs())));
+    QTRY_VERIFY_WITH_TIMEOUT(!page->isRunning(), kDeviceTimeoutMs);
 }
 
 // Erase Flash while an FPGA download waits for the frame's answer: the
@@ -455,6 +508,18 @@ void TovrinDebugPageTest::clicksWhileAJobStopsRunTheLatestOnce()
     QVERIFY(output(w).contains(stopped));
     QVERIFY(!output(w).contains(QStringLiteral("Erase Flash")));
     QCOMPARE(m_frame->mode(), sim::kModeWork);
+
+    // A Step Debug read that Versions overtakes still shows its line.
+    w.debugPage()->outputBox()->clear();
+    m_frame->setFpgaRegister(sim::Unit::Master, 0x46, 0x77);
+    w.debugPage()->regAddrEdit()->setText(QStringLiteral("46"));
+    button(w, Id::Read)->click();
+    holdTheRequestInFlight(*m_frame);
+    const int boxesBefore = MyMessageBox::shownBoxes().size();
+    button(w, Id::Versions)->click();
+    QVERIFY(QTest::qWaitFor([&] { return MyMessageBox::shownBoxes().size() > boxesBefore; }, kDeviceTimeoutMs));
+    QCOMPARE(output(w), QStringLiteral("Master: FPGASingleRead Addr: 0x0046  value: 0x77"));
+    QTRY_COMPARE(m_frame->mode(), sim::kModeWork);
 }
 
 // Closing while the download waits for the frame: the window stays
@@ -493,15 +558,9 @@ void TovrinDebugPageTest::aPreviewOnASlowFrameNeverHoldsTheWindow()
     button(w, Id::Versions)->click();
     QVERIFY(page->isStopping());
     // A request made now waits for the worker's end (while it runs, one
-    // would go out in the next gap between two frames).
-    bool sent = false;
-    bool workerEnded = false;
-    uint8_t modeThen = 0;
-    page->setPendingRequest([&] {
-        sent = true;
-        workerEnded = !page->source()->isRunning();
-        modeThen = m_frame->mode();
-    });
+    // would go out in the next gap between two frames), and goes out before
+    // the versions' mode switches.
+    tovrin::test::WireRecord wire(*m_frame);
     w.debugPage()->regAddrEdit()->setText(QStringLiteral("46"));
     w.debugPage()->regValueEdit()->setText(QStringLiteral("5a"));
     button(w, Id::Write)->click();
@@ -511,9 +570,9 @@ void TovrinDebugPageTest::aPreviewOnASlowFrameNeverHoldsTheWindow()
     QCOMPARE(MyMessageBox::shownBoxes().size(), boxes + 1);
     QCOMPARE(m_frame->fpgaRegister(sim::Unit::Master, 0x46), uint8_t{0x5A});
     QVERIFY(output(w).contains(QStringLiteral("Master: FPGAPortWrite Addr: 0x0046  value: 0x5a")));
-    QVERIFY(sent);
-    QVERIFY(workerEnded);
-    QCOMPARE(modeThen, sim::kModeCalibration);
+    const auto commands = wire.withNumber({4, 14});
+    QVERIFY(!commands.empty());
+    QCOMPARE(commands.front().number(), 4);  // in the calibration mode the preview left
     QVERIFY(!page->isRunning());
     QCOMPARE(button(w, Id::Preview)->text(), QStringLiteral("Preview"));
     QCOMPARE(m_frame->mode(), sim::kModeWork);
