@@ -101,10 +101,28 @@ void PreviewThread::makeGapRequests()
         return;
     for (GapRequest& r : requests) {
         r.job();
-        if (r.then)
-            QMetaObject::invokeMethod(this, std::move(r.then), Qt::QueuedConnection);
+        if (!r.then)
+            continue;
+        {
+            // Handed over under the lock: what the job wrote is the window's
+            // to read from there on.
+            const std::lock_guard lock(m_gapMutex);
+            m_made.push_back(std::move(r.then));
+        }
+        QMetaObject::invokeMethod(this, [this] { reportMade(); }, Qt::QueuedConnection);
     }
     sleepMsUnless(kSettleAfterRequestsMs, stopFlag());
+}
+
+void PreviewThread::reportMade()
+{
+    std::vector<std::function<void()>> made;
+    {
+        const std::lock_guard lock(m_gapMutex);
+        made.swap(m_made);
+    }
+    for (const std::function<void()>& then : made)
+        then();
 }
 
 void PreviewThread::work()

@@ -82,6 +82,8 @@ private:
     bool pass();
     // The requests waiting for the gap, made now.
     void makeGapRequests();
+    // In this object's thread: the thens of the requests made.
+    void reportMade();
 
     FrameBuffers& m_frames;
     LineTransfer m_transfer{LineTransfer::Policy::Preview};
@@ -89,7 +91,8 @@ private:
     std::atomic<bool> m_extended{false};
     std::atomic<bool> m_compress{false};
     std::mutex m_gapMutex;
-    std::vector<GapRequest> m_gapRequests;  // guarded by m_gapMutex
+    std::vector<GapRequest> m_gapRequests;        // guarded by m_gapMutex
+    std::vector<std::function<void()>> m_made;  // guarded by m_gapMutex
 };
 
 } // namespace tovrin::leveling
