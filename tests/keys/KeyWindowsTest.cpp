@@ -183,9 +183,7 @@ private slots:
 
     void calibrationScreenshots_data()
     {
-        QTest::addColumn<int>("screen");
-        for (int screen : {1920, 1024})
-            QTest::addRow("%d", screen) << screen;
+        addScreenRows("%d");
     }
 
     // The first corner to touch, and the window after the whole run: the key

@@ -483,9 +483,7 @@ void AdjustScreenWinTest::unservedStartLineChangeShowsTheFramesLineAgain()
 
 void AdjustScreenWinTest::screenshots_data()
 {
-    QTest::addColumn<int>("screen");
-    for (int screen : {1920, 1024})
-        QTest::addRow("%d", screen) << screen;
+    tovrin::windows::test::addScreenRows("%d");
 }
 
 void AdjustScreenWinTest::screenshots()

@@ -87,9 +87,7 @@ void onNextBox(std::function<void(MyMessageBox*)> grab)
 // One row per screen class, for the tests that keep a picture.
 void screenRows()
 {
-    QTest::addColumn<int>("screen");
-    for (int screen : {1920, 1024})
-        QTest::addRow("%d", screen) << screen;
+    addScreenRows("%d");
 }
 
 // Shows the window and keeps its picture, named after the screen class.

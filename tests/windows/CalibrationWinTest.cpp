@@ -320,9 +320,7 @@ void CalibrationWinTest::aStoredRunNotHandedBackIsNotCompleted()
 
 void CalibrationWinTest::mousePressInSimulationCapturesAPoint_data()
 {
-    QTest::addColumn<int>("screen");
-    for (int screen : {1920, 1024})
-        QTest::addRow("calibration-%d", screen) << screen;
+    addScreenRows("calibration-%d");
 }
 
 void CalibrationWinTest::mousePressInSimulationCapturesAPoint()

@@ -95,9 +95,7 @@ void TovrinTestWindowTest::bootLoaderFrameDisablesBoth()
 
 void TovrinTestWindowTest::startAndStopToggleControls_data()
 {
-    QTest::addColumn<int>("screen");
-    for (int screen : {1920, 1024})
-        QTest::addRow("tovrintest-%d", screen) << screen;
+    addScreenRows("tovrintest-%d");
 }
 
 void TovrinTestWindowTest::startAndStopToggleControls()

@@ -197,9 +197,7 @@ void TovrinUserTest::tabCyclesThreeButtons()
 
 void TovrinUserTest::wholeCalibrationEndsOnTheMainPage_data()
 {
-    QTest::addColumn<int>("screen");
-    for (int screen : {1920, 1024})
-        QTest::addRow("tovrinuser-calibration-%d", screen) << screen;
+    addScreenRows("tovrinuser-calibration-%d");
 }
 
 void TovrinUserTest::wholeCalibrationEndsOnTheMainPage()

@@ -77,6 +77,15 @@ inline void useScreen(int screenClass)
     shell::LoadTexts();
 }
 
+// A test's data: a "screen" column with the two screen classes the windows
+// are checked at, each row named by rowFormat ("%d" takes the class).
+inline void addScreenRows(const char* rowFormat)
+{
+    QTest::addColumn<int>("screen");
+    for (int screen : {1920, 1024})
+        QTest::addRow(rowFormat, screen) << screen;
+}
+
 // Device procedures wait in 20 ms slices and for seconds in the status test;
 // a twentieth of each keeps the order of events and makes the tests quick.
 inline void useFastWaits()
