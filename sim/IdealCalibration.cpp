@@ -3,6 +3,7 @@
 #include "sim/SimBytes.h"
 #include "sim/SimulatedFrame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -34,13 +35,14 @@ std::vector<Sample> samples(const Optics& optics, Side side)
     return out;
 }
 
-CameraSolution fitCamera(const Optics& optics, Side side, const std::array<double, kLensEntries>& table, double scale)
+CameraSolution fitCamera(const Optics& optics, Side side, const std::array<double, kLensEntries>& table, double scale,
+                         int plane)
 {
     const std::vector<Sample> points = samples(optics, side);
     CameraSolution best;
     const PlanePoint at = optics.camera(side);
-    best.x = at.x * scale;
-    best.y = at.y;
+    best.x = at.x * scale / plane;
+    best.y = at.y / plane;
     double bestCost = std::numeric_limits<double>::infinity();
     for (int shift = -kShiftRange; shift <= kShiftRange; ++shift) {
         double sumW = 0.0, sumWR = 0.0;
@@ -79,8 +81,9 @@ void putCamera(uint8_t* p, const CameraSolution& c)
 
 } // namespace
 
-StoredSolution fitSolution(const Optics& optics)
+StoredSolution fitSolution(const Optics& optics, int plane)
 {
+    plane = std::max(plane, 1);
     StoredSolution s;
     const auto& table = lensTable(optics.lensFamily());
     for (size_t k = 0; k < kLensEntries; ++k)
@@ -92,16 +95,17 @@ StoredSolution fitSolution(const Optics& optics)
     s.scale = optics.config().pixelAspect > 0.0 ? optics.config().pixelAspect : 1.0;
     const double rightX = optics.camera(Side::Right).x;
     constexpr double kLargestPlace = 32767.0 / 16.0;
-    if (rightX * s.scale > kLargestPlace)
-        s.scale = std::floor(kLargestPlace / rightX * 1024.0) / 1024.0;
-    s.left = fitCamera(optics, Side::Left, s.table, s.scale);
-    s.right = fitCamera(optics, Side::Right, s.table, s.scale);
+    if (rightX * s.scale / plane > kLargestPlace)
+        s.scale = std::floor(kLargestPlace * plane / rightX * 1024.0) / 1024.0;
+    s.left = fitCamera(optics, Side::Left, s.table, s.scale, plane);
+    s.right = fitCamera(optics, Side::Right, s.table, s.scale, plane);
     return s;
 }
 
-void writeIdealCalibration(SimulatedFrame& frame, const Optics& optics)
+void writeIdealCalibration(SimulatedFrame& frame, const Optics& optics, int plane)
 {
-    const StoredSolution s = fitSolution(optics);
+    plane = std::max(plane, 1);
+    const StoredSolution s = fitSolution(optics, plane);
     const auto& table = lensTable(optics.lensFamily());
     for (Unit unit : {Unit::Master, Unit::Slave}) {
         std::vector<uint8_t> r = frame.readFlash(unit, kCalibrationRecordOffset, kCalibrationRecordSize);
@@ -118,6 +122,12 @@ void writeIdealCalibration(SimulatedFrame& frame, const Optics& optics)
         putCamera(p + kSolutionOffset, s.left);
         putCamera(p + kSolutionOffset + 12, s.right);
         std::fill(p + 90, p + 442, uint8_t{0});
+        if (plane > 1) {
+            // One correction for the whole screen: u = plane x, v = plane y.
+            const auto scale = static_cast<uint32_t>(plane * 1048576);
+            writeU32le(p + 90, scale);
+            writeU32le(p + 90 + 16, scale);
+        }
         writeU32le(p + 442, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(s.scale * 1024.0))));
         writeU16le(p + 446, static_cast<uint16_t>(optics.width()));
         writeU16le(p + 448, static_cast<uint16_t>(optics.height()));

@@ -14,13 +14,16 @@ namespace tovrin::sim {
 
 class SimulatedFrame;
 
-// The solution that fits the optics (the lens table of its lens family).
-StoredSolution fitSolution(const Optics& optics);
+// The solution that fits the optics (the lens table of its lens family), on
+// a plane of 1/plane of the screen: its cameras alone then place a touch at
+// its screen point divided by `plane`.
+StoredSolution fitSolution(const Optics& optics, int plane = 1);
 
 // Rewrites both calibration records (other fields kept as the flash holds
 // them; an erased record gets start line 236, START 40, END 600) with the
 // fitted solution for the optics' screen, and restarts the frame so that it
-// comes up in work mode.
-void writeIdealCalibration(SimulatedFrame& frame, const Optics& optics);
+// comes up in work mode. With a plane above 1 the cameras place touches on
+// a plane of 1/plane of the screen, and one correction scales it back up.
+void writeIdealCalibration(SimulatedFrame& frame, const Optics& optics, int plane = 1);
 
 } // namespace tovrin::sim

@@ -17,8 +17,10 @@ FrameGeometry CameraModel::typical(int width, int height, int variant)
     // Cameras sit about 2 % of the diagonal outside the corners, their lenses
     // turned so that the screen lies inside the table with room to spare.
     const double margin = 0.02 * std::hypot(double(width), double(height));
-    // The right camera's x (scaled by R) is stored x 16 in 16 bits, so it must
-    // stay below 2048: wide screens are calibrated with a compressed x scale.
+    // A wide screen here has pixels half as wide as tall (R 0.5), so that its
+    // right camera's x scaled by R fits the records even on the screen
+    // itself. Square pixels on a wide screen need the solution plane
+    // (planeDivisor).
     g.r = (width + margin) * 16.0 <= 32767.0 ? 1.0 : 0.5;
     g.left = {-margin * g.r, -margin, 3, -2.0};
     g.right = {(width + margin) * g.r, -margin, -2, -1.5};

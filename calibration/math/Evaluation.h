@@ -42,10 +42,12 @@ struct CornerBox {
 // the box (or an empty box) leaves all four 0.
 // Logs "Left_Start=..., Left_End=..." and "Right_Start=..., Right_End=...".
 CornerWindow SearchCorners(const TouchMapper& mapper, const CornerBox& box);
-// The screen 0 <= x < W, 0 <= y < H.
+// The screen 0 <= x < W, 0 <= y < H, on the mapper's plane (W / plane by
+// H / plane).
 inline CornerWindow SearchCorners(const TouchMapper& mapper, int width, int height)
 {
-    return SearchCorners(mapper, CornerBox::screen(width, height));
+    const int n = mapper.plane > 0 ? mapper.plane : 1;
+    return SearchCorners(mapper, CornerBox::screen(width / n, height / n));
 }
 
 // Widening of one unit's window by its last image line (640 pixels): from

@@ -148,12 +148,14 @@ TouchMapper CalibSolver::mapper() const
     m.leftOffset = m_leftOffset;
     m.rightOffset = m_rightOffset;
     m.r = m_bestR;
+    m.plane = m_plane;
     return m;
 }
 
-void CalibSolver::load(const StClbInfo& block)
+void CalibSolver::load(const StClbInfo& block, int plane)
 {
     m_block = block;
+    m_plane = plane;
     m_bestR = m_currentR = block.r_fix / 1024.0;
     m_leftOffset = block.LCam.L_Angle_fix / 1024.0;
     m_rightOffset = block.RCam.L_Angle_fix / 1024.0;
@@ -178,6 +180,7 @@ void CalibSolver::clearSolution()
     m_currentR = m_bestR = 0.0;
     m_leftOffset = m_rightOffset = 0.0;
     m_bestError = 0.0;
+    m_plane = 1;
     m_accuracy = {};
 }
 
@@ -200,8 +203,10 @@ SolveStatus CalibSolver::search(const Input& input, const SolveHooks& hooks, con
 
     const auto targets = Form::points(input.width, input.height);
     const auto targetsR = mirrored(targets);
-    const CameraData<Form> left(m_table, Camera::Left, input.oneDLeft.data(), targets.data());
-    const CameraData<Form> right(m_table, Camera::Right, input.oneDRight.data(), targetsR.data());
+    const int plane = planeDivisor(input.width);
+    const double n = plane;
+    const CameraData<Form> left(m_table, Camera::Left, input.oneDLeft.data(), targets.data(), plane);
+    const CameraData<Form> right(m_table, Camera::Right, input.oneDRight.data(), targetsR.data(), plane);
 
     ScaleBest bestL, bestR;
     for (int k = options.firstScaleStep; k <= options.lastScaleStep; ++k) {
@@ -248,7 +253,7 @@ SolveStatus CalibSolver::search(const Input& input, const SolveHooks& hooks, con
         for (int p = 0; p < Form::kPoints; ++p) {
             const auto& t = targets[static_cast<std::size_t>(p)];
             const MapResult m = mapPoint<Form>(*this, input, p, false);
-            error += std::fabs(double(m.x) - t.x) + std::fabs(double(m.y) - t.y);
+            error += std::fabs(double(m.x) - t.x / n) + std::fabs(double(m.y) - t.y / n);
         }
         if (leastShift && std::isfinite(error))
             candidates[static_cast<std::size_t>(candidateCount++)] = {
@@ -269,7 +274,7 @@ SolveStatus CalibSolver::search(const Input& input, const SolveHooks& hooks, con
         const Candidate* pick = nullptr;
         for (int i = 0; i < candidateCount; ++i) {
             const Candidate& c = candidates[static_cast<std::size_t>(i)];
-            if (c.error > choice.error + kScaleBandPx)
+            if (c.error > choice.error + kScaleBandPx / n)
                 continue;
             if (!pick || c.shift < pick->shift || (c.shift == pick->shift && c.error <= pick->error))
                 pick = &c;
@@ -292,13 +297,14 @@ SolveStatus CalibSolver::search(const Input& input, const SolveHooks& hooks, con
     m_leftOffset = keepOffL;
     m_rightOffset = keepOffR;
     m_bestError = choice.error;
+    m_plane = plane;
 
     if (options.refine) {
         std::array<RefinePoint, Form::kPoints> points{};
         for (int p = 0; p < Form::kPoints; ++p) {
             const auto i = static_cast<std::size_t>(p);
             points[i] = {input.oneDLeft[i], input.oneDRight[static_cast<std::size_t>(Form::mirror(p))],
-                         double(targets[i].x), double(targets[i].y)};
+                         targets[i].x / n, targets[i].y / n};
         }
         const RefineResult refined = refineSolution(m_table, m_block, points);
         shell::LogF("%s refined: %s, squared error %.1f -> %.1f\n", m_name.c_str(),

@@ -6,7 +6,8 @@
 // run). It also maps a pair of sensor positions to a screen point.
 //
 // Coordinates of the solution plane: x to the right scaled by R, y down, both
-// in screen pixels; camera positions are stored x 16.
+// in screen pixels divided by the plane divisor (planeDivisor below); camera
+// positions are stored x 16.
 //
 // The search tries 151 scales R x up to 201 pixel shifts x 101 angle offsets
 // per camera. The rays of the points depend on shift and offset only, so each
@@ -53,6 +54,21 @@ std::array<ScreenPoint, N> mirrored(const std::array<ScreenPoint, N>& points)
     return out;
 }
 
+// The records hold each camera's place x 16 in 16 bits, up to 2047 pixels,
+// and the right camera sits a little beyond the screen's right edge. A
+// screen wider than kPlaneWidth is therefore solved on a plane of 1/n of its
+// size, n the least whole number that brings its width to kPlaneWidth or
+// less: the cameras keep their true angles and places (divided by n), and
+// the cell corrections, fitted from the plane's points to the screen's
+// targets, take every touch back onto the screen. Squeezing the scale R
+// instead would bend the cameras' rays by hundreds of pixels. Every screen
+// up to kPlaneWidth wide is solved on the screen itself (n = 1).
+constexpr int kPlaneWidth = 1920;
+constexpr int planeDivisor(int width)
+{
+    return width <= kPlaneWidth ? 1 : (width + kPlaneWidth - 1) / kPlaneWidth;
+}
+
 // Result of mapping two sensor positions; both kParallelRays when the rays do
 // not cross (or no scale is known).
 struct MapResult {
@@ -68,7 +84,8 @@ MapResult mapTouch(const LensTable& table, const records::StCamInfo& left, const
                    double leftOffset, double rightOffset, double r, std::int32_t leftPos, std::int32_t rightPos);
 
 // A solution in a form that maps touches (for the image evaluation and the
-// key layout).
+// key layout). It maps onto the solution plane, which is the screen divided
+// by `plane`.
 struct TouchMapper {
     LensTable table{0};
     records::StCamInfo left;
@@ -76,6 +93,7 @@ struct TouchMapper {
     double leftOffset = 0.0;
     double rightOffset = 0.0;
     double r = 1.0;
+    int plane = 1;
     MapResult map(std::int32_t leftPos, std::int32_t rightPos) const
     {
         return mapTouch(table, left, right, leftOffset, rightOffset, r, leftPos, rightPos);
@@ -124,7 +142,7 @@ struct SolveOptions {
     // larger scale.
     bool leastShiftScale = false;
 };
-// Two pixels in x and in y at each of the four points.
+// Two screen pixels in x and in y at each of the four points.
 constexpr double kScaleBandPx = 16.0;
 constexpr int kScaleSteps = 151;
 constexpr int kOffsetSteps = 101;
@@ -175,7 +193,8 @@ struct CameraFit {
 };
 
 // Distance of each calibration point mapped by the solution (before the cell
-// correction) from its target, in pixels.
+// correction, brought from the plane to the screen) from its target, in
+// screen pixels.
 struct AccuracyReport {
     int count = 0;
     std::array<double, 16> residual{};
@@ -210,10 +229,12 @@ public:
     SolveStatus BuildCorrection(const CalibInput4& input);
 
     // Takes a stored block as the solution (offsets and scale from its fixed
-    // point fields), e.g. to map touches with the frame's current calibration.
-    void load(const records::StClbInfo& block);
+    // point fields), e.g. to map touches with the frame's current calibration;
+    // `plane` is the plane divisor it was solved on.
+    void load(const records::StClbInfo& block, int plane = 1);
 
     const records::StClbInfo& block() const { return m_block; }
+    int plane() const { return m_plane; }  // the plane divisor of the last solve
     const LensTable& table() const { return m_table; }
     TouchMapper mapper() const;
     double bestR() const { return m_bestR; }
@@ -244,6 +265,7 @@ private:
     double m_leftOffset = 0.0;
     double m_rightOffset = 0.0;
     double m_bestError = 0.0;
+    int m_plane = 1;
     AccuracyReport m_accuracy;
 };
 

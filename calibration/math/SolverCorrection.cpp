@@ -44,7 +44,9 @@ SolveStatus CalibSolver::buildCorrection(const Input& input)
     // truncated r_fix alone moves a point on the right edge of a 4K screen
     // by pixels. Each cell is fitted to these points as they are; only the
     // stored evaluation points, which merely tell the frame the cell a
-    // touch falls in, are rounded to the nearest pixel.
+    // touch falls in, are rounded to the nearest pixel. The points lie on the
+    // solution plane, the targets on the screen: on a plane smaller than the
+    // screen the corrections also scale the plane back up.
     const double storedR = m_block.r_fix / 1024.0;
     const double storedOffL = m_block.LCam.L_Angle_fix / 1024.0;
     const double storedOffR = m_block.RCam.L_Angle_fix / 1024.0;
@@ -102,13 +104,14 @@ template <class Form, class Input>
 void CalibSolver::computeAccuracy(const Input& input)
 {
     const auto targets = Form::points(input.width, input.height);
+    const double n = m_plane;
     AccuracyReport report;
     report.count = Form::kPoints;
     double sum = 0.0;
     for (int i = 0; i < Form::kPoints; ++i) {
         const auto& t = targets[static_cast<std::size_t>(i)];
         const MapResult m = mapPoint<Form>(*this, input, i, true);
-        const double d = std::hypot(double(m.x) - t.x, double(m.y) - t.y);
+        const double d = std::hypot(double(m.x) * n - t.x, double(m.y) * n - t.y);
         report.residual[static_cast<std::size_t>(i)] = d;
         sum += d;
         if (report.worst < 0 || d > report.max) {
@@ -126,6 +129,9 @@ void CalibSolver::logSolution(int width, int height) const
     const char* n = m_name.c_str();
     const StClbInfo& b = m_block;
     LogF("width=%d, height=%d\n", width, height);
+    if (m_plane > 1)
+        LogF("%s plane: the screen / %d (camera places x 16 fit 16 bits up to %d pixels)\n", n, m_plane,
+             kPlaneWidth);
     LogF("g_ClbInfoR=%f, %s.r_fix=%d\n", m_bestR, n, b.r_fix);
     for (int i = 0; i < 16; i += 4)
         LogF("%s.EvalPt[%d]=(%d,%d), %s.EvalPt[%d]=(%d,%d), %s.EvalPt[%d]=(%d,%d), %s.EvalPt[%d]=(%d,%d)\n", n, i,

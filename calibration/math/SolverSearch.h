@@ -114,13 +114,15 @@ struct CameraData {
     double y[Form::kPoints] = {};
     int lo = 0, hi = -1;
 
-    CameraData(const LensTable& table, Camera cam, const std::int32_t* p, const ScreenPoint* pts)
+    // The targets are screen points; the search runs on the plane, the
+    // screen divided by `plane` (exact: 1 keeps them as they are).
+    CameraData(const LensTable& table, Camera cam, const std::int32_t* p, const ScreenPoint* pts, int plane = 1)
         : camera(cam)
     {
         for (int i = 0; i < Form::kPoints; ++i) {
             half[i] = p[i] / 2.0;
-            x[i] = pts[i].x;
-            y[i] = pts[i].y;
+            x[i] = pts[i].x / double(plane);
+            y[i] = pts[i].y / double(plane);
         }
         shiftRange<Form>(table, p, lo, hi);
     }

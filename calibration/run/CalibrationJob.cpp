@@ -19,8 +19,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The record keeps the right camera's x (scaled by R >= 0.5) times 16 in 16
-// bits, and the screen size in 16 bits: wider screens cannot be stored.
+// The widest and tallest screens a calibration is made for. A screen wider
+// than the records' camera places can hold is solved on a smaller plane
+// (planeDivisor); these bounds keep every stored field well inside its range.
 constexpr int kMaxScreenWidth = 4095;
 constexpr int kMaxScreenHeight = 32767;
 // How far the cameras alone may miss the calibration points, on average, as
@@ -229,7 +230,7 @@ void CalibrationJob::measureGrid(const StoreResult& stored)
         return;
     records::ScreenRecord screen;
     const bool haveScreen = records::readScreenRecord(screen) && screen.isValid();
-    const FrameMapping mapping(stored.slave.solution, m_report.variant);
+    const FrameMapping mapping(stored.slave.solution, m_report.variant, planeDivisor(m_width));
     // The frame's spot of each touch: inside the stored windows, not one the
     // run saw without a touch.
     SpotPick pick;
@@ -295,14 +296,11 @@ bool CalibrationJob::solveAndStore()
     }
     m_report.block = solver.block();
     m_report.accuracy = solver.accuracy();
-    // The records hold each camera's place x 16 in 16 bits: on a screen too
-    // wide for that the solve squeezes the scale until the places fit, and
-    // the cameras then miss the calibration points by hundreds of pixels
-    // (a 3840-pixel screen: about 480 px on average, where every screen the
-    // records can hold stays within 1 % of its diagonal). The cell
-    // corrections would take the points themselves onto their targets and
-    // hide it, while touches between them land a hundred pixels off or are
-    // not seen at all: such a result is no calibration.
+    // Cameras that miss the calibration points by more than 1 % of the
+    // diagonal (every sound calibration stays well within it) describe no
+    // frame: the cell corrections would take the points themselves onto
+    // their targets and hide it, while touches between them land a hundred
+    // pixels off or are not seen at all. Such a result is no calibration.
     const double missLimit = kMaxCameraMiss * std::hypot(double(m_width), double(m_height));
     if (m_report.accuracy.mean > missLimit) {
         shell::LogF("Calibration: the cameras miss the calibration points by %.1f px on average (limit %.1f): "

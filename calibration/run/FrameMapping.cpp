@@ -34,11 +34,12 @@ bool inside(const std::array<ScreenPointF, 4>& q, double x, double y)
 
 } // namespace
 
-FrameMapping::FrameMapping(const records::StClbInfo& block, int variantFlag)
+FrameMapping::FrameMapping(const records::StClbInfo& block, int variantFlag, int plane)
     : m_block(block)
     , m_solver(variantFlag)
+    , m_plane(plane > 0 ? plane : 1)
 {
-    m_solver.load(block);
+    m_solver.load(block, m_plane);
     // A 4-point calibration stores X row 0 only.
     bool others = false;
     for (int c = 1; c < records::StClbInfo::kCells; ++c)
@@ -47,12 +48,22 @@ FrameMapping::FrameMapping(const records::StClbInfo& block, int variantFlag)
     m_cells = others ? 9 : 1;
 }
 
-std::optional<ScreenPointF> FrameMapping::mapUncorrected(std::int32_t leftPos, std::int32_t rightPos) const
+std::optional<ScreenPointF> FrameMapping::onPlane(std::int32_t leftPos, std::int32_t rightPos) const
 {
     const MapResult m = m_solver.MapTouch(leftPos, rightPos, true);
     if (m.parallel() || !std::isfinite(m.x) || !std::isfinite(m.y))
         return std::nullopt;
     return ScreenPointF{m.x, m.y};
+}
+
+std::optional<ScreenPointF> FrameMapping::mapUncorrected(std::int32_t leftPos, std::int32_t rightPos) const
+{
+    auto p = onPlane(leftPos, rightPos);
+    if (p) {
+        p->x *= m_plane;
+        p->y *= m_plane;
+    }
+    return p;
 }
 
 int FrameMapping::cellOf(double x, double y) const
@@ -84,7 +95,7 @@ int FrameMapping::cellOf(double x, double y) const
 
 std::optional<ScreenPointF> FrameMapping::map(std::int32_t leftPos, std::int32_t rightPos) const
 {
-    const auto raw = mapUncorrected(leftPos, rightPos);
+    const auto raw = onPlane(leftPos, rightPos);
     if (!raw)
         return std::nullopt;
     const std::int32_t* h = m_block.X[cellOf(raw->x, raw->y)];

@@ -4,7 +4,9 @@
 // angle offsets x 1024, r_fix x 1024, all as stored, not the solver's
 // doubles), then the projective correction of the grid cell the point falls
 // in (the cell whose measured corners, EvalPt, enclose it; outside the grid
-// the nearest cell). A 4-point record has one cell.
+// the nearest cell). A 4-point record has one cell. The camera parts map onto
+// the solution plane (the screen divided by the plane divisor the block was
+// solved on, Solver.h); the corrections take the plane onto the screen.
 //
 // This is how the tool measures what a user will feel after a calibration:
 // the truth is known on the simulated frame only.
@@ -24,21 +26,24 @@ struct ScreenPointF {
 
 class FrameMapping {
 public:
-    FrameMapping(const records::StClbInfo& block, int variantFlag);
+    FrameMapping(const records::StClbInfo& block, int variantFlag, int plane = 1);
 
     // Screen point of two sensor positions; nothing for parallel rays or a
     // cell without a usable correction.
     std::optional<ScreenPointF> map(std::int32_t leftPos, std::int32_t rightPos) const;
-    // The uncorrected point (camera parts and scale only).
+    // The uncorrected point (camera parts and scale only), brought from the
+    // plane to the screen.
     std::optional<ScreenPointF> mapUncorrected(std::int32_t leftPos, std::int32_t rightPos) const;
 
     bool fourPoint() const { return m_cells == 1; }
 
 private:
     int cellOf(double x, double y) const;
+    std::optional<ScreenPointF> onPlane(std::int32_t leftPos, std::int32_t rightPos) const;
 
     records::StClbInfo m_block;
     CalibSolver m_solver;
+    int m_plane = 1;
     int m_cells = 9;
 };
 

@@ -123,7 +123,7 @@ CheckReport runCheck(const records::StClbInfo& block, int variant, int width, in
         say(device::g_bDevExist.load() ? checkcode::Failed : checkcode::DeviceLost);
         return report;
     }
-    const FrameMapping mapping(block, variant);
+    const FrameMapping mapping(block, variant, planeDivisor(width));
     TouchCapture touches(variant, capturePositionFor(GridKind::Sixteen), "CheckIndex");
     TargetPlan plan;
     plan.targets = static_cast<int>(targets.size());

@@ -225,7 +225,8 @@ void KeyCalibrationJob::finish(const std::function<void(int)>& send)
     // Without keys on an edge the area ends at the calibrated picture's edge.
     const int width = previous.ScreenWidth > 0 ? previous.ScreenWidth : m_width;
     const int height = previous.ScreenHight > 0 ? previous.ScreenHight : m_height;
-    const StoreResult result = evaluateAndStore(slave, previous, previousMaster, keyArea(rects, width, height), mapper, hooks);
+    const StoreResult result = evaluateAndStore(slave, previous, previousMaster,
+                                                keyArea(rects, width / mapper.plane, height / mapper.plane), mapper, hooks);
     switch (result) {
     case StoreResult::Stored:
         m_state.progress = 100;

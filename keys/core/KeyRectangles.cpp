@@ -18,6 +18,10 @@ calib::TouchMapper mapperOfRecord(const records::CalInfo& record)
     m.leftOffset = record.solution.LCam.L_Angle_fix / 1024.0;
     m.rightOffset = record.solution.RCam.L_Angle_fix / 1024.0;
     m.r = record.solution.r_fix / 1024.0;
+    // A screen too wide for the records' camera places was solved on a
+    // smaller plane; the key rectangles are compared with touches mapped
+    // onto that plane.
+    m.plane = calib::planeDivisor(record.ScreenWidth);
     return m;
 }
 

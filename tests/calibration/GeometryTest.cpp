@@ -18,19 +18,21 @@ struct ScreenRow {
 
 class SyntheticCalibration : public testing::TestWithParam<ScreenRow> {
 protected:
-    // Camera x is compared in screen pixels (solution x / R): a slightly
-    // different scale moves the scaled x of the far camera a long way.
+    // Camera x is compared in screen pixels (solution x / R, times the plane
+    // divisor): a slightly different scale moves the scaled x of the far
+    // camera a long way.
     void expectNearTruth(const CalibSolver& solver, const CameraModel& model, double posTolerance,
                          double scaleTolerance)
     {
         const auto& g = model.geometry();
         const auto& b = solver.block();
+        const double n = solver.plane();
         EXPECT_NEAR(b.r_fix, g.r * 1024, scaleTolerance * 1024);
         const double r = b.r_fix / 1024.0;
-        EXPECT_NEAR(b.LCam.Po_l4.x / 16.0 / r, g.left.x / g.r, posTolerance);
-        EXPECT_NEAR(b.LCam.Po_l4.y / 16.0, g.left.y, posTolerance);
-        EXPECT_NEAR(b.RCam.Po_l4.x / 16.0 / r, g.right.x / g.r, posTolerance);
-        EXPECT_NEAR(b.RCam.Po_l4.y / 16.0, g.right.y, posTolerance);
+        EXPECT_NEAR(b.LCam.Po_l4.x / 16.0 / r * n, g.left.x / g.r, posTolerance);
+        EXPECT_NEAR(b.LCam.Po_l4.y / 16.0 * n, g.left.y, posTolerance);
+        EXPECT_NEAR(b.RCam.Po_l4.x / 16.0 / r * n, g.right.x / g.r, posTolerance);
+        EXPECT_NEAR(b.RCam.Po_l4.y / 16.0 * n, g.right.y, posTolerance);
     }
     static void expectCorrected(const std::int32_t (&x)[8], tovrin::records::StPoint16 measured, ScreenPoint target)
     {
@@ -74,11 +76,13 @@ TEST_P(SyntheticCalibration, SixteenPointsFindTheFrame)
     EXPECT_EQ(a.count, 16);
     EXPECT_LT(a.max, 4.0 + 0.001 * diagonal(row));
     EXPECT_LE(a.mean, a.max);
-    // EvalPt are the mapped points: near their targets too.
+    // EvalPt are the mapped points on the plane: near their targets too.
     const auto pts = screenPoints16(row.width, row.height);
+    const int n = solver.plane();
+    EXPECT_EQ(n, planeDivisor(row.width));
     for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(solver.block().EvalPt[i].x, pts[static_cast<std::size_t>(i)].x, 5 + 0.001 * diagonal(row)) << i;
-        EXPECT_NEAR(solver.block().EvalPt[i].y, pts[static_cast<std::size_t>(i)].y, 5 + 0.001 * diagonal(row)) << i;
+        EXPECT_NEAR(solver.block().EvalPt[i].x * n, pts[static_cast<std::size_t>(i)].x, 5 + 0.001 * diagonal(row)) << i;
+        EXPECT_NEAR(solver.block().EvalPt[i].y * n, pts[static_cast<std::size_t>(i)].y, 5 + 0.001 * diagonal(row)) << i;
     }
     // Every cell's stored correction takes its measured corners onto the
     // targets.
@@ -152,22 +156,39 @@ INSTANTIATE_TEST_SUITE_P(Screens, SyntheticCalibration,
                                          ScreenRow{"hdTableB", 1920, 1080, 1}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(SyntheticCalibration, CameraPositionsBeyond16BitsAreNeverStoredWrapped)
+TEST(SyntheticCalibration, AScreenTooWideForTheCameraPlacesIsSolvedOnAPlane)
 {
-    // A 3840 pixel wide screen at scale 1: the right camera lies near x =
-    // 3930, which x 16 does not fit. Only scales that can be stored compete.
+    // A 3840 pixel wide screen with square pixels: the right camera lies
+    // near x = 3928, which x 16 does not fit 16 bits. Squeezing the scale
+    // until it fits (R 0.52) bends every ray; on a plane of half the screen
+    // the cameras keep their angles, stored unwrapped, and the corrections
+    // scale the plane back up.
     FrameGeometry g = CameraModel::typical(3840, 2160);
     g.r = 1.0;
     g.left.x = -88.0;
     g.right.x = 3928.0;
     const CameraModel model(g);
-    CalibSolver solver(0);
-    const SolveStatus s = solver.Solve16(test::capture16(model, 3840, 2160));
-    if (s == SolveStatus::Ok) {
-        EXPECT_GT(solver.block().RCam.Po_l4.x, 0);
-        EXPECT_LE(solver.block().RCam.Po_l4.x / 16.0 / solver.bestR(), 3940.0);
-        EXPECT_LT(solver.bestR(), 0.53);
+    for (bool four : {false, true}) {
+        SCOPED_TRACE(four ? "4 points" : "16 points");
+        CalibSolver solver(0);
+        ASSERT_EQ(four ? solver.Solve4(test::capture4(model, 3840, 2160))
+                       : solver.Solve16(test::capture16(model, 3840, 2160)),
+                  SolveStatus::Ok);
+        EXPECT_EQ(solver.plane(), 2);
+        EXPECT_NEAR(solver.bestR(), 1.0, four ? 0.1 : 0.03);
+        EXPECT_NEAR(solver.block().RCam.Po_l4.x / 16.0 / solver.bestR(), 3928.0 / 2, 40.0);
+        EXPECT_NEAR(solver.block().LCam.Po_l4.x / 16.0 / solver.bestR(), -88.0 / 2, 20.0);
+        // In screen pixels, as every residual is.
+        EXPECT_LT(solver.accuracy().max, 8.0);
+        // The corrections take the plane's points onto the screen's targets.
+        const double h1 = solver.block().X[0][0] / 1048576.0, h5 = solver.block().X[0][4] / 1048576.0;
+        EXPECT_NEAR(h1, 2.0, 0.2);
+        EXPECT_NEAR(h5, 2.0, 0.2);
     }
+    // A screen the records hold as it is stays on its own pixels.
+    EXPECT_EQ(planeDivisor(1920), 1);
+    EXPECT_EQ(planeDivisor(1921), 2);
+    EXPECT_EQ(planeDivisor(4095), 3);
 }
 
 TEST(CameraModel, PointsAboveTheCameraAreNotSeen)

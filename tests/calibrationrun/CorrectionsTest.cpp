@@ -26,6 +26,8 @@ protected:
     Landing land(int width, int height)
     {
         const sim::StoredSolution s = sim::readSolution(recordBytes(*frame, sim::Unit::Slave), sim::kSolutionOffset);
+        // The cameras alone place a touch on the solution plane.
+        const double n = planeDivisor(width);
         sim::Fingers& f = frame->fingers();
         Landing l;
         for (int r = 0; r < 12; ++r)
@@ -41,7 +43,7 @@ protected:
                 if (!p || !raw)
                     continue;
                 l.corrected += std::hypot(p->x - x, p->y - y);
-                l.uncorrected += std::hypot(raw->x - x, raw->y - y);
+                l.uncorrected += std::hypot(raw->x * n - x, raw->y * n - y);
                 ++l.touches;
             }
         if (l.touches) {
@@ -55,7 +57,7 @@ protected:
 TEST_F(CorrectionsTest, SixteenPointsHelpOnEveryScreen)
 {
     g_CaptureAverage = -1;  // the tool's own choice of capture estimate
-    const int screens[][2] = {{1366, 768}, {1920, 1080}, {2560, 1440}, {1080, 1920}};
+    const int screens[][2] = {{1366, 768}, {1920, 1080}, {2560, 1440}, {3840, 2160}, {1080, 1920}};
     for (const auto& size : screens) {
         const int w = size[0], h = size[1];
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
@@ -91,24 +93,35 @@ TEST_F(CorrectionsTest, FourPointsKeepTheFramesScale)
     }
 }
 
-TEST_F(CorrectionsTest, AFourKScreenTheRecordsCannotHoldIsRefused)
+TEST_F(CorrectionsTest, AFourKScreenIsCalibrated)
 {
-    // Across 3840 pixels the right camera's place fits the 16-bit field only
-    // with the scale squeezed to about 0.5; the cameras' rays then miss by
-    // hundreds of pixels. Sixteen points: the cells' corrections do not fit
-    // their Q20 fields. Four points: the one correction would take the
-    // corners onto their targets while touches between them land about
-    // 120 px off and some not at all. Either way nothing is stored: the
-    // frame keeps its records.
+    // Across 3840 pixels the right camera's place x 16 does not fit its
+    // 16-bit field. Squeezing the scale until it fits bent the rays by
+    // hundreds of pixels, and the run refused; on a plane of half the screen
+    // both calibrations store and touches land where the finger is.
     g_CaptureAverage = -1;
+    // The same frame's shape at 1920 x 1080: its cameras see the screen's
+    // corners at the same sensor columns.
+    fingers(1, 7);
+    const RunReport hd = run(GridKind::Sixteen);
+    ASSERT_EQ(hd.outcome, RunOutcome::Stored) << hd.reason;
     frame->fingers().setScreen(3840, 2160);
     for (GridKind kind : {GridKind::Sixteen, GridKind::Four}) {
         SCOPED_TRACE(kind == GridKind::Four ? "4 points" : "16 points");
         fingers(1, 7);
         const RunReport r = run(kind, {}, nullptr, 3840, 2160);
-        EXPECT_EQ(r.outcome, RunOutcome::Rejected);
-        EXPECT_EQ(codes.back(), code::Rejected);
-        EXPECT_TRUE(recordsUnchanged());
+        ASSERT_EQ(r.outcome, RunOutcome::Stored) << r.reason;
+        EXPECT_EQ(codes.back(), code::Stored);
+        EXPECT_NEAR(r.block.r_fix / 1024.0, 1.0, 0.05);
+        const Landing l = land(3840, 2160);
+        EXPECT_EQ(l.touches, 240);
+        // The image windows span the screen's corners as the cameras see
+        // them, searched on the plane.
+        EXPECT_NEAR(r.windows.leftStart, hd.windows.leftStart, 3);
+        EXPECT_NEAR(r.windows.leftEnd, hd.windows.leftEnd, 3);
+        EXPECT_NEAR(r.windows.rightStart, hd.windows.rightStart, 3);
+        EXPECT_NEAR(r.windows.rightEnd, hd.windows.rightEnd, 3);
+        EXPECT_LT(l.corrected, kind == GridKind::Four ? 10.0 : 4.0);
     }
 }
 

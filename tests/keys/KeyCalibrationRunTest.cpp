@@ -96,6 +96,37 @@ TEST_F(KeyCalibrationRun, StoresTheKeysAndTheKeyTestLightsTheTouchedKey)
     EXPECT_EQ(key, PressedKey{});
 }
 
+TEST_F(KeyCalibrationRun, OnAScreenSolvedOnAPlaneTheKeysLightToo)
+{
+    // A 3840-pixel screen is too wide for the records' camera places: its
+    // calibration lies on a plane of half the screen, where the cameras
+    // alone place a touch at half its screen point. The frame compares
+    // those places with the key rectangles, so the rectangles lie on the
+    // plane too, and the key test lights the touched key.
+    frame->fingers().setScreen(3840, 2160);
+    sim::writeIdealCalibration(*frame, frame->fingers().optics(0), 2);
+    frame->keyPanel().printKeys(groupSizesByEdge(configuration));
+    ASSERT_TRUE(tovrin::test::openInCalibrationMode());
+    const auto codes = calibrate({}, 3840, 2160);
+    ASSERT_TRUE(contains(codes, keycode::kStored));
+    const records::CalInfo slave = decoded(sim::Unit::Slave);
+    ASSERT_EQ(slave.rightKeyCount, 4);
+    const auto printed = *frame->keyPanel().printedKey(kEdgeRight, 3);
+    const records::KeyRect& r = slave.RightKeyPosition[2];
+    EXPECT_NEAR(r.left * 2, printed.left, 2 * kKeyPlacePx);
+    EXPECT_NEAR(r.bottom * 2, printed.bottom, 2 * kKeyPlacePx);
+
+    autoTouch(false);
+    ASSERT_TRUE(device::SwitchModeChecked(device::mode::Work).ok);
+    PressedKey key{9, 9};
+    for (auto [edge, number] : {std::pair{kEdgeLeft, 1}, std::pair{kEdgeLeft, 5}, std::pair{kEdgeRight, 3},
+                                std::pair{kEdgeBottom, 2}}) {
+        ASSERT_TRUE(touchKey(edge, number));
+        ASSERT_TRUE(readPressedKey(key));
+        EXPECT_EQ(key, (PressedKey{edge, number})) << edgeName(edge) << ' ' << number;
+    }
+}
+
 TEST_F(KeyCalibrationRun, EachQueryCarriesItsTargetRecord)
 {
     ASSERT_TRUE(contains(calibrate(), keycode::kStored));

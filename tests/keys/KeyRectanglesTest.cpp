@@ -120,13 +120,19 @@ TEST(KeyRectangles, NothingMapsWithoutAScale)
     EXPECT_FALSE(mapTargets(targets, {}, {}, mapperOfRecord(record)));
 }
 
-TEST(KeyRectangles, TheRecordsLensTableIsUsed)
+TEST(KeyRectangles, TheRecordsLensTableAndPlaneAreUsed)
 {
     records::CalInfo record;
     record.P_Pos = records::kPPosB;
     EXPECT_EQ(mapperOfRecord(record).table.variant(), 1);
     record.P_Pos = records::kPPosA;
     EXPECT_EQ(mapperOfRecord(record).table.variant(), 0);
+    // A screen too wide for the camera places was solved on a plane of
+    // half its size; the keys' corner search looks at that plane.
+    record.ScreenWidth = 1920;
+    EXPECT_EQ(mapperOfRecord(record).plane, 1);
+    record.ScreenWidth = 3840;
+    EXPECT_EQ(mapperOfRecord(record).plane, 2);
 }
 
 TEST(KeyWindows, TheCheckWithoutTheScale)

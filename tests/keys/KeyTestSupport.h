@@ -73,10 +73,10 @@ protected:
     }
 
     // One whole key calibration in this thread; the codes it sent, in order.
-    std::vector<int> calibrate(const std::function<void(int)>& onCode = {})
+    std::vector<int> calibrate(const std::function<void(int)>& onCode = {}, int width = kWidth, int height = kHeight)
     {
         state.stop = false;
-        KeyCalibrationJob job(layOutKeys(configuration, kWidth, kHeight), kWidth, kHeight, readKeyCodes(), state);
+        KeyCalibrationJob job(layOutKeys(configuration, width, height), width, height, readKeyCodes(), state);
         if (targetLimit)
             job.setTargetLimit(*targetLimit, runClock);
         std::vector<int> codes;

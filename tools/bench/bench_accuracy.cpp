@@ -17,10 +17,13 @@
 //                             screen-size class of the frame's 65-inch
 //                             panel stands for
 //   uncorrected_mean_px       the cameras alone, without the cell corrections
+//                             (on a screen solved on a smaller plane, their
+//                             point brought back up by the plane divisor)
 //   floor_mean_px floor_max_px
 //                             the best records the frame can hold for its
 //                             optics (camera parts only, the simulator's own
-//                             fit): what the cameras alone cannot beat
+//                             fit, on the same plane): what the cameras alone
+//                             cannot beat
 // and the last line sums up the "typical" optics with the default noise:
 //   accuracy mean_1080_px=.. max_1080_px=.. mean_4k_px=.. max_4k_px=..
 //            mean_4pt_over_16pt=<the worst ratio over the screens>
@@ -191,8 +194,13 @@ public:
     // beat without the cell corrections.
     // A 40 x 30 grid of touches mapped through a solution as the simulated
     // firmware maps them.
-    void touchGrid(const sim::StoredSolution& solution, const Screen& screen, Errors& out)
+    // The cameras alone place a touch on the solution plane (the screen
+    // divided by `plane`); the cell corrections, where stored, take it onto
+    // the screen.
+    void touchGrid(const sim::StoredSolution& solution, const Screen& screen, Errors& out, int plane)
     {
+        const double n = plane;
+        const double nCorrected = solution.cellCount == 0 ? n : 1.0;
         for (int r = 0; r < kRows; ++r)
             for (int c = 0; c < kColumns; ++c) {
                 const double x = (c + 0.5) * screen.width / kColumns;
@@ -204,17 +212,18 @@ public:
                     ++out.missed;
                     continue;
                 }
-                out.corrected.push_back(std::hypot(p->x - x, p->y - y));
-                out.uncorrected.push_back(std::hypot(raw->x - x, raw->y - y));
+                out.corrected.push_back(std::hypot(p->x * nCorrected - x, p->y * nCorrected - y));
+                out.uncorrected.push_back(std::hypot(raw->x * n - x, raw->y * n - y));
             }
     }
 
     Errors floorOf(const Screen& screen)
     {
         m_frame->fingers().setScreen(screen.width, screen.height);
-        const sim::StoredSolution best = sim::fitSolution(m_frame->fingers().optics(0));
+        const int plane = planeDivisor(screen.width);
+        const sim::StoredSolution best = sim::fitSolution(m_frame->fingers().optics(0), plane);
         Errors e;
-        touchGrid(best, screen, e);
+        touchGrid(best, screen, e, plane);
         return e;
     }
 
@@ -298,7 +307,7 @@ int benchAccuracy(int argc, char** argv)
                             ++e.failed;
                             continue;
                         }
-                        frame.touchGrid(*solution, screen, e);
+                        frame.touchGrid(*solution, screen, e, planeDivisor(screen.width));
                     }
                     const double mmPerPx =
                         diagonal ? *diagonal * 25.4 / std::hypot(double(screen.width), double(screen.height)) : 0.0;
