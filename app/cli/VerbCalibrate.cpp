@@ -11,8 +11,7 @@
 //
 // --average takes each captured position as the robust mean of the hold,
 // --vote as the vote of the spot choice (Tovrin_Debug/CaptureAverage=1 or 0
-// in Tovrin.ini does the same for the windows); without either, 16-point
-// runs take the mean and 4-point runs the vote.
+// in Tovrin.ini does the same for the windows); without either, the mean.
 //
 // Prints the stored block, the image windows and the accuracy at the
 // calibration points; on the simulated frame also the dense-grid figure.

@@ -150,7 +150,7 @@ RunReport CalibrationJob::run()
 
 bool CalibrationJob::capture()
 {
-    TouchCapture touches(m_report.variant, capturePositionFor(m_grid.kind));
+    TouchCapture touches(m_report.variant, capturePosition());
     TargetPlan plan;
     plan.targets = m_grid.points;
     plan.query = [this](int i) {

@@ -124,7 +124,7 @@ CheckReport runCheck(const records::StClbInfo& block, int variant, int width, in
         return report;
     }
     const FrameMapping mapping(block, variant, planeDivisor(width));
-    TouchCapture touches(variant, capturePositionFor(GridKind::Sixteen), "CheckIndex");
+    TouchCapture touches(variant, capturePosition(), "CheckIndex");
     TargetPlan plan;
     plan.targets = static_cast<int>(targets.size());
     plan.query = [&](int i) {

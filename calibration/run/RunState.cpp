@@ -66,12 +66,9 @@ int touchPromptMessage(const CalibrationRunState& state)
     return 69;
 }
 
-CapturePosition capturePositionFor(GridKind kind)
+CapturePosition capturePosition()
 {
-    const int average = g_CaptureAverage.load();
-    if (average == 0 || average == 1)
-        return average == 1 ? CapturePosition::Average : CapturePosition::Vote;
-    return kind == GridKind::Sixteen ? CapturePosition::Average : CapturePosition::Vote;
+    return g_CaptureAverage.load() == 0 ? CapturePosition::Vote : CapturePosition::Average;
 }
 
 CalibrationRunState& runState()

@@ -26,11 +26,10 @@ extern std::atomic<int> g_CalibEnvironment;
 extern std::atomic<int> g_CalibEnvironmentDone;
 // How a captured position is taken from the held frames (CapturePosition of
 // TouchCapture.h): 0 the vote of the spot choice, 1 the robust mean of the
-// hold, -1 (no setting) the robust mean for the 16-point calibration and the
-// vote for the 4-point one: on every optics variant and noise model of
-// tovrin-bench accuracy the mean places 16-point touches better, while four
-// points alone do not always gain from it. Tovrin.ini
-// Tovrin_Debug/CaptureAverage, tovrin-cli calibrate --average / --vote.
+// hold, -1 (no setting) the robust mean: on every optics variant and noise
+// model of tovrin-bench accuracy it places touches better than the vote,
+// after 16 points and after 4. Tovrin.ini Tovrin_Debug/CaptureAverage,
+// tovrin-cli calibrate --average / --vote.
 extern std::atomic<int> g_CaptureAverage;
 // 1: the solve refines the search's result continuously over all captured
 // points (SolveOptions::refine). Tovrin.ini Tovrin_Debug/RefineSolve.
@@ -84,8 +83,8 @@ int touchPromptMessage(const CalibrationRunState& state);
 
 enum class CapturePosition;
 enum class GridKind;
-// The capture estimate of a run of the given kind under g_CaptureAverage.
-CapturePosition capturePositionFor(GridKind kind);
+// The capture estimate of a run under g_CaptureAverage.
+CapturePosition capturePosition();
 
 // g_WaitFrameCount, g_CaptureAverage and g_SaveSample from Tovrin.ini,
 // before a run.

@@ -275,7 +275,7 @@ int benchAccuracy(int argc, char** argv)
         g_LeastShiftScale = qEnvironmentVariableIntValue("TOVRIN_BENCH_LEASTSHIFT") == 0 ? 0 : 1;
     const int average = g_CaptureAverage.load();
     std::printf("accuracy capture=%s refine=%d least_shift_scale=%d\n",
-                average == 1 ? "average" : average == 0 ? "vote" : "average for 16 points, vote for 4",
+                average == 0 ? "vote" : "average",
                 g_RefineSolve.load(), g_LeastShiftScale.load());
 
     LogFolder log;
