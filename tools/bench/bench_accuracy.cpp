@@ -24,6 +24,12 @@
 //                             optics (camera parts only, the simulator's own
 //                             fit, on the same plane): what the cameras alone
 //                             cannot beat
+//   resolution_max_px         the frame reports each camera's position to
+//                             the half pixel; along x and y through a grid
+//                             touch, half the run of touches that share its
+//                             report: a lower bound on the worst error near
+//                             that touch for any records. The largest over
+//                             the grid
 // and the last line sums up the "typical" optics with the default noise:
 //   accuracy mean_1080_px=.. max_1080_px=.. mean_4k_px=.. max_4k_px=..
 //            mean_4pt_over_16pt=<the worst ratio over the screens>
@@ -54,8 +60,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace tovrin;
@@ -217,6 +225,52 @@ public:
             }
     }
 
+    // The frame reports each camera's position to the half pixel: touches
+    // whose two positions round alike make one report, and no records tell
+    // them apart. Along x and along y through each grid touch, half the
+    // length of the run of touches that share its report: some touch there
+    // lands at least that far off, whatever the records hold. The largest
+    // over the grid.
+    double resolutionOf(const Screen& screen)
+    {
+        m_frame->fingers().setScreen(screen.width, screen.height);
+        const sim::Optics optics = m_frame->fingers().optics(0);
+        using Report = std::pair<long, long>;
+        const auto report = [&](double x, double y) -> std::optional<Report> {
+            const auto l = optics.position(sim::Side::Left, x, y);
+            const auto r = optics.position(sim::Side::Right, x, y);
+            if (!l || !r)
+                return std::nullopt;
+            return Report{std::lround(*l), std::lround(*r)};
+        };
+        // How far from (x, y) along (dx, dy) the report stays `at`: whole
+        // pixels outward, then halving the last step.
+        const auto reach = [&](double x, double y, double dx, double dy, const Report& at) {
+            constexpr double kFarthest = 200.0;
+            double in = 0.0;
+            while (in < kFarthest && report(x + (in + 1.0) * dx, y + (in + 1.0) * dy) == at)
+                in += 1.0;
+            double step = 0.5;
+            for (int k = 0; k < 12; ++k, step /= 2.0)
+                if (report(x + (in + step) * dx, y + (in + step) * dy) == at)
+                    in += step;
+            return in;
+        };
+        double worst = 0.0;
+        for (int r = 0; r < kRows; ++r)
+            for (int c = 0; c < kColumns; ++c) {
+                const double x = (c + 0.5) * screen.width / kColumns;
+                const double y = (r + 0.5) * screen.height / kRows;
+                const auto at = report(x, y);
+                if (!at)
+                    continue;
+                const double alongX = reach(x, y, 1.0, 0.0, *at) + reach(x, y, -1.0, 0.0, *at);
+                const double alongY = reach(x, y, 0.0, 1.0, *at) + reach(x, y, 0.0, -1.0, *at);
+                worst = std::max(worst, std::max(alongX, alongY) / 2.0);
+            }
+        return worst;
+    }
+
     Errors floorOf(const Screen& screen)
     {
         m_frame->fingers().setScreen(screen.width, screen.height);
@@ -314,12 +368,15 @@ int benchAccuracy(int argc, char** argv)
                     const double mean = e.meanPx(), p95 = Errors::percentile(e.corrected, 0.95), max = e.maxPx();
                     const int points = kind == GridKind::Four ? 4 : 16;
                     const Errors best = frame.floorOf(screen);
+                    const double resolution = frame.resolutionOf(screen);
                     std::printf("accuracy optics=%s noise=%s screen=%dx%d points=%d mean_px=%.2f p95_px=%.2f "
                                 "max_px=%.2f mean_mm=%.2f p95_mm=%.2f max_mm=%.2f uncorrected_mean_px=%.2f "
-                                "floor_mean_px=%.2f floor_max_px=%.2f runs=%d failed=%d missed=%d\n",
+                                "floor_mean_px=%.2f floor_max_px=%.2f resolution_max_px=%.2f runs=%d failed=%d "
+                                "missed=%d\n",
                                 name.c_str(), sim::noiseModelName(noise), screen.width, screen.height, points, mean,
                                 p95, max, mean * mmPerPx, p95 * mmPerPx, max * mmPerPx,
-                                Errors::mean(e.uncorrected), best.meanPx(), best.maxPx(), e.runs, e.failed, e.missed);
+                                Errors::mean(e.uncorrected), best.meanPx(), best.maxPx(), resolution, e.runs,
+                                e.failed, e.missed);
                     std::fflush(stdout);
                     if (name == "typical" && noise == sim::NoiseModel::Uniform && e.failed == 0) {
                         (kind == GridKind::Sixteen ? typical16 : typical4)[{screen.width, screen.height}] = mean;
