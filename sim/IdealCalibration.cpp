@@ -123,10 +123,22 @@ void writeIdealCalibration(SimulatedFrame& frame, const Optics& optics, int plan
         putCamera(p + kSolutionOffset + 12, s.right);
         std::fill(p + 90, p + 442, uint8_t{0});
         if (plane > 1) {
-            // One correction for the whole screen: u = plane x, v = plane y.
+            // One correction for the whole screen: u = plane x, v = plane y,
+            // and as its grid points the four corner targets of a 4-point
+            // calibration (1/16 of the width and 1/32 of the height in from
+            // the top left, 7/8 of the width and 15/16 of the height apart)
+            // on the plane.
             const auto scale = static_cast<uint32_t>(plane * 1048576);
             writeU32le(p + 90, scale);
             writeU32le(p + 90 + 16, scale);
+            const double w = optics.width(), h = optics.height();
+            for (int k = 0; k < 4; ++k) {
+                const double x = std::trunc(w / 16.0 + (k % 2) * 7.0 * w / 8.0);
+                const double y = std::trunc(h / 32.0 + (k / 2) * 15.0 * h / 16.0);
+                uint8_t* at = p + 378 + 4 * k;
+                writeU16le(at, static_cast<uint16_t>(static_cast<int16_t>(std::lround(x / plane))));
+                writeU16le(at + 2, static_cast<uint16_t>(static_cast<int16_t>(std::lround(y / plane))));
+            }
         }
         writeU32le(p + 442, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(s.scale * 1024.0))));
         writeU16le(p + 446, static_cast<uint16_t>(optics.width()));

@@ -84,6 +84,29 @@ MapResult mapTouch(const LensTable& table, const StCamInfo& left, const StCamInf
     return {static_cast<float>(u * 0.0625 / r), static_cast<float>((u * mL + bL) * 0.0625)};
 }
 
+int planeOfBlock(const StClbInfo& block, int width, int height)
+{
+    if (width <= 0 || height <= 0 || width > 65535 || height > 65535)
+        return 1;
+    // A 4-point block keeps its four evaluation points only.
+    bool four = true;
+    for (int i = 4; i < StClbInfo::kEvalPoints; ++i)
+        four = four && block.EvalPt[i].x == 0 && block.EvalPt[i].y == 0;
+    double targetSpan = 0.0, evalSpan = 0.0;
+    if (four) {
+        const auto t = screenPoints4(width, height);
+        targetSpan = double(t[3].x) - t[0].x + double(t[3].y) - t[0].y;
+        evalSpan = double(block.EvalPt[3].x) - block.EvalPt[0].x + double(block.EvalPt[3].y) - block.EvalPt[0].y;
+    } else {
+        const auto t = screenPoints16(width, height);
+        targetSpan = double(t[15].x) - t[0].x + double(t[15].y) - t[0].y;
+        evalSpan = double(block.EvalPt[15].x) - block.EvalPt[0].x + double(block.EvalPt[15].y) - block.EvalPt[0].y;
+    }
+    if (!(evalSpan > 0.0) || !(targetSpan > 0.0))
+        return 1;
+    return static_cast<int>(std::clamp(std::lround(targetSpan / evalSpan), 1L, 16L));
+}
+
 void setSearchPath(SearchPath path)
 {
     g_searchPath.store(path);

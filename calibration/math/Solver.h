@@ -69,6 +69,13 @@ constexpr int planeDivisor(int width)
     return width <= kPlaneWidth ? 1 : (width + kPlaneWidth - 1) / kPlaneWidth;
 }
 
+// The plane divisor a stored block was solved on, told by the block itself:
+// its evaluation points lie on the plane, the calibration targets of a
+// width x height screen on the screen. 1 when the block holds no evaluation
+// points to tell by. A block solved on the screen with its scale squeezed
+// (wide screens, before the plane) reads 1, as it was solved.
+int planeOfBlock(const records::StClbInfo& block, int width, int height);
+
 // Result of mapping two sensor positions; both kParallelRays when the rays do
 // not cross (or no scale is known).
 struct MapResult {

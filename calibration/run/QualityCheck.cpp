@@ -123,7 +123,7 @@ CheckReport runCheck(const records::StClbInfo& block, int variant, int width, in
         say(device::g_bDevExist.load() ? checkcode::Failed : checkcode::DeviceLost);
         return report;
     }
-    const FrameMapping mapping(block, variant, planeDivisor(width));
+    const FrameMapping mapping(block, variant, planeOfBlock(block, width, height));
     TouchCapture touches(variant, capturePosition(), "CheckIndex");
     TargetPlan plan;
     plan.targets = static_cast<int>(targets.size());

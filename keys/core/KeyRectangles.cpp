@@ -21,7 +21,7 @@ calib::TouchMapper mapperOfRecord(const records::CalInfo& record)
     // A screen too wide for the records' camera places was solved on a
     // smaller plane; the key rectangles are compared with touches mapped
     // onto that plane.
-    m.plane = calib::planeDivisor(record.ScreenWidth);
+    m.plane = calib::planeOfBlock(record.solution, record.ScreenWidth, record.ScreenHight);
     return m;
 }
 

@@ -8,6 +8,8 @@
 #include "KeyTestSupport.h"
 #include "calibration/math/CameraModel.h"
 
+#include <algorithm>
+
 using namespace tovrin;
 using namespace tovrin::keys;
 
@@ -127,12 +129,29 @@ TEST(KeyRectangles, TheRecordsLensTableAndPlaneAreUsed)
     EXPECT_EQ(mapperOfRecord(record).table.variant(), 1);
     record.P_Pos = records::kPPosA;
     EXPECT_EQ(mapperOfRecord(record).table.variant(), 0);
-    // A screen too wide for the camera places was solved on a plane of
-    // half its size; the keys' corner search looks at that plane.
-    record.ScreenWidth = 1920;
-    EXPECT_EQ(mapperOfRecord(record).plane, 1);
+    // A screen too wide for the camera places is solved on a plane of half
+    // its size, where its evaluation points lie; the keys' corner search
+    // looks at that plane. A record whose evaluation points lie on the
+    // screen itself (a wide screen calibrated with the scale squeezed
+    // instead) keeps the screen.
+    const auto targets = calib::screenPoints16(3840, 2160);
     record.ScreenWidth = 3840;
+    record.ScreenHight = 2160;
+    for (size_t i = 0; i < 16; ++i)
+        record.solution.EvalPt[i] = {static_cast<int16_t>(targets[i].x / 2 + 3), static_cast<int16_t>(targets[i].y / 2)};
     EXPECT_EQ(mapperOfRecord(record).plane, 2);
+    for (size_t i = 0; i < 16; ++i)
+        record.solution.EvalPt[i] = {static_cast<int16_t>(targets[i].x - 5), static_cast<int16_t>(targets[i].y)};
+    EXPECT_EQ(mapperOfRecord(record).plane, 1);
+    // A 4-point record: its four evaluation points only.
+    const auto corners = calib::screenPoints4(3840, 2160);
+    std::fill(std::begin(record.solution.EvalPt), std::end(record.solution.EvalPt), records::StPoint16{});
+    for (size_t i = 0; i < 4; ++i)
+        record.solution.EvalPt[i] = {static_cast<int16_t>(corners[i].x / 2), static_cast<int16_t>(corners[i].y / 2)};
+    EXPECT_EQ(mapperOfRecord(record).plane, 2);
+    // Nothing to tell by: the screen itself.
+    std::fill(std::begin(record.solution.EvalPt), std::end(record.solution.EvalPt), records::StPoint16{});
+    EXPECT_EQ(mapperOfRecord(record).plane, 1);
 }
 
 TEST(KeyWindows, TheCheckWithoutTheScale)
