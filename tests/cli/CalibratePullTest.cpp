@@ -19,11 +19,19 @@ constexpr int kCalibrationRecord = 0x11000;
 constexpr int kScreenRecord = 0x18000;
 constexpr int kSector = 0x1000;
 
-class CalibratePull : public PullSweep, public ::testing::WithParamInterface<const char*> {};
+struct PullRow {
+    const char* name;
+    const char* points;
+    const char* screen;  // nullptr: the tool's default screen
+};
+
+class CalibratePull : public PullSweep, public ::testing::WithParamInterface<PullRow> {};
 
 TEST_P(CalibratePull, EveryPullLeavesOldNewOrInvalidRecordsAndExitsZeroOnlyWhenDone)
 {
-    const QStringList job{"calibrate", "--points", QString::fromLatin1(GetParam()), "--grid", "3x2"};
+    QStringList job{"calibrate", "--points", QString::fromLatin1(GetParam().points), "--grid", "3x2"};
+    if (GetParam().screen)
+        job << "--screen" << QString::fromLatin1(GetParam().screen);
     ASSERT_EQ(cli({"status"}).exitCode, 0);  // the factory frame, saved
     const QByteArray before = flash();
     QByteArray after;
@@ -94,7 +102,11 @@ TEST_P(CalibratePull, EveryPullLeavesOldNewOrInvalidRecordsAndExitsZeroOnlyWhenD
     sweep(job, before, after, last, at, checks);
 }
 
-INSTANTIATE_TEST_SUITE_P(Points, CalibratePull, ::testing::Values("16", "4"),
-                         [](const auto& row) { return std::string("points") + row.param; });
+// A 3840-pixel screen is solved on a plane of half its size: the same save,
+// other values.
+INSTANTIATE_TEST_SUITE_P(Points, CalibratePull,
+                         ::testing::Values(PullRow{"points16", "16", nullptr}, PullRow{"points4", "4", nullptr},
+                                           PullRow{"points16at3840", "16", "3840x2160"}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
