@@ -92,16 +92,15 @@ int planeOfBlock(const StClbInfo& block, int width, int height)
     bool four = true;
     for (int i = 4; i < StClbInfo::kEvalPoints; ++i)
         four = four && block.EvalPt[i].x == 0 && block.EvalPt[i].y == 0;
-    double targetSpan = 0.0, evalSpan = 0.0;
-    if (four) {
-        const auto t = screenPoints4(width, height);
-        targetSpan = double(t[3].x) - t[0].x + double(t[3].y) - t[0].y;
-        evalSpan = double(block.EvalPt[3].x) - block.EvalPt[0].x + double(block.EvalPt[3].y) - block.EvalPt[0].y;
-    } else {
-        const auto t = screenPoints16(width, height);
-        targetSpan = double(t[15].x) - t[0].x + double(t[15].y) - t[0].y;
-        evalSpan = double(block.EvalPt[15].x) - block.EvalPt[0].x + double(block.EvalPt[15].y) - block.EvalPt[0].y;
-    }
+    // From the first grid point to the last, across and down.
+    const int last = four ? 3 : 15;
+    const auto p4 = screenPoints4(width, height);
+    const auto p16 = screenPoints16(width, height);
+    const ScreenPoint t0 = four ? p4[0] : p16[0];
+    const ScreenPoint tn = four ? p4[3] : p16[15];
+    const double targetSpan = double(tn.x) - t0.x + double(tn.y) - t0.y;
+    const records::StPoint16 e0 = block.EvalPt[0], en = block.EvalPt[last];
+    const double evalSpan = double(en.x) - e0.x + double(en.y) - e0.y;
     if (!(evalSpan > 0.0) || !(targetSpan > 0.0))
         return 1;
     return static_cast<int>(std::clamp(std::lround(targetSpan / evalSpan), 1L, 16L));
