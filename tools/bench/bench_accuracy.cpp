@@ -24,6 +24,12 @@
 //                             optics (camera parts only, the simulator's own
 //                             fit, on the same plane): what the cameras alone
 //                             cannot beat
+//   record_floor_mean_px      4 points, with TOVRIN_BENCH_RECORD_FLOOR=1:
+//                             the best a 4-point record (camera parts,
+//                             scale and its one correction) can place the
+//                             grid, all fitted to the grid itself
+//                             (RecordFloor.h): what the record allows, as
+//                             against what four captures find
 //   resolution_max_px         the frame reports each camera's position to
 //                             the half pixel; along x and y through a grid
 //                             touch, half the run of touches that share its
@@ -34,7 +40,9 @@
 //   accuracy mean_1080_px=.. max_1080_px=.. mean_4k_px=.. max_4k_px=..
 //            mean_4pt_over_16pt=<the worst ratio over the screens>
 #include "Bench.h"
+#include "RecordFloor.h"
 
+#include "calibration/math/Refine.h"
 #include "calibration/run/Accuracy.h"
 #include "calibration/run/CalibrationJob.h"
 #include "calibration/run/FrameMapping.h"
@@ -271,6 +279,50 @@ public:
         return worst;
     }
 
+    // The best a 4-point record can do for these optics (RecordFloor.h).
+    // The start: the tool's own 4-point solution from the corners' reports
+    // without noise, its camera parts fitted to the whole grid, then its
+    // correction through the corners.
+    std::optional<double> fourPointFloor(const Screen& screen)
+    {
+        m_frame->fingers().setScreen(screen.width, screen.height);
+        const int n = planeDivisor(screen.width);
+        std::vector<bench::GridTouch> grid;
+        std::vector<RefinePoint> onPlane;
+        for (int r = 0; r < kRows; ++r)
+            for (int c = 0; c < kColumns; ++c) {
+                const double x = (c + 0.5) * screen.width / kColumns;
+                const double y = (r + 0.5) * screen.height / kRows;
+                if (const auto seen = sight(x, y)) {
+                    grid.push_back({*seen->left, *seen->right, x, y});
+                    onPlane.push_back({*seen->left, *seen->right, x / n, y / n});
+                }
+            }
+        CalibInput4 corners;
+        corners.width = screen.width;
+        corners.height = screen.height;
+        const auto targets = screenPoints4(screen.width, screen.height);
+        for (int i = 0; i < 4; ++i) {
+            const auto seen = sight(targets[static_cast<size_t>(i)].x, targets[static_cast<size_t>(i)].y);
+            if (!seen)
+                return std::nullopt;
+            corners.oneDLeft[static_cast<size_t>(i)] = *seen->left;
+            corners.oneDRight[static_cast<size_t>(mirror4(i))] = *seen->right;
+        }
+        CalibSolver solver(device::ExtendedFrameDevice.load() == 1 ? 1 : 0, "gFastClbInfo");
+        SolveOptions options;
+        options.leastShiftScale = true;
+        std::optional<double> floor;
+        if (solver.Solve4(corners, {}, options) == SolveStatus::Ok) {
+            records::StClbInfo block = solver.block();
+            refineSolution(solver.table(), block, onPlane);
+            solver.load(block, n);
+            if (solver.BuildCorrection(corners) == SolveStatus::Ok)
+                floor = bench::fourPointRecordFloor(solver.table(), solver.block(), grid);
+        }
+        return floor;
+    }
+
     Errors floorOf(const Screen& screen)
     {
         m_frame->fingers().setScreen(screen.width, screen.height);
@@ -327,6 +379,7 @@ int benchAccuracy(int argc, char** argv)
         g_RefineSolve = qEnvironmentVariableIntValue("TOVRIN_BENCH_REFINE") == 1 ? 1 : 0;
     if (qEnvironmentVariableIsSet("TOVRIN_BENCH_LEASTSHIFT"))
         g_LeastShiftScale = qEnvironmentVariableIntValue("TOVRIN_BENCH_LEASTSHIFT") == 0 ? 0 : 1;
+    const bool recordFloor = qEnvironmentVariableIntValue("TOVRIN_BENCH_RECORD_FLOOR") == 1;
     const int average = g_CaptureAverage.load();
     std::printf("accuracy capture=%s refine=%d least_shift_scale=%d\n",
                 average == 0 ? "vote" : "average",
@@ -346,6 +399,7 @@ int benchAccuracy(int argc, char** argv)
             return 2;
         }
         Frame frame(*config);
+        std::map<std::pair<int, int>, std::optional<double>> fourPointFloors;
         if (!frame.open()) {
             std::fprintf(stderr, "accuracy: the simulated frame did not open\n");
             return 1;
@@ -369,14 +423,25 @@ int benchAccuracy(int argc, char** argv)
                     const int points = kind == GridKind::Four ? 4 : 16;
                     const Errors best = frame.floorOf(screen);
                     const double resolution = frame.resolutionOf(screen);
+                    // TOVRIN_BENCH_RECORD_FLOOR=1: the best a 4-point record can do, once per optics and
+                    // screen (some seconds each).
+                    std::string floor4;
+                    if (kind == GridKind::Four && recordFloor) {
+                        auto& cached = fourPointFloors[{screen.width, screen.height}];
+                        if (!cached)
+                            cached = frame.fourPointFloor(screen).value_or(-1.0);
+                        char text[64];
+                        std::snprintf(text, sizeof text, " record_floor_mean_px=%.2f", *cached);
+                        floor4 = text;
+                    }
                     std::printf("accuracy optics=%s noise=%s screen=%dx%d points=%d mean_px=%.2f p95_px=%.2f "
                                 "max_px=%.2f mean_mm=%.2f p95_mm=%.2f max_mm=%.2f uncorrected_mean_px=%.2f "
                                 "floor_mean_px=%.2f floor_max_px=%.2f resolution_max_px=%.2f runs=%d failed=%d "
-                                "missed=%d\n",
+                                "missed=%d%s\n",
                                 name.c_str(), sim::noiseModelName(noise), screen.width, screen.height, points, mean,
                                 p95, max, mean * mmPerPx, p95 * mmPerPx, max * mmPerPx,
                                 Errors::mean(e.uncorrected), best.meanPx(), best.maxPx(), resolution, e.runs,
-                                e.failed, e.missed);
+                                e.failed, e.missed, floor4.c_str());
                     std::fflush(stdout);
                     if (name == "typical" && noise == sim::NoiseModel::Uniform && e.failed == 0) {
                         (kind == GridKind::Sixteen ? typical16 : typical4)[{screen.width, screen.height}] = mean;
