@@ -82,6 +82,9 @@ namespace {
 constexpr int kColumns = 40;
 constexpr int kRows = 30;
 constexpr double kPanelInches = 65.0;
+// The finger's wander, half pixels per frame (TOVRIN_BENCH_JITTER, 1 by
+// default; 0 measures the calibration without any noise).
+int g_jitter = 1;
 
 struct Screen {
     int width;
@@ -172,7 +175,7 @@ public:
         m_frame->fingers().setScreen(screen.width, screen.height);
         sim::FingerSettings s;
         s.autoTouch = true;
-        s.jitter = 1;
+        s.jitter = g_jitter;
         s.noise = noise;
         s.seed = seed;
         m_frame->fingers().configure(s);
@@ -380,10 +383,12 @@ int benchAccuracy(int argc, char** argv)
     if (qEnvironmentVariableIsSet("TOVRIN_BENCH_LEASTSHIFT"))
         g_LeastShiftScale = qEnvironmentVariableIntValue("TOVRIN_BENCH_LEASTSHIFT") == 0 ? 0 : 1;
     const bool recordFloor = qEnvironmentVariableIntValue("TOVRIN_BENCH_RECORD_FLOOR") == 1;
+    if (qEnvironmentVariableIsSet("TOVRIN_BENCH_JITTER"))
+        g_jitter = std::clamp(qEnvironmentVariableIntValue("TOVRIN_BENCH_JITTER"), 0, 4);
     const int average = g_CaptureAverage.load();
-    std::printf("accuracy capture=%s refine=%d least_shift_scale=%d\n",
+    std::printf("accuracy capture=%s refine=%d least_shift_scale=%d jitter=%d\n",
                 average == 0 ? "vote" : "average",
-                g_RefineSolve.load(), g_LeastShiftScale.load());
+                g_RefineSolve.load(), g_LeastShiftScale.load(), g_jitter);
 
     LogFolder log;
     setSleeper([](int) { std::this_thread::yield(); });
