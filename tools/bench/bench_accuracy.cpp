@@ -95,6 +95,16 @@ constexpr const char* kOptics[] = {"nominal", "typical", "worst"};
 constexpr sim::NoiseModel kNoises[] = {sim::NoiseModel::Uniform, sim::NoiseModel::Gaussian, sim::NoiseModel::Outliers,
                                        sim::NoiseModel::Drift};
 
+// Calls f(x, y) for each touch of the 40 x 30 grid, in the middle of its
+// cell, row by row.
+template <class F>
+void forEachGridTouch(const Screen& screen, F f)
+{
+    for (int r = 0; r < kRows; ++r)
+        for (int c = 0; c < kColumns; ++c)
+            f((c + 0.5) * screen.width / kColumns, (r + 0.5) * screen.height / kRows);
+}
+
 // The screen-size class a panel diagonal falls in (0 up to 30 inches, then
 // 31-42, 43-55, 56-65, 66-75, 76-85, 86-95, 7 from 96).
 int sizeClassOf(double inches)
@@ -220,20 +230,17 @@ public:
     {
         const double n = plane;
         const double nCorrected = solution.cellCount == 0 ? n : 1.0;
-        for (int r = 0; r < kRows; ++r)
-            for (int c = 0; c < kColumns; ++c) {
-                const double x = (c + 0.5) * screen.width / kColumns;
-                const double y = (r + 0.5) * screen.height / kRows;
-                const auto seen = sight(x, y);
-                const auto p = seen ? sim::mapCorrected(solution, *seen->left, *seen->right) : std::nullopt;
-                const auto raw = seen ? sim::mapTouch(solution, *seen->left, *seen->right) : std::nullopt;
-                if (!p || !raw) {
-                    ++out.missed;
-                    continue;
-                }
-                out.corrected.push_back(std::hypot(p->x * nCorrected - x, p->y * nCorrected - y));
-                out.uncorrected.push_back(std::hypot(raw->x * n - x, raw->y * n - y));
+        forEachGridTouch(screen, [&](double x, double y) {
+            const auto seen = sight(x, y);
+            const auto p = seen ? sim::mapCorrected(solution, *seen->left, *seen->right) : std::nullopt;
+            const auto raw = seen ? sim::mapTouch(solution, *seen->left, *seen->right) : std::nullopt;
+            if (!p || !raw) {
+                ++out.missed;
+                return;
             }
+            out.corrected.push_back(std::hypot(p->x * nCorrected - x, p->y * nCorrected - y));
+            out.uncorrected.push_back(std::hypot(raw->x * n - x, raw->y * n - y));
+        });
     }
 
     // The frame reports each camera's position to the half pixel: touches
@@ -268,17 +275,14 @@ public:
             return in;
         };
         double worst = 0.0;
-        for (int r = 0; r < kRows; ++r)
-            for (int c = 0; c < kColumns; ++c) {
-                const double x = (c + 0.5) * screen.width / kColumns;
-                const double y = (r + 0.5) * screen.height / kRows;
-                const auto at = report(x, y);
-                if (!at)
-                    continue;
-                const double alongX = reach(x, y, 1.0, 0.0, *at) + reach(x, y, -1.0, 0.0, *at);
-                const double alongY = reach(x, y, 0.0, 1.0, *at) + reach(x, y, 0.0, -1.0, *at);
-                worst = std::max(worst, std::max(alongX, alongY) / 2.0);
-            }
+        forEachGridTouch(screen, [&](double x, double y) {
+            const auto at = report(x, y);
+            if (!at)
+                return;
+            const double alongX = reach(x, y, 1.0, 0.0, *at) + reach(x, y, -1.0, 0.0, *at);
+            const double alongY = reach(x, y, 0.0, 1.0, *at) + reach(x, y, 0.0, -1.0, *at);
+            worst = std::max(worst, std::max(alongX, alongY) / 2.0);
+        });
         return worst;
     }
 
@@ -292,15 +296,12 @@ public:
         const int n = planeDivisor(screen.width);
         std::vector<bench::GridTouch> grid;
         std::vector<RefinePoint> onPlane;
-        for (int r = 0; r < kRows; ++r)
-            for (int c = 0; c < kColumns; ++c) {
-                const double x = (c + 0.5) * screen.width / kColumns;
-                const double y = (r + 0.5) * screen.height / kRows;
-                if (const auto seen = sight(x, y)) {
-                    grid.push_back({*seen->left, *seen->right, x, y});
-                    onPlane.push_back({*seen->left, *seen->right, x / n, y / n});
-                }
+        forEachGridTouch(screen, [&](double x, double y) {
+            if (const auto seen = sight(x, y)) {
+                grid.push_back({*seen->left, *seen->right, x, y});
+                onPlane.push_back({*seen->left, *seen->right, x / n, y / n});
             }
+        });
         CalibInput4 corners;
         corners.width = screen.width;
         corners.height = screen.height;
