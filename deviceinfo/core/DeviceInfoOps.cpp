@@ -147,6 +147,7 @@ DeviceInfoThread::DeviceInfoThread(QObject* parent)
     : Worker(parent)
 {
     qRegisterMetaType<DeviceInfoJobResult>("tovrin::deviceinfo::DeviceInfoJobResult");
+    connect(this, &Worker::ended, this, [this] { Q_EMIT sendResult(m_result); });
 }
 
 DeviceInfoThread::~DeviceInfoThread() { stopAndWait(); }
@@ -186,7 +187,7 @@ void DeviceInfoThread::work()
         result.frameLost = (result.read.master.status == UnitInfoRead::ReadFailed ||
                             result.read.slave.status == UnitInfoRead::ReadFailed) && frameGone();
     }
-    Q_EMIT sendResult(result);
+    m_result = result;
 }
 
 DeviceInfoJobResult DeviceInfoThread::runWrite()

@@ -89,7 +89,9 @@ public:
                   const UnitImage& slaveImage, const QString& iniFile, const QString& workbookPath);
 
 Q_SIGNALS:
-    // In the worker's thread, as the job's last act.
+    // In the worker object's thread (the window's), once the run has ended:
+    // the result is handed over by the end of the run, not copied across
+    // threads under Qt's own lock, which a race checker cannot see.
     void sendResult(const tovrin::deviceinfo::DeviceInfoJobResult& result);
 
 protected:
@@ -106,6 +108,8 @@ private:
     UnitImage m_slaveImage;
     QString m_iniFile;
     QString m_workbookPath;
+    // Written by the run as its last act; read once it has ended.
+    DeviceInfoJobResult m_result;
 };
 
 } // namespace tovrin::deviceinfo

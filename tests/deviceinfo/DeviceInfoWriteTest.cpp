@@ -7,7 +7,9 @@
 #include "tests/support/TemporaryFolder.h"
 #include "tests/support/FrameLink.h"
 
+#include <QEventLoop>
 #include <QFile>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -130,18 +132,35 @@ TEST_F(DeviceInfoWrite, AnUnplugAtAnyStepNeverLeavesAValidLookingWrongRecord)
     }
 }
 
-// The whole write as the dialog and tovrin-cli run it.
+// The whole job as the dialog and tovrin-cli run it: the result comes in
+// the worker object's thread (the window's), once the run has ended, so
+// that the texts in it are read there without a race.
+DeviceInfoJobResult runJob(DeviceInfoThread& worker)
+{
+    DeviceInfoJobResult result;
+    int results = 0;
+    QObject::connect(
+        &worker, &DeviceInfoThread::sendResult, &worker,
+        [&](const DeviceInfoJobResult& r) {
+            EXPECT_EQ(QThread::currentThread(), worker.thread());
+            EXPECT_TRUE(worker.hasEnded());
+            result = r;
+            ++results;
+        },
+        Qt::DirectConnection);
+    QEventLoop loop;
+    QObject::connect(&worker, &jobs::Worker::ended, &loop, &QEventLoop::quit);
+    if (worker.startWork())
+        loop.exec();
+    EXPECT_EQ(results, 1);
+    return result;
+}
+
 DeviceInfoJobResult runWriteJob(const DeviceInfo& master, const QString& iniFile, const QString& workbook)
 {
     DeviceInfoThread worker;
-    QStringList typedTexts = displayTexts(master);
-    worker.setWrite(master, typedTexts, {}, {}, iniFile, workbook);
-    DeviceInfoJobResult result;
-    QObject::connect(&worker, &DeviceInfoThread::sendResult, &worker,
-                     [&result](const DeviceInfoJobResult& r) { result = r; }, Qt::DirectConnection);
-    worker.startWork();
-    worker.wait();
-    return result;
+    worker.setWrite(master, displayTexts(master), {}, {}, iniFile, workbook);
+    return runJob(worker);
 }
 
 // When no workbook can take the rows, nothing is written: not the frame,
@@ -164,6 +183,9 @@ TEST_F(DeviceInfoWrite, ReadReportsEachUnitsFailure)
 {
     const BothRead blank = readBothUnits();
     EXPECT_EQ(blank.status, "Read Master failed 1!\nRead Slave failed 1!\n");
+    DeviceInfoThread reader;
+    reader.setRead();
+    EXPECT_EQ(runJob(reader).status, blank.status);
     ASSERT_TRUE(writeBothUnits(typed(0x44)).ok);
     frame->answerNextWithStatus(0xFF, 1, wire::ReadFlashS);
     const BothRead r = readBothUnits();
